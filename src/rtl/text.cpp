@@ -1,0 +1,156 @@
+// Code-page conversion through one 256-entry table of windows-1251.
+#include "rtl/text.h"
+
+#include <array>
+#include <cstdint>
+
+namespace lyr::rtl {
+namespace {
+
+// Upper half of windows-1251 from 0x80 to 0xBF; 0xC0..0xFF are U+0410..U+044F. The byte 0x98 is
+// undefined in the code page and maps to U+0098 so that the table stays a bijection.
+constexpr std::array<char16_t, 64> kUpperHalf = {
+    0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021, 0x20AC, 0x2030, 0x0409,
+    0x2039, 0x040A, 0x040C, 0x040B, 0x040F, 0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x0098, 0x2122, 0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F, 0x00A0,
+    0x040E, 0x045E, 0x0408, 0x00A4, 0x0490, 0x00A6, 0x00A7, 0x0401, 0x00A9, 0x0404, 0x00AB,
+    0x00AC, 0x00AD, 0x00AE, 0x0407, 0x00B0, 0x00B1, 0x0406, 0x0456, 0x0491, 0x00B5, 0x00B6,
+    0x00B7, 0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457};
+
+constexpr char kReplacement = '?';
+
+void AppendUtf8(std::u8string& out, char32_t cp) {
+  if (cp < 0x80) {
+    out.push_back(static_cast<char8_t>(cp));
+  } else if (cp < 0x800) {
+    out.push_back(static_cast<char8_t>(0xC0 | (cp >> 6)));
+    out.push_back(static_cast<char8_t>(0x80 | (cp & 0x3F)));
+  } else if (cp < 0x10000) {
+    out.push_back(static_cast<char8_t>(0xE0 | (cp >> 12)));
+    out.push_back(static_cast<char8_t>(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(static_cast<char8_t>(0x80 | (cp & 0x3F)));
+  } else {
+    out.push_back(static_cast<char8_t>(0xF0 | (cp >> 18)));
+    out.push_back(static_cast<char8_t>(0x80 | ((cp >> 12) & 0x3F)));
+    out.push_back(static_cast<char8_t>(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(static_cast<char8_t>(0x80 | (cp & 0x3F)));
+  }
+}
+
+// Decodes one UTF-8 sequence at text[pos]; advances pos. Returns U+FFFD for a malformed
+// sequence (overlong forms, surrogates and truncated sequences included).
+char32_t DecodeUtf8(std::u8string_view text, size_t& pos) {
+  const auto lead = static_cast<uint8_t>(text[pos++]);
+  if (lead < 0x80) {
+    return lead;
+  }
+  int extra = 0;
+  char32_t cp = 0;
+  char32_t min = 0;
+  if ((lead & 0xE0) == 0xC0) {
+    extra = 1, cp = lead & 0x1F, min = 0x80;
+  } else if ((lead & 0xF0) == 0xE0) {
+    extra = 2, cp = lead & 0x0F, min = 0x800;
+  } else if ((lead & 0xF8) == 0xF0) {
+    extra = 3, cp = lead & 0x07, min = 0x10000;
+  } else {
+    return 0xFFFD;
+  }
+  for (int i = 0; i < extra; ++i) {
+    if (pos >= text.size() || (static_cast<uint8_t>(text[pos]) & 0xC0) != 0x80) {
+      return 0xFFFD;
+    }
+    cp = (cp << 6) | (static_cast<uint8_t>(text[pos++]) & 0x3F);
+  }
+  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+    return 0xFFFD;
+  }
+  return cp;
+}
+
+char ToAnsiOrReplacement(char32_t cp) {
+  const int byte = CodePointToAnsiChar(cp);
+  return byte < 0 ? kReplacement : static_cast<char>(byte);
+}
+
+}  // namespace
+
+char32_t AnsiCharToCodePoint(unsigned char byte) noexcept {
+  if (byte < 0x80) {
+    return byte;
+  }
+  if (byte >= 0xC0) {
+    return 0x0410 + (byte - 0xC0);
+  }
+  return kUpperHalf[byte - 0x80];
+}
+
+int CodePointToAnsiChar(char32_t cp) noexcept {
+  if (cp < 0x80) {
+    return static_cast<int>(cp);
+  }
+  if (cp >= 0x0410 && cp <= 0x044F) {
+    return static_cast<int>(0xC0 + (cp - 0x0410));
+  }
+  for (size_t i = 0; i < kUpperHalf.size(); ++i) {
+    if (kUpperHalf[i] == cp) {
+      return static_cast<int>(0x80 + i);
+    }
+  }
+  return -1;
+}
+
+std::u16string AnsiToUtf16(std::string_view text) {
+  std::u16string out;
+  out.reserve(text.size());
+  for (const char c : text) {
+    out.push_back(static_cast<char16_t>(AnsiCharToCodePoint(static_cast<unsigned char>(c))));
+  }
+  return out;
+}
+
+std::string Utf16ToAnsi(std::u16string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char16_t unit = text[i];
+    const bool high = unit >= 0xD800 && unit <= 0xDBFF;
+    if (high && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+      ++i;  // a supplementary character never has a windows-1251 byte
+      out.push_back(kReplacement);
+      continue;
+    }
+    out.push_back(ToAnsiOrReplacement(unit));
+  }
+  return out;
+}
+
+std::u8string AnsiToUtf8(std::string_view text) {
+  std::u8string out;
+  out.reserve(text.size() * 2);
+  for (const char c : text) {
+    AppendUtf8(out, AnsiCharToCodePoint(static_cast<unsigned char>(c)));
+  }
+  return out;
+}
+
+std::string Utf8ToAnsi(std::u8string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  size_t pos = 0;
+  while (pos < text.size()) {
+    out.push_back(ToAnsiOrReplacement(DecodeUtf8(text, pos)));
+  }
+  return out;
+}
+
+std::string Utf8ToAnsi(std::string_view utf8) {
+  return Utf8ToAnsi(std::u8string_view(reinterpret_cast<const char8_t*>(utf8.data()), utf8.size()));
+}
+
+std::string AnsiToUtf8String(std::string_view text) {
+  const std::u8string utf8 = AnsiToUtf8(text);
+  return std::string(reinterpret_cast<const char*>(utf8.data()), utf8.size());
+}
+
+}  // namespace lyr::rtl

@@ -1,0 +1,36 @@
+// Test sandbox: a private 0700 home for one test, with the library's locations pointed into it.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+namespace lyr::test {
+
+// Makes a fresh 0700 folder, points LYR_TDX_HOME, LYR_TDX_MACHINE_HOME, TMP and LYRCOM_REGISTRY
+// into it, and removes it (links are not followed) when the test ends.
+class Sandbox : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  [[nodiscard]] const std::filesystem::path& Home() const { return home_; }
+  // A path inside the sandbox.
+  [[nodiscard]] std::string PathOf(const std::string& name) const {
+    return (home_ / name).string();
+  }
+  // Writes bytes to a file inside the sandbox and returns its path.
+  std::string WriteFile(const std::string& name, const std::string& bytes) const;
+
+ private:
+  std::filesystem::path home_;
+};
+
+// Reads a whole file (test helper independent of the library's own helpers).
+std::string ReadAll(const std::filesystem::path& path);
+
+// Runs a shell command, returns its exit status and collects standard output.
+int RunCommand(const std::string& command, std::string* output = nullptr);
+
+}  // namespace lyr::test

@@ -1,0 +1,23 @@
+// One command of the tool, and the command groups.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lyr::tool {
+
+// Arguments after the command name, as the terminal gave them (UTF-8).
+using Arguments = std::vector<std::string>;
+
+struct Command {
+  std::string_view name;
+  std::string_view usage;    // arguments, for --help
+  std::string_view summary;  // one line, for --help
+  int (*run)(const Arguments& arguments);
+};
+
+// Exit status for wrong usage.
+inline constexpr int kUsageError = 2;
+
+}  // namespace lyr::tool
