@@ -14,6 +14,9 @@
 namespace lyr::test {
 
 void Sandbox::SetUp() {
+  const char* old_tmp = std::getenv("TMP");
+  had_tmp_ = old_tmp != nullptr;
+  old_tmp_ = had_tmp_ ? old_tmp : "";
   std::string pattern = (std::filesystem::temp_directory_path() / "lyr-test-XXXXXX").string();
   ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
   home_ = pattern;
@@ -36,6 +39,11 @@ void Sandbox::TearDown() {
     }
   }
   std::filesystem::remove_all(home_, ec);
+  if (had_tmp_) {
+    ::setenv("TMP", old_tmp_.c_str(), 1);
+  } else {
+    ::unsetenv("TMP");
+  }
 }
 
 std::string Sandbox::WriteFile(const std::string& name, const std::string& bytes) const {

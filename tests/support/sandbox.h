@@ -25,6 +25,9 @@ class Sandbox : public ::testing::Test {
 
  private:
   std::filesystem::path home_;
+  // TMP as it was before the test (restored by TearDown so the next test finds a real folder).
+  std::string old_tmp_;
+  bool had_tmp_ = false;
 };
 
 // Reads a whole file (test helper independent of the library's own helpers).

@@ -1,0 +1,131 @@
+// AtomicFile: a file appears whole or not at all, with the requested mode, and leaves no
+// temporary files behind.
+#include "rtl/atomic_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "rtl/errors.h"
+#include "support/sandbox.h"
+
+namespace lyr::rtl {
+namespace {
+
+namespace fs = std::filesystem;
+
+class AtomicFileTest : public test::Sandbox {
+ protected:
+  // Names of the entries of the sandbox folder "out".
+  std::vector<std::string> Entries() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(Home() / "out")) {
+      names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+  void SetUp() override {
+    Sandbox::SetUp();
+    fs::create_directory(Home() / "out");
+  }
+};
+
+uint32_t ModeOf(const std::string& path) {
+  struct stat st {};
+  EXPECT_EQ(::stat(path.c_str(), &st), 0);
+  return st.st_mode & 07777;
+}
+
+TEST_F(AtomicFileTest, CommitCreatesFileWithBytes) {
+  const std::string path = PathOf("out/a.bin");
+  AtomicFile file(path);
+  file.Write("first ");
+  file.Write(std::string_view("\0second", 7));
+  EXPECT_FALSE(fs::exists(path));
+  file.Commit();
+  EXPECT_EQ(test::ReadAll(path), std::string("first \0second", 13));
+  EXPECT_EQ(Entries(), std::vector<std::string>{"a.bin"});
+}
+
+TEST_F(AtomicFileTest, CommitReplacesExistingFile) {
+  const std::string path = WriteFile("out/a.bin", "old contents that are longer");
+  WriteFileAtomically(path, "new");
+  EXPECT_EQ(test::ReadAll(path), "new");
+  EXPECT_EQ(Entries(), std::vector<std::string>{"a.bin"});
+}
+
+TEST_F(AtomicFileTest, NoCommitLeavesOldFileAndNoTemporaryFile) {
+  const std::string path = WriteFile("out/a.bin", "old");
+  {
+    AtomicFile file(path);
+    file.Write("new");
+    EXPECT_TRUE(fs::exists(file.TempPath()));
+    EXPECT_EQ(fs::path(file.TempPath()).parent_path(), fs::path(path).parent_path());
+  }
+  EXPECT_EQ(test::ReadAll(path), "old");
+  EXPECT_EQ(Entries(), std::vector<std::string>{"a.bin"});
+}
+
+TEST_F(AtomicFileTest, NoCommitOfNewFileLeavesNothing) {
+  { AtomicFile file(PathOf("out/a.bin")); }
+  EXPECT_TRUE(Entries().empty());
+}
+
+TEST_F(AtomicFileTest, ModeBitsAreExactWhateverTheUmask) {
+  const mode_t old_mask = ::umask(077);
+  WriteFileAtomically(PathOf("out/shared.txt"), "x", 0644);
+  WriteFileAtomically(PathOf("out/private.key"), "x");
+  ::umask(old_mask);
+  EXPECT_EQ(ModeOf(PathOf("out/shared.txt")), 0644u);
+  EXPECT_EQ(ModeOf(PathOf("out/private.key")), 0600u);
+}
+
+TEST_F(AtomicFileTest, ReplacingKeepsNewModeNotOldOne) {
+  const std::string path = WriteFile("out/a.bin", "old");
+  ::chmod(path.c_str(), 0666);
+  WriteFileAtomically(path, "new", 0600);
+  EXPECT_EQ(ModeOf(path), 0600u);
+}
+
+TEST_F(AtomicFileTest, MissingFolderFailsWithOSError) {
+  try {
+    AtomicFile file(PathOf("missing/a.bin"));
+    FAIL();
+  } catch (const EOSError& error) {
+    EXPECT_EQ(error.ErrorCode(), ENOENT);
+    EXPECT_EQ(error.Message(), "System Error.  Code: 2.\r\nNo such file or directory");
+  }
+}
+
+TEST_F(AtomicFileTest, FailedRenameLeavesTargetAndRemovesTemporaryFile) {
+  fs::create_directories(Home() / "out" / "target" / "inner");
+  {
+    AtomicFile file(PathOf("out/target"));
+    file.Write("data");
+    EXPECT_THROW(file.Commit(), EOSError);
+  }
+  EXPECT_TRUE(fs::is_directory(Home() / "out" / "target" / "inner"));
+  EXPECT_EQ(Entries(), std::vector<std::string>{"target"});
+}
+
+TEST_F(AtomicFileTest, WriteAfterCommitIsAnAssertion) {
+  AtomicFile file(PathOf("out/a.bin"));
+  file.Commit();
+  EXPECT_THROW(file.Write("late"), EAssertionFailed);
+  EXPECT_THROW(file.Commit(), EAssertionFailed);
+  EXPECT_EQ(test::ReadAll(PathOf("out/a.bin")), "");
+}
+
+TEST_F(AtomicFileTest, RelativePathWritesIntoCurrentFolder) {
+  const fs::path old_cwd = fs::current_path();
+  fs::current_path(Home() / "out");
+  WriteFileAtomically("rel.txt", "relative");
+  fs::current_path(old_cwd);
+  EXPECT_EQ(test::ReadAll(Home() / "out" / "rel.txt"), "relative");
+  EXPECT_EQ(Entries(), std::vector<std::string>{"rel.txt"});
+}
+
+}  // namespace
+}  // namespace lyr::rtl
