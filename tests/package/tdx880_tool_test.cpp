@@ -1,0 +1,594 @@
+// Code tables and role conversions of CTdx880Tool, checked row by row against a separate copy of
+// the tables (tests/data/package/code_tables.tsv).
+#include "package/tdx880_tool.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdint>
+#include <fstream>
+#include <limits>
+#include <ostream>
+#include <set>
+#include <sstream>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "rtl/errors.h"
+#include "rtl/text.h"
+
+namespace lyr::package {
+namespace {
+
+// ---- The separate copy of the tables -------------------------------------------------------
+
+struct FlowCase {
+  std::string flow;
+  std::string name;  // windows-1251
+};
+
+struct TransactionCase {
+  std::string flow;
+  std::string transaction;
+  std::string name;
+  int sender;
+  int receiver;
+};
+
+struct DocumentCase {
+  std::string flow;
+  std::string document;
+  std::string name;
+  bool encrypt;
+};
+
+struct MainCase {
+  std::string flow;
+  std::string transaction;
+  std::string document;
+  bool main;
+};
+
+struct CodeTables {
+  std::vector<FlowCase> flows;
+  std::vector<TransactionCase> transactions;
+  std::vector<DocumentCase> documents;
+  std::vector<MainCase> mains;
+  int bad_lines = 0;
+};
+
+// Readable names of the cases in failure reports (names are shown as UTF-8).
+void PrintTo(const FlowCase& c, std::ostream* os) {
+  *os << c.flow << " " << rtl::AnsiToUtf8String(c.name);
+}
+void PrintTo(const TransactionCase& c, std::ostream* os) {
+  *os << c.flow << "/" << c.transaction << " " << rtl::AnsiToUtf8String(c.name) << " " << c.sender
+      << "->" << c.receiver;
+}
+void PrintTo(const DocumentCase& c, std::ostream* os) {
+  *os << c.flow << "/" << c.document << " " << rtl::AnsiToUtf8String(c.name) << " " << c.encrypt;
+}
+void PrintTo(const MainCase& c, std::ostream* os) {
+  *os << c.flow << "/" << c.transaction << "/" << c.document << " " << c.main;
+}
+
+std::vector<std::string> SplitTabs(const std::string& line) {
+  std::vector<std::string> fields;
+  std::istringstream stream(line);
+  std::string field;
+  while (std::getline(stream, field, '\t')) {
+    fields.push_back(field);
+  }
+  return fields;
+}
+
+CodeTables ReadCodeTables() {
+  CodeTables tables;
+  std::ifstream file(LYR_TEST_DATA "/package/code_tables.tsv");
+  std::string line;
+  while (std::getline(file, line)) {
+    if (line.empty() || line[0] == '#') {
+      continue;
+    }
+    const std::vector<std::string> f = SplitTabs(line);
+    if (f[0] == "flow" && f.size() == 3) {
+      tables.flows.push_back({f[1], rtl::Utf8ToAnsi(std::string_view(f[2]))});
+    } else if (f[0] == "transaction" && f.size() == 6) {
+      tables.transactions.push_back(
+          {f[1], f[2], rtl::Utf8ToAnsi(std::string_view(f[3])), std::stoi(f[4]), std::stoi(f[5])});
+    } else if (f[0] == "document" && f.size() == 5) {
+      tables.documents.push_back(
+          {f[1], f[2], rtl::Utf8ToAnsi(std::string_view(f[3])), f[4] == "1"});
+    } else if (f[0] == "main" && f.size() == 5) {
+      tables.mains.push_back({f[1], f[2], f[3], f[4] == "1"});
+    } else {
+      ++tables.bad_lines;
+    }
+  }
+  return tables;
+}
+
+const CodeTables& Expected() {
+  static const CodeTables tables = ReadCodeTables();
+  return tables;
+}
+
+std::string FlowNameOf(const std::string& flow) {
+  for (const FlowCase& row : Expected().flows) {
+    if (row.flow == flow) {
+      return row.name;
+    }
+  }
+  return "<no flow " + flow + ">";
+}
+
+// The message of the error that body raises, or a marker when it raises none.
+template <typename Body>
+std::string ErrorOf(Body body) {
+  try {
+    body();
+  } catch (const rtl::Exception& error) {
+    return error.Message();
+  }
+  return "<no error>";
+}
+
+// ---- The copy itself and the shape of the tables -------------------------------------------
+
+TEST(CodeTablesCopy, HasEveryRowOfEveryTable) {
+  EXPECT_EQ(Expected().bad_lines, 0);
+  EXPECT_EQ(Expected().flows.size(), 9U);
+  EXPECT_EQ(Expected().transactions.size(), 59U);
+  EXPECT_EQ(Expected().documents.size(), 53U);
+  EXPECT_EQ(Expected().mains.size(), 87U);
+}
+
+TEST(CodeTables, ListFlowsInTableOrder) {
+  const auto rows = CTdx880Tool::ThreadTypes();
+  ASSERT_EQ(rows.size(), Expected().flows.size());
+  for (size_t i = 0; i < rows.size(); ++i) {
+    EXPECT_EQ(rows[i].ThreadTypeCode, Expected().flows[i].flow) << "row " << i;
+    EXPECT_EQ(rows[i].ThreadTypeName, Expected().flows[i].name) << "row " << i;
+  }
+}
+
+TEST(CodeTables, ListTransactionsInTableOrder) {
+  const auto rows = CTdx880Tool::Transactions();
+  ASSERT_EQ(rows.size(), Expected().transactions.size());
+  for (size_t i = 0; i < rows.size(); ++i) {
+    const TransactionCase& expected = Expected().transactions[i];
+    EXPECT_EQ(rows[i].ThreadTypeCode, expected.flow) << "row " << i;
+    EXPECT_EQ(rows[i].TransactTypeCode, expected.transaction) << "row " << i;
+    EXPECT_EQ(rows[i].TransactionName, expected.name) << "row " << i;
+    EXPECT_EQ(rows[i].SenderType, expected.sender) << "row " << i;
+    EXPECT_EQ(rows[i].ReceiverType, expected.receiver) << "row " << i;
+  }
+}
+
+TEST(CodeTables, ListDocumentTypesInTableOrder) {
+  const auto rows = CTdx880Tool::DocumentTypes();
+  ASSERT_EQ(rows.size(), Expected().documents.size());
+  for (size_t i = 0; i < rows.size(); ++i) {
+    const DocumentCase& expected = Expected().documents[i];
+    EXPECT_EQ(rows[i].ThreadTypeCode, expected.flow) << "row " << i;
+    EXPECT_EQ(rows[i].DocTypeCode, expected.document) << "row " << i;
+    EXPECT_EQ(rows[i].DocumentTypeName, expected.name) << "row " << i;
+    EXPECT_EQ(rows[i].Encrypt, expected.encrypt) << "row " << i;
+  }
+}
+
+TEST(CodeTables, ListMainDocumentsInTableOrder) {
+  const auto rows = CTdx880Tool::MainDocuments();
+  ASSERT_EQ(rows.size(), Expected().mains.size());
+  for (size_t i = 0; i < rows.size(); ++i) {
+    const MainCase& expected = Expected().mains[i];
+    EXPECT_EQ(rows[i].ThreadTypeCode, expected.flow) << "row " << i;
+    EXPECT_EQ(rows[i].TransactTypeCode, expected.transaction) << "row " << i;
+    EXPECT_EQ(rows[i].DocTypeCode, expected.document) << "row " << i;
+    EXPECT_EQ(rows[i].IsMain, expected.main) << "row " << i;
+  }
+}
+
+// No table holds a key twice, so every lookup below is answered by the one row with that key.
+TEST(CodeTables, HoldEveryKeyOnce) {
+  std::set<std::string> flows;
+  for (const ThreadTypeRow& row : CTdx880Tool::ThreadTypes()) {
+    EXPECT_TRUE(flows.insert(std::string(row.ThreadTypeCode)).second) << row.ThreadTypeCode;
+  }
+  std::set<std::tuple<std::string_view, std::string_view>> pairs;
+  for (const TransactionRow& row : CTdx880Tool::Transactions()) {
+    EXPECT_TRUE(pairs.insert({row.ThreadTypeCode, row.TransactTypeCode}).second);
+  }
+  pairs.clear();
+  for (const DocumentTypeRow& row : CTdx880Tool::DocumentTypes()) {
+    EXPECT_TRUE(pairs.insert({row.ThreadTypeCode, row.DocTypeCode}).second);
+  }
+  std::set<std::tuple<std::string_view, std::string_view, std::string_view>> triples;
+  for (const MainDocumentRow& row : CTdx880Tool::MainDocuments()) {
+    EXPECT_TRUE(triples.insert({row.ThreadTypeCode, row.TransactTypeCode, row.DocTypeCode}).second);
+  }
+}
+
+// Every allowed document is a known transaction and a known document type of its flow, and every
+// transaction of the table has a main document.
+TEST(CodeTables, AllowedDocumentsReferToKnownTransactionsAndTypes) {
+  for (const MainDocumentRow& row : CTdx880Tool::MainDocuments()) {
+    EXPECT_NO_THROW(
+        (void)CTdx880Tool::GetTransactionInfo(row.ThreadTypeCode, row.TransactTypeCode));
+    EXPECT_NO_THROW((void)CTdx880Tool::GetDocumentTypeInfo(row.ThreadTypeCode, row.DocTypeCode));
+  }
+  for (const TransactionRow& transaction : CTdx880Tool::Transactions()) {
+    int mains = 0;
+    for (const MainDocumentRow& row : CTdx880Tool::MainDocuments()) {
+      if (row.ThreadTypeCode == transaction.ThreadTypeCode &&
+          row.TransactTypeCode == transaction.TransactTypeCode && row.IsMain) {
+        ++mains;
+      }
+    }
+    EXPECT_GE(mains, 1) << transaction.ThreadTypeCode << "/" << transaction.TransactTypeCode;
+  }
+}
+
+TEST(FindFirstRow, ReturnsTheFirstMatchingRow) {
+  struct Row {
+    std::string_view code;
+    int value;
+  };
+  const std::array<Row, 4> rows = {{{"01", 1}, {"02", 2}, {"02", 3}, {"03", 4}}};
+  const auto code_is = [](std::string_view code) {
+    return [code](const Row& row) { return row.code == code; };
+  };
+  const Row* found = FindFirstRow(std::span<const Row>(rows), code_is("02"));
+  ASSERT_NE(found, nullptr);
+  EXPECT_EQ(found->value, 2);
+  EXPECT_EQ(FindFirstRow(std::span<const Row>(rows), code_is("04")), nullptr);
+  EXPECT_EQ(FindFirstRow(std::span<const Row>(), code_is("01")), nullptr);
+}
+
+// ---- Every row through the lookups ---------------------------------------------------------
+
+class FlowLookup : public ::testing::TestWithParam<FlowCase> {};
+
+TEST_P(FlowLookup, GivesTheFlowName) {
+  EXPECT_EQ(CTdx880Tool::GetThreadTypeName(GetParam().flow), GetParam().name);
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryRow, FlowLookup, ::testing::ValuesIn(Expected().flows),
+                         [](const auto& info) { return "Flow" + info.param.flow; });
+
+class TransactionLookup : public ::testing::TestWithParam<TransactionCase> {};
+
+TEST_P(TransactionLookup, GivesFlowNameTransactionNameSenderAndReceiver) {
+  const TransactionCase& expected = GetParam();
+  const TransactionInfo info = CTdx880Tool::GetTransactionInfo(expected.flow, expected.transaction);
+  EXPECT_EQ(info.ThreadTypeName, FlowNameOf(expected.flow));
+  EXPECT_EQ(info.TransactionName, expected.name);
+  EXPECT_EQ(info.SenderType, expected.sender);
+  EXPECT_EQ(info.ReceiverType, expected.receiver);
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryRow, TransactionLookup, ::testing::ValuesIn(Expected().transactions),
+                         [](const auto& info) {
+                           return "Flow" + info.param.flow + "Transaction" + info.param.transaction;
+                         });
+
+class DocumentTypeLookup : public ::testing::TestWithParam<DocumentCase> {};
+
+TEST_P(DocumentTypeLookup, GivesNameAndEncryptFlag) {
+  const DocumentCase& expected = GetParam();
+  const DocumentTypeInfo info = CTdx880Tool::GetDocumentTypeInfo(expected.flow, expected.document);
+  EXPECT_EQ(info.DocumentTypeName, expected.name);
+  EXPECT_EQ(info.Encrypt, expected.encrypt);
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryRow, DocumentTypeLookup, ::testing::ValuesIn(Expected().documents),
+                         [](const auto& info) {
+                           return "Flow" + info.param.flow + "Document" + info.param.document;
+                         });
+
+class MainDocumentLookup : public ::testing::TestWithParam<MainCase> {};
+
+TEST_P(MainDocumentLookup, GivesTheMainFlag) {
+  const MainCase& expected = GetParam();
+  EXPECT_EQ(CTdx880Tool::IsMainDocument(expected.flow, expected.transaction, expected.document),
+            expected.main);
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryRow, MainDocumentLookup, ::testing::ValuesIn(Expected().mains),
+                         [](const auto& info) {
+                           return "Flow" + info.param.flow + "Transaction" +
+                                  info.param.transaction + "Document" + info.param.document;
+                         });
+
+// ---- Cases worth naming ---------------------------------------------------------------------
+
+TEST(TransactionInfo, Transaction21GoesToTheOperatorExceptInFlow08) {
+  const std::string name = rtl::Msg(u8"ИзвещениеПодтверждениеСОСНП");
+  for (const char* flow : {"01", "02", "06"}) {
+    const TransactionInfo info = CTdx880Tool::GetTransactionInfo(flow, "21");
+    EXPECT_EQ(info.TransactionName, name) << flow;
+    EXPECT_EQ(info.SenderType, kSubjectAbonent) << flow;
+    EXPECT_EQ(info.ReceiverType, kSubjectSpecialOperator) << flow;
+  }
+  const TransactionInfo info = CTdx880Tool::GetTransactionInfo("08", "21");
+  EXPECT_EQ(info.ThreadTypeName, rtl::Msg(u8"Сведения2НДФЛ"));
+  EXPECT_EQ(info.TransactionName, name);
+  EXPECT_EQ(info.SenderType, kSubjectTaxAuthority);
+  EXPECT_EQ(info.ReceiverType, kSubjectAbonent);
+}
+
+TEST(TransactionInfo, Flow05Transaction04IsNamedByItsDigits) {
+  const TransactionInfo info = CTdx880Tool::GetTransactionInfo("05", "04");
+  EXPECT_EQ(info.ThreadTypeName, rtl::Msg(u8"РассылкаГрупповая"));
+  EXPECT_EQ(info.TransactionName, "04");
+  EXPECT_EQ(info.SenderType, kSubjectTaxAuthority);
+  EXPECT_EQ(info.ReceiverType, kSubjectSpecialOperator);
+}
+
+TEST(TransactionInfo, RegistrationGoesToTheDataCentre) {
+  const TransactionInfo info = CTdx880Tool::GetTransactionInfo("88", "77");
+  EXPECT_EQ(info.TransactionName, rtl::Msg(u8"УчетФЛ"));
+  EXPECT_EQ(info.SenderType, kSubjectAbonent);
+  EXPECT_EQ(info.ReceiverType, kSubjectDataCentre);
+}
+
+TEST(DocumentTypeInfo, MailingInFlow04StaysPlain) {
+  const DocumentTypeInfo info = CTdx880Tool::GetDocumentTypeInfo("04", "01");
+  EXPECT_EQ(info.DocumentTypeName, rtl::Msg(u8"рассылка"));
+  EXPECT_FALSE(info.Encrypt);
+  EXPECT_TRUE(CTdx880Tool::GetDocumentTypeInfo("01", "01").Encrypt);
+}
+
+TEST(MainDocument, ResultOfReceptionHasTwoMainDocumentsAndOneOther) {
+  EXPECT_FALSE(CTdx880Tool::IsMainDocument("01", "04", "01"));
+  EXPECT_TRUE(CTdx880Tool::IsMainDocument("01", "04", "06"));
+  EXPECT_TRUE(CTdx880Tool::IsMainDocument("01", "04", "05"));
+  EXPECT_EQ(ErrorOf([] { (void)CTdx880Tool::IsMainDocument("01", "04", "02"); }),
+            rtl::Msg(u8"Неверная комбинация кодов документооборота [01], транзакции [04] и "
+                     u8"документа [02]"));
+}
+
+// ---- Failures with their exact messages ------------------------------------------------------
+
+struct LookupFailure {
+  std::string name;
+  std::string flow;
+  std::string second;  // transaction or document code
+  std::string third;   // document code (IsMainDocument only)
+  std::u8string message;
+};
+
+void PrintTo(const LookupFailure& c, std::ostream* os) {
+  *os << c.name;
+}
+
+std::string CaseName(const ::testing::TestParamInfo<LookupFailure>& info) {
+  return info.param.name;
+}
+
+class FlowNameFailure : public ::testing::TestWithParam<LookupFailure> {};
+
+TEST_P(FlowNameFailure, NamesTheCode) {
+  EXPECT_EQ(ErrorOf([this] { (void)CTdx880Tool::GetThreadTypeName(GetParam().flow); }),
+            rtl::Msg(GetParam().message));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Codes, FlowNameFailure,
+    ::testing::Values(
+        LookupFailure{"OneDigit", "1", "", "", u8"Неизвестный код документооборота [1]"},
+        LookupFailure{"Empty", "", "", "", u8"Неизвестный код документооборота []"},
+        LookupFailure{"LeadingZero", "001", "", "", u8"Неизвестный код документооборота [001]"},
+        LookupFailure{"TrailingBlank", "01 ", "", "", u8"Неизвестный код документооборота [01 ]"},
+        LookupFailure{"LeadingBlank", " 01", "", "", u8"Неизвестный код документооборота [ 01]"},
+        LookupFailure{"LetterO", "O1", "", "", u8"Неизвестный код документооборота [O1]"},
+        LookupFailure{"Unused09", "09", "", "", u8"Неизвестный код документооборота [09]"},
+        LookupFailure{"Zero", "00", "", "", u8"Неизвестный код документооборота [00]"},
+        LookupFailure{"TransactionCode77", "77", "", "",
+                      u8"Неизвестный код документооборота [77]"}),
+    CaseName);
+
+class TransactionInfoFailure : public ::testing::TestWithParam<LookupFailure> {};
+
+TEST_P(TransactionInfoFailure, NamesTheCodes) {
+  EXPECT_EQ(ErrorOf([this] {
+              (void)CTdx880Tool::GetTransactionInfo(GetParam().flow, GetParam().second);
+            }),
+            rtl::Msg(GetParam().message));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Codes, TransactionInfoFailure,
+    ::testing::Values(
+        LookupFailure{"UnknownFlowWinsOverUnknownTransaction", "99", "99", "",
+                      u8"Неизвестный код документооборота [99]"},
+        LookupFailure{"UnknownFlowWithKnownTransaction", "1", "01", "",
+                      u8"Неизвестный код документооборота [1]"},
+        LookupFailure{"TransactionOfAnotherFlow", "07", "02", "",
+                      u8"Неизвестный код транзацкии [02] в документообороте "
+                      u8"[07][ОшибкаОбработкиПакета]"},
+        LookupFailure{"Transaction77OutsideFlow88", "01", "77", "",
+                      u8"Неизвестный код транзацкии [77] в документообороте [01][Декларация]"},
+        LookupFailure{"NoTransaction07InFlow02", "02", "07", "",
+                      u8"Неизвестный код транзацкии [07] в документообороте [02][ОбращениеНП]"},
+        LookupFailure{"OneDigitTransaction", "08", "1", "",
+                      u8"Неизвестный код транзацкии [1] в документообороте [08][Сведения2НДФЛ]"},
+        LookupFailure{"EmptyTransaction", "88", "", "",
+                      u8"Неизвестный код транзацкии [] в документообороте [88][ЗаявлениеУчет]"}),
+    CaseName);
+
+class DocumentTypeInfoFailure : public ::testing::TestWithParam<LookupFailure> {};
+
+TEST_P(DocumentTypeInfoFailure, NamesTheCodes) {
+  EXPECT_EQ(ErrorOf([this] {
+              (void)CTdx880Tool::GetDocumentTypeInfo(GetParam().flow, GetParam().second);
+            }),
+            rtl::Msg(GetParam().message));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Codes, DocumentTypeInfoFailure,
+    ::testing::Values(
+        LookupFailure{"UnknownFlowWinsOverUnknownDocument", "09", "77", "",
+                      u8"Неизвестный код документооборота [09]"},
+        LookupFailure{"DocumentOfAnotherFlow", "88", "01", "",
+                      u8"Неизвестный код документа [01] в документообороте [88][ЗаявлениеУчет]"},
+        LookupFailure{"NoDocument10InFlow02", "02", "10", "",
+                      u8"Неизвестный код документа [10] в документообороте [02][ОбращениеНП]"},
+        LookupFailure{"NoDocument03InFlow07", "07", "03", "",
+                      u8"Неизвестный код документа [03] в документообороте "
+                      u8"[07][ОшибкаОбработкиПакета]"},
+        LookupFailure{"OneDigitDocument", "03", "1", "",
+                      u8"Неизвестный код документа [1] в документообороте [03][ПисьмоНО]"}),
+    CaseName);
+
+class MainDocumentFailure : public ::testing::TestWithParam<LookupFailure> {};
+
+TEST_P(MainDocumentFailure, NamesTheCombination) {
+  EXPECT_EQ(ErrorOf([this] {
+              (void)CTdx880Tool::IsMainDocument(GetParam().flow, GetParam().second,
+                                                GetParam().third);
+            }),
+            rtl::Msg(GetParam().message));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Codes, MainDocumentFailure,
+    ::testing::Values(
+        LookupFailure{"DescriptionNotAllowedInResultOfReception", "01", "04", "02",
+                      u8"Неверная комбинация кодов документооборота [01], транзакции [04] и "
+                      u8"документа [02]"},
+        LookupFailure{"UnknownFlowGivesTheCombinationMessage", "99", "01", "01",
+                      u8"Неверная комбинация кодов документооборота [99], транзакции [01] и "
+                      u8"документа [01]"},
+        LookupFailure{"UnknownTransaction", "01", "12", "09",
+                      u8"Неверная комбинация кодов документооборота [01], транзакции [12] и "
+                      u8"документа [09]"},
+        LookupFailure{"DocumentOfAnotherTransaction", "06", "07", "08",
+                      u8"Неверная комбинация кодов документооборота [06], транзакции [07] и "
+                      u8"документа [08]"},
+        LookupFailure{"OneDigitCodes", "1", "1", "1",
+                      u8"Неверная комбинация кодов документооборота [1], транзакции [1] и "
+                      u8"документа [1]"}),
+    CaseName);
+
+// ---- Role and subject-type conversions ------------------------------------------------------
+
+struct CodeMapping {
+  std::string name;
+  int32_t engine;
+  int32_t automation;
+};
+
+const std::vector<CodeMapping> kMappings = {
+    {"Unknown", kSubjectUnknown, SIGN_ROLE_TYPE_UNKNOWN},
+    {"Abonent", kSubjectAbonent, SIGN_ROLE_TYPE_ABONENT},
+    {"TaxAuthority", kSubjectTaxAuthority, SIGN_ROLE_TYPE_TDX},
+    {"SpecialOperator", kSubjectSpecialOperator, SIGN_ROLE_TYPE_SOS},
+    {"DataCentre", kSubjectDataCentre, SIGN_ROLE_TYPE_FCOD},
+};
+
+void PrintTo(const CodeMapping& c, std::ostream* os) {
+  *os << c.engine << "<->" << c.automation;
+}
+
+class Conversion : public ::testing::TestWithParam<CodeMapping> {};
+
+TEST_P(Conversion, RoleMapsBothWays) {
+  EXPECT_EQ(CTdx880Tool::RoleToAutomation(GetParam().engine), GetParam().automation);
+  EXPECT_EQ(CTdx880Tool::RoleFromAutomation(GetParam().automation), GetParam().engine);
+}
+
+TEST_P(Conversion, SubjectTypeMapsBothWays) {
+  EXPECT_EQ(CTdx880Tool::SubjectTypeToAutomation(GetParam().engine), GetParam().automation);
+  EXPECT_EQ(CTdx880Tool::SubjectTypeFromAutomation(GetParam().automation), GetParam().engine);
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryValue, Conversion, ::testing::ValuesIn(kMappings),
+                         [](const auto& info) { return info.param.name; });
+
+TEST(Conversion, EnumerationValuesAreThoseOfTheTypeLibrary) {
+  EXPECT_EQ(SIGN_ROLE_TYPE_UNKNOWN, 0);
+  EXPECT_EQ(SIGN_ROLE_TYPE_ABONENT, 1);
+  EXPECT_EQ(SIGN_ROLE_TYPE_TDX, 2);
+  EXPECT_EQ(SIGN_ROLE_TYPE_SOS, 3);
+  EXPECT_EQ(SIGN_ROLE_TYPE_FCOD, 4);
+  EXPECT_EQ(sizeof(SIGN_ROLE_TYPES), 4U);
+  EXPECT_EQ(CTdx880Tool::RoleFromAutomation(4), 11);
+}
+
+struct BadValue {
+  std::string name;
+  int32_t value;
+};
+
+void PrintTo(const BadValue& c, std::ostream* os) {
+  *os << c.value;
+}
+
+std::string BadValueName(const ::testing::TestParamInfo<BadValue>& info) {
+  return info.param.name;
+}
+
+class EngineCodeFailure : public ::testing::TestWithParam<BadValue> {};
+
+TEST_P(EngineCodeFailure, RoleToAutomationNamesTheCode) {
+  const int32_t value = GetParam().value;
+  EXPECT_EQ(ErrorOf([value] { (void)CTdx880Tool::RoleToAutomation(value); }),
+            rtl::Msg(u8"Неизвестная роль: [") + std::to_string(value) + "]");
+}
+
+TEST_P(EngineCodeFailure, SubjectTypeToAutomationNamesTheCode) {
+  const int32_t value = GetParam().value;
+  EXPECT_EQ(ErrorOf([value] { (void)CTdx880Tool::SubjectTypeToAutomation(value); }),
+            rtl::Msg(u8"Неизвестный тип субъекта: [") + std::to_string(value) + "]");
+}
+
+// Engine codes without an automation value: the other subject codes 4 to 10, and beyond.
+INSTANTIATE_TEST_SUITE_P(Values, EngineCodeFailure,
+                         ::testing::Values(BadValue{"Minus1", -1}, BadValue{"Int32Min", INT32_MIN},
+                                           BadValue{"AbonentAlias4", kSubjectAbonentAlias},
+                                           BadValue{"Applicant5", kSubjectApplicant},
+                                           BadValue{"Notary6", kSubjectNotary},
+                                           BadValue{"TrustedCa7", kSubjectTrustedCa},
+                                           BadValue{"CentralBank8", kSubjectCentralBank},
+                                           BadValue{"ActingNotary9", kSubjectActingNotary},
+                                           BadValue{"JusticeMinistry10", kSubjectJusticeMinistry},
+                                           BadValue{"Twelve", 12}, BadValue{"Byte255", 255},
+                                           BadValue{"Byte256", 256}, BadValue{"Byte267", 267},
+                                           BadValue{"Int32Max", INT32_MAX}),
+                         BadValueName);
+
+class AutomationValueFailure : public ::testing::TestWithParam<BadValue> {};
+
+TEST_P(AutomationValueFailure, RoleFromAutomationNamesTheValue) {
+  const int32_t value = GetParam().value;
+  EXPECT_EQ(ErrorOf([value] { (void)CTdx880Tool::RoleFromAutomation(value); }),
+            rtl::Msg(u8"Неизвестная роль: [") + std::to_string(value) + "]");
+}
+
+TEST_P(AutomationValueFailure, SubjectTypeFromAutomationNamesTheValue) {
+  const int32_t value = GetParam().value;
+  EXPECT_EQ(ErrorOf([value] { (void)CTdx880Tool::SubjectTypeFromAutomation(value); }),
+            rtl::Msg(u8"Неизвестный тип субъекта: [") + std::to_string(value) + "]");
+}
+
+// Automation values past SIGN_ROLE_TYPE_FCOD; 11 is an engine code, not an automation value.
+INSTANTIATE_TEST_SUITE_P(Values, AutomationValueFailure,
+                         ::testing::Values(BadValue{"Minus1", -1}, BadValue{"Int32Min", INT32_MIN},
+                                           BadValue{"Five", 5}, BadValue{"Ten", 10},
+                                           BadValue{"EngineCode11", 11}, BadValue{"Twelve", 12},
+                                           BadValue{"Byte255", 255}, BadValue{"Byte260", 260},
+                                           BadValue{"Int32Max", INT32_MAX}),
+                         BadValueName);
+
+TEST(Conversion, RoleToAutomationOf4FailsWithTheRoleMessage) {
+  EXPECT_EQ(ErrorOf([] { (void)CTdx880Tool::RoleToAutomation(4); }),
+            rtl::Msg(u8"Неизвестная роль: [4]"));
+  EXPECT_EQ(ErrorOf([] { (void)CTdx880Tool::SubjectTypeToAutomation(4); }),
+            rtl::Msg(u8"Неизвестный тип субъекта: [4]"));
+}
+
+}  // namespace
+}  // namespace lyr::package
