@@ -20,4 +20,7 @@ struct Command {
 // Exit status for wrong usage.
 inline constexpr int kUsageError = 2;
 
+// The command groups, one file each.
+std::vector<Command> CodesCommands();  // codes_commands.cpp
+
 }  // namespace lyr::tool
