@@ -1,0 +1,104 @@
+// Whole-file helpers over POSIX reads, AtomicFile and CMapedFile.
+#include "rtl/whole_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "rtl/atomic_file.h"
+#include "rtl/errors.h"
+#include "rtl/file_utils.h"
+#include "rtl/maped_file.h"
+
+namespace lyr::rtl {
+namespace {
+
+constexpr uint64_t k4GiB = uint64_t{1} << 32;
+
+// Closes the descriptor when the read is done or has failed.
+class ReadHandle final {
+ public:
+  explicit ReadHandle(const std::string& file_name)
+      : fd_(::open(file_name.c_str(), O_RDONLY | O_CLOEXEC)) {
+    if (fd_ < 0) {
+      RaiseLastOSError();
+    }
+    ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
+  }
+  ~ReadHandle() { ::close(fd_); }
+  ReadHandle(const ReadHandle&) = delete;
+  ReadHandle& operator=(const ReadHandle&) = delete;
+  [[nodiscard]] int Get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+}  // namespace
+
+std::string ReadFileToString(const std::string& file_name) {
+  const ReadHandle file(file_name);
+  struct stat st {};
+  if (::fstat(file.Get(), &st) != 0) {
+    RaiseLastOSError();
+  }
+  if (static_cast<uint64_t>(st.st_size) >= k4GiB) {
+    RaiseFmt(u8"Файл слишком велик!");
+  }
+  // Read to the end rather than trusting the size: a file that grows meanwhile or reports no
+  // size (a pipe) is still read whole.
+  std::string bytes(static_cast<size_t>(st.st_size), '\0');
+  size_t done = 0;
+  for (;;) {
+    if (done == bytes.size()) {
+      bytes.resize(bytes.size() + (bytes.size() < 65536 ? 65536 : bytes.size() / 2));
+    }
+    const ssize_t n = ::read(file.Get(), bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) {
+      continue;
+    }
+    if (n < 0) {
+      RaiseLastOSError();
+    }
+    if (n == 0) {
+      break;
+    }
+    done += static_cast<size_t>(n);
+    if (done >= k4GiB) {
+      RaiseFmt(u8"Файл слишком велик!");
+    }
+  }
+  bytes.resize(done);
+  return bytes;
+}
+
+std::string LoadFileToString(const std::string& file_name) {
+  if (!FileExists(file_name)) {
+    RaiseFmt(u8"Файл не найден: [%s]", file_name);
+  }
+  return ReadFileToString(file_name);
+}
+
+void WriteStringToFile(const std::string& file_name, std::string_view bytes) {
+  if (file_name.empty()) {
+    RaiseFmt(u8"Передано пустое имя файла");
+  }
+  struct stat st {};
+  const bool replaces = ::stat(file_name.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  AtomicFile file(file_name, replaces ? (st.st_mode & 07777) : 0600);
+  if (!bytes.empty()) {
+    file.Write(bytes);
+  }
+  file.Commit();
+}
+
+void WriteBufferToFile(const std::string& file_name, const void* buffer, uint32_t length) {
+  CMapedFile file(file_name);
+  file.Open(length);
+  file.Write(buffer, length);
+  file.Close(true);
+}
+
+}  // namespace lyr::rtl

@@ -1,0 +1,29 @@
+// Whole-file helpers: a file read into a byte string, a byte string written as a file.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace lyr::rtl {
+
+// The whole contents of an existing file. Fails with "Файл слишком велик!" for a file of 4 GiB
+// or more and with an OS error when the file cannot be opened or read.
+std::string ReadFileToString(const std::string& file_name);
+
+// As ReadFileToString, but a missing file (or a folder) fails with "Файл не найден: [%s]"
+// (the file name).
+std::string LoadFileToString(const std::string& file_name);
+
+// Creates the file or replaces an existing one with bytes (an empty text gives an empty file).
+// The file is written aside and moved into place, so on failure the old file stays as it was; a
+// replaced file keeps its permission bits, a new one gets 0600. An empty file name fails with
+// "Передано пустое имя файла"; a failing call with an OS error.
+void WriteStringToFile(const std::string& file_name, std::string_view bytes);
+
+// Writes length bytes of buffer into the file through CMapedFile (Open(length), Write, Close
+// with cut): the file ends up holding exactly the buffer, whether it existed or not. Length 0
+// fails with "Attempt to mapping the file of size=0" when the file is new or empty.
+void WriteBufferToFile(const std::string& file_name, const void* buffer, uint32_t length);
+
+}  // namespace lyr::rtl
