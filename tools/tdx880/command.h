@@ -22,5 +22,6 @@ inline constexpr int kUsageError = 2;
 
 // The command groups, one file each.
 std::vector<Command> CodesCommands();  // codes_commands.cpp
+std::vector<Command> InnCommands();    // inn_commands.cpp
 
 }  // namespace lyr::tool
