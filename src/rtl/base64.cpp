@@ -26,6 +26,19 @@ constexpr std::array<int8_t, 256> MakeDecodeTable() {
 }
 constexpr std::array<int8_t, 256> kDecode = MakeDecodeTable();
 
+// The characters IsBase64Text accepts: the alphabet, "=", "-", space, CR and LF.
+constexpr std::array<bool, 256> MakeTextTable() {
+  std::array<bool, 256> table{};
+  for (int i = 0; i < 64; ++i) {
+    table[static_cast<unsigned char>(kAlphabet[i])] = true;
+  }
+  for (const char c : {'=', '-', ' ', '\r', '\n'}) {
+    table[static_cast<unsigned char>(c)] = true;
+  }
+  return table;
+}
+constexpr std::array<bool, 256> kBase64Text = MakeTextTable();
+
 // Writes the 4 characters of one 3-byte group; missing bytes (count < 3) become "=".
 inline void EncodeGroup(const unsigned char* in, size_t count, char* out) {
   const uint32_t b0 = in[0];
@@ -63,44 +76,40 @@ std::string EncodeBase64(std::string_view bytes) {
 }
 
 std::string DecodeBase64(std::string_view text) {
-  std::string out;
-  out.reserve(text.size() / 4 * 3 + 3);
+  std::string out(text.size() / 4 * 3 + 3, '\0');
+  char* dst = out.data();
   uint32_t group = 0;
   int count = 0;
   for (const char c : text) {
     const int8_t value = kDecode[static_cast<unsigned char>(c)];
-    if (value == kSkip) {
-      continue;
-    }
-    if (value == kPad) {
+    if (value >= 0) {
+      group = group << 6 | static_cast<uint32_t>(value);
+      if (++count == 4) {
+        dst[0] = static_cast<char>(group >> 16 & 0xFF);
+        dst[1] = static_cast<char>(group >> 8 & 0xFF);
+        dst[2] = static_cast<char>(group & 0xFF);
+        dst += 3;
+        group = 0;
+        count = 0;
+      }
+    } else if (value == kPad) {
       break;
-    }
-    group = group << 6 | static_cast<uint32_t>(value);
-    if (++count == 4) {
-      out += static_cast<char>(group >> 16 & 0xFF);
-      out += static_cast<char>(group >> 8 & 0xFF);
-      out += static_cast<char>(group & 0xFF);
-      group = 0;
-      count = 0;
     }
   }
   // RFC 4648 section 4: 2 characters carry one byte, 3 characters two bytes.
   if (count == 2) {
-    out += static_cast<char>(group >> 4 & 0xFF);
+    *dst++ = static_cast<char>(group >> 4 & 0xFF);
   } else if (count == 3) {
-    out += static_cast<char>(group >> 10 & 0xFF);
-    out += static_cast<char>(group >> 2 & 0xFF);
+    *dst++ = static_cast<char>(group >> 10 & 0xFF);
+    *dst++ = static_cast<char>(group >> 2 & 0xFF);
   }
+  out.resize(static_cast<size_t>(dst - out.data()));
   return out;
 }
 
 bool IsBase64Text(std::string_view text) {
   for (const char c : text) {
-    const bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-    const bool digit = c >= '0' && c <= '9';
-    const bool other =
-        c == '+' || c == '/' || c == '=' || c == '-' || c == ' ' || c == '\r' || c == '\n';
-    if (!letter && !digit && !other) {
+    if (!kBase64Text[static_cast<unsigned char>(c)]) {
       return false;
     }
   }
