@@ -141,6 +141,16 @@ int64_t UtcDateTimeToUnixTime(TDateTime value) {
   return static_cast<int64_t>(::timegm(&tm));
 }
 
+TDateTime UtcToLocalDateTime(TDateTime utc) {
+  const DateTimeParts parts = DecodeDateTime(utc);
+  return UnixTimeToLocalDateTime(UtcDateTimeToUnixTime(utc), parts.Millisecond * 1'000'000);
+}
+
+TDateTime LocalToUtcDateTime(TDateTime local) {
+  const DateTimeParts parts = DecodeDateTime(local);
+  return UnixTimeToUtcDateTime(LocalDateTimeToUnixTime(local), parts.Millisecond * 1'000'000);
+}
+
 TDateTime Now() {
   std::timespec now{};
   ::clock_gettime(CLOCK_REALTIME, &now);

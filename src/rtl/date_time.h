@@ -41,6 +41,11 @@ TDateTime UnixTimeToUtcDateTime(int64_t seconds, int32_t nanoseconds = 0);
 int64_t LocalDateTimeToUnixTime(TDateTime value);
 int64_t UtcDateTimeToUnixTime(TDateTime value);
 
+// A UTC date-time value as local time and back (the calendar values of certificates and
+// revocation lists are UTC); milliseconds are kept.
+TDateTime UtcToLocalDateTime(TDateTime utc);
+TDateTime LocalToUtcDateTime(TDateTime local);
+
 // A file's time (POSIX seconds, as stat reports it) as a local date-time value; 0 gives 0.
 TDateTime FileTimeToLocalDateTime(int64_t seconds, int32_t nanoseconds = 0);
 

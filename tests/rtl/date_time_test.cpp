@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
 
 #include "rtl/errors.h"
 
@@ -102,6 +103,27 @@ TEST_F(LocalTime, UnixTimeBecomesLocalAndUtcValues) {
             (DateTimeParts{2024, 3, 2, 0, 30, 15, 250}));
   EXPECT_EQ(LocalDateTimeToUnixTime(UnixTimeToLocalDateTime(t)), t);
   EXPECT_EQ(UtcDateTimeToUnixTime(UnixTimeToUtcDateTime(t)), t);
+}
+
+TEST_F(LocalTime, UtcValuesBecomeLocalAndBackKeepingMilliseconds) {
+  const TDateTime utc = EncodeDateTime({2024, 12, 31, 22, 15, 0, 500});
+  const TDateTime local = UtcToLocalDateTime(utc);
+  EXPECT_EQ(DecodeDateTime(local), (DateTimeParts{2025, 1, 1, 1, 15, 0, 500}));
+  EXPECT_EQ(DecodeDateTime(LocalToUtcDateTime(local)), DecodeDateTime(utc));
+}
+
+TEST_F(LocalTime, DaylightSavingOfTheDateIsApplied) {
+  if (!std::filesystem::exists("/usr/share/zoneinfo/Europe/Moscow")) {
+    GTEST_SKIP() << "no time-zone data";
+  }
+  ::setenv("TZ", "Europe/Moscow", 1);
+  ::tzset();
+  // Moscow kept summer time (UTC+4) until 2010 and winter time (UTC+3) then.
+  const TDateTime summer = EncodeDateTime({2010, 7, 1, 12, 0, 0, 0});
+  const TDateTime winter = EncodeDateTime({2010, 1, 1, 12, 0, 0, 0});
+  EXPECT_EQ(DecodeDateTime(UtcToLocalDateTime(summer)).Hour, 16);
+  EXPECT_EQ(DecodeDateTime(UtcToLocalDateTime(winter)).Hour, 15);
+  EXPECT_EQ(LocalDateTimeToUnixTime(UtcToLocalDateTime(summer)), UtcDateTimeToUnixTime(summer));
 }
 
 TEST_F(LocalTime, FileTimeZeroGivesZero) {
