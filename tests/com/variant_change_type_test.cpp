@@ -1,0 +1,348 @@
+// VariantChangeType: the conversion table, overflow and mismatch, booleans as text, objects.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "lyr/com/com.h"
+#include "test_object.h"
+
+namespace {
+
+// A scalar value in a form a table can hold: integers in i, reals in r, text in s.
+struct Value {
+  VARTYPE vt = VT_EMPTY;
+  int64_t i = 0;
+  double r = 0;
+  std::u16string s;
+};
+
+Value Int(VARTYPE vt, int64_t i) {
+  return Value{vt, i, 0, u""};
+}
+Value Real(VARTYPE vt, double r) {
+  return Value{vt, 0, r, u""};
+}
+Value Text(std::u16string s) {
+  return Value{VT_BSTR, 0, 0, std::move(s)};
+}
+Value Bool(bool b) {
+  return Value{VT_BOOL, b ? -1 : 0, 0, u""};
+}
+Value Empty() {
+  return Value{};
+}
+Value Null() {
+  return Value{VT_NULL, 0, 0, u""};
+}
+
+VARIANT Make(const Value& value) {
+  VARIANT v;
+  std::memset(static_cast<void*>(&v), 0, sizeof v);
+  v.vt = value.vt;
+  switch (value.vt) {
+    case VT_I1:
+      v.cVal = static_cast<CHAR>(value.i);
+      break;
+    case VT_UI1:
+      v.bVal = static_cast<BYTE>(value.i);
+      break;
+    case VT_I2:
+      v.iVal = static_cast<SHORT>(value.i);
+      break;
+    case VT_UI2:
+      v.uiVal = static_cast<USHORT>(value.i);
+      break;
+    case VT_BOOL:
+      v.boolVal = static_cast<VARIANT_BOOL>(value.i);
+      break;
+    case VT_I4:
+    case VT_INT:
+      v.lVal = static_cast<LONG>(value.i);
+      break;
+    case VT_UI4:
+    case VT_UINT:
+      v.ulVal = static_cast<ULONG>(value.i);
+      break;
+    case VT_I8:
+    case VT_UI8:
+      v.llVal = value.i;
+      break;
+    case VT_R4:
+      v.fltVal = static_cast<float>(value.r);
+      break;
+    case VT_R8:
+    case VT_DATE:
+      v.dblVal = value.r;
+      break;
+    case VT_BSTR:
+      v.bstrVal = SysAllocStringLen(value.s.data(), static_cast<UINT>(value.s.size()));
+      break;
+    default:
+      break;
+  }
+  return v;
+}
+
+// The variant read back as a Value of its own type.
+Value Read(const VARIANT& v) {
+  switch (v.vt) {
+    case VT_I1:
+      return Int(v.vt, v.cVal);
+    case VT_UI1:
+      return Int(v.vt, v.bVal);
+    case VT_I2:
+      return Int(v.vt, v.iVal);
+    case VT_UI2:
+      return Int(v.vt, v.uiVal);
+    case VT_BOOL:
+      return Int(v.vt, v.boolVal);
+    case VT_I4:
+    case VT_INT:
+      return Int(v.vt, v.lVal);
+    case VT_UI4:
+    case VT_UINT:
+      return Int(v.vt, v.ulVal);
+    case VT_I8:
+    case VT_UI8:
+      return Int(v.vt, v.llVal);
+    case VT_R4:
+      return Real(v.vt, v.fltVal);
+    case VT_R8:
+    case VT_DATE:
+      return Real(v.vt, v.dblVal);
+    case VT_BSTR:
+      return Text(std::u16string(v.bstrVal, SysStringLen(v.bstrVal)));
+    default:
+      return Value{v.vt, 0, 0, u""};
+  }
+}
+
+struct ChangeCase {
+  const char* name;
+  Value source;
+  USHORT flags;
+  VARTYPE target;
+  HRESULT expected;
+  Value result;  // checked when expected is S_OK
+};
+
+class VariantChangeTypeTable : public ::testing::TestWithParam<ChangeCase> {};
+
+TEST_P(VariantChangeTypeTable, ConvertsAsOleAutomationDoes) {
+  const ChangeCase& c = GetParam();
+  VARIANT source = Make(c.source);
+  VARIANT dest;
+  VariantInit(&dest);
+  ASSERT_EQ(VariantChangeType(&dest, &source, c.flags, c.target), c.expected);
+  if (c.expected == S_OK) {
+    const Value got = Read(dest);
+    EXPECT_EQ(got.vt, c.result.vt);
+    EXPECT_EQ(got.i, c.result.i);
+    EXPECT_EQ(got.r, c.result.r);
+    EXPECT_EQ(std::string(got.s.begin(), got.s.end()),
+              std::string(c.result.s.begin(), c.result.s.end()));
+  } else {
+    EXPECT_EQ(dest.vt, VT_EMPTY);
+  }
+  VariantClear(&dest);
+  VariantClear(&source);
+}
+
+const ChangeCase kCases[] = {
+    // Integers between widths, within and beyond range.
+    {"I4ToI2", Int(VT_I4, -32768), 0, VT_I2, S_OK, Int(VT_I2, -32768)},
+    {"I4ToI2Overflow", Int(VT_I4, 32768), 0, VT_I2, DISP_E_OVERFLOW, {}},
+    {"I4ToI2Underflow", Int(VT_I4, -32769), 0, VT_I2, DISP_E_OVERFLOW, {}},
+    {"I2ToI4", Int(VT_I2, -5), 0, VT_I4, S_OK, Int(VT_I4, -5)},
+    {"I4ToInt", Int(VT_I4, 123456), 0, VT_INT, S_OK, Int(VT_INT, 123456)},
+    {"IntToI4", Int(VT_INT, -1), 0, VT_I4, S_OK, Int(VT_I4, -1)},
+    {"I4ToUi1", Int(VT_I4, 255), 0, VT_UI1, S_OK, Int(VT_UI1, 255)},
+    {"I4ToUi1Overflow", Int(VT_I4, 256), 0, VT_UI1, DISP_E_OVERFLOW, {}},
+    {"NegativeI2ToUi1Overflow", Int(VT_I2, -1), 0, VT_UI1, DISP_E_OVERFLOW, {}},
+    {"Ui1ToI2", Int(VT_UI1, 200), 0, VT_I2, S_OK, Int(VT_I2, 200)},
+    {"Ui4ToI4Overflow", Int(VT_UI4, 0x80000000LL), 0, VT_I4, DISP_E_OVERFLOW, {}},
+    {"I8ToI4Overflow", Int(VT_I8, 1LL << 40), 0, VT_I4, DISP_E_OVERFLOW, {}},
+    // Reals round half to even and check range.
+    {"R8ToI4RoundsHalfToEven", Real(VT_R8, 2.5), 0, VT_I4, S_OK, Int(VT_I4, 2)},
+    {"R8ToI4RoundsHalfUpToEven", Real(VT_R8, 3.5), 0, VT_I4, S_OK, Int(VT_I4, 4)},
+    {"R8ToI2Overflow", Real(VT_R8, 32767.6), 0, VT_I2, DISP_E_OVERFLOW, {}},
+    {"R8ToUi1Negative", Real(VT_R8, -0.6), 0, VT_UI1, DISP_E_OVERFLOW, {}},
+    {"I4ToR8", Int(VT_I4, -3), 0, VT_R8, S_OK, Real(VT_R8, -3)},
+    // Booleans as numbers.
+    {"BoolTrueToI4", Bool(true), 0, VT_I4, S_OK, Int(VT_I4, -1)},
+    {"BoolFalseToI2", Bool(false), 0, VT_I2, S_OK, Int(VT_I2, 0)},
+    {"BoolTrueToUi1", Bool(true), 0, VT_UI1, S_OK, Int(VT_UI1, 255)},
+    {"I4ToBoolNonZero", Int(VT_I4, 7), 0, VT_BOOL, S_OK, Bool(true)},
+    {"I4ToBoolZero", Int(VT_I4, 0), 0, VT_BOOL, S_OK, Bool(false)},
+    {"Ui1ToBool", Int(VT_UI1, 1), 0, VT_BOOL, S_OK, Bool(true)},
+    {"IntToBool", Int(VT_INT, -2), 0, VT_BOOL, S_OK, Bool(true)},
+    // Booleans as text.
+    {"BoolTrueToBstr", Bool(true), 0, VT_BSTR, S_OK, Text(u"-1")},
+    {"BoolFalseToBstr", Bool(false), 0, VT_BSTR, S_OK, Text(u"0")},
+    {"BoolTrueToBstrAlpha", Bool(true), VARIANT_ALPHABOOL, VT_BSTR, S_OK, Text(u"True")},
+    {"BoolFalseToBstrAlpha", Bool(false), VARIANT_ALPHABOOL, VT_BSTR, S_OK, Text(u"False")},
+    {"BoolTrueToBstrLocal", Bool(true), VARIANT_LOCALBOOL, VT_BSTR, S_OK, Text(u"True")},
+    {"BstrTrueToBool", Text(u"True"), 0, VT_BOOL, S_OK, Bool(true)},
+    {"BstrFalseAnyCaseToBool", Text(u" fALSE "), 0, VT_BOOL, S_OK, Bool(false)},
+    {"BstrNumberToBool", Text(u"-1"), 0, VT_BOOL, S_OK, Bool(true)},
+    {"BstrZeroToBool", Text(u"0"), 0, VT_BOOL, S_OK, Bool(false)},
+    {"BstrWordToBoolMismatch", Text(u"yes"), 0, VT_BOOL, DISP_E_TYPEMISMATCH, {}},
+    // Numbers as text and text as numbers.
+    {"I4ToBstr", Int(VT_I4, -2147483647 - 1), 0, VT_BSTR, S_OK, Text(u"-2147483648")},
+    {"Ui1ToBstr", Int(VT_UI1, 255), 0, VT_BSTR, S_OK, Text(u"255")},
+    {"IntToBstr", Int(VT_INT, 42), 0, VT_BSTR, S_OK, Text(u"42")},
+    {"R8ToBstr", Real(VT_R8, 1.5), 0, VT_BSTR, S_OK, Text(u"1.5")},
+    {"BstrToI4", Text(u"  -123 "), 0, VT_I4, S_OK, Int(VT_I4, -123)},
+    {"BstrPlusToI2", Text(u"+77"), 0, VT_I2, S_OK, Int(VT_I2, 77)},
+    {"BstrToUi1", Text(u"255"), 0, VT_UI1, S_OK, Int(VT_UI1, 255)},
+    {"BstrToInt", Text(u"2147483647"), 0, VT_INT, S_OK, Int(VT_INT, 2147483647)},
+    {"BstrFractionToI4Rounds", Text(u"1.5"), 0, VT_I4, S_OK, Int(VT_I4, 2)},
+    {"BstrExponentToI4", Text(u"1e3"), 0, VT_I4, S_OK, Int(VT_I4, 1000)},
+    {"BstrToI4Overflow", Text(u"2147483648"), 0, VT_I4, DISP_E_OVERFLOW, {}},
+    {"BstrToUi1Overflow", Text(u"256"), 0, VT_UI1, DISP_E_OVERFLOW, {}},
+    {"BstrNegativeToUi1Overflow", Text(u"-1"), 0, VT_UI1, DISP_E_OVERFLOW, {}},
+    {"BstrHugeToI4Overflow", Text(u"99999999999999999999999"), 0, VT_I4, DISP_E_OVERFLOW, {}},
+    {"BstrLettersToI4Mismatch", Text(u"12a"), 0, VT_I4, DISP_E_TYPEMISMATCH, {}},
+    {"BstrEmptyToI4Mismatch", Text(u""), 0, VT_I4, DISP_E_TYPEMISMATCH, {}},
+    {"BstrBlankToI2Mismatch", Text(u"   "), 0, VT_I2, DISP_E_TYPEMISMATCH, {}},
+    {"BstrSignOnlyToI4Mismatch", Text(u"-"), 0, VT_I4, DISP_E_TYPEMISMATCH, {}},
+    {"BstrDoubleSignToI4Mismatch", Text(u"+-1"), 0, VT_I4, DISP_E_TYPEMISMATCH, {}},
+    {"BstrArabicIndicDigitsMismatch", Text(u"١٢"), 0, VT_I4, DISP_E_TYPEMISMATCH, {}},
+    {"BstrEmbeddedNulMismatch",
+     Text(std::u16string(u"1\0"
+                         u"2",
+                         3)),
+     0,
+     VT_I4,
+     DISP_E_TYPEMISMATCH,
+     {}},
+    {"BstrToBstr", Text(u"Привет"), 0, VT_BSTR, S_OK, Text(u"Привет")},
+    // Empty and null.
+    {"EmptyToI4", Empty(), 0, VT_I4, S_OK, Int(VT_I4, 0)},
+    {"EmptyToBool", Empty(), 0, VT_BOOL, S_OK, Bool(false)},
+    {"EmptyToBstr", Empty(), 0, VT_BSTR, S_OK, Text(u"")},
+    {"NullToI4Mismatch", Null(), 0, VT_I4, DISP_E_TYPEMISMATCH, {}},
+    {"NullToBstrMismatch", Null(), 0, VT_BSTR, DISP_E_TYPEMISMATCH, {}},
+    {"NullToNull", Null(), 0, VT_NULL, S_OK, Null()},
+    // Scalars are not objects.
+    {"I4ToDispatchMismatch", Int(VT_I4, 1), 0, VT_DISPATCH, DISP_E_TYPEMISMATCH, {}},
+    {"BstrToUnknownMismatch", Text(u"x"), 0, VT_UNKNOWN, DISP_E_TYPEMISMATCH, {}},
+    // Types that are not value types.
+    {"ToVariantBadType", Int(VT_I4, 1), 0, VT_VARIANT, DISP_E_BADVARTYPE, {}},
+    {"ToByrefBadType", Int(VT_I4, 1), 0, VT_BYREF | VT_I4, DISP_E_BADVARTYPE, {}},
+    {"ToArrayBadType", Int(VT_I4, 1), 0, VT_ARRAY | VT_I4, DISP_E_BADVARTYPE, {}},
+    {"FromUnknownTypeBadType", Value{0x0FFF, 0, 0, u""}, 0, VT_I4, DISP_E_BADVARTYPE, {}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cases, VariantChangeTypeTable, ::testing::ValuesIn(kCases),
+                         [](const ::testing::TestParamInfo<ChangeCase>& info) {
+                           return info.param.name;
+                         });
+
+TEST(VariantChangeType, ConvertsInPlace) {
+  VARIANT v;
+  v.vt = VT_BSTR;
+  v.bstrVal = SysAllocString(u"12");
+  ASSERT_EQ(VariantChangeType(&v, &v, 0, VT_I4), S_OK);
+  EXPECT_EQ(v.vt, VT_I4);
+  EXPECT_EQ(v.lVal, 12);
+}
+
+TEST(VariantChangeType, FailureLeavesTheDestinationAsItWas) {
+  VARIANT source;
+  source.vt = VT_I4;
+  source.lVal = 70000;
+  VARIANT dest;
+  dest.vt = VT_BSTR;
+  dest.bstrVal = SysAllocString(u"kept");
+  ASSERT_EQ(VariantChangeType(&dest, &source, 0, VT_I2), DISP_E_OVERFLOW);
+  EXPECT_EQ(dest.vt, VT_BSTR);
+  EXPECT_EQ(std::u16string(dest.bstrVal), u"kept");
+  VariantClear(&dest);
+}
+
+TEST(VariantChangeType, ReadsThroughAReference) {
+  BSTR text = SysAllocString(u"33");
+  VARIANT source;
+  source.vt = VT_BYREF | VT_BSTR;
+  source.pbstrVal = &text;
+  VARIANT dest;
+  VariantInit(&dest);
+  ASSERT_EQ(VariantChangeType(&dest, &source, 0, VT_UI1), S_OK);
+  EXPECT_EQ(dest.bVal, 33);
+  EXPECT_EQ(std::u16string(text), u"33");
+  SysFreeString(text);
+}
+
+TEST(VariantChangeType, DispatchToUnknownKeepsTheObjectReferenced) {
+  lyr::test::TestObject object;
+  VARIANT source;
+  source.vt = VT_DISPATCH;
+  source.pdispVal = &object;
+  VARIANT dest;
+  VariantInit(&dest);
+  ASSERT_EQ(VariantChangeType(&dest, &source, 0, VT_UNKNOWN), S_OK);
+  EXPECT_EQ(dest.vt, VT_UNKNOWN);
+  EXPECT_EQ(dest.punkVal, static_cast<IUnknown*>(&object));
+  EXPECT_EQ(object.References(), 2u);
+  VariantClear(&dest);
+  EXPECT_EQ(object.References(), 1u);
+}
+
+TEST(VariantChangeType, UnknownToDispatchAsksForIDispatch) {
+  lyr::test::TestObject dispatch;
+  VARIANT source;
+  source.vt = VT_UNKNOWN;
+  source.punkVal = &dispatch;
+  VARIANT dest;
+  VariantInit(&dest);
+  ASSERT_EQ(VariantChangeType(&dest, &source, 0, VT_DISPATCH), S_OK);
+  EXPECT_EQ(dest.pdispVal, &dispatch);
+  VariantClear(&dest);
+  EXPECT_EQ(dispatch.References(), 1u);
+
+  lyr::test::PlainUnknown plain;
+  source.punkVal = &plain;
+  EXPECT_EQ(VariantChangeType(&dest, &source, 0, VT_DISPATCH), DISP_E_TYPEMISMATCH);
+  EXPECT_EQ(plain.References(), 1u);
+}
+
+TEST(VariantChangeType, NullObjectAndEmptyBecomeNullReferences) {
+  VARIANT source;
+  source.vt = VT_DISPATCH;
+  source.pdispVal = nullptr;
+  VARIANT dest;
+  VariantInit(&dest);
+  ASSERT_EQ(VariantChangeType(&dest, &source, 0, VT_UNKNOWN), S_OK);
+  EXPECT_EQ(dest.vt, VT_UNKNOWN);
+  EXPECT_EQ(dest.punkVal, nullptr);
+  source.vt = VT_EMPTY;
+  ASSERT_EQ(VariantChangeType(&dest, &source, 0, VT_DISPATCH), S_OK);
+  EXPECT_EQ(dest.vt, VT_DISPATCH);
+  EXPECT_EQ(dest.pdispVal, nullptr);
+}
+
+TEST(VariantChangeType, ObjectToScalarUsesItsDefaultValue) {
+  lyr::test::TestObject object(1234);
+  VARIANT source;
+  source.vt = VT_DISPATCH;
+  source.pdispVal = &object;
+  VARIANT dest;
+  VariantInit(&dest);
+  ASSERT_EQ(VariantChangeType(&dest, &source, 0, VT_BSTR), S_OK);
+  EXPECT_EQ(std::u16string(dest.bstrVal), u"1234");
+  VariantClear(&dest);
+  EXPECT_EQ(VariantChangeType(&dest, &source, 0, VT_UI1), DISP_E_OVERFLOW);
+  EXPECT_EQ(VariantChangeType(&dest, &source, VARIANT_NOVALUEPROP, VT_I4), DISP_E_TYPEMISMATCH);
+  EXPECT_EQ(object.References(), 1u);
+}
+
+TEST(VariantChangeType, RefusesNullArguments) {
+  VARIANT v;
+  VariantInit(&v);
+  EXPECT_EQ(VariantChangeType(nullptr, &v, 0, VT_I4), E_INVALIDARG);
+  EXPECT_EQ(VariantChangeType(&v, nullptr, 0, VT_I4), E_INVALIDARG);
+}
+
+}  // namespace
