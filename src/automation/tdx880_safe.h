@@ -1,0 +1,124 @@
+// CTdx880Safe: an object's SafeMode flag and its one error object; and the guards that turn an
+// error raised inside a member into LastError, an HRESULT and COM error information.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <type_traits>
+
+#include "automation/bstr.h"
+#include "automation/com_ptr.h"
+#include "automation/error_info.h"
+#include "automation/tdx880_error_class.h"
+
+namespace lyr::automation {
+
+class CTdx880Safe final {
+ public:
+  // Creates the error object (Code 0, empty Message) belonging to the ProgID's class.
+  explicit CTdx880Safe(const std::u16string& prog_id);
+  CTdx880Safe(const CTdx880Safe&) = delete;
+  CTdx880Safe& operator=(const CTdx880Safe&) = delete;
+  ~CTdx880Safe() = default;
+
+  // The error object, the same on every call (a new reference for the caller).
+  [[nodiscard]] ITdx880Error* LastError() const noexcept;
+  [[nodiscard]] const CTdx880Error_class& Error() const noexcept { return *error_.Get(); }
+
+  // Code := 0, Message := empty.
+  void ResetError() noexcept;
+  // Code := code, Message := message (windows-1251).
+  void RecordError(int32_t code, std::string_view message) noexcept;
+
+  bool SafeMode = false;
+
+ private:
+  ComPtr<CComObject<CTdx880Error_class>> error_;
+};
+
+// The failure value of a result and its delivery from the body's value.
+template <typename Result>
+void SetFailureValue(Result* result) noexcept {
+  if constexpr (std::is_same_v<Result, VARIANT_BOOL>) {
+    *result = VARIANT_FALSE;
+  } else {
+    *result = Result{};
+  }
+}
+
+template <typename Result, typename Value>
+void StoreResult(Result* result, Value&& value) {
+  if constexpr (std::is_same_v<Result, VARIANT_BOOL>) {
+    *result = value ? VARIANT_TRUE : VARIANT_FALSE;
+  } else if constexpr (std::is_same_v<Result, BSTR>) {
+    *result = AnsiToBstr(value);
+  } else if constexpr (std::is_pointer_v<Result>) {
+    *result = value.Detach();  // a ComPtr of the result's interface
+  } else {
+    *result = static_cast<Result>(value);
+  }
+}
+
+// Steps 4 to 6 of a guarded member after its body raised (called inside the catch block):
+// records the error; S_OK in SafeMode, else the trace line, error information and E_UNEXPECTED.
+HRESULT GuardedFailure(CTdx880Safe& safe, const ErrorSource& source) noexcept;
+// An unguarded member's failure (inside the catch block): error information and E_UNEXPECTED;
+// LastError is not touched.
+HRESULT UnguardedFailure(const ErrorSource& source) noexcept;
+
+// Runs a guarded member whose body returns the result's value: reset the error object, failure
+// value first, run, and on an error record it (SafeMode returns S_OK with the failure value).
+template <typename Result, typename Body>
+HRESULT Guarded(CTdx880Safe& safe, const ErrorSource& source, Result* result,
+                Body&& body) noexcept {
+  if (result == nullptr) {
+    return E_POINTER;
+  }
+  if constexpr (std::is_pointer_v<Result>) {
+    *result = nullptr;
+  }
+  safe.ResetError();
+  SetFailureValue(result);
+  try {
+    StoreResult(result, body());
+    return S_OK;
+  } catch (...) {
+    return GuardedFailure(safe, source);
+  }
+}
+
+// A guarded member without a result.
+template <typename Body>
+HRESULT GuardedVoid(CTdx880Safe& safe, const ErrorSource& source, Body&& body) noexcept {
+  safe.ResetError();
+  try {
+    body();
+    return S_OK;
+  } catch (...) {
+    return GuardedFailure(safe, source);
+  }
+}
+
+// An unguarded member: any error becomes E_UNEXPECTED with error information, whatever SafeMode.
+template <typename Body>
+HRESULT Unguarded(const ErrorSource& source, Body&& body) noexcept {
+  try {
+    body();
+    return S_OK;
+  } catch (...) {
+    return UnguardedFailure(source);
+  }
+}
+
+// An unguarded getter: the body's value, delivered as Guarded delivers it.
+template <typename Result, typename Body>
+HRESULT UnguardedGet(const ErrorSource& source, Result* result, Body&& body) noexcept {
+  if (result == nullptr) {
+    return E_POINTER;
+  }
+  SetFailureValue(result);
+  return Unguarded(source, [&] { StoreResult(result, body()); });
+}
+
+}  // namespace lyr::automation

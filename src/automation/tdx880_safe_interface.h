@@ -1,0 +1,71 @@
+// The ITdx880Safe implementation shared by both safe bases (SafeMode and LastError over the
+// object's CTdx880Safe companion), and the guard calls their members use.
+#pragma once
+
+#include <memory>
+#include <string_view>
+#include <utility>
+
+#include "automation/tdx880_safe.h"
+
+namespace lyr::automation {
+
+class CTdx880SafeInterface : public CDualInterface<ITdx880Safe> {
+ public:
+  HRESULT STDMETHODCALLTYPE get_SafeMode(VARIANT_BOOL* Value) override {
+    if (Value == nullptr) {
+      return E_POINTER;
+    }
+    *Value = Safe().SafeMode ? VARIANT_TRUE : VARIANT_FALSE;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE put_SafeMode(VARIANT_BOOL Value) override {
+    Safe().SafeMode = Value != 0;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE get_LastError(ITdx880Error** Value) override {
+    if (Value == nullptr) {
+      return E_POINTER;
+    }
+    *Value = Safe().LastError();
+    return S_OK;
+  }
+
+  // The companion; it exists from construction (or the initialization step) to destruction.
+  [[nodiscard]] CTdx880Safe& Safe() const noexcept { return *safe_; }
+  [[nodiscard]] bool SafeMode() const noexcept { return safe_->SafeMode; }
+  // Sets SafeMode on a child object through its ITdx880Safe, as a host would.
+  static void PassSafeMode(bool safe_mode, IUnknown* child);
+
+ protected:
+  // The source of this object's errors.
+  [[nodiscard]] virtual ErrorSource SafeSource() const noexcept = 0;
+
+  // The guards of this object's members (see tdx880_safe.h).
+  template <typename Result, typename Body>
+  HRESULT Guard(Result* result, Body&& body) noexcept {
+    return Guarded(Safe(), SafeSource(), result, std::forward<Body>(body));
+  }
+  template <typename Body>
+  HRESULT GuardVoid(Body&& body) noexcept {
+    return GuardedVoid(Safe(), SafeSource(), std::forward<Body>(body));
+  }
+  template <typename Body>
+  HRESULT Unguard(Body&& body) noexcept {
+    return Unguarded(SafeSource(), std::forward<Body>(body));
+  }
+  template <typename Result, typename Body>
+  HRESULT UnguardGet(Result* result, Body&& body) noexcept {
+    return UnguardedGet(SafeSource(), result, std::forward<Body>(body));
+  }
+  // A member this version of the server does not have yet: E_NOTIMPL with error information
+  // naming it; LastError is not touched.
+  HRESULT NotImplemented(std::string_view member) noexcept;
+
+  void CreateSafe(const std::u16string& prog_id) { safe_ = std::make_unique<CTdx880Safe>(prog_id); }
+
+ private:
+  std::unique_ptr<CTdx880Safe> safe_;
+};
+
+}  // namespace lyr::automation

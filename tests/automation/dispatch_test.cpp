@@ -1,0 +1,342 @@
+// IDispatch and ITypeInfo from the type library table, on an object of the real frame: names,
+// argument order and coercion, property puts, by-reference arguments, failures and EXCEPINFO.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "rtl/text.h"
+#include "test_file_object.h"
+
+namespace lyr::automation::test {
+namespace {
+
+struct Variant {
+  VARIANT value;
+  Variant() { ::VariantInit(&value); }
+  Variant(const Variant&) = delete;
+  Variant& operator=(const Variant&) = delete;
+  ~Variant() { ::VariantClear(&value); }
+};
+
+VARIANT BstrArg(std::u16string_view text) {
+  VARIANT v;
+  ::VariantInit(&v);
+  v.vt = VT_BSTR;
+  v.bstrVal = AllocBstr(text);
+  return v;
+}
+
+VARIANT I4Arg(LONG value) {
+  VARIANT v;
+  ::VariantInit(&v);
+  v.vt = VT_I4;
+  v.lVal = value;
+  return v;
+}
+
+VARIANT BoolArg(bool value) {
+  VARIANT v;
+  ::VariantInit(&v);
+  v.vt = VT_BOOL;
+  v.boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
+  return v;
+}
+
+class Dispatch : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ::SetErrorInfo(0, nullptr);
+    ASSERT_EQ(file_->QueryInterface(IID_IDispatch, dispatch_.ReceiveVoid()), S_OK);
+  }
+  void TearDown() override {
+    ClearArgs();
+    ::SetErrorInfo(0, nullptr);
+  }
+
+  void ClearArgs() {
+    for (VARIANT& v : args_) {
+      ::VariantClear(&v);
+    }
+    args_.clear();
+  }
+
+  DISPID IdOf(const char16_t* name) {
+    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+    DISPID id = 0;
+    EXPECT_EQ(dispatch_->GetIDsOfNames(IID_NULL, names, 1, 0x0409, &id), S_OK) << "name";
+    return id;
+  }
+
+  // Invokes with args_ (already in the host's reverse order).
+  HRESULT Call(DISPID id, WORD flags, VARIANT* result, EXCEPINFO* exception = nullptr,
+               UINT* argument_error = nullptr, std::vector<DISPID> named = {}) {
+    DISPPARAMS params{args_.data(), named.empty() ? nullptr : named.data(),
+                      static_cast<UINT>(args_.size()), static_cast<UINT>(named.size())};
+    return dispatch_->Invoke(id, IID_NULL, 0x0409, flags, &params, result, exception,
+                             argument_error);
+  }
+
+  ComPtr<CComObject<CTestFile_class>> file_ = MakeObject<CTestFile_class>();
+  ComPtr<IDispatch> dispatch_;
+  std::vector<VARIANT> args_;
+};
+
+TEST_F(Dispatch, FindsNamesCaseInsensitivelyWithParameterPositions) {
+  LPOLESTR names[] = {const_cast<LPOLESTR>(u"addsign"), const_cast<LPOLESTR>(u"ENROLE"),
+                      const_cast<LPOLESTR>(u"wsSignatureContent")};
+  DISPID ids[3] = {};
+  EXPECT_EQ(dispatch_->GetIDsOfNames(IID_NULL, names, 3, 0, ids), S_OK);
+  EXPECT_EQ(ids[0], 214);
+  EXPECT_EQ(ids[1], 1);
+  EXPECT_EQ(ids[2], 0);
+}
+
+TEST_F(Dispatch, UnknownNameIsReportedWithDispidUnknown) {
+  LPOLESTR names[] = {const_cast<LPOLESTR>(u"Nothing")};
+  DISPID id = 0;
+  EXPECT_EQ(dispatch_->GetIDsOfNames(IID_NULL, names, 1, 0, &id), DISP_E_UNKNOWNNAME);
+  EXPECT_EQ(id, DISPID_UNKNOWN);
+}
+
+TEST_F(Dispatch, RefusesAnInterfaceIdOtherThanNull) {
+  LPOLESTR names[] = {const_cast<LPOLESTR>(u"FileName")};
+  DISPID id = 0;
+  EXPECT_EQ(dispatch_->GetIDsOfNames(IID_ITdx880File, names, 1, 0, &id), DISP_E_UNKNOWNINTERFACE);
+  DISPPARAMS none{nullptr, nullptr, 0, 0};
+  EXPECT_EQ(dispatch_->Invoke(208, IID_ITdx880File, 0, DISPATCH_PROPERTYGET, &none, nullptr,
+                              nullptr, nullptr),
+            DISP_E_UNKNOWNINTERFACE);
+}
+
+TEST_F(Dispatch, PassesArgumentsInDeclarationOrderFromTheReversedList) {
+  args_ = {I4Arg(SIGN_ROLE_TYPE_SOS), BstrArg(u"подпись")};
+  Variant result;
+  EXPECT_EQ(Call(IdOf(u"AddSign"), DISPATCH_METHOD | DISPATCH_PROPERTYGET, &result.value), S_OK);
+  EXPECT_EQ(result.value.vt, VT_BOOL);
+  EXPECT_EQ(result.value.boolVal, VARIANT_TRUE);
+  EXPECT_EQ(file_->signature, rtl::Msg(u8"подпись"));
+  EXPECT_EQ(file_->role, SIGN_ROLE_TYPE_SOS);
+}
+
+TEST_F(Dispatch, CoercesArgumentsThroughVariantChangeType) {
+  args_ = {BstrArg(u"0"), I4Arg(1)};  // bCheckCRL "0" -> false, bDownloadContent 1 -> true
+  Variant result;
+  EXPECT_EQ(Call(213, DISPATCH_METHOD, &result.value), S_OK);
+  EXPECT_EQ(result.value.boolVal, VARIANT_TRUE);
+}
+
+TEST_F(Dispatch, ReportsATypeMismatchWithTheArgumentIndex) {
+  args_ = {BstrArg(u"not a number"), BstrArg(u"content")};
+  UINT argument_error = 99;
+  Variant result;
+  EXPECT_EQ(Call(214, DISPATCH_METHOD, &result.value, nullptr, &argument_error),
+            DISP_E_TYPEMISMATCH);
+  EXPECT_EQ(argument_error, 0u);
+}
+
+TEST_F(Dispatch, AcceptsArgumentsByReference) {
+  BSTR text = AllocBstr(u"по ссылке");
+  LONG role = SIGN_ROLE_TYPE_TDX;
+  VARIANT by_ref_role;
+  ::VariantInit(&by_ref_role);
+  by_ref_role.vt = VT_I4 | VT_BYREF;
+  by_ref_role.plVal = &role;
+  VARIANT by_ref_text;
+  ::VariantInit(&by_ref_text);
+  by_ref_text.vt = VT_BSTR | VT_BYREF;
+  by_ref_text.pbstrVal = &text;
+  DISPPARAMS params{nullptr, nullptr, 2, 0};
+  VARIANT list[2] = {by_ref_role, by_ref_text};
+  params.rgvarg = list;
+  Variant result;
+  EXPECT_EQ(dispatch_->Invoke(214, IID_NULL, 0, DISPATCH_METHOD, &params, &result.value, nullptr,
+                              nullptr),
+            S_OK);
+  EXPECT_EQ(file_->signature, rtl::Msg(u8"по ссылке"));
+  EXPECT_EQ(file_->role, SIGN_ROLE_TYPE_TDX);
+  ::SysFreeString(text);
+}
+
+TEST_F(Dispatch, PutsPropertiesWithTheNamedPropertyPutArgument) {
+  args_ = {BstrArg(u"имя.bin")};
+  EXPECT_EQ(Call(IdOf(u"FileName"), DISPATCH_PROPERTYPUT, nullptr, nullptr, nullptr,
+                 {DISPID_PROPERTYPUT}),
+            S_OK);
+  EXPECT_EQ(file_->file_name, rtl::Msg(u8"имя.bin"));
+  ClearArgs();
+  Variant result;
+  EXPECT_EQ(Call(208, DISPATCH_PROPERTYGET, &result.value), S_OK);
+  ASSERT_EQ(result.value.vt, VT_BSTR);
+  EXPECT_EQ(BstrView(result.value.bstrVal), u"имя.bin");
+}
+
+TEST_F(Dispatch, PutWithoutThePropertyPutNameIsRefused) {
+  args_ = {BstrArg(u"x")};
+  EXPECT_EQ(Call(208, DISPATCH_PROPERTYPUT, nullptr), DISP_E_PARAMNOTFOUND);
+}
+
+TEST_F(Dispatch, OtherNamedArgumentsAreRefused) {
+  args_ = {BoolArg(true), BoolArg(false)};
+  EXPECT_EQ(Call(213, DISPATCH_METHOD, nullptr, nullptr, nullptr, {0, 1}), DISP_E_NONAMEDARGS);
+}
+
+TEST_F(Dispatch, WrongArgumentCountIsRefused) {
+  args_ = {BoolArg(true)};
+  EXPECT_EQ(Call(213, DISPATCH_METHOD, nullptr), DISP_E_BADPARAMCOUNT);
+}
+
+TEST_F(Dispatch, UnknownDispidOrWrongKindIsMemberNotFound) {
+  EXPECT_EQ(Call(999, DISPATCH_METHOD, nullptr), DISP_E_MEMBERNOTFOUND);
+  EXPECT_EQ(Call(201, DISPATCH_PROPERTYPUT, nullptr, nullptr, nullptr, {DISPID_PROPERTYPUT}),
+            DISP_E_MEMBERNOTFOUND);                                            // DocType has no put
+  EXPECT_EQ(Call(209, DISPATCH_PROPERTYGET, nullptr), DISP_E_MEMBERNOTFOUND);  // a method
+}
+
+TEST_F(Dispatch, FailingMemberGivesExceptionWithExcepInfoAndKeepsErrorInfo) {
+  file_->fail_message = rtl::Msg(u8"Подпись не прошла проверку");
+  EXCEPINFO exception{};
+  Variant result;
+  EXPECT_EQ(Call(209, DISPATCH_METHOD | DISPATCH_PROPERTYGET, &result.value, &exception),
+            DISP_E_EXCEPTION);
+  EXPECT_EQ(exception.scode, static_cast<SCODE>(0x8000FFFF));
+  EXPECT_EQ(BstrView(exception.bstrDescription), u"Подпись не прошла проверку");
+  EXPECT_EQ(BstrView(exception.bstrSource), u"LyrTdxPackage880.Tdx880Package");
+  ::SysFreeString(exception.bstrDescription);
+  ::SysFreeString(exception.bstrSource);
+  ComPtr<IErrorInfo> info;
+  EXPECT_EQ(::GetErrorInfo(0, info.Receive()), S_OK);
+  EXPECT_TRUE(info);
+}
+
+TEST_F(Dispatch, FailingMemberWithoutExcepInfoGivesTheMembersResult) {
+  file_->fail_message = "boom";
+  EXPECT_EQ(Call(209, DISPATCH_METHOD, nullptr), static_cast<HRESULT>(0x8000FFFF));
+}
+
+TEST_F(Dispatch, PassesObjectsAsTheirDeclaredInterface) {
+  auto key = MakeObject<CTestKey_class>();
+  key->container = rtl::Msg(u8"контейнер");
+  VARIANT object;
+  ::VariantInit(&object);
+  object.vt = VT_DISPATCH;
+  object.pdispVal = key->DispatchPointer();
+  object.pdispVal->AddRef();
+  args_ = {object};
+  Variant result;
+  EXPECT_EQ(Call(210, DISPATCH_METHOD, &result.value), S_OK);
+  EXPECT_EQ(file_->file_name, rtl::Msg(u8"контейнер"));
+}
+
+TEST_F(Dispatch, RefusesAnObjectOfAnotherInterface) {
+  auto other = MakeObject<CTestFile_class>();
+  VARIANT object;
+  ::VariantInit(&object);
+  object.vt = VT_DISPATCH;
+  object.pdispVal = other->DispatchPointer();
+  object.pdispVal->AddRef();
+  args_ = {object};
+  UINT argument_error = 9;
+  EXPECT_EQ(Call(210, DISPATCH_METHOD, nullptr, nullptr, &argument_error), DISP_E_TYPEMISMATCH);
+  EXPECT_EQ(argument_error, 0u);
+}
+
+TEST_F(Dispatch, SafeInterfaceDispatchesItsOwnMembers) {
+  ComPtr<ITdx880Safe> safe;
+  ASSERT_EQ(file_->QueryInterface(IID_ITdx880Safe, safe.ReceiveVoid()), S_OK);
+  LPOLESTR names[] = {const_cast<LPOLESTR>(u"SafeMode")};
+  DISPID id = 0;
+  ASSERT_EQ(safe->GetIDsOfNames(IID_NULL, names, 1, 0, &id), S_OK);
+  EXPECT_EQ(id, 201);
+  VARIANT value = BoolArg(true);
+  DISPID named = DISPID_PROPERTYPUT;
+  DISPPARAMS put{&value, &named, 1, 1};
+  EXPECT_EQ(safe->Invoke(id, IID_NULL, 0, DISPATCH_PROPERTYPUT, &put, nullptr, nullptr, nullptr),
+            S_OK);
+  EXPECT_TRUE(file_->SafeMode());
+  DISPPARAMS none{nullptr, nullptr, 0, 0};
+  Variant error;
+  EXPECT_EQ(
+      safe->Invoke(202, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &error.value, nullptr, nullptr),
+      S_OK);
+  EXPECT_EQ(error.value.vt, VT_DISPATCH);
+  EXPECT_NE(error.value.pdispVal, nullptr);
+}
+
+TEST_F(Dispatch, TypeInfoListsTheDispatchView) {
+  UINT count = 0;
+  EXPECT_EQ(dispatch_->GetTypeInfoCount(&count), S_OK);
+  EXPECT_EQ(count, 1u);
+  ComPtr<ITypeInfo> info;
+  ASSERT_EQ(dispatch_->GetTypeInfo(0, 0, info.Receive()), S_OK);
+  TYPEATTR* attr = nullptr;
+  ASSERT_EQ(info->GetTypeAttr(&attr), S_OK);
+  EXPECT_EQ(attr->typekind, TKIND_DISPATCH);
+  EXPECT_EQ(attr->cFuncs, 18);
+  EXPECT_TRUE(attr->guid == IID_ITdx880File);
+  EXPECT_EQ(attr->wMajorVerNum, 1);
+  EXPECT_EQ(attr->wMinorVerNum, 2);
+  info->ReleaseTypeAttr(attr);
+
+  FUNCDESC* func = nullptr;
+  ASSERT_EQ(info->GetFuncDesc(17, &func), S_OK);  // AddSign
+  EXPECT_EQ(func->memid, 214);
+  EXPECT_EQ(func->invkind, INVOKE_FUNC);
+  EXPECT_EQ(func->funckind, FUNC_DISPATCH);
+  EXPECT_EQ(func->cParams, 2);
+  EXPECT_EQ(func->lprgelemdescParam[0].tdesc.vt, VT_BSTR);
+  EXPECT_EQ(func->lprgelemdescParam[1].tdesc.vt, VT_USERDEFINED);
+  EXPECT_EQ(func->elemdescFunc.tdesc.vt, VT_BOOL);
+  info->ReleaseFuncDesc(func);
+
+  BSTR names[3] = {};
+  UINT found = 0;
+  ASSERT_EQ(info->GetNames(214, names, 3, &found), S_OK);
+  ASSERT_EQ(found, 3u);
+  EXPECT_EQ(BstrView(names[0]), u"AddSign");
+  EXPECT_EQ(BstrView(names[1]), u"wsSignatureContent");
+  EXPECT_EQ(BstrView(names[2]), u"enRole");
+  for (BSTR name : names) {
+    ::SysFreeString(name);
+  }
+
+  ASSERT_EQ(info->GetFuncDesc(2, &func), S_OK);  // DocTypeCode's put
+  EXPECT_EQ(func->invkind, INVOKE_PROPERTYPUT);
+  EXPECT_EQ(func->memid, 202);
+  EXPECT_EQ(func->elemdescFunc.tdesc.vt, VT_VOID);
+  info->ReleaseFuncDesc(func);
+  EXPECT_EQ(info->GetFuncDesc(18, &func), TYPE_E_ELEMENTNOTFOUND);
+
+  BSTR type_name = nullptr;
+  ASSERT_EQ(info->GetDocumentation(MEMBERID_NIL, &type_name, nullptr, nullptr, nullptr), S_OK);
+  EXPECT_EQ(BstrView(type_name), u"ITdx880File");
+  ::SysFreeString(type_name);
+}
+
+TEST_F(Dispatch, TypeInfoFollowsReferencesToEnumerations) {
+  ComPtr<ITypeInfo> info;
+  ASSERT_EQ(dispatch_->GetTypeInfo(0, 0, info.Receive()), S_OK);
+  FUNCDESC* func = nullptr;
+  ASSERT_EQ(info->GetFuncDesc(17, &func), S_OK);
+  ComPtr<ITypeInfo> roles;
+  ASSERT_EQ(info->GetRefTypeInfo(func->lprgelemdescParam[1].tdesc.hreftype, roles.Receive()), S_OK);
+  info->ReleaseFuncDesc(func);
+  TYPEATTR* attr = nullptr;
+  ASSERT_EQ(roles->GetTypeAttr(&attr), S_OK);
+  EXPECT_EQ(attr->typekind, TKIND_ENUM);
+  EXPECT_EQ(attr->cVars, 5);
+  roles->ReleaseTypeAttr(attr);
+  VARDESC* var = nullptr;
+  ASSERT_EQ(roles->GetVarDesc(4, &var), S_OK);
+  EXPECT_EQ(var->varkind, VAR_CONST);
+  EXPECT_EQ(var->lpvarValue->lVal, 4);
+  BSTR name = nullptr;
+  UINT found = 0;
+  ASSERT_EQ(roles->GetNames(var->memid, &name, 1, &found), S_OK);
+  EXPECT_EQ(BstrView(name), u"SIGN_ROLE_TYPE_FCOD");
+  ::SysFreeString(name);
+  roles->ReleaseVarDesc(var);
+}
+
+}  // namespace
+}  // namespace lyr::automation::test

@@ -1,0 +1,224 @@
+// The object frame in-process: SafeMode and LastError, the guard of a member in and out of
+// SafeMode, unguarded accessors, error information, ISupportErrorInfo and object counts.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "automation/server_lock.h"
+#include "rtl/text.h"
+#include "test_file_object.h"
+
+namespace lyr::automation::test {
+namespace {
+
+std::u16string Take(BSTR text) {
+  std::u16string value(BstrView(text));
+  ::SysFreeString(text);
+  return value;
+}
+
+struct ErrorState {
+  LONG code = 0;
+  std::u16string message;
+};
+
+ErrorState LastErrorOf(IUnknown* object) {
+  ComPtr<ITdx880Safe> safe;
+  EXPECT_EQ(object->QueryInterface(IID_ITdx880Safe, safe.ReceiveVoid()), S_OK);
+  ComPtr<ITdx880Error> error;
+  EXPECT_EQ(safe->get_LastError(error.Receive()), S_OK);
+  ErrorState state;
+  EXPECT_EQ(error->get_Code(&state.code), S_OK);
+  BSTR message = nullptr;
+  EXPECT_EQ(error->get_Message(&message), S_OK);
+  state.message = Take(message);
+  return state;
+}
+
+void SetSafeMode(IUnknown* object, bool on) {
+  ComPtr<ITdx880Safe> safe;
+  ASSERT_EQ(object->QueryInterface(IID_ITdx880Safe, safe.ReceiveVoid()), S_OK);
+  ASSERT_EQ(safe->put_SafeMode(on ? VARIANT_TRUE : VARIANT_FALSE), S_OK);
+}
+
+// The thread's error object, taken (GetErrorInfo clears the slot).
+struct PublishedError {
+  bool present = false;
+  std::u16string description;
+  std::u16string source;
+};
+
+PublishedError TakeErrorInfo() {
+  PublishedError published;
+  ComPtr<IErrorInfo> info;
+  if (::GetErrorInfo(0, info.Receive()) != S_OK || !info) {
+    return published;
+  }
+  published.present = true;
+  BSTR text = nullptr;
+  info->GetDescription(&text);
+  published.description = Take(text);
+  info->GetSource(&text);
+  published.source = Take(text);
+  return published;
+}
+
+class ObjectFrame : public ::testing::Test {
+ protected:
+  void SetUp() override { ::SetErrorInfo(0, nullptr); }
+  void TearDown() override { ::SetErrorInfo(0, nullptr); }
+  ComPtr<CComObject<CTestFile_class>> file_ = MakeObject<CTestFile_class>();
+};
+
+TEST_F(ObjectFrame, NewObjectIsNotInSafeModeAndHasAnEmptyLastError) {
+  ComPtr<ITdx880Safe> safe;
+  ASSERT_EQ(file_->QueryInterface(IID_ITdx880Safe, safe.ReceiveVoid()), S_OK);
+  VARIANT_BOOL mode = VARIANT_TRUE;
+  EXPECT_EQ(safe->get_SafeMode(&mode), S_OK);
+  EXPECT_EQ(mode, VARIANT_FALSE);
+  const ErrorState error = LastErrorOf(file_->DispatchPointer());
+  EXPECT_EQ(error.code, 0);
+  EXPECT_EQ(error.message, u"");
+  EXPECT_TRUE(file_->Initialized());
+}
+
+TEST_F(ObjectFrame, SafeModePutTakesAnyNonZeroValueAsTrue) {
+  ComPtr<ITdx880Safe> safe;
+  ASSERT_EQ(file_->QueryInterface(IID_ITdx880Safe, safe.ReceiveVoid()), S_OK);
+  ASSERT_EQ(safe->put_SafeMode(7), S_OK);
+  VARIANT_BOOL mode = 0;
+  EXPECT_EQ(safe->get_SafeMode(&mode), S_OK);
+  EXPECT_EQ(mode, VARIANT_TRUE);
+}
+
+TEST_F(ObjectFrame, LastErrorIsTheSameObjectOnEveryCall) {
+  ComPtr<ITdx880Safe> safe;
+  ASSERT_EQ(file_->QueryInterface(IID_ITdx880Safe, safe.ReceiveVoid()), S_OK);
+  ComPtr<ITdx880Error> first;
+  ComPtr<ITdx880Error> second;
+  ASSERT_EQ(safe->get_LastError(first.Receive()), S_OK);
+  file_->fail_message = "boom";
+  SetSafeMode(file_->DispatchPointer(), true);
+  VARIANT_BOOL result = VARIANT_TRUE;
+  ASSERT_EQ(file_->CheckSign(&result), S_OK);
+  ASSERT_EQ(safe->get_LastError(second.Receive()), S_OK);
+  EXPECT_EQ(first.Get(), second.Get());
+}
+
+TEST_F(ObjectFrame, GuardedFailureInSafeModeReturnsOkFalseAndRecordsTheError) {
+  SetSafeMode(file_->DispatchPointer(), true);
+  file_->fail_message = rtl::Msg(u8"Документ не открыт");
+  VARIANT_BOOL result = VARIANT_TRUE;
+  EXPECT_EQ(file_->CheckSign(&result), S_OK);
+  EXPECT_EQ(result, VARIANT_FALSE);
+  const ErrorState error = LastErrorOf(file_->DispatchPointer());
+  EXPECT_EQ(error.code, -1);
+  EXPECT_EQ(error.message, u"Документ не открыт");
+  EXPECT_FALSE(TakeErrorInfo().present);
+}
+
+TEST_F(ObjectFrame, NextSuccessfulGuardedMemberResetsLastError) {
+  SetSafeMode(file_->DispatchPointer(), true);
+  file_->fail_message = "boom";
+  VARIANT_BOOL result = VARIANT_FALSE;
+  ASSERT_EQ(file_->CheckSign(&result), S_OK);
+  file_->fail_message.clear();
+  EXPECT_EQ(file_->CheckSign(&result), S_OK);
+  EXPECT_EQ(result, VARIANT_TRUE);
+  const ErrorState error = LastErrorOf(file_->DispatchPointer());
+  EXPECT_EQ(error.code, 0);
+  EXPECT_EQ(error.message, u"");
+}
+
+TEST_F(ObjectFrame, GuardedFailureOutOfSafeModeIsUnexpectedWithErrorInfoAndLastError) {
+  file_->fail_message = rtl::Msg(u8"Документ не открыт");
+  VARIANT_BOOL result = VARIANT_TRUE;
+  EXPECT_EQ(file_->CheckSign(&result), static_cast<HRESULT>(0x8000FFFF));
+  EXPECT_EQ(result, VARIANT_FALSE);
+  const PublishedError published = TakeErrorInfo();
+  EXPECT_TRUE(published.present);
+  EXPECT_EQ(published.description, u"Документ не открыт");
+  EXPECT_EQ(published.source, u"LyrTdxPackage880.Tdx880Package");
+  const ErrorState error = LastErrorOf(file_->DispatchPointer());
+  EXPECT_EQ(error.code, -1);
+  EXPECT_EQ(error.message, u"Документ не открыт");
+}
+
+TEST_F(ObjectFrame, GuardedOsErrorRecordsTheOsCode) {
+  SetSafeMode(file_->DispatchPointer(), true);
+  file_->os_code = 2;
+  VARIANT_BOOL result = VARIANT_TRUE;
+  EXPECT_EQ(file_->CheckSign(&result), S_OK);
+  const ErrorState error = LastErrorOf(file_->DispatchPointer());
+  EXPECT_EQ(error.code, 2);
+  EXPECT_EQ(error.message, rtl::AnsiToUtf16(rtl::OSErrorMessage(2)));
+}
+
+TEST_F(ObjectFrame, UnguardedPutFailsEvenInSafeModeAndLeavesLastErrorAlone) {
+  SetSafeMode(file_->DispatchPointer(), true);
+  file_->fail_message = "earlier";
+  VARIANT_BOOL result = VARIANT_TRUE;
+  ASSERT_EQ(file_->CheckSign(&result), S_OK);
+  file_->file_name = "kept";
+  EXPECT_EQ(file_->put_FileName(nullptr), static_cast<HRESULT>(0x8000FFFF));
+  EXPECT_EQ(file_->file_name, "kept");
+  const PublishedError published = TakeErrorInfo();
+  EXPECT_TRUE(published.present);
+  EXPECT_EQ(published.description, u"Передан пустой аргумент: FileName");
+  const ErrorState error = LastErrorOf(file_->DispatchPointer());
+  EXPECT_EQ(error.code, -1);
+  EXPECT_EQ(error.message, u"earlier");
+}
+
+TEST_F(ObjectFrame, NullResultPointerIsRefused) {
+  EXPECT_EQ(file_->CheckSign(nullptr), E_POINTER);
+  EXPECT_EQ(file_->get_FileName(nullptr), E_POINTER);
+}
+
+TEST_F(ObjectFrame, SupportsErrorInfoForItsOwnInterfacesOnly) {
+  ComPtr<ISupportErrorInfo> support;
+  ASSERT_EQ(file_->QueryInterface(IID_ISupportErrorInfo, support.ReceiveVoid()), S_OK);
+  EXPECT_EQ(support->InterfaceSupportsErrorInfo(IID_ITdx880File), S_OK);
+  EXPECT_EQ(support->InterfaceSupportsErrorInfo(IID_ITdx880Safe), S_OK);
+  EXPECT_EQ(support->InterfaceSupportsErrorInfo(IID_ITdx880Package), S_FALSE);
+}
+
+TEST_F(ObjectFrame, QueryInterfaceKeepsOneIdentity) {
+  ComPtr<IUnknown> from_file;
+  ComPtr<ITdx880Safe> safe;
+  ComPtr<IUnknown> from_safe;
+  ASSERT_EQ(file_->QueryInterface(IID_IUnknown, from_file.ReceiveVoid()), S_OK);
+  ASSERT_EQ(file_->QueryInterface(IID_ITdx880Safe, safe.ReceiveVoid()), S_OK);
+  ASSERT_EQ(safe->QueryInterface(IID_IUnknown, from_safe.ReceiveVoid()), S_OK);
+  EXPECT_EQ(from_file.Get(), from_safe.Get());
+  ComPtr<IUnknown> none;
+  EXPECT_EQ(file_->QueryInterface(IID_ITdx880Package, none.ReceiveVoid()), E_NOINTERFACE);
+  EXPECT_EQ(none.Get(), nullptr);
+}
+
+TEST(ObjectCounts, CountEveryLiveObjectIncludingErrorObjects) {
+  const int64_t before = LiveObjectCount();
+  {
+    auto file = MakeObject<CTestFile_class>();
+    EXPECT_EQ(LiveObjectCount(), before + 2);  // the object and its error object
+    ComPtr<ITdx880Safe> safe;
+    ASSERT_EQ(file->QueryInterface(IID_ITdx880Safe, safe.ReceiveVoid()), S_OK);
+    ComPtr<ITdx880Error> error;
+    ASSERT_EQ(safe->get_LastError(error.Receive()), S_OK);
+    file.Reset();
+    safe.Reset();
+    EXPECT_EQ(LiveObjectCount(), before + 1);  // the host still holds the error object
+  }
+  EXPECT_EQ(LiveObjectCount(), before);
+}
+
+TEST(ObjectCounts, ServerLocksKeepTheServerLoaded) {
+  ASSERT_TRUE(CanUnloadServer());
+  LockServer(true);
+  EXPECT_FALSE(CanUnloadServer());
+  LockServer(false);
+  EXPECT_TRUE(CanUnloadServer());
+}
+
+}  // namespace
+}  // namespace lyr::automation::test
