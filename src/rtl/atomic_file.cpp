@@ -9,6 +9,7 @@
 #include <cstdlib>
 
 #include "rtl/errors.h"
+#include "rtl/file_utils.h"
 
 namespace lyr::rtl {
 namespace {
@@ -47,7 +48,7 @@ void SyncFolder(const std::string& folder) {
 
 }  // namespace
 
-AtomicFile::AtomicFile(std::string path, uint32_t mode) : path_(std::move(path)) {
+AtomicFile::AtomicFile(std::string path, uint32_t mode) : path_(NativePath(path)) {
   std::string pattern = TempPatternFor(path_);
   const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
   if (fd < 0) {

@@ -27,6 +27,7 @@ class AtomicFile final {
   void Commit();
 
   // The final path and the temporary path (for diagnostics and tests).
+  // The target and the temporary file, as the file system names them (UTF-8).
   [[nodiscard]] const std::string& Path() const noexcept { return path_; }
   [[nodiscard]] const std::string& TempPath() const noexcept { return temp_path_; }
 

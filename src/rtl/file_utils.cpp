@@ -17,6 +17,7 @@
 
 #include "rtl/errors.h"
 #include "rtl/str_utils.h"
+#include "rtl/text.h"
 
 namespace lyr::rtl {
 namespace {
@@ -148,10 +149,18 @@ bool ClearFolder(int folder) {
 
 bool IsLink(const std::string& path) {
   struct stat st {};
-  return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+  return ::lstat(NativePath(path).c_str(), &st) == 0 && S_ISLNK(st.st_mode);
 }
 
 }  // namespace
+
+std::string NativePath(std::string_view path) {
+  return AnsiToUtf8String(path);
+}
+
+std::string LibraryPath(std::string_view native) {
+  return Utf8ToAnsi(native);
+}
 
 std::string IncludeTrailingBackslash(std::string_view path) {
   std::string result = Trim(path);
@@ -163,25 +172,26 @@ std::string IncludeTrailingBackslash(std::string_view path) {
 
 bool DirectoryExists(const std::string& path) {
   struct stat st {};
-  return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  return !path.empty() && ::stat(NativePath(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 bool FileExists(const std::string& path) {
   struct stat st {};
-  return !path.empty() && ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+  return !path.empty() && ::stat(NativePath(path).c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
 bool ForceDeleteFile(const std::string& path) {
+  const std::string native = NativePath(path);
   struct stat st {};
-  if (::lstat(path.c_str(), &st) != 0) {
+  if (::lstat(native.c_str(), &st) != 0) {
     return false;
   }
   if (!S_ISLNK(st.st_mode) && (st.st_mode & S_IWUSR) == 0 &&
-      ::fchmodat(AT_FDCWD, path.c_str(), (st.st_mode & 07777) | S_IWUSR, AT_SYMLINK_NOFOLLOW) !=
+      ::fchmodat(AT_FDCWD, native.c_str(), (st.st_mode & 07777) | S_IWUSR, AT_SYMLINK_NOFOLLOW) !=
           0) {
     return false;
   }
-  return ::unlink(path.c_str()) == 0;
+  return ::unlink(native.c_str()) == 0;
 }
 
 bool ClearDirectory(const std::string& path) {
@@ -189,7 +199,7 @@ bool ClearDirectory(const std::string& path) {
     return true;
   }
   const std::string root = WithoutTrailingSlashes(path);
-  const Descriptor folder(OpenFolderForDeletion(AT_FDCWD, root.c_str()));
+  const Descriptor folder(OpenFolderForDeletion(AT_FDCWD, NativePath(root).c_str()));
   return folder.Get() >= 0 && ClearFolder(folder.Get());
 }
 
@@ -199,10 +209,10 @@ bool DeleteDirectoryTree(const std::string& path) {
   }
   const std::string root = WithoutTrailingSlashes(path);
   if (IsLink(root)) {
-    return ::unlink(root.c_str()) == 0;
+    return ::unlink(NativePath(root).c_str()) == 0;
   }
   const bool cleared = ClearDirectory(root);
-  return ::rmdir(root.c_str()) == 0 && cleared;
+  return ::rmdir(NativePath(root).c_str()) == 0 && cleared;
 }
 
 bool ForceDirectories(std::string_view path) {
@@ -216,7 +226,7 @@ bool ForceDirectories(std::string_view path) {
     }
     if (end > start) {
       current += text.substr(start, end - start);
-      if (!DirectoryExists(current) && ::mkdir(current.c_str(), 0700) != 0 &&
+      if (!DirectoryExists(current) && ::mkdir(NativePath(current).c_str(), 0700) != 0 &&
           !(errno == EEXIST && DirectoryExists(current))) {
         return false;
       }
@@ -294,7 +304,7 @@ std::string FileNameWithoutExt(std::string_view path) {
 
 std::string GetEnvironmentValue(const std::string& name) {
   const char* value = name.empty() ? nullptr : std::getenv(name.c_str());
-  return value == nullptr ? std::string() : std::string(value);
+  return value == nullptr ? std::string() : Utf8ToAnsi(std::string_view(value));
 }
 
 std::string GetTempDirectory() {

@@ -6,8 +6,15 @@
 
 namespace lyr::rtl {
 
-// Paths are byte strings handed to the POSIX calls unchanged. Helpers that join or split paths
-// accept both "/" and "\" as separators on input and write "/".
+// Paths inside the library are windows-1251 text like every other string; the file system's names
+// are UTF-8. Every POSIX call receives NativePath(path), and names read from the file system come
+// back through LibraryPath, so Cyrillic names work and ASCII names are unchanged. Helpers that join
+// or split paths accept both "/" and "\" as separators on input and write "/".
+
+// A library path (windows-1251) as the file system's UTF-8 name.
+std::string NativePath(std::string_view path);
+// A file-system name (UTF-8) as a library path; characters outside windows-1251 become "?".
+std::string LibraryPath(std::string_view native);
 
 // path trimmed of surrounding blanks, with a "/" appended when it is not empty and does not end
 // in "/" or "\".
@@ -48,7 +55,8 @@ std::string CombinePath(std::string_view directory, std::string_view name);
 // ".", so "a.tar.gz" gives "a.tar" and ".profile" gives "").
 std::string FileNameWithoutExt(std::string_view path);
 
-// The value of the environment variable name, "" when it is not set.
+// The value of the environment variable name (UTF-8 in the environment, windows-1251 here), ""
+// when it is not set.
 std::string GetEnvironmentValue(const std::string& name);
 
 // The temporary folder: the environment variable TMP, else TMPDIR, else "/tmp" (empty values

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "rtl/errors.h"
+#include "rtl/file_utils.h"
 
 namespace lyr::rtl {
 namespace {
@@ -18,7 +19,8 @@ constexpr uint64_t k4GiB = uint64_t{1} << 32;
 
 }  // namespace
 
-CMapedFile::CMapedFile(std::string file_name) : file_name_(std::move(file_name)) {}
+// The name is kept in the file system's form; every call below uses it.
+CMapedFile::CMapedFile(std::string file_name) : file_name_(NativePath(file_name)) {}
 
 CMapedFile::~CMapedFile() {
   try {

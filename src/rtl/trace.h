@@ -15,7 +15,9 @@ void TraceLine(std::string_view line) noexcept;
 // format is traced as the raw format.
 template <typename... Args>
 void DebugLog(std::string_view format, const Args&... args) noexcept {
-  const std::string bracketed = "[" + std::string(format) + "]";
+  std::string bracketed;
+  bracketed.reserve(format.size() + 2);
+  bracketed.append(1, '[').append(format).append(1, ']');
   try {
     TraceLine(Format(bracketed, args...));
   } catch (...) {

@@ -21,7 +21,7 @@ constexpr uint64_t k4GiB = uint64_t{1} << 32;
 class ReadHandle final {
  public:
   explicit ReadHandle(const std::string& file_name)
-      : fd_(::open(file_name.c_str(), O_RDONLY | O_CLOEXEC)) {
+      : fd_(::open(NativePath(file_name).c_str(), O_RDONLY | O_CLOEXEC)) {
     if (fd_ < 0) {
       RaiseLastOSError();
     }
@@ -86,7 +86,7 @@ void WriteStringToFile(const std::string& file_name, std::string_view bytes) {
     RaiseFmt(u8"Передано пустое имя файла");
   }
   struct stat st {};
-  const bool replaces = ::stat(file_name.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  const bool replaces = ::stat(NativePath(file_name).c_str(), &st) == 0 && S_ISREG(st.st_mode);
   AtomicFile file(file_name, replaces ? (st.st_mode & 07777) : 0600);
   if (!bytes.empty()) {
     file.Write(bytes);

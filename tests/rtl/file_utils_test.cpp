@@ -13,6 +13,8 @@
 #include <functional>
 
 #include "rtl/errors.h"
+#include "rtl/text.h"
+#include "rtl/whole_file.h"
 #include "support/sandbox.h"
 
 namespace lyr::rtl {
@@ -359,6 +361,36 @@ TEST_F(FileUtils, TempDirectoryIsTmpThenTmpdirThenSlashTmp) {
   if (!old_tmpdir.empty()) {
     ::setenv("TMPDIR", old_tmpdir.c_str(), 1);
   }
+}
+
+}  // namespace
+}  // namespace lyr::rtl
+
+namespace lyr::rtl {
+namespace {
+
+class NativePaths : public test::Sandbox {};
+
+// Library paths are windows-1251; on disk the same name must appear in UTF-8.
+TEST_F(NativePaths, CyrillicNamesReachTheFileSystemAsUtf8) {
+  const std::string folder = CombinePath(Home().string(), Msg(u8"Пакеты/Входящие"));
+  ASSERT_TRUE(ForceDirectories(folder));
+  EXPECT_TRUE(std::filesystem::is_directory(Home() / "Пакеты" / "Входящие"));
+  const std::string file = CombinePath(folder, Msg(u8"описание.xml"));
+  WriteStringToFile(file, "<a/>");
+  EXPECT_EQ(test::ReadAll(Home() / "Пакеты" / "Входящие" / "описание.xml"), "<a/>");
+  EXPECT_EQ(ReadFileToString(file), "<a/>");
+  EXPECT_TRUE(FileExists(file));
+  EXPECT_TRUE(DeleteDirectoryTree(CombinePath(Home().string(), Msg(u8"Пакеты"))));
+  EXPECT_FALSE(std::filesystem::exists(Home() / "Пакеты"));
+}
+
+TEST_F(NativePaths, EnvironmentValuesArriveAsLibraryText) {
+  ::setenv("LYR_TEST_VALUE", "Каталог", 1);
+  EXPECT_EQ(GetEnvironmentValue("LYR_TEST_VALUE"), Msg(u8"Каталог"));
+  ::unsetenv("LYR_TEST_VALUE");
+  EXPECT_EQ(NativePath(Msg(u8"ё/Ё")), "ё/Ё");
+  EXPECT_EQ(LibraryPath("ё/Ё"), Msg(u8"ё/Ё"));
 }
 
 }  // namespace
