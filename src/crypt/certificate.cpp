@@ -1,0 +1,278 @@
+// Certificates over OpenSSL's X509.
+#include "crypt/certificate.h"
+
+#include <openssl/pem.h>
+#include <openssl/sha.h>
+
+#include "crypt/certificate_access.h"
+#include "crypt/crypt_error.h"
+#include "crypt/crypto_runtime.h"
+#include "rtl/text.h"
+
+namespace lyr::crypt {
+namespace {
+
+std::string Sha1Of(std::string_view bytes) {
+  std::string digest(SHA_DIGEST_LENGTH, '\0');
+  ::SHA1(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(),
+         reinterpret_cast<unsigned char*>(digest.data()));
+  return digest;
+}
+
+std::string Asn1StringText(const ASN1_STRING* value) {
+  unsigned char* utf8 = nullptr;
+  const int length = ::ASN1_STRING_to_UTF8(&utf8, value);
+  if (length < 0) {
+    ::ERR_clear_error();
+    return {};
+  }
+  std::string text(reinterpret_cast<const char*>(utf8), static_cast<size_t>(length));
+  ::OPENSSL_free(utf8);
+  return rtl::Utf8ToAnsi(std::string_view(text));
+}
+
+std::string Asn1StringBytes(const ASN1_STRING* value) {
+  return std::string(reinterpret_cast<const char*>(::ASN1_STRING_get0_data(value)),
+                     static_cast<size_t>(::ASN1_STRING_length(value)));
+}
+
+}  // namespace
+
+Certificate CertificateAccess::Wrap(ossl::X509Ptr x509) {
+  auto impl = std::make_shared<Certificate::Impl>();
+  impl->der = ossl::ToDer(x509.get(),
+                          [](const X509* c, unsigned char** out) { return ::i2d_X509(c, out); });
+  if (impl->der.empty()) {
+    RaiseCryptErrorWithOpenSsl(code::kCryptEBadEncode);
+  }
+  impl->sha1 = Sha1Of(impl->der);
+  impl->x509 = std::move(x509);
+  return Certificate(std::move(impl));
+}
+
+std::vector<NameAttribute> NameAttributes(const X509_NAME* name) {
+  std::vector<NameAttribute> attributes;
+  const int count = ::X509_NAME_entry_count(name);
+  for (int i = 0; i < count; ++i) {
+    const X509_NAME_ENTRY* entry = ::X509_NAME_get_entry(name, i);
+    attributes.push_back({ossl::OidText(::X509_NAME_ENTRY_get_object(entry)),
+                          Asn1StringText(::X509_NAME_ENTRY_get_data(entry))});
+  }
+  return attributes;
+}
+
+std::optional<std::string> CommonName(const X509_NAME* name) {
+  const int index = ::X509_NAME_get_index_by_NID(name, NID_commonName, -1);
+  if (index < 0) {
+    return std::nullopt;
+  }
+  return Asn1StringText(::X509_NAME_ENTRY_get_data(::X509_NAME_get_entry(name, index)));
+}
+
+Certificate Certificate::FromDer(std::string_view der) {
+  const CryptoRuntime runtime;  // GOST public keys decode only with the engine registered
+  const auto* in = reinterpret_cast<const unsigned char*>(der.data());
+  const auto* const begin = in;
+  ossl::X509Ptr x509(::d2i_X509(nullptr, &in, static_cast<long>(der.size())));  // NOLINT
+  if (!x509) {
+    RaiseCryptErrorWithOpenSsl(code::kCryptEAsn1BadTag);
+  }
+  if (static_cast<size_t>(in - begin) != der.size()) {
+    RaiseCryptError(code::kCryptEAsn1BadTag, "(data after the certificate)");
+  }
+  auto impl = std::make_shared<Impl>();
+  impl->der = std::string(der);
+  impl->sha1 = Sha1Of(der);
+  impl->x509 = std::move(x509);
+  return Certificate(std::move(impl));
+}
+
+Certificate Certificate::FromPem(std::string_view pem) {
+  const CryptoRuntime runtime;
+  const ossl::BioPtr bio = ossl::MemoryBio(pem);
+  ossl::X509Ptr x509(::PEM_read_bio_X509(bio.get(), nullptr, nullptr, nullptr));
+  if (!x509) {
+    RaiseCryptErrorWithOpenSsl(code::kCryptEAsn1BadTag);
+  }
+  return CertificateAccess::Wrap(std::move(x509));
+}
+
+const std::string& Certificate::Der() const noexcept {
+  return impl_->der;
+}
+
+const std::string& Certificate::Sha1() const noexcept {
+  return impl_->sha1;
+}
+
+std::string Certificate::Thumbprint() const {
+  return HexUpper(impl_->sha1);
+}
+
+std::string Certificate::SubjectNameDer() const {
+  return ossl::ToDer(
+      ::X509_get_subject_name(impl_->x509.get()),
+      [](const X509_NAME* n, unsigned char** out) { return ::i2d_X509_NAME(n, out); });
+}
+
+std::string Certificate::IssuerNameDer() const {
+  return ossl::ToDer(
+      ::X509_get_issuer_name(impl_->x509.get()),
+      [](const X509_NAME* n, unsigned char** out) { return ::i2d_X509_NAME(n, out); });
+}
+
+std::vector<NameAttribute> Certificate::Subject() const {
+  return NameAttributes(::X509_get_subject_name(impl_->x509.get()));
+}
+
+std::vector<NameAttribute> Certificate::Issuer() const {
+  return NameAttributes(::X509_get_issuer_name(impl_->x509.get()));
+}
+
+std::optional<std::string> Certificate::SubjectCN() const {
+  return CommonName(::X509_get_subject_name(impl_->x509.get()));
+}
+
+std::optional<std::string> Certificate::IssuerCN() const {
+  return CommonName(::X509_get_issuer_name(impl_->x509.get()));
+}
+
+std::string Certificate::SerialNumber() const {
+  return ossl::IntegerContent(::X509_get0_serialNumber(impl_->x509.get()));
+}
+
+int64_t Certificate::NotBefore() const {
+  return ossl::TimeToUnix(::X509_get0_notBefore(impl_->x509.get()));
+}
+
+int64_t Certificate::NotAfter() const {
+  return ossl::TimeToUnix(::X509_get0_notAfter(impl_->x509.get()));
+}
+
+std::string Certificate::PublicKeyAlgorithmOid() const {
+  ASN1_OBJECT* algorithm = nullptr;
+  ::X509_PUBKEY_get0_param(&algorithm, nullptr, nullptr, nullptr,
+                           ::X509_get_X509_PUBKEY(impl_->x509.get()));
+  return algorithm != nullptr ? ossl::OidText(algorithm) : std::string();
+}
+
+std::string Certificate::SignatureAlgorithmOid() const {
+  const X509_ALGOR* algorithm = nullptr;
+  ::X509_get0_signature(nullptr, &algorithm, impl_->x509.get());
+  const ASN1_OBJECT* oid = nullptr;
+  ::X509_ALGOR_get0(&oid, nullptr, nullptr, algorithm);
+  return ossl::OidText(oid);
+}
+
+std::vector<ExtensionInfo> Certificate::Extensions() const {
+  std::vector<ExtensionInfo> extensions;
+  const int count = ::X509_get_ext_count(impl_->x509.get());
+  for (int i = 0; i < count; ++i) {
+    X509_EXTENSION* extension = ::X509_get_ext(impl_->x509.get(), i);
+    extensions.push_back({ossl::OidText(::X509_EXTENSION_get_object(extension)),
+                          ::X509_EXTENSION_get_critical(extension) != 0,
+                          Asn1StringBytes(::X509_EXTENSION_get_data(extension))});
+  }
+  return extensions;
+}
+
+std::optional<BasicConstraints> Certificate::GetBasicConstraints() const {
+  int critical = -1;
+  ossl::BasicConstraintsPtr value(static_cast<BASIC_CONSTRAINTS*>(
+      ::X509_get_ext_d2i(impl_->x509.get(), NID_basic_constraints, &critical, nullptr)));
+  if (!value) {
+    if (critical == -1) {
+      return std::nullopt;
+    }
+    RaiseCryptErrorWithOpenSsl(code::kCryptEAsn1BadTag, "(basic constraints)");
+  }
+  BasicConstraints result;
+  result.critical = critical == 1;
+  result.ca = value->ca != 0;
+  if (value->pathlen != nullptr) {
+    result.path_length = static_cast<int32_t>(::ASN1_INTEGER_get(value->pathlen));
+  }
+  return result;
+}
+
+std::vector<std::string> Certificate::CrlDistributionUrls() const {
+  int critical = -1;
+  ossl::DistPointsPtr points(static_cast<CRL_DIST_POINTS*>(
+      ::X509_get_ext_d2i(impl_->x509.get(), NID_crl_distribution_points, &critical, nullptr)));
+  std::vector<std::string> urls;
+  if (!points) {
+    if (critical == -1) {
+      return urls;
+    }
+    RaiseCryptErrorWithOpenSsl(code::kCryptEAsn1BadTag, "(CRL distribution points)");
+  }
+  for (int i = 0; i < sk_DIST_POINT_num(points.get()); ++i) {
+    const DIST_POINT* point = sk_DIST_POINT_value(points.get(), i);
+    if (point->distpoint == nullptr || point->distpoint->type != 0) {
+      continue;  // only full names carry URLs
+    }
+    const GENERAL_NAMES* names = point->distpoint->name.fullname;
+    for (int j = 0; j < sk_GENERAL_NAME_num(names); ++j) {
+      const GENERAL_NAME* name = sk_GENERAL_NAME_value(names, j);
+      if (name->type == GEN_URI) {
+        urls.push_back(Asn1StringBytes(name->d.uniformResourceIdentifier));
+      }
+    }
+  }
+  return urls;
+}
+
+std::optional<std::vector<AccessDescription>> Certificate::AuthorityInfoAccess() const {
+  int critical = -1;
+  ossl::AuthorityInfoPtr access(static_cast<AUTHORITY_INFO_ACCESS*>(
+      ::X509_get_ext_d2i(impl_->x509.get(), NID_info_access, &critical, nullptr)));
+  if (!access) {
+    if (critical == -1) {
+      return std::nullopt;
+    }
+    RaiseCryptErrorWithOpenSsl(code::kCryptEAsn1BadTag, "(authority information access)");
+  }
+  std::vector<AccessDescription> descriptions;
+  for (int i = 0; i < sk_ACCESS_DESCRIPTION_num(access.get()); ++i) {
+    const ACCESS_DESCRIPTION* description = sk_ACCESS_DESCRIPTION_value(access.get(), i);
+    AccessDescription item{ossl::OidText(description->method), {}};
+    if (description->location->type == GEN_URI) {
+      item.location = Asn1StringBytes(description->location->d.uniformResourceIdentifier);
+    }
+    descriptions.push_back(std::move(item));
+  }
+  return descriptions;
+}
+
+bool Certificate::IsSelfIssued() const {
+  return ::X509_NAME_cmp(::X509_get_subject_name(impl_->x509.get()),
+                         ::X509_get_issuer_name(impl_->x509.get())) == 0;
+}
+
+bool Certificate::IsSignedBy(const Certificate& issuer) const {
+  const CryptoRuntime runtime;
+  EVP_PKEY* key = ::X509_get0_pubkey(issuer.impl_->x509.get());
+  if (key == nullptr || ::X509_verify(impl_->x509.get(), key) != 1) {
+    SetLastCryptError(code::kNteBadSignature, ossl::TakeOpenSslError());
+    return false;
+  }
+  return true;
+}
+
+bool Certificate::SameAs(const Certificate& other) const noexcept {
+  return impl_ == other.impl_ || impl_->der == other.impl_->der;
+}
+
+std::string HexUpper(std::string_view bytes) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string text;
+  text.reserve(bytes.size() * 2);
+  for (const char byte : bytes) {
+    const auto value = static_cast<unsigned char>(byte);
+    text += kDigits[value >> 4];
+    text += kDigits[value & 0x0F];
+  }
+  return text;
+}
+
+}  // namespace lyr::crypt

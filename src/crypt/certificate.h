@@ -1,0 +1,126 @@
+// An X.509 certificate of the crypto layer: parsing, thumbprint, names, serial number, validity,
+// the extensions the system reads, the self-issued test, the signature check against an issuer,
+// and the key-provider property that binds a certificate in a store to its key container.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lyr::crypt {
+
+// The key-provider property (CERT_KEY_PROV_INFO_PROP_ID): which key container holds the private
+// key of a certificate. Texts are windows-1251.
+struct KeyProvInfo {
+  std::string container_name;
+  std::string provider_name;
+  uint32_t provider_type = 75;
+  uint32_t flags = 1;     // CERT_SET_KEY_CONTEXT_PROP_ID
+  uint32_t key_spec = 1;  // AT_KEYEXCHANGE
+  bool operator==(const KeyProvInfo&) const = default;
+};
+
+// One attribute of a distinguished name, in encoding order: its object identifier (dotted) and
+// its value as windows-1251 text.
+struct NameAttribute {
+  std::string oid;
+  std::string value;
+  bool operator==(const NameAttribute&) const = default;
+};
+
+// One certificate extension: object identifier, criticality and the DER of its value.
+struct ExtensionInfo {
+  std::string oid;
+  bool critical = false;
+  std::string value_der;
+};
+
+// The basic-constraints extension (2.5.29.19).
+struct BasicConstraints {
+  bool critical = false;
+  bool ca = false;
+  int32_t path_length = -1;  // -1: no limit given
+};
+
+// One access description of the authority-information-access extension (1.3.6.1.5.5.7.1.1).
+// location is the URI, or empty when the access location is another kind of name.
+struct AccessDescription {
+  std::string method_oid;
+  std::string location;
+};
+
+inline constexpr std::string_view kOidCaIssuers = "1.3.6.1.5.5.7.48.2";
+inline constexpr std::string_view kOidOcsp = "1.3.6.1.5.5.7.48.1";
+
+// An immutable certificate; copies share the parsed object. The key-provider property belongs
+// to the copy (as a property belongs to one store entry).
+class Certificate final {
+ public:
+  // Parses DER; the bytes must hold exactly one certificate. Raises ECryptError
+  // CRYPT_E_ASN1_BADTAG (with OpenSSL's explanation) otherwise.
+  static Certificate FromDer(std::string_view der);
+  // Parses the first "-----BEGIN CERTIFICATE-----" block of a PEM text. Raises ECryptError
+  // CRYPT_E_ASN1_BADTAG when there is none or it is not a certificate.
+  static Certificate FromPem(std::string_view pem);
+
+  // The DER bytes as parsed.
+  [[nodiscard]] const std::string& Der() const noexcept;
+  // SHA-1 of the DER: 20 bytes, and as 40 upper-case hexadecimal digits.
+  [[nodiscard]] const std::string& Sha1() const noexcept;
+  [[nodiscard]] std::string Thumbprint() const;
+
+  [[nodiscard]] std::string SubjectNameDer() const;
+  [[nodiscard]] std::string IssuerNameDer() const;
+  [[nodiscard]] std::vector<NameAttribute> Subject() const;
+  [[nodiscard]] std::vector<NameAttribute> Issuer() const;
+  // The first common name (2.5.4.3) of the subject or issuer; nullopt when there is none.
+  [[nodiscard]] std::optional<std::string> SubjectCN() const;
+  [[nodiscard]] std::optional<std::string> IssuerCN() const;
+
+  // The serial number's content bytes, most significant first, as encoded.
+  [[nodiscard]] std::string SerialNumber() const;
+  // Validity bounds, seconds since the Unix epoch (UTC).
+  [[nodiscard]] int64_t NotBefore() const;
+  [[nodiscard]] int64_t NotAfter() const;
+
+  [[nodiscard]] std::string PublicKeyAlgorithmOid() const;
+  [[nodiscard]] std::string SignatureAlgorithmOid() const;
+
+  [[nodiscard]] std::vector<ExtensionInfo> Extensions() const;
+  // Raise ECryptError CRYPT_E_ASN1_BADTAG when the extension is present but malformed.
+  [[nodiscard]] std::optional<BasicConstraints> GetBasicConstraints() const;
+  // URIs of the full names of every distribution point (2.5.29.31), in encoding order; empty
+  // when the extension is absent.
+  [[nodiscard]] std::vector<std::string> CrlDistributionUrls() const;
+  // The authority-information-access descriptions in encoding order; nullopt when absent.
+  [[nodiscard]] std::optional<std::vector<AccessDescription>> AuthorityInfoAccess() const;
+
+  // Subject and issuer names are the same (byte for byte).
+  [[nodiscard]] bool IsSelfIssued() const;
+  // True when issuer's public key verifies this certificate's signature; false (last error
+  // NTE_BAD_SIGNATURE) otherwise.
+  [[nodiscard]] bool IsSignedBy(const Certificate& issuer) const;
+
+  [[nodiscard]] const std::optional<KeyProvInfo>& KeyProv() const noexcept { return key_prov_; }
+  void SetKeyProv(std::optional<KeyProvInfo> info) { key_prov_ = std::move(info); }
+
+  // Same DER bytes.
+  [[nodiscard]] bool SameAs(const Certificate& other) const noexcept;
+
+  struct Impl;
+
+ private:
+  explicit Certificate(std::shared_ptr<const Impl> impl) : impl_(std::move(impl)) {}
+  friend struct CertificateAccess;
+
+  std::shared_ptr<const Impl> impl_;
+  std::optional<KeyProvInfo> key_prov_;
+};
+
+// Hexadecimal text of bytes, upper case, no separators.
+std::string HexUpper(std::string_view bytes);
+
+}  // namespace lyr::crypt

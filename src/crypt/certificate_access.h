@@ -1,0 +1,33 @@
+// Private to src/crypt: the OpenSSL object behind a Certificate, and names decoded from OpenSSL.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "crypt/certificate.h"
+#include "crypt/ossl.h"
+
+namespace lyr::crypt {
+
+struct Certificate::Impl {
+  ossl::X509Ptr x509;
+  std::string der;
+  std::string sha1;
+};
+
+struct CertificateAccess {
+  // The certificate's X509 (owned by the certificate).
+  static X509* Native(const Certificate& certificate) noexcept {
+    return certificate.impl_->x509.get();
+  }
+  // Takes ownership of a parsed certificate. Raises ECryptError when it cannot be encoded.
+  static Certificate Wrap(ossl::X509Ptr x509);
+};
+
+// The attributes of a name in encoding order, values as windows-1251 text.
+std::vector<NameAttribute> NameAttributes(const X509_NAME* name);
+// The first common name of a name.
+std::optional<std::string> CommonName(const X509_NAME* name);
+
+}  // namespace lyr::crypt
