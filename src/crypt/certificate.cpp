@@ -7,6 +7,7 @@
 #include "crypt/certificate_access.h"
 #include "crypt/crypt_error.h"
 #include "crypt/crypto_runtime.h"
+#include "rtl/hex.h"
 #include "rtl/text.h"
 
 namespace lyr::crypt {
@@ -106,7 +107,7 @@ const std::string& Certificate::Sha1() const noexcept {
 }
 
 std::string Certificate::Thumbprint() const {
-  return HexUpper(impl_->sha1);
+  return rtl::BytesToHexPlain(impl_->sha1);
 }
 
 std::string Certificate::SubjectNameDer() const {
@@ -261,18 +262,6 @@ bool Certificate::IsSignedBy(const Certificate& issuer) const {
 
 bool Certificate::SameAs(const Certificate& other) const noexcept {
   return impl_ == other.impl_ || impl_->der == other.impl_->der;
-}
-
-std::string HexUpper(std::string_view bytes) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  std::string text;
-  text.reserve(bytes.size() * 2);
-  for (const char byte : bytes) {
-    const auto value = static_cast<unsigned char>(byte);
-    text += kDigits[value >> 4];
-    text += kDigits[value & 0x0F];
-  }
-  return text;
 }
 
 }  // namespace lyr::crypt

@@ -120,7 +120,4 @@ class Certificate final {
   std::optional<KeyProvInfo> key_prov_;
 };
 
-// Hexadecimal text of bytes, upper case, no separators.
-std::string HexUpper(std::string_view bytes);
-
 }  // namespace lyr::crypt

@@ -7,6 +7,7 @@
 #include "crypt/certificate_access.h"
 #include "crypt/crypt_error.h"
 #include "crypt/crypto_runtime.h"
+#include "rtl/hex.h"
 
 namespace lyr::crypt {
 
@@ -58,7 +59,7 @@ std::string Crl::Thumbprint() const {
   std::string digest(SHA_DIGEST_LENGTH, '\0');
   ::SHA1(reinterpret_cast<const unsigned char*>(impl_->der.data()), impl_->der.size(),
          reinterpret_cast<unsigned char*>(digest.data()));
-  return HexUpper(digest);
+  return rtl::BytesToHexPlain(digest);
 }
 
 std::string Crl::IssuerNameDer() const {

@@ -1,0 +1,461 @@
+// Certificate stores on disk, in memory and over PKCS#7.
+#include "crypt/cert_store.h"
+
+#include <dirent.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+
+#include "crypt/certificate_access.h"
+#include "crypt/crypt_error.h"
+#include "crypt/crypto_runtime.h"
+#include "crypt/ossl.h"
+#include "rtl/format.h"
+#include "rtl/trace.h"
+
+namespace lyr::crypt {
+
+struct CertStore::State {
+  bool system = false;
+  bool read_only = false;
+  StoreLocation location = StoreLocation::kCurrentUser;
+  std::string name;
+  std::vector<Certificate> certificates;  // memory stores
+  std::vector<Crl> crls;                  // memory stores
+};
+
+namespace {
+
+constexpr std::string_view kCertificateSuffix = ".cer";
+constexpr std::string_view kKeyProvSuffix = ".key-prov";
+constexpr std::string_view kCrlSuffix = ".crl";
+
+bool IsThumbprint(std::string_view text) {
+  return text.size() == 40 && std::all_of(text.begin(), text.end(), [](char c) {
+           return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
+         });
+}
+
+bool IsStoreName(std::string_view name) {
+  return !name.empty() && name.size() <= 64 && std::all_of(name.begin(), name.end(), [](char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' ||
+           c == '-';
+  });
+}
+
+// Values of the key-provider file are percent-encoded so that any byte survives one line.
+std::string PercentEncode(std::string_view text) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string encoded;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte <= 0x20 || byte == '%' || byte >= 0x7F) {
+      encoded += '%';
+      encoded += kDigits[byte >> 4];
+      encoded += kDigits[byte & 0x0F];
+    } else {
+      encoded += c;
+    }
+  }
+  return encoded;
+}
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') {
+    return c - '0';
+  }
+  if (c >= 'A' && c <= 'F') {
+    return c - 'A' + 10;
+  }
+  if (c >= 'a' && c <= 'f') {
+    return c - 'a' + 10;
+  }
+  return -1;
+}
+
+std::string PercentDecode(std::string_view text) {
+  std::string decoded;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '%' && i + 2 < text.size() + 0 && HexValue(text[i + 1]) >= 0 &&
+        HexValue(text[i + 2]) >= 0) {
+      decoded += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
+      i += 2;
+    } else {
+      decoded += text[i];
+    }
+  }
+  return decoded;
+}
+
+// The key-provider file: one "key value" pair per line.
+std::string KeyProvText(const KeyProvInfo& info) {
+  return "container " + PercentEncode(info.container_name) + "\nprovider " +
+         PercentEncode(info.provider_name) + "\ntype " + std::to_string(info.provider_type) +
+         "\nflags " + std::to_string(info.flags) + "\nkeyspec " + std::to_string(info.key_spec) +
+         "\n";
+}
+
+uint32_t ParseNumber(std::string_view text) {
+  uint32_t value = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') {
+      return 0;
+    }
+    value = value * 10 + static_cast<uint32_t>(c - '0');
+  }
+  return value;
+}
+
+std::optional<KeyProvInfo> ParseKeyProv(std::string_view text) {
+  KeyProvInfo info;
+  bool has_container = false;
+  while (!text.empty()) {
+    const size_t end = text.find('\n');
+    const std::string_view line = text.substr(0, end);
+    text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+    const size_t blank = line.find(' ');
+    if (blank == std::string_view::npos) {
+      continue;
+    }
+    const std::string_view key = line.substr(0, blank);
+    const std::string_view value = line.substr(blank + 1);
+    if (key == "container") {
+      info.container_name = PercentDecode(value);
+      has_container = true;
+    } else if (key == "provider") {
+      info.provider_name = PercentDecode(value);
+    } else if (key == "type") {
+      info.provider_type = ParseNumber(value);
+    } else if (key == "flags") {
+      info.flags = ParseNumber(value);
+    } else if (key == "keyspec") {
+      info.key_spec = ParseNumber(value);
+    }
+  }
+  return has_container ? std::optional<KeyProvInfo>(info) : std::nullopt;
+}
+
+// The names of the entries of a folder that end with suffix (none when the folder is missing).
+std::vector<std::string> EntriesWithSuffix(const std::string& folder, std::string_view suffix) {
+  std::vector<std::string> names;
+  DIR* dir = ::opendir(folder.c_str());
+  if (dir == nullptr) {
+    return names;
+  }
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string_view name = entry->d_name;
+    if (name.size() > suffix.size() && name.ends_with(suffix) && name[0] != '.') {
+      names.emplace_back(name);
+    }
+  }
+  ::closedir(dir);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+void RemoveFile(const std::string& path) {
+  if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
+    RaiseFileError(errno, path);
+  }
+}
+
+void RaiseExists() {
+  RaiseCryptError(code::kCryptEExists);
+}
+
+void CheckWritable(const CertStore::State& state) {
+  if (state.read_only) {
+    RaiseCryptError(code::kEAccessDenied, "(read-only store)");
+  }
+}
+
+}  // namespace
+
+CertStore CertStore::OpenSystem(StoreLocation location, std::string_view name) {
+  if (!IsStoreName(name)) {
+    RaiseCryptError(code::kEInvalidArg, "(store name)");
+  }
+  if (location != StoreLocation::kLocalMachine && location != StoreLocation::kCurrentUser) {
+    RaiseCryptError(code::kEInvalidArg, "(store location)");
+  }
+  auto state = std::make_shared<State>();
+  state->system = true;
+  state->location = location;
+  state->name = std::string(name);
+  return CertStore(std::move(state));
+}
+
+CertStore CertStore::OpenMemory() {
+  return CertStore(std::make_shared<State>());
+}
+
+bool CertStore::IsSystem() const noexcept {
+  return state_->system;
+}
+
+bool CertStore::IsReadOnly() const noexcept {
+  return state_->read_only;
+}
+
+StoreLocation CertStore::Location() const noexcept {
+  return state_->location;
+}
+
+const std::string& CertStore::Name() const noexcept {
+  return state_->name;
+}
+
+std::string CertStore::Folder() const {
+  return state_->system ? LocationFolder(state_->location) + "/stores/" + state_->name
+                        : std::string();
+}
+
+std::optional<Certificate> CertStore::FindByThumbprint(std::string_view thumbprint) const {
+  if (!state_->system) {
+    for (const Certificate& certificate : state_->certificates) {
+      if (certificate.Thumbprint() == thumbprint) {
+        return certificate;
+      }
+    }
+    return std::nullopt;
+  }
+  if (!IsThumbprint(thumbprint)) {
+    return std::nullopt;
+  }
+  const std::string base = Folder() + "/" + std::string(thumbprint);
+  std::string der;
+  if (!ReadWholeFile(base + std::string(kCertificateSuffix), der)) {
+    return std::nullopt;
+  }
+  try {
+    Certificate certificate = Certificate::FromDer(der);
+    if (certificate.Thumbprint() != thumbprint) {
+      return std::nullopt;
+    }
+    if (std::string text; ReadWholeFile(base + std::string(kKeyProvSuffix), text)) {
+      certificate.SetKeyProv(ParseKeyProv(text));
+    }
+    return certificate;
+  } catch (const ECryptError&) {
+    rtl::DebugLog("Skipping unreadable store entry %s", base);
+    return std::nullopt;
+  }
+}
+
+std::vector<Certificate> CertStore::Certificates() const {
+  if (!state_->system) {
+    return state_->certificates;
+  }
+  std::vector<Certificate> certificates;
+  for (const std::string& name : EntriesWithSuffix(Folder(), kCertificateSuffix)) {
+    const std::string thumbprint = name.substr(0, name.size() - kCertificateSuffix.size());
+    if (std::optional<Certificate> certificate = FindByThumbprint(thumbprint)) {
+      certificates.push_back(std::move(*certificate));
+    }
+  }
+  return certificates;
+}
+
+std::vector<Certificate> CertStore::FindBySubjectName(std::string_view name_der) const {
+  std::vector<Certificate> found;
+  for (Certificate& certificate : Certificates()) {
+    if (certificate.SubjectNameDer() == name_der) {
+      found.push_back(std::move(certificate));
+    }
+  }
+  return found;
+}
+
+std::optional<Certificate> CertStore::FindByIssuerAndSerial(std::string_view issuer_der,
+                                                            std::string_view serial) const {
+  for (Certificate& certificate : Certificates()) {
+    if (certificate.IssuerNameDer() == issuer_der && certificate.SerialNumber() == serial) {
+      return std::move(certificate);
+    }
+  }
+  return std::nullopt;
+}
+
+Certificate CertStore::Add(const Certificate& certificate, AddDisposition disposition) {
+  CheckWritable(*state_);
+  const std::string thumbprint = certificate.Thumbprint();
+  std::optional<Certificate> existing = FindByThumbprint(thumbprint);
+  std::optional<Certificate> older;
+  switch (disposition) {
+    case AddDisposition::kNew:
+      if (existing) {
+        RaiseExists();
+      }
+      break;
+    case AddDisposition::kUseExisting:
+      if (existing) {
+        return *existing;
+      }
+      break;
+    case AddDisposition::kNewer:
+      older = FindByIssuerAndSerial(certificate.IssuerNameDer(), certificate.SerialNumber());
+      if (older && older->NotBefore() >= certificate.NotBefore()) {
+        RaiseExists();
+      }
+      break;
+    case AddDisposition::kReplaceExisting:
+    case AddDisposition::kAlways:
+      break;
+  }
+  if (!state_->system) {
+    auto& list = state_->certificates;
+    std::erase_if(list, [&](const Certificate& c) {
+      return c.Thumbprint() == thumbprint || (older && c.SameAs(*older));
+    });
+    list.push_back(certificate);
+    return certificate;
+  }
+  const std::string folder = Folder();
+  EnsurePrivateFolder(folder);
+  const std::string base = folder + "/" + thumbprint;
+  WriteFileAtomic(base + std::string(kCertificateSuffix), certificate.Der(), 0600);
+  if (certificate.KeyProv()) {
+    WriteFileAtomic(base + std::string(kKeyProvSuffix), KeyProvText(*certificate.KeyProv()), 0600);
+  } else {
+    RemoveFile(base + std::string(kKeyProvSuffix));
+  }
+  if (older && older->Thumbprint() != thumbprint) {
+    Delete(older->Thumbprint());
+  }
+  return certificate;
+}
+
+bool CertStore::Delete(std::string_view thumbprint) {
+  CheckWritable(*state_);
+  if (!state_->system) {
+    return std::erase_if(state_->certificates,
+                         [&](const Certificate& c) { return c.Thumbprint() == thumbprint; }) > 0;
+  }
+  if (!IsThumbprint(thumbprint)) {
+    return false;
+  }
+  const std::string base = Folder() + "/" + std::string(thumbprint);
+  if (::access((base + std::string(kCertificateSuffix)).c_str(), F_OK) != 0) {
+    return false;
+  }
+  RemoveFile(base + std::string(kKeyProvSuffix));
+  RemoveFile(base + std::string(kCertificateSuffix));
+  return true;
+}
+
+std::vector<Crl> CertStore::Crls() const {
+  if (!state_->system) {
+    return state_->crls;
+  }
+  std::vector<Crl> crls;
+  const std::string folder = Folder();
+  for (const std::string& name : EntriesWithSuffix(folder, kCrlSuffix)) {
+    std::string der;
+    if (!ReadWholeFile(folder + "/" + name, der)) {
+      continue;
+    }
+    try {
+      crls.push_back(Crl::FromDer(der));
+    } catch (const ECryptError&) {
+      rtl::DebugLog("Skipping unreadable CRL %s", name);
+    }
+  }
+  return crls;
+}
+
+void CertStore::AddCrl(const Crl& crl, AddDisposition disposition) {
+  CheckWritable(*state_);
+  std::vector<Crl> matching;
+  for (Crl& present : Crls()) {
+    if (present.IssuerNameDer() == crl.IssuerNameDer()) {
+      matching.push_back(std::move(present));
+    }
+  }
+  if (!matching.empty()) {
+    if (disposition == AddDisposition::kNew) {
+      RaiseExists();
+    }
+    if (disposition == AddDisposition::kUseExisting) {
+      return;
+    }
+    if (disposition == AddDisposition::kNewer &&
+        std::any_of(matching.begin(), matching.end(),
+                    [&](const Crl& m) { return m.ThisUpdate() >= crl.ThisUpdate(); })) {
+      RaiseExists();
+    }
+  }
+  if (!state_->system) {
+    std::erase_if(state_->crls,
+                  [&](const Crl& c) { return c.IssuerNameDer() == crl.IssuerNameDer(); });
+    state_->crls.push_back(crl);
+    return;
+  }
+  const std::string folder = Folder();
+  EnsurePrivateFolder(folder);
+  const std::string thumbprint = crl.Thumbprint();
+  WriteFileAtomic(folder + "/" + thumbprint + std::string(kCrlSuffix), crl.Der(), 0600);
+  for (const Crl& old : matching) {
+    if (old.Thumbprint() != thumbprint) {
+      RemoveFile(folder + "/" + old.Thumbprint() + std::string(kCrlSuffix));
+    }
+  }
+}
+
+// Read through OpenSSL's CMS parser, which takes both PKCS#7 (RFC 2315) and CMS (RFC 5652)
+// SignedData, detached signatures included.
+CertStore CertStore::OpenPkcs7(std::string_view der) {
+  const CryptoRuntime runtime;
+  const auto* in = reinterpret_cast<const unsigned char*>(der.data());
+  const auto* const begin = in;
+  ossl::CmsPtr cms(::d2i_CMS_ContentInfo(nullptr, &in, static_cast<long>(der.size())));  // NOLINT
+  if (!cms || static_cast<size_t>(in - begin) != der.size()) {
+    RaiseCryptErrorWithOpenSsl(code::kCryptEAsn1BadTag, "(PKCS#7)");
+  }
+  if (::OBJ_obj2nid(::CMS_get0_type(cms.get())) != NID_pkcs7_signed) {
+    RaiseCryptError(code::kCryptEInvalidMsgType, "(PKCS#7 is not SignedData)");
+  }
+  auto state = std::make_shared<State>();
+  const ossl::X509StackOwnedPtr certificates(::CMS_get1_certs(cms.get()));
+  for (int i = 0; i < sk_X509_num(certificates.get()); ++i) {
+    X509* x509 = sk_X509_value(certificates.get(), i);
+    ::X509_up_ref(x509);
+    state->certificates.push_back(CertificateAccess::Wrap(ossl::X509Ptr(x509)));
+  }
+  STACK_OF(X509_CRL)* crls = ::CMS_get1_crls(cms.get());
+  for (int i = 0; i < sk_X509_CRL_num(crls); ++i) {
+    const std::string crl_der =
+        ossl::ToDer(sk_X509_CRL_value(crls, i),
+                    [](const X509_CRL* c, unsigned char** out) { return ::i2d_X509_CRL(c, out); });
+    state->crls.push_back(Crl::FromDer(crl_der));
+  }
+  sk_X509_CRL_pop_free(crls, ::X509_CRL_free);
+  state->read_only = true;
+  return CertStore(std::move(state));
+}
+
+std::vector<Certificate> CertificatesOfPkcs7(std::string_view der) {
+  return CertStore::OpenPkcs7(der).Certificates();
+}
+
+std::string MakeCertificatesPkcs7(const std::vector<Certificate>& certificates) {
+  const CryptoRuntime runtime;
+  ossl::Pkcs7Ptr pkcs7(::PKCS7_new());
+  if (!pkcs7 || ::PKCS7_set_type(pkcs7.get(), NID_pkcs7_signed) != 1 ||
+      ::PKCS7_content_new(pkcs7.get(), NID_pkcs7_data) != 1) {
+    RaiseCryptErrorWithOpenSsl(code::kCryptEBadEncode);
+  }
+  for (const Certificate& certificate : certificates) {
+    if (::PKCS7_add_certificate(pkcs7.get(), CertificateAccess::Native(certificate)) != 1) {
+      RaiseCryptErrorWithOpenSsl(code::kCryptEBadEncode);
+    }
+  }
+  std::string der = ossl::ToDer(
+      pkcs7.get(), [](const PKCS7* p, unsigned char** out) { return ::i2d_PKCS7(p, out); });
+  if (der.empty()) {
+    RaiseCryptErrorWithOpenSsl(code::kCryptEBadEncode);
+  }
+  return der;
+}
+
+}  // namespace lyr::crypt

@@ -1,0 +1,93 @@
+// CCryptoAPI20Utils: the stateless certificate, store and message operations the crypto classes
+// use, with the system's messages.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "crypt/cert_store.h"
+#include "crypt/certificate.h"
+#include "crypt/crl.h"
+#include "crypt/provider_context.h"
+
+namespace lyr::crypt {
+
+// Store flags with their CryptoAPI values.
+namespace store_flags {
+inline constexpr uint32_t kCurrentUser = 0x00010000;     // CERT_SYSTEM_STORE_CURRENT_USER
+inline constexpr uint32_t kLocalMachine = 0x00020000;    // CERT_SYSTEM_STORE_LOCAL_MACHINE
+inline constexpr uint32_t kMaximumAllowed = 0x00001000;  // CERT_STORE_MAXIMUM_ALLOWED_FLAG
+inline constexpr uint32_t kNoCryptRelease = 0x00000001;  // CERT_STORE_NO_CRYPT_RELEASE_FLAG
+}  // namespace store_flags
+
+// Certificates named by their thumbprints, in store order.
+using CertificateList = std::vector<std::pair<std::string, Certificate>>;
+
+class CCryptoAPI20Utils final {
+ public:
+  CCryptoAPI20Utils() = delete;
+
+  // Location code 1 (local machine) or 2 (current user) -> store flags; other codes raise
+  // "Недоступное хранилище: [%d]".
+  static uint32_t StoreLocationFlags(uint8_t location);
+  // Store code 1 "MY", 2 "ROOT", 3 "CA", 4 "addressbook"; other codes raise
+  // "Недоступное имя хранилища: [%d]".
+  static std::string StoreName(uint8_t store);
+  // The system store of a store code at a location code (codes checked first).
+  static CertStore OpenSystemStore(ProviderHandle provider, uint8_t location, uint8_t store);
+
+  // A certificate from DER, or Base64 text with or without the PEM lines. Raises the empty-
+  // argument message for "CertificateBody", or "Ошибка при импорте сертификата: " and the system
+  // text.
+  static Certificate CertificateFromBody(std::string_view body);
+  // A CRL from DER; raises for "CRLBody" or "Ошибка при импорте CRL (неверный формат?): " and the
+  // system text.
+  static Crl CRLFromBody(std::string_view body);
+
+  // The subject's or issuer's common name, "na" when it has none.
+  static std::string GetSubjectCN(const Certificate& certificate);
+  static std::string GetIssuerCN(const Certificate& certificate);
+  // The thumbprint: 40 upper-case hexadecimal digits.
+  static std::string GetSha1(const Certificate& certificate);
+  // The serial number bytes least significant first (as CryptoAPI keeps them), two upper-case
+  // hexadecimal digits per byte.
+  static std::string GetSerialNumber(const Certificate& certificate);
+  static std::string GetCertificateBody(const Certificate& certificate);
+  // The accepted URLs of the CRL distribution points' full names, joined with ",".
+  static std::string GetCRLDistributionURLs(const Certificate& certificate);
+  // The last accepted caIssuers URL; "" without the extension; raises "Точка распространения
+  // сертификата CA не найдена" when the extension gives none.
+  static std::string GetCAIssuersURL(const Certificate& certificate);
+  // Subject and issuer common names are equal (case-sensitive).
+  static bool IsSelfIssued(const Certificate& certificate);
+  // Starts with "https://", "http://" or "ftp://" (case-sensitive).
+  static bool IsAcceptedURL(std::string_view text);
+
+  static std::optional<Certificate> FindCertificateBySha1(ProviderHandle provider, uint8_t location,
+                                                          std::string_view thumbprint,
+                                                          uint8_t store);
+  // Appends every certificate of the store to list, named by its thumbprint.
+  static void EnumerateStore(ProviderHandle provider, uint8_t location, CertificateList& list,
+                             uint8_t store);
+
+  // A CMS envelope for one certificate; failure raises "Ошибка при шифровании (1): " and the
+  // system text.
+  static std::string EncryptMessage(const Certificate& certificate, std::string_view content);
+  // Opens an envelope with a key found through the store's certificates; failure raises
+  // "Ошибка при расшифровании (1): " and the system text.
+  static std::string DecryptMessage(const CertStore& store, std::string_view content);
+  // The first certificate of a SignedData, or none. Bytes that are not SignedData raise
+  // "Не удалось извлечь подписанта из подписи. Неверный формат подписи: %s".
+  static std::optional<Certificate> CertificateFromSignature(std::string_view signature);
+
+  // The GOST provider is installed (the engine loads and offers the GOST algorithms).
+  static bool IsCryptographyOk();
+  // The provider's name and type; a null handle raises "CCryptoAPI20Utils.GetProvInfo: %s".
+  static std::pair<std::string, uint32_t> GetProvInfo(ProviderHandle provider);
+};
+
+}  // namespace lyr::crypt

@@ -1,0 +1,47 @@
+// CMS EnvelopedData for GOST recipients: key transport for GOST R 34.10-2001 keys (RFC 4490),
+// content encryption GOST 28147-89 (1.2.643.2.2.21) with the CryptoPro-A parameter set
+// (1.2.643.2.2.31.1), DER.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "crypt/cert_store.h"
+#include "crypt/certificate.h"
+#include "crypt/private_key.h"
+
+namespace lyr::crypt {
+
+// Envelopes content for one recipient. Raises ECryptError CRYPT_E_UNKNOWN_ALGO for a recipient
+// key that is not GOST R 34.10-2001/2012, or when the engine did not use the CryptoPro-A
+// parameter set (the environment variable CRYPT_PARAMS overrides it inside the engine), and
+// CRYPT_E_MSG_ERROR (with OpenSSL's text) when the engine fails.
+std::string EncryptEnvelope(const Certificate& recipient, std::string_view content);
+
+// Opens an envelope with the private key of recipient. Before the engine sees the envelope, its
+// structure is checked: raises ECryptError CRYPT_E_BAD_MSG for malformed bytes (among them GOST
+// key-transport fields of the wrong length), CRYPT_E_INVALID_MSG_TYPE for a CMS type other than
+// EnvelopedData, CRYPT_E_UNKNOWN_ALGO for key agreement and other recipient kinds, GOST R
+// 34.10-94 keys and content encryption other than GOST 28147-89; CRYPT_E_RECIPIENT_NOT_FOUND
+// when recipient is not a recipient; NTE_BAD_DATA when decryption fails (a wrong key).
+std::string DecryptEnvelope(std::string_view envelope, const Certificate& recipient,
+                            const PrivateKey& key);
+
+// Opens an envelope with the key of a certificate of store (normally "MY") that is one of its
+// recipients and is bound to a key container (key-provider property); the container is looked
+// up at the store's location. Raises as above, and CRYPT_E_NO_DECRYPT_CERT when no certificate
+// of the store with a container is a recipient.
+std::string DecryptEnvelope(std::string_view envelope, const CertStore& store);
+
+// The object identifiers of an envelope's content encryption and its parameter set (checked as
+// DecryptEnvelope does).
+struct EnvelopeAlgorithms {
+  std::string content_encryption;
+  std::string parameter_set;
+};
+EnvelopeAlgorithms InspectEnvelope(std::string_view envelope);
+
+inline constexpr std::string_view kOidGost28147 = "1.2.643.2.2.21";
+inline constexpr std::string_view kOidCryptoProA = "1.2.643.2.2.31.1";
+
+}  // namespace lyr::crypt

@@ -1,0 +1,198 @@
+// Key containers as folders of PEM keys and DER certificates.
+#include "crypt/key_container.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+
+#include "crypt/crypt_error.h"
+
+namespace lyr::crypt {
+namespace {
+
+constexpr const char* kKeyFile = "/key.pem";
+constexpr const char* kCertificateFile = "/certificate.cer";
+
+std::string ContainersFolder(StoreLocation location) {
+  return LocationFolder(location) + "/containers";
+}
+
+std::string ContainerFolder(StoreLocation location, std::string_view name) {
+  return ContainersFolder(location) + "/" + EncodeContainerName(name);
+}
+
+bool IsFolder(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') {
+    return c - '0';
+  }
+  if (c >= 'A' && c <= 'F') {
+    return c - 'A' + 10;
+  }
+  return -1;
+}
+
+}  // namespace
+
+std::string EncodeContainerName(std::string_view name) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string encoded;
+  for (size_t i = 0; i < name.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(name[i]);
+    const bool plain = (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') ||
+                       (byte >= '0' && byte <= '9') || byte == '_' || byte == '-' ||
+                       (byte == '.' && i > 0);
+    if (plain) {
+      encoded += static_cast<char>(byte);
+    } else {
+      encoded += '%';
+      encoded += kDigits[byte >> 4];
+      encoded += kDigits[byte & 0x0F];
+    }
+  }
+  return encoded;
+}
+
+std::string DecodeContainerName(std::string_view folder_name) {
+  std::string name;
+  for (size_t i = 0; i < folder_name.size(); ++i) {
+    if (folder_name[i] == '%' && i + 2 < folder_name.size() + 0 &&
+        HexValue(folder_name[i + 1]) >= 0 && HexValue(folder_name[i + 2]) >= 0) {
+      name += static_cast<char>(HexValue(folder_name[i + 1]) * 16 + HexValue(folder_name[i + 2]));
+      i += 2;
+    } else {
+      name += folder_name[i];
+    }
+  }
+  return name;
+}
+
+std::vector<std::string> KeyContainer::Enumerate(StoreLocation location) {
+  std::vector<std::string> folders;
+  const std::string root = ContainersFolder(location);
+  DIR* dir = ::opendir(root.c_str());
+  if (dir == nullptr) {
+    return folders;
+  }
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name[0] != '.' && IsFolder(root + "/" + name)) {
+      folders.push_back(name);
+    }
+  }
+  ::closedir(dir);
+  std::sort(folders.begin(), folders.end());
+  std::vector<std::string> names;
+  names.reserve(folders.size());
+  for (const std::string& folder : folders) {
+    names.push_back(DecodeContainerName(folder));
+  }
+  return names;
+}
+
+bool KeyContainer::Exists(StoreLocation location, std::string_view name) {
+  return !name.empty() && IsFolder(ContainerFolder(location, name));
+}
+
+KeyContainer KeyContainer::Create(StoreLocation location, std::string_view name,
+                                  GostParamSet param_set) {
+  if (name.empty()) {
+    RaiseCryptError(code::kNteBadKeysetParam, "(empty container name)");
+  }
+  if (Exists(location, name)) {
+    RaiseCryptError(code::kNteExists);
+  }
+  return Create(location, name, PrivateKey::Generate(param_set));
+}
+
+KeyContainer KeyContainer::Create(StoreLocation location, std::string_view name,
+                                  const PrivateKey& key) {
+  if (name.empty()) {
+    RaiseCryptError(code::kNteBadKeysetParam, "(empty container name)");
+  }
+  const std::string root = ContainersFolder(location);
+  EnsurePrivateFolder(root);
+  // The key is written into a private folder aside and the folder renamed into place, so no
+  // process ever sees a container without its key, and two creators cannot both win.
+  std::string aside = root + "/.new-XXXXXX";
+  if (::mkdtemp(aside.data()) == nullptr) {
+    RaiseFileError(errno, aside);
+  }
+  const std::string folder = ContainerFolder(location, name);
+  try {
+    WriteFileAtomic(aside + kKeyFile, key.ToPkcs8Pem(), 0600);
+    if (::rename(aside.c_str(), folder.c_str()) != 0) {
+      const int error = errno;
+      if (error == EEXIST || error == ENOTEMPTY) {
+        RaiseCryptError(code::kNteExists);
+      }
+      RaiseFileError(error, folder);
+    }
+  } catch (...) {
+    ::unlink((aside + kKeyFile).c_str());
+    ::rmdir(aside.c_str());
+    throw;
+  }
+  return KeyContainer(location, std::string(name));
+}
+
+KeyContainer KeyContainer::Open(StoreLocation location, std::string_view name) {
+  if (!Exists(location, name)) {
+    RaiseCryptError(code::kNteBadKeyset);
+  }
+  return KeyContainer(location, std::string(name));
+}
+
+bool KeyContainer::Delete(StoreLocation location, std::string_view name) {
+  if (!Exists(location, name)) {
+    return false;
+  }
+  const std::string folder = ContainerFolder(location, name);
+  ::unlink((folder + kKeyFile).c_str());
+  ::unlink((folder + kCertificateFile).c_str());
+  if (::rmdir(folder.c_str()) != 0) {
+    RaiseFileError(errno, folder);
+  }
+  return true;
+}
+
+std::string KeyContainer::Folder() const {
+  return ContainerFolder(location_, name_);
+}
+
+PrivateKey KeyContainer::GetPrivateKey() const {
+  std::string pem;
+  if (!ReadWholeFile(Folder() + kKeyFile, pem)) {
+    RaiseCryptError(code::kNteNoKey);
+  }
+  const char* password = std::getenv("LYR_TDX_KEY_PASSWORD");
+  PrivateKey key = PrivateKey::FromPem(
+      pem, password != nullptr ? std::optional<std::string_view>(password) : std::nullopt);
+  std::fill(pem.begin(), pem.end(), '\0');
+  return key;
+}
+
+std::optional<Certificate> KeyContainer::GetCertificate() const {
+  std::string der;
+  if (!ReadWholeFile(Folder() + kCertificateFile, der)) {
+    return std::nullopt;
+  }
+  return Certificate::FromDer(der);
+}
+
+void KeyContainer::SetCertificate(const Certificate& certificate) const {
+  if (!GetPrivateKey().Matches(certificate)) {
+    RaiseCryptError(code::kNteBadPublicKey);
+  }
+  WriteFileAtomic(Folder() + kCertificateFile, certificate.Der(), 0600);
+}
+
+}  // namespace lyr::crypt

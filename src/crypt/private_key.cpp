@@ -1,0 +1,92 @@
+// GOST private keys over the engine's EVP_PKEY methods.
+#include "crypt/private_key.h"
+
+#include <openssl/pem.h>
+
+#include <cstring>
+
+#include "crypt/certificate_access.h"
+#include "crypt/crypt_error.h"
+#include "crypt/crypto_runtime.h"
+#include "crypt/gost_engine.h"
+#include "crypt/private_key_access.h"
+
+namespace lyr::crypt {
+namespace {
+
+struct PasswordSource {
+  std::optional<std::string_view> password;
+  bool asked = false;
+};
+
+// Hands the password to OpenSSL; without one the read fails instead of prompting a terminal.
+int PasswordCallback(char* buffer, int size, int /*writing*/, void* user) {
+  auto* source = static_cast<PasswordSource*>(user);
+  source->asked = true;
+  if (!source->password || source->password->size() > static_cast<size_t>(size)) {
+    return -1;
+  }
+  std::memcpy(buffer, source->password->data(), source->password->size());
+  return static_cast<int>(source->password->size());
+}
+
+}  // namespace
+
+PrivateKey PrivateKey::Generate(GostParamSet param_set) {
+  const CryptoRuntime runtime;
+  ossl::EvpPkeyCtxPtr context(::EVP_PKEY_CTX_new_id(NID_id_GostR3410_2001, engine::Gost()));
+  EVP_PKEY* key = nullptr;
+  if (!context || ::EVP_PKEY_keygen_init(context.get()) != 1 ||
+      ::EVP_PKEY_CTX_ctrl_str(context.get(), "paramset",
+                              param_set == GostParamSet::kA ? "A" : "XA") <= 0 ||
+      ::EVP_PKEY_keygen(context.get(), &key) != 1) {
+    RaiseCryptErrorWithOpenSsl(code::kNteFail, "(key generation)");
+  }
+  return PrivateKeyAccess::Wrap(ossl::EvpPkeyPtr(key));
+}
+
+PrivateKey PrivateKey::FromPem(std::string_view pem, std::optional<std::string_view> password) {
+  const CryptoRuntime runtime;
+  const ossl::BioPtr bio = ossl::MemoryBio(pem);
+  PasswordSource source{password};
+  ossl::EvpPkeyPtr key(::PEM_read_bio_PrivateKey(bio.get(), nullptr, &PasswordCallback, &source));
+  if (!key) {
+    if (source.asked) {
+      RaiseCryptErrorWithOpenSsl(code::kScardWWrongChv,
+                                 password ? "(wrong key password)" : "(key password not given)");
+    }
+    RaiseCryptErrorWithOpenSsl(code::kNteBadKey);
+  }
+  return PrivateKeyAccess::Wrap(std::move(key));
+}
+
+std::string PrivateKey::ToPkcs8Pem() const {
+  const CryptoRuntime runtime;
+  const ossl::BioPtr bio = ossl::NewMemoryBio();
+  if (::PEM_write_bio_PKCS8PrivateKey(bio.get(), impl_->key.get(), nullptr, nullptr, 0, nullptr,
+                                      nullptr) != 1) {
+    RaiseCryptErrorWithOpenSsl(code::kCryptEBadEncode);
+  }
+  return ossl::BioContents(bio.get());
+}
+
+std::string PrivateKey::PublicKeyInfoDer() const {
+  const CryptoRuntime runtime;
+  return ossl::ToDer(impl_->key.get(),
+                     [](const EVP_PKEY* k, unsigned char** out) { return ::i2d_PUBKEY(k, out); });
+}
+
+std::string PrivateKey::AlgorithmOid() const {
+  // OBJ_nid2obj returns OpenSSL's own table entry, which stays OpenSSL's.
+  return ossl::OidText(::OBJ_nid2obj(::EVP_PKEY_get_base_id(impl_->key.get())));
+}
+
+bool PrivateKey::Matches(const Certificate& certificate) const {
+  const CryptoRuntime runtime;
+  EVP_PKEY* public_key = ::X509_get0_pubkey(CertificateAccess::Native(certificate));
+  const bool same = public_key != nullptr && ::EVP_PKEY_eq(impl_->key.get(), public_key) == 1;
+  ::ERR_clear_error();
+  return same;
+}
+
+}  // namespace lyr::crypt
