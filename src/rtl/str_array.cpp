@@ -1,7 +1,6 @@
 // CStrArray: storage, searches, add/delete operations, comparers, text and file output.
 #include "rtl/str_array.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,6 +13,7 @@
 #include "rtl/errors.h"
 #include "rtl/format.h"
 #include "rtl/text.h"
+#include "rtl/whole_file.h"
 
 namespace lyr::rtl {
 namespace {
@@ -346,20 +346,9 @@ void CStrArray::SaveToStream(int fd, bool truncate) {
   WriteAll(fd, text);
 }
 
+// Written aside and moved into place: a failure leaves an existing file as it was.
 void CStrArray::SaveToFile(const std::string& file_name) {
-  const int fd = ::open(file_name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) {
-    RaiseLastOSError();
-  }
-  try {
-    SaveToStream(fd, true);
-  } catch (...) {
-    ::close(fd);
-    throw;
-  }
-  if (::close(fd) != 0) {
-    RaiseLastOSError();
-  }
+  WriteStringToFile(file_name, GetText());
 }
 
 void CStrArray::SetComparisonMode(StrArrayComparison mode) {

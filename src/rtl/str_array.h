@@ -218,7 +218,8 @@ class CStrArray {
   // Writes GetText at the current position of the open file descriptor; with truncate, a file
   // longer than the text is first cut to the text's length. Fails with the OS error.
   virtual void SaveToStream(int fd, bool truncate);
-  // Creates or overwrites the file and writes GetText. Fails with the OS error.
+  // Creates or replaces the file (windows-1251 path) with GetText, written aside and moved into
+  // place, so a failure leaves an existing file as it was. Fails with the OS error.
   virtual void SaveToFile(const std::string& file_name);
 
   // Where the last binary search would insert (the count when above every item).

@@ -733,6 +733,21 @@ TEST_F(StrArrayFiles, SaveToFileInMissingFolderFailsWithOsError) {
   EXPECT_FALSE(std::filesystem::exists(PathOf("missing")));
 }
 
+TEST_F(StrArrayFiles, SaveToFileTakesAWindows1251Path) {
+  CStrArray list;
+  list.Add("x");
+  list.SaveToFile(Home().string() + "/" + Msg(u8"список.txt"));
+  EXPECT_EQ(test::ReadAll(Home() / "список.txt"), "x\r\n");
+}
+
+TEST_F(StrArrayFiles, SaveToFileOverAFolderFailsAndLeavesIt) {
+  CStrArray list;
+  list.Add("x");
+  WriteFile("folder/inside.txt", "kept");
+  EXPECT_THROW(list.SaveToFile(PathOf("folder")), EOSError);
+  EXPECT_EQ(test::ReadAll(Home() / "folder" / "inside.txt"), "kept");
+}
+
 TEST_F(StrArrayFiles, SaveToStreamWritesAtPositionAndTruncatesOnRequest) {
   CStrArray list;
   list.Add("ab");

@@ -1,0 +1,154 @@
+// Tests of CCollection and CTypedCollection: item creation, ownership and typed access.
+#include "rtl/collection.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace lyr::rtl {
+namespace {
+
+// Counts its own destruction through a counter the test keeps.
+class Part : public CBaseClass {
+ public:
+  explicit Part(int32_t* destroyed = nullptr) : destroyed_(destroyed) {}
+  ~Part() override {
+    if (destroyed_ != nullptr) {
+      ++*destroyed_;
+    }
+  }
+  int32_t number = 0;
+
+ private:
+  int32_t* destroyed_;
+};
+
+class OtherPart final : public CBaseClass {};
+
+class Parts final : public CCollection {
+ public:
+  explicit Parts(int32_t* destroyed) : destroyed_(destroyed) {}
+  std::function<std::unique_ptr<CBaseClass>()> factory;
+
+ protected:
+  std::unique_ptr<CBaseClass> CreateItem() override {
+    return factory ? factory() : std::make_unique<Part>(destroyed_);
+  }
+
+ private:
+  int32_t* destroyed_;
+};
+
+class Wheel final : public Part {};
+class Wheels final : public CTypedCollection<Wheel> {};
+
+// Expects op to fail a program check "<message> (Collection, line <n>)".
+void ExpectCollectionCheck(const std::function<void()>& op, const std::string& message) {
+  try {
+    op();
+    ADD_FAILURE() << "no program check: " << message;
+  } catch (const EAssertionFailed& error) {
+    EXPECT_EQ(error.Message().rfind(message + " (Collection, line ", 0), 0u) << error.Message();
+  }
+}
+
+TEST(Collection, OwnsItsItems) {
+  int32_t destroyed = 0;
+  Parts parts(&destroyed);
+  EXPECT_EQ(parts.OwnershipMode(), StrArrayOwnership::kDestroy);
+}
+
+TEST(Collection, AddAppendsANewItemWithAnEmptyString) {
+  int32_t destroyed = 0;
+  Parts parts(&destroyed);
+  CBaseClass& first = parts.Add();
+  CBaseClass& second = parts.Add();
+  EXPECT_EQ(parts.Count(), 2);
+  EXPECT_EQ(parts.Strings(0), "");
+  EXPECT_EQ(parts.Strings(1), "");
+  EXPECT_EQ(&parts.Item(0), &first);
+  EXPECT_EQ(&parts.Item(1), &second);
+  EXPECT_EQ(parts.Objects(1), &second);
+  parts.Item<Part>(1).number = 7;
+  EXPECT_EQ(parts.Item<Part>(1).number, 7);
+}
+
+TEST(Collection, DestroysEveryItemExactlyOnce) {
+  int32_t destroyed = 0;
+  {
+    Parts parts(&destroyed);
+    for (int32_t i = 0; i < 5; ++i) {
+      parts.Add();
+    }
+    parts.Delete(4);
+    EXPECT_EQ(destroyed, 1);
+    parts.SetCount(2);
+    EXPECT_EQ(destroyed, 3);
+  }
+  EXPECT_EQ(destroyed, 5);
+}
+
+TEST(Collection, ItemOfAnotherClassFailsProgramCheck) {
+  int32_t destroyed = 0;
+  Parts parts(&destroyed);
+  parts.factory = [] { return std::make_unique<OtherPart>(); };
+  parts.Add();
+  ExpectCollectionCheck([&] { (void)parts.Item<Part>(0); },
+                        "The collection item is not of the requested class");
+  EXPECT_NO_THROW((void)parts.Item<OtherPart>(0));
+}
+
+TEST(Collection, SlotWithoutItemFailsProgramCheck) {
+  int32_t destroyed = 0;
+  Parts parts(&destroyed);
+  parts.SetCount(1);
+  ExpectCollectionCheck([&] { (void)parts.Item(0); }, "The collection slot holds no item");
+}
+
+TEST(Collection, CreateItemReturningNothingFailsProgramCheck) {
+  int32_t destroyed = 0;
+  Parts parts(&destroyed);
+  parts.factory = [] { return std::unique_ptr<CBaseClass>(); };
+  ExpectCollectionCheck([&] { parts.Add(); }, "CreateItem returned no item");
+  EXPECT_EQ(parts.Count(), 0);
+}
+
+TEST(Collection, RefusedItemIsDestroyedAndReported) {
+  int32_t destroyed = 0;
+  Parts parts(&destroyed);
+  parts.SetSortMode(StrArraySort::kByString);
+  parts.SetDuplicatesMode(StrArrayDuplicates::kIgnore);
+  parts.Add();
+  ExpectCollectionCheck([&] { parts.Add(); }, "The collection refused the new item");
+  EXPECT_EQ(parts.Count(), 1);
+  EXPECT_EQ(destroyed, 1);
+}
+
+TEST(Collection, ItemIndexOutsideBoundsFailsStrArrayCheck) {
+  int32_t destroyed = 0;
+  Parts parts(&destroyed);
+  try {
+    (void)parts.Item(0);
+    FAIL();
+  } catch (const EAssertionFailed& error) {
+    EXPECT_EQ(
+        error.Message().rfind("The index parameter raised StrArray's bounds (StrArray, line ", 0),
+        0u);
+  }
+}
+
+TEST(TypedCollection, AddAndItemsReturnTheItemClass) {
+  Wheels wheels;
+  Wheel& front = wheels.Add();
+  front.number = 1;
+  wheels.Add().number = 2;
+  EXPECT_EQ(wheels.Count(), 2);
+  EXPECT_EQ(&wheels.Items(0), &front);
+  EXPECT_EQ(wheels.Items(1).number, 2);
+  EXPECT_EQ(wheels.Item<Part>(1).number, 2);
+}
+
+}  // namespace
+}  // namespace lyr::rtl
