@@ -283,11 +283,14 @@ void CStrArray::SetCapacity(int32_t capacity) {
   if (capacity >= kMaxCount) {
     Raise("StrArray raised the maximum number of elements");
   }
-  if (capacity > capacity_) {
-    items_.reserve(static_cast<size_t>(capacity));
-  } else if (capacity < capacity_) {
+  // The capacity is the list's own figure (Grow adds 4, 8 or 16); the storage behind it grows at
+  // least geometrically, so that appending n items costs O(n) and not O(n^2 / 16) moves.
+  const auto wanted = static_cast<size_t>(capacity);
+  if (wanted > items_.capacity()) {
+    items_.reserve(std::max(wanted, items_.capacity() * 2));
+  } else if (wanted < items_.capacity() / 2) {
     std::vector<std::unique_ptr<Item>> resized;
-    resized.reserve(static_cast<size_t>(capacity));
+    resized.reserve(wanted);
     std::move(items_.begin(), items_.end(), std::back_inserter(resized));
     items_.swap(resized);
   }

@@ -114,7 +114,7 @@ TEST(StrArrayGrowth, CapacityGoesFrom0To4To12To28To44) {
   CStrArray list;
   std::vector<int32_t> capacities;
   for (int32_t i = 0; i < 30; ++i) {
-    list.Add("item" + std::to_string(i));
+    list.Add(std::to_string(i).insert(0, "item"));
     if (capacities.empty() || capacities.back() != list.Capacity()) {
       capacities.push_back(list.Capacity());
     }
@@ -300,7 +300,7 @@ TEST(StrArraySorted, RandomInsertsKeepTheComparerOrder) {
   list.SetComparisonMode(StrArrayComparison::kOrdinal);
   std::vector<std::string> keys;
   for (int32_t i = 0; i < 500; ++i) {
-    keys.push_back("k" + std::to_string(i * 7919 % 1000));
+    keys.push_back(std::to_string(i * 7919 % 1000).insert(0, 1, 'k'));
   }
   std::mt19937 random(42);
   std::shuffle(keys.begin(), keys.end(), random);
