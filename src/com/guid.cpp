@@ -170,7 +170,12 @@ HRESULT CLSIDFromString(LPCOLESTR lpsz, LPCLSID pclsid) {
     return S_OK;
   }
   *pclsid = CLSID_NULL;
-  return CO_E_CLASSSTRING;
+  if (!text.empty() && text.front() == u'{') {
+    return CO_E_CLASSSTRING;
+  }
+  // As ole32 does, a string that is not a braced GUID is tried as a ProgID.
+  const HRESULT hr = CLSIDFromProgID(lpsz, pclsid);
+  return SUCCEEDED(hr) ? hr : CO_E_CLASSSTRING;
 }
 
 HRESULT CoCreateGuid(GUID* pguid) {

@@ -53,9 +53,53 @@ static void CheckGuids(void) {
   CHECK(IIDFromString(u"{not a guid}", &back) == E_INVALIDARG);
 }
 
-int main(void) {
+/* The test server's IAdder, as a C host declares it from the server's documentation. */
+static const IID kAdderIid = {
+    0x6F1B2C3E, 0x4E5F, 0x4A6B, {0x8C, 0x7D, 0x9E, 0x0F, 0x1A, 0x2B, 0x3C, 0x4D}};
+typedef struct IAdder IAdder;
+typedef struct IAdderVtbl {
+  HRESULT(STDMETHODCALLTYPE* QueryInterface)(IAdder* This, REFIID riid, void** ppvObject);
+  ULONG(STDMETHODCALLTYPE* AddRef)(IAdder* This);
+  ULONG(STDMETHODCALLTYPE* Release)(IAdder* This);
+  HRESULT(STDMETHODCALLTYPE* Add)(IAdder* This, LONG a, LONG b, LONG* sum);
+  HRESULT(STDMETHODCALLTYPE* Concat)(IAdder* This, BSTR a, BSTR b, BSTR* joined);
+} IAdderVtbl;
+struct IAdder {
+  const struct IAdderVtbl* lpVtbl;
+};
+
+/* Creates the test server's class by ProgID (the registry named by LYRCOM_REGISTRY). */
+static void CheckCreation(void) {
+  CLSID clsid;
+  IUnknown* unknown = NULL;
+  IAdder* adder = NULL;
+  IClassFactory* factory = NULL;
+  LONG sum = 0;
+  CHECK(CoInitialize(NULL) == S_OK);
+  CHECK(CLSIDFromProgID(u"LyrComTest.Adder", &clsid) == S_OK);
+  CHECK(CoCreateInstance(&clsid, NULL, CLSCTX_INPROC_SERVER, &IID_IUnknown, (void**)&unknown) ==
+        S_OK);
+  if (unknown == NULL) {
+    return;
+  }
+  CHECK(IUnknown_QueryInterface(unknown, &IID_IClassFactory, (void**)&factory) == E_NOINTERFACE);
+  CHECK(factory == NULL);
+  CHECK(IUnknown_QueryInterface(unknown, &kAdderIid, (void**)&adder) == S_OK);
+  CHECK(adder->lpVtbl->Add(adder, -5, 12, &sum) == S_OK);
+  CHECK(sum == 7);
+  CHECK(adder->lpVtbl->Release(adder) == 1);
+  CHECK(IUnknown_Release(unknown) == 0);
+  CHECK(CoCreateInstance(&IID_IDispatch, NULL, CLSCTX_INPROC_SERVER, &IID_IUnknown,
+                         (void**)&unknown) == REGDB_E_CLASSNOTREG);
+  CoUninitialize();
+}
+
+int main(int argc, char** argv) {
   CheckStrings();
   CheckGuids();
+  if (argc > 1 && strcmp(argv[1], "create") == 0) {
+    CheckCreation();
+  }
   if (failures != 0) {
     return 1;
   }

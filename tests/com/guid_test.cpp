@@ -5,6 +5,7 @@
 #include <string>
 
 #include "lyr/com/com.h"
+#include "support/sandbox.h"
 
 namespace {
 
@@ -67,7 +68,9 @@ struct MalformedCase {
   std::u16string text;
 };
 
-class MalformedGuidText : public ::testing::TestWithParam<MalformedCase> {};
+// Sandboxed: CLSIDFromString tries text that is not a braced GUID as a ProgID in the registry.
+class MalformedGuidText : public lyr::test::Sandbox,
+                          public ::testing::WithParamInterface<MalformedCase> {};
 
 TEST_P(MalformedGuidText, IsRefusedByIidFromString) {
   IID iid{};

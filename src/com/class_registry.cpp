@@ -1,0 +1,361 @@
+// The class registry file: parsing, formatting, locating, and atomic updates under a lock.
+#include "class_registry.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include "guid_text.h"
+#include "lyr/com/functions.h"
+
+namespace lyr::com {
+namespace {
+
+constexpr std::string_view kHeader = "lyrcom-registry 1";
+constexpr size_t kMaxFileSize = 4 * 1024 * 1024;
+constexpr size_t kMaxProgIdLength = 39;
+
+// Closes a file descriptor when it goes out of scope.
+struct Fd {
+  int fd = -1;
+  explicit Fd(int f) : fd(f) {}
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  ~Fd() {
+    if (fd >= 0) {
+      ::close(fd);
+    }
+  }
+};
+
+std::string ErrnoText(int error) {
+  return std::strerror(error);
+}
+
+[[noreturn]] void Fail(HRESULT code, const std::string& message) {
+  throw RegistryError(code, message);
+}
+
+bool IsKnownThreadingModel(std::string_view model) {
+  return model == "Apartment" || model == "Free" || model == "Both" || model == "Neutral";
+}
+
+// Letters, digits, '.' and '_', at most 39 characters, not starting with a digit.
+bool IsValidProgId(std::string_view progId) {
+  if (progId.empty() || progId.size() > kMaxProgIdLength ||
+      (progId[0] >= '0' && progId[0] <= '9')) {
+    return false;
+  }
+  for (const char c : progId) {
+    const bool ok = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                    c == '.' || c == '_';
+    if (!ok) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// A path the file format can carry: absolute, no control characters.
+bool IsValidLibraryPath(std::string_view path) {
+  if (path.empty() || path[0] != '/' || path.size() > 4096) {
+    return false;
+  }
+  for (const char c : path) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool ParseWord(std::string_view text, uint16_t* value) {
+  if (text.empty() || text.size() > 5) {
+    return false;
+  }
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), *value);
+  return ec == std::errc() && end == text.data() + text.size();
+}
+
+std::vector<std::string_view> SplitFields(std::string_view line) {
+  std::vector<std::string_view> fields;
+  size_t start = 0;
+  while (true) {
+    const size_t tab = line.find('\t', start);
+    fields.push_back(line.substr(start, tab == std::string_view::npos ? tab : tab - start));
+    if (tab == std::string_view::npos) {
+      return fields;
+    }
+    start = tab + 1;
+  }
+}
+
+// One class line; reason names what is wrong (empty when the line is good).
+ClassEntry ParseLine(std::string_view line, std::string* reason) {
+  ClassEntry entry;
+  const auto fields = SplitFields(line);
+  if (fields.size() != 6) {
+    *reason = "expected 6 tab-separated fields, found " + std::to_string(fields.size());
+    return entry;
+  }
+  const auto clsid = ParseGuid(fields[0]);
+  if (!clsid) {
+    *reason = "bad CLSID";
+    return entry;
+  }
+  entry.clsid = *clsid;
+  entry.threadingModel = fields[1];
+  entry.progId = fields[2] == "-" ? std::string() : std::string(fields[2]);
+  if (fields[3] == "-" && fields[4] == "-") {
+    entry.typeLibId = GUID{};
+  } else if (const auto tlb = ParseGuid(fields[3])) {
+    entry.typeLibId = *tlb;
+    const size_t dot = fields[4].find('.');
+    if (dot == std::string_view::npos ||
+        !ParseWord(fields[4].substr(0, dot), &entry.typeLibMajor) ||
+        !ParseWord(fields[4].substr(dot + 1), &entry.typeLibMinor)) {
+      *reason = "bad type library version";
+      return entry;
+    }
+  } else {
+    *reason = "bad type library id";
+    return entry;
+  }
+  entry.libraryPath = fields[5];
+  try {
+    ValidateEntry(entry);
+  } catch (const RegistryError& error) {
+    *reason = error.what();
+  }
+  return entry;
+}
+
+void CheckUnique(const std::vector<ClassEntry>& entries, const ClassEntry& entry,
+                 std::string* reason) {
+  for (const ClassEntry& other : entries) {
+    if (other.clsid == entry.clsid) {
+      *reason = "CLSID " + FormatGuid(entry.clsid) + " is listed twice";
+      return;
+    }
+    if (!entry.progId.empty() && SameProgId(other.progId, entry.progId)) {
+      *reason = "ProgID " + entry.progId + " is listed twice";
+      return;
+    }
+  }
+}
+
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) {
+    return ".";
+  }
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// Creates the folder and its missing parents (0700, as working folders are).
+void MakeFolders(const std::string& folder) {
+  for (size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
+    const std::string part = folder.substr(0, slash);
+    if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) {
+      Fail(REGDB_E_WRITEREGDB, "cannot create folder " + part + ": " + ErrnoText(errno));
+    }
+    if (slash == std::string::npos) {
+      return;
+    }
+  }
+}
+
+void WriteAll(int fd, const std::string& bytes, const std::string& path) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) {
+      continue;
+    }
+    if (n <= 0) {
+      Fail(REGDB_E_WRITEREGDB, "cannot write " + path + ": " + ErrnoText(errno));
+    }
+    done += static_cast<size_t>(n);
+  }
+}
+
+// Writes the whole file aside and renames it over the registry: readers see the old or the new
+// file, never a part.
+void WriteAtomically(const std::string& path, const std::string& bytes) {
+  const std::string folder = FolderOf(path);
+  std::string temporary = path + ".XXXXXX";
+  Fd file(::mkstemp(temporary.data()));
+  if (file.fd < 0) {
+    Fail(REGDB_E_WRITEREGDB,
+         "cannot create a temporary file beside " + path + ": " + ErrnoText(errno));
+  }
+  try {
+    WriteAll(file.fd, bytes, temporary);
+    if (::fchmod(file.fd, 0644) != 0 || ::fsync(file.fd) != 0) {
+      Fail(REGDB_E_WRITEREGDB, "cannot flush " + temporary + ": " + ErrnoText(errno));
+    }
+    if (::rename(temporary.c_str(), path.c_str()) != 0) {
+      Fail(REGDB_E_WRITEREGDB, "cannot replace " + path + ": " + ErrnoText(errno));
+    }
+  } catch (...) {
+    ::unlink(temporary.c_str());
+    throw;
+  }
+  Fd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (dir.fd >= 0) {
+    ::fsync(dir.fd);
+  }
+}
+
+}  // namespace
+
+bool SameProgId(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && ::strncasecmp(a.data(), b.data(), a.size()) == 0;
+}
+
+void ValidateEntry(const ClassEntry& entry) {
+  if (!IsKnownThreadingModel(entry.threadingModel)) {
+    Fail(E_INVALIDARG, "unknown threading model \"" + entry.threadingModel + "\"");
+  }
+  if (!entry.progId.empty() && !IsValidProgId(entry.progId)) {
+    Fail(E_INVALIDARG, "invalid ProgID \"" + entry.progId + "\"");
+  }
+  if (!IsValidLibraryPath(entry.libraryPath)) {
+    Fail(E_INVALIDARG, "library path is not an absolute path without control characters");
+  }
+}
+
+std::string FormatRegistry(const std::vector<ClassEntry>& entries) {
+  std::string text =
+      "# lyrcom class registry (see docs/com-registry.md). One class per line, tab-separated:\n"
+      "# CLSID, threading model, ProgID, type library id, type library version, library path.\n";
+  text += kHeader;
+  text += '\n';
+  for (const ClassEntry& e : entries) {
+    const bool hasTypeLib = !IsEqualGUID(e.typeLibId, GUID_NULL);
+    text +=
+        FormatGuid(e.clsid) + '\t' + e.threadingModel + '\t' + (e.progId.empty() ? "-" : e.progId) +
+        '\t' + (hasTypeLib ? FormatGuid(e.typeLibId) : "-") + '\t' +
+        (hasTypeLib ? std::to_string(e.typeLibMajor) + "." + std::to_string(e.typeLibMinor) : "-") +
+        '\t' + e.libraryPath + '\n';
+  }
+  return text;
+}
+
+std::vector<ClassEntry> ParseRegistry(std::string_view text, const std::string& origin) {
+  std::vector<ClassEntry> entries;
+  bool headerSeen = false;
+  size_t lineNumber = 0;
+  for (size_t start = 0; start < text.size();) {
+    const size_t end = std::min(text.find('\n', start), text.size());
+    std::string_view line = text.substr(start, end - start);
+    start = end + 1;
+    ++lineNumber;
+    const auto fail = [&](const std::string& reason) {
+      Fail(REGDB_E_READREGDB, origin + ":" + std::to_string(lineNumber) + ": " + reason);
+    };
+    if (line.find('\0') != std::string_view::npos) {
+      fail("NUL byte in the file");
+    }
+    if (line.empty() || line[0] == '#') {
+      continue;
+    }
+    if (!headerSeen) {
+      if (line != kHeader) {
+        fail("the file does not start with \"" + std::string(kHeader) + "\"");
+      }
+      headerSeen = true;
+      continue;
+    }
+    std::string reason;
+    ClassEntry entry = ParseLine(line, &reason);
+    if (reason.empty()) {
+      CheckUnique(entries, entry, &reason);
+    }
+    if (!reason.empty()) {
+      fail(reason);
+    }
+    entries.push_back(std::move(entry));
+  }
+  return entries;
+}
+
+std::string RegistryPath() {
+  if (const char* explicitPath = std::getenv("LYRCOM_REGISTRY");
+      explicitPath != nullptr && *explicitPath != '\0') {
+    return explicitPath;
+  }
+  if (const char* config = std::getenv("XDG_CONFIG_HOME"); config != nullptr && *config == '/') {
+    return std::string(config) + "/lyrcom/registry";
+  }
+  if (const char* home = std::getenv("HOME"); home != nullptr && *home == '/') {
+    return std::string(home) + "/.config/lyrcom/registry";
+  }
+  Fail(REGDB_E_READREGDB, "no class registry location: LYRCOM_REGISTRY and HOME are not set");
+}
+
+std::vector<ClassEntry> LoadRegistry(const std::string& path) {
+  // O_NONBLOCK: a FIFO planted at the path must not hang the caller.
+  Fd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  if (file.fd < 0) {
+    if (errno == ENOENT) {
+      return {};
+    }
+    Fail(REGDB_E_READREGDB, "cannot open " + path + ": " + ErrnoText(errno));
+  }
+  struct stat info {};
+  if (::fstat(file.fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    Fail(REGDB_E_READREGDB, path + " is not a regular file");
+  }
+  if (static_cast<uint64_t>(info.st_size) > kMaxFileSize) {
+    Fail(REGDB_E_READREGDB, path + " is larger than " + std::to_string(kMaxFileSize) + " bytes");
+  }
+  std::string text;
+  char buffer[65536];
+  while (true) {
+    const ssize_t n = ::read(file.fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) {
+      continue;
+    }
+    if (n < 0) {
+      Fail(REGDB_E_READREGDB, "cannot read " + path + ": " + ErrnoText(errno));
+    }
+    if (n == 0) {
+      break;
+    }
+    text.append(buffer, static_cast<size_t>(n));
+    if (text.size() > kMaxFileSize) {
+      Fail(REGDB_E_READREGDB, path + " is larger than " + std::to_string(kMaxFileSize) + " bytes");
+    }
+  }
+  return ParseRegistry(text, path);
+}
+
+void UpdateRegistry(const std::string& path,
+                    const std::function<bool(std::vector<ClassEntry>&)>& change) {
+  const std::string folder = FolderOf(path);
+  MakeFolders(folder);
+  // Writers of the same registry take turns: each reads the file only once it holds the lock.
+  Fd lock(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (lock.fd < 0) {
+    Fail(REGDB_E_WRITEREGDB, "cannot open folder " + folder + ": " + ErrnoText(errno));
+  }
+  while (::flock(lock.fd, LOCK_EX) != 0) {
+    if (errno != EINTR) {
+      Fail(REGDB_E_WRITEREGDB, "cannot lock folder " + folder + ": " + ErrnoText(errno));
+    }
+  }
+  std::vector<ClassEntry> entries = LoadRegistry(path);
+  if (change(entries)) {
+    WriteAtomically(path, FormatRegistry(entries));
+  }
+}
+
+}  // namespace lyr::com

@@ -1,0 +1,232 @@
+// Activation through the registry: a real server library registered in a sandbox registry,
+// created by ProgID with CoCreateInstance, and the failures on the way.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "lyr/com/com.h"
+#include "support/sandbox.h"
+#include "test_server.h"
+
+namespace {
+
+using lyr::test::IAdder;
+
+// Each test registers the server in its sandbox registry and initialises COM on its thread.
+class ComActivation : public lyr::test::Sandbox {
+ protected:
+  void SetUp() override {
+    Sandbox::SetUp();
+    ASSERT_EQ(CoInitialize(nullptr), S_OK);
+  }
+  void TearDown() override {
+    CoUninitialize();
+    Sandbox::TearDown();
+  }
+  static HRESULT RegisterAdder(const char* library = LYR_COM_TEST_SERVER) {
+    LYRCOM_CLASS_ENTRY entry{};
+    entry.clsid = lyr::test::kAdderClsid;
+    entry.libraryPath = library;
+    entry.threadingModel = "Apartment";
+    entry.progId = lyr::test::kAdderProgId;
+    return LyrComRegisterClasses(&entry, 1);
+  }
+  // An entry point of the (already loaded) test server.
+  template <typename F>
+  static F ServerEntry(const char* name) {
+    void* library = ::dlopen(LYR_COM_TEST_SERVER, RTLD_NOW | RTLD_NOLOAD);
+    EXPECT_NE(library, nullptr);
+    void* symbol = library != nullptr ? ::dlsym(library, name) : nullptr;
+    if (library != nullptr) {
+      ::dlclose(library);
+    }
+    return reinterpret_cast<F>(symbol);
+  }
+};
+
+std::string LastErrorDescription() {
+  IErrorInfo* info = nullptr;
+  if (GetErrorInfo(0, &info) != S_OK) {
+    return "<no error info>";
+  }
+  BSTR text = nullptr;
+  info->GetDescription(&text);
+  info->Release();
+  std::string out;
+  for (UINT i = 0; i < SysStringLen(text); ++i) {
+    out.push_back(static_cast<char>(text[i]));
+  }
+  SysFreeString(text);
+  return out;
+}
+
+TEST_F(ComActivation, CreatesTheServersObjectByProgId) {
+  ASSERT_EQ(RegisterAdder(), S_OK);
+  CLSID clsid{};
+  ASSERT_EQ(CLSIDFromProgID(u"lyrcomtest.ADDER", &clsid), S_OK);
+  IAdder* adder = nullptr;
+  ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, lyr::test::kAdderIid,
+                             reinterpret_cast<void**>(&adder)),
+            S_OK);
+  ASSERT_NE(adder, nullptr);
+  LONG sum = 0;
+  ASSERT_EQ(adder->Add(40, 2, &sum), S_OK);
+  EXPECT_EQ(sum, 42);
+
+  // BSTRs cross the boundary through the one allocator, byte for byte.
+  BSTR a = SysAllocString(u"Привет, ");
+  BSTR b = SysAllocStringByteLen("\x98\x00", 2);
+  BSTR joined = nullptr;
+  ASSERT_EQ(adder->Concat(a, b, &joined), S_OK);
+  EXPECT_EQ(SysStringByteLen(joined), SysStringByteLen(a) + 2);
+  EXPECT_EQ(std::u16string(joined, 8), u"Привет, ");
+  EXPECT_EQ(joined[8], u'\x0098');
+  SysFreeString(a);
+  SysFreeString(b);
+  SysFreeString(joined);
+
+  const auto canUnload = ServerEntry<LPFNCANUNLOADNOW>("DllCanUnloadNow");
+  ASSERT_NE(canUnload, nullptr);
+  EXPECT_EQ(canUnload(), S_FALSE);
+  EXPECT_EQ(adder->Release(), 0u);
+  EXPECT_EQ(canUnload(), S_OK);
+}
+
+TEST_F(ComActivation, AWiderContextMaskIncludingInprocServerWorks) {
+  ASSERT_EQ(RegisterAdder(), S_OK);
+  IUnknown* object = nullptr;
+  ASSERT_EQ(CoCreateInstance(lyr::test::kAdderClsid, nullptr, CLSCTX_ALL, IID_IUnknown,
+                             reinterpret_cast<void**>(&object)),
+            S_OK);
+  object->Release();
+  IClassFactory* factory = nullptr;
+  ASSERT_EQ(CoGetClassObject(lyr::test::kAdderClsid, CLSCTX_SERVER, nullptr, IID_IClassFactory,
+                             reinterpret_cast<void**>(&factory)),
+            S_OK);
+  EXPECT_EQ(factory->LockServer(TRUE), S_OK);
+  EXPECT_EQ(ServerEntry<LPFNCANUNLOADNOW>("DllCanUnloadNow")(), S_FALSE);
+  EXPECT_EQ(factory->LockServer(FALSE), S_OK);
+  factory->Release();
+}
+
+TEST_F(ComActivation, UnknownClsidIsNotRegistered) {
+  ASSERT_EQ(RegisterAdder(), S_OK);
+  void* object = this;
+  EXPECT_EQ(CoCreateInstance(IID_IDispatch, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &object),
+            REGDB_E_CLASSNOTREG);
+  EXPECT_EQ(object, nullptr);
+}
+
+TEST_F(ComActivation, UnknownProgIdIsABadClassString) {
+  ASSERT_EQ(RegisterAdder(), S_OK);
+  CLSID clsid = lyr::test::kAdderClsid;
+  EXPECT_EQ(CLSIDFromProgID(u"LyrComTest.Subtracter", &clsid), CO_E_CLASSSTRING);
+  EXPECT_EQ(clsid, CLSID_NULL);
+  EXPECT_EQ(CLSIDFromProgID(u"", &clsid), CO_E_CLASSSTRING);
+}
+
+TEST_F(ComActivation, ContextWithoutInprocServerFindsNoClass) {
+  ASSERT_EQ(RegisterAdder(), S_OK);
+  void* object = this;
+  EXPECT_EQ(
+      CoCreateInstance(lyr::test::kAdderClsid, nullptr, CLSCTX_LOCAL_SERVER, IID_IUnknown, &object),
+      REGDB_E_CLASSNOTREG);
+  EXPECT_EQ(object, nullptr);
+  EXPECT_EQ(CoCreateInstance(lyr::test::kAdderClsid, nullptr, 0, IID_IUnknown, &object),
+            E_INVALIDARG);
+}
+
+TEST_F(ComActivation, ThreadThatDidNotInitialiseGetsNotInitialized) {
+  ASSERT_EQ(RegisterAdder(), S_OK);
+  CoUninitialize();
+  void* object = this;
+  EXPECT_EQ(CoCreateInstance(lyr::test::kAdderClsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                             &object),
+            CO_E_NOTINITIALIZED);
+  EXPECT_EQ(object, nullptr);
+  CLSID clsid{};
+  EXPECT_EQ(CLSIDFromProgID(u"LyrComTest.Adder", &clsid), S_OK);  // needs no initialisation
+  ASSERT_EQ(CoInitialize(nullptr), S_OK);
+}
+
+TEST_F(ComActivation, ServerAnswersForItsOwnClassesOnly) {
+  // A class registered to the server that the server does not make.
+  LYRCOM_CLASS_ENTRY entry{};
+  entry.clsid = IID_IDispatch;
+  entry.libraryPath = LYR_COM_TEST_SERVER;
+  entry.threadingModel = "Apartment";
+  ASSERT_EQ(LyrComRegisterClasses(&entry, 1), S_OK);
+  void* object = this;
+  EXPECT_EQ(CoCreateInstance(IID_IDispatch, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &object),
+            CLASS_E_CLASSNOTAVAILABLE);
+  EXPECT_EQ(object, nullptr);
+}
+
+TEST_F(ComActivation, AggregationIsRefusedByTheFactory) {
+  ASSERT_EQ(RegisterAdder(), S_OK);
+  ICreateErrorInfo* outer = nullptr;
+  ASSERT_EQ(CreateErrorInfo(&outer), S_OK);
+  void* object = this;
+  EXPECT_EQ(
+      CoCreateInstance(lyr::test::kAdderClsid, outer, CLSCTX_INPROC_SERVER, IID_IUnknown, &object),
+      CLASS_E_NOAGGREGATION);
+  EXPECT_EQ(object, nullptr);
+  outer->Release();
+}
+
+TEST_F(ComActivation, MissingLibraryFailsWithItsName) {
+  const std::string missing = PathOf("gone/libnothing.so");
+  ASSERT_EQ(RegisterAdder(missing.c_str()), S_OK);
+  void* object = this;
+  EXPECT_EQ(CoCreateInstance(lyr::test::kAdderClsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                             &object),
+            CO_E_DLLNOTFOUND);
+  EXPECT_EQ(object, nullptr);
+  EXPECT_EQ(LastErrorDescription().rfind("cannot load server library " + missing + ": ", 0), 0u);
+}
+
+TEST_F(ComActivation, LibraryWithoutDllGetClassObjectIsAnErrorInTheLibrary) {
+  ASSERT_EQ(RegisterAdder(LYR_COM_LIBRARY), S_OK);
+  void* object = this;
+  EXPECT_EQ(CoCreateInstance(lyr::test::kAdderClsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                             &object),
+            CO_E_ERRORINDLL);
+  EXPECT_EQ(LastErrorDescription(),
+            std::string("server library ") + LYR_COM_LIBRARY + " exports no DllGetClassObject");
+}
+
+TEST_F(ComActivation, ServerRegistersAndUnregistersItselfThroughTheRuntime) {
+  void* library = ::dlopen(LYR_COM_TEST_SERVER, RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(library, nullptr);
+  auto registerServer = reinterpret_cast<HRESULT (*)()>(::dlsym(library, "DllRegisterServer"));
+  auto unregisterServer = reinterpret_cast<HRESULT (*)()>(::dlsym(library, "DllUnregisterServer"));
+  ASSERT_NE(registerServer, nullptr);
+  ASSERT_NE(unregisterServer, nullptr);
+  ASSERT_EQ(registerServer(), S_OK);
+  LYRCOM_CLASS_ENTRY got{};
+  char buffer[1024];
+  ASSERT_EQ(LyrComQueryClass(lyr::test::kAdderClsid, &got, buffer, sizeof buffer), S_OK);
+  EXPECT_STREQ(got.libraryPath, LYR_COM_TEST_SERVER);
+  EXPECT_STREQ(got.progId, "LyrComTest.Adder");
+  EXPECT_EQ(got.typeLibId, lyr::test::kAdderTypeLib);
+  IUnknown* object = nullptr;
+  ASSERT_EQ(CoCreateInstance(lyr::test::kAdderClsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                             reinterpret_cast<void**>(&object)),
+            S_OK);
+  object->Release();
+  ASSERT_EQ(unregisterServer(), S_OK);
+  EXPECT_EQ(LyrComQueryClass(lyr::test::kAdderClsid, &got, buffer, sizeof buffer),
+            REGDB_E_CLASSNOTREG);
+  ::dlclose(library);
+}
+
+TEST_F(ComActivation, CHostCreatesTheObjectThroughTheCInterface) {
+  ASSERT_EQ(RegisterAdder(), S_OK);
+  std::string output;
+  EXPECT_EQ(lyr::test::RunCommand(std::string(LYR_COM_C_HOST) + " create 2>&1", &output), 0)
+      << output;
+  EXPECT_EQ(output, "c host ok\n");
+}
+
+}  // namespace
