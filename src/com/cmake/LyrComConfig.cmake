@@ -1,0 +1,2 @@
+# CMake package of liblyrcom: find_package(LyrCom) provides the imported target Lyr::Com.
+include("${CMAKE_CURRENT_LIST_DIR}/LyrComTargets.cmake")
