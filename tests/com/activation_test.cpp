@@ -3,7 +3,10 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "lyr/com/com.h"
 #include "support/sandbox.h"
@@ -227,6 +230,47 @@ TEST_F(ComActivation, CHostCreatesTheObjectThroughTheCInterface) {
   EXPECT_EQ(lyr::test::RunCommand(std::string(LYR_COM_C_HOST) + " create 2>&1", &output), 0)
       << output;
   EXPECT_EQ(output, "c host ok\n");
+}
+
+TEST_F(ComActivation, ThreadsCreateObjectsConcurrentlyFromOneLoadedLibrary) {
+  ASSERT_EQ(RegisterAdder(), S_OK);
+  constexpr int kThreads = 4;
+  std::atomic<int> created{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&created] {
+      if (CoInitialize(nullptr) != S_OK) {
+        return;
+      }
+      for (int i = 0; i < 25; ++i) {
+        IAdder* adder = nullptr;
+        LONG sum = 0;
+        if (CoCreateInstance(lyr::test::kAdderClsid, nullptr, CLSCTX_INPROC_SERVER,
+                             lyr::test::kAdderIid, reinterpret_cast<void**>(&adder)) == S_OK &&
+            adder->Add(i, 1, &sum) == S_OK && sum == i + 1) {
+          ++created;
+        }
+        if (adder != nullptr) {
+          adder->Release();
+        }
+      }
+      CoUninitialize();
+    });
+  }
+  for (std::thread& thread : threads) {
+    thread.join();
+  }
+  EXPECT_EQ(created, kThreads * 25);
+  EXPECT_EQ(ServerEntry<LPFNCANUNLOADNOW>("DllCanUnloadNow")(), S_OK);
+}
+
+TEST_F(ComActivation, ServerNeedsTheRuntimeByItsSoname) {
+  std::string output;
+  ASSERT_EQ(lyr::test::RunCommand(std::string("readelf -d ") + LYR_COM_TEST_SERVER, &output), 0);
+  EXPECT_NE(output.find("Shared library: [liblyrcom.so.1]"), std::string::npos) << output;
+  output.clear();
+  ASSERT_EQ(lyr::test::RunCommand(std::string("readelf -d ") + LYR_COM_LIBRARY, &output), 0);
+  EXPECT_NE(output.find("Library soname: [liblyrcom.so.1]"), std::string::npos) << output;
 }
 
 }  // namespace

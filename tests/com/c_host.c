@@ -19,6 +19,50 @@ _Static_assert(offsetof(ICreateErrorInfoVtbl, SetHelpContext) == 7 * sizeof(void
                "ICreateErrorInfo slots");
 _Static_assert(sizeof(VARIANT) == 24, "VARIANT size");
 
+/* Every function of the runtime, with C linkage and its Win32 signature: this only links when
+ * liblyrcom exports each of them under its plain name. */
+typedef void (*AnyFunction)(void);
+static const AnyFunction kEveryFunction[] = {
+    (AnyFunction)CoInitialize,
+    (AnyFunction)CoInitializeEx,
+    (AnyFunction)CoUninitialize,
+    (AnyFunction)CoCreateInstance,
+    (AnyFunction)CoGetClassObject,
+    (AnyFunction)CLSIDFromProgID,
+    (AnyFunction)ProgIDFromCLSID,
+    (AnyFunction)CLSIDFromString,
+    (AnyFunction)StringFromCLSID,
+    (AnyFunction)StringFromIID,
+    (AnyFunction)StringFromGUID2,
+    (AnyFunction)IIDFromString,
+    (AnyFunction)CoCreateGuid,
+    (AnyFunction)CoTaskMemAlloc,
+    (AnyFunction)CoTaskMemRealloc,
+    (AnyFunction)CoTaskMemFree,
+    (AnyFunction)SysAllocString,
+    (AnyFunction)SysAllocStringLen,
+    (AnyFunction)SysAllocStringByteLen,
+    (AnyFunction)SysReAllocString,
+    (AnyFunction)SysReAllocStringLen,
+    (AnyFunction)SysFreeString,
+    (AnyFunction)SysStringLen,
+    (AnyFunction)SysStringByteLen,
+    (AnyFunction)VariantInit,
+    (AnyFunction)VariantClear,
+    (AnyFunction)VariantCopy,
+    (AnyFunction)VariantCopyInd,
+    (AnyFunction)VariantChangeType,
+    (AnyFunction)VariantChangeTypeEx,
+    (AnyFunction)SetErrorInfo,
+    (AnyFunction)GetErrorInfo,
+    (AnyFunction)CreateErrorInfo,
+    (AnyFunction)LyrComRegisterClasses,
+    (AnyFunction)LyrComUnregisterServer,
+    (AnyFunction)LyrComUnregisterClass,
+    (AnyFunction)LyrComQueryClass,
+    (AnyFunction)LyrComRegistryPath,
+};
+
 static int failures = 0;
 
 #define CHECK(condition)                                      \
@@ -37,6 +81,44 @@ static void CheckStrings(void) {
   CHECK(memcmp(s, u"host", 10) == 0);
   SysFreeString(s);
   CHECK(SysStringLen(NULL) == 0);
+}
+
+static void CheckVariants(void) {
+  VARIANT v;
+  VARIANT text;
+  size_t i;
+  for (i = 0; i < sizeof kEveryFunction / sizeof kEveryFunction[0]; ++i) {
+    CHECK(kEveryFunction[i] != NULL);
+  }
+  VariantInit(&v);
+  VariantInit(&text);
+  V_VT(&v) = VT_BOOL;
+  V_BOOL(&v) = VARIANT_TRUE;
+  CHECK(VariantChangeType(&text, &v, VARIANT_ALPHABOOL, VT_BSTR) == S_OK);
+  CHECK(V_VT(&text) == VT_BSTR && memcmp(V_BSTR(&text), u"True", 10) == 0);
+  CHECK(VariantChangeType(&v, &text, 0, VT_I4) == DISP_E_TYPEMISMATCH);
+  CHECK(VariantClear(&text) == S_OK);
+  CHECK(V_VT(&text) == VT_EMPTY);
+}
+
+static void CheckErrorInfo(void) {
+  ICreateErrorInfo* create = NULL;
+  IErrorInfo* info = NULL;
+  IErrorInfo* got = NULL;
+  BSTR description = NULL;
+  OLECHAR text[] = u"from C";
+  CHECK(CreateErrorInfo(&create) == S_OK);
+  CHECK(ICreateErrorInfo_SetDescription(create, text) == S_OK);
+  CHECK(ICreateErrorInfo_QueryInterface(create, &IID_IErrorInfo, (void**)&info) == S_OK);
+  CHECK(SetErrorInfo(0, info) == S_OK);
+  CHECK(GetErrorInfo(0, &got) == S_OK && got == info);
+  CHECK(IErrorInfo_GetDescription(got, &description) == S_OK);
+  CHECK(SysStringLen(description) == 6 && memcmp(description, text, sizeof text) == 0);
+  SysFreeString(description);
+  CHECK(IErrorInfo_Release(got) == 2); /* the slot's reference, handed over */
+  CHECK(IErrorInfo_Release(info) == 1);
+  CHECK(ICreateErrorInfo_Release(create) == 0);
+  CHECK(GetErrorInfo(0, &got) == S_FALSE && got == NULL);
 }
 
 static void CheckGuids(void) {
@@ -97,6 +179,8 @@ static void CheckCreation(void) {
 int main(int argc, char** argv) {
   CheckStrings();
   CheckGuids();
+  CheckVariants();
+  CheckErrorInfo();
   if (argc > 1 && strcmp(argv[1], "create") == 0) {
     CheckCreation();
   }
