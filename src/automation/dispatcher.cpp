@@ -29,14 +29,11 @@ std::vector<DispatchMember> CollectMembers(const TypeLibrary& library, std::size
 
 // The slot that serves dispid for these flags: a method or get for DISPATCH_METHOD /
 // DISPATCH_PROPERTYGET, a put for DISPATCH_PROPERTYPUT.
-const DispatchMember* FindMember(std::size_t type_index, DISPID dispid, WORD flags,
-                                 bool* dispid_known) {
-  *dispid_known = false;
+const DispatchMember* FindMember(std::size_t type_index, DISPID dispid, WORD flags) {
   for (const DispatchMember& entry : DispatchMembersOf(type_index)) {
     if (entry.member->dispid != dispid) {
       continue;
     }
-    *dispid_known = true;
     const MemberKind kind = entry.member->kind;
     if ((flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0) {
       if (kind == MemberKind::Put) {
@@ -311,8 +308,7 @@ HRESULT DispatchInvoke(std::size_t type_index, IDispatch* self, DISPID dispid, R
     return E_INVALIDARG;
   }
   try {
-    bool dispid_known = false;
-    const DispatchMember* entry = FindMember(type_index, dispid, flags, &dispid_known);
+    const DispatchMember* entry = FindMember(type_index, dispid, flags);
     if (entry == nullptr) {
       return DISP_E_MEMBERNOTFOUND;
     }

@@ -340,3 +340,33 @@ TEST_F(Dispatch, TypeInfoFollowsReferencesToEnumerations) {
 
 }  // namespace
 }  // namespace lyr::automation::test
+
+namespace lyr::automation::test {
+namespace {
+
+TEST_F(Dispatch, CarriesEveryWindows1251ByteThroughBstrExactly) {
+  std::string bytes;
+  for (int i = 1; i < 256; ++i) {
+    bytes.push_back(static_cast<char>(i));
+  }
+  args_ = {I4Arg(SIGN_ROLE_TYPE_ABONENT), BstrArg(rtl::AnsiToUtf16(bytes))};
+  Variant result;
+  ASSERT_EQ(Call(214, DISPATCH_METHOD, &result.value), S_OK);
+  EXPECT_EQ(file_->signature, bytes);
+  ClearArgs();
+  Variant back;
+  ASSERT_EQ(Call(201, DISPATCH_PROPERTYGET, &back.value), S_OK);  // DocType returns it
+  ASSERT_EQ(back.value.vt, VT_BSTR);
+  EXPECT_EQ(BstrToAnsi(back.value.bstrVal), bytes);
+}
+
+TEST(ChildObjects, TakeTheSafeModeTheyAreGiven) {
+  auto child = MakeObject<CTestKey_class>();
+  CTdx880SafeInterface::PassSafeMode(true, child->DispatchPointer());
+  EXPECT_TRUE(child->SafeMode());
+  CTdx880SafeInterface::PassSafeMode(false, child->DispatchPointer());
+  EXPECT_FALSE(child->SafeMode());
+}
+
+}  // namespace
+}  // namespace lyr::automation::test

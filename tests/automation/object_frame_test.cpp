@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "automation/object_wrapper.h"
 #include "automation/server_lock.h"
 #include "rtl/text.h"
 #include "test_file_object.h"
@@ -218,6 +219,27 @@ TEST(ObjectCounts, ServerLocksKeepTheServerLoaded) {
   EXPECT_FALSE(CanUnloadServer());
   LockServer(false);
   EXPECT_TRUE(CanUnloadServer());
+}
+
+}  // namespace
+}  // namespace lyr::automation::test
+
+namespace lyr::automation::test {
+namespace {
+
+std::string FailureOf(IUnknown* argument) {
+  try {
+    WrappedObjectOf<rtl::CBaseClass>(argument, "pPackage");
+  } catch (const rtl::Exception& error) {
+    return error.Message();
+  }
+  return "no error";
+}
+
+TEST(ObjectWrapper, ArgumentNotMadeByThisLibraryFailsTheInterfaceCast) {
+  auto file = MakeObject<CTestFile_class>();
+  EXPECT_EQ(FailureOf(file->DispatchPointer()), "Interface not supported");
+  EXPECT_EQ(FailureOf(nullptr), rtl::Msg(u8"Передан пустой аргумент: pPackage"));
 }
 
 }  // namespace

@@ -21,7 +21,8 @@ struct Command {
 inline constexpr int kUsageError = 2;
 
 // The command groups, one file each.
-std::vector<Command> CodesCommands();  // codes_commands.cpp
-std::vector<Command> InnCommands();    // inn_commands.cpp
+std::vector<Command> CodesCommands();     // codes_commands.cpp
+std::vector<Command> InnCommands();       // inn_commands.cpp
+std::vector<Command> RegisterCommands();  // register_commands.cpp
 
 }  // namespace lyr::tool

@@ -1,0 +1,306 @@
+// A host written only against the public COM headers: registers the server into a sandbox
+// registry, creates the Manager by ProgID and drives it through the vtable and through IDispatch.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "lyr/com/com.h"
+#include "lyr/tdx880/LyrTdxPackage880.h"
+#include "support/sandbox.h"
+
+namespace {
+
+using EntryPoint = HRESULT (*)();
+
+// The server library, loaded as a host loads it (liblyrcom loads the same one for
+// CoCreateInstance).
+class Server {
+ public:
+  Server() : handle_(::dlopen(LYR_AUTOMATION_SERVER, RTLD_NOW | RTLD_LOCAL)) {}
+  Server(const Server&) = delete;
+  Server& operator=(const Server&) = delete;
+  ~Server() {
+    if (handle_ != nullptr) {
+      ::dlclose(handle_);
+    }
+  }
+  template <typename F>
+  F Entry(const char* name) const {
+    return reinterpret_cast<F>(::dlsym(handle_, name));
+  }
+  [[nodiscard]] bool Loaded() const { return handle_ != nullptr; }
+
+ private:
+  void* handle_;
+};
+
+std::u16string Take(BSTR text) {
+  std::u16string value = text == nullptr ? u"" : std::u16string(text, ::SysStringLen(text));
+  ::SysFreeString(text);
+  return value;
+}
+
+struct Published {
+  bool present = false;
+  std::u16string description;
+  std::u16string source;
+};
+
+Published TakeErrorInfo() {
+  Published published;
+  IErrorInfo* info = nullptr;
+  if (::GetErrorInfo(0, &info) != S_OK || info == nullptr) {
+    return published;
+  }
+  published.present = true;
+  BSTR text = nullptr;
+  info->GetDescription(&text);
+  published.description = Take(text);
+  info->GetSource(&text);
+  published.source = Take(text);
+  info->Release();
+  return published;
+}
+
+class Host : public lyr::test::Sandbox {
+ protected:
+  void SetUp() override {
+    Sandbox::SetUp();
+    ASSERT_TRUE(server_.Loaded()) << ::dlerror();
+    ASSERT_EQ(server_.Entry<EntryPoint>("DllRegisterServer")(), S_OK);
+    ASSERT_TRUE(SUCCEEDED(::CoInitialize(nullptr)));
+    ::SetErrorInfo(0, nullptr);
+  }
+  void TearDown() override {
+    if (manager_ != nullptr) {
+      manager_->Release();
+    }
+    ::SetErrorInfo(0, nullptr);
+    ::CoUninitialize();
+    EXPECT_EQ(server_.Entry<EntryPoint>("DllCanUnloadNow")(), S_OK);
+    Sandbox::TearDown();
+  }
+
+  ITdx880Manager* CreateManager() {
+    CLSID clsid{};
+    EXPECT_EQ(::CLSIDFromProgID(u"LyrTdxPackage880.Tdx880Manager", &clsid), S_OK);
+    EXPECT_TRUE(clsid == CLSID_Tdx880Manager);
+    void* object = nullptr;
+    EXPECT_EQ(::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_ITdx880Manager, &object),
+              S_OK);
+    manager_ = static_cast<ITdx880Manager*>(object);
+    return manager_;
+  }
+
+  ITdx880Manager* manager_ = nullptr;
+  Server server_;
+};
+
+TEST_F(Host, RegistersTheManagerUnderItsProgIdWithApartmentThreading) {
+  const std::string file = lyr::test::ReadAll(std::string(std::getenv("LYRCOM_REGISTRY")));
+  EXPECT_NE(file.find("LyrTdxPackage880.Tdx880Manager"), std::string::npos) << file;
+  EXPECT_NE(file.find("Apartment"), std::string::npos) << file;
+  EXPECT_NE(file.find("libLyrTdxPackage880.so"), std::string::npos) << file;
+  EXPECT_EQ(file.find("Tdx880Package"), std::string::npos) << file;
+}
+
+TEST_F(Host, UnregisterRemovesTheClassesAndRegisterBringsThemBack) {
+  ASSERT_EQ(server_.Entry<EntryPoint>("DllUnregisterServer")(), S_OK);
+  CLSID clsid{};
+  EXPECT_EQ(::CLSIDFromProgID(u"LyrTdxPackage880.Tdx880Manager", &clsid), CO_E_CLASSSTRING);
+  ASSERT_EQ(server_.Entry<EntryPoint>("DllRegisterServer")(), S_OK);
+  EXPECT_EQ(::CLSIDFromProgID(u"lyrtdxpackage880.tdx880manager", &clsid), S_OK);
+  EXPECT_TRUE(clsid == CLSID_Tdx880Manager);
+}
+
+TEST_F(Host, ClassObjectOfAnUnknownClassIsNotAvailableAndNull) {
+  using GetClassObject = HRESULT (*)(REFCLSID, REFIID, LPVOID*);
+  void* object = reinterpret_cast<void*>(0x1);
+  EXPECT_EQ(server_.Entry<GetClassObject>("DllGetClassObject")(CLSID_Tdx880Package,
+                                                               IID_IClassFactory, &object),
+            static_cast<HRESULT>(0x80040111));
+  EXPECT_EQ(object, nullptr);
+}
+
+TEST_F(Host, NewManagerIsNotInSafeModeAndItsLastErrorIsEmpty) {
+  ITdx880Manager* manager = CreateManager();
+  ASSERT_NE(manager, nullptr);
+  ITdx880Safe* safe = nullptr;
+  ASSERT_EQ(manager->QueryInterface(IID_ITdx880Safe, reinterpret_cast<void**>(&safe)), S_OK);
+  VARIANT_BOOL mode = VARIANT_TRUE;
+  EXPECT_EQ(safe->get_SafeMode(&mode), S_OK);
+  EXPECT_EQ(mode, VARIANT_FALSE);
+  ITdx880Error* first = nullptr;
+  ITdx880Error* second = nullptr;
+  ASSERT_EQ(safe->get_LastError(&first), S_OK);
+  ASSERT_EQ(safe->get_LastError(&second), S_OK);
+  EXPECT_EQ(first, second);
+  LONG code = 7;
+  EXPECT_EQ(first->get_Code(&code), S_OK);
+  EXPECT_EQ(code, 0);
+  BSTR message = nullptr;
+  EXPECT_EQ(first->get_Message(&message), S_OK);
+  EXPECT_EQ(Take(message), u"");
+  first->Release();
+  second->Release();
+  safe->Release();
+}
+
+TEST_F(Host, TmpDirStartsAsTheEnvironmentAndKeepsCyrillicTextExactly) {
+  ITdx880Manager* manager = CreateManager();
+  ASSERT_NE(manager, nullptr);
+  BSTR value = nullptr;
+  ASSERT_EQ(manager->get_TmpDir(&value), S_OK);
+  const std::string tmp = std::getenv("TMP");
+  EXPECT_EQ(Take(value), std::u16string(tmp.begin(), tmp.end()));  // the sandbox path is ASCII
+  BSTR cyrillic = ::SysAllocString(u"/tmp/Временная папка");
+  ASSERT_EQ(manager->put_TmpDir(cyrillic), S_OK);
+  ::SysFreeString(cyrillic);
+  ASSERT_EQ(manager->get_TmpDir(&value), S_OK);
+  EXPECT_EQ(Take(value), u"/tmp/Временная папка");
+}
+
+TEST_F(Host, CallsByNameThroughIDispatchGiveTheVtableResults) {
+  ITdx880Manager* manager = CreateManager();
+  ASSERT_NE(manager, nullptr);
+  IDispatch* dispatch = nullptr;
+  ASSERT_EQ(manager->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&dispatch)), S_OK);
+  LPOLESTR names[] = {const_cast<LPOLESTR>(u"tmpdir")};
+  DISPID id = 0;
+  ASSERT_EQ(dispatch->GetIDsOfNames(IID_NULL, names, 1, 0x0409, &id), S_OK);
+  EXPECT_EQ(id, 210);
+  VARIANT value;
+  ::VariantInit(&value);
+  value.vt = VT_BSTR;
+  value.bstrVal = ::SysAllocString(u"Каталог");
+  DISPID named = DISPID_PROPERTYPUT;
+  DISPPARAMS put{&value, &named, 1, 1};
+  EXPECT_EQ(
+      dispatch->Invoke(id, IID_NULL, 0x0409, DISPATCH_PROPERTYPUT, &put, nullptr, nullptr, nullptr),
+      S_OK);
+  ::VariantClear(&value);
+  DISPPARAMS none{nullptr, nullptr, 0, 0};
+  VARIANT result;
+  ::VariantInit(&result);
+  EXPECT_EQ(dispatch->Invoke(id, IID_NULL, 0x0409, DISPATCH_METHOD | DISPATCH_PROPERTYGET, &none,
+                             &result, nullptr, nullptr),
+            S_OK);
+  ASSERT_EQ(result.vt, VT_BSTR);
+  EXPECT_EQ(std::u16string(result.bstrVal, ::SysStringLen(result.bstrVal)), u"Каталог");
+  ::VariantClear(&result);
+  BSTR through_vtable = nullptr;
+  ASSERT_EQ(manager->get_TmpDir(&through_vtable), S_OK);
+  EXPECT_EQ(Take(through_vtable), u"Каталог");
+  dispatch->Release();
+}
+
+TEST_F(Host, MembersNotYetBuiltAnswerNotImplementedWithErrorInfo) {
+  ITdx880Manager* manager = CreateManager();
+  ASSERT_NE(manager, nullptr);
+  ITdx880Package* package = reinterpret_cast<ITdx880Package*>(0x1);
+  EXPECT_EQ(manager->CreateErrorPackage(nullptr, nullptr, &package), E_NOTIMPL);
+  EXPECT_EQ(package, nullptr);
+  const Published published = TakeErrorInfo();
+  EXPECT_TRUE(published.present);
+  EXPECT_EQ(published.description,
+            u"Метод CreateErrorPackage не реализован в этой версии библиотеки");
+  EXPECT_EQ(published.source, u"LyrTdxPackage880.Tdx880Manager");
+
+  IDispatch* dispatch = nullptr;
+  ASSERT_EQ(manager->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&dispatch)), S_OK);
+  VARIANT text;
+  ::VariantInit(&text);
+  text.vt = VT_BSTR;
+  text.bstrVal = ::SysAllocString(u"письмо");
+  DISPPARAMS one{&text, nullptr, 1, 0};
+  EXCEPINFO exception{};
+  EXPECT_EQ(dispatch->Invoke(206, IID_NULL, 0, DISPATCH_METHOD, &one, nullptr, &exception, nullptr),
+            DISP_E_EXCEPTION);
+  EXPECT_EQ(exception.scode, E_NOTIMPL);
+  EXPECT_EQ(std::u16string(exception.bstrDescription, ::SysStringLen(exception.bstrDescription)),
+            u"Метод CreatePackageByEmail не реализован в этой версии библиотеки");
+  ::SysFreeString(exception.bstrDescription);
+  ::SysFreeString(exception.bstrSource);
+  ::VariantClear(&text);
+  dispatch->Release();
+}
+
+TEST_F(Host, TypeInfoListsTheManagersMembers) {
+  ITdx880Manager* manager = CreateManager();
+  ASSERT_NE(manager, nullptr);
+  ITypeInfo* info = nullptr;
+  ASSERT_EQ(manager->GetTypeInfo(0, 0x0409, &info), S_OK);
+  TYPEATTR* attr = nullptr;
+  ASSERT_EQ(info->GetTypeAttr(&attr), S_OK);
+  EXPECT_EQ(attr->typekind, TKIND_DISPATCH);
+  ASSERT_EQ(attr->cFuncs, 12);
+  std::u16string listing;
+  for (UINT i = 0; i < attr->cFuncs; ++i) {
+    FUNCDESC* func = nullptr;
+    ASSERT_EQ(info->GetFuncDesc(i, &func), S_OK);
+    BSTR name = nullptr;
+    UINT count = 0;
+    ASSERT_EQ(info->GetNames(func->memid, &name, 1, &count), S_OK);
+    listing += Take(name) + u" ";
+    info->ReleaseFuncDesc(func);
+  }
+  info->ReleaseTypeAttr(attr);
+  info->Release();
+  EXPECT_EQ(listing,
+            u"CreateSubjectUL CreateSubjectFL CreateSubjectNO CreateSubjectSOS CreateIPPackage "
+            u"CreatePackageByEmail CreateEmailByPackage CreateTrDekl CreateErrorPackage TmpDir "
+            u"TmpDir CreateErrorPackageEx ");
+}
+
+TEST_F(Host, ServerCanUnloadOnlyAfterEveryObjectIsReleased) {
+  using CanUnload = HRESULT (*)();
+  const auto can_unload = server_.Entry<CanUnload>("DllCanUnloadNow");
+  EXPECT_EQ(can_unload(), S_OK);
+  ITdx880Manager* manager = CreateManager();
+  ASSERT_NE(manager, nullptr);
+  EXPECT_EQ(can_unload(), S_FALSE);
+  ITdx880Safe* safe = nullptr;
+  ASSERT_EQ(manager->QueryInterface(IID_ITdx880Safe, reinterpret_cast<void**>(&safe)), S_OK);
+  ITdx880Error* error = nullptr;
+  ASSERT_EQ(safe->get_LastError(&error), S_OK);
+  safe->Release();
+  manager_->Release();
+  manager_ = nullptr;
+  EXPECT_EQ(can_unload(), S_FALSE);  // the error object is still held
+  error->Release();
+  EXPECT_EQ(can_unload(), S_OK);
+}
+
+TEST_F(Host, ServerLockKeepsTheServerLoaded) {
+  using CanUnload = HRESULT (*)();
+  IClassFactory* factory = nullptr;
+  ASSERT_EQ(::CoGetClassObject(CLSID_Tdx880Manager, CLSCTX_ALL, nullptr, IID_IClassFactory,
+                               reinterpret_cast<void**>(&factory)),
+            S_OK);
+  EXPECT_EQ(factory->LockServer(TRUE), S_OK);
+  EXPECT_EQ(server_.Entry<CanUnload>("DllCanUnloadNow")(), S_FALSE);
+  EXPECT_EQ(factory->LockServer(FALSE), S_OK);
+  void* object = reinterpret_cast<void*>(0x1);
+  IUnknown* outer = reinterpret_cast<IUnknown*>(factory);
+  EXPECT_EQ(factory->CreateInstance(outer, IID_IUnknown, &object), CLASS_E_NOAGGREGATION);
+  EXPECT_EQ(object, nullptr);
+  factory->Release();
+}
+
+}  // namespace
+
+namespace {
+
+class CHost : public lyr::test::Sandbox {};
+
+TEST_F(CHost, DrivesTheManagerThroughTheCVtableAndIDispatch) {
+  std::string output;
+  const int status = lyr::test::RunCommand(
+      std::string(LYR_AUTOMATION_C_HOST) + " " + LYR_AUTOMATION_SERVER + " 2>&1", &output);
+  EXPECT_EQ(status, 0) << output;
+  EXPECT_EQ(output.find("FAILED"), std::string::npos) << output;
+  EXPECT_NE(output.find("ok DllCanUnloadNow after the last release"), std::string::npos) << output;
+}
+
+}  // namespace
