@@ -24,5 +24,6 @@ inline constexpr int kUsageError = 2;
 std::vector<Command> CodesCommands();     // codes_commands.cpp
 std::vector<Command> InnCommands();       // inn_commands.cpp
 std::vector<Command> RegisterCommands();  // register_commands.cpp
+std::vector<Command> TypelibCommands();   // typelib_commands.cpp
 
 }  // namespace lyr::tool

@@ -13,7 +13,8 @@ namespace {
 // Every command of the tool, in the order --help lists them.
 std::vector<Command> AllCommands() {
   std::vector<Command> all;
-  for (std::vector<Command> group : {CodesCommands(), InnCommands(), RegisterCommands()}) {
+  for (std::vector<Command> group :
+       {CodesCommands(), InnCommands(), RegisterCommands(), TypelibCommands()}) {
     all.insert(all.end(), group.begin(), group.end());
   }
   return all;
