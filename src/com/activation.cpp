@@ -1,5 +1,6 @@
 // Activation: CoGetClassObject/CoCreateInstance through the class registry, and ProgID look-ups.
 #include <algorithm>
+#include <memory>
 #include <new>
 #include <optional>
 
@@ -15,12 +16,14 @@ namespace {
 using lyr::com::ClassEntry;
 using lyr::com::RegistryError;
 
-std::vector<ClassEntry> Registry() {
-  return lyr::com::LoadRegistry(lyr::com::RegistryPath());
+// The registry's entries, read again only when the file changed.
+std::shared_ptr<const std::vector<ClassEntry>> Registry() {
+  return lyr::com::CachedRegistry(lyr::com::RegistryPath());
 }
 
 std::optional<ClassEntry> FindClass(REFCLSID clsid) {
-  for (ClassEntry& entry : Registry()) {
+  const auto registry = Registry();  // kept alive for the loop
+  for (const ClassEntry& entry : *registry) {
     if (IsEqualGUID(entry.clsid, clsid)) {
       return entry;
     }
@@ -108,7 +111,8 @@ HRESULT CLSIDFromProgID(LPCOLESTR lpszProgID, LPCLSID lpclsid) {
     if (progId.empty()) {
       return CO_E_CLASSSTRING;
     }
-    for (const ClassEntry& entry : Registry()) {
+    const auto registry = Registry();  // kept alive for the loop
+    for (const ClassEntry& entry : *registry) {
       if (lyr::com::SameProgId(entry.progId, progId)) {
         *lpclsid = entry.clsid;
         return S_OK;

@@ -10,7 +10,9 @@
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <memory>
+#include <mutex>
 
 #include "guid_text.h"
 #include "lyr/com/functions.h"
@@ -301,7 +303,72 @@ std::string RegistryPath() {
   Fail(REGDB_E_READREGDB, "no class registry location: LYRCOM_REGISTRY and HOME are not set");
 }
 
+namespace {
+
+// What identifies one version of the registry file.
+struct FileIdentity {
+  dev_t device = 0;
+  ino_t inode = 0;
+  off_t size = 0;
+  struct timespec modified {};
+  bool operator==(const FileIdentity& o) const {
+    return device == o.device && inode == o.inode && size == o.size &&
+           modified.tv_sec == o.modified.tv_sec && modified.tv_nsec == o.modified.tv_nsec;
+  }
+};
+
+FileIdentity IdentityOf(const struct stat& info) {
+  return FileIdentity{info.st_dev, info.st_ino, info.st_size, info.st_mtim};
+}
+
+// File times advance in clock ticks, so a file written within a tick of being read could change
+// again without a new time. Only a file unchanged for a while before it was read is cached
+// (the "racily clean" rule of git's index).
+bool IsSettled(const FileIdentity& identity) {
+  constexpr time_t kSettleSeconds = 2;
+  struct timespec now {};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  return identity.modified.tv_sec + kSettleSeconds < now.tv_sec;
+}
+
+std::vector<ClassEntry> Load(const std::string& path, FileIdentity* identity);
+
+}  // namespace
+
 std::vector<ClassEntry> LoadRegistry(const std::string& path) {
+  FileIdentity identity;
+  return Load(path, &identity);
+}
+
+std::shared_ptr<const std::vector<ClassEntry>> CachedRegistry(const std::string& path) {
+  struct Cache {
+    std::mutex mutex;
+    std::string path;
+    FileIdentity identity;
+    std::shared_ptr<const std::vector<ClassEntry>> entries;
+  };
+  static Cache* cache = new Cache();  // lives as long as the process
+  struct stat info {};
+  if (::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+    const std::lock_guard<std::mutex> guard(cache->mutex);
+    if (cache->entries != nullptr && cache->path == path && cache->identity == IdentityOf(info)) {
+      return cache->entries;
+    }
+  }
+  FileIdentity identity;
+  auto entries = std::make_shared<const std::vector<ClassEntry>>(Load(path, &identity));
+  const std::lock_guard<std::mutex> guard(cache->mutex);
+  cache->path = path;
+  cache->identity = identity;
+  cache->entries = IsSettled(identity) ? entries : nullptr;
+  return entries;
+}
+
+namespace {
+
+// Reads and parses the file, recording the identity of what was read (a missing file has the
+// zero identity, which never matches a file's).
+std::vector<ClassEntry> Load(const std::string& path, FileIdentity* identity) {
   // O_NONBLOCK: a FIFO planted at the path must not hang the caller.
   Fd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   if (file.fd < 0) {
@@ -314,6 +381,7 @@ std::vector<ClassEntry> LoadRegistry(const std::string& path) {
   if (::fstat(file.fd, &info) != 0 || !S_ISREG(info.st_mode)) {
     Fail(REGDB_E_READREGDB, path + " is not a regular file");
   }
+  *identity = IdentityOf(info);
   if (static_cast<uint64_t>(info.st_size) > kMaxFileSize) {
     Fail(REGDB_E_READREGDB, path + " is larger than " + std::to_string(kMaxFileSize) + " bytes");
   }
@@ -337,6 +405,8 @@ std::vector<ClassEntry> LoadRegistry(const std::string& path) {
   }
   return ParseRegistry(text, path);
 }
+
+}  // namespace
 
 void UpdateRegistry(const std::string& path,
                     const std::function<bool(std::vector<ClassEntry>&)>& change) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -54,6 +55,11 @@ std::string RegistryPath();
 // Reads the registry file; a missing file is an empty registry. Refuses anything but a regular
 // file of reasonable size.
 std::vector<ClassEntry> LoadRegistry(const std::string& path);
+
+// LoadRegistry for look-ups: the parsed entries of a file that had not changed for two seconds
+// when it was read are kept per process, and read again once the file at path is another file or
+// was changed (device, inode, size or modification time differ). Thread-safe.
+std::shared_ptr<const std::vector<ClassEntry>> CachedRegistry(const std::string& path);
 
 // Under an exclusive lock on the registry's folder: loads the entries, lets change edit them and,
 // when it returns true, writes them back atomically (temporary file in the same folder, fsync,

@@ -1,5 +1,6 @@
 // The class registry file: registration functions, the file format, atomic writes and hostile
 // files.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -138,6 +139,49 @@ TEST_F(ComRegistry, ProgIdAndClsidLookUpEachOther) {
   EXPECT_EQ(CLSIDFromProgID(u"Lyr.Nothing", &clsid), CO_E_CLASSSTRING);
   EXPECT_EQ(clsid, CLSID_NULL);
   EXPECT_EQ(CLSIDFromString(u"Lyr.Nothing", &clsid), CO_E_CLASSSTRING);
+}
+
+TEST_F(ComRegistry, LookUpsSeeEveryChangeOfTheFile) {
+  ASSERT_EQ(Register(Entry(kFirst, "Lyr.First", "/opt/one.so")), S_OK);
+  CLSID clsid{};
+  ASSERT_EQ(CLSIDFromProgID(u"Lyr.First", &clsid), S_OK);
+  // Rewritten in place (same file, same size), as an editor might.
+  std::string text = ReadAll(PathOf("registry"));
+  text.replace(text.find("Lyr.First"), 9, "Lyr.Other");
+  WriteFile("registry", text);
+  EXPECT_EQ(CLSIDFromProgID(u"Lyr.First", &clsid), CO_E_CLASSSTRING);
+  ASSERT_EQ(CLSIDFromProgID(u"Lyr.Other", &clsid), S_OK);
+  EXPECT_EQ(clsid, kFirst);
+  // Replaced through a registration, then damaged, then removed.
+  ASSERT_EQ(Register(Entry(kSecond, "Lyr.Second", "/opt/two.so")), S_OK);
+  ASSERT_EQ(CLSIDFromProgID(u"Lyr.Second", &clsid), S_OK);
+  WriteFile("registry", "damaged\n");
+  EXPECT_EQ(CLSIDFromProgID(u"Lyr.Second", &clsid), REGDB_E_READREGDB);
+  std::filesystem::remove(PathOf("registry"));
+  EXPECT_EQ(CLSIDFromProgID(u"Lyr.Second", &clsid), CO_E_CLASSSTRING);
+}
+
+// Sets a file's modification time back by a minute, as if it had been written long ago.
+void Age(const std::string& path) {
+  struct stat info {};
+  ASSERT_EQ(::stat(path.c_str(), &info), 0);
+  struct timespec times[2] = {info.st_atim, info.st_mtim};
+  times[1].tv_sec -= 60;
+  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+}
+
+TEST_F(ComRegistry, SettledFileIsReadAgainWhenRewrittenInPlace) {
+  ASSERT_EQ(Register(Entry(kFirst, "Lyr.First", "/opt/one.so")), S_OK);
+  Age(PathOf("registry"));
+  CLSID clsid{};
+  ASSERT_EQ(CLSIDFromProgID(u"Lyr.First", &clsid), S_OK);  // read and kept
+  ASSERT_EQ(CLSIDFromProgID(u"Lyr.First", &clsid), S_OK);  // from the kept entries
+  std::string text = ReadAll(PathOf("registry"));
+  text.replace(text.find("Lyr.First"), 9, "Lyr.Other");
+  WriteFile("registry", text);  // same file, same size, a new modification time
+  EXPECT_EQ(CLSIDFromProgID(u"Lyr.First", &clsid), CO_E_CLASSSTRING);
+  ASSERT_EQ(CLSIDFromProgID(u"Lyr.Other", &clsid), S_OK);
+  EXPECT_EQ(clsid, kFirst);
 }
 
 TEST_F(ComRegistry, MissingFileIsAnEmptyRegistry) {
