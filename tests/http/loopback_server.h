@@ -1,0 +1,58 @@
+// A real HTTP server for tests: listens on 127.0.0.1 with an ephemeral port and answers each
+// connection, one at a time in its own thread, with a scripted handler.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+namespace lyr::test {
+
+class LoopbackServer final {
+ public:
+  // Called for each connection with the connection's socket and the request head (request line
+  // and headers, up to and including the empty line). The server closes the socket afterwards.
+  using Handler = std::function<void(int socket, const std::string& request)>;
+
+  explicit LoopbackServer(Handler handler);
+  ~LoopbackServer();
+  LoopbackServer(const LoopbackServer&) = delete;
+  LoopbackServer& operator=(const LoopbackServer&) = delete;
+
+  [[nodiscard]] uint16_t Port() const { return port_; }
+  // "127.0.0.1:<port>"
+  [[nodiscard]] std::string Authority() const;
+  // "http://127.0.0.1:<port>/" + path
+  [[nodiscard]] std::string Url(std::string_view path) const;
+  // The request heads received so far, in order.
+  [[nodiscard]] std::vector<std::string> Requests() const;
+
+  // Writes all of bytes (ignores a peer that went away).
+  static void Send(int socket, std::string_view bytes);
+  // Reads until the peer closes the connection or the server stops.
+  void WaitForClose(int socket) const;
+  // A complete response with Content-Length and "Connection: close".
+  static std::string Response(int status, std::string_view reason, std::string_view body,
+                              std::string_view extra_headers = {});
+
+ private:
+  void Serve();
+  std::string ReadHead(int socket) const;
+
+  Handler handler_;
+  int listener_ = -1;
+  int stop_ = -1;  // eventfd that wakes the thread to stop
+  uint16_t port_ = 0;
+  mutable std::mutex lock_;
+  std::vector<std::string> requests_;
+  std::thread thread_;
+};
+
+// A loopback port on which nothing listens (bound, then closed).
+uint16_t ClosedPort();
+
+}  // namespace lyr::test
