@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <set>
 #include <string>
 
@@ -54,6 +55,10 @@ struct TellingRow {
   const char* name;
   const char* text;
 };
+
+void PrintTo(const TellingRow& row, std::ostream* out) {
+  *out << row.name;
+}
 
 class InternetErrorTellingRows : public ::testing::TestWithParam<TellingRow> {};
 

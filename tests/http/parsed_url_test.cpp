@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 namespace lyr::http {
@@ -16,6 +17,10 @@ struct UrlCase {
   int32_t port;
   bool secure;
 };
+
+void PrintTo(const UrlCase& c, std::ostream* out) {
+  *out << c.name;
+}
 
 class ParseUrlTest : public ::testing::TestWithParam<UrlCase> {};
 
