@@ -7,6 +7,7 @@
 #include "http/https_client.h"
 #include "rtl/errors.h"
 #include "rtl/trace.h"
+#include "rtl/value_check_tool.h"
 
 namespace lyr::http {
 namespace {
@@ -46,9 +47,7 @@ std::string AttemptText(std::string url, const std::string& message) {
 }  // namespace
 
 std::string CHTTPClientTool::DownloadFromAnyUrl(std::string_view urls) {
-  if (urls.empty()) {
-    rtl::RaiseFmt(u8"Передан пустой аргумент: %s", "url");
-  }
+  rtl::CValueCheckTool::CheckNotEmpty(urls, "url");
   CHttpsClient client;
   std::string failures;
   for (const std::string& url : SplitList(urls)) {

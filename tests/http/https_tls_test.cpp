@@ -1,0 +1,288 @@
+// Tests of CHttpsClient.Get over TLS against a real loopback HTTPS server (python3's ssl module)
+// with certificates made by openssl: server certificates are not checked, and a client
+// certificate is presented, once, when the server asks for one.
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cctype>
+#include <cstdio>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "http/http_fixture.h"
+#include "http/https_client.h"
+#include "http/loopback_server.h"
+#include "rtl/hex.h"
+#include "rtl/text.h"
+
+namespace lyr::http {
+namespace {
+
+using test::ErrorOf;
+using test::TransportError;
+
+// The HTTPS server script, run as a child process for the lifetime of the object.
+class HttpsServer final {
+ public:
+  explicit HttpsServer(const std::vector<std::string>& arguments, const std::string& log) {
+    int out[2];
+    if (::pipe2(out, O_CLOEXEC) != 0) {
+      throw std::runtime_error("pipe");
+    }
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      ::dup2(out[1], STDOUT_FILENO);
+      const int err = ::open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+      ::dup2(err, STDERR_FILENO);
+      std::vector<std::string> all{"python3", LYR_HTTP_TEST_DIR "/https_server.py"};
+      all.insert(all.end(), arguments.begin(), arguments.end());
+      std::vector<char*> argv;
+      for (std::string& argument : all) {
+        argv.push_back(argument.data());
+      }
+      argv.push_back(nullptr);
+      ::execvp("python3", argv.data());
+      ::_exit(127);
+    }
+    ::close(out[1]);
+    std::string line;
+    char c = 0;
+    while (::read(out[0], &c, 1) == 1 && c != '\n') {
+      line += c;
+    }
+    ::close(out[0]);
+    port_ = line.empty() ? 0 : std::stoi(line);
+  }
+  ~HttpsServer() {
+    if (pid_ > 0) {
+      ::kill(pid_, SIGTERM);
+      ::waitpid(pid_, nullptr, 0);
+    }
+  }
+  HttpsServer(const HttpsServer&) = delete;
+  HttpsServer& operator=(const HttpsServer&) = delete;
+
+  [[nodiscard]] int Port() const { return port_; }
+  [[nodiscard]] std::string Url(const std::string& path) const {
+    return "https://127.0.0.1:" + std::to_string(port_) + "/" + path;
+  }
+
+ private:
+  pid_t pid_ = -1;
+  int port_ = 0;
+};
+
+class HttpsClientTls : public test::HttpTest {
+ protected:
+  void SetUp() override {
+    HttpTest::SetUp();
+    // The server's certificate is self-signed and names another host: neither may matter.
+    MakeCertificate("server", "wrong-name.example");
+    MakeCertificate("client", "lyr-client");
+    MakeCertificate("stranger", "someone-else");
+  }
+
+  void MakeCertificate(const std::string& name, const std::string& common_name) {
+    const std::string command =
+        "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1"
+        " -nodes -days 2 -subj /CN=" +
+        common_name + " -keyout '" + PathOf(name + ".key") + "' -out '" + PathOf(name + ".pem") +
+        "' 2>/dev/null";
+    ASSERT_EQ(test::RunCommand(command), 0) << command;
+  }
+
+  // The certificate's SHA-1 thumbprint as upper-case hexadecimal text.
+  std::string Thumbprint(const std::string& name) {
+    std::string output;
+    EXPECT_EQ(
+        test::RunCommand(
+            "openssl x509 -noout -fingerprint -sha1 -in '" + PathOf(name + ".pem") + "'", &output),
+        0);
+    std::string hex;
+    for (const char c : output.substr(output.find('=') + 1)) {
+      if (std::isxdigit(static_cast<unsigned char>(c))) {
+        hex += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+      }
+    }
+    return hex;
+  }
+
+  HttpsServer StartServer(bool require_client_certificate) {
+    std::vector<std::string> arguments{PathOf("server.pem"), PathOf("server.key")};
+    if (require_client_certificate) {
+      arguments.push_back(PathOf("client.pem"));
+    }
+    return HttpsServer(arguments, PathOf("server.log"));
+  }
+
+  // A source that knows the named certificate and records what it was asked for.
+  ClientCertificateSource SourceOf(const std::string& name) {
+    const ClientCertificate certificate{test::ReadAll(PathOf(name + ".pem")),
+                                        test::ReadAll(PathOf(name + ".key"))};
+    const std::string hash = rtl::HexToBytes(Thumbprint(name));
+    return [this, certificate, hash](const std::string& asked) -> std::optional<ClientCertificate> {
+      asked_.push_back(asked);
+      if (asked != hash) {
+        return std::nullopt;
+      }
+      return certificate;
+    };
+  }
+
+  std::vector<std::string> asked_;
+};
+
+TEST_F(HttpsClientTls, DownloadsOverTlsFromASelfSignedServerWithAnotherName) {
+  const HttpsServer server = StartServer(false);
+  ASSERT_NE(server.Port(), 0);
+  CHttpsClient client;
+  EXPECT_EQ(client.Get(server.Url("x/y.crl")), "secure GET /x/y.crl HTTP/1.1 for anonymous");
+}
+
+TEST_F(HttpsClientTls, LooksForNoCertificateWhenTheServerAsksForNone) {
+  const HttpsServer server = StartServer(false);
+  CHttpsClient client;
+  client.Config.ClientCertificate = Thumbprint("client");
+  client.Config.CertificateSource = SourceOf("client");
+  EXPECT_EQ(client.Get(server.Url("a")), "secure GET /a HTTP/1.1 for anonymous");
+  EXPECT_TRUE(asked_.empty());
+}
+
+TEST_F(HttpsClientTls, FailsWithClientAuthenticationWhenNoCertificateIsConfigured) {
+  const HttpsServer server = StartServer(true);
+  CHttpsClient client;
+  EXPECT_EQ(ErrorOf([&] { client.Get(server.Url("a")); }),
+            TransportError("The server is requesting client authentication.", 12044));
+}
+
+TEST_F(HttpsClientTls, RetriesOnceWithTheConfiguredClientCertificate) {
+  const HttpsServer server = StartServer(true);
+  CHttpsClient client;
+  client.Config.ClientCertificate = Thumbprint("client");
+  client.Config.CertificateSource = SourceOf("client");
+  EXPECT_EQ(client.Get(server.Url("private.crl")),
+            "secure GET /private.crl HTTP/1.1 for lyr-client");
+  ASSERT_EQ(asked_.size(), 1u);
+  EXPECT_EQ(asked_[0], rtl::HexToBytes(Thumbprint("client")));
+}
+
+TEST_F(HttpsClientTls, AcceptsALowerCaseThumbprint) {
+  const HttpsServer server = StartServer(true);
+  CHttpsClient client;
+  std::string thumbprint = Thumbprint("client");
+  for (char& c : thumbprint) {
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  }
+  client.Config.ClientCertificate = thumbprint;
+  client.Config.CertificateSource = SourceOf("client");
+  EXPECT_EQ(client.Get(server.Url("a")), "secure GET /a HTTP/1.1 for lyr-client");
+}
+
+class HttpsClientTlsCertificateNotFound : public HttpsClientTls,
+                                          public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(HttpsClientTlsCertificateNotFound, FailsWithTheCertificateContextMessage) {
+  const HttpsServer server = StartServer(true);
+  CHttpsClient client;
+  const std::string which = GetParam();
+  client.Config.ClientCertificate = Thumbprint("client");
+  if (which == "NoSource") {
+    client.Config.CertificateSource = nullptr;
+  } else if (which == "UnknownThumbprint") {
+    client.Config.ClientCertificate = std::string(40, 'A');
+    client.Config.CertificateSource = SourceOf("client");
+  } else if (which == "ThumbprintNotHex") {
+    client.Config.ClientCertificate = "not a thumbprint";
+    client.Config.CertificateSource = SourceOf("client");
+  } else if (which == "SourceHandsOutAnotherCertificate") {
+    client.Config.CertificateSource = [this](const std::string&) {
+      return std::optional<ClientCertificate>(ClientCertificate{
+          test::ReadAll(PathOf("stranger.pem")), test::ReadAll(PathOf("stranger.key"))});
+    };
+  } else if (which == "KeyDoesNotMatch") {
+    client.Config.CertificateSource = [this](const std::string&) {
+      return std::optional<ClientCertificate>(ClientCertificate{
+          test::ReadAll(PathOf("client.pem")), test::ReadAll(PathOf("stranger.key"))});
+    };
+  } else if (which == "SourceFails") {
+    client.Config.CertificateSource = [](const std::string&) -> std::optional<ClientCertificate> {
+      rtl::Raise("store broken");
+    };
+  }
+  EXPECT_EQ(ErrorOf([&] { client.Get(server.Url("a")); }),
+            rtl::Msg(u8"Ошибка получения контекста сертификата"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, HttpsClientTlsCertificateNotFound,
+                         ::testing::Values("NoSource", "UnknownThumbprint", "ThumbprintNotHex",
+                                           "SourceHandsOutAnotherCertificate", "KeyDoesNotMatch",
+                                           "SourceFails"),
+                         [](const ::testing::TestParamInfo<const char*>& info) {
+                           return std::string(info.param);
+                         });
+
+// Connects to 127.0.0.1:port.
+int ConnectLoopback(int port) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+// Copies bytes both ways between a and b until one side closes.
+void Relay(int a, int b) {
+  std::array<pollfd, 2> fds{pollfd{a, POLLIN, 0}, pollfd{b, POLLIN, 0}};
+  std::array<char, 4096> buffer{};
+  while (::poll(fds.data(), fds.size(), 10000) > 0) {
+    for (size_t i = 0; i < fds.size(); ++i) {
+      if ((fds[i].revents & (POLLIN | POLLHUP | POLLERR)) == 0) {
+        continue;
+      }
+      const ssize_t n = ::recv(fds[i].fd, buffer.data(), buffer.size(), 0);
+      if (n <= 0) {
+        return;
+      }
+      test::LoopbackServer::Send(fds[1 - i].fd, std::string_view(buffer.data(), n));
+    }
+  }
+}
+
+TEST_F(HttpsClientTls, TunnelsThroughTheNamedProxy) {
+  const HttpsServer server = StartServer(false);
+  test::LoopbackServer proxy([&](int socket, const std::string& request) {
+    if (!request.starts_with("CONNECT 127.0.0.1:" + std::to_string(server.Port()) + " ")) {
+      test::LoopbackServer::Send(socket, test::LoopbackServer::Response(400, "Bad Request", ""));
+      return;
+    }
+    const int upstream = ConnectLoopback(server.Port());
+    test::LoopbackServer::Send(socket, "HTTP/1.1 200 Connection established\r\n\r\n");
+    Relay(socket, upstream);
+    ::close(upstream);
+  });
+  CHttpsClient client;
+  client.Config.CheckStatus = true;
+  client.Config.ProxyConfig.Host = "127.0.0.1";
+  client.Config.ProxyConfig.Port = std::to_string(proxy.Port());
+  EXPECT_EQ(client.Get(server.Url("tunnel.crl")), "secure GET /tunnel.crl HTTP/1.1 for anonymous");
+  EXPECT_EQ(proxy.Requests().size(), 1u);
+}
+
+}  // namespace
+}  // namespace lyr::http
