@@ -229,7 +229,9 @@ std::string InterfaceHeaderText(const TypeLibrary& library) {
     if (type.kind != TypeKind::Enumeration) {
       continue;
     }
-    out += "typedef enum " + std::string(type.name) + " {\n";
+    // C++ gives the enumeration its 32-bit type, so that any value a host passes is a value of it.
+    out += "#ifdef __cplusplus\ntypedef enum " + std::string(type.name) +
+           " : int32_t {\n#else\ntypedef enum " + std::string(type.name) + " {\n#endif\n";
     for (std::size_t v = 0; v < type.values.size(); ++v) {
       out += "  " + std::string(type.values[v].name) + " = " +
              std::to_string(type.values[v].value) + (v + 1 < type.values.size() ? ",\n" : "\n");

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "rtl/text.h"
@@ -370,3 +371,7 @@ TEST(ChildObjects, TakeTheSafeModeTheyAreGiven) {
 
 }  // namespace
 }  // namespace lyr::automation::test
+
+// Enumerations are 32-bit in C++ too, so any value a host passes (7 for DeklKind) is well defined.
+static_assert(std::is_same_v<std::underlying_type_t<DEKL_KIND_TYPES>, int32_t>);
+static_assert(std::is_same_v<std::underlying_type_t<SIGN_ROLE_TYPES>, int32_t>);

@@ -11,14 +11,22 @@ static const GUID LIBID_LyrTdxPackage880 = {0xAA0FF614, 0x3F4E, 0x40BB, {0x85, 0
 #define LyrTdxPackage880MinorVersion 2
 
 /* Enumerations (32-bit values). */
+#ifdef __cplusplus
+typedef enum SIGN_ROLE_TYPES : int32_t {
+#else
 typedef enum SIGN_ROLE_TYPES {
+#endif
   SIGN_ROLE_TYPE_UNKNOWN = 0,
   SIGN_ROLE_TYPE_ABONENT = 1,
   SIGN_ROLE_TYPE_TDX = 2,
   SIGN_ROLE_TYPE_SOS = 3,
   SIGN_ROLE_TYPE_FCOD = 4
 } SIGN_ROLE_TYPES;
+#ifdef __cplusplus
+typedef enum DEKL_KIND_TYPES : int32_t {
+#else
 typedef enum DEKL_KIND_TYPES {
+#endif
   DEKL_KIND_TYPE_NONE = 0,
   DEKL_KIND_TYPE_PRIMARY = 1,
   DEKL_KIND_TYPE_CORRECTION = 2
