@@ -11,6 +11,7 @@
 #include "crypt/crypt_error.h"
 #include "crypt/crypto_runtime.h"
 #include "crypt/ossl.h"
+#include "rtl/file_utils.h"
 #include "rtl/format.h"
 #include "rtl/trace.h"
 
@@ -139,7 +140,7 @@ std::optional<KeyProvInfo> ParseKeyProv(std::string_view text) {
 // The names of the entries of a folder that end with suffix (none when the folder is missing).
 std::vector<std::string> EntriesWithSuffix(const std::string& folder, std::string_view suffix) {
   std::vector<std::string> names;
-  DIR* dir = ::opendir(folder.c_str());
+  DIR* dir = ::opendir(rtl::NativePath(folder).c_str());
   if (dir == nullptr) {
     return names;
   }
@@ -155,7 +156,7 @@ std::vector<std::string> EntriesWithSuffix(const std::string& folder, std::strin
 }
 
 void RemoveFile(const std::string& path) {
-  if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
+  if (::unlink(rtl::NativePath(path).c_str()) != 0 && errno != ENOENT) {
     RaiseFileError(errno, path);
   }
 }
@@ -336,7 +337,7 @@ bool CertStore::Delete(std::string_view thumbprint) {
     return false;
   }
   const std::string base = Folder() + "/" + std::string(thumbprint);
-  if (::access((base + std::string(kCertificateSuffix)).c_str(), F_OK) != 0) {
+  if (::access(rtl::NativePath(base + std::string(kCertificateSuffix)).c_str(), F_OK) != 0) {
     return false;
   }
   RemoveFile(base + std::string(kKeyProvSuffix));

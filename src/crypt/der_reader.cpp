@@ -101,10 +101,13 @@ std::string OidText(std::string_view contents) {
     }
     if (first) {
       const uint64_t head = value < 40 ? 0 : (value < 80 ? 1 : 2);
-      text = std::to_string(head) + "." + std::to_string(value - head * 40);
+      text = std::to_string(head);
+      text += '.';
+      text += std::to_string(value - head * 40);
       first = false;
     } else {
-      text += "." + std::to_string(value);
+      text += '.';
+      text += std::to_string(value);
     }
     value = 0;
   }

@@ -10,6 +10,7 @@
 #include <cstdlib>
 
 #include "crypt/crypt_error.h"
+#include "rtl/file_utils.h"
 
 namespace lyr::crypt {
 namespace {
@@ -27,7 +28,7 @@ std::string ContainerFolder(StoreLocation location, std::string_view name) {
 
 bool IsFolder(const std::string& path) {
   struct stat info {};
-  return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+  return ::stat(rtl::NativePath(path).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 int HexValue(char c) {
@@ -78,7 +79,7 @@ std::string DecodeContainerName(std::string_view folder_name) {
 std::vector<std::string> KeyContainer::Enumerate(StoreLocation location) {
   std::vector<std::string> folders;
   const std::string root = ContainersFolder(location);
-  DIR* dir = ::opendir(root.c_str());
+  DIR* dir = ::opendir(rtl::NativePath(root).c_str());
   if (dir == nullptr) {
     return folders;
   }
@@ -122,14 +123,15 @@ KeyContainer KeyContainer::Create(StoreLocation location, std::string_view name,
   EnsurePrivateFolder(root);
   // The key is written into a private folder aside and the folder renamed into place, so no
   // process ever sees a container without its key, and two creators cannot both win.
-  std::string aside = root + "/.new-XXXXXX";
-  if (::mkdtemp(aside.data()) == nullptr) {
-    RaiseFileError(errno, aside);
+  std::string aside_native = rtl::NativePath(root) + "/.new-XXXXXX";
+  if (::mkdtemp(aside_native.data()) == nullptr) {
+    RaiseFileError(errno, root);
   }
+  const std::string aside = rtl::LibraryPath(aside_native);
   const std::string folder = ContainerFolder(location, name);
   try {
     WriteFileAtomic(aside + kKeyFile, key.ToPkcs8Pem(), 0600);
-    if (::rename(aside.c_str(), folder.c_str()) != 0) {
+    if (::rename(aside_native.c_str(), rtl::NativePath(folder).c_str()) != 0) {
       const int error = errno;
       if (error == EEXIST || error == ENOTEMPTY) {
         RaiseCryptError(code::kNteExists);
@@ -137,8 +139,8 @@ KeyContainer KeyContainer::Create(StoreLocation location, std::string_view name,
       RaiseFileError(error, folder);
     }
   } catch (...) {
-    ::unlink((aside + kKeyFile).c_str());
-    ::rmdir(aside.c_str());
+    ::unlink((aside_native + kKeyFile).c_str());
+    ::rmdir(aside_native.c_str());
     throw;
   }
   return KeyContainer(location, std::string(name));
@@ -156,9 +158,10 @@ bool KeyContainer::Delete(StoreLocation location, std::string_view name) {
     return false;
   }
   const std::string folder = ContainerFolder(location, name);
-  ::unlink((folder + kKeyFile).c_str());
-  ::unlink((folder + kCertificateFile).c_str());
-  if (::rmdir(folder.c_str()) != 0) {
+  const std::string native = rtl::NativePath(folder);
+  ::unlink((native + kKeyFile).c_str());
+  ::unlink((native + kCertificateFile).c_str());
+  if (::rmdir(native.c_str()) != 0) {
     RaiseFileError(errno, folder);
   }
   return true;
@@ -173,6 +176,7 @@ PrivateKey KeyContainer::GetPrivateKey() const {
   if (!ReadWholeFile(Folder() + kKeyFile, pem)) {
     RaiseCryptError(code::kNteNoKey);
   }
+  // The password is the environment's bytes as they are (no code-page conversion).
   const char* password = std::getenv("LYR_TDX_KEY_PASSWORD");
   PrivateKey key = PrivateKey::FromPem(
       pem, password != nullptr ? std::optional<std::string_view>(password) : std::nullopt);

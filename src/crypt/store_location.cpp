@@ -12,13 +12,13 @@
 
 #include "crypt/crypt_error.h"
 #include "rtl/atomic_file.h"
+#include "rtl/file_utils.h"
 
 namespace lyr::crypt {
 namespace {
 
 std::string Environment(const char* name) {
-  const char* value = std::getenv(name);
-  return value != nullptr ? std::string(value) : std::string();
+  return rtl::GetEnvironmentValue(name);
 }
 
 uint32_t CodeOfErrno(int error_number) {
@@ -63,7 +63,8 @@ void RaiseFileError(int error_number, const std::string& path) {
 
 void EnsurePrivateFolder(const std::string& folder) {
   struct stat info {};
-  if (::stat(folder.c_str(), &info) == 0) {
+  const std::string native = rtl::NativePath(folder);
+  if (::stat(native.c_str(), &info) == 0) {
     if (!S_ISDIR(info.st_mode)) {
       RaiseFileError(ENOTDIR, folder);
     }
@@ -73,7 +74,7 @@ void EnsurePrivateFolder(const std::string& folder) {
   if (slash != std::string::npos && slash > 0) {
     EnsurePrivateFolder(folder.substr(0, slash));
   }
-  if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+  if (::mkdir(native.c_str(), 0700) != 0 && errno != EEXIST) {
     RaiseFileError(errno, folder);
   }
 }
@@ -87,7 +88,7 @@ void WriteFileAtomic(const std::string& path, std::string_view bytes, uint32_t m
 }
 
 bool ReadWholeFile(const std::string& path, std::string& bytes) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(rtl::NativePath(path), std::ios::binary);
   if (!in) {
     return false;
   }

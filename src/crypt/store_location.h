@@ -1,4 +1,5 @@
-// Where the certificate stores and key containers of a store location live on disk.
+// Where the certificate stores and key containers of a store location live on disk. Paths are
+// library text (windows-1251) and reach the file system through rtl::NativePath.
 #pragma once
 
 #include <cstdint>

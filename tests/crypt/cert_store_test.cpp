@@ -100,6 +100,23 @@ TEST_F(CertStoreTest, AddWritesTheDerNamedByThumbprintWithPrivateModes) {
   EXPECT_EQ(store.Folder(), PathOf("user/stores/MY"));
 }
 
+// The environment holds UTF-8; the library's paths are windows-1251 and reach the disk as UTF-8
+// again, so a Cyrillic home folder works.
+TEST_F(CertStoreTest, CyrillicHomeFolderIsTheSameFolderOnDisk) {
+  const std::string home =
+      (Home() / "\xD0\xBF\xD0\xB0\xD0\xBF\xD0\xBA\xD0\xB0").string();  // "папка"
+  ::setenv("LYR_TDX_HOME", home.c_str(), 1);
+  CertStore store = CertStore::OpenSystem(StoreLocation::kCurrentUser, "MY");
+  Certificate bound = user_;
+  bound.SetKeyProv(KeyProvInfo{"k", "", 75, 1, 1});
+  store.Add(bound, AddDisposition::kReplaceExisting);
+  EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(home) / "stores" / "MY" /
+                                      (user_.Thumbprint() + ".cer")));
+  ASSERT_EQ(store.Certificates().size(), 1U);
+  EXPECT_TRUE(store.Certificates()[0].KeyProv().has_value());
+  EXPECT_TRUE(store.Delete(user_.Thumbprint()));
+}
+
 TEST_F(CertStoreTest, MachineStoresLiveUnderTheMachineHome) {
   CertStore::OpenSystem(StoreLocation::kLocalMachine, "ROOT")
       .Add(root_, AddDisposition::kUseExisting);

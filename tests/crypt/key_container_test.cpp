@@ -116,6 +116,19 @@ TEST_F(KeyContainerTest, OddNamesRoundTripThroughTheDisk) {
                   .Matches(UserCertificate()));
 }
 
+TEST_F(KeyContainerTest, CyrillicHomeFolderHoldsTheContainers) {
+  const std::string home = (Home() / "\xD0\xBA\xD0\xBB\xD1\x8E\xD1\x87").string();  // "ключ"
+  ::setenv("LYR_TDX_HOME", home.c_str(), 1);
+  KeyContainer::Create(StoreLocation::kCurrentUser, "c", UserKey());
+  EXPECT_TRUE(
+      std::filesystem::exists(std::filesystem::path(home) / "containers" / "c" / "key.pem"));
+  EXPECT_EQ(KeyContainer::Enumerate(StoreLocation::kCurrentUser), std::vector<std::string>{"c"});
+  EXPECT_TRUE(KeyContainer::Open(StoreLocation::kCurrentUser, "c")
+                  .GetPrivateKey()
+                  .Matches(UserCertificate()));
+  EXPECT_TRUE(KeyContainer::Delete(StoreLocation::kCurrentUser, "c"));
+}
+
 TEST_F(KeyContainerTest, CreateRefusesAnExistingOrEmptyName) {
   KeyContainer::Create(StoreLocation::kCurrentUser, "one", UserKey());
   EXPECT_EQ(ErrorCodeOf([] { KeyContainer::Create(StoreLocation::kCurrentUser, "one"); }),
