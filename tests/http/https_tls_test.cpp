@@ -264,24 +264,39 @@ void Relay(int a, int b) {
   }
 }
 
-TEST_F(HttpsClientTls, TunnelsThroughTheNamedProxy) {
-  const HttpsServer server = StartServer(false);
-  test::LoopbackServer proxy([&](int socket, const std::string& request) {
-    if (!request.starts_with("CONNECT 127.0.0.1:" + std::to_string(server.Port()) + " ")) {
+// A proxy that tunnels CONNECT requests for the server's port and refuses anything else.
+test::LoopbackServer::Handler TunnelTo(int port) {
+  return [port](int socket, const std::string& request) {
+    if (!request.starts_with("CONNECT 127.0.0.1:" + std::to_string(port) + " ")) {
       test::LoopbackServer::Send(socket, test::LoopbackServer::Response(400, "Bad Request", ""));
       return;
     }
-    const int upstream = ConnectLoopback(server.Port());
+    const int upstream = ConnectLoopback(port);
     test::LoopbackServer::Send(socket, "HTTP/1.1 200 Connection established\r\n\r\n");
     Relay(socket, upstream);
     ::close(upstream);
-  });
+  };
+}
+
+TEST_F(HttpsClientTls, TunnelsThroughTheNamedProxy) {
+  const HttpsServer server = StartServer(false);
+  const test::LoopbackServer proxy(TunnelTo(server.Port()));
   CHttpsClient client;
   client.Config.CheckStatus = true;
   client.Config.ProxyConfig.Host = "127.0.0.1";
   client.Config.ProxyConfig.Port = std::to_string(proxy.Port());
   EXPECT_EQ(client.Get(server.Url("tunnel.crl")), "secure GET /tunnel.crl HTTP/1.1 for anonymous");
   EXPECT_EQ(proxy.Requests().size(), 1u);
+}
+
+TEST_F(HttpsClientTls, TunnelsThroughTheEnvironmentProxyForSecureAddresses) {
+  const HttpsServer server = StartServer(false);
+  const test::LoopbackServer proxy(TunnelTo(server.Port()));
+  ::setenv("https_proxy", ("http://" + proxy.Authority()).c_str(), 1);
+  CHttpsClient client;
+  EXPECT_EQ(client.Get(server.Url("env.crl")), "secure GET /env.crl HTTP/1.1 for anonymous");
+  ASSERT_EQ(proxy.Requests().size(), 1u);
+  EXPECT_TRUE(proxy.Requests()[0].starts_with("CONNECT 127.0.0.1:"));
 }
 
 }  // namespace
