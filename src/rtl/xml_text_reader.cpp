@@ -59,13 +59,11 @@ constexpr size_t kLongestReference = 12;
 
 }  // namespace
 
-CXMLTextReader::CXMLTextReader() : tokenizer_(std::make_unique<TXMLTokenizer>(text_)) {}
-
-CXMLTextReader::~CXMLTextReader() = default;
+CXMLTextReader::CXMLTextReader() = default;
 
 void CXMLTextReader::SetXML(std::string text) {
   Guarded([&] {
-    tokenizer_.reset();
+    tokenizer_.Reset({});
     const size_t line_end = text.find("\r\n");
     const std::string_view first_line = std::string_view(text).substr(
         0, line_end == std::string::npos ? text.size() : line_end + 1);
@@ -74,15 +72,15 @@ void CXMLTextReader::SetXML(std::string text) {
     } else {
       text_ = std::move(text);
     }
-    tokenizer_ = std::make_unique<TXMLTokenizer>(text_);
+    tokenizer_.Reset(text_);
   });
 }
 
 void CXMLTextReader::Clear() {
   Guarded([&] {
-    tokenizer_.reset();
+    tokenizer_.Reset({});
     text_.clear();
-    tokenizer_ = std::make_unique<TXMLTokenizer>(text_);
+    text_.shrink_to_fit();
   });
 }
 
@@ -91,9 +89,9 @@ void CXMLTextReader::ReadStartElement(std::string_view name) {
     SkipToStartTag();
     if (!name.empty() && !IsCurrentTag(name)) {
       RaiseFmt(u8"Не найден ожидаемый узел [%s] (вместо найденного %s)", name,
-               tokenizer_->GetTokenText());
+               tokenizer_.GetTokenText());
     }
-    tokenizer_->NextToken();
+    tokenizer_.NextToken();
     SkipToStartTag();
   });
 }
@@ -105,15 +103,15 @@ void CXMLTextReader::FindElement(std::string_view name) {
       if (IsCurrentTag(name)) {
         return;
       }
-      tokenizer_->NextToken();
-    } while (tokenizer_->Kind() != TXMLTokenKind::EndOfData);
+      tokenizer_.NextToken();
+    } while (tokenizer_.Kind() != TXMLTokenKind::EndOfData);
     RaiseFmt(u8"Элемент [%s] не найден", name);
   });
 }
 
 std::string CXMLTextReader::ReadAttribute(std::string_view name) {
   return Guarded([&] {
-    const std::string& tag = tokenizer_->GetTokenText();
+    const std::string& tag = tokenizer_.GetTokenText();
     const auto value_in = [&](char quote) -> std::string_view {
       const std::string pattern = " " + std::string(name) + "=" + quote;
       const size_t at = tag.find(pattern);
@@ -157,26 +155,26 @@ std::string CXMLTextReader::ReadElementValue(std::string_view name) {
     if (!IsCurrentTag(name)) {
       RaiseFmt(u8"Нет элемента с именем [%s]", name);
     }
-    if (tokenizer_->Kind() == TXMLTokenKind::EmptyElementTag) {
-      tokenizer_->NextToken();
+    if (tokenizer_.Kind() == TXMLTokenKind::EmptyElementTag) {
+      tokenizer_.NextToken();
       return {};
     }
-    if (tokenizer_->NextToken() == TXMLTokenKind::EndTag) {
-      tokenizer_->NextToken();
+    if (tokenizer_.NextToken() == TXMLTokenKind::EndTag) {
+      tokenizer_.NextToken();
       return {};
     }
-    if (tokenizer_->Kind() != TXMLTokenKind::Text) {
+    if (tokenizer_.Kind() != TXMLTokenKind::Text) {
       RaiseFmt(u8"В элементе [%s] содержится не только текст", name);
     }
-    const std::string value = tokenizer_->GetTokenText();
-    tokenizer_->NextToken();
+    const std::string value = tokenizer_.GetTokenText();
+    tokenizer_.NextToken();
     SkipToStartTag();
     return DecodeEntities(value);
   });
 }
 
 std::string CXMLTextReader::GetCurrentElementName() {
-  const std::string_view tag = tokenizer_->GetTokenText();
+  const std::string_view tag = tokenizer_.GetTokenText();
   const size_t open = tag.find('<');
   if (open == std::string_view::npos) {
     return {};
@@ -204,17 +202,17 @@ std::string CXMLTextReader::GetCurrentElementName() {
 
 void CXMLTextReader::SkipToStartTag() {
   for (;;) {
-    const TXMLTokenKind kind = tokenizer_->Kind();
+    const TXMLTokenKind kind = tokenizer_.Kind();
     if (kind == TXMLTokenKind::StartTag || kind == TXMLTokenKind::EmptyElementTag ||
         kind == TXMLTokenKind::EndOfData) {
       return;
     }
-    tokenizer_->NextToken();
+    tokenizer_.NextToken();
   }
 }
 
 bool CXMLTextReader::IsCurrentTag(std::string_view name) {
-  const std::string_view text = tokenizer_->GetTokenText();
+  const std::string_view text = tokenizer_.GetTokenText();
   const std::string head = "<" + std::string(name);
   for (size_t at = text.find(head); at != std::string_view::npos; at = text.find(head, at + 1)) {
     const size_t next = at + head.size();

@@ -1,7 +1,6 @@
 // CXMLTextReader: forgiving forward-only reader over the start tags of one XML document.
 #pragma once
 
-#include <memory>
 #include <string>
 #include <string_view>
 
@@ -18,7 +17,7 @@ class CXMLTextReader final : public CBaseClass {
  public:
   // Empty: the current token is the end of data.
   CXMLTextReader();
-  ~CXMLTextReader() override;
+  ~CXMLTextReader() override = default;
   CXMLTextReader(const CXMLTextReader&) = delete;
   CXMLTextReader& operator=(const CXMLTextReader&) = delete;
 
@@ -52,9 +51,9 @@ class CXMLTextReader final : public CBaseClass {
   // True when the current token's text contains "<name" followed by a space, "/", ">", a tab or
   // a line feed (case-sensitive).
   [[nodiscard]] bool IsCurrentTag(std::string_view name);
-  [[nodiscard]] TXMLTokenKind CurrentKind() const noexcept { return tokenizer_->Kind(); }
+  [[nodiscard]] TXMLTokenKind CurrentKind() const noexcept { return tokenizer_.Kind(); }
   // The normalised text of the current token.
-  [[nodiscard]] const std::string& CurrentTokenText() { return tokenizer_->GetTokenText(); }
+  [[nodiscard]] const std::string& CurrentTokenText() { return tokenizer_.GetTokenText(); }
 
   // Decodes &quot; &lt; &gt; &apos; &amp; and numeric character references of characters that
   // windows-1251 has, in one pass (so "&amp;lt;" gives "&lt;"); anything else stays as written.
@@ -62,7 +61,8 @@ class CXMLTextReader final : public CBaseClass {
 
  private:
   std::string text_;
-  std::unique_ptr<TXMLTokenizer> tokenizer_;
+  // Over text_; always valid, so a failed SetXML leaves an empty document behind.
+  TXMLTokenizer tokenizer_{std::string_view()};
 };
 
 }  // namespace lyr::rtl

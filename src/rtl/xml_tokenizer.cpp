@@ -63,7 +63,15 @@ std::string RemovePairs(std::string_view text, std::string_view pair) {
 
 }  // namespace
 
-TXMLTokenizer::TXMLTokenizer(std::string_view text) : data_(text.substr(0, text.find('\0'))) {
+TXMLTokenizer::TXMLTokenizer(std::string_view text) {
+  Reset(text);
+}
+
+void TXMLTokenizer::Reset(std::string_view text) {
+  data_ = text.substr(0, text.find('\0'));
+  position_ = 0;
+  token_start_ = 0;
+  line_counter_ = 1;
   NextToken();
 }
 

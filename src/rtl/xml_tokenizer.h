@@ -28,6 +28,8 @@ class TXMLTokenizer final {
  public:
   // text must stay alive and unchanged while the tokenizer is used. Reads the first token.
   explicit TXMLTokenizer(std::string_view text);
+  // Starts over on text (same contract as the constructor).
+  void Reset(std::string_view text);
 
   // Reads the next token and makes it current; at the end it stays on EndOfData.
   TXMLTokenKind NextToken();

@@ -21,9 +21,10 @@ struct Command {
 inline constexpr int kUsageError = 2;
 
 // The command groups, one file each.
-std::vector<Command> CodesCommands();     // codes_commands.cpp
-std::vector<Command> InnCommands();       // inn_commands.cpp
-std::vector<Command> RegisterCommands();  // register_commands.cpp
-std::vector<Command> TypelibCommands();   // typelib_commands.cpp
+std::vector<Command> CodesCommands();        // codes_commands.cpp
+std::vector<Command> InnCommands();          // inn_commands.cpp
+std::vector<Command> RegisterCommands();     // register_commands.cpp
+std::vector<Command> TypelibCommands();      // typelib_commands.cpp
+std::vector<Command> DescriptionCommands();  // description_commands.cpp
 
 }  // namespace lyr::tool

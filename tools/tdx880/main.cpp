@@ -13,8 +13,8 @@ namespace {
 // Every command of the tool, in the order --help lists them.
 std::vector<Command> AllCommands() {
   std::vector<Command> all;
-  for (std::vector<Command> group :
-       {CodesCommands(), InnCommands(), RegisterCommands(), TypelibCommands()}) {
+  for (std::vector<Command> group : {CodesCommands(), InnCommands(), RegisterCommands(),
+                                     TypelibCommands(), DescriptionCommands()}) {
     all.insert(all.end(), group.begin(), group.end());
   }
   return all;

@@ -1,0 +1,45 @@
+// CXMLGprFIO: writing and reading a full name.
+#include "package/xml/xml_gpr_fio.h"
+
+#include "rtl/text.h"
+#include "rtl/value_check_tool.h"
+
+namespace lyr::xml {
+
+using rtl::CValueCheckTool;
+using rtl::Msg;
+
+void CXMLGprFIO::SetLName(std::string value) {
+  CValueCheckTool::CheckLengthInRange(value, 1, "LName", 60);
+  last_name_ = std::move(value);
+}
+
+void CXMLGprFIO::SetFName(std::string value) {
+  CValueCheckTool::CheckLengthInRange(value, 1, "FName", 60);
+  first_name_ = std::move(value);
+}
+
+void CXMLGprFIO::SetMName(std::string value) {
+  CValueCheckTool::CheckLengthInRange(value, 0, "MName", 60);
+  middle_name_ = std::move(value);
+}
+
+void CXMLGprFIO::WriteTo(rtl::CXMLTextWriter& writer) {
+  writer.StartElement(Msg(u8"ФИО"));
+  writer.AddAttribute(Msg(u8"Фамилия"), last_name_);
+  writer.AddAttribute(Msg(u8"Имя"), first_name_);
+  if (!middle_name_.empty()) {
+    writer.AddAttribute(Msg(u8"Отчество"), middle_name_);
+  }
+  writer.EndElement();
+}
+
+void CXMLGprFIO::ReadFrom(rtl::CXMLTextReader& reader) {
+  last_name_ = reader.ReadAttribute(Msg(u8"Фамилия"));
+  first_name_ = reader.ReadAttribute(Msg(u8"Имя"));
+  middle_name_ = reader.ReadAttribute(Msg(u8"Отчество"));
+  reader.ReadStartElement(Msg(u8"ФИО"));
+  reader.SkipToStartTag();
+}
+
+}  // namespace lyr::xml

@@ -1,0 +1,213 @@
+// Tests of the participant classes: exact fragments, optional attributes, setters, reading.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+#include "package/xml/xml_gpr_fio.h"
+#include "package/xml/xml_gpr_fl.h"
+#include "package/xml/xml_gpr_member_info.h"
+#include "package/xml/xml_gpr_no.h"
+#include "package/xml/xml_gpr_sos.h"
+#include "package/xml/xml_gpr_ul.h"
+#include "test_support.h"
+
+namespace lyr::xml {
+namespace {
+
+using test::Failure;
+using test::W;
+
+void FillLegalEntity(CXMLGprUL& entity, const std::string& kpp) {
+  entity.SetName(W(u8"ООО \"Ромашка\" & сыновья"));
+  entity.SetInn("7701234567");
+  entity.SetKpp(kpp);
+}
+
+TEST(Participants, TaxOfficeMemberWritesEmailAndCodeAsText) {
+  CXMLGprMemberInfo member(W(u8"ПодтвДок"));
+  member.SetMemberType(CXMLGprMemberInfo::kTaxOffice);
+  member.SetEmail("ifns@nalog.ru");
+  member.NO().SetCode("7701");
+  EXPECT_EQ(member.GetXML(),
+            W(u8"<ПодтвДок E-mail=\"ifns@nalog.ru\">\r\n\t<КодНО>7701</КодНО>\r\n</ПодтвДок>"));
+}
+
+TEST(Participants, LegalEntityMemberWithKpp) {
+  CXMLGprMemberInfo member(W(u8"ОтпрДок"));
+  member.SetMemberType(CXMLGprMemberInfo::kLegalEntity);
+  member.SetEmail("a@b.ru");
+  FillLegalEntity(member.UL(), "770101001");
+  EXPECT_EQ(member.GetXML(),
+            W(u8"<ОтпрДок E-mail=\"a@b.ru\">\r\n\t<ЮЛ НаимОрг=\"ООО &quot;Ромашка&quot; &amp; "
+              u8"сыновья\" ИННЮЛ=\"7701234567\" КПП=\"770101001\"/>\r\n</ОтпрДок>"));
+}
+
+TEST(Participants, LegalEntityWithoutKppHasNoKppAttribute) {
+  CXMLGprUL entity(W(u8"ЮЛ"));
+  FillLegalEntity(entity, "");
+  EXPECT_EQ(entity.GetXML(), W(u8"<ЮЛ НаимОрг=\"ООО &quot;Ромашка&quot; &amp; сыновья\" "
+                               u8"ИННЮЛ=\"7701234567\"/>"));
+}
+
+TEST(Participants, IndividualWithoutPatronymicHasSurnameAndNameOnly) {
+  CXMLGprMemberInfo member(W(u8"ПолДок"));
+  member.SetMemberType(CXMLGprMemberInfo::kIndividual);
+  member.SetEmail("ivanov@mail.ru");
+  member.FL().FIO().SetLName(W(u8"Иванов"));
+  member.FL().FIO().SetFName(W(u8"Иван"));
+  EXPECT_EQ(member.GetXML(),
+            W(u8"<ПолДок E-mail=\"ivanov@mail.ru\">\r\n\t<ФЛ>\r\n"
+              u8"\t\t<ФИО Фамилия=\"Иванов\" Имя=\"Иван\"/>\r\n\t</ФЛ>\r\n</ПолДок>"));
+}
+
+TEST(Participants, IndividualWithInnAndPatronymic) {
+  CXMLGprFL person(W(u8"ФЛ"));
+  person.SetInn("770123456789");
+  person.FIO().SetLName(W(u8"Петрова"));
+  person.FIO().SetFName(W(u8"Анна"));
+  person.FIO().SetMName(W(u8"Сергеевна"));
+  EXPECT_EQ(person.GetXML(), W(u8"<ФЛ ИННФЛ=\"770123456789\">\r\n\t<ФИО Фамилия=\"Петрова\" "
+                               u8"Имя=\"Анна\" Отчество=\"Сергеевна\"/>\r\n</ФЛ>"));
+}
+
+TEST(Participants, SpecialOperatorMember) {
+  CXMLGprMemberInfo member(W(u8"ПодтвДок"));
+  member.SetMemberType(CXMLGprMemberInfo::kSpecialOperator);
+  member.SetEmail("sos@op.ru");
+  member.SOS().SetName(W(u8"Оператор"));
+  member.SOS().SetIdentifier("2AA");
+  EXPECT_EQ(member.GetXML(), W(u8"<ПодтвДок E-mail=\"sos@op.ru\">\r\n\t<СпецОперат "
+                               u8"НаимОрг=\"Оператор\" ИденСОС=\"2AA\"/>\r\n</ПодтвДок>"));
+}
+
+TEST(Participants, UnknownMemberTypeFailsOnWriting) {
+  CXMLGprMemberInfo member(W(u8"ПодтвДок"));
+  member.SetEmail("a@b.ru");
+  member.SetMemberType(5);
+  EXPECT_EQ(Failure([&] { (void)member.GetXML(); }), W(u8"Неизвестный тип участника обмена: [5]"));
+  member.SetMemberType(0);
+  EXPECT_EQ(Failure([&] { (void)member.GetXML(); }), W(u8"Неизвестный тип участника обмена: [0]"));
+}
+
+TEST(Participants, MemberWithoutEmailFailsOnWriting) {
+  CXMLGprMemberInfo member(W(u8"ПодтвДок"));
+  member.SetMemberType(CXMLGprMemberInfo::kTaxOffice);
+  EXPECT_EQ(Failure([&] { (void)member.GetXML(); }),
+            W(u8"Попытка записи пустого значения в атрибут [E-mail]"));
+}
+
+TEST(Participants, MemberReadsNothing) {
+  CXMLGprMemberInfo member(W(u8"ПодтвДок"));
+  member.SetXML(W(u8"<ПодтвДок E-mail=\"x@y.ru\"><КодНО>1</КодНО></ПодтвДок>"));
+  member.Read();
+  EXPECT_EQ(member.Email(), "");
+  EXPECT_EQ(member.NO().Code(), "");
+}
+
+TEST(Participants, LegalEntityReadsBackAsWritten) {
+  CXMLGprUL entity(W(u8"ЮЛ"));
+  FillLegalEntity(entity, "770101001");
+  CXMLGprUL read(W(u8"ЮЛ"));
+  read.SetXML(entity.GetXML());
+  read.Read();
+  EXPECT_EQ(read.Name(), entity.Name());
+  EXPECT_EQ(read.Inn(), entity.Inn());
+  EXPECT_EQ(read.Kpp(), entity.Kpp());
+}
+
+TEST(Participants, IndividualReadsBackWithFullName) {
+  CXMLGprFL person(W(u8"ФЛ"));
+  person.SetInn("770123456789");
+  person.FIO().SetLName(W(u8"Петрова"));
+  person.FIO().SetFName(W(u8"Анна"));
+  person.FIO().SetMName(W(u8"Сергеевна"));
+  CXMLGprFL read(W(u8"ФЛ"));
+  read.SetXML(person.GetXML());
+  read.Read();
+  EXPECT_EQ(read.Inn(), "770123456789");
+  EXPECT_EQ(read.FIO().LName(), W(u8"Петрова"));
+  EXPECT_EQ(read.FIO().FName(), W(u8"Анна"));
+  EXPECT_EQ(read.FIO().MName(), W(u8"Сергеевна"));
+}
+
+TEST(Participants, ReadingTakesAttributesWithoutChecks) {
+  CXMLGprUL read(W(u8"ЮЛ"));
+  read.SetXML(W(u8"<ЮЛ ИННЮЛ=\"1\"/>"));
+  read.Read();
+  EXPECT_EQ(read.Name(), "");
+  EXPECT_EQ(read.Inn(), "1");
+}
+
+TEST(Participants, SpecialOperatorAndTaxOfficeReadBack) {
+  CXMLGprSOS sos;
+  sos.SetName(W(u8"Оператор"));
+  sos.SetIdentifier("2AA");
+  CXMLGprSOS read_sos;
+  read_sos.SetXML(sos.GetXML());
+  read_sos.Read();
+  EXPECT_EQ(read_sos.Name(), W(u8"Оператор"));
+  EXPECT_EQ(read_sos.Identifier(), "2AA");
+  CXMLGprNO office;
+  office.SetCode("7701");
+  CXMLGprNO read_office;
+  read_office.SetXML(office.GetXML());
+  read_office.Read();
+  EXPECT_EQ(read_office.Code(), "7701");
+}
+
+TEST(Participants, ReadingOtherElementFails) {
+  CXMLGprUL read(W(u8"ЮЛ"));
+  read.SetXML(W(u8"<ФЛ/>"));
+  EXPECT_EQ(Failure([&] { read.Read(); }),
+            W(u8"Не найден ожидаемый узел [ЮЛ] (вместо найденного <ФЛ/>)"));
+}
+
+struct SetterCase {
+  std::string name;
+  std::function<void()> set;
+  std::string message;
+};
+
+class ParticipantSetter : public ::testing::TestWithParam<SetterCase> {};
+
+TEST_P(ParticipantSetter, Refuses) {
+  EXPECT_EQ(Failure(GetParam().set), GetParam().message);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ParticipantSetter,
+    ::testing::Values(
+        SetterCase{"LegalEntityInnOfTwelve", [] { CXMLGprUL(W(u8"ЮЛ")).SetInn("770123456789"); },
+                   W(u8"Длина переменной [Inn = \"770123456789\"] должна быть равной [10]")},
+        SetterCase{"LegalEntityEmptyName", [] { CXMLGprUL(W(u8"ЮЛ")).SetName(""); },
+                   W(u8"Name: длина строки должна быть от 1 до 1000 символов")},
+        SetterCase{"LegalEntityLongName",
+                   [] { CXMLGprUL(W(u8"ЮЛ")).SetName(std::string(1001, 'x')); },
+                   W(u8"Name: длина строки должна быть от 1 до 1000 символов")},
+        SetterCase{"KppOfEight", [] { CXMLGprUL(W(u8"ЮЛ")).SetKpp("77010100"); },
+                   W(u8"Длина переменной [Kpp = \"77010100\"] должна быть равной [9]")},
+        SetterCase{"IndividualInnOfTen", [] { CXMLGprFL(W(u8"ФЛ")).SetInn("7701234567"); },
+                   W(u8"Длина переменной [Inn = \"7701234567\"] должна быть равной [12]")},
+        SetterCase{"EmptySurname", [] { CXMLGprFIO().SetLName(""); },
+                   W(u8"LName: длина строки должна быть от 1 до 60 символов")},
+        SetterCase{"LongFirstName", [] { CXMLGprFIO().SetFName(std::string(61, 'x')); },
+                   W(u8"FName: длина строки должна быть от 1 до 60 символов")},
+        SetterCase{"LongPatronymic", [] { CXMLGprFIO().SetMName(std::string(61, 'x')); },
+                   W(u8"MName: длина строки должна быть от 0 до 60 символов")}),
+    [](const auto& info) { return info.param.name; });
+
+TEST(Participants, OptionalValuesAcceptEmptyAndLimits) {
+  CXMLGprUL entity(W(u8"ЮЛ"));
+  entity.SetKpp("");
+  entity.SetName(std::string(1000, 'x'));
+  CXMLGprFL person(W(u8"ФЛ"));
+  person.SetInn("");
+  person.FIO().SetMName("");
+  person.FIO().SetLName(std::string(60, 'x'));
+  EXPECT_EQ(entity.Name().size(), 1000U);
+  EXPECT_EQ(person.FIO().LName().size(), 60U);
+}
+
+}  // namespace
+}  // namespace lyr::xml
