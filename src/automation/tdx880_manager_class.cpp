@@ -1,6 +1,9 @@
-// The Manager object's members. The subject, declaration-description and derived-package members
-// come with their objects; until then they answer E_NOTIMPL with error information.
+// The Manager object's members. The members that derive packages come with the Package object;
+// until then they answer E_NOTIMPL with error information.
 #include "automation/tdx880_manager_class.h"
+
+#include "automation/tdx880_subject_class.h"
+#include "automation/tdx880_tr_dekl_class.h"
 
 namespace lyr::automation {
 namespace {
@@ -16,37 +19,33 @@ HRESULT ClearResult(T** result) {
 
 }  // namespace
 
+// A new object of a class the Manager hands out, belonging to the Manager's ProgID, as its
+// dispatch interface (one reference for the caller). It starts with SafeMode false.
+template <typename Class>
+ComPtr<typename Class::DispatchInterface> CTdx880Manager_class::NewObject() {
+  auto object = MakeObject<Class>(ProgId());
+  return ComPtr<typename Class::DispatchInterface>(object.Detach()->DispatchPointer());
+}
+
 void CTdx880Manager_class::Initialize() {
   CTdx880SafeAutoObject<ITdx880Manager>::Initialize();
   manager_ = std::make_unique<CTdx880Manager>();
 }
 
 HRESULT CTdx880Manager_class::CreateSubjectUL(ITdx880SubjectUL** pResult) {
-  if (FAILED(ClearResult(pResult))) {
-    return E_POINTER;
-  }
-  return NotImplemented("CreateSubjectUL");
+  return UnguardGet(pResult, [&] { return NewObject<CTdx880SubjectUL_class>(); });
 }
 
 HRESULT CTdx880Manager_class::CreateSubjectFL(ITdx880SubjectFL** pResult) {
-  if (FAILED(ClearResult(pResult))) {
-    return E_POINTER;
-  }
-  return NotImplemented("CreateSubjectFL");
+  return UnguardGet(pResult, [&] { return NewObject<CTdx880SubjectFL_class>(); });
 }
 
 HRESULT CTdx880Manager_class::CreateSubjectNO(ITdx880SubjectNO** pResult) {
-  if (FAILED(ClearResult(pResult))) {
-    return E_POINTER;
-  }
-  return NotImplemented("CreateSubjectNO");
+  return UnguardGet(pResult, [&] { return NewObject<CTdx880SubjectNO_class>(); });
 }
 
 HRESULT CTdx880Manager_class::CreateSubjectSOS(ITdx880SubjectSOS** pResult) {
-  if (FAILED(ClearResult(pResult))) {
-    return E_POINTER;
-  }
-  return NotImplemented("CreateSubjectSOS");
+  return UnguardGet(pResult, [&] { return NewObject<CTdx880SubjectSOS_class>(); });
 }
 
 HRESULT CTdx880Manager_class::CreateIPPackage(ITdx880Package*, ITdx880Subject*, ITdx880Subject*,
@@ -72,10 +71,11 @@ HRESULT CTdx880Manager_class::CreateEmailByPackage(ITdx880Package*, BSTR, BSTR, 
 }
 
 HRESULT CTdx880Manager_class::CreateTrDekl(ITdx880TrDekl** pResult) {
-  if (FAILED(ClearResult(pResult))) {
-    return E_POINTER;
-  }
-  return NotImplemented("CreateTrDekl");
+  return UnguardGet(pResult, [&] {
+    ComPtr<ITdx880TrDekl> declaration = NewObject<CTdx880TrDekl_class>();
+    PassSafeMode(SafeMode(), declaration.Get());
+    return declaration;
+  });
 }
 
 HRESULT CTdx880Manager_class::CreateErrorPackage(ITdx880Package*, BSTR, ITdx880Package** pResult) {

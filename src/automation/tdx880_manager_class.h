@@ -40,6 +40,9 @@ class CTdx880Manager_class : public CTdx880SafeAutoObject<ITdx880Manager> {
                                                  ITdx880Package** pResult) override;
 
  private:
+  template <typename Class>
+  ComPtr<typename Class::DispatchInterface> NewObject();
+
   std::unique_ptr<CTdx880Manager> manager_;
 };
 

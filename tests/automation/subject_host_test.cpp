@@ -1,0 +1,322 @@
+// Subject and declaration-description objects made by the Manager, driven by a host through the
+// public headers: every check with its message, FIO split and join, DeklKind, the XML round trip,
+// and SafeMode of the objects the Manager hands out.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "lyr/com/com.h"
+#include "lyr/tdx880/LyrTdxPackage880.h"
+#include "support/sandbox.h"
+
+namespace {
+
+std::u16string Take(BSTR text) {
+  std::u16string value = text == nullptr ? u"" : std::u16string(text, ::SysStringLen(text));
+  ::SysFreeString(text);
+  return value;
+}
+
+// A BSTR owned for the length of one call.
+struct Text {
+  explicit Text(std::u16string_view text)
+      : value(::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {}
+  Text(const Text&) = delete;
+  Text& operator=(const Text&) = delete;
+  ~Text() { ::SysFreeString(value); }
+  BSTR value;
+};
+
+// The description of the thread's error object, taken ("" when there is none).
+std::u16string TakeErrorDescription() {
+  IErrorInfo* info = nullptr;
+  if (::GetErrorInfo(0, &info) != S_OK || info == nullptr) {
+    return u"(no error information)";
+  }
+  BSTR text = nullptr;
+  info->GetDescription(&text);
+  info->Release();
+  return Take(text);
+}
+
+class Subjects : public lyr::test::Sandbox {
+ protected:
+  void SetUp() override {
+    Sandbox::SetUp();
+    server_ = ::dlopen(LYR_AUTOMATION_SERVER, RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(server_, nullptr) << ::dlerror();
+    using EntryPoint = HRESULT (*)();
+    ASSERT_EQ(reinterpret_cast<EntryPoint>(::dlsym(server_, "DllRegisterServer"))(), S_OK);
+    ASSERT_TRUE(SUCCEEDED(::CoInitialize(nullptr)));
+    CLSID clsid{};
+    ASSERT_EQ(::CLSIDFromProgID(u"LyrTdxPackage880.Tdx880Manager", &clsid), S_OK);
+    ASSERT_EQ(::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_ITdx880Manager,
+                                 reinterpret_cast<void**>(&manager_)),
+              S_OK);
+    ::SetErrorInfo(0, nullptr);
+  }
+  void TearDown() override {
+    if (manager_ != nullptr) {
+      manager_->Release();
+    }
+    ::SetErrorInfo(0, nullptr);
+    ::CoUninitialize();
+    using EntryPoint = HRESULT (*)();
+    EXPECT_EQ(reinterpret_cast<EntryPoint>(::dlsym(server_, "DllCanUnloadNow"))(), S_OK);
+    ::dlclose(server_);
+    Sandbox::TearDown();
+  }
+
+  // A put that must fail with E_UNEXPECTED; returns the error information's description.
+  template <typename Put>
+  std::u16string Rejected(Put put) {
+    const HRESULT hr = put();
+    EXPECT_EQ(hr, static_cast<HRESULT>(0x8000FFFF));
+    return TakeErrorDescription();
+  }
+
+  void* server_ = nullptr;
+  ITdx880Manager* manager_ = nullptr;
+};
+
+TEST_F(Subjects, TaxAuthorityIdentifierHasExactlyFourCharacters) {
+  ITdx880SubjectNO* no = nullptr;
+  ASSERT_EQ(manager_->CreateSubjectNO(&no), S_OK);
+  EXPECT_EQ(no->put_Indentifier(Text(u"7701").value), S_OK);
+  EXPECT_EQ(Rejected([&] { return no->put_Indentifier(Text(u"770").value); }),
+            u"Длина переменной [Identifier = \"770\"] должна быть равной [4]");
+  EXPECT_EQ(Rejected([&] { return no->put_Indentifier(Text(u"").value); }),
+            u"Передан пустой аргумент: Identifier");
+  BSTR value = nullptr;
+  ASSERT_EQ(no->get_Indentifier(&value), S_OK);
+  EXPECT_EQ(Take(value), u"7701");
+  no->Release();
+}
+
+TEST_F(Subjects, OrganisationIdentifierHasOneToFortySixCharacters) {
+  ITdx880SubjectUL* ul = nullptr;
+  ASSERT_EQ(manager_->CreateSubjectUL(&ul), S_OK);
+  EXPECT_EQ(ul->put_Indentifier(Text(std::u16string(46, u'И')).value), S_OK);
+  EXPECT_EQ(Rejected([&] { return ul->put_Indentifier(Text(std::u16string(47, u'И')).value); }),
+            u"Identifier: длина строки должна быть от 1 до 46 символов");
+  ul->Release();
+}
+
+TEST_F(Subjects, OrganisationInnIsCheckedForLengthThenCheckDigit) {
+  ITdx880SubjectUL* ul = nullptr;
+  ASSERT_EQ(manager_->CreateSubjectUL(&ul), S_OK);
+  EXPECT_EQ(ul->put_Inn(Text(u"7707083893").value), S_OK);
+  EXPECT_EQ(Rejected([&] { return ul->put_Inn(Text(u"7707083894").value); }), u"Неверный ИНН");
+  EXPECT_EQ(Rejected([&] { return ul->put_Inn(Text(u"77070838931").value); }),
+            u"Длина переменной [Inn = \"77070838931\"] должна быть равной [10]");
+  EXPECT_EQ(ul->put_Kpp(Text(u"770701001").value), S_OK);
+  EXPECT_EQ(Rejected([&] { return ul->put_Kpp(Text(u"77070100").value); }),
+            u"Длина переменной [Kpp = \"77070100\"] должна быть равной [9]");
+  EXPECT_EQ(Rejected([&] { return ul->put_Name(Text(u"").value); }),
+            u"Name: длина строки должна быть от 1 до 1000 символов");
+  BSTR value = nullptr;
+  ASSERT_EQ(ul->get_Inn(&value), S_OK);
+  EXPECT_EQ(Take(value), u"7707083893");
+  ul->Release();
+}
+
+TEST_F(Subjects, EmailTakesUpTo255Characters) {
+  ITdx880SubjectSOS* sos = nullptr;
+  ASSERT_EQ(manager_->CreateSubjectSOS(&sos), S_OK);
+  EXPECT_EQ(sos->put_Email(Text(std::u16string(255, u'a')).value), S_OK);
+  EXPECT_EQ(sos->put_Email(Text(u"").value), S_OK);
+  EXPECT_EQ(Rejected([&] { return sos->put_Email(Text(std::u16string(256, u'a')).value); }),
+            u"Email: длина строки должна быть от 0 до 255 символов");
+  EXPECT_EQ(Rejected([&] { return sos->put_Indentifier(Text(u"2AE1").value); }),
+            u"Длина переменной [Identifier = \"2AE1\"] должна быть равной [3]");
+  sos->Release();
+}
+
+TEST_F(Subjects, PersonFioSplitsIntoThreeNamesAndJoinsWithBlanks) {
+  ITdx880SubjectFL* fl = nullptr;
+  ASSERT_EQ(manager_->CreateSubjectFL(&fl), S_OK);
+  ASSERT_EQ(fl->put_FIO(Text(u"Иванов Иван Иванович").value), S_OK);
+  BSTR value = nullptr;
+  ASSERT_EQ(fl->get_LName(&value), S_OK);
+  EXPECT_EQ(Take(value), u"Иванов");
+  ASSERT_EQ(fl->get_FName(&value), S_OK);
+  EXPECT_EQ(Take(value), u"Иван");
+  ASSERT_EQ(fl->get_MName(&value), S_OK);
+  EXPECT_EQ(Take(value), u"Иванович");
+
+  ASSERT_EQ(fl->put_FIO(Text(u"Петров_Пётр").value), S_OK);
+  ASSERT_EQ(fl->get_MName(&value), S_OK);
+  EXPECT_EQ(Take(value), u"");
+  ASSERT_EQ(fl->get_FIO(&value), S_OK);
+  EXPECT_EQ(Take(value), u"Петров Пётр ");
+  fl->Release();
+}
+
+TEST_F(Subjects, PersonFioWithoutFirstNameKeepsTheLastNameItSet) {
+  ITdx880SubjectFL* fl = nullptr;
+  ASSERT_EQ(manager_->CreateSubjectFL(&fl), S_OK);
+  EXPECT_EQ(Rejected([&] { return fl->put_FIO(Text(u"Сидоров").value); }),
+            u"FName: длина строки должна быть от 1 до 60 символов");
+  BSTR value = nullptr;
+  ASSERT_EQ(fl->get_LName(&value), S_OK);
+  EXPECT_EQ(Take(value), u"Сидоров");
+  EXPECT_EQ(fl->put_Inn(Text(u"500100732259").value), S_OK);
+  EXPECT_EQ(Rejected([&] { return fl->put_Inn(Text(u"7707083893").value); }),
+            u"Длина переменной [Inn = \"7707083893\"] должна быть равной [12]");
+  fl->Release();
+}
+
+TEST_F(Subjects, SubjectsStartOutOfSafeModeEvenFromASafeManager) {
+  ITdx880Safe* manager_safe = nullptr;
+  ASSERT_EQ(manager_->QueryInterface(IID_ITdx880Safe, reinterpret_cast<void**>(&manager_safe)),
+            S_OK);
+  ASSERT_EQ(manager_safe->put_SafeMode(VARIANT_TRUE), S_OK);
+  manager_safe->Release();
+
+  ITdx880SubjectUL* ul = nullptr;
+  ASSERT_EQ(manager_->CreateSubjectUL(&ul), S_OK);
+  ITdx880Safe* safe = nullptr;
+  ASSERT_EQ(ul->QueryInterface(IID_ITdx880Safe, reinterpret_cast<void**>(&safe)), S_OK);
+  VARIANT_BOOL mode = VARIANT_TRUE;
+  EXPECT_EQ(safe->get_SafeMode(&mode), S_OK);
+  EXPECT_EQ(mode, VARIANT_FALSE);
+
+  // An unguarded put fails even in SafeMode and leaves LastError as it was.
+  ASSERT_EQ(safe->put_SafeMode(VARIANT_TRUE), S_OK);
+  EXPECT_EQ(Rejected([&] { return ul->put_Kpp(Text(u"1").value); }),
+            u"Длина переменной [Kpp = \"1\"] должна быть равной [9]");
+  ITdx880Error* error = nullptr;
+  ASSERT_EQ(safe->get_LastError(&error), S_OK);
+  LONG code = 5;
+  EXPECT_EQ(error->get_Code(&code), S_OK);
+  EXPECT_EQ(code, 0);
+  error->Release();
+  safe->Release();
+
+  ITdx880TrDekl* declaration = nullptr;
+  ASSERT_EQ(manager_->CreateTrDekl(&declaration), S_OK);
+  ASSERT_EQ(declaration->QueryInterface(IID_ITdx880Safe, reinterpret_cast<void**>(&safe)), S_OK);
+  EXPECT_EQ(safe->get_SafeMode(&mode), S_OK);
+  EXPECT_EQ(mode, VARIANT_TRUE);  // the declaration description takes the Manager's mode
+  safe->Release();
+  declaration->Release();
+  ul->Release();
+}
+
+TEST_F(Subjects, SubjectPropertiesWorkByNameThroughIDispatch) {
+  ITdx880SubjectUL* ul = nullptr;
+  ASSERT_EQ(manager_->CreateSubjectUL(&ul), S_OK);
+  IDispatch* dispatch = nullptr;
+  ASSERT_EQ(ul->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&dispatch)), S_OK);
+  LPOLESTR names[] = {const_cast<LPOLESTR>(u"indentifier")};
+  DISPID id = 0;
+  ASSERT_EQ(dispatch->GetIDsOfNames(IID_NULL, names, 1, 0, &id), S_OK);
+  EXPECT_EQ(id, 201);
+  VARIANT value;
+  ::VariantInit(&value);
+  value.vt = VT_BSTR;
+  value.bstrVal = ::SysAllocString(u"ООО Ромашка");
+  DISPID named = DISPID_PROPERTYPUT;
+  DISPPARAMS put{&value, &named, 1, 1};
+  EXPECT_EQ(
+      dispatch->Invoke(id, IID_NULL, 0, DISPATCH_PROPERTYPUT, &put, nullptr, nullptr, nullptr),
+      S_OK);
+  ::VariantClear(&value);
+  value.vt = VT_BSTR;
+  value.bstrVal = ::SysAllocString(u"123");
+  EXCEPINFO exception{};
+  EXPECT_EQ(
+      dispatch->Invoke(302, IID_NULL, 0, DISPATCH_PROPERTYPUT, &put, nullptr, &exception, nullptr),
+      DISP_E_EXCEPTION);
+  EXPECT_EQ(exception.scode, static_cast<SCODE>(0x8000FFFF));
+  EXPECT_EQ(Take(exception.bstrDescription),
+            u"Длина переменной [Inn = \"123\"] должна быть равной [10]");
+  ::SysFreeString(exception.bstrSource);
+  ::VariantClear(&value);
+  BSTR identifier = nullptr;
+  ASSERT_EQ(ul->get_Indentifier(&identifier), S_OK);
+  EXPECT_EQ(Take(identifier), u"ООО Ромашка");
+  dispatch->Release();
+  ul->Release();
+}
+
+TEST_F(Subjects, NewDeclarationDescriptionIsEmptyOfKindNone) {
+  ITdx880TrDekl* declaration = nullptr;
+  ASSERT_EQ(manager_->CreateTrDekl(&declaration), S_OK);
+  DEKL_KIND_TYPES kind = DEKL_KIND_TYPE_PRIMARY;
+  EXPECT_EQ(declaration->get_DeklKind(&kind), S_OK);
+  EXPECT_EQ(kind, DEKL_KIND_TYPE_NONE);
+  BSTR value = nullptr;
+  ASSERT_EQ(declaration->get_FormName(&value), S_OK);
+  EXPECT_EQ(Take(value), u"");
+  EXPECT_EQ(declaration->put_DeklKind(static_cast<DEKL_KIND_TYPES>(7)), S_OK);
+  EXPECT_EQ(declaration->get_DeklKind(&kind), S_OK);
+  EXPECT_EQ(kind, DEKL_KIND_TYPE_NONE);
+  EXPECT_EQ(declaration->put_DeklKind(DEKL_KIND_TYPE_CORRECTION), S_OK);
+  EXPECT_EQ(declaration->get_DeklKind(&kind), S_OK);
+  EXPECT_EQ(kind, DEKL_KIND_TYPE_CORRECTION);
+  declaration->Release();
+}
+
+TEST_F(Subjects, DeclarationDescriptionChecksItsValues) {
+  ITdx880TrDekl* declaration = nullptr;
+  ASSERT_EQ(manager_->CreateTrDekl(&declaration), S_OK);
+  EXPECT_EQ(Rejected([&] { return declaration->put_Year(Text(u"202").value); }),
+            u"Длина переменной [Year = \"202\"] должна быть равной [4]");
+  EXPECT_EQ(declaration->put_PeriodCode(Text(u"").value), S_OK);
+  EXPECT_EQ(Rejected([&] { return declaration->put_PeriodCode(Text(u"123").value); }),
+            u"PeriodCode: длина строки должна быть от 0 до 2 символов");
+  EXPECT_EQ(Rejected([&] { return declaration->put_FormName(Text(u"").value); }),
+            u"Передан пустой аргумент: FormName");
+  EXPECT_EQ(Rejected([&] { return declaration->put_SonoAccount(Text(u"").value); }),
+            u"Передан пустой аргумент: SonoAccount");
+  declaration->Release();
+}
+
+TEST_F(Subjects, DeclarationDescriptionXmlRoundTripReproducesEveryValue) {
+  ITdx880TrDekl* first = nullptr;
+  ASSERT_EQ(manager_->CreateTrDekl(&first), S_OK);
+  ASSERT_EQ(first->put_FormName(Text(u"Налоговая декларация по НДС").value), S_OK);
+  ASSERT_EQ(first->put_FormKnd(Text(u"1151001").value), S_OK);
+  ASSERT_EQ(first->put_DeklKind(DEKL_KIND_TYPE_PRIMARY), S_OK);
+  ASSERT_EQ(first->put_Year(Text(u"2026").value), S_OK);
+  ASSERT_EQ(first->put_PeriodCode(Text(u"21").value), S_OK);
+  ASSERT_EQ(first->put_SonoAccount(Text(u"7701").value), S_OK);
+  ASSERT_EQ(first->put_SonoSituation(Text(u"7702").value), S_OK);
+  BSTR xml = nullptr;
+  ASSERT_EQ(first->get_XML(&xml), S_OK);
+
+  ITdx880TrDekl* second = nullptr;
+  ASSERT_EQ(manager_->CreateTrDekl(&second), S_OK);
+  ASSERT_EQ(second->put_XML(xml), S_OK);
+  ::SysFreeString(xml);
+  BSTR value = nullptr;
+  ASSERT_EQ(second->get_FormName(&value), S_OK);
+  EXPECT_EQ(Take(value), u"Налоговая декларация по НДС");
+  ASSERT_EQ(second->get_FormKnd(&value), S_OK);
+  EXPECT_EQ(Take(value), u"1151001");
+  DEKL_KIND_TYPES kind = DEKL_KIND_TYPE_NONE;
+  ASSERT_EQ(second->get_DeklKind(&kind), S_OK);
+  EXPECT_EQ(kind, DEKL_KIND_TYPE_PRIMARY);
+  ASSERT_EQ(second->get_Year(&value), S_OK);
+  EXPECT_EQ(Take(value), u"2026");
+  ASSERT_EQ(second->get_PeriodCode(&value), S_OK);
+  EXPECT_EQ(Take(value), u"21");
+  ASSERT_EQ(second->get_SonoAccount(&value), S_OK);
+  EXPECT_EQ(Take(value), u"7701");
+  ASSERT_EQ(second->get_SonoSituation(&value), S_OK);
+  EXPECT_EQ(Take(value), u"7702");
+  first->Release();
+  second->Release();
+}
+
+TEST_F(Subjects, MalformedXmlIsRejectedWithTheReadersError) {
+  ITdx880TrDekl* declaration = nullptr;
+  ASSERT_EQ(manager_->CreateTrDekl(&declaration), S_OK);
+  EXPECT_EQ(declaration->put_XML(Text(u"<описание").value), static_cast<HRESULT>(0x8000FFFF));
+  EXPECT_NE(TakeErrorDescription(), u"(no error information)");
+  declaration->Release();
+}
+
+}  // namespace
