@@ -1,0 +1,800 @@
+// COsAbbreviaTool over libzip: per-entry deflate-or-store decision with zlib, safe extraction of
+// archives that come from strangers, atomic archive building.
+#include "package/os_abbrevia_tool.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <fnmatch.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zip.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <ctime>
+#include <exception>
+#include <memory>
+#include <set>
+#include <utility>
+#include <vector>
+
+#include "rtl/errors.h"
+#include "rtl/file_utils.h"
+#include "rtl/identifiers.h"
+#include "rtl/text.h"
+#include "rtl/whole_file.h"
+
+namespace lyr::package {
+namespace {
+
+using rtl::NativePath;
+
+template <auto F>
+struct FreeWith {
+  void operator()(auto* p) const noexcept { F(p); }
+};
+using ZipPtr = std::unique_ptr<zip_t, FreeWith<&::zip_discard>>;
+using SourcePtr = std::unique_ptr<zip_source_t, FreeWith<&::zip_source_free>>;
+using DirPtr = std::unique_ptr<DIR, FreeWith<&::closedir>>;
+void CloseZipFile(zip_file_t* file) noexcept {
+  ::zip_fclose(file);
+}
+using ZipFilePtr = std::unique_ptr<zip_file_t, FreeWith<&CloseZipFile>>;
+
+// A file descriptor closed when it goes out of scope.
+class UniqueFd final {
+ public:
+  explicit UniqueFd(int fd) noexcept : fd_(fd) {}
+  ~UniqueFd() {
+    if (fd_ >= 0) {
+      ::close(fd_);
+    }
+  }
+  UniqueFd(const UniqueFd&) = delete;
+  UniqueFd& operator=(const UniqueFd&) = delete;
+  [[nodiscard]] int Get() const noexcept { return fd_; }
+  // Gives up the descriptor without closing it.
+  int Release() noexcept { return std::exchange(fd_, -1); }
+
+ private:
+  int fd_;
+};
+
+constexpr size_t kCopyChunk = 256 * 1024;
+
+// ---- Errors ---------------------------------------------------------------------------------
+
+// The archive library's own text, with the archive's name when there is a file.
+[[noreturn]] void RaiseZipError(zip_error_t* error, const std::string& archive) {
+  std::string text = ::zip_error_strerror(error);
+  if (!archive.empty()) {
+    text += ": [" + archive + "]";
+  }
+  rtl::Raise(std::move(text));
+}
+
+[[noreturn]] void RaiseZipError(zip_t* zip, const std::string& archive) {
+  RaiseZipError(::zip_get_error(zip), archive);
+}
+
+// ---- Entry names ----------------------------------------------------------------------------
+
+// CP866 bytes 0x80..0xFF as Unicode code points; 0 where the character (box drawing, a few
+// symbols) has no windows-1251 byte and becomes "?".
+constexpr char32_t kCp866High[128] = {
+    0x410, 0x411, 0x412, 0x413, 0x414, 0x415, 0x416, 0x417,  0x418, 0x419, 0x41A, 0x41B, 0x41C,
+    0x41D, 0x41E, 0x41F, 0x420, 0x421, 0x422, 0x423, 0x424,  0x425, 0x426, 0x427, 0x428, 0x429,
+    0x42A, 0x42B, 0x42C, 0x42D, 0x42E, 0x42F, 0x430, 0x431,  0x432, 0x433, 0x434, 0x435, 0x436,
+    0x437, 0x438, 0x439, 0x43A, 0x43B, 0x43C, 0x43D, 0x43E,  0x43F, 0,     0,     0,     0,
+    0,     0,     0,     0,     0,     0,     0,     0,      0,     0,     0,     0,     0,
+    0,     0,     0,     0,     0,     0,     0,     0,      0,     0,     0,     0,     0,
+    0,     0,     0,     0,     0,     0,     0,     0,      0,     0,     0,     0,     0,
+    0,     0,     0,     0,     0,     0x440, 0x441, 0x442,  0x443, 0x444, 0x445, 0x446, 0x447,
+    0x448, 0x449, 0x44A, 0x44B, 0x44C, 0x44D, 0x44E, 0x44F,  0x401, 0x451, 0x404, 0x454, 0x407,
+    0x457, 0x40E, 0x45E, 0xB0,  0,     0xB7,  0,     0x2116, 0xA4,  0,     0xA0,
+};
+
+bool IsAscii(std::string_view text) {
+  return std::all_of(text.begin(), text.end(),
+                     [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+std::string Cp866ToAnsi(std::string_view raw) {
+  std::string result;
+  result.reserve(raw.size());
+  for (const char c : raw) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x80) {
+      result += c;
+      continue;
+    }
+    const char32_t code_point = kCp866High[byte - 0x80];
+    const int ansi = code_point == 0 ? -1 : rtl::CodePointToAnsiChar(code_point);
+    result += ansi < 0 ? '?' : static_cast<char>(ansi);
+  }
+  return result;
+}
+
+// The entry's name as library text. libzip gives the stored bytes (ENC_RAW) and, in strict mode,
+// the name as UTF-8 converted from CP437 unless the UTF-8 flag (bit 11) or a Unicode path extra
+// field says it is UTF-8 already. A non-ASCII name converted from CP437 always changes, so an
+// unchanged strict name means UTF-8; otherwise the raw bytes are taken as CP866, which is what
+// archivers on Russian systems write (the OEM code page), not CP437.
+std::string EntryName(zip_t* zip, zip_uint64_t index, const std::string& archive) {
+  const char* raw = ::zip_get_name(zip, index, ZIP_FL_ENC_RAW);
+  const char* strict = ::zip_get_name(zip, index, ZIP_FL_ENC_STRICT);
+  if (raw == nullptr || strict == nullptr) {
+    RaiseZipError(zip, archive);
+  }
+  const std::string_view raw_name(raw);
+  if (IsAscii(raw_name)) {
+    return std::string(raw_name);
+  }
+  if (raw_name == strict) {
+    return rtl::Utf8ToAnsi(raw_name);
+  }
+  return Cp866ToAnsi(raw_name);
+}
+
+// Splits a checked entry name into its segments; a name that could land outside the target
+// (empty, absolute, drive letter, backslash, ".", ".." or empty segments) fails.
+std::vector<std::string> SafeSegments(const std::string& name, bool is_directory) {
+  std::string_view rest(name);
+  if (is_directory) {
+    rest.remove_suffix(1);
+  }
+  const bool bad_characters = rest.find_first_of("\\:") != std::string_view::npos ||
+                              std::any_of(rest.begin(), rest.end(), [](char c) {
+                                return static_cast<unsigned char>(c) < 0x20;
+                              });
+  std::vector<std::string> segments;
+  bool bad_segment = rest.empty() || bad_characters;
+  while (!bad_segment && !rest.empty()) {
+    const size_t slash = rest.find('/');
+    const std::string_view segment = rest.substr(0, slash);
+    bad_segment = segment.empty() || segment == "." || segment == "..";
+    segments.emplace_back(segment);
+    rest = slash == std::string_view::npos ? std::string_view{} : rest.substr(slash + 1);
+    if (slash != std::string_view::npos && rest.empty()) {
+      bad_segment = true;
+    }
+  }
+  if (bad_segment) {
+    rtl::RaiseFmt(u8"Недопустимое имя файла в архиве: [%s]", name);
+  }
+  return segments;
+}
+
+bool IsSymbolicLink(zip_t* zip, zip_uint64_t index) {
+  zip_uint8_t opsys = 0;
+  zip_uint32_t attributes = 0;
+  if (::zip_file_get_external_attributes(zip, index, 0, &opsys, &attributes) < 0) {
+    return false;
+  }
+  return opsys == ZIP_OPSYS_UNIX && ((attributes >> 16) & S_IFMT) == S_IFLNK;
+}
+
+// ---- Reading entries ------------------------------------------------------------------------
+
+// One checked entry of an archive to be extracted.
+struct PlannedEntry {
+  zip_uint64_t index = 0;
+  std::string name;
+  std::vector<std::string> segments;
+  bool is_directory = false;
+  uint64_t size = 0;
+};
+
+zip_stat_t StatEntry(zip_t* zip, zip_uint64_t index, const std::string& archive) {
+  zip_stat_t stat;
+  ::zip_stat_init(&stat);
+  if (::zip_stat_index(zip, index, 0, &stat) < 0) {
+    RaiseZipError(zip, archive);
+  }
+  return stat;
+}
+
+// The size checks every entry passes before its data are read.
+void CheckEntryStat(const zip_stat_t& stat, const std::string& name) {
+  if ((stat.valid & ZIP_STAT_ENCRYPTION_METHOD) != 0 && stat.encryption_method != ZIP_EM_NONE) {
+    rtl::RaiseFmt(u8"Зашифрованные файлы в архиве не поддерживаются: [%s]", name);
+  }
+  if ((stat.valid & ZIP_STAT_SIZE) == 0 || stat.size > COsAbbreviaTool::kMaxEntrySize) {
+    rtl::RaiseFmt(u8"Слишком большой файл в архиве: [%s]", name);
+  }
+}
+
+void CheckEntryCount(zip_t* zip, const std::string& archive) {
+  const zip_int64_t count = ::zip_get_num_entries(zip, 0);
+  if (count < 0) {
+    RaiseZipError(zip, archive);
+  }
+  if (static_cast<uint64_t>(count) > COsAbbreviaTool::kMaxEntryCount) {
+    rtl::RaiseFmt(u8"Слишком много файлов в архиве: [%d]", static_cast<int64_t>(count));
+  }
+}
+
+std::vector<PlannedEntry> PlanExtraction(zip_t* zip, const std::string& archive) {
+  CheckEntryCount(zip, archive);
+  const auto count = static_cast<zip_uint64_t>(::zip_get_num_entries(zip, 0));
+  std::vector<PlannedEntry> plan;
+  std::set<std::string> names;
+  uint64_t total = 0;
+  for (zip_uint64_t index = 0; index < count; ++index) {
+    PlannedEntry entry;
+    entry.index = index;
+    entry.name = EntryName(zip, index, archive);
+    entry.is_directory = !entry.name.empty() && entry.name.back() == '/';
+    entry.segments = SafeSegments(entry.name, entry.is_directory);
+    if (IsSymbolicLink(zip, index)) {
+      rtl::RaiseFmt(u8"Символическая ссылка в архиве недопустима: [%s]", entry.name);
+    }
+    std::string key = entry.name;
+    if (entry.is_directory) {
+      key.pop_back();
+    }
+    if (!names.insert(key).second) {
+      rtl::RaiseFmt(u8"Файл встречается в архиве дважды: [%s]", entry.name);
+    }
+    const zip_stat_t stat = StatEntry(zip, index, archive);
+    CheckEntryStat(stat, entry.name);
+    entry.size = stat.size;
+    total += entry.size;
+    if (total > COsAbbreviaTool::kMaxTotalSize) {
+      rtl::RaiseFmt(u8"Слишком большой объём файлов в архиве: [%s]", archive);
+    }
+    plan.push_back(std::move(entry));
+  }
+  return plan;
+}
+
+// Streams the data of entry index to sink in chunks, refusing more bytes than declared (a zip
+// bomb lying about its size); libzip checks the CRC when the entry ends.
+template <typename Sink>
+void ReadEntry(zip_t* zip, zip_uint64_t index, uint64_t declared_size, const std::string& name,
+               const std::string& archive, Sink&& sink) {
+  ZipFilePtr file(::zip_fopen_index(zip, index, 0));
+  if (!file) {
+    RaiseZipError(zip, archive);
+  }
+  std::vector<char> buffer(static_cast<size_t>(std::min<uint64_t>(declared_size + 1, kCopyChunk)));
+  uint64_t total = 0;
+  while (true) {
+    const zip_int64_t got = ::zip_fread(file.get(), buffer.data(), buffer.size());
+    if (got < 0) {
+      RaiseZipError(::zip_file_get_error(file.get()), archive);
+    }
+    if (got == 0) {
+      break;
+    }
+    total += static_cast<uint64_t>(got);
+    if (total > declared_size) {
+      rtl::RaiseFmt(u8"Размер файла в архиве больше заявленного: [%s]", name);
+    }
+    sink(std::string_view(buffer.data(), static_cast<size_t>(got)));
+  }
+  if (total != declared_size) {
+    rtl::RaiseFmt(u8"Размер файла в архиве меньше заявленного: [%s]", name);
+  }
+}
+
+// ---- Writing extracted files ----------------------------------------------------------------
+
+// Writes the planned entries below one target folder. Every folder on the way is opened with
+// O_NOFOLLOW relative to its parent and every file is created with O_NOFOLLOW, so nothing can be
+// redirected outside the target even by links that were there before. Remembers what it created
+// so that a failure removes it again.
+class Extractor final {
+ public:
+  Extractor(zip_t* zip, std::string archive, const std::string& target)
+      : zip_(zip),
+        archive_(std::move(archive)),
+        target_(rtl::IncludeTrailingBackslash(target)),
+        root_(::open(NativePath(target_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+    if (root_.Get() < 0) {
+      rtl::RaiseLastOSError();
+    }
+  }
+
+  void Extract(const PlannedEntry& entry) {
+    std::vector<std::unique_ptr<UniqueFd>> folders;
+    int parent = root_.Get();
+    const size_t folder_count =
+        entry.is_directory ? entry.segments.size() : entry.segments.size() - 1;
+    std::string relative;
+    for (size_t i = 0; i < folder_count; ++i) {
+      relative += entry.segments[i] + "/";
+      parent = OpenFolder(parent, entry.segments[i], relative, folders);
+    }
+    if (!entry.is_directory) {
+      WriteFile(parent, entry, relative + entry.segments.back());
+    }
+  }
+
+  // Removes, newest first, what was created (after a failure). Never throws.
+  void Undo() noexcept {
+    for (auto it = created_.rbegin(); it != created_.rend(); ++it) {
+      const std::string path = NativePath(target_ + it->first);
+      if (it->second) {
+        ::rmdir(path.c_str());
+      } else {
+        ::unlink(path.c_str());
+      }
+    }
+  }
+
+ private:
+  int OpenFolder(int parent, const std::string& segment, const std::string& relative,
+                 std::vector<std::unique_ptr<UniqueFd>>& folders) {
+    const std::string native = NativePath(segment);
+    if (::mkdirat(parent, native.c_str(), 0700) == 0) {
+      created_.emplace_back(relative, true);
+    } else if (errno != EEXIST) {
+      rtl::RaiseLastOSError();
+    }
+    const int fd =
+        ::openat(parent, native.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+      rtl::RaiseLastOSError();
+    }
+    folders.push_back(std::make_unique<UniqueFd>(fd));
+    return fd;
+  }
+
+  void WriteFile(int parent, const PlannedEntry& entry, const std::string& relative) {
+    const std::string native = NativePath(entry.segments.back());
+    UniqueFd fd(::openat(parent, native.c_str(),
+                         O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (fd.Get() < 0) {
+      rtl::RaiseLastOSError();
+    }
+    created_.emplace_back(relative, false);
+    ReadEntry(zip_, entry.index, entry.size, entry.name, archive_, [&](std::string_view chunk) {
+      while (!chunk.empty()) {
+        const ssize_t written = ::write(fd.Get(), chunk.data(), chunk.size());
+        if (written < 0) {
+          if (errno == EINTR) {
+            continue;
+          }
+          rtl::RaiseLastOSError();
+        }
+        chunk.remove_prefix(static_cast<size_t>(written));
+      }
+    });
+    if (::close(fd.Release()) != 0) {
+      rtl::RaiseLastOSError();
+    }
+  }
+
+  zip_t* zip_;
+  std::string archive_;
+  std::string target_;
+  UniqueFd root_;
+  // Relative path and whether it is a folder, in creation order.
+  std::vector<std::pair<std::string, bool>> created_;
+};
+
+// ---- Writing entries ------------------------------------------------------------------------
+
+// Deflate or store, decided per entry. libzip 1.7 deflates every entry it is given, even when the
+// result is larger (random bytes grow by about 0.02%). So each entry is deflated once here with
+// zlib (raw Deflate per RFC 1951, level 6, the normal level) into a buffer one byte smaller than
+// the data: when the stream does not fit, deflating does not pay and the data are stored. The
+// entry is then handed to libzip through a source that reports the compression method, sizes and
+// CRC itself, so libzip copies the prepared bytes without compressing again (APPNOTE 4.4.5:
+// method 8 deflated, 0 stored). Incompressible data (encrypted or already packed documents, most
+// of a package's bytes) are thus deflated exactly once and never twice.
+//
+// The decision is needed when the entry is added (libzip takes the method then), so each entry is
+// read and deflated while it is added. A deflated entry keeps only its compressed bytes until
+// libzip has copied them; a stored file entry keeps nothing and is read again when libzip copies
+// it (reading twice is cheap, deflating twice is not).
+class EntrySource final {
+ public:
+  // An entry with data in memory (not copied: data must outlive the archive's close).
+  explicit EntrySource(std::string_view data) : data_(data), mtime_(::time(nullptr)) {}
+  // An entry read from a file.
+  EntrySource(std::string path, time_t mtime) : path_(std::move(path)), mtime_(mtime) {}
+
+  // Prepares the entry and adds it to zip under name; the archive owns the source afterwards.
+  static void Add(zip_t* zip, std::unique_ptr<EntrySource> entry, const std::string& name,
+                  const std::string& archive) {
+    entry->Prepare();
+    const zip_int32_t method = entry->deflated_ ? ZIP_CM_DEFLATE : ZIP_CM_STORE;
+    zip_source_t* source = ::zip_source_function(zip, &EntrySource::Callback, entry.get());
+    if (source == nullptr) {
+      RaiseZipError(zip, archive);
+    }
+    (void)entry.release();  // the source frees it through ZIP_SOURCE_FREE
+    const bool ascii = IsAscii(name);
+    const std::string stored = ascii ? name : rtl::AnsiToUtf8String(name);
+    const zip_int64_t index =
+        ::zip_file_add(zip, stored.c_str(), source,
+                       (ascii ? ZIP_FL_ENC_GUESS : ZIP_FL_ENC_UTF_8) | ZIP_FL_OVERWRITE);
+    if (index < 0) {
+      ::zip_source_free(source);
+      RaiseZipError(zip, archive);
+    }
+    if (::zip_set_file_compression(zip, static_cast<zip_uint64_t>(index), method, 0) < 0) {
+      RaiseZipError(zip, archive);
+    }
+  }
+
+  // The first error raised inside a callback (libzip only sees a code).
+  static std::exception_ptr& PendingError() {
+    static thread_local std::exception_ptr error;
+    return error;
+  }
+
+ private:
+  static zip_int64_t Callback(void* user, void* data, zip_uint64_t length,
+                              zip_source_cmd_t command) {
+    auto* self = static_cast<EntrySource*>(user);
+    try {
+      return self->Handle(data, length, command);
+    } catch (...) {
+      if (!PendingError()) {
+        PendingError() = std::current_exception();
+      }
+      ::zip_error_set(&self->error_, ZIP_ER_READ, 0);
+      return -1;
+    }
+  }
+
+  zip_int64_t Handle(void* data, zip_uint64_t length, zip_source_cmd_t command) {
+    switch (command) {
+      case ZIP_SOURCE_OPEN:
+        Load();
+        position_ = 0;
+        return 0;
+      case ZIP_SOURCE_READ: {
+        const std::string_view bytes = Bytes();
+        const size_t n = static_cast<size_t>(std::min<uint64_t>(length, bytes.size() - position_));
+        std::copy_n(bytes.data() + position_, n, static_cast<char*>(data));
+        position_ += n;
+        return static_cast<zip_int64_t>(n);
+      }
+      case ZIP_SOURCE_CLOSE:
+        std::string().swap(file_);
+        std::string().swap(compressed_);
+        return 0;
+      case ZIP_SOURCE_STAT:
+        return Stat(data, length);
+      case ZIP_SOURCE_ERROR:
+        return ::zip_error_to_data(&error_, data, length);
+      case ZIP_SOURCE_FREE:
+        delete this;
+        return 0;
+      case ZIP_SOURCE_SUPPORTS:
+        return ::zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE,
+                                                ZIP_SOURCE_STAT, ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE,
+                                                -1);
+      default:
+        ::zip_error_set(&error_, ZIP_ER_OPNOTSUPP, 0);
+        return -1;
+    }
+  }
+
+  zip_int64_t Stat(void* data, zip_uint64_t length) {
+    if (length < sizeof(zip_stat_t)) {
+      ::zip_error_set(&error_, ZIP_ER_INVAL, 0);
+      return -1;
+    }
+    auto* stat = static_cast<zip_stat_t*>(data);
+    ::zip_stat_init(stat);
+    stat->valid = ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_CRC | ZIP_STAT_COMP_METHOD |
+                  ZIP_STAT_ENCRYPTION_METHOD | ZIP_STAT_MTIME;
+    stat->size = size_;
+    stat->comp_size = deflated_ ? compressed_size_ : size_;
+    stat->crc = crc_;
+    stat->comp_method = deflated_ ? ZIP_CM_DEFLATE : ZIP_CM_STORE;
+    stat->encryption_method = ZIP_EM_NONE;
+    stat->mtime = mtime_;
+    return sizeof(zip_stat_t);
+  }
+
+  [[nodiscard]] std::string_view Plain() const {
+    return path_.empty() ? data_ : std::string_view(file_);
+  }
+  [[nodiscard]] std::string_view Bytes() const {
+    return deflated_ ? std::string_view(compressed_) : Plain();
+  }
+
+  // Reads the data, takes size and CRC, decides the method and keeps the deflated bytes.
+  void Prepare() {
+    if (!path_.empty()) {
+      file_ = rtl::ReadFileToString(path_);
+    }
+    const std::string_view plain = Plain();
+    size_ = plain.size();
+    crc_ = static_cast<uint32_t>(
+        ::crc32_z(0, reinterpret_cast<const Bytef*>(plain.data()), plain.size()));
+    deflated_ = Deflate(plain, compressed_);
+    if (!deflated_) {
+      std::string().swap(compressed_);
+    }
+    compressed_size_ = compressed_.size();
+    std::string().swap(file_);
+  }
+
+  // The bytes libzip copies now: a stored file is read again (and must not have changed size);
+  // deflated bytes dropped by an earlier copy are made again.
+  void Load() {
+    if (deflated_ && compressed_.empty()) {
+      Prepare();
+    } else if (!deflated_ && !path_.empty()) {
+      file_ = rtl::ReadFileToString(path_);
+    }
+    if (Bytes().size() != (deflated_ ? compressed_size_ : size_)) {
+      rtl::RaiseFmt(u8"Файл изменился во время упаковки: [%s]", path_);
+    }
+  }
+
+  // Raw Deflate of plain into out; false when the stream is not smaller than plain.
+  static bool Deflate(std::string_view plain, std::string& out) {
+    if (plain.empty()) {
+      return false;
+    }
+    z_stream stream{};
+    if (::deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) !=
+        Z_OK) {
+      rtl::Raise("deflateInit2 failed");
+    }
+    out.resize(plain.size() - 1);
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(plain.data()));
+    stream.next_out = reinterpret_cast<Bytef*>(out.data());
+    size_t in_left = plain.size();
+    size_t out_left = out.size();
+    int status = Z_OK;
+    constexpr size_t kStep = size_t{1} << 30;  // zlib counts in 32-bit units
+    while (status == Z_OK) {
+      const auto in_step = static_cast<uInt>(std::min(in_left, kStep));
+      const auto out_step = static_cast<uInt>(std::min(out_left, kStep));
+      stream.avail_in = in_step;
+      stream.avail_out = out_step;
+      status = ::deflate(&stream, in_step == in_left ? Z_FINISH : Z_NO_FLUSH);
+      in_left -= in_step - stream.avail_in;
+      out_left -= out_step - stream.avail_out;
+      if (status == Z_OK && out_left == 0) {
+        break;  // the output reached the size of the data: not smaller
+      }
+      if (status == Z_BUF_ERROR && out_left > 0 && in_left > 0) {
+        status = Z_OK;
+      }
+    }
+    ::deflateEnd(&stream);
+    if (status != Z_STREAM_END) {
+      return false;
+    }
+    out.resize(out.size() - out_left);
+    return true;
+  }
+
+  std::string_view data_;
+  std::string path_;
+  time_t mtime_;
+  std::string file_;
+  std::string compressed_;
+  zip_error_t error_{};
+  uint64_t size_ = 0;
+  uint64_t position_ = 0;
+  uint64_t compressed_size_ = 0;
+  uint32_t crc_ = 0;
+  bool deflated_ = false;
+};
+
+// zip_close, turning a callback's error back into the error it was.
+void CloseArchive(ZipPtr& zip, const std::string& archive) {
+  EntrySource::PendingError() = nullptr;
+  if (::zip_close(zip.get()) < 0) {
+    const std::exception_ptr pending = std::exchange(EntrySource::PendingError(), nullptr);
+    if (pending) {
+      std::rethrow_exception(pending);
+    }
+    RaiseZipError(zip.get(), archive);
+  }
+  (void)zip.release();
+}
+
+ZipPtr OpenMemoryArchive(std::string_view bytes, int flags) {
+  zip_error_t error;
+  ::zip_error_init(&error);
+  SourcePtr source(::zip_source_buffer_create(bytes.data(), bytes.size(), 0, &error));
+  if (!source) {
+    RaiseZipError(&error, {});
+  }
+  ZipPtr zip(::zip_open_from_source(source.get(), flags, &error));
+  if (!zip) {
+    RaiseZipError(&error, {});
+  }
+  (void)source.release();
+  return zip;
+}
+
+// Names of the regular files of directory matching mask, sorted, without the file archive itself
+// (the archive being written is never one of its own entries).
+std::vector<std::pair<std::string, time_t>> ListFiles(const std::string& directory,
+                                                      const std::string& mask,
+                                                      const std::string& archive) {
+  const std::string pattern = mask == "*.*" ? "*" : NativePath(mask);
+  struct stat self {};
+  const bool archive_exists = ::stat(NativePath(archive).c_str(), &self) == 0;
+  DirPtr dir(::opendir(NativePath(directory).c_str()));
+  if (!dir) {
+    rtl::RaiseLastOSError();
+  }
+  std::vector<std::pair<std::string, time_t>> files;
+  errno = 0;
+  while (const dirent* entry = ::readdir(dir.get())) {
+    struct stat st {};
+    if (::fstatat(::dirfd(dir.get()), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+        S_ISREG(st.st_mode) && ::fnmatch(pattern.c_str(), entry->d_name, FNM_PERIOD) == 0 &&
+        !(archive_exists && st.st_dev == self.st_dev && st.st_ino == self.st_ino)) {
+      files.emplace_back(rtl::LibraryPath(entry->d_name), st.st_mtime);
+    }
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+// The folder part of path ("." when there is none).
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.find_last_of("/\\");
+  if (slash == std::string::npos) {
+    return ".";
+  }
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// An archive of no entries: libzip does not write one (it removes the file), so the end of
+// central directory record (APPNOTE 4.3.16) is written by hand.
+void WriteEmptyArchive(const std::string& path) {
+  const std::string record("PK\x05\x06" + std::string(18, '\0'));
+  rtl::WriteStringToFile(path, record);
+}
+
+void SyncAndMove(const std::string& scratch, const std::string& archive) {
+  {
+    UniqueFd fd(::open(NativePath(scratch).c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.Get() < 0 || ::fsync(fd.Get()) != 0) {
+      rtl::RaiseLastOSError();
+    }
+  }
+  if (::rename(NativePath(scratch).c_str(), NativePath(archive).c_str()) != 0) {
+    rtl::RaiseLastOSError();
+  }
+  UniqueFd folder(
+      ::open(NativePath(FolderOf(archive)).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (folder.Get() >= 0) {
+    ::fsync(folder.Get());
+  }
+}
+
+void WriteArchive(const std::string& directory,
+                  const std::vector<std::pair<std::string, time_t>>& files,
+                  const std::string& scratch) {
+  if (files.empty()) {
+    WriteEmptyArchive(scratch);
+    return;
+  }
+  int error_code = 0;
+  ZipPtr zip(::zip_open(NativePath(scratch).c_str(), ZIP_CREATE | ZIP_EXCL, &error_code));
+  if (!zip) {
+    zip_error_t error;
+    ::zip_error_init_with_code(&error, error_code);
+    RaiseZipError(&error, scratch);
+  }
+  for (const auto& [name, mtime] : files) {
+    EntrySource::Add(zip.get(),
+                     std::make_unique<EntrySource>(rtl::CombinePath(directory, name), mtime), name,
+                     scratch);
+  }
+  CloseArchive(zip, scratch);
+}
+
+}  // namespace
+
+std::string COsAbbreviaTool::ExtractArchive(const std::string& directory,
+                                            const std::string& archive, bool make_unique) {
+  std::string target = directory;
+  if (make_unique) {
+    do {
+      target = rtl::CombinePath(directory, rtl::NewGuidString());
+    } while (rtl::DirectoryExists(target));
+  }
+  if (!rtl::ForceDirectories(target)) {
+    rtl::RaiseLastOSError();
+  }
+  int error_code = 0;
+  ZipPtr zip(::zip_open(NativePath(archive).c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &error_code));
+  if (!zip) {
+    zip_error_t error;
+    ::zip_error_init_with_code(&error, error_code);
+    RaiseZipError(&error, archive);
+  }
+  const std::vector<PlannedEntry> plan = PlanExtraction(zip.get(), archive);
+  Extractor extractor(zip.get(), archive, target);
+  try {
+    for (const PlannedEntry& entry : plan) {
+      extractor.Extract(entry);
+    }
+  } catch (...) {
+    extractor.Undo();
+    throw;
+  }
+  return rtl::IncludeTrailingBackslash(target);
+}
+
+bool COsAbbreviaTool::BuildArchiveFromDirectory(const std::string& directory,
+                                                const std::string& mask,
+                                                const std::string& archive) {
+  if (!rtl::DirectoryExists(directory)) {
+    return false;
+  }
+  const std::vector<std::pair<std::string, time_t>> files = ListFiles(directory, mask, archive);
+  const std::string scratch = rtl::CombinePath(FolderOf(archive), rtl::NewFileId() + ".zip.tmp");
+  try {
+    WriteArchive(directory, files, scratch);
+    SyncAndMove(scratch, archive);
+  } catch (...) {
+    ::unlink(NativePath(scratch).c_str());
+    throw;
+  }
+  return true;
+}
+
+std::string COsAbbreviaTool::PackDocument(const std::string& entry_name, std::string_view data) {
+  zip_error_t error;
+  ::zip_error_init(&error);
+  SourcePtr buffer(::zip_source_buffer_create(nullptr, 0, 0, &error));
+  if (!buffer) {
+    RaiseZipError(&error, {});
+  }
+  ZipPtr zip(::zip_open_from_source(buffer.get(), ZIP_TRUNCATE, &error));
+  if (!zip) {
+    RaiseZipError(&error, {});
+  }
+  ::zip_source_keep(buffer.get());  // read the result after the archive is closed
+  EntrySource::Add(zip.get(), std::make_unique<EntrySource>(data), entry_name, {});
+  CloseArchive(zip, {});
+
+  zip_stat_t stat;
+  ::zip_stat_init(&stat);
+  if (::zip_source_stat(buffer.get(), &stat) < 0 || ::zip_source_open(buffer.get()) < 0) {
+    RaiseZipError(::zip_source_error(buffer.get()), {});
+  }
+  std::string result(static_cast<size_t>(stat.size), '\0');
+  const zip_int64_t got = ::zip_source_read(buffer.get(), result.data(), result.size());
+  ::zip_source_close(buffer.get());
+  if (got < 0 || static_cast<uint64_t>(got) != stat.size) {
+    RaiseZipError(::zip_source_error(buffer.get()), {});
+  }
+  return result;
+}
+
+std::string COsAbbreviaTool::UnpackDocument(std::string_view archive_bytes) {
+  ZipPtr zip = OpenMemoryArchive(archive_bytes, ZIP_RDONLY | ZIP_CHECKCONS);
+  const zip_int64_t count = ::zip_get_num_entries(zip.get(), 0);
+  if (count != 1) {
+    rtl::RaiseFmt(u8"Неверное число файлов в архиве: [%d]", static_cast<int64_t>(count));
+  }
+  const std::string name = EntryName(zip.get(), 0, {});
+  const zip_stat_t stat = StatEntry(zip.get(), 0, {});
+  CheckEntryStat(stat, name);
+  std::string result;
+  result.reserve(static_cast<size_t>(stat.size));
+  ReadEntry(zip.get(), 0, stat.size, name, {}, [&](std::string_view chunk) { result += chunk; });
+  return result;
+}
+
+uint64_t COsAbbreviaTool::EntryCount(std::string_view archive_bytes) {
+  ZipPtr zip = OpenMemoryArchive(archive_bytes, ZIP_RDONLY | ZIP_CHECKCONS);
+  const zip_int64_t count = ::zip_get_num_entries(zip.get(), 0);
+  if (count < 0) {
+    RaiseZipError(zip.get(), {});
+  }
+  return static_cast<uint64_t>(count);
+}
+
+}  // namespace lyr::package

@@ -1,0 +1,58 @@
+// COsAbbreviaTool: the archive adaptor over libzip (extract a package, build a package, pack and
+// unpack one document).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "rtl/base_class.h"
+
+namespace lyr::package {
+
+// Stateless: every operation is a class operation. Entries are deflated at the normal level, or
+// stored when deflating does not make them smaller. Paths and entry names are library text
+// (windows-1251). Entry names are written as ASCII when they are ASCII, else as UTF-8 with the
+// UTF-8 flag (general-purpose bit 11); on reading, a name with that flag is UTF-8, a name without
+// it is CP866 (the OEM code page of Russian systems), and both become windows-1251.
+class COsAbbreviaTool final : public rtl::CBaseClass {
+ public:
+  // Archives come from strangers: extraction refuses an archive with more entries than this, an
+  // entry whose declared or actual size exceeds kMaxEntrySize, and entries adding up to more than
+  // kMaxTotalSize.
+  static constexpr uint64_t kMaxEntryCount = 65536;
+  static constexpr uint64_t kMaxEntrySize = uint64_t{2} << 30;
+  static constexpr uint64_t kMaxTotalSize = uint64_t{4} << 30;
+
+  // Extracts every entry of the archive into directory (with make_unique, into a new folder of
+  // directory named by NewGuidString); missing folders are created 0700. Returns the folder that
+  // received the entries, ending in "/". Before anything is written every entry is checked: a
+  // name that is empty, absolute, has a drive letter, a backslash or a "." or ".." segment, a
+  // symbolic link, a name met twice, an encrypted entry or an over-large one fails and nothing is
+  // extracted; files written before a later failure (a damaged entry) are removed again. An
+  // unreadable or damaged archive fails with the archive library's text; a folder or file that
+  // cannot be created with an OS error.
+  static std::string ExtractArchive(const std::string& directory, const std::string& archive,
+                                    bool make_unique);
+
+  // Builds archive from the regular files of directory whose names match mask ("*.*" or "*" for
+  // all; folders are not searched, links are skipped); entry names are the bare file names.
+  // Returns false and does nothing when directory does not exist. The archive is written aside
+  // (a scratch file with a new identifier in the archive's folder) and moved into place, so a
+  // failure leaves an existing archive as it was and no scratch file behind.
+  static bool BuildArchiveFromDirectory(const std::string& directory, const std::string& mask,
+                                        const std::string& archive);
+
+  // The bytes of a ZIP archive holding one entry named entry_name with data. Built in memory.
+  static std::string PackDocument(const std::string& entry_name, std::string_view data);
+
+  // The data of the single entry of the ZIP archive archive_bytes. Fails with "Неверное число
+  // файлов в архиве: [%d]" (the entry count) unless there is exactly one entry, and with the
+  // archive library's text for a damaged archive. Read in memory.
+  static std::string UnpackDocument(std::string_view archive_bytes);
+
+  // The number of entries of the ZIP archive archive_bytes.
+  static uint64_t EntryCount(std::string_view archive_bytes);
+};
+
+}  // namespace lyr::package
