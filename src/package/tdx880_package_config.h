@@ -20,15 +20,9 @@ class CTdx880PackageConfig final : public rtl::CBaseClass {
   [[nodiscard]] xml::CXMLGprPackage* Description() const noexcept { return description_; }
   void SetDescription(xml::CXMLGprPackage* description) noexcept { description_ = description; }
 
-  // The package's ThreadTypeCode, read from the description. The description must be set. (A
-  // template so that this header needs only the declaration of CXMLGprPackage: the call is
-  // compiled where the caller has included its definition.)
-  template <typename Package = xml::CXMLGprPackage>
-  [[nodiscard]] std::string ThreadTypeCode() const {
-    rtl::Assert(description_ != nullptr, "CTdx880PackageConfig: no description",
-                "tdx880_package_config");
-    return static_cast<const Package*>(description_)->ThreadTypeCode();
-  }
+  // The package's ThreadTypeCode, read from the description. Fails with an assertion error when
+  // no description is set.
+  [[nodiscard]] const std::string& ThreadTypeCode() const;
 
   // Full path of the container's working folder, ending in "/" ("" when there is none).
   [[nodiscard]] const std::string& WorkingDirectory() const noexcept { return working_directory_; }

@@ -3,6 +3,8 @@
 
 #include "package/tdx880_item_config.h"
 #include "package/tdx880_package_config.h"
+#include "package/xml/xml_gpr_package.h"
+#include "rtl/errors.h"
 
 namespace lyr::package {
 namespace {
@@ -32,6 +34,17 @@ TEST(PackageConfig, KeepsWhatTheContainerSets) {
   EXPECT_EQ(config.Description(), FakeDescription());
   EXPECT_EQ(config.WorkingDirectory(), "/tmp/0123456789abcdef0123456789abcdef/");
   EXPECT_FALSE(config.FlagUsageUserStorage());
+}
+
+TEST(PackageConfig, GivesTheDescriptionsThreadTypeCode) {
+  xml::CXMLGprPackage description;
+  description.SetThreadTypeCode("01");
+  CTdx880PackageConfig config;
+  config.SetDescription(&description);
+  EXPECT_EQ(config.ThreadTypeCode(), "01");
+  description.SetThreadTypeCode("02");  // read at each call, not copied
+  EXPECT_EQ(config.ThreadTypeCode(), "02");
+  EXPECT_THROW((void)CTdx880PackageConfig().ThreadTypeCode(), rtl::EAssertionFailed);
 }
 
 TEST(ItemConfig, IsCreatedFromAnEntryAndAPackageConfiguration) {
