@@ -1,0 +1,260 @@
+// CCryptoSignature: making and checking detached GOST CMS signatures.
+#include "crypt/crypto_signature.h"
+
+#include <ctime>
+#include <memory>
+#include <vector>
+
+#include "crypt/certificate_access.h"
+#include "crypt/crypt_error.h"
+#include "crypt/crypto_api20_exception.h"
+#include "crypt/crypto_api20_utils.h"
+#include "crypt/crypto_provider.h"
+#include "crypt/crypto_runtime.h"
+#include "crypt/gost_engine.h"
+#include "crypt/key_container.h"
+#include "crypt/ossl.h"
+#include "crypt/private_key_access.h"
+#include "rtl/value_check_tool.h"
+
+namespace lyr::crypt {
+namespace {
+
+// Detached, binary (no text canonicalisation), no S/MIME capabilities attribute.
+constexpr unsigned kCmsFlags = CMS_DETACHED | CMS_BINARY | CMS_NOSMIMECAP;
+constexpr uint32_t kMachineKeySet = 0x20;  // CRYPT_MACHINE_KEYSET in the key-provider flags
+constexpr uint8_t kStoreMy = 1;
+
+using X509StackPtr = std::unique_ptr<STACK_OF(X509), ossl::X509StackPopFree>;
+
+// The private key of a certificate through its key-provider property.
+PrivateKey SignerKey(const Certificate& certificate, StoreLocation store_location) {
+  if (!certificate.KeyProv()) {
+    RaiseCryptError(code::kCryptENoKeyProperty);
+  }
+  const KeyProvInfo& binding = *certificate.KeyProv();
+  const StoreLocation location =
+      (binding.flags & kMachineKeySet) != 0 ? StoreLocation::kLocalMachine : store_location;
+  return KeyContainer::Open(location, binding.container_name).GetPrivateKey();
+}
+
+// The signing time attribute: the current UTC time as UTCTime.
+void AddSigningTime(CMS_SignerInfo* signer) {
+  const ossl::Asn1TimePtr now(::ASN1_UTCTIME_adj(nullptr, std::time(nullptr), 0, 0));
+  if (!now || ::CMS_signed_add1_attr_by_NID(signer, NID_pkcs9_signingTime, V_ASN1_UTCTIME,
+                                            now.get(), -1) != 1) {
+    rtl::Raise("Error: h_fillSignAttributes");
+  }
+}
+
+std::string SignContent(const Certificate& certificate, const PrivateKey& key,
+                        std::string_view content) {
+  ossl::CmsPtr cms(::CMS_sign(nullptr, nullptr, nullptr, nullptr, kCmsFlags | CMS_PARTIAL));
+  if (!cms) {
+    RaiseCryptErrorWithOpenSsl(code::kCryptEMsgError);
+  }
+  CMS_SignerInfo* signer =
+      ::CMS_add1_signer(cms.get(), CertificateAccess::Native(certificate),
+                        PrivateKeyAccess::Native(key), engine::DigestGost94(), kCmsFlags);
+  if (signer == nullptr) {
+    RaiseCryptErrorWithOpenSsl(code::kNteBadKey);
+  }
+  AddSigningTime(signer);
+  const ossl::BioPtr in = ossl::MemoryBio(content);
+  if (::CMS_final(cms.get(), in.get(), nullptr, kCmsFlags) != 1) {
+    RaiseCryptErrorWithOpenSsl(code::kCryptEMsgError);
+  }
+  std::string der = ossl::ToDer(cms.get(), [](const CMS_ContentInfo* c, unsigned char** out) {
+    return ::i2d_CMS_ContentInfo(c, out);
+  });
+  if (der.empty()) {
+    RaiseCryptErrorWithOpenSsl(code::kCryptEBadEncode);
+  }
+  return der;
+}
+
+[[noreturn]] void RaiseBadSignature() {
+  RaiseCryptoAPI20Error(
+      chain_code::kBadSignature,
+      rtl::Format(rtl::Msg(u8"Ошибка при проверке подписи [%s]"), LastCryptErrorText()));
+}
+
+[[noreturn]] void RaiseNoSignerCertificate() {
+  RaiseCryptoAPI20Error(
+      chain_code::kNoSignerCertificate,
+      rtl::Msg(u8"Ошибка при проверке подписи: невозможно выделить сертификат из подписи"));
+}
+
+// The SignedData of signature bytes; anything else fails with code 22.
+ossl::CmsPtr ParseSignedData(std::string_view signature) {
+  const auto* in = reinterpret_cast<const unsigned char*>(signature.data());
+  ossl::CmsPtr cms(
+      ::d2i_CMS_ContentInfo(nullptr, &in, static_cast<long>(signature.size())));  // NOLINT
+  if (!cms) {
+    SetLastCryptError(code::kCryptEAsn1BadTag, ossl::TakeOpenSslError());
+    RaiseBadSignature();
+  }
+  if (::OBJ_obj2nid(::CMS_get0_type(cms.get())) != NID_pkcs7_signed) {
+    SetLastCryptError(code::kCryptEInvalidMsgType);
+    RaiseBadSignature();
+  }
+  return cms;
+}
+
+// The first signer of a SignedData; none fails with code 22.
+CMS_SignerInfo* FirstSigner(CMS_ContentInfo* cms) {
+  STACK_OF(CMS_SignerInfo)* signers = ::CMS_get0_SignerInfos(cms);
+  if (signers == nullptr || sk_CMS_SignerInfo_num(signers) == 0) {
+    SetLastCryptError(code::kCryptEMsgError, "no signer");
+    RaiseBadSignature();
+  }
+  return sk_CMS_SignerInfo_value(signers, 0);
+}
+
+// The certificate of the message whose issuer name and serial number are the signer's (same
+// bytes); null with last error 0 when there is none.
+ossl::X509Ptr SignerCertificate(CMS_ContentInfo* cms, CMS_SignerInfo* signer) {
+  ASN1_OCTET_STRING* key_id = nullptr;
+  X509_NAME* issuer = nullptr;
+  ASN1_INTEGER* serial = nullptr;
+  SetLastCryptError(code::kSuccess);
+  if (::CMS_SignerInfo_get0_signer_id(signer, &key_id, &issuer, &serial) != 1 ||
+      issuer == nullptr || serial == nullptr) {
+    return nullptr;
+  }
+  const std::string issuer_der = ossl::ToDer(issuer, ::i2d_X509_NAME);
+  const std::string serial_bytes = ossl::IntegerContent(serial);
+  const X509StackPtr certificates(::CMS_get1_certs(cms));
+  for (int i = 0; certificates && i < sk_X509_num(certificates.get()); ++i) {
+    X509* candidate = sk_X509_value(certificates.get(), i);
+    if (ossl::IntegerContent(::X509_get0_serialNumber(candidate)) == serial_bytes &&
+        ossl::ToDer(::X509_get_issuer_name(candidate), ::i2d_X509_NAME) == issuer_der) {
+      ::X509_up_ref(candidate);
+      return ossl::X509Ptr(candidate);
+    }
+  }
+  return nullptr;
+}
+
+// Checks the signature of the first signer over content with its certificate (the chain is
+// left to the chain builder).
+void CheckSignature(CMS_ContentInfo* cms, X509* certificate, std::string_view content) {
+  const X509StackPtr signers(sk_X509_new_null());
+  if (!signers || sk_X509_push(signers.get(), certificate) == 0) {
+    SetLastCryptError(code::kEOutOfMemory);
+    RaiseBadSignature();
+  }
+  ::X509_up_ref(certificate);
+  const ossl::BioPtr in = ossl::MemoryBio(content);
+  ::ERR_clear_error();
+  if (::CMS_verify(cms, signers.get(), nullptr, in.get(), nullptr,
+                   CMS_BINARY | CMS_NO_SIGNER_CERT_VERIFY) != 1) {
+    SetLastCryptError(code::kNteBadSignature, ossl::TakeOpenSslError());
+    RaiseBadSignature();
+  }
+}
+
+}  // namespace
+
+CCryptoSignature::CCryptoSignature() {
+  signers_.SetOwnershipMode(rtl::StrArrayOwnership::kDestroy);
+}
+
+CCryptoSignature::~CCryptoSignature() {
+  CloseOnDestroy();
+}
+
+bool CCryptoSignature::Open(CBaseClass* config) {
+  return Guarded([&] {
+    auto* bound = dynamic_cast<CCryptoSignatureConfig*>(config);
+    rtl::CValueCheckTool::CheckAssigned(bound, "CryptoSignatureConfig");
+    if (bound->Provider() == nullptr) {
+      rtl::RaiseFmt(u8"Не открыт криптопровайдер объекта CCryptoSignatureConfig");
+    }
+    const bool result = CCustomDoc::Open(config);
+    config_ = bound;
+    return result;
+  });
+}
+
+bool CCryptoSignature::Close() {
+  config_ = nullptr;
+  signature_.clear();
+  signed_content_.clear();
+  signers_.Clear();
+  return true;
+}
+
+CCryptoSignatureConfig& CCryptoSignature::Config() const {
+  rtl::CValueCheckTool::CheckAssigned(config_, "CryptoSignatureConfig");
+  return *config_;
+}
+
+bool CCryptoSignature::Sign(std::string_view thumbprint, std::string_view content) {
+  rtl::CValueCheckTool::CheckLength(thumbprint, "sha1", 40);
+  rtl::CValueCheckTool::CheckNotEmpty(content, "signedText");
+  const CCryptoSignatureConfig& config = Config();
+  signed_content_.assign(content);
+  const CryptoRuntime runtime;
+  const std::optional<Certificate> certificate = CCryptoAPI20Utils::FindCertificateBySha1(
+      config.Provider()->Handle(), config.StoreLocation(), thumbprint, kStoreMy);
+  if (!certificate) {
+    rtl::RaiseFmt(u8"Личный сертификат с отпечатком [%s] не найден", thumbprint);
+  }
+  if (config.CertificateInclusion() == 0) {
+    rtl::RaiseFmt(u8"Неизвестный набор сертификатов для включения");
+  }
+  if (config.CertificateInclusion() != kIncludeSignerCertificate) {
+    rtl::RaiseFmt(u8"Не реализованный алгоритм включения сертификатов: [%d]",
+                  static_cast<int32_t>(config.CertificateInclusion()));
+  }
+  const PrivateKey key =
+      SignerKey(*certificate, static_cast<StoreLocation>(config.StoreLocation()));
+  signature_ = SignContent(*certificate, key, content);
+  return true;
+}
+
+bool CCryptoSignature::Verify(std::string_view signed_content, std::string_view signature,
+                              double signing_date) {
+  const CCryptoSignatureConfig& config = Config();
+  std::unique_ptr<ISignerChainBuilder> builder;
+  if (config.ChainBuilderFactory()) {
+    builder = config.ChainBuilderFactory()();
+    builder->Open({config.StoreLocation(), signing_date, config.ChainBuilderFlags()});
+  }
+  signers_.Clear();
+  rtl::CValueCheckTool::CheckNotEmpty(signed_content, "sSignedData");
+  rtl::CValueCheckTool::CheckNotEmpty(signature, "sSignatureContent");
+  signed_content_.assign(signed_content);
+  signature_.assign(signature);
+
+  const CryptoRuntime runtime;
+  const ossl::CmsPtr cms = ParseSignedData(signature_);
+  CMS_SignerInfo* signer = FirstSigner(cms.get());
+  const ossl::X509Ptr certificate = SignerCertificate(cms.get(), signer);
+  if (!certificate) {
+    RaiseNoSignerCertificate();
+  }
+  CheckSignature(cms.get(), certificate.get(), signed_content_);
+  if ((config.VerificationFlags() & verify_flags::kCheckChain) != 0) {
+    CheckChains(signature_, builder.get());
+  }
+  return true;
+}
+
+void CCryptoSignature::CheckChains(const std::string& signature, ISignerChainBuilder* builder) {
+  std::optional<Certificate> first = CCryptoAPI20Utils::CertificateFromSignature(signature);
+  if (!first) {
+    RaiseNoSignerCertificate();
+  }
+  std::string thumbprint = CCryptoAPI20Utils::GetSha1(*first);
+  signers_.AddObject(std::move(thumbprint), std::make_unique<Certificate>(std::move(*first)));
+  if (builder == nullptr) {
+    rtl::Raise("CCryptoSignature.Verify: no certificate chain builder is installed");
+  }
+  for (int32_t i = 0; i < signers_.Count(); ++i) {
+    builder->BuildChain(*signers_.Object<Certificate>(i));
+  }
+}
+
+}  // namespace lyr::crypt
