@@ -456,5 +456,85 @@ TEST_F(SignatureTest, Rfc4490DetachedSignatureWithoutCertificateFailsWithCode32)
   EXPECT_EQ(failure.message, kNoSignerText);
 }
 
+// The SignedData of DER bytes.
+std::unique_ptr<CMS_ContentInfo, CmsDeleter> ParseCms(const std::string& bytes) {
+  const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
+  return std::unique_ptr<CMS_ContentInfo, CmsDeleter>(
+      ::d2i_CMS_ContentInfo(nullptr, &in, static_cast<long>(bytes.size())));  // NOLINT
+}
+
+std::string ToDer(CMS_ContentInfo* cms) {
+  unsigned char* der = nullptr;
+  const int length = ::i2d_CMS_ContentInfo(cms, &der);
+  std::string result(reinterpret_cast<char*>(der), static_cast<size_t>(length));
+  ::OPENSSL_free(der);
+  return result;
+}
+
+// An attached signature taken apart: its content, and the same SignedData detached (the
+// signature bytes unchanged).
+struct Detached {
+  std::string content;
+  std::string signature;
+};
+
+Detached Detach(const std::string& bytes) {
+  const auto cms = ParseCms(bytes);
+  EXPECT_TRUE(cms);
+  ASN1_OCTET_STRING** content = ::CMS_get0_content(cms.get());
+  Detached result;
+  result.content.assign(reinterpret_cast<const char*>(ASN1_STRING_get0_data(*content)),
+                        static_cast<size_t>(ASN1_STRING_length(*content)));
+  ::CMS_set_detached(cms.get(), 1);
+  result.signature = ToDer(cms.get());
+  return result;
+}
+
+class SignatureVectors : public SignatureTest {
+ protected:
+  void SetUp() override {
+    SignatureTest::SetUp();
+    folder_ = test::GostVectorsFolder();
+    if (folder_.empty()) {
+      GTEST_SKIP() << "no GOST vectors on this machine";
+    }
+  }
+  std::filesystem::path folder_;
+};
+
+TEST_F(SignatureVectors, Rfc4490SignatureWithTheRfc4491CertificateAddedVerifies) {
+  const auto cms = ParseCms(test::ReadAll(folder_ / "rfc4490/signed_detached_derived.der"));
+  ASSERT_TRUE(cms);
+  const std::string certificate = test::ReadAll(folder_ / "rfc4491/gostr3410-2001-cert.der");
+  const auto* in = reinterpret_cast<const unsigned char*>(certificate.data());
+  X509* x509 = ::d2i_X509(nullptr, &in, static_cast<long>(certificate.size()));  // NOLINT
+  ASSERT_NE(x509, nullptr);
+  ASSERT_EQ(::CMS_add1_cert(cms.get(), x509), 1);
+  ::X509_free(x509);
+  const std::string signature = ToDer(cms.get());
+  std::string content = test::ReadAll(folder_ / "rfc4490/content.txt");
+  EXPECT_TRUE(VerifyHere(content, signature));
+  content[0] = static_cast<char>(content[0] ^ 1);
+  const Coded failure = CodedFailureOf([&] { VerifyHere(content, signature); });
+  EXPECT_EQ(failure.code, 22);
+  EXPECT_EQ(failure.message, BadSignatureText(failure.last_error_text));
+}
+
+class Tc26Signature : public SignatureVectors, public ::testing::WithParamInterface<std::string> {};
+
+// GOST R 34.10-2012 signatures of the engine's own test data (attached; taken apart here into
+// content and detached SignedData).
+TEST_P(Tc26Signature, VerifiesOverItsContentAndFailsOverOther) {
+  const Detached detached =
+      Detach(test::PemFileToDer(folder_ / "gost-engine-tc26_cms" / (GetParam() + ".pem")));
+  ASSERT_FALSE(detached.content.empty());
+  EXPECT_TRUE(VerifyHere(detached.content, detached.signature));
+  EXPECT_EQ(CodedFailureOf([&] { VerifyHere(detached.content + " ", detached.signature); }).code,
+            22);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, Tc26Signature, ::testing::Values("signed_a111", "signed_a121"),
+                         [](const auto& info) { return info.param; });
+
 }  // namespace
 }  // namespace lyr::crypt
