@@ -9,7 +9,7 @@
 namespace lyr::rtl {
 namespace {
 
-struct Spec {
+struct Directive {
   bool left = false;
   int width = -1;
   int precision = -1;
@@ -71,7 +71,7 @@ class Formatter {
   }
 
   void Placeholder() {
-    Spec spec;
+    Directive directive;
     int number = Number();
     if (pos_ < format_.size() && format_[pos_] == ':') {
       if (number < 0) {
@@ -82,73 +82,73 @@ class Formatter {
       number = -1;
     }
     if (number < 0 && pos_ < format_.size() && format_[pos_] == '-') {
-      spec.left = true;
+      directive.left = true;
       ++pos_;
       number = Number();
     }
-    spec.width = number >= 0 ? number : Number();
+    directive.width = number >= 0 ? number : Number();
     if (pos_ < format_.size() && format_[pos_] == '.') {
       ++pos_;
-      spec.precision = Number();
-      if (spec.precision < 0) {
-        spec.precision = 0;
+      directive.precision = Number();
+      if (directive.precision < 0) {
+        directive.precision = 0;
       }
     }
     if (pos_ >= format_.size()) {
       InvalidFormat(format_);
     }
-    spec.type = static_cast<char>(std::tolower(static_cast<unsigned char>(format_[pos_++])));
-    Emit(spec, NextArg());
+    directive.type = static_cast<char>(std::tolower(static_cast<unsigned char>(format_[pos_++])));
+    Emit(directive, NextArg());
   }
 
-  void Emit(const Spec& spec, const FormatArg& arg) {
+  void Emit(const Directive& directive, const FormatArg& arg) {
     std::string text;
-    if (spec.type == 's') {
+    if (directive.type == 's') {
       const std::string_view* value = arg.AsText();
       if (value == nullptr) {
         InvalidFormat(format_);
       }
-      text = spec.precision >= 0 ? std::string(value->substr(0, spec.precision)) : *value;
-    } else if (spec.type == 'd' || spec.type == 'u' || spec.type == 'x') {
+      text = directive.precision >= 0 ? std::string(value->substr(0, directive.precision)) : *value;
+    } else if (directive.type == 'd' || directive.type == 'u' || directive.type == 'x') {
       const int64_t* value = arg.AsInteger();
       if (value == nullptr) {
         InvalidFormat(format_);
       }
-      text = Integer(spec, *value);
+      text = Integer(directive, *value);
     } else {
       InvalidFormat(format_);
     }
-    Pad(spec, text);
+    Pad(directive, text);
   }
 
-  static std::string Integer(const Spec& spec, int64_t value) {
+  static std::string Integer(const Directive& directive, int64_t value) {
     static constexpr char kDigits[] = "0123456789ABCDEF";
-    const bool negative = spec.type == 'd' && value < 0;
+    const bool negative = directive.type == 'd' && value < 0;
     // "u" and "x" show the 32-bit pattern of a negative number, as the system's integers are.
     uint64_t magnitude = negative ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
-    if (spec.type != 'd' && value < 0 && value >= INT32_MIN) {
+    if (directive.type != 'd' && value < 0 && value >= INT32_MIN) {
       magnitude = static_cast<uint32_t>(value);
     }
-    const unsigned base = spec.type == 'x' ? 16 : 10;
+    const unsigned base = directive.type == 'x' ? 16 : 10;
     std::string digits;
     do {
       digits.insert(digits.begin(), kDigits[magnitude % base]);
       magnitude /= base;
     } while (magnitude != 0);
-    if (spec.precision > static_cast<int>(digits.size())) {
-      digits.insert(0, static_cast<size_t>(spec.precision) - digits.size(), '0');
+    if (directive.precision > static_cast<int>(digits.size())) {
+      digits.insert(0, static_cast<size_t>(directive.precision) - digits.size(), '0');
     }
     return negative ? "-" + digits : digits;
   }
 
-  void Pad(const Spec& spec, const std::string& text) {
-    const size_t width = spec.width > 0 ? static_cast<size_t>(spec.width) : 0;
+  void Pad(const Directive& directive, const std::string& text) {
+    const size_t width = directive.width > 0 ? static_cast<size_t>(directive.width) : 0;
     const size_t fill = width > text.size() ? width - text.size() : 0;
-    if (!spec.left) {
+    if (!directive.left) {
       out_.append(fill, ' ');
     }
     out_ += text;
-    if (spec.left) {
+    if (directive.left) {
       out_.append(fill, ' ');
     }
   }
