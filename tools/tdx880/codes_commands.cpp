@@ -6,6 +6,7 @@
 
 #include "command.h"
 #include "package/tdx880_tool.h"
+#include "package/xml/subject_code_words.h"
 #include "rtl/format.h"
 #include "rtl/text.h"
 #include "terminal.h"
@@ -31,18 +32,7 @@ std::string Padded(std::string_view text, size_t width) {
 
 // The participant's word as package descriptions write it.
 std::string RoleWord(package::SubjectCode code) {
-  switch (code) {
-    case package::kSubjectAbonent:
-      return rtl::Msg(u8"абонент");
-    case package::kSubjectTaxAuthority:
-      return rtl::Msg(u8"налоговыйОрган");
-    case package::kSubjectSpecialOperator:
-      return rtl::Msg(u8"спецоператор");
-    case package::kSubjectDataCentre:
-      return rtl::Msg(u8"ФЦОД");
-    default:
-      return rtl::Format("%d", code);
-  }
+  return xml::SubjectCodeToWord(code).value_or(rtl::Format("%d", code));
 }
 
 // "01 декларация*" for each document allowed in the transaction, the main ones starred.
