@@ -1,0 +1,130 @@
+// CTdx880Document: one document (item) of a package: its content, its description entry and its
+// stored signature files.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "package/subject_codes.h"
+#include "package/tdx880_item_config.h"
+#include "rtl/custom_doc.h"
+
+namespace lyr::xml {
+class CXMLGprDocument;
+}  // namespace lyr::xml
+
+namespace lyr::package {
+
+class CTdx880Signature;
+
+// States: closed (no entry, empty content); open and plain; open and compressed (the content is
+// a ZIP archive with one entry "file"); open and encrypted (the compressed content enveloped for
+// the recipient). Setting the content gives plain; Save and encryption compress; encryption gives
+// encrypted; decryption and loading give plain (for unencrypted content); Close gives closed.
+//
+// Ownership: the container owns its items through std::shared_ptr, and so may automation objects
+// that hand an item to a host, so an item outlives its removal from the package. The entry
+// belongs to the description and the package configuration to the container; the container
+// closes an item before it removes the item's entry or closes the package, after which the item
+// holds no reference into either, and its entry-backed properties fail with "Документ не открыт".
+// Signatures are held the same way and closed with their item.
+//
+// The public operations (lifecycle, signatures, encryption) are guarded: an error raised inside
+// goes to the error handler (by default raised again with the same message), otherwise the
+// operation returns false.
+class CTdx880Document final : public rtl::CCustomDoc {
+ public:
+  using SignaturePtr = std::shared_ptr<CTdx880Signature>;
+
+  // Takes the crypto-available flag from the platform's GOST provider test.
+  CTdx880Document();
+  ~CTdx880Document() override;
+
+  // --- Lifecycle (source: the CTdx880ItemConfig whose entry is this item's CXMLGprDocument; the
+  // item copies it) ---
+
+  // True at once when open. Otherwise binds source and loads the item from the working folder:
+  // the content file named by FileName ("Файл в пакете не найден: [%s]" when missing),
+  // decompressed when the entry says so ("Неверное число файлов в архиве: [%d]" unless the
+  // archive holds one entry), then one signature object per signature entry, in order. A failed
+  // load leaves the item closed.
+  bool Open(rtl::CBaseClass* source) override;
+  // When open: clears the content, closes and drops the signature objects, unbinds the entry and
+  // the configuration. True.
+  bool Close() override;
+  [[nodiscard]] bool IsDocumentOpened() const override;
+  // Fails with "Документ уже открыт, операция невозможна" when open. Binds source; an entry
+  // without FileName gets a new identifier and ".bin", one without DocumentCode a new identifier.
+  bool New(rtl::CBaseClass* source) override;
+  // Stores the item in the working folder: names the content file when unnamed, compresses an
+  // unencrypted content (it stays compressed in memory; RawContent is unchanged), writes the
+  // content file, then lets each signature save itself.
+  bool Save() override;
+
+  // --- Properties of the entry (closed: "Документ не открыт") ---
+
+  [[nodiscard]] const std::string& DocType() const;
+  [[nodiscard]] const std::string& DocTypeCode() const;
+  // Looks code up in the document-type table for the package's ThreadTypeCode ("Неизвестный код
+  // документа [%s] в документообороте [%s][%s]") and stores the type name, then the code.
+  void SetDocTypeCode(const std::string& code);
+  [[nodiscard]] const std::string& ContentType() const;
+  // Not empty ("ContentType").
+  void SetContentType(const std::string& content_type);
+  [[nodiscard]] bool IsCompressed() const;
+  [[nodiscard]] bool IsEncrypted() const;
+  [[nodiscard]] const std::string& DocumentCode() const;
+  // Exactly 32 characters ("DocumentCode").
+  void SetDocumentCode(const std::string& code);
+  [[nodiscard]] const std::string& OriginalFilename() const;
+  // Stores the name part of path (after the last "/" or "\").
+  void SetOriginalFilename(const std::string& path);
+  // The content file's name inside the package.
+  [[nodiscard]] const std::string& FileName() const;
+  // Empty or exactly 36 characters ("FileName").
+  void SetFileName(const std::string& file_name);
+
+  // --- Content ---
+
+  // content := value, plain (IsCompressed and IsEncrypted false), RawContent := value.
+  void SetContent(std::string value);
+  // The content in its current stored form (plain, compressed, or compressed and encrypted).
+  [[nodiscard]] const std::string& Content() const noexcept { return content_; }
+  // The last plain form of the content; empty for an item loaded encrypted and not yet decrypted.
+  [[nodiscard]] const std::string& RawContent() const noexcept { return raw_content_; }
+  // The plain content, unpacked from a compressed one without changing the item. An encrypted
+  // item fails a program check.
+  [[nodiscard]] std::string PlainContent() const;
+
+  // --- Signatures ---
+
+  [[nodiscard]] int32_t GetSignatureCount() const noexcept;
+  // The signature at index (0 .. count-1; the container range-checks; a program check here).
+  [[nodiscard]] SignaturePtr GetSignature(int32_t index) const;
+  // Removes every signature object (closing it) and every signature entry of the item's entry.
+  bool RemoveAllSignatures();
+
+  [[nodiscard]] bool CryptographyAvailable() const noexcept { return crypto_available_; }
+
+ private:
+  void Bind(rtl::CBaseClass* source);
+  [[nodiscard]] xml::CXMLGprDocument& Entry() const;
+  [[nodiscard]] const CTdx880PackageConfig& PackageConfig() const;
+  void NameFileWhenUnnamed();
+  bool Load();
+  bool LoadSignatures();
+  void Compress();
+  void Decompress();
+  void CloseSignatures() noexcept;
+
+  xml::CXMLGprDocument* entry_ = nullptr;
+  CTdx880ItemConfig config_;
+  std::vector<SignaturePtr> signatures_;
+  std::string content_;
+  std::string raw_content_;
+  bool crypto_available_ = false;
+};
+
+}  // namespace lyr::package
