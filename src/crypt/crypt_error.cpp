@@ -78,15 +78,20 @@ struct LastError {
 
 thread_local LastError t_last_error;
 
-std::string CodeText(uint32_t error_code, std::string_view detail) {
+// The code's text with the detail appended.
+std::string PlainText(uint32_t error_code, std::string_view detail) {
   const CryptErrorInfo* info = FindCryptError(error_code);
   std::string text = info != nullptr ? std::string(info->text) : std::string("Unknown error");
   if (!detail.empty()) {
     text += ' ';
     text += detail;
   }
+  return text;
+}
+
+std::string CodeText(uint32_t error_code, std::string_view detail) {
   return rtl::Format("0x%.8x (%d): %s", static_cast<int64_t>(error_code),
-                     static_cast<int32_t>(error_code), text);
+                     static_cast<int32_t>(error_code), PlainText(error_code, detail));
 }
 
 }  // namespace
@@ -136,6 +141,16 @@ void RaiseCryptErrorWithOpenSsl(uint32_t error_code, std::string_view context) {
     detail += "(" + openssl + ")";
   }
   RaiseCryptError(error_code, std::move(detail));
+}
+
+void RaiseLastCryptOSError() {
+  const auto error_code = static_cast<int32_t>(t_last_error.code);
+  if (error_code == 0) {
+    rtl::RaiseError(rtl::EOSError(rtl::OSErrorMessage(0), 0));
+  }
+  rtl::RaiseError(rtl::EOSError(rtl::Format("System Error.  Code: %d.\r\n%s", error_code,
+                                            PlainText(t_last_error.code, t_last_error.detail)),
+                                error_code));
 }
 
 }  // namespace lyr::crypt

@@ -93,4 +93,10 @@ class ECryptError : public rtl::Exception {
 // As RaiseCryptError, with OpenSSL's queued error (if any) as the detail.
 [[noreturn]] void RaiseCryptErrorWithOpenSsl(uint32_t code, std::string_view context = {});
 
+// The OS error of the thread's last crypto error, as a failed CryptoAPI call reaches the raise
+// routine: rtl::EOSError with the code (as a signed number) and the message
+// "System Error.  Code: %d." CR LF + the code's text [+ " " + detail]; code 0 gives
+// "A call to an OS function failed".
+[[noreturn]] void RaiseLastCryptOSError();
+
 }  // namespace lyr::crypt

@@ -44,6 +44,13 @@ basicConstraints = CA:TRUE
 [v3_ocsp]
 basicConstraints = CA:FALSE
 authorityInfoAccess = OCSP;URI:http://127.0.0.1:8080/ocsp
+[v3_chain_root]
+basicConstraints = CA:TRUE
+keyUsage = keyCertSign, cRLSign
+[v3_plain]
+keyUsage = digitalSignature
+[v3_crit_not_ca]
+basicConstraints = critical,CA:FALSE
 )";
 
 void WriteText(const std::filesystem::path& path, const std::string& text) {
@@ -65,7 +72,10 @@ struct PkiHolder {
     const std::time_t now = std::time(nullptr);
     char day[16];
     std::strftime(day, sizeof day, "%Y%m%d", std::gmtime(&now));
-    const std::filesystem::path cache = std::filesystem::path(LYR_TEST_PKI_CACHE) / day;
+    // The suffix names the PKI's generation: a cache made before certificates were added is not
+    // taken for the new one.
+    const std::filesystem::path cache =
+        std::filesystem::path(LYR_TEST_PKI_CACHE) / (std::string(day) + "-2");
     SetPaths(cache);
     if (!std::filesystem::exists(cache / "done")) {
       std::filesystem::create_directories(cache.parent_path());
@@ -99,6 +109,13 @@ struct PkiHolder {
     pki.nocn = path("nocn.pem");
     pki.ocsp_only = path("ocsp.pem");
     pki.root_crl = path("root.crl");
+    pki.user_csr = path("user.csr");
+    pki.chain_root = path("chain_root.pem");
+    pki.chain_inter = path("chain_inter.pem");
+    pki.chain_user = path("chain_user.pem");
+    pki.plain_self = path("plain_self.pem");
+    pki.inter_noncritical = path("inter_nc.pem");
+    pki.critical_not_ca = path("crit_not_ca.pem");
   }
 
   void Make() {
@@ -128,7 +145,25 @@ struct PkiHolder {
         "-set_serial 7 -extensions v3_nocn -md_gost94 -out nocn.pem && "
         "openssl x509 -req -in user.csr -CA root.pem -CAkey root.key -set_serial 9 -days 30 "
         "-extfile pki.cnf -extensions v3_ocsp -md_gost94 -out ocsp.pem && "
-        "openssl ca -config pki.cnf -gencrl -keyfile root.key -cert root.pem -out root.crl";
+        "openssl ca -config pki.cnf -gencrl -keyfile root.key -cert root.pem -out root.crl && "
+        "openssl req -config pki.cnf -new -x509 -key root.key -subj '/CN=Chain Root/O=Lyr' "
+        "-days 3650 -set_serial 21 -extensions v3_chain_root -md_gost94 -out chain_root.pem && "
+        "openssl req -config pki.cnf -new -key inter.key -subj '/CN=Chain Inter' "
+        "-out chain_inter.csr && "
+        "openssl x509 -req -in chain_inter.csr -CA chain_root.pem -CAkey root.key -set_serial 22 "
+        "-days 1825 -extfile pki.cnf -extensions v3_root -md_gost94 -out chain_inter.pem && "
+        "openssl req -config pki.cnf -new -key user.key -subj '/CN=Chain User' "
+        "-out chain_user.csr && "
+        "openssl x509 -req -in chain_user.csr -CA chain_inter.pem -CAkey inter.key -set_serial 23 "
+        "-days 365 -extfile pki.cnf -extensions v3_user -md_gost94 -out chain_user.pem && "
+        "openssl req -config pki.cnf -new -x509 -key user.key -subj '/CN=Plain Self' -days 30 "
+        "-set_serial 24 -extensions v3_plain -md_gost94 -out plain_self.pem && "
+        "openssl req -config pki.cnf -new -key inter.key -subj '/CN=Test Inter NC' "
+        "-out inter_nc.csr && "
+        "openssl x509 -req -in inter_nc.csr -CA root.pem -CAkey root.key -set_serial 25 "
+        "-days 1825 -extfile pki.cnf -extensions v3_nocn -md_gost94 -out inter_nc.pem && "
+        "openssl x509 -req -in user.csr -CA root.pem -CAkey root.key -set_serial 26 -days 30 "
+        "-extfile pki.cnf -extensions v3_crit_not_ca -md_gost94 -out crit_not_ca.pem";
     if (RunOpenSslScript(script) != 0) {
       throw std::runtime_error("openssl could not make the test PKI");
     }

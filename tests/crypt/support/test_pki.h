@@ -20,6 +20,16 @@ struct TestPki {
   std::filesystem::path root, root_key, inter, inter_key, user, user_key, nocn, ocsp_only;
   // A CRL of root revoking serial 0102 on 2025-01-01, next update in 30 days.
   std::filesystem::path root_crl;
+  // The PKCS#10 request (PEM) behind user.
+  std::filesystem::path user_csr;
+  // A second chain whose root has non-critical CA basic constraints:
+  // chain_root "CN=Chain Root, O=Lyr" (self-signed, root key), chain_inter "CN=Chain Inter"
+  // (critical CA, inter key), chain_user "CN=Chain User" (CA:FALSE, user key).
+  std::filesystem::path chain_root, chain_inter, chain_user;
+  // plain_self: self-signed "CN=Plain Self" without basic constraints (user key).
+  // inter_noncritical: "CN=Test Inter NC" issued by root, non-critical CA:TRUE (inter key).
+  // critical_not_ca: "CN=Test User, O=Lyr" issued by root, critical CA:FALSE (user key).
+  std::filesystem::path plain_self, inter_noncritical, critical_not_ca;
 };
 
 // The process-wide test PKI (made on first use; fails the calling test when it cannot be made).
