@@ -22,8 +22,14 @@ std::string AttemptText(std::string url, const std::string& message) {
 }  // namespace
 
 std::string CHTTPClientTool::DownloadFromAnyUrl(std::string_view urls) {
+  return DownloadFromAnyUrl(urls, CHttpsClientConfig{});
+}
+
+std::string CHTTPClientTool::DownloadFromAnyUrl(std::string_view urls,
+                                                const CHttpsClientConfig& config) {
   rtl::CValueCheckTool::CheckNotEmpty(urls, "url");
   CHttpsClient client;
+  client.Config = config;
   rtl::CStrArray list;
   list.SetDelimited(urls, ',');
   std::string failures;

@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "http/https_client_config.h"
+
 namespace lyr::http {
 
 class CHTTPClientTool final {
@@ -15,6 +17,10 @@ class CHTTPClientTool final {
   // Returns an empty content when every piece is blank. An empty urls fails with
   // "Передан пустой аргумент: url".
   static std::string DownloadFromAnyUrl(std::string_view urls);
+  // As above, with a client configured as config instead of a default one: a caller that owns
+  // a certificate store passes the source of client certificates (and the thumbprint of the one
+  // to present) this way, or a proxy, time-outs, a status check.
+  static std::string DownloadFromAnyUrl(std::string_view urls, const CHttpsClientConfig& config);
 };
 
 }  // namespace lyr::http

@@ -84,5 +84,36 @@ TEST_F(DownloadFromAnyUrl, FailsForAnEmptyList) {
             rtl::Msg(u8"Передан пустой аргумент: url"));
 }
 
+TEST_F(DownloadFromAnyUrl, UsesTheGivenConfigurationForEveryAttempt) {
+  LoopbackServer failing([](int socket, const std::string&) {
+    LoopbackServer::Send(socket, LoopbackServer::Response(404, "Not Here", "absent"));
+  });
+  LoopbackServer working(Answer("found"));
+  CHttpsClientConfig config;
+  config.UserAgent = "chain-builder";
+  config.CheckStatus = true;
+  EXPECT_EQ(CHTTPClientTool::DownloadFromAnyUrl(failing.Url("a") + "," + working.Url("b"), config),
+            "found");
+  ASSERT_EQ(failing.Requests().size(), 1u);
+  ASSERT_EQ(working.Requests().size(), 1u);
+  EXPECT_NE(failing.Requests()[0].find("\r\nUser-Agent: chain-builder\r\n"), std::string::npos);
+  EXPECT_NE(working.Requests()[0].find("\r\nUser-Agent: chain-builder\r\n"), std::string::npos);
+}
+
+TEST_F(DownloadFromAnyUrl, ReportsTheStatusTextOfTheGivenConfigurationsCheck) {
+  LoopbackServer server([](int socket, const std::string&) {
+    LoopbackServer::Send(socket, LoopbackServer::Response(404, "Not Here", "absent"));
+  });
+  CHttpsClientConfig config;
+  config.CheckStatus = true;
+  EXPECT_EQ(ErrorOf([&] { CHTTPClientTool::DownloadFromAnyUrl(server.Url("a"), config); }),
+            "Not Here[" + server.Url("a") + "]");
+}
+
+TEST_F(DownloadFromAnyUrl, ChecksTheListBeforeUsingTheGivenConfiguration) {
+  EXPECT_EQ(ErrorOf([] { CHTTPClientTool::DownloadFromAnyUrl("", CHttpsClientConfig{}); }),
+            rtl::Msg(u8"Передан пустой аргумент: url"));
+}
+
 }  // namespace
 }  // namespace lyr::http

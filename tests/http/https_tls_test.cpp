@@ -2,12 +2,9 @@
 // with certificates made by openssl: server certificates are not checked, and a client
 // certificate is presented, once, when the server asks for one.
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
-#include <signal.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -22,6 +19,7 @@
 
 #include "http/http_fixture.h"
 #include "http/https_client.h"
+#include "http/https_server.h"
 #include "http/loopback_server.h"
 #include "rtl/hex.h"
 #include "rtl/text.h"
@@ -30,58 +28,8 @@ namespace lyr::http {
 namespace {
 
 using test::ErrorOf;
+using test::HttpsServer;
 using test::TransportError;
-
-// The HTTPS server script, run as a child process for the lifetime of the object.
-class HttpsServer final {
- public:
-  explicit HttpsServer(const std::vector<std::string>& arguments, const std::string& log) {
-    int out[2];
-    if (::pipe2(out, O_CLOEXEC) != 0) {
-      throw std::runtime_error("pipe");
-    }
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      ::dup2(out[1], STDOUT_FILENO);
-      const int err = ::open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
-      ::dup2(err, STDERR_FILENO);
-      std::vector<std::string> all{"python3", LYR_HTTP_TEST_DIR "/https_server.py"};
-      all.insert(all.end(), arguments.begin(), arguments.end());
-      std::vector<char*> argv;
-      for (std::string& argument : all) {
-        argv.push_back(argument.data());
-      }
-      argv.push_back(nullptr);
-      ::execvp("python3", argv.data());
-      ::_exit(127);
-    }
-    ::close(out[1]);
-    std::string line;
-    char c = 0;
-    while (::read(out[0], &c, 1) == 1 && c != '\n') {
-      line += c;
-    }
-    ::close(out[0]);
-    port_ = line.empty() ? 0 : std::stoi(line);
-  }
-  ~HttpsServer() {
-    if (pid_ > 0) {
-      ::kill(pid_, SIGTERM);
-      ::waitpid(pid_, nullptr, 0);
-    }
-  }
-  HttpsServer(const HttpsServer&) = delete;
-  HttpsServer& operator=(const HttpsServer&) = delete;
-
-  [[nodiscard]] int Port() const { return port_; }
-  [[nodiscard]] std::string Url(const std::string& path) const {
-    return "https://127.0.0.1:" + std::to_string(port_) + "/" + path;
-  }
-
- private:
-  pid_t pid_ = -1;
-  int port_ = 0;
-};
 
 class HttpsClientTls : public test::HttpTest {
  protected:
