@@ -11,7 +11,7 @@ namespace lyr::tool {
 using Arguments = std::vector<std::string>;
 
 struct Command {
-  std::string_view name;
+  std::string_view name;     // one word, or words separated by blanks ("cert list")
   std::string_view usage;    // arguments, for --help
   std::string_view summary;  // one line, for --help
   int (*run)(const Arguments& arguments);
@@ -26,5 +26,8 @@ std::vector<Command> InnCommands();          // inn_commands.cpp
 std::vector<Command> RegisterCommands();     // register_commands.cpp
 std::vector<Command> TypelibCommands();      // typelib_commands.cpp
 std::vector<Command> DescriptionCommands();  // description_commands.cpp
+std::vector<Command> CertCommands();         // cert_commands.cpp
+std::vector<Command> FetchCommands();        // fetch_commands.cpp
+std::vector<Command> EnvelopeCommands();     // envelope_commands.cpp
 
 }  // namespace lyr::tool

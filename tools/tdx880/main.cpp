@@ -1,6 +1,8 @@
 // tdx880: command-line access to the library's transport-package engine.
+#include <algorithm>
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "command.h"
@@ -13,8 +15,9 @@ namespace {
 // Every command of the tool, in the order --help lists them.
 std::vector<Command> AllCommands() {
   std::vector<Command> all;
-  for (std::vector<Command> group : {CodesCommands(), InnCommands(), RegisterCommands(),
-                                     TypelibCommands(), DescriptionCommands()}) {
+  for (std::vector<Command> group :
+       {CodesCommands(), InnCommands(), RegisterCommands(), TypelibCommands(),
+        DescriptionCommands(), CertCommands(), FetchCommands()}) {
     all.insert(all.end(), group.begin(), group.end());
   }
   return all;
@@ -38,6 +41,32 @@ void PrintHelp(const std::vector<Command>& commands) {
   std::fputs(text.c_str(), stdout);
 }
 
+// How many words of the command line a command's name takes: a name is one word ("fetch") or
+// several separated by blanks ("cert list"); 0 when the command line does not start with it.
+size_t WordsOfName(std::string_view name, int argc, char** argv) {
+  size_t words = 0;
+  for (size_t start = 0; start <= name.size(); ++words) {
+    const size_t end = std::min(name.find(' ', start), name.size());
+    if (1 + static_cast<int>(words) >= argc || name.substr(start, end - start) != argv[1 + words]) {
+      return 0;
+    }
+    start = end + 1;
+  }
+  return words;
+}
+
+// The words of an unknown command as the user wrote them: the first, and the second when the
+// first names a group of commands ("cert remove").
+std::string UnknownName(const std::vector<Command>& commands, int argc, char** argv) {
+  std::string name = argv[1];
+  for (const Command& command : commands) {
+    if (command.name.starts_with(name + " ") && argc > 2) {
+      return name + " " + argv[2];
+    }
+  }
+  return name;
+}
+
 int Run(int argc, char** argv) {
   const std::vector<Command> commands = AllCommands();
   if (argc < 2 || std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h") {
@@ -50,11 +79,12 @@ int Run(int argc, char** argv) {
     return 0;
   }
   for (const Command& command : commands) {
-    if (command.name == name) {
-      return command.run(Arguments(argv + 2, argv + argc));
+    if (const size_t words = WordsOfName(command.name, argc, argv); words > 0) {
+      return command.run(Arguments(argv + 1 + words, argv + argc));
     }
   }
-  std::fprintf(stderr, "tdx880: unknown command '%s' (see tdx880 --help)\n", name.c_str());
+  std::fprintf(stderr, "tdx880: unknown command '%s' (see tdx880 --help)\n",
+               UnknownName(commands, argc, argv).c_str());
   return kUsageError;
 }
 

@@ -1,0 +1,59 @@
+// Store names, locations and thumbprints of the certificate commands.
+#include "crypt_options.h"
+
+#include <cctype>
+#include <ctime>
+
+namespace lyr::tool {
+
+uint8_t LocationCode(const Options& options) {
+  return options.flags.contains("--machine") ? 1 : 2;
+}
+
+std::string LocationText(uint8_t location) {
+  return location == 1 ? "local machine" : "current user";
+}
+
+std::optional<uint8_t> StoreCode(std::string_view name) {
+  static constexpr std::string_view kNames[] = {"MY", "ROOT", "CA", "ADDRESSBOOK"};
+  std::string upper;
+  for (const char c : name) {
+    upper += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  }
+  for (uint8_t code = 1; code <= 4; ++code) {
+    if (upper == kNames[code - 1] || upper == std::to_string(code)) {
+      return code;
+    }
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> NormalThumbprint(std::string_view text) {
+  std::string digits;
+  for (const char c : text) {
+    if (c == ':' || c == ' ') {
+      continue;
+    }
+    if (!std::isxdigit(static_cast<unsigned char>(c))) {
+      return std::nullopt;
+    }
+    digits += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  }
+  if (digits.size() != 40) {
+    return std::nullopt;
+  }
+  return digits;
+}
+
+std::string UtcText(int64_t seconds) {
+  const auto time = static_cast<std::time_t>(seconds);
+  std::tm parts{};
+  char text[32] = {};
+  if (::gmtime_r(&time, &parts) == nullptr ||
+      std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S UTC", &parts) == 0) {
+    return "?";
+  }
+  return text;
+}
+
+}  // namespace lyr::tool

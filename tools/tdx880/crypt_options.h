@@ -1,0 +1,31 @@
+// What the certificate commands read from the command line: store names, locations and
+// thumbprints, turned into the library's codes.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "options.h"
+
+namespace lyr::tool {
+
+// The library's location code: 1 local machine with --machine, else 2 current user.
+uint8_t LocationCode(const Options& options);
+// "current user" or "local machine".
+std::string LocationText(uint8_t location);
+
+// The store code of a store name "MY", "ROOT", "CA", "addressbook" (any letter case) or of a
+// code 1 to 4; nothing for any other text.
+std::optional<uint8_t> StoreCode(std::string_view name);
+
+// A thumbprint as the stores compare it (40 upper-case hexadecimal digits) from how people write
+// it: any letter case, with or without ':' or blanks between the digits (openssl prints
+// "SHA1 Fingerprint=AB:CD:..."). Nothing when the text is not 40 hexadecimal digits.
+std::optional<std::string> NormalThumbprint(std::string_view text);
+
+// Seconds since the Unix epoch as "YYYY-MM-DD HH:MM:SS UTC".
+std::string UtcText(int64_t seconds);
+
+}  // namespace lyr::tool
