@@ -6,9 +6,11 @@
 #include "crypt/crypt_error.h"
 #include "crypt/crypto_runtime.h"
 #include "crypt/envelope.h"
+#include "crypt/key_container.h"
 #include "rtl/base64.h"
 #include "rtl/errors.h"
 #include "rtl/hex.h"
+#include "rtl/trace.h"
 #include "rtl/value_check_tool.h"
 
 namespace lyr::crypt {
@@ -31,6 +33,76 @@ bool IsBase64BodyChar(char c) {
 StoreLocation LocationOf(uint8_t location) {
   CCryptoAPI20Utils::StoreLocationFlags(location);
   return location == 1 ? StoreLocation::kLocalMachine : StoreLocation::kCurrentUser;
+}
+
+constexpr uint8_t kStoreMy = 1;
+constexpr uint8_t kStoreRoot = 2;
+constexpr uint8_t kStoreCa = 3;
+constexpr uint8_t kStoreAddressBook = 4;
+constexpr std::string_view kOidBasicConstraints = "2.5.29.19";
+constexpr uint32_t kSetKeyContextPropId = 1;  // CERT_SET_KEY_CONTEXT_PROP_ID
+constexpr uint32_t kAtKeyExchange = 1;        // AT_KEYEXCHANGE
+
+// Adds with the disposition, raising the import message with the system text.
+void AddOrRaise(CertStore& store, const Certificate& certificate, AddDisposition disposition) {
+  try {
+    store.Add(certificate, disposition);
+  } catch (const ECryptError&) {
+    rtl::Raise(rtl::Msg(u8"Не удалось импортировать сертификат") + LastCryptErrorText());
+  }
+}
+
+// The binding steps: the container's key must exist, the container takes the certificate, and
+// the store entry is replaced by one carrying the key-provider property.
+void BindToContainer(CertStore& store, const Certificate& certificate, std::string_view container,
+                     const std::pair<std::string, uint32_t>& provider) {
+  try {
+    (void)ProviderContext::Acquire(container, provider.first, provider.second, 0);
+  } catch (const ECryptError&) {
+    rtl::RaiseFmt(u8"Ошибка при инициализации с контейнером [%s] криптопровайдера: %s", container,
+                  LastCryptErrorText());
+  }
+  const KeyContainer opened = KeyContainer::Open(StoreLocation::kCurrentUser, container);
+  try {
+    (void)opened.GetPrivateKey();
+  } catch (const ECryptError&) {
+    rtl::Raise(rtl::Msg(u8"Ошибка при получении закрытого ключа из контейнера: ") +
+               LastCryptErrorText());
+  }
+  try {
+    opened.SetCertificate(certificate);
+  } catch (const ECryptError&) {
+    rtl::RaiseFmt(u8"Ошибка при импорте сертификата в контейнер: %s", LastCryptErrorText());
+  }
+  Certificate bound = certificate;
+  bound.SetKeyProv(KeyProvInfo{std::string(container), provider.first, provider.second,
+                               kSetKeyContextPropId, kAtKeyExchange});
+  AddOrRaise(store, bound, AddDisposition::kReplaceExisting);
+}
+
+// The DER of a chain body: the certificate PEM lines removed, Base64 decoded.
+std::string ChainBytes(std::string_view body) {
+  std::string rest(body);
+  RemoveAll(rest, kBeginCertificate);
+  RemoveAll(rest, kEndCertificate);
+  return std::all_of(rest.begin(), rest.end(), IsBase64BodyChar) ? rtl::DecodeBase64(rest) : rest;
+}
+
+// The store a chain member goes to.
+uint8_t ChainStoreOf(const Certificate& certificate) {
+  if (CCryptoAPI20Utils::IsCACertificate(certificate)) {
+    return kStoreCa;
+  }
+  return CCryptoAPI20Utils::IsSelfIssued(certificate) ? kStoreRoot : kStoreAddressBook;
+}
+
+// Shortens the body for the trace line (a chain can be large and binary).
+std::string TraceText(std::string_view body) {
+  constexpr size_t kShown = 120;
+  if (body.size() <= kShown) {
+    return std::string(body);
+  }
+  return std::string(body.substr(0, kShown)) + "...";
 }
 
 }  // namespace
@@ -213,6 +285,91 @@ std::optional<Certificate> CCryptoAPI20Utils::CertificateFromSignature(std::stri
     rtl::RaiseFmt(u8"Не удалось извлечь подписанта из подписи. Неверный формат подписи: %s",
                   LastCryptErrorText());
   }
+}
+
+void CCryptoAPI20Utils::AddCertificateToStore(ProviderHandle provider, uint8_t location,
+                                              std::string_view container_name,
+                                              const Certificate& certificate, uint8_t store) {
+  CertStore opened = OpenSystemStore(provider, location, store);
+  std::optional<std::pair<std::string, uint32_t>> provider_info;
+  if (!container_name.empty()) {
+    provider_info = GetProvInfo(provider);
+  }
+  const bool binds = store == kStoreMy && provider_info.has_value();
+  // A binding that fails must not cost an earlier entry of this certificate its binding.
+  std::optional<Certificate> earlier;
+  if (binds) {
+    earlier = opened.FindByThumbprint(certificate.Thumbprint());
+  }
+  AddOrRaise(opened, certificate,
+             store == kStoreMy ? AddDisposition::kReplaceExisting : AddDisposition::kUseExisting);
+  if (!binds) {
+    return;
+  }
+  try {
+    BindToContainer(opened, certificate, container_name, *provider_info);
+  } catch (...) {
+    if (earlier && earlier->KeyProv()) {
+      try {
+        opened.Add(*earlier, AddDisposition::kReplaceExisting);
+      } catch (const ECryptError&) {
+        rtl::DebugLog("AddCertificateToStore: earlier binding not restored: %s",
+                      LastCryptErrorText());
+      }
+    }
+    throw;
+  }
+}
+
+void CCryptoAPI20Utils::ImportChain(ProviderHandle provider, uint8_t location,
+                                    std::string_view body, std::string_view container_name) {
+  const std::string bytes = ChainBytes(body);
+  rtl::DebugLog("Ready to open store: %s", TraceText(body));
+  std::vector<Certificate> members;
+  try {
+    members = CertStore::OpenPkcs7(bytes).Certificates();
+  } catch (const ECryptError&) {
+    members.push_back(CertificateFromBody(bytes));
+  }
+  // Entries this import creates, removed again when a later member fails.
+  std::vector<std::pair<uint8_t, std::string>> created;
+  try {
+    for (const Certificate& member : members) {
+      const uint8_t store = ChainStoreOf(member);
+      std::string thumbprint = member.Thumbprint();
+      const bool existed =
+          OpenSystemStore(provider, location, store).FindByThumbprint(thumbprint).has_value();
+      AddCertificateToStore(provider, location, container_name, member, store);
+      if (!existed) {
+        created.emplace_back(store, std::move(thumbprint));
+      }
+    }
+  } catch (...) {
+    for (const auto& [store, thumbprint] : created) {
+      try {
+        OpenSystemStore(provider, location, store).Delete(thumbprint);
+      } catch (const ECryptError&) {
+        rtl::DebugLog("ImportChain: %s not removed: %s", thumbprint, LastCryptErrorText());
+      }
+    }
+    throw;
+  }
+}
+
+bool CCryptoAPI20Utils::IsCACertificate(const Certificate& certificate) {
+  for (const ExtensionInfo& extension : certificate.Extensions()) {
+    // Dotted identifiers have no letters, so comparing them ignoring case is comparing them.
+    if (!extension.critical || extension.oid != kOidBasicConstraints) {
+      continue;
+    }
+    try {
+      const std::optional<BasicConstraints> constraints = certificate.GetBasicConstraints();
+      return constraints && constraints->ca;
+    } catch (const ECryptError&) {
+      return false;
+    }
+  }
+  return false;
 }
 
 bool CCryptoAPI20Utils::IsCryptographyOk() {

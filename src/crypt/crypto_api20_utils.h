@@ -84,6 +84,28 @@ class CCryptoAPI20Utils final {
   // "Не удалось извлечь подписанта из подписи. Неверный формат подписи: %s".
   static std::optional<Certificate> CertificateFromSignature(std::string_view signature);
 
+  // Adds certificate to the system store of a store code at a location: "MY" replaces an entry
+  // with the same thumbprint, the other stores keep it. For "MY" and a non-empty container name
+  // the certificate is then bound to that container of the current user: the container receives
+  // the certificate and the store entry the key-provider property (container, the provider's
+  // name and type, flags 1, key spec 1). Raises the codes' messages, "Не удалось импортировать
+  // сертификат" + the system text, "Ошибка при инициализации с контейнером [%s] криптопровайдера:
+  // %s", "Ошибка при получении закрытого ключа из контейнера: " + the system text and "Ошибка при
+  // импорте сертификата в контейнер: %s". A failed binding leaves the certificate in "MY"
+  // without a binding, or with the binding an earlier entry of it had.
+  static void AddCertificateToStore(ProviderHandle provider, uint8_t location,
+                                    std::string_view container_name, const Certificate& certificate,
+                                    uint8_t store);
+  // Imports a PKCS#7 certificate chain (DER or Base64, with or without the certificate PEM lines)
+  // or a single certificate, sorting each certificate into "CA" (IsCACertificate), "ROOT"
+  // (IsSelfIssued) or "addressbook". A body that is neither raises CertificateFromBody's
+  // messages; a failed import removes the entries it had added.
+  static void ImportChain(ProviderHandle provider, uint8_t location, std::string_view body,
+                          std::string_view container_name);
+  // The certificate has a critical basic-constraints extension with the CA flag (an extension
+  // that does not decode counts as no CA).
+  static bool IsCACertificate(const Certificate& certificate);
+
   // The GOST provider is installed (the engine loads and offers the GOST algorithms).
   static bool IsCryptographyOk();
   // The provider's name and type; a null handle raises "CCryptoAPI20Utils.GetProvInfo: %s".
