@@ -13,6 +13,7 @@
 #include "crypt/crypto_runtime.h"
 #include "crypt/gost_engine.h"
 #include "crypt/key_container.h"
+#include "crypt/koral_certificate.h"
 #include "crypt/ossl.h"
 #include "crypt/private_key_access.h"
 #include "rtl/value_check_tool.h"
@@ -157,6 +158,7 @@ void CheckSignature(CMS_ContentInfo* cms, X509* certificate, std::string_view co
 }  // namespace
 
 CCryptoSignature::CCryptoSignature() {
+  // The list owns its CKORALCertificate objects.
   signers_.SetOwnershipMode(rtl::StrArrayOwnership::kDestroy);
 }
 
@@ -247,13 +249,18 @@ void CCryptoSignature::CheckChains(const std::string& signature, ISignerChainBui
   if (!first) {
     RaiseNoSignerCertificate();
   }
-  std::string thumbprint = CCryptoAPI20Utils::GetSha1(*first);
-  signers_.AddObject(std::move(thumbprint), std::make_unique<Certificate>(std::move(*first)));
+  auto signer = std::make_unique<CKORALCertificate>();
+  if (!signer->Attach(*first)) {
+    rtl::Raise("Error open certificate");
+  }
+  signer->SetProvider(Config().Provider());
+  std::string thumbprint = signer->GetSha1();
+  signers_.AddObject(std::move(thumbprint), std::move(signer));
   if (builder == nullptr) {
     rtl::Raise("CCryptoSignature.Verify: no certificate chain builder is installed");
   }
   for (int32_t i = 0; i < signers_.Count(); ++i) {
-    builder->BuildChain(*signers_.Object<Certificate>(i));
+    builder->BuildChain(*signers_.Object<CKORALCertificate>(i)->Context());
   }
 }
 

@@ -19,7 +19,7 @@ inline constexpr std::string_view kOidSigningTime = "1.2.840.113549.1.9.5";
 // A signature object serves one operation and is then destroyed (or closed).
 class CCryptoSignature : public rtl::CCustomDoc {
  public:
-  // The signer list owns its objects (Certificate).
+  // The signer list owns its objects (CKORALCertificate).
   CCryptoSignature();
   ~CCryptoSignature() override;
 
@@ -49,8 +49,8 @@ class CCryptoSignature : public rtl::CCustomDoc {
   // signing_date (days since 1899-12-30; 0 = now). Returns true.
   bool Verify(std::string_view signed_content, std::string_view signature, double signing_date);
 
-  // After a check with flag 4: the signers' certificates (Certificate objects) named by their
-  // thumbprints.
+  // After a check with flag 4: one CKORALCertificate per signer (bound to the configuration's
+  // provider), named by its thumbprint.
   [[nodiscard]] rtl::CStrArray& Signers() noexcept { return signers_; }
 
  private:

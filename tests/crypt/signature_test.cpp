@@ -19,6 +19,7 @@
 #include "crypt/crypto_api20_exception.h"
 #include "crypt/crypto_provider.h"
 #include "crypt/key_container.h"
+#include "crypt/koral_certificate.h"
 #include "crypt/support/test_pki.h"
 #include "rtl/errors.h"
 #include "rtl/text.h"
@@ -411,7 +412,12 @@ TEST_P(ChainHook, BuilderIsOpenedAlwaysAndBuildsTheChainOnlyWithFlag4) {
     EXPECT_EQ(log.chains, std::vector<std::string>{user_.Thumbprint()});
     ASSERT_EQ(verifier.Signers().Count(), 1);
     EXPECT_EQ(verifier.Signers().Strings(0), user_.Thumbprint());
-    EXPECT_TRUE(verifier.Signers().Object<Certificate>(0)->SameAs(user_));
+    const CKORALCertificate* signer = verifier.Signers().Object<CKORALCertificate>(0);
+    ASSERT_NE(signer, nullptr);
+    EXPECT_TRUE(signer->Context()->SameAs(user_));
+    EXPECT_EQ(signer->GetSha1(), user_.Thumbprint());
+    EXPECT_EQ(signer->Provider(), config_.Provider());
+    EXPECT_EQ(signer->CertificateContext().Subject().GetValue(), "2.5.4.3=Test User, 2.5.4.10=Lyr");
   } else {
     EXPECT_TRUE(log.chains.empty());
     EXPECT_EQ(verifier.Signers().Count(), 0);
