@@ -28,14 +28,18 @@ constexpr uint8_t kStoreMy = 1;
 
 using X509StackPtr = std::unique_ptr<STACK_OF(X509), ossl::X509StackPopFree>;
 
-// The private key of a certificate through its key-provider property.
-PrivateKey SignerKey(const Certificate& certificate, StoreLocation store_location) {
+// The private key of a certificate through its key-provider property. As CryptoAPI acquires the
+// container with the property's flags, the machine-key-set flag names a container of the local
+// machine and its absence one of the current user, whichever store the certificate is in (an
+// import binds the current user's container also in the machine's "MY").
+PrivateKey SignerKey(const Certificate& certificate) {
   if (!certificate.KeyProv()) {
     RaiseCryptError(code::kCryptENoKeyProperty);
   }
   const KeyProvInfo& binding = *certificate.KeyProv();
-  const StoreLocation location =
-      (binding.flags & kMachineKeySet) != 0 ? StoreLocation::kLocalMachine : store_location;
+  const StoreLocation location = (binding.flags & kMachineKeySet) != 0
+                                     ? StoreLocation::kLocalMachine
+                                     : StoreLocation::kCurrentUser;
   return KeyContainer::Open(location, binding.container_name).GetPrivateKey();
 }
 
@@ -210,8 +214,7 @@ bool CCryptoSignature::Sign(std::string_view thumbprint, std::string_view conten
     rtl::RaiseFmt(u8"Не реализованный алгоритм включения сертификатов: [%d]",
                   static_cast<int32_t>(config.CertificateInclusion()));
   }
-  const PrivateKey key =
-      SignerKey(*certificate, static_cast<StoreLocation>(config.StoreLocation()));
+  const PrivateKey key = SignerKey(*certificate);
   signature_ = SignContent(*certificate, key, content);
   return true;
 }

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <ostream>
@@ -14,6 +15,7 @@
 #include "crypt/crypt_error.h"
 #include "crypt/crypto_api20_utils.h"
 #include "crypt/crypto_provider.h"
+#include "crypt/crypto_signature.h"
 #include "crypt/crypto_store.h"
 #include "crypt/key_container.h"
 #include "crypt/private_key.h"
@@ -145,6 +147,20 @@ TEST_F(StoreImport, BindsTheCertificateOfMyToItsContainer) {
       KeyContainer::Open(StoreLocation::kCurrentUser, Msg(u8"Ключ Иванова")).GetCertificate();
   ASSERT_TRUE(held);
   EXPECT_TRUE(held->SameAs(user_));
+}
+
+// The binding names a container of the current user (no machine-key-set flag), wherever the
+// store is; signing with the certificate of the machine's "MY" reaches that container.
+TEST_F(StoreImport, CertificateBoundInTheMachinesMySignsWithTheUsersContainer) {
+  MakeContainer("k", SharedPki().user_key);
+  Utils::AddCertificateToStore(Provider(), 1, "k", user_, kMy);
+  CCryptoSignatureConfig config(&provider_, 1, 0, kIncludeSignerCertificate);
+  CCryptoSignature signature;
+  ASSERT_TRUE(signature.Open(&config));
+  EXPECT_TRUE(signature.Sign(user_.Thumbprint(), "content"));
+  CCryptoSignature verifier;
+  ASSERT_TRUE(verifier.Open(&config));
+  EXPECT_TRUE(verifier.Verify("content", signature.GetSignature(), 0));
 }
 
 TEST_F(StoreImport, ContainerIsBoundOnlyInMy) {
@@ -360,6 +376,16 @@ INSTANTIATE_TEST_SUITE_P(
                   {},
                   {"inter_nc"}}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(StoreImport, ImportTracesTheStartOfTheBody) {
+  const std::string trace = PathOf("trace.log");
+  ::setenv("LYR_TDX_TRACE", trace.c_str(), 1);
+  const std::string body = rtl::EncodeBase64(ChainPkcs7());
+  Utils::ImportChain(Provider(), kUser, body, "");
+  ::unsetenv("LYR_TDX_TRACE");
+  EXPECT_NE(test::ReadAll(trace).find("[Ready to open store: " + body.substr(0, 120) + "...]"),
+            std::string::npos);
+}
 
 TEST_F(StoreImport, ImportingAChainTwiceKeepsOneEntryEach) {
   Utils::ImportChain(Provider(), kUser, ChainPkcs7(), "");
