@@ -1,0 +1,496 @@
+// CTdx880Doc: opening a package into its working folder, the description and the items, and
+// writing it back into a new archive.
+#include "package/tdx880_doc.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+
+#include "package/os_abbrevia_tool.h"
+#include "package/tdx880_document.h"
+#include "package/tdx880_item_config.h"
+#include "package/tdx880_signature.h"
+#include "package/tdx880_tool.h"
+#include "package/xml/xml_gpr_dekl_description.h"
+#include "package/xml/xml_gpr_package.h"
+#include "rtl/errors.h"
+#include "rtl/file_utils.h"
+#include "rtl/identifiers.h"
+#include "rtl/text.h"
+#include "rtl/trace.h"
+#include "rtl/value_check_tool.h"
+#include "rtl/whole_file.h"
+
+namespace lyr::package {
+
+namespace {
+
+using rtl::NativePath;
+
+std::string CurrentDirectory() {
+  std::string buffer(PATH_MAX, '\0');
+  if (::getcwd(buffer.data(), buffer.size()) == nullptr) {
+    rtl::RaiseLastOSError();
+  }
+  buffer.resize(std::char_traits<char>::length(buffer.c_str()));
+  return rtl::LibraryPath(buffer);
+}
+
+// The name part of path (after the last "/" or "\").
+std::string NamePart(std::string_view path) {
+  const size_t slash = path.find_last_of("/\\");
+  return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
+// The folder part of path ("." for a bare name).
+std::string FolderPart(const std::string& path) {
+  const size_t slash = path.find_last_of("/\\");
+  if (slash == std::string::npos) {
+    return ".";
+  }
+  return slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
+// Fails with "Файл уже существует: продолжение невозможно [%s]" when something is at path that a
+// new archive cannot replace: a folder, or any entry in a folder we may not write. Replacing is
+// one rename, so the old file stays whole until the new one is complete.
+void CheckTargetReplaceable(const std::string& path) {
+  struct stat target {};
+  if (::lstat(NativePath(path).c_str(), &target) != 0) {
+    return;  // nothing there
+  }
+  const bool folder = S_ISDIR(target.st_mode);
+  const bool writable = ::access(NativePath(FolderPart(path)).c_str(), W_OK | X_OK) == 0;
+  if (folder || !writable) {
+    rtl::RaiseFmt(u8"Файл уже существует: продолжение невозможно [%s]", path);
+  }
+}
+
+// A generated package name goes into a file system path: a participant identifier must not
+// carry it out of the target folder.
+void CheckGeneratedName(const std::string& name) {
+  if (name.find_first_of("/\\") != std::string::npos || name.find('\0') != std::string::npos) {
+    rtl::RaiseFmt(u8"Недопустимое имя файла пакета: [%s]", name);
+  }
+}
+
+}  // namespace
+
+std::string ExpandPackagePath(const std::string& path) {
+  if (!path.empty() && (path.front() == '/' || path.front() == '\\')) {
+    return rtl::CombinePath(path, "");
+  }
+  return rtl::CombinePath(CurrentDirectory(), path);
+}
+
+CTdx880Doc::CTdx880Doc() : tmp_dir_(rtl::GetTempDirectory()) {}
+
+CTdx880Doc::~CTdx880Doc() {
+  CloseOnDestroy();
+}
+
+// --- Lifecycle ---
+
+bool CTdx880Doc::Open(const std::string& file_name) {
+  return Guarded([&] {
+    DoClose();
+    try {
+      const std::string path = ExpandPackagePath(file_name);
+      description_ = std::make_unique<xml::CXMLGprPackage>();
+      config_.SetDescription(description_.get());
+      CreateWorkingDirectory();
+      ReadArchive(path);
+      file_name_ = path;
+      is_opened_ = true;
+    } catch (...) {
+      DoClose();
+      throw;
+    }
+    return true;
+  });
+}
+
+bool CTdx880Doc::Close() {
+  return Guarded([&] {
+    DoClose();
+    return true;
+  });
+}
+
+void CTdx880Doc::DoClose() {
+  // Items refer to entries of the description: they are closed before it goes.
+  ReleaseItems();
+  if (!working_directory_.empty()) {
+    if (!rtl::DeleteDirectoryTree(working_directory_)) {
+      rtl::DebugLog("CTdx880Doc: working folder not deleted completely: %s", working_directory_);
+    }
+    working_directory_.clear();
+    config_.SetWorkingDirectory({});
+  }
+  config_.SetDescription(nullptr);
+  description_.reset();
+  package_description_content_.clear();
+  is_loaded_ = false;
+  is_readed_ = false;
+  is_opened_ = false;
+}
+
+bool CTdx880Doc::New(rtl::CBaseClass* /*source*/) {
+  return Guarded([&] {
+    DoNew();
+    return true;
+  });
+}
+
+void CTdx880Doc::DoNew() {
+  auto description = std::make_unique<xml::CXMLGprPackage>();
+  if (working_directory_.empty()) {
+    CreateWorkingDirectory();
+  }
+  ReleaseItems();
+  config_.SetDescription(description.get());
+  description_ = std::move(description);
+  package_description_content_.clear();
+  is_loaded_ = false;
+  is_readed_ = true;
+  is_opened_ = true;
+}
+
+bool CTdx880Doc::New(std::string_view thread_type_code, std::string_view transact_type_code) {
+  return Guarded([&] {
+    DoNew();
+    const TransactionInfo info =
+        CTdx880Tool::GetTransactionInfo(thread_type_code, transact_type_code);
+    xml::CXMLGprPackage& description = *description_;
+    description.SetThreadType(info.ThreadTypeName);
+    description.SetThreadTypeCode(std::string(thread_type_code));
+    description.SetTransactType(info.TransactionName);
+    description.SetTransactTypeCode(std::string(transact_type_code));
+    description.Sender().SetSubjectCode(info.SenderType);
+    description.Receiver().SetSubjectCode(info.ReceiverType);
+    return true;
+  });
+}
+
+bool CTdx880Doc::Save(const std::string& directory) {
+  return Guarded([&] {
+    RequireOpened();
+    std::string name = NamePart(file_name_);
+    if (name.empty()) {
+      name = GeneratePackageFileName();
+    }
+    const std::string path = ExpandPackagePath(rtl::CombinePath(directory, name));
+    WriteArchive(path);
+    file_name_ = path;
+    return true;
+  });
+}
+
+bool CTdx880Doc::Save() {
+  return SaveAs(file_name_);
+}
+
+bool CTdx880Doc::SaveAs(const std::string& file_name) {
+  return Guarded([&] {
+    RequireOpened();
+    rtl::CValueCheckTool::CheckNotEmpty(file_name, rtl::Msg(u8"Имя файла"));
+    const std::string path = ExpandPackagePath(file_name);
+    WriteArchive(path);
+    file_name_ = path;
+    return true;
+  });
+}
+
+// --- Working folder and the two algorithms ---
+
+void CTdx880Doc::CreateWorkingDirectory() {
+  const std::string path =
+      rtl::IncludeTrailingBackslash(rtl::CombinePath(tmp_dir_, rtl::NewFileId()));
+  const std::string native = NativePath(path);
+  if (::mkdir(native.c_str(), 0700) != 0) {
+    rtl::RaiseLastOSError();
+  }
+  // The umask may have taken bits away; the owner needs all three, nobody else any.
+  if (::chmod(native.c_str(), 0700) != 0) {
+    const int error = errno;
+    ::rmdir(native.c_str());
+    rtl::RaiseOSError(error);
+  }
+  working_directory_ = path;
+  config_.SetWorkingDirectory(path);
+}
+
+void CTdx880Doc::ReadArchive(const std::string& path) {
+  if (!rtl::FileExists(path)) {
+    rtl::RaiseFmt(u8"Файл с пакетом [%s] не существует!", path);
+  }
+  working_directory_ = COsAbbreviaTool::ExtractArchive(working_directory_, path, false);
+  config_.SetWorkingDirectory(working_directory_);
+
+  const std::string description_path = rtl::CombinePath(working_directory_, kDescriptionFileName);
+  if (!rtl::FileExists(description_path)) {
+    rtl::RaiseFmt(u8"Неверный формат пакета: не найден главный файл [%s]",
+                  std::string(kDescriptionFileName));
+  }
+  package_description_content_ = rtl::ReadFileToString(description_path);
+  is_loaded_ = true;
+
+  description_->SetXML(package_description_content_);
+  description_->Read();
+  is_readed_ = true;
+
+  // Every document's codes must form a row of the allowed-document table before any item loads.
+  xml::CXMLGprDocumentCollection& documents = description_->Documents();
+  for (int32_t i = 0; i < documents.Count(); ++i) {
+    static_cast<void>(CTdx880Tool::IsMainDocument(description_->ThreadTypeCode(),
+                                                  description_->TransactTypeCode(),
+                                                  documents.Items(i).DocumentTypeCode()));
+  }
+  for (int32_t i = 0; i < documents.Count(); ++i) {
+    auto item = std::make_shared<CTdx880Document>();
+    CTdx880ItemConfig item_config(&documents.Items(i), &config_);
+    if (!item->Open(&item_config)) {
+      rtl::RaiseFmt(u8"Файл в пакете не найден: [%s]", documents.Items(i).FileName());
+    }
+    items_.push_back(std::move(item));
+  }
+}
+
+void CTdx880Doc::WriteArchive(const std::string& path) {
+  CheckTargetReplaceable(path);
+  if (!rtl::DirectoryExists(working_directory_)) {
+    CreateWorkingDirectory();
+  }
+  if (!rtl::ClearDirectory(working_directory_)) {
+    rtl::RaiseLastOSError();
+  }
+  for (const DocumentPtr& item : items_) {
+    if (!item->Save()) {
+      rtl::RaiseFmt(u8"Документ не сохранён: [%s]", item->OriginalFilename());
+    }
+  }
+  description_->SetProgVersion(std::string(kProgVersion));
+  description_->SaveToFile(rtl::CombinePath(working_directory_, kDescriptionFileName));
+  // Built beside the target under a scratch name and renamed over it when complete.
+  if (!COsAbbreviaTool::BuildArchiveFromDirectory(working_directory_, "*.*", path)) {
+    rtl::RaiseOSError(ENOENT);
+  }
+}
+
+std::string CTdx880Doc::GeneratePackageFileName() {
+  const DocumentPtr main = GetMainFile();
+  if (!main) {
+    rtl::RaiseFmt(u8"В пакете не найден главный документ");
+  }
+  const xml::CXMLGprPackage& description = *description_;
+  std::string name = rtl::Format(
+      "TDX_%0:s_%1:s_%2:s_%3:s_%4:s_%5:s.zip", description.Sender().SubjectIdentifier(),
+      description.Receiver().SubjectIdentifier(), rtl::NewFileId(), description.ThreadTypeCode(),
+      description.TransactTypeCode(), main->DocTypeCode());
+  CheckGeneratedName(name);
+  return name;
+}
+
+// --- Items ---
+
+void CTdx880Doc::ReleaseItems() noexcept {
+  for (const DocumentPtr& item : items_) {
+    item->Close();
+  }
+  items_.clear();
+}
+
+CTdx880Doc::DocumentPtr CTdx880Doc::AppendItem() {
+  xml::CXMLGprDocumentCollection& documents = description_->Documents();
+  xml::CXMLGprDocument& entry = documents.Add();
+  auto item = std::make_shared<CTdx880Document>();
+  CTdx880ItemConfig item_config(&entry, &config_);
+  if (!item->New(&item_config)) {
+    documents.Delete(documents.Count() - 1);
+    return nullptr;
+  }
+  items_.push_back(item);
+  return item;
+}
+
+const CTdx880Doc::DocumentPtr& CTdx880Doc::CheckedItem(int32_t index, std::string_view argument) {
+  RequireOpened();
+  rtl::CValueCheckTool::CheckValueInRange(index, 0, argument,
+                                          static_cast<int64_t>(items_.size()) - 1);
+  return items_[static_cast<size_t>(index)];
+}
+
+int32_t CTdx880Doc::GetFileCount() {
+  return Guarded([&] {
+    RequireOpened();
+    return static_cast<int32_t>(items_.size());
+  });
+}
+
+CTdx880Doc::DocumentPtr CTdx880Doc::GetFile(int32_t index) {
+  return Guarded([&] { return CheckedItem(index, "FileIndex"); });
+}
+
+CTdx880Doc::DocumentPtr CTdx880Doc::AddFile(const std::string& doc_type_code,
+                                            const std::string& content_type,
+                                            const std::string& original_filename,
+                                            std::string content) {
+  return Guarded([&]() -> DocumentPtr {
+    RequireOpened();
+    DocumentPtr item = AppendItem();
+    if (item) {
+      item->SetDocTypeCode(doc_type_code);
+      item->SetContentType(content_type);
+      item->SetOriginalFilename(original_filename);
+      item->SetContent(std::move(content));
+    }
+    return item;
+  });
+}
+
+CTdx880Doc::DocumentPtr CTdx880Doc::AddSpecDoc(rtl::CXMLClass& spec_doc) {
+  return Guarded([&]() -> DocumentPtr {
+    RequireOpened();
+    DocumentPtr item = AppendItem();
+    if (item) {
+      if (dynamic_cast<xml::CXMLGprDeklDescription*>(&spec_doc) != nullptr) {
+        item->SetOriginalFilename("TR_DEKL.xml");
+        item->SetDocTypeCode("02");
+      }
+      item->SetContentType("xml");
+      item->SetContent(spec_doc.GetXML());
+    }
+    return item;
+  });
+}
+
+bool CTdx880Doc::DeleteFile(int32_t index) {
+  return Guarded([&] {
+    const DocumentPtr item = CheckedItem(index, "iFileIndex");
+    if (!item->RemoveAllSignatures()) {
+      return false;
+    }
+    item->Close();
+    items_.erase(items_.begin() + index);
+    description_->Documents().Delete(index);
+    return true;
+  });
+}
+
+bool CTdx880Doc::DeleteFileSignatures(int32_t index) {
+  return Guarded([&] { return CheckedItem(index, "iFileIndex")->RemoveAllSignatures(); });
+}
+
+int32_t CTdx880Doc::GetFileSignatureCount(int32_t index) {
+  return Guarded([&] { return CheckedItem(index, "iFileIndex")->GetSignatureCount(); });
+}
+
+CTdx880Doc::SignaturePtr CTdx880Doc::GetFileSignature(int32_t index, int32_t sign_index) {
+  return Guarded([&] {
+    const DocumentPtr& item = CheckedItem(index, "iFileIndex");
+    rtl::CValueCheckTool::CheckValueInRange(sign_index, 0, "iSignaturesCount",
+                                            int64_t{item->GetSignatureCount()} - 1);
+    return item->GetSignature(sign_index);
+  });
+}
+
+CTdx880Doc::DocumentPtr CTdx880Doc::GetMainFile() {
+  return Guarded([&]() -> DocumentPtr {
+    RequireOpened();
+    for (const DocumentPtr& item : items_) {
+      if (CTdx880Tool::IsMainDocument(description_->ThreadTypeCode(),
+                                      description_->TransactTypeCode(), item->DocTypeCode())) {
+        return item;
+      }
+    }
+    return nullptr;
+  });
+}
+
+bool CTdx880Doc::IsEncrypted() const {
+  for (const DocumentPtr& item : items_) {
+    if (item->IsEncrypted()) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// --- Values of the description ---
+
+void CTdx880Doc::RequireOpened() const {
+  if (!is_opened_ || !description_) {
+    rtl::RaiseFmt(u8"Документ не открыт");
+  }
+}
+
+xml::CXMLGprPackage& CTdx880Doc::OpenedDescription() const {
+  RequireOpened();
+  return *description_;
+}
+
+uint8_t CTdx880Doc::SenderType() const {
+  return OpenedDescription().Sender().SubjectCode();
+}
+
+uint8_t CTdx880Doc::ReceiverType() const {
+  return OpenedDescription().Receiver().SubjectCode();
+}
+
+std::string CTdx880Doc::SenderIdentifier() const {
+  return OpenedDescription().Sender().SubjectIdentifier();
+}
+
+std::string CTdx880Doc::ReceiverIdentifier() const {
+  return OpenedDescription().Receiver().SubjectIdentifier();
+}
+
+void CTdx880Doc::SetSenderIdentifier(std::string value) {
+  OpenedDescription().Sender().SetSubjectIdentifier(std::move(value));
+}
+
+void CTdx880Doc::SetReceiverIdentifier(std::string value) {
+  OpenedDescription().Receiver().SetSubjectIdentifier(std::move(value));
+}
+
+std::string CTdx880Doc::SOSIdentifier() const {
+  return OpenedDescription().SpecialOperator().SubjectIdentifier();
+}
+
+void CTdx880Doc::SetSOSIdentifier(std::string value) {
+  xml::CXMLGprSubject& special_operator = OpenedDescription().SpecialOperator();
+  if (value.empty()) {
+    special_operator.Clear();
+    return;
+  }
+  special_operator.SetSubjectIdentifier(std::move(value));
+  special_operator.SetSubjectCode(kSubjectSpecialOperator);
+}
+
+std::string CTdx880Doc::ThreadType() const {
+  return OpenedDescription().ThreadType();
+}
+
+std::string CTdx880Doc::ThreadTypeCode() const {
+  return OpenedDescription().ThreadTypeCode();
+}
+
+std::string CTdx880Doc::TransactType() const {
+  return OpenedDescription().TransactType();
+}
+
+std::string CTdx880Doc::TransactTypeCode() const {
+  return OpenedDescription().TransactTypeCode();
+}
+
+std::string CTdx880Doc::ThreadCode() const {
+  return OpenedDescription().ThreadCode();
+}
+
+void CTdx880Doc::SetThreadCode(std::string value) {
+  OpenedDescription().SetThreadCode(std::move(value));
+}
+
+}  // namespace lyr::package

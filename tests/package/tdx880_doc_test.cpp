@@ -1,0 +1,828 @@
+// CTdx880Doc against real files and peers: packages saved and checked by Python's zipfile,
+// `unzip -t` and `xmllint`, hostile and broken archives refused, working folders, safe saves,
+// shared items, and packages built by two threads and two processes in one folder.
+#include "package/tdx880_doc.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <functional>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "package/tdx880_document.h"
+#include "package/xml/xml_gpr_dekl_description.h"
+#include "package/xml/xml_gpr_package.h"
+#include "rtl/errors.h"
+#include "rtl/file_utils.h"
+#include "rtl/text.h"
+#include "rtl/whole_file.h"
+#include "support/sandbox.h"
+
+namespace lyr::package {
+namespace {
+
+namespace fs = std::filesystem;
+using rtl::Msg;
+
+constexpr char kSender[] = "7701000001";
+constexpr char kReceiver[] = "7702";
+const char kDeclaration[] = "<?xml version=\"1.0\"?><Файл><Документ КНД=\"1151001\"/></Файл>";
+
+template <typename Body>
+std::string ErrorOf(Body&& body) {
+  try {
+    body();
+  } catch (const rtl::Exception& error) {
+    return error.Message();
+  }
+  return {};
+}
+
+std::set<std::string> Listing(const fs::path& folder) {
+  std::set<std::string> names;
+  if (!fs::exists(folder)) {
+    return names;
+  }
+  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+    names.insert(entry.path().lexically_relative(folder).string());
+  }
+  return names;
+}
+
+// A declaration package of flow 01, transaction 01: the declaration (the main document) and its
+// description.
+void FillDeclarationPackage(CTdx880Doc& doc) {
+  ASSERT_TRUE(doc.New("01", "01"));
+  doc.SetSenderIdentifier(kSender);
+  doc.SetReceiverIdentifier(kReceiver);
+  ASSERT_NE(doc.AddFile("01", "xml", "/home/user/declaration.xml", kDeclaration), nullptr);
+  ASSERT_NE(doc.AddFile("02", "xml", "TR_DEKL.xml", "<description/>"), nullptr);
+}
+
+class PackageDocTest : public lyr::test::Sandbox {
+ public:
+  using Sandbox::PathOf;
+  using Sandbox::WriteFile;
+
+  std::string Tmp() const { return PathOf("tmp"); }
+
+  std::string Python(const std::string& script, const std::string& arguments,
+                     int expected_status = 0) {
+    const std::string path = WriteFile("script.py", script);
+    std::string output;
+    const int status =
+        lyr::test::RunCommand("python3 " + path + " " + arguments + " 2>&1", &output);
+    EXPECT_EQ(status, expected_status) << output;
+    return output;
+  }
+
+  // The entry names of a package as Python's zipfile lists them, after testzip passed.
+  std::vector<std::string> EntryNames(const std::string& archive) {
+    const std::string output = Python(
+        "import sys, zipfile\n"
+        "z = zipfile.ZipFile(sys.argv[1])\n"
+        "assert z.testzip() is None\n"
+        "for i in z.infolist(): print(i.filename)\n",
+        archive);
+    std::vector<std::string> names;
+    std::istringstream lines(output);
+    for (std::string line; std::getline(lines, line);) {
+      names.push_back(line);
+    }
+    return names;
+  }
+
+  // The bytes of one entry, read by `unzip -p`.
+  static std::string Entry(const std::string& archive, const std::string& name) {
+    std::string bytes;
+    EXPECT_EQ(lyr::test::RunCommand("unzip -p '" + archive + "' '" + name + "'", &bytes), 0);
+    return bytes;
+  }
+
+  // A ZIP archive made by Python with the given entries (name -> data, latin-1 names allowed).
+  std::string PythonZip(const std::string& name,
+                        const std::vector<std::pair<std::string, std::string>>& entries) {
+    const std::string archive = PathOf(name);
+    std::string script =
+        "import sys, zipfile\n"
+        "with zipfile.ZipFile(sys.argv[1], 'w') as z:\n";
+    for (size_t i = 0; i < entries.size(); ++i) {
+      WriteFile("entry" + std::to_string(i), entries[i].second);
+      script += "    z.writestr(" + entries[i].first + ", open('" +
+                PathOf("entry" + std::to_string(i)) + "', 'rb').read())\n";
+    }
+    Python(script, archive);
+    return archive;
+  }
+
+  // Saves a declaration package into folder and returns its path.
+  std::string SavedPackage(const std::string& folder = "out") {
+    fs::create_directories(PathOf(folder));
+    CTdx880Doc doc;
+    FillDeclarationPackage(doc);
+    EXPECT_TRUE(doc.Save(PathOf(folder)));
+    return doc.FileName();
+  }
+};
+
+// ---- Saving ---------------------------------------------------------------------------------
+
+TEST_F(PackageDocTest, SavedPackageHoldsTheDescriptionAndOneBinEntryPerDocument) {
+  const std::string archive = SavedPackage();
+  const std::vector<std::string> names = EntryNames(archive);
+  ASSERT_EQ(names.size(), 3u);
+  const std::regex bin("[0-9a-f]{32}\\.bin");
+  int descriptions = 0;
+  for (const std::string& name : names) {
+    if (name == "packageDescription.xml") {
+      ++descriptions;
+    } else {
+      EXPECT_TRUE(std::regex_match(name, bin)) << name;
+      EXPECT_EQ(name.size(), 36u);
+    }
+  }
+  EXPECT_EQ(descriptions, 1);
+  std::string output;
+  EXPECT_EQ(lyr::test::RunCommand("unzip -tq '" + archive + "'", &output), 0) << output;
+}
+
+TEST_F(PackageDocTest, SavedDescriptionIsWellFormedAndNamesEachEntry) {
+  const std::string archive = SavedPackage();
+  const std::string description = Entry(archive, "packageDescription.xml");
+  const std::string path = WriteFile("description.xml", description);
+  std::string output;
+  EXPECT_EQ(lyr::test::RunCommand("xmllint --noout '" + path + "' 2>&1", &output), 0) << output;
+  const std::string text = rtl::AnsiToUtf8String(description);
+  EXPECT_NE(text.find("encoding=\"windows-1251\""), std::string::npos);
+  EXPECT_NE(text.find("ВерсПрог=\"Lyr.Tdx.Package880\""), std::string::npos);
+  EXPECT_NE(text.find("версияФормата=\"ТДХ:1.0\""), std::string::npos);
+  EXPECT_EQ(text.find("спецоператор"), std::string::npos);
+  for (const std::string& name : EntryNames(archive)) {
+    if (name != "packageDescription.xml") {
+      EXPECT_NE(text.find("имяФайла=\"" + name + "\""), std::string::npos) << name;
+    }
+  }
+}
+
+TEST_F(PackageDocTest, EachDocumentEntryIsAOneEntryZipHoldingTheDocument) {
+  const std::string archive = SavedPackage();
+  CTdx880Doc doc;
+  ASSERT_TRUE(doc.Open(archive));
+  const std::string item_entry = doc.GetFile(0)->FileName();
+  const std::string inner = WriteFile("inner.zip", Entry(archive, item_entry));
+  EXPECT_EQ(EntryNames(inner), std::vector<std::string>{"file"});
+  EXPECT_EQ(Entry(inner, "file"), kDeclaration);
+}
+
+TEST_F(PackageDocTest, GeneratedNameJoinsParticipantsIdentifierAndCodes) {
+  const std::string archive = SavedPackage();
+  EXPECT_EQ(fs::path(archive).parent_path(), fs::path(PathOf("out")));
+  const std::regex pattern("TDX_7701000001_7702_[0-9a-f]{32}_01_01_01\\.zip");
+  EXPECT_TRUE(std::regex_match(fs::path(archive).filename().string(), pattern)) << archive;
+  EXPECT_EQ(Listing(PathOf("out")), std::set<std::string>{fs::path(archive).filename().string()});
+}
+
+TEST_F(PackageDocTest, SaveWithoutMainDocumentFails) {
+  CTdx880Doc doc;
+  ASSERT_TRUE(doc.New("01", "01"));
+  doc.SetSenderIdentifier(kSender);
+  doc.SetReceiverIdentifier(kReceiver);
+  doc.AddFile("02", "xml", "TR_DEKL.xml", "<description/>");
+  EXPECT_EQ(ErrorOf([&] { doc.Save(Home().string()); }),
+            Msg(u8"В пакете не найден главный документ"));
+  EXPECT_EQ(doc.FileName(), "");
+}
+
+TEST_F(PackageDocTest, GeneratedNameRefusesAnIdentifierThatLeavesTheFolder) {
+  CTdx880Doc doc;
+  FillDeclarationPackage(doc);
+  doc.SetSenderIdentifier("../../escape");
+  fs::create_directories(PathOf("a/b"));
+  const std::string error = ErrorOf([&] { doc.Save(PathOf("a/b")); });
+  EXPECT_TRUE(error.starts_with(Msg(u8"Недопустимое имя файла пакета: [TDX_../../escape_")))
+      << error;
+  EXPECT_EQ(Listing(PathOf("a")), std::set<std::string>{"b"});
+}
+
+TEST_F(PackageDocTest, SaveTwiceToOneFolderReplacesTheFile) {
+  fs::create_directories(PathOf("out"));
+  CTdx880Doc doc;
+  FillDeclarationPackage(doc);
+  ASSERT_TRUE(doc.Save(PathOf("out")));
+  const std::string first = doc.FileName();
+  doc.AddFile("04", "txt", "date.txt", "2026-12-06");
+  ASSERT_TRUE(doc.Save(PathOf("out")));
+  EXPECT_EQ(doc.FileName(), first);
+  EXPECT_EQ(Listing(PathOf("out")), std::set<std::string>{fs::path(first).filename().string()});
+  EXPECT_EQ(EntryNames(first).size(), 4u);
+  CTdx880Doc reread;
+  ASSERT_TRUE(reread.Open(first));
+  EXPECT_EQ(reread.GetFileCount(), 3);
+}
+
+TEST_F(PackageDocTest, NewThenSaveAfterOpenReusesTheOpenedName) {
+  const std::string opened = SavedPackage("first");
+  CTdx880Doc doc;
+  ASSERT_TRUE(doc.Open(opened));
+  ASSERT_TRUE(doc.New("01", "01"));
+  EXPECT_EQ(doc.FileName(), opened);
+  EXPECT_FALSE(doc.IsLoaded());
+  EXPECT_TRUE(doc.IsReaded());
+  EXPECT_EQ(doc.GetFileCount(), 0);
+  doc.SetSenderIdentifier("1111");
+  doc.SetReceiverIdentifier("2222");
+  doc.AddFile("01", "xml", "other.xml", "<other/>");
+  fs::create_directories(PathOf("second"));
+  ASSERT_TRUE(doc.Save(PathOf("second")));
+  EXPECT_EQ(doc.FileName(), PathOf("second") + "/" + fs::path(opened).filename().string());
+  CTdx880Doc reread;
+  ASSERT_TRUE(reread.Open(doc.FileName()));
+  EXPECT_EQ(reread.SenderIdentifier(), "1111");
+  EXPECT_EQ(reread.GetFile(0)->RawContent(), "<other/>");
+}
+
+TEST_F(PackageDocTest, SaveAsWritesTheNamedFileAndRequiresAName) {
+  CTdx880Doc doc;
+  FillDeclarationPackage(doc);
+  EXPECT_EQ(ErrorOf([&] { doc.SaveAs(""); }), Msg(u8"Передан пустой аргумент: Имя файла"));
+  ASSERT_TRUE(doc.SaveAs(PathOf("named.zip")));
+  EXPECT_EQ(doc.FileName(), PathOf("named.zip"));
+  EXPECT_EQ(EntryNames(PathOf("named.zip")).size(), 3u);
+}
+
+TEST_F(PackageDocTest, FailedSaveLeavesTheExistingFileAsItWas) {
+  const std::string target = WriteFile("keep.zip", "the old package");
+  CTdx880Doc doc;
+  ASSERT_TRUE(doc.New());  // no codes: the description cannot be written
+  EXPECT_EQ(ErrorOf([&] { doc.SaveAs(target); }),
+            Msg(u8"Попытка записи пустого значения в атрибут [кодТипаДокументооборота]"));
+  EXPECT_EQ(lyr::test::ReadAll(target), "the old package");
+  EXPECT_EQ(Listing(Home()).count("keep.zip"), 1u);
+  for (const std::string& name : Listing(Home())) {
+    EXPECT_EQ(name.find(".tmp"), std::string::npos) << "scratch file left: " << name;
+  }
+}
+
+TEST_F(PackageDocTest, TargetThatCannotBeReplacedFails) {
+  fs::create_directories(PathOf("out/occupied.zip"));
+  CTdx880Doc doc;
+  FillDeclarationPackage(doc);
+  EXPECT_EQ(
+      ErrorOf([&] { doc.SaveAs(PathOf("out/occupied.zip")); }),
+      Msg(u8"Файл уже существует: продолжение невозможно [") + PathOf("out/occupied.zip") + "]");
+  EXPECT_TRUE(fs::is_directory(PathOf("out/occupied.zip")));
+}
+
+TEST_F(PackageDocTest, ClearedSosIdentifierRemovesTheSpecialOperator) {
+  CTdx880Doc doc;
+  FillDeclarationPackage(doc);
+  doc.SetSOSIdentifier("2AL");
+  EXPECT_EQ(doc.Description()->SpecialOperator().SubjectCode(), kSubjectSpecialOperator);
+  ASSERT_TRUE(doc.SaveAs(PathOf("with.zip")));
+  EXPECT_NE(rtl::AnsiToUtf8String(Entry(PathOf("with.zip"), "packageDescription.xml"))
+                .find("<спецоператор идентификаторСубъекта=\"2AL\" типСубъекта=\"спецоператор\""),
+            std::string::npos);
+  doc.SetSOSIdentifier("");
+  EXPECT_EQ(doc.SOSIdentifier(), "");
+  EXPECT_EQ(doc.Description()->SpecialOperator().SubjectCode(), kSubjectUnknown);
+  ASSERT_TRUE(doc.SaveAs(PathOf("without.zip")));
+  EXPECT_EQ(rtl::AnsiToUtf8String(Entry(PathOf("without.zip"), "packageDescription.xml"))
+                .find("спецоператор"),
+            std::string::npos);
+}
+
+// ---- Opening --------------------------------------------------------------------------------
+
+TEST_F(PackageDocTest, OpenReadsBackWhatWasSaved) {
+  CTdx880Doc saved;
+  FillDeclarationPackage(saved);
+  saved.SetSOSIdentifier("2AL");
+  saved.SetThreadCode(std::string(32, 'a'));
+  ASSERT_TRUE(saved.SaveAs(PathOf("p.zip")));
+
+  CTdx880Doc doc;
+  ASSERT_TRUE(doc.Open(PathOf("p.zip")));
+  EXPECT_TRUE(doc.IsOpened());
+  EXPECT_TRUE(doc.IsLoaded());
+  EXPECT_TRUE(doc.IsReaded());
+  EXPECT_EQ(doc.FileName(), PathOf("p.zip"));
+  EXPECT_EQ(doc.PackageDescriptionContent(), Entry(PathOf("p.zip"), "packageDescription.xml"));
+  EXPECT_EQ(doc.ThreadTypeCode(), "01");
+  EXPECT_EQ(doc.TransactTypeCode(), "01");
+  EXPECT_EQ(doc.ThreadType(), Msg(u8"Декларация"));
+  EXPECT_EQ(doc.TransactType(), Msg(u8"ДекларацияНП"));
+  EXPECT_EQ(doc.ThreadCode(), std::string(32, 'a'));
+  EXPECT_EQ(doc.SenderIdentifier(), kSender);
+  EXPECT_EQ(doc.SenderType(), kSubjectAbonent);
+  EXPECT_EQ(doc.ReceiverIdentifier(), kReceiver);
+  EXPECT_EQ(doc.ReceiverType(), kSubjectTaxAuthority);
+  EXPECT_EQ(doc.SOSIdentifier(), "2AL");
+  ASSERT_EQ(doc.GetFileCount(), 2);
+  EXPECT_EQ(doc.GetFile(0)->OriginalFilename(), "declaration.xml");
+  EXPECT_EQ(doc.GetFile(0)->RawContent(), kDeclaration);
+  EXPECT_EQ(doc.GetFile(0)->DocType(), Msg(u8"декларация"));
+  EXPECT_EQ(doc.GetFile(1)->RawContent(), "<description/>");
+  EXPECT_EQ(doc.GetMainFile(), doc.GetFile(0));
+  EXPECT_FALSE(doc.IsEncrypted());
+}
+
+TEST_F(PackageDocTest, EntriesTheDescriptionDoesNotNameAreNotCarriedOver) {
+  const std::string archive = SavedPackage();
+  Python(
+      "import sys, zipfile\n"
+      "with zipfile.ZipFile(sys.argv[1], 'a') as z: z.writestr('stray.txt', 'x')\n",
+      archive);
+  CTdx880Doc doc;
+  ASSERT_TRUE(doc.Open(archive));
+  ASSERT_TRUE(doc.SaveAs(PathOf("again.zip")));
+  EXPECT_EQ(EntryNames(PathOf("again.zip")).size(), 3u);
+}
+
+struct OpenFailureCase {
+  std::string name;
+  // Makes the file to open in the sandbox and returns its path.
+  std::function<std::string(PackageDocTest&)> make;
+  // The expected message, given the path ("" when only the archive library's text is known).
+  std::function<std::string(const std::string&)> message;
+};
+
+class PackageOpenFailure : public PackageDocTest,
+                           public ::testing::WithParamInterface<OpenFailureCase> {};
+
+std::string MissingMainFile(const std::string&) {
+  return Msg(u8"Неверный формат пакета: не найден главный файл [packageDescription.xml]");
+}
+
+// A description of flow 01 / transaction 01 with one document of type code doc_code whose
+// content file is file_name.
+std::string DescriptionWith(const std::string& doc_code, const std::string& file_name) {
+  return rtl::Utf8ToAnsi(
+      "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\n"
+      "<ТрансИнф версияФормата=\"ТДХ:1.0\" кодТипаДокументооборота=\"01\" "
+      "типДокументооборота=\"Декларация\" кодТипаТранзакции=\"01\" типТранзакции=\"ДекларацияНП\" "
+      "идентификаторДокументооборота=\"" +
+      std::string(32, 'b') +
+      "\" ВерсПрог=\"x\">\n"
+      "<отправитель идентификаторСубъекта=\"1\" типСубъекта=\"абонент\"/>\n"
+      "<получатель идентификаторСубъекта=\"2\" типСубъекта=\"налоговыйОрган\"/>\n"
+      "<документ кодТипаДокумента=\"" +
+      doc_code +
+      "\" типДокумента=\"декларация\" типСодержимого=\"xml\" сжат=\"false\" зашифрован=\"false\" "
+      "идентификаторДокумента=\"" +
+      std::string(32, 'c') + "\">\n<содержимое имяФайла=\"" + file_name +
+      "\"/>\n</документ>\n</ТрансИнф>\n");
+}
+
+const std::string kContentName = std::string(32, 'd') + ".bin";
+
+TEST_P(PackageOpenFailure, FailsWithItsMessageAndLeavesNothingBehind) {
+  const OpenFailureCase& c = GetParam();
+  const std::string path = c.make(*this);
+  CTdx880Doc doc;
+  const std::string error = ErrorOf([&] { doc.Open(path); });
+  const std::string expected = c.message(path);
+  if (expected.empty()) {
+    EXPECT_NE(error, "");
+  } else {
+    EXPECT_EQ(error, expected);
+  }
+  EXPECT_FALSE(doc.IsDocumentOpened());
+  EXPECT_FALSE(doc.IsLoaded());
+  EXPECT_FALSE(doc.IsReaded());
+  EXPECT_EQ(doc.WorkingDirectory(), "");
+  EXPECT_EQ(doc.FileName(), "");
+  EXPECT_EQ(Listing(Tmp()), std::set<std::string>{}) << "working folder removed";
+  EXPECT_FALSE(fs::exists(PathOf("x"))) << "nothing written outside";
+  EXPECT_FALSE(fs::exists("/tmp/lyr-tdx880-absolute-entry"));
+  EXPECT_EQ(ErrorOf([&] { static_cast<void>(doc.GetFileCount()); }), Msg(u8"Документ не открыт"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Archives, PackageOpenFailure,
+    ::testing::Values(
+        OpenFailureCase{"MissingFile", [](PackageDocTest& t) { return t.PathOf("none.zip"); },
+                        [](const std::string& path) {
+                          return Msg(u8"Файл с пакетом [") + path + Msg(u8"] не существует!");
+                        }},
+        OpenFailureCase{"FolderInsteadOfFile",
+                        [](PackageDocTest& t) {
+                          fs::create_directories(t.PathOf("folder.zip"));
+                          return t.PathOf("folder.zip");
+                        },
+                        [](const std::string& path) {
+                          return Msg(u8"Файл с пакетом [") + path + Msg(u8"] не существует!");
+                        }},
+        OpenFailureCase{"WithoutDescription",
+                        [](PackageDocTest& t) {
+                          return t.PythonZip("nodesc.zip", {{"'a.bin'", "data"}});
+                        },
+                        MissingMainFile},
+        OpenFailureCase{"DescriptionInAFolder",
+                        [](PackageDocTest& t) {
+                          return t.PythonZip("sub.zip", {{"'sub/packageDescription.xml'", "<a/>"}});
+                        },
+                        [](const std::string&) { return std::string(); }},
+        OpenFailureCase{
+            "RandomBytes",
+            [](PackageDocTest& t) {
+              std::string bytes(4096, '\0');
+              for (size_t i = 0; i < bytes.size(); ++i) {
+                bytes[i] = static_cast<char>((i * 7919 + 13) & 0xFF);
+              }
+              return t.WriteFile("random.zip", bytes);
+            },
+            [](const std::string& path) { return "Not a zip archive: [" + path + "]"; }},
+        OpenFailureCase{"EmptyFile", [](PackageDocTest& t) { return t.WriteFile("e.zip", ""); },
+                        [](const std::string&) { return std::string(); }},
+        OpenFailureCase{"Truncated",
+                        [](PackageDocTest& t) {
+                          const std::string whole = lyr::test::ReadAll(t.SavedPackage());
+                          return t.WriteFile("cut.zip", whole.substr(0, whole.size() / 2));
+                        },
+                        [](const std::string&) { return std::string(); }},
+        OpenFailureCase{"DotDotEntry",
+                        [](PackageDocTest& t) {
+                          return t.PythonZip("dotdot.zip", {{"'packageDescription.xml'",
+                                                             DescriptionWith("01", kContentName)},
+                                                            {"'../x'", "outside"}});
+                        },
+                        [](const std::string&) { return std::string(); }},
+        OpenFailureCase{"AbsoluteEntry",
+                        [](PackageDocTest& t) {
+                          return t.PythonZip(
+                              "absolute.zip",
+                              {{"'packageDescription.xml'", DescriptionWith("01", kContentName)},
+                               {"zipfile.ZipInfo('/tmp/lyr-tdx880-absolute-entry')", "outside"}});
+                        },
+                        [](const std::string&) { return std::string(); }},
+        OpenFailureCase{"DescribedFileMissing",
+                        [](PackageDocTest& t) {
+                          return t.PythonZip(
+                              "missing.zip",
+                              {{"'packageDescription.xml'", DescriptionWith("01", kContentName)}});
+                        },
+                        [](const std::string&) {
+                          return Msg(u8"Файл в пакете не найден: [") + kContentName + "]";
+                        }},
+        OpenFailureCase{"ContentNameLeavesTheFolder",
+                        [](PackageDocTest& t) {
+                          t.WriteFile("outside.txt", "outside the working folder");
+                          return t.PythonZip("escape.zip",
+                                             {{"'packageDescription.xml'",
+                                               DescriptionWith("01", "../../outside.txt")}});
+                        },
+                        [](const std::string&) {
+                          return Msg(u8"Файл в пакете не найден: [../../outside.txt]");
+                        }},
+        OpenFailureCase{"CodesNotAllowedTogether",
+                        [](PackageDocTest& t) {
+                          return t.PythonZip("codes.zip", {{"'packageDescription.xml'",
+                                                            DescriptionWith("09", kContentName)},
+                                                           {"'" + kContentName + "'", "x"}});
+                        },
+                        [](const std::string&) {
+                          return Msg(
+                              u8"Неверная комбинация кодов документооборота [01], транзакции [01] "
+                              u8"и документа [09]");
+                        }},
+        OpenFailureCase{
+            "NotXml",
+            [](PackageDocTest& t) {
+              return t.PythonZip("notxml.zip", {{"'packageDescription.xml'", "just text"}});
+            },
+            [](const std::string&) { return Msg(u8"Элемент [ТрансИнф] не найден"); }}),
+    [](const auto& info) { return info.param.name; });
+
+TEST_F(PackageDocTest, OpenOfAnEmptyNameNamesTheCurrentFolder) {
+  const fs::path old = fs::current_path();
+  fs::current_path(Home());
+  CTdx880Doc doc;
+  const std::string error = ErrorOf([&] { doc.Open(""); });
+  fs::current_path(old);
+  EXPECT_EQ(error, Msg(u8"Файл с пакетом [") + Home().string() + Msg(u8"] не существует!"));
+  EXPECT_FALSE(doc.IsDocumentOpened());
+}
+
+TEST_F(PackageDocTest, OpenOfARelativeNameKeepsTheFullPath) {
+  SavedPackage("rel");
+  const std::string name = *Listing(PathOf("rel")).begin();
+  const fs::path old = fs::current_path();
+  fs::current_path(PathOf("rel"));
+  CTdx880Doc doc;
+  const bool opened = doc.Open(name);
+  fs::current_path(old);
+  ASSERT_TRUE(opened);
+  EXPECT_EQ(doc.FileName(), PathOf("rel") + "/" + name);
+}
+
+TEST_F(PackageDocTest, FailedOpenOfAnotherPackageClosesTheFirst) {
+  const std::string first = SavedPackage("one");
+  CTdx880Doc doc;
+  ASSERT_TRUE(doc.Open(first));
+  const std::string folder = doc.WorkingDirectory();
+  const auto item = doc.GetFile(0);
+  EXPECT_NE(ErrorOf([&] { doc.Open(PathOf("none.zip")); }), "");
+  EXPECT_FALSE(doc.IsDocumentOpened());
+  EXPECT_FALSE(fs::exists(folder));
+  EXPECT_FALSE(item->IsDocumentOpened());
+  EXPECT_EQ(doc.FileName(), first) << "the file name of the last successful open stays";
+  EXPECT_EQ(Listing(Tmp()), std::set<std::string>{});
+}
+
+// ---- Working folder and lifecycle -----------------------------------------------------------
+
+TEST_F(PackageDocTest, WorkingFolderIsPrivateAndGoesWithCloseAndDestruction) {
+  std::string folder;
+  {
+    CTdx880Doc doc;
+    EXPECT_EQ(doc.TmpDir(), Tmp());
+    EXPECT_EQ(doc.WorkingDirectory(), "");
+    ASSERT_TRUE(doc.New());
+    folder = doc.WorkingDirectory();
+    EXPECT_TRUE(std::regex_match(folder, std::regex(Tmp() + "/[0-9a-f]{32}/"))) << folder;
+    struct stat info {};
+    ASSERT_EQ(::stat(folder.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0700u);
+    ASSERT_TRUE(doc.New());
+    EXPECT_EQ(doc.WorkingDirectory(), folder) << "New keeps the folder of an open package";
+    ASSERT_TRUE(doc.Close());
+    EXPECT_FALSE(fs::exists(folder));
+    EXPECT_EQ(doc.WorkingDirectory(), "");
+    EXPECT_TRUE(doc.Close()) << "closing twice";
+    ASSERT_TRUE(doc.New());
+    folder = doc.WorkingDirectory();
+    EXPECT_TRUE(fs::exists(folder));
+  }
+  EXPECT_FALSE(fs::exists(folder)) << "destruction deletes the folder";
+  EXPECT_EQ(Listing(Tmp()), std::set<std::string>{});
+}
+
+TEST_F(PackageDocTest, TmpDirThatDoesNotExistFailsNewWithAnOsError) {
+  CTdx880Doc doc;
+  doc.SetTmpDir(PathOf("no/such/folder"));
+  const std::string error = ErrorOf([&] { doc.New(); });
+  EXPECT_TRUE(error.starts_with("System Error.  Code: 2.")) << error;
+  EXPECT_FALSE(doc.IsDocumentOpened());
+}
+
+TEST_F(PackageDocTest, StatesFollowNewOpenAndClose) {
+  const std::string archive = SavedPackage();
+  CTdx880Doc doc;
+  EXPECT_FALSE(doc.IsOpened());
+  ASSERT_TRUE(doc.New());
+  EXPECT_TRUE(doc.IsOpened());
+  EXPECT_FALSE(doc.IsLoaded());
+  EXPECT_TRUE(doc.IsReaded());
+  EXPECT_EQ(doc.PackageDescriptionContent(), "");
+  ASSERT_TRUE(doc.Open(archive));
+  EXPECT_TRUE(doc.IsLoaded());
+  EXPECT_NE(doc.PackageDescriptionContent(), "");
+  ASSERT_TRUE(doc.Close());
+  EXPECT_FALSE(doc.IsOpened());
+  EXPECT_FALSE(doc.IsLoaded());
+  EXPECT_FALSE(doc.IsReaded());
+  EXPECT_EQ(doc.PackageDescriptionContent(), "");
+  EXPECT_EQ(doc.FileName(), archive) << "Close keeps the file name";
+  EXPECT_EQ(doc.Description(), nullptr);
+}
+
+struct ClosedCase {
+  std::string name;
+  std::function<void(CTdx880Doc&)> call;
+};
+
+class ClosedPackage : public PackageDocTest, public ::testing::WithParamInterface<ClosedCase> {};
+
+TEST_P(ClosedPackage, FailsWithDocumentNotOpened) {
+  CTdx880Doc doc;
+  EXPECT_EQ(ErrorOf([&] { GetParam().call(doc); }), Msg(u8"Документ не открыт"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Operations, ClosedPackage,
+    ::testing::Values(
+        ClosedCase{"GetFileCount", [](CTdx880Doc& d) { static_cast<void>(d.GetFileCount()); }},
+        ClosedCase{"GetFile", [](CTdx880Doc& d) { static_cast<void>(d.GetFile(0)); }},
+        ClosedCase{"AddFile", [](CTdx880Doc& d) { d.AddFile("01", "xml", "a", "b"); }},
+        ClosedCase{"DeleteFile", [](CTdx880Doc& d) { d.DeleteFile(0); }},
+        ClosedCase{"DeleteFileSignatures", [](CTdx880Doc& d) { d.DeleteFileSignatures(0); }},
+        ClosedCase{"GetFileSignatureCount",
+                   [](CTdx880Doc& d) { static_cast<void>(d.GetFileSignatureCount(0)); }},
+        ClosedCase{"GetFileSignature",
+                   [](CTdx880Doc& d) { static_cast<void>(d.GetFileSignature(0, 0)); }},
+        ClosedCase{"GetMainFile", [](CTdx880Doc& d) { static_cast<void>(d.GetMainFile()); }},
+        ClosedCase{"Save", [](CTdx880Doc& d) { d.Save("/tmp"); }},
+        ClosedCase{"SaveAs", [](CTdx880Doc& d) { d.SaveAs("/tmp/x.zip"); }},
+        ClosedCase{"SetSenderIdentifier", [](CTdx880Doc& d) { d.SetSenderIdentifier("1"); }},
+        ClosedCase{"SetReceiverIdentifier", [](CTdx880Doc& d) { d.SetReceiverIdentifier("1"); }},
+        ClosedCase{"SetSOSIdentifier", [](CTdx880Doc& d) { d.SetSOSIdentifier("1"); }},
+        ClosedCase{"SenderIdentifier",
+                   [](CTdx880Doc& d) { static_cast<void>(d.SenderIdentifier()); }},
+        ClosedCase{"ThreadTypeCode", [](CTdx880Doc& d) { static_cast<void>(d.ThreadTypeCode()); }},
+        ClosedCase{"SetThreadCode", [](CTdx880Doc& d) { d.SetThreadCode(std::string(32, 'a')); }}),
+    [](const auto& info) { return info.param.name; });
+
+TEST_F(PackageDocTest, ClosedPackageIsNotEncrypted) {
+  CTdx880Doc doc;
+  EXPECT_FALSE(doc.IsEncrypted());
+}
+
+TEST_F(PackageDocTest, NewWithUnknownCodesFailsAndLeavesAnEmptyPackage) {
+  CTdx880Doc doc;
+  EXPECT_EQ(ErrorOf([&] { doc.New("01", "99"); }),
+            Msg(u8"Неизвестный код транзацкии [99] в документообороте [01][Декларация]"));
+  EXPECT_TRUE(doc.IsOpened());
+  EXPECT_EQ(doc.ThreadTypeCode(), "");
+}
+
+TEST_F(PackageDocTest, NewSetsNamesAndParticipantTypesFromTheCodeTables) {
+  CTdx880Doc doc;
+  ASSERT_TRUE(doc.New("01", "05"));
+  EXPECT_EQ(doc.ThreadType(), Msg(u8"Декларация"));
+  EXPECT_EQ(doc.TransactType(), Msg(u8"ИзвещениеРезультатПриемаСОС"));
+  EXPECT_EQ(doc.SenderType(), kSubjectSpecialOperator);
+  EXPECT_EQ(doc.ReceiverType(), kSubjectTaxAuthority);
+  EXPECT_EQ(ErrorOf([&] { doc.SetSenderIdentifier(""); }),
+            Msg(u8"Передан пустой аргумент: SubjectIdentifier"));
+  EXPECT_EQ(ErrorOf([&] { doc.SetThreadCode("abc"); }),
+            Msg(u8"Длина переменной [ThreadCode = \"abc\"] должна быть равной [32]"));
+}
+
+// ---- Items ----------------------------------------------------------------------------------
+
+TEST_F(PackageDocTest, IndexesAreRangeChecked) {
+  CTdx880Doc doc;
+  ASSERT_TRUE(doc.New("01", "01"));
+  EXPECT_EQ(doc.GetFileCount(), 0);
+  EXPECT_EQ(ErrorOf([&] { static_cast<void>(doc.GetFile(0)); }),
+            Msg(u8"FileIndex: ошибка задания диапазона - минимальное значение (0) больше "
+                u8"максимального(-1)"));
+  doc.AddFile("01", "xml", "a.xml", "a");
+  EXPECT_EQ(ErrorOf([&] { static_cast<void>(doc.GetFile(1)); }),
+            Msg(u8"Значение параметра FileIndex (1) должно находиться в интервале от 0 до 0"));
+  EXPECT_EQ(ErrorOf([&] { doc.DeleteFile(-1); }),
+            Msg(u8"Значение параметра iFileIndex (-1) должно находиться в интервале от 0 до 0"));
+  EXPECT_EQ(ErrorOf([&] { static_cast<void>(doc.GetFileSignatureCount(2)); }),
+            Msg(u8"Значение параметра iFileIndex (2) должно находиться в интервале от 0 до 0"));
+  EXPECT_EQ(ErrorOf([&] { static_cast<void>(doc.GetFileSignature(0, 0)); }),
+            Msg(u8"iSignaturesCount: ошибка задания диапазона - минимальное значение (0) больше "
+                u8"максимального(-1)"));
+}
+
+TEST_F(PackageDocTest, AddFileWithAnUnknownTypeKeepsTheItemWithTheFieldsSetSoFar) {
+  CTdx880Doc doc;
+  ASSERT_TRUE(doc.New("01", "01"));
+  EXPECT_EQ(ErrorOf([&] { doc.AddFile("77", "xml", "a.xml", "a"); }),
+            Msg(u8"Неизвестный код документа [77] в документообороте [01][Декларация]"));
+  EXPECT_EQ(doc.GetFileCount(), 1);
+  EXPECT_EQ(doc.Description()->Documents().Count(), 1);
+}
+
+TEST_F(PackageDocTest, AddFileKeepsTheNamePartAndTheDescriptionInStep) {
+  CTdx880Doc doc;
+  FillDeclarationPackage(doc);
+  const auto item = doc.GetFile(0);
+  EXPECT_EQ(item->OriginalFilename(), "declaration.xml");
+  EXPECT_EQ(item->DocTypeCode(), "01");
+  EXPECT_EQ(item->DocType(), Msg(u8"декларация"));
+  EXPECT_EQ(item->ContentType(), "xml");
+  EXPECT_EQ(item->RawContent(), kDeclaration);
+  EXPECT_EQ(item->FileName().size(), 36u);
+  EXPECT_EQ(item->DocumentCode().size(), 32u);
+  EXPECT_EQ(&doc.Description()->Documents().Items(0).FileName(), &item->FileName());
+}
+
+TEST_F(PackageDocTest, AddSpecDocStoresADeclarationDescriptionAsTrDekl) {
+  CTdx880Doc doc;
+  ASSERT_TRUE(doc.New("01", "01"));
+  xml::CXMLGprDeklDescription description;
+  const auto item = doc.AddSpecDoc(description);
+  ASSERT_NE(item, nullptr);
+  EXPECT_EQ(item->OriginalFilename(), "TR_DEKL.xml");
+  EXPECT_EQ(item->DocTypeCode(), "02");
+  EXPECT_EQ(item->DocType(), Msg(u8"описание"));
+  EXPECT_EQ(item->ContentType(), "xml");
+  EXPECT_EQ(item->RawContent(), description.GetXML());
+}
+
+TEST_F(PackageDocTest, DeleteFileRemovesItemAndEntryAtTheSameIndex) {
+  CTdx880Doc doc;
+  FillDeclarationPackage(doc);
+  doc.AddFile("04", "txt", "date.txt", "2026");
+  const auto kept = doc.GetFile(0);
+  const auto deleted = doc.GetFile(1);
+  ASSERT_TRUE(doc.DeleteFile(1));
+  EXPECT_EQ(doc.GetFileCount(), 2);
+  EXPECT_EQ(doc.Description()->Documents().Count(), 2);
+  EXPECT_EQ(doc.GetFile(1)->OriginalFilename(), "date.txt");
+  EXPECT_EQ(doc.Description()->Documents().Items(1).OriginalFilename(), "date.txt");
+  // The holder's item stays a valid object, closed, with no reference into the package.
+  EXPECT_FALSE(deleted->IsDocumentOpened());
+  EXPECT_EQ(ErrorOf([&] { static_cast<void>(deleted->OriginalFilename()); }),
+            Msg(u8"Документ не открыт"));
+  EXPECT_EQ(kept, doc.GetFile(0));
+}
+
+TEST_F(PackageDocTest, ItemsOutliveCloseAndTheContainer) {
+  std::shared_ptr<CTdx880Document> item;
+  {
+    CTdx880Doc doc;
+    FillDeclarationPackage(doc);
+    item = doc.GetFile(0);
+    ASSERT_TRUE(doc.Close());
+    EXPECT_FALSE(item->IsDocumentOpened());
+    ASSERT_TRUE(doc.New("01", "01"));
+    doc.AddFile("01", "xml", "a.xml", "a");
+  }
+  EXPECT_FALSE(item->IsDocumentOpened());
+  EXPECT_EQ(item.use_count(), 1);
+  EXPECT_TRUE(item->Close());
+}
+
+TEST_F(PackageDocTest, MainFileIsTheFirstMainItem) {
+  CTdx880Doc doc;
+  ASSERT_TRUE(doc.New("01", "01"));
+  doc.AddFile("02", "xml", "TR_DEKL.xml", "d");
+  EXPECT_EQ(doc.GetMainFile(), nullptr);
+  doc.AddFile("01", "xml", "first.xml", "1");
+  doc.AddFile("01", "xml", "second.xml", "2");
+  ASSERT_NE(doc.GetMainFile(), nullptr);
+  EXPECT_EQ(doc.GetMainFile()->OriginalFilename(), "first.xml");
+}
+
+TEST_F(PackageDocTest, MainFileLookupFailsForCodesNotAllowedTogether) {
+  CTdx880Doc doc;
+  ASSERT_TRUE(doc.New("01", "02"));
+  doc.AddFile("01", "xml", "a.xml", "a");  // a known type of the flow, not allowed here
+  EXPECT_EQ(ErrorOf([&] { static_cast<void>(doc.GetMainFile()); }),
+            Msg(u8"Неверная комбинация кодов документооборота [01], транзакции [02] и "
+                u8"документа [01]"));
+}
+
+// ---- Two threads and two processes in one folder ---------------------------------------------
+
+// Builds count packages into folder; returns the paths.
+std::vector<std::string> BuildPackages(const std::string& folder, int count) {
+  std::vector<std::string> paths;
+  for (int i = 0; i < count; ++i) {
+    CTdx880Doc doc;
+    FillDeclarationPackage(doc);
+    if (!doc.Save(folder)) {
+      break;
+    }
+    paths.push_back(doc.FileName());
+  }
+  return paths;
+}
+
+TEST_F(PackageDocTest, TwoThreadsAndTwoProcessesSavingIntoOneFolderNeverCollide) {
+  constexpr int kEach = 12;
+  const std::string folder = PathOf("shared");
+  fs::create_directories(folder);
+
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    int status = 0;
+    try {
+      status = BuildPackages(folder, kEach).size() == kEach ? 0 : 1;
+    } catch (...) {
+      status = 2;
+    }
+    ::_exit(status);
+  }
+  std::vector<std::string> a;
+  std::vector<std::string> b;
+  std::string error_a;
+  std::string error_b;
+  std::thread first([&] { error_a = ErrorOf([&] { a = BuildPackages(folder, kEach); }); });
+  std::thread second([&] { error_b = ErrorOf([&] { b = BuildPackages(folder, kEach); }); });
+  first.join();
+  second.join();
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_EQ(error_a, "");
+  EXPECT_EQ(error_b, "");
+  ASSERT_EQ(a.size() + b.size(), 2u * kEach);
+
+  const std::set<std::string> files = Listing(folder);
+  EXPECT_EQ(files.size(), 3u * kEach) << "every package has a file of its own";
+  for (const std::string& name : files) {
+    CTdx880Doc doc;
+    ASSERT_TRUE(doc.Open(folder + "/" + name)) << name;
+    EXPECT_EQ(doc.GetFile(0)->RawContent(), kDeclaration);
+  }
+  EXPECT_EQ(Listing(Tmp()), std::set<std::string>{}) << "no working folder or scratch file left";
+}
+
+}  // namespace
+}  // namespace lyr::package
