@@ -1,7 +1,13 @@
 // CCryptoSignatureConfig: the settings of one signing or verification.
 #include "crypt/crypto_signature_config.h"
 
+#include "crypt/crypto_api20_chain_builder_strict.h"
+
 namespace lyr::crypt {
+
+SignerChainBuilderFactory DefaultChainBuilderFactory() {
+  return &NewStrictSignerChainBuilder;
+}
 
 uint8_t CCryptoSignatureConfig::ChainBuilderFlags() const noexcept {
   uint8_t flags = 0;

@@ -46,6 +46,10 @@ class ISignerChainBuilder {
 };
 using SignerChainBuilderFactory = std::function<std::unique_ptr<ISignerChainBuilder>()>;
 
+// The factory of CCryptoSignatureConfig unless replaced: a new CCryptoAPI20ChainBuilderStrict
+// for every verification.
+SignerChainBuilderFactory DefaultChainBuilderFactory();
+
 class CCryptoSignatureConfig : public rtl::CBaseClass {
  public:
   // provider is not owned (the caller keeps it alive while the configuration is used).
@@ -65,8 +69,9 @@ class CCryptoSignatureConfig : public rtl::CBaseClass {
   [[nodiscard]] uint8_t StoreLocation() const noexcept { return store_location_; }
   void SetStoreLocation(uint8_t value) noexcept { store_location_ = value; }
 
-  // The chain builder of verifications. Without one, a verification with flag 4 fails (a chain
-  // that was asked for is never reported as checked).
+  // The chain builder of verifications: the strict chain builder unless replaced. Without one
+  // (an empty factory), a verification with flag 4 fails (a chain that was asked for is never
+  // reported as checked).
   [[nodiscard]] const SignerChainBuilderFactory& ChainBuilderFactory() const noexcept {
     return chain_builder_factory_;
   }
@@ -82,7 +87,7 @@ class CCryptoSignatureConfig : public rtl::CBaseClass {
   uint8_t certificate_inclusion_;
   uint8_t verification_flags_;
   uint8_t store_location_;
-  SignerChainBuilderFactory chain_builder_factory_;
+  SignerChainBuilderFactory chain_builder_factory_ = DefaultChainBuilderFactory();
 };
 
 }  // namespace lyr::crypt

@@ -442,6 +442,7 @@ TEST_F(SignatureTest, BadSignatureBuildsNoChain) {
 }
 
 TEST_F(SignatureTest, ChainAskedForWithoutBuilderIsAnError) {
+  config_.SetChainBuilderFactory({});
   config_.SetVerificationFlags(4);
   const std::string signature = SignAsUser("chain");
   EXPECT_EQ(MessageOf([&] { VerifyHere("chain", signature); }),
