@@ -310,9 +310,29 @@ bool CCryptoAPI20ChainBuilderStrict::CheckAgainstCRL(const Certificate& certific
 
 namespace {
 
+// The strict builder that tells an observer of each certificate it walks through.
+class ObservedStrictBuilder final : public CCryptoAPI20ChainBuilderStrict {
+ public:
+  explicit ObservedStrictBuilder(ChainObserver observer) : observer_(std::move(observer)) {}
+  ~ObservedStrictBuilder() override { CloseOnDestroy(); }
+
+ protected:
+  void OnCertificate(const Certificate& certificate) override {
+    if (observer_) {
+      observer_(certificate);
+    }
+    CCryptoAPI20ChainBuilderStrict::OnCertificate(certificate);
+  }
+
+ private:
+  ChainObserver observer_;
+};
+
 // The strict builder behind the signature check's chain-builder interface.
 class StrictSignerChainBuilder final : public ISignerChainBuilder {
  public:
+  explicit StrictSignerChainBuilder(ChainObserver observer) : builder_(std::move(observer)) {}
+
   void Open(const SignerChainSettings& settings) override {
     CCryptoAPI20ChainBuilderStrictConfig config;
     config.SetStoreLocation(settings.store_location);
@@ -326,14 +346,14 @@ class StrictSignerChainBuilder final : public ISignerChainBuilder {
   }
 
  private:
-  CCryptoAPI20ChainBuilderStrict builder_;
+  ObservedStrictBuilder builder_;
   rtl::TDateTime date_ = 0;
 };
 
 }  // namespace
 
-std::unique_ptr<ISignerChainBuilder> NewStrictSignerChainBuilder() {
-  return std::make_unique<StrictSignerChainBuilder>();
+std::unique_ptr<ISignerChainBuilder> NewStrictSignerChainBuilder(ChainObserver observer) {
+  return std::make_unique<StrictSignerChainBuilder>(std::move(observer));
 }
 
 }  // namespace lyr::crypt

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -74,9 +75,13 @@ class CCryptoAPI20ChainBuilderStrict : public CCryptoAPI20ChainBuilderBase {
   rtl::CStrArray fetched_;
 };
 
+// Told of every certificate of a walk, from the signer's up to the root, before its issuer is
+// searched.
+using ChainObserver = std::function<void(const Certificate& certificate)>;
+
 // The strict builder as a signature check uses it (the default chain builder of
 // CCryptoSignatureConfig): opened with the verification's location, date and builder flags, and
-// asked for the chain of each signer at that date.
-std::unique_ptr<ISignerChainBuilder> NewStrictSignerChainBuilder();
+// asked for the chain of each signer at that date. observer, when given, sees the walk.
+std::unique_ptr<ISignerChainBuilder> NewStrictSignerChainBuilder(ChainObserver observer = {});
 
 }  // namespace lyr::crypt

@@ -6,7 +6,7 @@
 namespace lyr::crypt {
 
 SignerChainBuilderFactory DefaultChainBuilderFactory() {
-  return &NewStrictSignerChainBuilder;
+  return [] { return NewStrictSignerChainBuilder(); };
 }
 
 uint8_t CCryptoSignatureConfig::ChainBuilderFlags() const noexcept {

@@ -29,5 +29,6 @@ std::vector<Command> DescriptionCommands();  // description_commands.cpp
 std::vector<Command> CertCommands();         // cert_commands.cpp
 std::vector<Command> FetchCommands();        // fetch_commands.cpp
 std::vector<Command> EnvelopeCommands();     // envelope_commands.cpp
+std::vector<Command> SignatureCommands();    // signature_commands.cpp
 
 }  // namespace lyr::tool

@@ -17,7 +17,7 @@ std::vector<Command> AllCommands() {
   std::vector<Command> all;
   for (std::vector<Command> group :
        {CodesCommands(), InnCommands(), RegisterCommands(), TypelibCommands(),
-        DescriptionCommands(), CertCommands(), FetchCommands()}) {
+        DescriptionCommands(), CertCommands(), FetchCommands(), SignatureCommands()}) {
     all.insert(all.end(), group.begin(), group.end());
   }
   return all;
