@@ -30,5 +30,6 @@ std::vector<Command> CertCommands();         // cert_commands.cpp
 std::vector<Command> FetchCommands();        // fetch_commands.cpp
 std::vector<Command> EnvelopeCommands();     // envelope_commands.cpp
 std::vector<Command> SignatureCommands();    // signature_commands.cpp
+std::vector<Command> KeysCommands();         // keys_commands.cpp
 
 }  // namespace lyr::tool

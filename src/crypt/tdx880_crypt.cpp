@@ -1,0 +1,137 @@
+// CTdx880Crypt: key lists, look-ups and imports over one CCryptoAPI20Tool.
+#include "crypt/tdx880_crypt.h"
+
+#include <optional>
+#include <vector>
+
+#include "crypt/crypto_api20_utils.h"
+#include "crypt/crypto_provider.h"
+#include "rtl/errors.h"
+#include "rtl/text.h"
+#include "rtl/value_check_tool.h"
+
+namespace lyr::crypt {
+namespace {
+
+constexpr std::u8string_view kInit = u8"инициализация";
+constexpr std::u8string_view kGetPrivateKey = u8"получение личного ключа";
+constexpr std::u8string_view kGetOpponentKey = u8"получение ключа оппонента";
+constexpr std::u8string_view kGetContainer = u8"получение имени контейнера";
+constexpr std::u8string_view kGetKeyBySha1 = u8"получение ключа по отпечатку";
+
+[[noreturn]] void RaiseCertificateGone() {
+  rtl::RaiseFmt(u8"Внутренняя ошибка: Сертификат не найден");
+}
+
+}  // namespace
+
+void RaiseCryptographyNotAvailable(std::u8string_view operation) {
+  rtl::RaiseFmt(u8"Не установлен СКЗИ КриптоПро, который требуется для операции: %s",
+                rtl::Msg(operation));
+}
+
+CTdx880Crypt::CTdx880Crypt() {
+  private_.SetOwnershipMode(rtl::StrArrayOwnership::kDestroy);
+  opponents_.SetOwnershipMode(rtl::StrArrayOwnership::kDestroy);
+}
+
+CTdx880Crypt::~CTdx880Crypt() = default;
+
+uint8_t CTdx880Crypt::StoreLocation() const noexcept {
+  return tool_ ? tool_->StoreLocation() : 0;
+}
+
+const CCryptoAPI20Tool& CTdx880Crypt::RequireTool(std::u8string_view operation) const {
+  // A failed Init may leave the flag set without a worker; that is no more usable than no Init.
+  if (!cryptography_available_ || !tool_) {
+    RaiseCryptographyNotAvailable(operation);
+  }
+  return *tool_;
+}
+
+bool CTdx880Crypt::Init(bool user_storage) {
+  cryptography_available_ = IsCryptographyOk();
+  if (!cryptography_available_) {
+    RaiseCryptographyNotAvailable(kInit);
+  }
+  tool_.reset();
+  tool_ = std::make_unique<CCryptoAPI20Tool>();
+  tool_->SetStoreLocation(LocationOfUserStorage(user_storage));
+
+  private_.Clear();
+  tool_->LoadStore(store_code::kMy, &private_);
+  opponents_.Clear();
+  tool_->LoadStore(store_code::kAddressBook, &opponents_);
+
+  containers_.Clear();
+  if (cryptography_available_) {
+    CCryptoProvider provider;
+    provider.SetMachineKeySet(tool_->StoreLocation() == kLocalMachineLocation);
+    provider.AcquireVerifyContext(kGostProviderType, false);
+    std::vector<std::string> names;
+    provider.EnumerateContainers(names, kGostProviderType);
+    for (std::string& name : names) {
+      containers_.Add(std::move(name));
+    }
+  }
+  return true;
+}
+
+void CTdx880Crypt::KeyAt(const rtl::CStrArray& list, uint8_t store, int32_t index,
+                         std::string_view index_name, CTdx880Key* key,
+                         std::u8string_view operation) const {
+  const CCryptoAPI20Tool& tool = RequireTool(operation);
+  rtl::CValueCheckTool::CheckValueInRange(index, 0, index_name, list.Count() - 1);
+  rtl::CValueCheckTool::CheckAssigned(key, "pKey");
+  const std::optional<Certificate> certificate = tool.FindBySha1(store, list.Strings(index));
+  if (!certificate) {
+    RaiseCertificateGone();
+  }
+  FillKeyFromCertificate(*key, *certificate);
+}
+
+void CTdx880Crypt::GetPrivateKey(int32_t index, CTdx880Key* key) const {
+  KeyAt(private_, store_code::kMy, index, "privateKeyIndex", key, kGetPrivateKey);
+}
+
+void CTdx880Crypt::GetOpponentKey(int32_t index, CTdx880Key* key) const {
+  KeyAt(opponents_, store_code::kAddressBook, index, "opponentKeyIndex", key, kGetOpponentKey);
+}
+
+bool CTdx880Crypt::CheckSignature(std::string_view content, std::string_view signature) const {
+  // Before the first Init there is no worker; its location would be the current user's.
+  const bool user_storage = !tool_ || tool_->StoreLocation() != kLocalMachineLocation;
+  return CCryptoAPI20Tool().VerifySignature(user_storage, content, signature, true, true, 0,
+                                            nullptr);
+}
+
+std::string CTdx880Crypt::GetContainer(int32_t index) const {
+  (void)RequireTool(kGetContainer);
+  rtl::CValueCheckTool::CheckValueInRange(index, 0, "containerIndex", containers_.Count() - 1);
+  return containers_.Strings(index);
+}
+
+void CTdx880Crypt::KeyBySha1(uint8_t store, std::string_view sha1, CTdx880Key* key) const {
+  const CCryptoAPI20Tool& tool = RequireTool(kGetKeyBySha1);
+  rtl::CValueCheckTool::CheckNotEmpty(sha1, "sha1");
+  rtl::CValueCheckTool::CheckAssigned(key, "pKey");
+  const std::optional<Certificate> certificate = tool.FindBySha1(store, sha1);
+  if (!certificate) {
+    RaiseCertificateGone();
+  }
+  FillKeyFromCertificate(*key, *certificate);
+}
+
+void CTdx880Crypt::GetPrivateKeyBySha1(std::string_view sha1, CTdx880Key* key) const {
+  KeyBySha1(store_code::kMy, sha1, key);
+}
+
+void CTdx880Crypt::GetOpponentKeyBySha1(std::string_view sha1, CTdx880Key* key) const {
+  KeyBySha1(store_code::kAddressBook, sha1, key);
+}
+
+bool CTdx880Crypt::IsCryptographyOk() {
+  return CCryptoAPI20Utils::IsCryptographyOk();
+}
+
+}  // namespace lyr::crypt

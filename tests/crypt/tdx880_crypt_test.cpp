@@ -1,0 +1,336 @@
+// CTdx880Crypt: the state before Init, Init on both locations with its three lists, keys by
+// index and by thumbprint, containers, the cryptography-not-available messages, and re-Init.
+#include "crypt/tdx880_crypt.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "crypt/cert_store.h"
+#include "crypt/key_container.h"
+#include "crypt/private_key.h"
+#include "crypt/support/test_pki.h"
+#include "rtl/errors.h"
+#include "rtl/format.h"
+#include "rtl/text.h"
+#include "support/sandbox.h"
+
+namespace lyr::crypt {
+namespace {
+
+using rtl::Msg;
+using test::SharedPki;
+
+template <typename Body>
+std::string MessageOf(Body&& body) {
+  try {
+    body();
+  } catch (const rtl::Exception& error) {
+    return error.Message();
+  }
+  return "(no error)";
+}
+
+std::string NotAvailable(std::u8string_view operation) {
+  return rtl::Format(Msg(u8"Не установлен СКЗИ КриптоПро, который требуется для операции: %s"),
+                     Msg(operation));
+}
+
+std::string RangeMessage(const char* name, int64_t value, int64_t maximum) {
+  return rtl::Format(
+      Msg(u8"Значение параметра %0:s (%1:d) должно находиться в интервале от %2:d до %3:d"), name,
+      value, 0, maximum);
+}
+
+std::string EmptyRangeMessage(const char* name) {
+  return rtl::Format(Msg(u8"%0:s: ошибка задания диапазона - минимальное значение (%1:d) больше "
+                         u8"максимального(%2:d)"),
+                     name, 0, -1);
+}
+
+const std::string kCertificateGone = Msg(u8"Внутренняя ошибка: Сертификат не найден");
+
+Certificate PkiCertificate(const std::filesystem::path& pem) {
+  return Certificate::FromDer(test::PemFileToDer(pem));
+}
+
+class CryptEngineTest : public test::Sandbox {
+ protected:
+  void TearDown() override {
+    ::unsetenv("LYR_TDX_GOST_ENGINE");
+    Sandbox::TearDown();
+  }
+
+  static void AddTo(StoreLocation location, const char* store, const Certificate& certificate) {
+    CertStore::OpenSystem(location, store).Add(certificate, AddDisposition::kReplaceExisting);
+  }
+  // The user's certificate in "MY" bound to a container holding its key.
+  void InstallPersonal(StoreLocation location, const std::string& container = "user-key") {
+    const PrivateKey key = PrivateKey::FromPem(test::FileBytes(SharedPki().user_key), std::nullopt);
+    KeyContainer::Create(location, container, key);
+    Certificate bound = user_;
+    bound.SetKeyProv(KeyProvInfo{container, "", 75, 1, 1});
+    AddTo(location, "MY", bound);
+  }
+
+  Certificate user_ = PkiCertificate(SharedPki().user);
+  Certificate root_ = PkiCertificate(SharedPki().root);
+  Certificate inter_ = PkiCertificate(SharedPki().inter);
+  CTdx880Crypt crypt_;
+};
+
+// ---- before Init ----------------------------------------------------------------------------
+
+TEST_F(CryptEngineTest, NewEngineHasEmptyListsAndNoCryptography) {
+  EXPECT_EQ(crypt_.GetPrivateKeyCount(), 0);
+  EXPECT_EQ(crypt_.GetOpponentKeyCount(), 0);
+  EXPECT_EQ(crypt_.GetContainerCount(), 0);
+  EXPECT_FALSE(crypt_.CryptographyAvailable());
+  EXPECT_EQ(crypt_.StoreLocation(), 0);
+  EXPECT_TRUE(CTdx880Crypt::IsCryptographyOk());
+}
+
+struct OperationCase {
+  const char* name;
+  std::function<void(CTdx880Crypt& crypt, CTdx880Key* key)> call;
+  const char8_t* operation;
+};
+
+const OperationCase kOperations[] = {
+    {"GetPrivateKey", [](CTdx880Crypt& crypt, CTdx880Key* key) { crypt.GetPrivateKey(0, key); },
+     u8"получение личного ключа"},
+    {"GetOpponentKey", [](CTdx880Crypt& crypt, CTdx880Key* key) { crypt.GetOpponentKey(0, key); },
+     u8"получение ключа оппонента"},
+    {"GetContainer", [](CTdx880Crypt& crypt, CTdx880Key*) { (void)crypt.GetContainer(0); },
+     u8"получение имени контейнера"},
+    {"GetPrivateKeyBySha1",
+     [](CTdx880Crypt& crypt, CTdx880Key* key) { crypt.GetPrivateKeyBySha1("AB", key); },
+     u8"получение ключа по отпечатку"},
+    {"GetOpponentKeyBySha1",
+     [](CTdx880Crypt& crypt, CTdx880Key* key) { crypt.GetOpponentKeyBySha1("AB", key); },
+     u8"получение ключа по отпечатку"},
+};
+
+class CryptEngineBeforeInit : public CryptEngineTest,
+                              public ::testing::WithParamInterface<OperationCase> {};
+
+TEST_P(CryptEngineBeforeInit, FailsNamingTheOperation) {
+  InstallPersonal(StoreLocation::kCurrentUser);
+  CTdx880Key key;
+  EXPECT_EQ(MessageOf([&] { GetParam().call(crypt_, &key); }), NotAvailable(GetParam().operation));
+  EXPECT_EQ(key.Sha1(), "");
+}
+
+TEST_P(CryptEngineBeforeInit, FailsNamingTheOperationAfterAnInitWithoutTheProvider) {
+  InstallPersonal(StoreLocation::kCurrentUser);
+  ASSERT_TRUE(crypt_.Init(true));
+  ::setenv("LYR_TDX_GOST_ENGINE", PathOf("missing.so").c_str(), 1);
+  EXPECT_EQ(MessageOf([&] { crypt_.Init(true); }), NotAvailable(u8"инициализация"));
+  EXPECT_FALSE(crypt_.CryptographyAvailable());
+  CTdx880Key key;
+  EXPECT_EQ(MessageOf([&] { GetParam().call(crypt_, &key); }), NotAvailable(GetParam().operation));
+}
+
+INSTANTIATE_TEST_SUITE_P(Operations, CryptEngineBeforeInit, ::testing::ValuesIn(kOperations),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(CryptEngineTest, InitWithoutTheProviderFailsAndLeavesCryptographyUnavailable) {
+  ::setenv("LYR_TDX_GOST_ENGINE", PathOf("missing.so").c_str(), 1);
+  EXPECT_FALSE(CTdx880Crypt::IsCryptographyOk());
+  EXPECT_EQ(MessageOf([&] { crypt_.Init(true); }), NotAvailable(u8"инициализация"));
+  EXPECT_FALSE(crypt_.CryptographyAvailable());
+  EXPECT_EQ(crypt_.GetPrivateKeyCount(), 0);
+}
+
+// ---- Init on both locations -------------------------------------------------------------------
+
+struct LocationCase {
+  const char* name;
+  bool user_storage;
+  StoreLocation location;
+  StoreLocation other;
+};
+
+const LocationCase kLocations[] = {
+    {"CurrentUser", true, StoreLocation::kCurrentUser, StoreLocation::kLocalMachine},
+    {"LocalMachine", false, StoreLocation::kLocalMachine, StoreLocation::kCurrentUser}};
+
+class CryptEngineAtLocation : public CryptEngineTest,
+                              public ::testing::WithParamInterface<LocationCase> {};
+
+INSTANTIATE_TEST_SUITE_P(Locations, CryptEngineAtLocation, ::testing::ValuesIn(kLocations),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_P(CryptEngineAtLocation, InitListsTheStoresAndContainersOfItsLocationOnly) {
+  const StoreLocation here = GetParam().location;
+  InstallPersonal(here, "b-user");
+  AddTo(here, "MY", root_);  // a personal certificate without a key still counts
+  AddTo(here, "addressbook", inter_);
+  KeyContainer::Create(here, "a-spare");
+  // The other location holds different things.
+  InstallPersonal(GetParam().other, "elsewhere");
+  AddTo(GetParam().other, "addressbook", user_);
+  AddTo(GetParam().other, "addressbook", root_);
+
+  ASSERT_TRUE(crypt_.Init(GetParam().user_storage));
+  EXPECT_TRUE(crypt_.CryptographyAvailable());
+  EXPECT_EQ(crypt_.StoreLocation(), static_cast<uint8_t>(here));
+  EXPECT_EQ(crypt_.GetPrivateKeyCount(), 2);
+  EXPECT_EQ(crypt_.GetOpponentKeyCount(), 1);
+  ASSERT_EQ(crypt_.GetContainerCount(), 2);
+  EXPECT_EQ(crypt_.GetContainer(0), "a-spare");
+  EXPECT_EQ(crypt_.GetContainer(1), "b-user");
+
+  std::vector<std::string> personal;
+  for (int32_t i = 0; i < crypt_.GetPrivateKeyCount(); ++i) {
+    CTdx880Key key;
+    crypt_.GetPrivateKey(i, &key);
+    personal.push_back(key.Sha1());
+    EXPECT_EQ(key.SignRole(), 1);
+    EXPECT_EQ(key.ContainerName(), "");
+  }
+  std::sort(personal.begin(), personal.end());
+  std::vector<std::string> expected{user_.Thumbprint(), root_.Thumbprint()};
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(personal, expected);
+
+  CTdx880Key opponent;
+  crypt_.GetOpponentKey(0, &opponent);
+  EXPECT_EQ(opponent.Sha1(), inter_.Thumbprint());
+  EXPECT_EQ(opponent.SubjectCN(), inter_.SubjectCN().value());
+  EXPECT_EQ(opponent.CertificateBody(), inter_.Der());
+}
+
+TEST_P(CryptEngineAtLocation, KeysByThumbprintComeFromTheirOwnStore) {
+  InstallPersonal(GetParam().location);
+  AddTo(GetParam().location, "addressbook", root_);
+  ASSERT_TRUE(crypt_.Init(GetParam().user_storage));
+  CTdx880Key key;
+  crypt_.GetPrivateKeyBySha1(user_.Thumbprint(), &key);
+  EXPECT_EQ(key.CertificateBody(), user_.Der());
+  EXPECT_EQ(key.SubjectCN(), user_.SubjectCN().value());
+  crypt_.GetOpponentKeyBySha1(root_.Thumbprint(), &key);
+  EXPECT_EQ(key.Sha1(), root_.Thumbprint());
+  EXPECT_EQ(MessageOf([&] { crypt_.GetOpponentKeyBySha1(user_.Thumbprint(), &key); }),
+            kCertificateGone);
+  EXPECT_EQ(MessageOf([&] { crypt_.GetPrivateKeyBySha1(root_.Thumbprint(), &key); }),
+            kCertificateGone);
+}
+
+TEST_F(CryptEngineTest, ReInitSwitchesLocationAndRebuildsEveryList) {
+  InstallPersonal(StoreLocation::kCurrentUser);
+  AddTo(StoreLocation::kCurrentUser, "addressbook", root_);
+  KeyContainer::Create(StoreLocation::kLocalMachine, "machine-only");
+  ASSERT_TRUE(crypt_.Init(true));
+  EXPECT_EQ(crypt_.GetPrivateKeyCount(), 1);
+  EXPECT_EQ(crypt_.GetOpponentKeyCount(), 1);
+  EXPECT_EQ(crypt_.GetContainerCount(), 1);
+  EXPECT_EQ(crypt_.GetContainer(0), "user-key");
+
+  ASSERT_TRUE(crypt_.Init(false));
+  EXPECT_EQ(crypt_.StoreLocation(), 1);
+  EXPECT_EQ(crypt_.GetPrivateKeyCount(), 0);
+  EXPECT_EQ(crypt_.GetOpponentKeyCount(), 0);
+  ASSERT_EQ(crypt_.GetContainerCount(), 1);
+  EXPECT_EQ(crypt_.GetContainer(0), "machine-only");
+  CTdx880Key key;
+  EXPECT_EQ(MessageOf([&] { crypt_.GetPrivateKeyBySha1(user_.Thumbprint(), &key); }),
+            kCertificateGone);
+}
+
+TEST_F(CryptEngineTest, ListsAreSnapshotsUntilTheNextInit) {
+  ASSERT_TRUE(crypt_.Init(true));
+  EXPECT_EQ(crypt_.GetPrivateKeyCount(), 0);
+  InstallPersonal(StoreLocation::kCurrentUser);
+  EXPECT_EQ(crypt_.GetPrivateKeyCount(), 0);
+  EXPECT_EQ(crypt_.GetContainerCount(), 0);
+  // Look-ups by thumbprint read the store itself.
+  CTdx880Key key;
+  crypt_.GetPrivateKeyBySha1(user_.Thumbprint(), &key);
+  EXPECT_EQ(key.Sha1(), user_.Thumbprint());
+  ASSERT_TRUE(crypt_.Init(true));
+  EXPECT_EQ(crypt_.GetPrivateKeyCount(), 1);
+  EXPECT_EQ(crypt_.GetContainerCount(), 1);
+}
+
+TEST_F(CryptEngineTest, KeyWhoseCertificateLeftTheStoreIsAnInternalError) {
+  InstallPersonal(StoreLocation::kCurrentUser);
+  AddTo(StoreLocation::kCurrentUser, "addressbook", root_);
+  ASSERT_TRUE(crypt_.Init(true));
+  ASSERT_TRUE(CertStore::OpenSystem(StoreLocation::kCurrentUser, "MY").Delete(user_.Thumbprint()));
+  ASSERT_TRUE(
+      CertStore::OpenSystem(StoreLocation::kCurrentUser, "addressbook").Delete(root_.Thumbprint()));
+  CTdx880Key key;
+  EXPECT_EQ(MessageOf([&] { crypt_.GetPrivateKey(0, &key); }), kCertificateGone);
+  EXPECT_EQ(MessageOf([&] { crypt_.GetOpponentKey(0, &key); }), kCertificateGone);
+  EXPECT_EQ(key.Sha1(), "");
+}
+
+// ---- argument checks -------------------------------------------------------------------------
+
+TEST_F(CryptEngineTest, EmptyMyFailsIndexZeroWithTheRangeDefinitionMessage) {
+  ASSERT_TRUE(crypt_.Init(true));
+  CTdx880Key key;
+  EXPECT_EQ(MessageOf([&] { crypt_.GetPrivateKey(0, &key); }),
+            EmptyRangeMessage("privateKeyIndex"));
+  EXPECT_EQ(MessageOf([&] { crypt_.GetOpponentKey(0, &key); }),
+            EmptyRangeMessage("opponentKeyIndex"));
+  EXPECT_EQ(MessageOf([&] { (void)crypt_.GetContainer(0); }), EmptyRangeMessage("containerIndex"));
+}
+
+struct IndexCase {
+  const char* name;
+  int32_t index;
+};
+
+class CryptEngineIndex : public CryptEngineTest, public ::testing::WithParamInterface<IndexCase> {};
+
+TEST_P(CryptEngineIndex, OutsideTheListFailsWithTheRangeMessage) {
+  InstallPersonal(StoreLocation::kCurrentUser);
+  AddTo(StoreLocation::kCurrentUser, "addressbook", root_);
+  ASSERT_TRUE(crypt_.Init(true));
+  const int32_t index = GetParam().index;
+  CTdx880Key key;
+  EXPECT_EQ(MessageOf([&] { crypt_.GetPrivateKey(index, &key); }),
+            RangeMessage("privateKeyIndex", index, 0));
+  EXPECT_EQ(MessageOf([&] { crypt_.GetOpponentKey(index, &key); }),
+            RangeMessage("opponentKeyIndex", index, 0));
+  EXPECT_EQ(MessageOf([&] { (void)crypt_.GetContainer(index); }),
+            RangeMessage("containerIndex", index, 0));
+}
+
+INSTANTIATE_TEST_SUITE_P(Indexes, CryptEngineIndex,
+                         ::testing::Values(IndexCase{"MinusOne", -1}, IndexCase{"One", 1},
+                                           IndexCase{"Large", 1000000}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(CryptEngineTest, AbsentKeyRecordAndEmptyThumbprintAreRefused) {
+  InstallPersonal(StoreLocation::kCurrentUser);
+  ASSERT_TRUE(crypt_.Init(true));
+  CTdx880Key key;
+  EXPECT_EQ(MessageOf([&] { crypt_.GetPrivateKey(0, nullptr); }),
+            Msg(u8"Передан пустой аргумент: pKey"));
+  EXPECT_EQ(MessageOf([&] { crypt_.GetPrivateKeyBySha1("", &key); }),
+            Msg(u8"Передан пустой аргумент: sha1"));
+  EXPECT_EQ(MessageOf([&] { crypt_.GetOpponentKeyBySha1("", &key); }),
+            Msg(u8"Передан пустой аргумент: sha1"));
+}
+
+TEST_F(CryptEngineTest, LowerCaseThumbprintFindsNoKey) {
+  InstallPersonal(StoreLocation::kCurrentUser);
+  ASSERT_TRUE(crypt_.Init(true));
+  std::string lower = user_.Thumbprint();
+  for (char& c : lower) {
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  }
+  CTdx880Key key;
+  EXPECT_EQ(MessageOf([&] { crypt_.GetPrivateKeyBySha1(lower, &key); }), kCertificateGone);
+  crypt_.GetPrivateKeyBySha1(user_.Thumbprint(), &key);
+  EXPECT_EQ(key.Sha1(), user_.Thumbprint());
+}
+
+}  // namespace
+}  // namespace lyr::crypt

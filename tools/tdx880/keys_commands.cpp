@@ -1,0 +1,69 @@
+// tdx880 keys: the personal and correspondents' keys and the key containers, as the Crypt engine
+// lists them after Init.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "command.h"
+#include "crypt/store_location.h"
+#include "crypt/tdx880_crypt.h"
+#include "rtl/format.h"
+#include "terminal.h"
+
+namespace lyr::tool {
+namespace {
+
+// One line per key: index, thumbprint, subject common name.
+template <typename GetKey>
+std::string KeyLines(int32_t count, GetKey get_key) {
+  std::string text;
+  for (int32_t i = 0; i < count; ++i) {
+    crypt::CTdx880Key key;
+    get_key(i, key);
+    text += rtl::Format("  %d  %s  %s\n", i, key.Sha1(), key.SubjectCN());
+  }
+  return text;
+}
+
+// keys [--machine]: exit status 0, or 1 when the engine cannot be initialised.
+int RunKeys(const Arguments& arguments) {
+  bool machine = false;
+  for (const std::string& argument : arguments) {
+    if (argument == "--machine") {
+      machine = true;
+    } else {
+      std::fputs("usage: tdx880 keys [--machine]\n", stderr);
+      return kUsageError;
+    }
+  }
+  crypt::CTdx880Crypt engine;
+  engine.Init(!machine);
+  const crypt::StoreLocation location =
+      machine ? crypt::StoreLocation::kLocalMachine : crypt::StoreLocation::kCurrentUser;
+  std::string text =
+      rtl::Format("Keys of the %s (%s)\n", machine ? "local machine" : "current user",
+                  crypt::LocationFolder(location));
+  text += rtl::Format("Personal keys (\"MY\"): %d\n", engine.GetPrivateKeyCount());
+  text += KeyLines(engine.GetPrivateKeyCount(),
+                   [&](int32_t i, crypt::CTdx880Key& key) { engine.GetPrivateKey(i, &key); });
+  text += rtl::Format("Correspondents' keys (\"addressbook\"): %d\n", engine.GetOpponentKeyCount());
+  text += KeyLines(engine.GetOpponentKeyCount(),
+                   [&](int32_t i, crypt::CTdx880Key& key) { engine.GetOpponentKey(i, &key); });
+  text += rtl::Format("Key containers: %d\n", engine.GetContainerCount());
+  for (int32_t i = 0; i < engine.GetContainerCount(); ++i) {
+    text += rtl::Format("  %d  %s\n", i, engine.GetContainer(i));
+  }
+  Print(text);
+  return 0;
+}
+
+}  // namespace
+
+std::vector<Command> KeysCommands() {
+  return {{"keys", "[--machine]",
+           "list the personal keys (\"MY\"), the correspondents' keys (\"addressbook\") and the "
+           "key containers of the current user, or of the local machine",
+           &RunKeys}};
+}
+
+}  // namespace lyr::tool
