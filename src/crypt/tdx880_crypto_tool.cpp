@@ -6,6 +6,7 @@
 
 #include "crypt/crypto_api20_tool.h"
 #include "crypt/crypto_api20_utils.h"
+#include "crypt/koral_certificate.h"
 #include "crypt/tdx880_key.h"
 #include "rtl/errors.h"
 #include "rtl/value_check_tool.h"
@@ -36,9 +37,9 @@ std::string CTdx880CryptoTool::EncryptBySha1(bool user_storage, std::string_view
 
 std::string CTdx880CryptoTool::EncryptByCertificate(std::string_view content,
                                                     std::string_view certificate_body) const {
-  const CCryptoAPI20Tool tool;
-  const Certificate recipient = tool.CertificateFromBody(certificate_body);
-  return tool.EncryptForCertificate(recipient, content);
+  CKORALCertificate recipient;
+  recipient.LoadFromBody(certificate_body);
+  return CCryptoAPI20Tool().EncryptForCertificate(*recipient.Context(), content);
 }
 
 std::string CTdx880CryptoTool::Sign(bool user_storage, std::string_view content,

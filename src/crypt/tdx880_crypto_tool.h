@@ -39,7 +39,8 @@ class CTdx880CryptoTool : public rtl::CBaseClass {
   // 3. Envelopes content for the certificate of "addressbook" with that thumbprint.
   [[nodiscard]] virtual std::string EncryptBySha1(bool user_storage, std::string_view content,
                                                   std::string_view sha1) const;
-  // 4. Envelopes content for the certificate of a body (DER or Base64); no store is involved.
+  // 4. Envelopes content for the certificate of a body (DER or Base64, loaded into a
+  // CKORALCertificate); no store is involved.
   [[nodiscard]] virtual std::string EncryptByCertificate(std::string_view content,
                                                          std::string_view certificate_body) const;
   // 5. A detached signature of content by the certificate of "MY" with that thumbprint (exactly

@@ -259,10 +259,17 @@ TEST_F(CryptoToolTest, EnvelopeCannotBeOpenedFromTheOtherLocation) {
   EXPECT_EQ(tool_.Decrypt(true, envelope), "secret");
 }
 
-TEST_F(CryptoToolTest, EncryptionByBodyThatIsNoCertificateFails) {
-  const std::string message =
-      MessageOf([&] { (void)tool_.EncryptByCertificate("x", "not a certificate at all!"); });
-  EXPECT_TRUE(message.starts_with(Msg(u8"Ошибка при импорте сертификата: 0x8009310B"))) << message;
+TEST_F(CryptoToolTest, EncryptionByBodyThatIsNoCertificateFailsWithTheOsError) {
+  // The body is loaded as a CKORALCertificate: a failed load is the OS error of the last error.
+  try {
+    (void)tool_.EncryptByCertificate("x", "not a certificate at all!");
+    FAIL() << "encrypted for no certificate";
+  } catch (const rtl::EOSError& error) {
+    EXPECT_EQ(static_cast<uint32_t>(error.ErrorCode()), code::kCryptEAsn1BadTag);
+    EXPECT_TRUE(error.Message().starts_with(
+        rtl::Format("System Error.  Code: %d.\r\n", static_cast<int32_t>(code::kCryptEAsn1BadTag))))
+        << error.Message();
+  }
 }
 
 // ---- certificate bodies by thumbprint -----------------------------------------------------
