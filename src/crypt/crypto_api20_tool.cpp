@@ -6,6 +6,8 @@
 #include "crypt/crypto_provider.h"
 #include "crypt/crypto_signature.h"
 #include "crypt/crypto_signature_config.h"
+#include "crypt/crypto_store.h"
+#include "crypt/koral_certificate.h"
 #include "rtl/errors.h"
 #include "rtl/value_check_tool.h"
 
@@ -84,6 +86,19 @@ std::optional<Certificate> CCryptoAPI20Tool::FindBySha1(uint8_t store,
   return CCryptoAPI20Utils::FindCertificateBySha1(Handle(), store_location_, sha1, store);
 }
 
+void CCryptoAPI20Tool::ImportP7B(std::string_view body) const {
+  rtl::CValueCheckTool::CheckNotEmpty(body, "p7b-body");
+  CCryptoAPI20Utils::ImportChain(Handle(), store_location_, body, "");
+}
+
+void CCryptoAPI20Tool::ImportCertificate(uint8_t store, const Certificate* certificate,
+                                         std::string_view container_name) const {
+  CheckStore(store);
+  rtl::CValueCheckTool::CheckAssigned(certificate, "certcontext");
+  CCryptoAPI20Utils::AddCertificateToStore(Handle(), store_location_, container_name, *certificate,
+                                           store);
+}
+
 std::string CCryptoAPI20Tool::SignContent(bool user_storage, CCryptoProvider* provider,
                                           std::string_view sha1, std::string_view content) const {
   rtl::CValueCheckTool::CheckNotEmpty(content, "content");
@@ -125,8 +140,11 @@ bool CCryptoAPI20Tool::VerifySignature(bool user_storage, std::string_view conte
   if (signers != nullptr) {
     const rtl::CStrArray& found = verifier.Signers();
     for (int32_t i = found.Count() - 1; i >= 0; --i) {
-      signers->AddObject(found.Strings(i),
-                         std::make_unique<Certificate>(*found.Object<Certificate>(i)));
+      // The new object shares the signature's certificate; the signature's provider dies here,
+      // so the copy is bound to none.
+      auto moved = std::make_unique<CKORALCertificate>();
+      moved->Attach(*found.Object<CKORALCertificate>(i)->Context());
+      signers->AddObject(found.Strings(i), std::move(moved));
     }
   }
   return true;

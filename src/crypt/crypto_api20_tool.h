@@ -69,6 +69,15 @@ class CCryptoAPI20Tool final : public rtl::CBaseClass {
   // location and store checks of LoadStore first.
   [[nodiscard]] std::optional<Certificate> FindBySha1(uint8_t store, std::string_view sha1) const;
 
+  // Imports a PKCS#7 chain or a single certificate ("p7b-body") at the tool's location, each
+  // certificate sorted into "CA", "ROOT" or "addressbook"; no container is bound.
+  void ImportP7B(std::string_view body) const;
+  // Adds certificate ("certcontext") to the store at the tool's location, bound to the key
+  // container when the store is "MY" and container_name is not empty; the checks of LoadStore
+  // first.
+  void ImportCertificate(uint8_t store, const Certificate* certificate,
+                         std::string_view container_name) const;
+
   // Signs content ("content") with the certificate of "MY" whose thumbprint ("sha1", exactly 40
   // characters) is given, at the location of the user-storage flag. Without a provider one is
   // acquired (verification context, the machine key set when not user storage). Returns the
@@ -79,7 +88,7 @@ class CCryptoAPI20Tool final : public rtl::CBaseClass {
   // chain with the stores of the user-storage flag's location at signing_date (days since
   // 1899-12-30; 0 = now); download lets the chain builder fetch CA certificates and CRLs,
   // check_revocation makes it check revocation. With signers (which must own its objects), the
-  // signers' certificates (Certificate objects named by thumbprint) are appended, last first.
+  // signers' certificates (CKORALCertificate objects named by thumbprint) are appended, last first.
   // Every failure raises (CCryptoAPI20Exception with its code for a signature or chain that does
   // not hold); the result is true.
   bool VerifySignature(bool user_storage, std::string_view content, std::string_view signature,

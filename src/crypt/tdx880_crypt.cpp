@@ -16,6 +16,9 @@ namespace {
 constexpr std::u8string_view kInit = u8"инициализация";
 constexpr std::u8string_view kGetPrivateKey = u8"получение личного ключа";
 constexpr std::u8string_view kGetOpponentKey = u8"получение ключа оппонента";
+constexpr std::u8string_view kImportChain = u8"импорт цепочки сертификатов";
+constexpr std::u8string_view kImportOpponent = u8"импорт ключа оппонента";
+constexpr std::u8string_view kImportPrivate = u8"импорт личного сертификата";
 constexpr std::u8string_view kGetContainer = u8"получение имени контейнера";
 constexpr std::u8string_view kGetKeyBySha1 = u8"получение ключа по отпечатку";
 
@@ -96,6 +99,32 @@ void CTdx880Crypt::GetPrivateKey(int32_t index, CTdx880Key* key) const {
 
 void CTdx880Crypt::GetOpponentKey(int32_t index, CTdx880Key* key) const {
   KeyAt(opponents_, store_code::kAddressBook, index, "opponentKeyIndex", key, kGetOpponentKey);
+}
+
+void CTdx880Crypt::ImportP7BChain(std::string_view content) {
+  const CCryptoAPI20Tool& tool = RequireTool(kImportChain);
+  rtl::CValueCheckTool::CheckNotEmpty(content, "P7B-content");
+  tool.ImportP7B(content);
+}
+
+void CTdx880Crypt::ImportOpponentCertificate(std::string_view body, CTdx880Key* key) {
+  const CCryptoAPI20Tool& tool = RequireTool(kImportOpponent);
+  rtl::CValueCheckTool::CheckNotEmpty(body, "certificateBody");
+  rtl::CValueCheckTool::CheckAssigned(key, "pKey");
+  const Certificate certificate = tool.CertificateFromBody(body);
+  tool.ImportCertificate(store_code::kAddressBook, &certificate, "");
+  FillKeyFromCertificate(*key, certificate);
+}
+
+void CTdx880Crypt::ImportPrivateCertificate(std::string_view body, std::string_view container_name,
+                                            CTdx880Key* key) {
+  const CCryptoAPI20Tool& tool = RequireTool(kImportPrivate);
+  rtl::CValueCheckTool::CheckNotEmpty(body, "certificateBody");
+  rtl::CValueCheckTool::CheckNotEmpty(container_name, "ContainerName");
+  rtl::CValueCheckTool::CheckAssigned(key, "pKey");
+  const Certificate certificate = tool.CertificateFromBody(body);
+  tool.ImportCertificate(store_code::kMy, &certificate, container_name);
+  FillKeyFromCertificate(*key, certificate);
 }
 
 bool CTdx880Crypt::CheckSignature(std::string_view content, std::string_view signature) const {

@@ -41,6 +41,17 @@ class CTdx880Crypt final : public rtl::CBaseClass {
   // As GetPrivateKey for the correspondents ("opponentKeyIndex", "addressbook").
   void GetOpponentKey(int32_t index, CTdx880Key* key) const;
 
+  // Imports a PKCS#7 chain or one certificate ("P7B-content"), each certificate sorted into
+  // "CA", "ROOT" or "addressbook" at the worker's location. The lists stay as they were.
+  void ImportP7BChain(std::string_view content);
+  // Adds a certificate ("certificateBody") to "addressbook" (an identical one already there is
+  // kept) and fills key ("pKey") from it.
+  void ImportOpponentCertificate(std::string_view body, CTdx880Key* key);
+  // Adds a certificate ("certificateBody") to "MY" bound to the key container ("ContainerName")
+  // and fills key ("pKey") from it; ContainerName of key is not set.
+  void ImportPrivateCertificate(std::string_view body, std::string_view container_name,
+                                CTdx880Key* key);
+
   // Checks a detached signature and its signer's chain at the worker's location now,
   // downloading what is missing and checking revocation. True, or raises.
   bool CheckSignature(std::string_view content, std::string_view signature) const;

@@ -65,7 +65,7 @@ void CTdx880CryptoTool::CheckSignEx(bool user_storage, std::string_view content,
   if (signer_list->Count() == 0) {
     return;
   }
-  const Certificate& first = *signer_list->Object<Certificate>(0);
+  const Certificate& first = *signer_list->Object<CKORALCertificate>(0)->Context();
   auto key = std::make_unique<CTdx880Key>();
   key->SetCertificateBody(CCryptoAPI20Utils::GetCertificateBody(first));
   key->SetSha1(CCryptoAPI20Utils::GetSha1(first));

@@ -53,7 +53,7 @@ class CTdx880CryptoTool : public rtl::CBaseClass {
                          std::string_view signature) const;
   // 7. Empties signer_list ("pSignerList"; it is made to own its objects) and checks signature
   // over content now with the given chain flags; then the list holds the signers' certificates
-  // (Certificate objects) followed by one CTdx880Key of the first signer (Sha1 and
+  // (CKORALCertificate objects) followed by one CTdx880Key of the first signer (Sha1 and
   // CertificateBody set, SubjectCN empty), each named by the thumbprint.
   virtual void CheckSignEx(bool user_storage, std::string_view content, bool check_revocation,
                            bool download, rtl::CStrArray* signer_list,

@@ -4,15 +4,20 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "crypt/cert_store.h"
 #include "crypt/key_container.h"
 #include "crypt/private_key.h"
 #include "crypt/support/test_pki.h"
+#include "crypt/tdx880_crypto_tool.h"
 #include "rtl/errors.h"
 #include "rtl/format.h"
 #include "rtl/text.h"
@@ -23,6 +28,12 @@ namespace {
 
 using rtl::Msg;
 using test::SharedPki;
+
+// The key-provider flags of a binding: CERT_SET_KEY_CONTEXT_PROP_ID, plus CRYPT_MACHINE_KEYSET
+// for a container of the local machine.
+uint32_t KeyProvFlags(StoreLocation location) {
+  return location == StoreLocation::kLocalMachine ? 0x21 : 0x01;
+}
 
 template <typename Body>
 std::string MessageOf(Body&& body) {
@@ -72,7 +83,7 @@ class CryptEngineTest : public test::Sandbox {
     const PrivateKey key = PrivateKey::FromPem(test::FileBytes(SharedPki().user_key), std::nullopt);
     KeyContainer::Create(location, container, key);
     Certificate bound = user_;
-    bound.SetKeyProv(KeyProvInfo{container, "", 75, 1, 1});
+    bound.SetKeyProv(KeyProvInfo{container, "", 75, KeyProvFlags(location), 1});
     AddTo(location, "MY", bound);
   }
 
@@ -112,6 +123,14 @@ const OperationCase kOperations[] = {
     {"GetOpponentKeyBySha1",
      [](CTdx880Crypt& crypt, CTdx880Key* key) { crypt.GetOpponentKeyBySha1("AB", key); },
      u8"получение ключа по отпечатку"},
+    {"ImportP7BChain", [](CTdx880Crypt& crypt, CTdx880Key*) { crypt.ImportP7BChain("x"); },
+     u8"импорт цепочки сертификатов"},
+    {"ImportOpponentCertificate",
+     [](CTdx880Crypt& crypt, CTdx880Key* key) { crypt.ImportOpponentCertificate("x", key); },
+     u8"импорт ключа оппонента"},
+    {"ImportPrivateCertificate",
+     [](CTdx880Crypt& crypt, CTdx880Key* key) { crypt.ImportPrivateCertificate("x", "c", key); },
+     u8"импорт личного сертификата"},
 };
 
 class CryptEngineBeforeInit : public CryptEngineTest,
@@ -330,6 +349,143 @@ TEST_F(CryptEngineTest, LowerCaseThumbprintFindsNoKey) {
   EXPECT_EQ(MessageOf([&] { crypt_.GetPrivateKeyBySha1(lower, &key); }), kCertificateGone);
   crypt_.GetPrivateKeyBySha1(user_.Thumbprint(), &key);
   EXPECT_EQ(key.Sha1(), user_.Thumbprint());
+}
+
+// ---- imports ---------------------------------------------------------------------------------
+
+std::vector<std::string> ThumbprintsOf(StoreLocation location, const char* store) {
+  std::vector<std::string> thumbprints;
+  for (const Certificate& certificate : CertStore::OpenSystem(location, store).Certificates()) {
+    thumbprints.push_back(certificate.Thumbprint());
+  }
+  return thumbprints;
+}
+
+TEST_P(CryptEngineAtLocation, ImportedChainIsSortedIntoItsStoresAndSeenAfterReInit) {
+  ASSERT_TRUE(crypt_.Init(GetParam().user_storage));
+  crypt_.ImportP7BChain(MakeCertificatesPkcs7({root_, inter_, user_}));
+  const StoreLocation here = GetParam().location;
+  // Both CA certificates carry critical CA basic constraints, so even the self-signed root goes
+  // to "CA"; only a self-issued certificate without them would go to "ROOT".
+  std::vector<std::string> cas{root_.Thumbprint(), inter_.Thumbprint()};
+  std::sort(cas.begin(), cas.end());
+  EXPECT_EQ(ThumbprintsOf(here, "CA"), cas);
+  EXPECT_TRUE(ThumbprintsOf(here, "ROOT").empty());
+  EXPECT_EQ(ThumbprintsOf(here, "addressbook"), std::vector<std::string>{user_.Thumbprint()});
+  EXPECT_TRUE(ThumbprintsOf(GetParam().other, "addressbook").empty());
+  EXPECT_EQ(crypt_.GetOpponentKeyCount(), 0) << "the lists are the last Init's";
+  ASSERT_TRUE(crypt_.Init(GetParam().user_storage));
+  ASSERT_EQ(crypt_.GetOpponentKeyCount(), 1);
+  CTdx880Key key;
+  crypt_.GetOpponentKey(0, &key);
+  EXPECT_EQ(key.Sha1(), user_.Thumbprint());
+}
+
+TEST_P(CryptEngineAtLocation, ImportedOpponentCertificateGivesAKeyAndIsKeptOnce) {
+  ASSERT_TRUE(crypt_.Init(GetParam().user_storage));
+  CTdx880Key key;
+  key.SetSignRole(sign_role::kTaxService);
+  crypt_.ImportOpponentCertificate(test::FileBytes(SharedPki().user), &key);
+  EXPECT_EQ(key.Sha1(), user_.Thumbprint());
+  EXPECT_EQ(key.SubjectCN(), user_.SubjectCN().value());
+  EXPECT_EQ(key.CertificateBody(), user_.Der());
+  EXPECT_EQ(key.SignRole(), sign_role::kTaxService) << "a role is never read from a certificate";
+  CTdx880Key again;
+  crypt_.ImportOpponentCertificate(user_.Der(), &again);
+  EXPECT_EQ(again.SignRole(), sign_role::kAbonent);
+  EXPECT_EQ(ThumbprintsOf(GetParam().location, "addressbook"),
+            std::vector<std::string>{user_.Thumbprint()});
+  ASSERT_TRUE(crypt_.Init(GetParam().user_storage));
+  EXPECT_EQ(crypt_.GetOpponentKeyCount(), 1);
+  EXPECT_EQ(crypt_.GetPrivateKeyCount(), 0);
+}
+
+TEST_P(CryptEngineAtLocation, ImportedPrivateCertificateIsBoundToItsContainerAndSigns) {
+  // The binding names a container of the current user's key set, at either location.
+  const StoreLocation here = GetParam().location;
+  KeyContainer::Create(StoreLocation::kCurrentUser, "imported",
+                       PrivateKey::FromPem(test::FileBytes(SharedPki().user_key), std::nullopt));
+  ASSERT_TRUE(crypt_.Init(GetParam().user_storage));
+  CTdx880Key key;
+  crypt_.ImportPrivateCertificate(test::FileBytes(SharedPki().user), "imported", &key);
+  EXPECT_EQ(key.Sha1(), user_.Thumbprint());
+  EXPECT_EQ(key.ContainerName(), "") << "the container is not written into the key";
+  const std::optional<Certificate> entry =
+      CertStore::OpenSystem(here, "MY").FindByThumbprint(user_.Thumbprint());
+  ASSERT_TRUE(entry.has_value());
+  ASSERT_TRUE(entry->KeyProv().has_value());
+  EXPECT_EQ(entry->KeyProv()->container_name, "imported");
+  const std::optional<Certificate> held =
+      KeyContainer::Open(StoreLocation::kCurrentUser, "imported").GetCertificate();
+  ASSERT_TRUE(held.has_value());
+  EXPECT_TRUE(held->SameAs(user_));
+
+  ASSERT_TRUE(crypt_.Init(GetParam().user_storage));
+  EXPECT_EQ(crypt_.GetPrivateKeyCount(), 1);
+  const std::string signature =
+      CTdx880CryptoTool().Sign(GetParam().user_storage, "imported key signs", key.Sha1());
+  EXPECT_EQ(CTdx880CryptoTool::SignerFromSignature(signature).sha1, user_.Thumbprint());
+}
+
+TEST_F(CryptEngineTest, ImportPrivateCertificateIntoMissingContainerFailsAfterTheStoreEntry) {
+  ASSERT_TRUE(crypt_.Init(true));
+  CTdx880Key key;
+  const std::string message =
+      MessageOf([&] { crypt_.ImportPrivateCertificate(user_.Der(), "no-such", &key); });
+  EXPECT_TRUE(message.starts_with(
+      Msg(u8"Ошибка при инициализации с контейнером [no-such] криптопровайдера: 0x")))
+      << message;
+  EXPECT_EQ(key.Sha1(), "");
+  EXPECT_EQ(ThumbprintsOf(StoreLocation::kCurrentUser, "MY"),
+            std::vector<std::string>{user_.Thumbprint()});
+}
+
+struct ImportCheckCase {
+  const char* name;
+  std::function<void(CTdx880Crypt& crypt, CTdx880Key* key)> call;
+  const char8_t* message;
+};
+
+const ImportCheckCase kImportChecks[] = {
+    {"EmptyChain", [](CTdx880Crypt& crypt, CTdx880Key*) { crypt.ImportP7BChain(""); },
+     u8"Передан пустой аргумент: P7B-content"},
+    {"EmptyOpponentBody",
+     [](CTdx880Crypt& crypt, CTdx880Key* key) { crypt.ImportOpponentCertificate("", key); },
+     u8"Передан пустой аргумент: certificateBody"},
+    {"OpponentWithoutKey",
+     [](CTdx880Crypt& crypt, CTdx880Key*) { crypt.ImportOpponentCertificate("x", nullptr); },
+     u8"Передан пустой аргумент: pKey"},
+    {"EmptyPrivateBody",
+     [](CTdx880Crypt& crypt, CTdx880Key* key) { crypt.ImportPrivateCertificate("", "c", key); },
+     u8"Передан пустой аргумент: certificateBody"},
+    {"PrivateWithoutContainer",
+     [](CTdx880Crypt& crypt, CTdx880Key* key) { crypt.ImportPrivateCertificate("x", "", key); },
+     u8"Передан пустой аргумент: ContainerName"},
+    {"PrivateWithoutKey",
+     [](CTdx880Crypt& crypt, CTdx880Key*) { crypt.ImportPrivateCertificate("x", "c", nullptr); },
+     u8"Передан пустой аргумент: pKey"},
+};
+
+class CryptEngineImportCheck : public CryptEngineTest,
+                               public ::testing::WithParamInterface<ImportCheckCase> {};
+
+TEST_P(CryptEngineImportCheck, FailsWithTheEmptyArgumentMessageAndWritesNothing) {
+  ASSERT_TRUE(crypt_.Init(true));
+  CTdx880Key key;
+  EXPECT_EQ(MessageOf([&] { GetParam().call(crypt_, &key); }), Msg(GetParam().message));
+  EXPECT_FALSE(std::filesystem::exists(Home() / "user" / "stores"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Checks, CryptEngineImportCheck, ::testing::ValuesIn(kImportChecks),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(CryptEngineTest, ImportOfBytesThatAreNoCertificateFailsWithTheImportMessage) {
+  ASSERT_TRUE(crypt_.Init(true));
+  CTdx880Key key;
+  const std::string message =
+      MessageOf([&] { crypt_.ImportOpponentCertificate("not a certificate!", &key); });
+  EXPECT_TRUE(message.starts_with(Msg(u8"Ошибка при импорте сертификата: 0x8009310B"))) << message;
+  EXPECT_TRUE(ThumbprintsOf(StoreLocation::kCurrentUser, "addressbook").empty());
 }
 
 }  // namespace

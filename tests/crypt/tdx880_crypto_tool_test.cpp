@@ -31,6 +31,12 @@ namespace {
 using rtl::Msg;
 using test::SharedPki;
 
+// The key-provider flags of a binding: CERT_SET_KEY_CONTEXT_PROP_ID, plus CRYPT_MACHINE_KEYSET
+// for a container of the local machine.
+uint32_t KeyProvFlags(StoreLocation location) {
+  return location == StoreLocation::kLocalMachine ? 0x21 : 0x01;
+}
+
 template <typename Body>
 std::string MessageOf(Body&& body) {
   try {
@@ -76,7 +82,7 @@ class CryptoToolTest : public test::Sandbox {
     const PrivateKey key = PrivateKey::FromPem(test::FileBytes(SharedPki().user_key), std::nullopt);
     KeyContainer::Create(location, "user-key", key);
     Certificate bound = user_;
-    bound.SetKeyProv(KeyProvInfo{"user-key", "", 75, 1, 1});
+    bound.SetKeyProv(KeyProvInfo{"user-key", "", 75, KeyProvFlags(location), 1});
     CertStore::OpenSystem(location, "MY").Add(bound, AddDisposition::kReplaceExisting);
   }
   void InstallCorrespondent(StoreLocation location) {
