@@ -89,6 +89,17 @@ database = ./revoked-index.txt
 crlnumber = ./crlnumber
 default_md = md_gost94
 default_crl_days = 30
+[old]
+database = ./old-index.txt
+new_certs_dir = .
+serial = ./serial
+default_md = md_gost94
+policy = policy_any
+email_in_dn = no
+x509_extensions = v3_user
+[policy_any]
+commonName = supplied
+organizationName = optional
 [v3_root]
 basicConstraints = critical,CA:TRUE
 keyUsage = keyCertSign, cRLSign
@@ -116,6 +127,8 @@ struct Pki {
     WriteText(folder / "revoked-index.txt",
               "R\t301231235959Z\t250101000000Z\t0A11\tunknown\t/CN=Check User/O=Lyr\n");
     WriteText(folder / "crlnumber", "01\n");
+    WriteText(folder / "old-index.txt", "");
+    WriteText(folder / "serial", "0A12\n");
     const std::string script =
         "cd '" + folder.string() + "' && export OPENSSL_CONF='" + test::OpenSslConfigPath() +
         "' && unset CRYPT_PARAMS && "
@@ -129,7 +142,12 @@ struct Pki {
         "-extfile ca.cnf -extensions v3_user -md_gost94 -out user.pem && "
         "openssl ca -config ca.cnf -gencrl -keyfile root.key -cert root.pem -out root.crl && "
         "openssl ca -config ca.cnf -name revoked -gencrl -keyfile root.key -cert root.pem "
-        "-out revoked.crl 2>&1";
+        "-out revoked.crl && "
+        "openssl genpkey -algorithm gost2001 -pkeyopt paramset:XA -out old.key && "
+        "openssl req -config ca.cnf -new -key old.key -subj '/CN=Check Old User/O=Lyr' "
+        "-out old.csr && "
+        "openssl ca -config ca.cnf -name old -batch -notext -startdate 20250101000000Z "
+        "-enddate 20250201000000Z -cert root.pem -keyfile root.key -in old.csr -out old.pem 2>&1";
     std::string output;
     made = test::RunCommand(script, &output) == 0;
     if (!made) {
@@ -154,6 +172,13 @@ struct Pki {
   }
   [[nodiscard]] PrivateKey UserKey() const {
     return PrivateKey::FromPem(test::FileBytes(File("user.key")), std::nullopt);
+  }
+  // A user whose certificate was valid in January 2025 only.
+  [[nodiscard]] Certificate OldUser() const {
+    return Certificate::FromPem(test::FileBytes(File("old.pem")));
+  }
+  [[nodiscard]] PrivateKey OldUserKey() const {
+    return PrivateKey::FromPem(test::FileBytes(File("old.key")), std::nullopt);
   }
   [[nodiscard]] Crl RootCrl() const { return Crl::FromPem(test::FileBytes(File("root.crl"))); }
   [[nodiscard]] Crl RevokingCrl() const {
@@ -357,6 +382,24 @@ TEST_F(SignatureCheckTest, RevokedSignerFailsWithCode21) {
   const Coded failure = CodedFailureOf([&] { tool_.CheckSign(true, "revoked", signature); });
   EXPECT_EQ(failure.code, 21);
   EXPECT_TRUE(failure.message.starts_with(Msg(u8"На момент подписания ["))) << failure.message;
+}
+
+TEST_F(SignatureCheckTest, SignatureOfAnExpiredCertificateFailsWithCode21AtTheCheckingTime) {
+  Install(StoreLocation::kCurrentUser);
+  const Certificate old = pki_.OldUser();
+  InstallSigner(StoreLocation::kCurrentUser, old, pki_.OldUserKey(), "old-key");
+  // Signing does not look at the validity; every check judges it now.
+  const std::string signature = tool_.Sign(true, "late", old.Thumbprint());
+  const Coded failure = CodedFailureOf([&] { tool_.CheckSign(true, "late", signature); });
+  EXPECT_EQ(failure.code, 21);
+  EXPECT_TRUE(failure.message.starts_with(Msg(u8"Дата подписи [")) &&
+              failure.message.find(Msg(u8"] вне срока действия сертификата [")) !=
+                  std::string::npos)
+      << failure.message;
+  // Without the revocation check the dates of the signer are not judged.
+  rtl::CStrArray signers;
+  tool_.CheckSignEx(true, "late", false, false, &signers, signature);
+  EXPECT_EQ(signers.Count(), 2);
 }
 
 // ---- several threads ---------------------------------------------------------------------------
