@@ -31,5 +31,6 @@ std::vector<Command> FetchCommands();        // fetch_commands.cpp
 std::vector<Command> EnvelopeCommands();     // envelope_commands.cpp
 std::vector<Command> SignatureCommands();    // signature_commands.cpp
 std::vector<Command> KeysCommands();         // keys_commands.cpp
+std::vector<Command> PackageCommands();      // package_commands.cpp
 
 }  // namespace lyr::tool

@@ -15,9 +15,10 @@ namespace {
 // Every command of the tool, in the order --help lists them.
 std::vector<Command> AllCommands() {
   std::vector<Command> all;
-  for (std::vector<Command> group : {CodesCommands(), InnCommands(), RegisterCommands(),
-                                     TypelibCommands(), DescriptionCommands(), CertCommands(),
-                                     FetchCommands(), SignatureCommands(), KeysCommands()}) {
+  for (std::vector<Command> group :
+       {CodesCommands(), InnCommands(), RegisterCommands(), TypelibCommands(),
+        DescriptionCommands(), CertCommands(), FetchCommands(), SignatureCommands(), KeysCommands(),
+        PackageCommands()}) {
     all.insert(all.end(), group.begin(), group.end());
   }
   return all;

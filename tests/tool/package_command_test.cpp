@@ -1,0 +1,277 @@
+// The tool's package commands (pack, show, extract), run as a program in a sandbox home: round
+// trips, the saved archive checked with Python's zipfile, unzip -t and xmllint, hostile original
+// names.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "rtl/text.h"
+#include "tool/crypt_tool_fixture.h"
+
+namespace lyr::tool {
+namespace {
+
+namespace fs = std::filesystem;
+using test::CryptToolTest;
+using test::ToolResult;
+
+std::string Utf8(std::u8string_view text) {
+  return std::string(text.begin(), text.end());
+}
+
+// How many times needle occurs in text.
+int Occurrences(const std::string& text, const std::string& needle) {
+  int count = 0;
+  for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) {
+    ++count;
+  }
+  return count;
+}
+
+// A sandbox home with two documents to pack.
+class PackageCommand : public CryptToolTest {
+ protected:
+  void SetUp() override {
+    CryptToolTest::SetUp();
+    declaration_ =
+        WriteFile("declaration.xml", "<?xml version=\"1.0\"?><declaration sum=\"125000\"/>\n");
+    description_ = WriteFile("TR_DEKL.xml", "<?xml version=\"1.0\"?><description/>\n");
+  }
+
+  // "pack" of the two documents for flow 01, transaction 01, with extra arguments; returns the
+  // package's path (the tool's output without its line end).
+  std::string Pack(const std::string& extra) {
+    const ToolResult result =
+        Tool("pack --flow 01 --transaction 01 --sender 7701234567 --receiver 7701 --doc 01:xml:" +
+             Quote(declaration_) + " --doc 02:xml:" + Quote(description_) + " " + extra);
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.err, "");
+    return result.out.empty() ? std::string() : result.out.substr(0, result.out.size() - 1);
+  }
+
+  std::string PackedInto(const std::string& folder) {
+    return Pack("-o " + Quote(PathOf(folder) + "/"));
+  }
+
+  // Runs a Python program with the package path as its first argument.
+  static int Python(const std::string& program, const std::string& package,
+                    std::string* output = nullptr) {
+    return lyr::test::RunCommand("python3 -c '" + program + "' " + Quote(package), output);
+  }
+
+  // Rewrites the package with the description's original name "declaration.xml" replaced by
+  // hostile (ASCII).
+  static void SetOriginalName(const std::string& package, const std::string& hostile) {
+    std::string literal;  // hostile inside a Python bytes literal
+    for (const char c : hostile) {
+      literal += c == '\\' ? std::string("\\\\") : std::string(1, c);
+    }
+    const std::string program =
+        "import sys, zipfile\n"
+        "p = sys.argv[1]\n"
+        "z = zipfile.ZipFile(p)\n"
+        "entries = [(i.filename, z.read(i.filename)) for i in z.infolist()]\n"
+        "z.close()\n"
+        "with zipfile.ZipFile(p, \"w\", zipfile.ZIP_DEFLATED) as out:\n"
+        "  for name, data in entries:\n"
+        "    if name == \"packageDescription.xml\":\n"
+        "      data = data.replace(b\"=\\\"declaration.xml\\\"\", b\"=\\\"" +
+        literal +
+        "\\\"\")\n"
+        "    out.writestr(name, data)\n";
+    ASSERT_EQ(Python(program, package), 0);
+  }
+
+  std::string declaration_;
+  std::string description_;
+};
+
+TEST_F(PackageCommand, PacksUnderTheGeneratedNameIntoTheOutputFolder) {
+  const std::string path = PackedInto("out");
+  EXPECT_TRUE(std::regex_match(
+      path, std::regex(PathOf("out") + "/TDX_7701234567_7701_[0-9a-f]{32}_01_01_01\\.zip")))
+      << path;
+  EXPECT_TRUE(fs::is_regular_file(path));
+}
+
+TEST_F(PackageCommand, SavedPackageHoldsTheDescriptionAndThirtySixCharacterBinEntries) {
+  const std::string path = PackedInto("out");
+  std::string names;
+  ASSERT_EQ(Python("import sys, zipfile\n"
+                   "for n in sorted(zipfile.ZipFile(sys.argv[1]).namelist()): print(n)\n",
+                   path, &names),
+            0);
+  std::vector<std::string> lines;
+  for (size_t at = 0; at < names.size(); at = names.find('\n', at) + 1) {
+    lines.push_back(names.substr(at, names.find('\n', at) - at));
+  }
+  // Two documents and the description.
+  ASSERT_EQ(lines.size(), 3u) << names;
+  int bins = 0;
+  for (const std::string& name : lines) {
+    if (name != "packageDescription.xml") {
+      EXPECT_TRUE(std::regex_match(name, std::regex("[0-9a-f]{32}\\.bin"))) << name;
+      ++bins;
+    }
+  }
+  EXPECT_EQ(bins, 2);
+  // Each document is stored as a ZIP archive with the one entry "file" holding it.
+  std::string inner;
+  ASSERT_EQ(Python("import io, sys, zipfile\n"
+                   "z = zipfile.ZipFile(sys.argv[1])\n"
+                   "for n in sorted(z.namelist()):\n"
+                   "  if n.endswith(\".bin\"):\n"
+                   "    one = zipfile.ZipFile(io.BytesIO(z.read(n)))\n"
+                   "    print(one.namelist(), len(one.read(\"file\")))\n",
+                   path, &inner),
+            0);
+  const std::string sizes[] = {
+      "['file'] " + std::to_string(lyr::test::ReadAll(declaration_).size()) + "\n",
+      "['file'] " + std::to_string(lyr::test::ReadAll(description_).size()) + "\n"};
+  EXPECT_TRUE(inner == sizes[0] + sizes[1] || inner == sizes[1] + sizes[0]) << inner;
+  EXPECT_EQ(lyr::test::RunCommand("unzip -tq " + Quote(path) + " >/dev/null"), 0);
+  EXPECT_EQ(lyr::test::RunCommand("unzip -p " + Quote(path) +
+                                  " packageDescription.xml | xmllint --noout - 2>&1"),
+            0);
+}
+
+TEST_F(PackageCommand, ShowsFlowParticipantsAndItems) {
+  const std::string path = PackedInto("out");
+  const ToolResult result = Tool("show " + Quote(path));
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_NE(result.out.find("package: " + path + "\n"), std::string::npos);
+  EXPECT_NE(result.out.find(Utf8(u8"flow: 01 Декларация\n")), std::string::npos) << result.out;
+  EXPECT_NE(result.out.find(Utf8(u8"transaction: 01 ДекларацияНП\n")), std::string::npos);
+  EXPECT_NE(result.out.find(Utf8(u8"sender: 7701234567 (абонент)\n")), std::string::npos);
+  EXPECT_NE(result.out.find(Utf8(u8"receiver: 7701 (налоговыйОрган)\n")), std::string::npos);
+  EXPECT_NE(result.out.find("documents: 2\n"), std::string::npos);
+  EXPECT_NE(result.out.find(Utf8(u8"document 1: declaration.xml\n  type: 01 декларация, content "
+                                 u8"type xml\n  compressed: yes, encrypted: no\n  content file: ")),
+            std::string::npos)
+      << result.out;
+  EXPECT_NE(result.out.find(Utf8(u8"document 2: TR_DEKL.xml\n  type: 02 описание, content type "
+                                 u8"xml\n  compressed: yes, encrypted: no\n  content file: ")),
+            std::string::npos)
+      << result.out;
+  EXPECT_EQ(Occurrences(result.out, "  signatures: 0\n"), 2) << result.out;
+  EXPECT_EQ(result.out.find("special operator"), std::string::npos);
+}
+
+TEST_F(PackageCommand, ExtractWritesEveryDocumentUnderItsOriginalName) {
+  const std::string path = PackedInto("out");
+  const ToolResult result = Tool("extract " + Quote(path) + " -o " + Quote(PathOf("docs")));
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(lyr::test::ReadAll(PathOf("docs/declaration.xml")), lyr::test::ReadAll(declaration_));
+  EXPECT_EQ(lyr::test::ReadAll(PathOf("docs/TR_DEKL.xml")), lyr::test::ReadAll(description_));
+  EXPECT_EQ(Occurrences(result.out, PathOf("docs") + "/"), 2) << result.out;
+}
+
+TEST_F(PackageCommand, SavesAsTheNamedFileWithTheSpecialOperator) {
+  const std::string path = Pack("--sos 2AE -o " + Quote(PathOf("named.zip")));
+  EXPECT_EQ(path, PathOf("named.zip"));
+  const ToolResult result = Tool("show " + Quote(path));
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_NE(result.out.find("special operator: 2AE\n"), std::string::npos) << result.out;
+}
+
+TEST_F(PackageCommand, ExtractNeverReplacesAFile) {
+  const std::string path = Pack("-o " + Quote(PathOf("p.zip")));
+  fs::create_directory(PathOf("docs"));
+  WriteFile("docs/TR_DEKL.xml", "mine");
+  const ToolResult result = Tool("extract " + Quote(path) + " -o " + Quote(PathOf("docs")));
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.err,
+            "document 2: " + PathOf("docs/TR_DEKL.xml") + " exists already; nothing was written\n");
+  EXPECT_EQ(lyr::test::ReadAll(PathOf("docs/TR_DEKL.xml")), "mine");
+  EXPECT_FALSE(fs::exists(PathOf("docs/declaration.xml")));
+}
+
+TEST_F(PackageCommand, PackReportsTheLibrarysMessageForAnUnknownDocumentType) {
+  const ToolResult result =
+      Tool("pack --flow 01 --transaction 01 --sender 1 --receiver 2 --doc 99:xml:" +
+           Quote(declaration_) + " -o " + Quote(PathOf("x.zip")));
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.err,
+            Utf8(u8"Неизвестный код документа [99] в документообороте [01][Декларация]\n"));
+  EXPECT_FALSE(fs::exists(PathOf("x.zip")));
+}
+
+// Wrong command lines give the usage and status 2.
+struct UsageCase {
+  std::string name;
+  std::string arguments;
+  std::string usage_start;
+};
+
+class PackageCommandUsage : public PackageCommand,
+                            public ::testing::WithParamInterface<UsageCase> {};
+
+TEST_P(PackageCommandUsage, GivesTheUsage) {
+  const ToolResult result = Tool(GetParam().arguments);
+  EXPECT_EQ(result.status, 2);
+  EXPECT_EQ(result.err.rfind("usage: tdx880 " + GetParam().usage_start, 0), 0u) << result.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, PackageCommandUsage,
+    ::testing::Values(
+        UsageCase{"PackWithoutDocuments", "pack --flow 01 --transaction 01 --sender 1 --receiver 2",
+                  "pack "},
+        UsageCase{"PackWithoutFlow", "pack --transaction 01 --sender 1 --receiver 2 --doc 01:xml:a",
+                  "pack "},
+        UsageCase{"PackWithABadDocument",
+                  "pack --flow 01 --transaction 01 --sender 1 --receiver 2 --doc 01:a", "pack "},
+        UsageCase{"ShowWithoutPackage", "show", "show "},
+        UsageCase{"ExtractWithoutFolder", "extract p.zip", "extract "},
+        UsageCase{"ExtractOfTwoPackages", "extract p.zip q.zip -o d", "extract "}),
+    [](const ::testing::TestParamInfo<UsageCase>& info) { return info.param.name; });
+
+// A hostile original name in a package's description, and the file extract writes for it.
+struct HostileCase {
+  std::string name;
+  std::string original;
+  std::string written;  // "" when extract refuses the package
+};
+
+class ExtractHostileName : public PackageCommand,
+                           public ::testing::WithParamInterface<HostileCase> {};
+
+TEST_P(ExtractHostileName, StaysInsideTheFolder) {
+  const std::string path = Pack("-o " + Quote(PathOf("h.zip")));
+  SetOriginalName(path, GetParam().original);
+  fs::create_directories(PathOf("a/b/docs"));
+  const ToolResult result = Tool("extract " + Quote(path) + " -o " + Quote(PathOf("a/b/docs")));
+  // Nothing lands beside or above the folder.
+  EXPECT_FALSE(fs::exists(PathOf("a/b/x")));
+  EXPECT_FALSE(fs::exists(PathOf("a/x")));
+  EXPECT_FALSE(fs::exists(PathOf("x")));
+  if (GetParam().written.empty()) {
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err,
+              "document 1: the original name \"" + GetParam().original + "\" names no file\n");
+    EXPECT_TRUE(fs::is_empty(PathOf("a/b/docs")));
+    return;
+  }
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.err, "tdx880: document 1: the original name \"" + GetParam().original +
+                            "\" is written as \"" + GetParam().written + "\"\n");
+  EXPECT_EQ(lyr::test::ReadAll(PathOf("a/b/docs/" + GetParam().written)),
+            lyr::test::ReadAll(declaration_));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ExtractHostileName,
+                         ::testing::Values(HostileCase{"ParentFolder", "../x", "x"},
+                                           HostileCase{"TwoParentFolders", "../../x", "x"},
+                                           HostileCase{"AbsolutePath", "/etc/x", "x"},
+                                           HostileCase{"Backslashes", "..\\..\\x", "x"},
+                                           HostileCase{"OnlyDotDot", "..", ""},
+                                           HostileCase{"TrailingSlash", "x/", ""}),
+                         [](const ::testing::TestParamInfo<HostileCase>& info) {
+                           return info.param.name;
+                         });
+
+}  // namespace
+}  // namespace lyr::tool
