@@ -1,7 +1,10 @@
 // CTdx880Document: lifecycle, stored form and signature list of a package item.
 #include "package/tdx880_document.h"
 
-#include "crypt/crypto_api20_utils.h"
+#include <optional>
+
+#include "crypt/tdx880_crypto_tool.h"
+#include "crypt/tdx880_key.h"
 #include "package/os_abbrevia_tool.h"
 #include "package/package_file.h"
 #include "package/tdx880_signature.h"
@@ -24,7 +27,7 @@ constexpr const char* kCompressedEntryName = "file";
 }  // namespace
 
 CTdx880Document::CTdx880Document()
-    : crypto_available_(crypt::CCryptoAPI20Utils::IsCryptographyOk()) {}
+    : crypto_available_(crypt::CTdx880CryptoTool::IsCryptographyOk()) {}
 
 CTdx880Document::~CTdx880Document() {
   CloseOnDestroy();
@@ -195,7 +198,178 @@ bool CTdx880Document::RemoveAllSignatures() {
   });
 }
 
+bool CTdx880Document::Sign(const crypt::CTdx880Key* key) {
+  return Guarded([&] {
+    CheckCryptography(u8"подписание");
+    rtl::CValueCheckTool::CheckAssigned(key, "pKey");
+    if (IsEncrypted()) {
+      rtl::Raise(Msg(u8"Нельзя подписывать зашифрованный документ"));
+    }
+    Decompress();
+    for (const SignaturePtr& signature : signatures_) {
+      if (signature->Key().Sha1() == key->Sha1()) {
+        rtl::RaiseFmt(u8"Подпись [%s] уже имеется под этим документом", key->SubjectCN());
+      }
+    }
+    const std::string signature = crypt::CTdx880CryptoTool().Sign(
+        PackageConfig().FlagUsageUserStorage(), content_, key->Sha1());
+    AddSignature(signature, key->SignRole());
+    return true;
+  });
+}
+
+bool CTdx880Document::AddSign(const std::string& content, SubjectCode role) {
+  return Guarded([&] {
+    rtl::CValueCheckTool::CheckNotEmpty(content, "sSignatureContent");
+    AddSignature(content, role);
+    return true;
+  });
+}
+
+bool CTdx880Document::CheckSign() {
+  return Guarded([&] {
+    Verify(true, true);
+    return true;
+  });
+}
+
+bool CTdx880Document::CheckSignEx(bool download_content, bool check_crl) {
+  return Guarded([&] {
+    Verify(download_content, check_crl);
+    return true;
+  });
+}
+
+// --- Encryption ---
+
+bool CTdx880Document::EncryptIfRequired(const crypt::CTdx880Key* key) {
+  return Guarded([&] {
+    CheckCryptography(u8"шифрование");
+    rtl::CValueCheckTool::CheckAssigned(key, "pKey");
+    if (CTdx880Tool::GetDocumentTypeInfo(PackageConfig().ThreadTypeCode(), DocTypeCode()).Encrypt) {
+      EncryptContent(*key);
+    }
+    return true;
+  });
+}
+
+bool CTdx880Document::Encrypt(const crypt::CTdx880Key* key) {
+  return Guarded([&] {
+    rtl::CValueCheckTool::CheckAssigned(key, "pKey");
+    EncryptContent(*key);
+    return true;
+  });
+}
+
+bool CTdx880Document::DecryptIfEncrypted() {
+  return Guarded([&] {
+    CheckCryptography(u8"расшифрование");
+    if (IsEncrypted()) {
+      DecryptContent();
+    }
+    return true;
+  });
+}
+
+bool CTdx880Document::Decrypt() {
+  return Guarded([&] {
+    DecryptContent();
+    return true;
+  });
+}
+
 // --- Private ---
+
+void CTdx880Document::CheckCryptography(const char8_t* operation) const {
+  if (!crypto_available_) {
+    rtl::RaiseFmt(u8"Не установлен СКЗИ КриптоПро, который требуется для операции: %s",
+                  Msg(operation));
+  }
+}
+
+// The signer is read (and the duplicate refused) before anything changes; the entry and the
+// signature object are added together or not at all.
+void CTdx880Document::AddSignature(const std::string& content, SubjectCode role) {
+  std::optional<crypt::SignatureSigner> signer;
+  if (crypto_available_) {
+    signer = crypt::CTdx880CryptoTool::SignerFromSignature(content);
+    for (const SignaturePtr& signature : signatures_) {
+      if (signature->Key().Sha1() == signer->sha1) {
+        rtl::RaiseFmt(u8"Добавляемая подпись [%s] уже имеется под документом", signer->subject_cn);
+      }
+    }
+  }
+  xml::CXMLGprSignatureCollection& entries = Entry().Signatures();
+  xml::CXMLGprSignature& entry = entries.Add();
+  try {
+    entry.SetRole(role);
+    auto signature = std::make_shared<CTdx880Signature>();
+    CTdx880ItemConfig config(&entry, config_.PackageConfig());
+    if (!signature->New(&config)) {
+      rtl::Raise(Msg(u8"Подпись не создана"));
+    }
+    signature->SetSignatureContent(content);
+    if (signer) {
+      signature->SetSigner(*signer, role);
+    }
+    signatures_.push_back(std::move(signature));
+  } catch (...) {
+    entries.Delete(entries.Count() - 1);
+    throw;
+  }
+}
+
+void CTdx880Document::Verify(bool download_content, bool check_crl) {
+  CheckCryptography(u8"Проверка подписи");
+  if (IsEncrypted()) {
+    rtl::Raise(
+        Msg(u8"Нельзя проверить подпись под зашифрованным документом. Необходимо "
+            u8"предварительно его расшифровать"));
+  }
+  const std::string plain = PlainContent();
+  if (plain.empty()) {
+    return;
+  }
+  const crypt::CTdx880CryptoTool tool;
+  const bool user_storage = PackageConfig().FlagUsageUserStorage();
+  for (const SignaturePtr& signature : signatures_) {
+    tool.CheckSignEx(user_storage, plain, check_crl, download_content, &signature->Signers(),
+                     signature->SignatureContent());
+  }
+}
+
+void CTdx880Document::EncryptContent(const crypt::CTdx880Key& key) {
+  CheckCryptography(u8"Шифрование");
+  if (IsEncrypted()) {
+    return;
+  }
+  Compress();
+  const crypt::CTdx880CryptoTool tool;
+  std::string enveloped =
+      key.CertificateBody().empty()
+          ? tool.EncryptBySha1(PackageConfig().FlagUsageUserStorage(), content_, key.Sha1())
+          : tool.EncryptByCertificate(content_, key.CertificateBody());
+  content_ = std::move(enveloped);
+  Entry().SetIsEncrypted(true);
+}
+
+// Decrypted and unpacked aside, so a failure at any step leaves the item as it was.
+void CTdx880Document::DecryptContent() {
+  CheckCryptography(u8"Расшифрование");
+  if (!IsEncrypted()) {
+    return;
+  }
+  std::string plain =
+      crypt::CTdx880CryptoTool().Decrypt(PackageConfig().FlagUsageUserStorage(), content_);
+  if (IsCompressed()) {
+    plain = COsAbbreviaTool::UnpackDocument(plain);
+  }
+  xml::CXMLGprDocument& entry = Entry();
+  content_ = std::move(plain);
+  entry.SetIsEncrypted(false);
+  entry.SetIsCompressed(false);
+  raw_content_ = content_;
+}
 
 // The configuration is copied; its entry must be a document entry and its package configuration
 // present (misuse by the calling code otherwise).

@@ -11,6 +11,10 @@
 #include "package/tdx880_item_config.h"
 #include "rtl/custom_doc.h"
 
+namespace lyr::crypt {
+class CTdx880Key;
+}  // namespace lyr::crypt
+
 namespace lyr::xml {
 class CXMLGprDocument;
 }  // namespace lyr::xml
@@ -34,11 +38,18 @@ class CTdx880Signature;
 // The public operations (lifecycle, signatures, encryption) are guarded: an error raised inside
 // goes to the error handler (by default raised again with the same message), otherwise the
 // operation returns false.
+//
+// Crypto check: signing, verification, encryption and decryption first fail with "Не установлен
+// СКЗИ КриптоПро, который требуется для операции: %s" when the GOST provider was missing when the
+// item was made; the operation names are "подписание" (Sign), "Проверка подписи" (CheckSign,
+// CheckSignEx), "шифрование" (EncryptIfRequired), "Шифрование" (Encrypt), "расшифрование"
+// (DecryptIfEncrypted) and "Расшифрование" (Decrypt). Every cryptographic call gets the package's
+// FlagUsageUserStorage.
 class CTdx880Document final : public rtl::CCustomDoc {
  public:
   using SignaturePtr = std::shared_ptr<CTdx880Signature>;
 
-  // Takes the crypto-available flag from the platform's GOST provider test.
+  // Takes the crypto-available flag from CTdx880CryptoTool::IsCryptographyOk.
   CTdx880Document();
   ~CTdx880Document() override;
 
@@ -106,6 +117,44 @@ class CTdx880Document final : public rtl::CCustomDoc {
   // Removes every signature object (closing it) and every signature entry of the item's entry.
   bool RemoveAllSignatures();
 
+  // Signs the plain content with the certificate of "MY" whose thumbprint is key's Sha1 and adds
+  // the signature with key's SignRole (as AddSign). key must be present ("pKey"). Fails with
+  // "Нельзя подписывать зашифрованный документ" for an encrypted item (a compressed one is
+  // decompressed first) and with "Подпись [%s] уже имеется под этим документом" (key's SubjectCN)
+  // when a signature of that thumbprint is present; signing failures come from
+  // CTdx880CryptoTool::Sign (empty content: "Передан пустой аргумент: content"). A failed signing
+  // adds nothing.
+  bool Sign(const crypt::CTdx880Key* key);
+  // Adds a detached signature made elsewhere with the role (a subject code). content must not be
+  // empty ("sSignatureContent"). When cryptography is available the signer is read from the
+  // signature first, and a signer already present fails with "Добавляемая подпись [%s] уже
+  // имеется под документом" (its common name). Appends a подпись entry and a signature object
+  // named with a new identifier; nothing is added on failure.
+  bool AddSign(const std::string& content, SubjectCode role);
+  // CheckSignEx(true, true).
+  bool CheckSign();
+  // Verifies every signature, in order, over the plain content, checking the signer's chain now;
+  // each signature's Signers list receives what the check found. Fails with "Нельзя проверить
+  // подпись под зашифрованным документом. Необходимо предварительно его расшифровать" for an
+  // encrypted item; an empty plain content checks nothing. The first failing check ends the
+  // verification with its error.
+  bool CheckSignEx(bool download_content, bool check_crl);
+
+  // --- Encryption ---
+
+  // Encrypts the item (Encrypt) when the document-type table marks its DocTypeCode for
+  // encryption in the package's flow; otherwise does nothing. key must be present ("pKey").
+  bool EncryptIfRequired(const crypt::CTdx880Key* key);
+  // Compresses an unencrypted item and envelopes it for key's certificate: by its
+  // CertificateBody when it holds one, else by its Sha1 in "addressbook". An encrypted item is
+  // left as it is. A failed encryption leaves the item unencrypted (possibly compressed).
+  bool Encrypt(const crypt::CTdx880Key* key);
+  // Decrypt when the item is encrypted; otherwise does nothing.
+  bool DecryptIfEncrypted();
+  // Opens the envelope with the user's key of "MY", decompresses and refreshes RawContent. An
+  // unencrypted item is left as it is; a failed decryption leaves the item encrypted.
+  bool Decrypt();
+
   [[nodiscard]] bool CryptographyAvailable() const noexcept { return crypto_available_; }
 
  private:
@@ -118,6 +167,11 @@ class CTdx880Document final : public rtl::CCustomDoc {
   void Compress();
   void Decompress();
   void CloseSignatures() noexcept;
+  void CheckCryptography(const char8_t* operation) const;
+  void AddSignature(const std::string& content, SubjectCode role);
+  void Verify(bool download_content, bool check_crl);
+  void EncryptContent(const crypt::CTdx880Key& key);
+  void DecryptContent();
 
   xml::CXMLGprDocument* entry_ = nullptr;
   CTdx880ItemConfig config_;

@@ -1,7 +1,7 @@
 // CTdx880Signature: the lifecycle of a stored signature file.
 #include "package/tdx880_signature.h"
 
-#include "crypt/crypto_api20_utils.h"
+#include "crypt/tdx880_crypto_tool.h"
 #include "package/package_file.h"
 #include "package/xml/xml_gpr_signature.h"
 #include "rtl/errors.h"
@@ -13,7 +13,7 @@ namespace lyr::package {
 using rtl::Msg;
 
 CTdx880Signature::CTdx880Signature()
-    : crypto_available_(crypt::CCryptoAPI20Utils::IsCryptographyOk()) {}
+    : crypto_available_(crypt::CTdx880CryptoTool::IsCryptographyOk()) {}
 
 CTdx880Signature::~CTdx880Signature() {
   CloseOnDestroy();
@@ -28,7 +28,11 @@ bool CTdx880Signature::Open(rtl::CBaseClass* source) {
     try {
       if (!entry_->FileName().empty()) {
         content_ = ReadPackageFile(*config_.PackageConfig(), entry_->FileName());
+        if (crypto_available_) {
+          SetSigner(crypt::CTdx880CryptoTool::SignerFromSignature(content_), entry_->Role());
+        }
       }
+      key_.SetSignRole(entry_->Role());
     } catch (...) {
       Close();
       throw;
@@ -40,6 +44,8 @@ bool CTdx880Signature::Open(rtl::CBaseClass* source) {
 bool CTdx880Signature::Close() {
   return Guarded([&] {
     content_.clear();
+    key_ = crypt::CTdx880Key();
+    signers_.Clear();
     entry_ = nullptr;
     config_.Assign(CTdx880ItemConfig());
     return true;
@@ -79,6 +85,15 @@ void CTdx880Signature::SetFileName(std::string file_name) {
 
 SubjectCode CTdx880Signature::Role() const {
   return Entry().Role();
+}
+
+void CTdx880Signature::SetSigner(const crypt::SignatureSigner& signer, SubjectCode role) {
+  crypt::CTdx880Key key;
+  key.SetSha1(signer.sha1);
+  key.SetSubjectCN(signer.subject_cn);
+  key.SetCertificateBody(signer.certificate_body);
+  key.SetSignRole(role);
+  key_ = std::move(key);
 }
 
 // The configuration is copied; its entry must be a signature entry and its package configuration

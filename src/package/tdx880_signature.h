@@ -4,9 +4,15 @@
 
 #include <string>
 
+#include "crypt/tdx880_key.h"
 #include "package/subject_codes.h"
 #include "package/tdx880_item_config.h"
 #include "rtl/custom_doc.h"
+#include "rtl/str_array.h"
+
+namespace lyr::crypt {
+struct SignatureSigner;
+}  // namespace lyr::crypt
 
 namespace lyr::xml {
 class CXMLGprSignature;
@@ -22,15 +28,18 @@ namespace lyr::package {
 // longer (shared ownership) finds a closed signature, never a dangling entry.
 class CTdx880Signature final : public rtl::CCustomDoc {
  public:
-  // Takes the crypto-available flag from the platform's GOST provider test.
+  // Takes the crypto-available flag from CTdx880CryptoTool::IsCryptographyOk.
   CTdx880Signature();
   ~CTdx880Signature() override;
 
   // source is the CTdx880ItemConfig whose entry is this signature's CXMLGprSignature; it is
   // copied. Binds it; when the entry names a file, reads that file of the working folder as the
-  // signature content ("Файл в пакете не найден: [%s]" when it is missing). Guarded.
+  // signature content ("Файл в пакете не найден: [%s]" when it is missing) and, when cryptography
+  // is available, takes the signer's thumbprint, common name and certificate from it
+  // (SignerFromSignature: "Подпись не содержит сертификата подписанта" and the format message);
+  // the key's role is the entry's. A failed open leaves the signature closed. Guarded.
   bool Open(rtl::CBaseClass* source) override;
-  // Forgets the content, the entry and the configuration. Guarded; true.
+  // Forgets the content, the key, the signer list, the entry and the configuration. Guarded; true.
   bool Close() override;
   // True while an entry is bound.
   [[nodiscard]] bool IsDocumentOpened() const override;
@@ -51,6 +60,16 @@ class CTdx880Signature final : public rtl::CCustomDoc {
   [[nodiscard]] const std::string& SignatureContent() const noexcept { return content_; }
   void SetSignatureContent(std::string content) { content_ = std::move(content); }
 
+  // The signer's key record: Sha1, SubjectCN and CertificateBody from the signature, SignRole
+  // from the entry (all empty, role 1, before a signer is known).
+  [[nodiscard]] const crypt::CTdx880Key& Key() const noexcept { return key_; }
+  // Takes the signer's data into the key record with role as its SignRole.
+  void SetSigner(const crypt::SignatureSigner& signer, SubjectCode role);
+
+  // The signers found by the last verification (certificates, then the first signer's key
+  // record; see CTdx880CryptoTool::CheckSignEx); empty otherwise.
+  [[nodiscard]] rtl::CStrArray& Signers() noexcept { return signers_; }
+
   [[nodiscard]] bool CryptographyAvailable() const noexcept { return crypto_available_; }
 
  private:
@@ -60,8 +79,10 @@ class CTdx880Signature final : public rtl::CCustomDoc {
 
   xml::CXMLGprSignature* entry_ = nullptr;
   std::string content_;
+  crypt::CTdx880Key key_;
   CTdx880ItemConfig config_;
   bool crypto_available_ = false;
+  rtl::CStrArray signers_;
 };
 
 }  // namespace lyr::package
