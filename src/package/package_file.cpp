@@ -1,6 +1,11 @@
 // Files of a package in its working folder.
 #include "package/package_file.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+
 #include "rtl/errors.h"
 #include "rtl/file_utils.h"
 #include "rtl/whole_file.h"
@@ -14,6 +19,32 @@ std::string PathInWorkingDirectory(const CTdx880PackageConfig& config,
   rtl::Assert(!config.WorkingDirectory().empty(), "CTdx880PackageConfig.WorkingDirectory",
               "Tdx880Document");
   return rtl::IncludeTrailingBackslash(config.WorkingDirectory()) + file_name;
+}
+
+// Writes bytes as the file path, created or truncated, mode 0600. The working folder is private
+// scratch space rebuilt by every save, and the archive made from it is what is written safely
+// (aside, flushed, renamed), so these files are written plainly: no flush, no rename.
+void WriteScratchFile(const std::string& path, std::string_view bytes) {
+  const int fd = ::open(rtl::NativePath(path).c_str(),
+                        O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
+  if (fd < 0) {
+    rtl::RaiseLastOSError();
+  }
+  while (!bytes.empty()) {
+    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+    if (written < 0 && errno == EINTR) {
+      continue;
+    }
+    if (written <= 0) {
+      const int error = written < 0 ? errno : EIO;
+      ::close(fd);
+      rtl::RaiseOSError(error);
+    }
+    bytes.remove_prefix(static_cast<size_t>(written));
+  }
+  if (::close(fd) != 0) {
+    rtl::RaiseLastOSError();
+  }
 }
 
 }  // namespace
@@ -38,7 +69,7 @@ void WritePackageFile(const CTdx880PackageConfig& config, const std::string& fil
   if (!IsPackageFileName(file_name)) {
     rtl::RaiseFmt(u8"Недопустимое имя файла в пакете: [%s]", file_name);
   }
-  rtl::WriteStringToFile(PathInWorkingDirectory(config, file_name), bytes);
+  WriteScratchFile(PathInWorkingDirectory(config, file_name), bytes);
 }
 
 std::string FileNamePart(std::string_view path) {

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <climits>
 
+#include "crypt/tdx880_key.h"
 #include "package/os_abbrevia_tool.h"
 #include "package/tdx880_document.h"
 #include "package/tdx880_item_config.h"
@@ -305,13 +306,24 @@ void CTdx880Doc::ReleaseItems() noexcept {
 CTdx880Doc::DocumentPtr CTdx880Doc::AppendItem() {
   xml::CXMLGprDocumentCollection& documents = description_->Documents();
   xml::CXMLGprDocument& entry = documents.Add();
+  // The entry and the item are added together or not at all.
+  bool made = false;
   auto item = std::make_shared<CTdx880Document>();
-  CTdx880ItemConfig item_config(&entry, &config_);
-  if (!item->New(&item_config)) {
+  try {
+    CTdx880ItemConfig item_config(&entry, &config_);
+    made = item->New(&item_config);
+    if (made) {
+      items_.push_back(item);
+    }
+  } catch (...) {
+    item->Close();
+    documents.Delete(documents.Count() - 1);
+    throw;
+  }
+  if (!made) {
     documents.Delete(documents.Count() - 1);
     return nullptr;
   }
-  items_.push_back(item);
   return item;
 }
 
@@ -416,6 +428,59 @@ bool CTdx880Doc::IsEncrypted() const {
     }
   }
   return false;
+}
+
+// --- Signing and encryption ---
+
+bool CTdx880Doc::SignFile(const std::string& original_filename, const crypt::CTdx880Key* key) {
+  return Guarded([&] {
+    RequireOpened();
+    rtl::CValueCheckTool::CheckNotEmpty(original_filename, "Filename");
+    rtl::CValueCheckTool::CheckAssigned(key, "pKey");
+    for (const DocumentPtr& item : items_) {
+      if (item->OriginalFilename() == original_filename) {
+        return item->Sign(key);
+      }
+    }
+    rtl::RaiseFmt(u8"Документ с именем [%s] не найден", original_filename);
+  });
+}
+
+bool CTdx880Doc::Encrypt(const crypt::CTdx880Key* key) {
+  return Guarded([&] { return DoEncrypt(key); });
+}
+
+bool CTdx880Doc::DoEncrypt(const crypt::CTdx880Key* key) {
+  RequireOpened();
+  rtl::CValueCheckTool::CheckAssigned(key, "pKey");
+  for (const DocumentPtr& item : items_) {
+    if (!item->EncryptIfRequired(key)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool CTdx880Doc::EncryptByCertificate(const std::string& certificate_body) {
+  return Guarded([&] {
+    RequireOpened();
+    rtl::CValueCheckTool::CheckNotEmpty(certificate_body, "CertificateBody");
+    crypt::CTdx880Key key;
+    key.SetCertificateBody(certificate_body);
+    return DoEncrypt(&key);
+  });
+}
+
+bool CTdx880Doc::Decrypt() {
+  return Guarded([&] {
+    RequireOpened();
+    for (const DocumentPtr& item : items_) {
+      if (!item->DecryptIfEncrypted()) {
+        return false;
+      }
+    }
+    return true;
+  });
 }
 
 // --- Values of the description ---

@@ -20,6 +20,10 @@ namespace lyr::rtl {
 class CXMLClass;
 }  // namespace lyr::rtl
 
+namespace lyr::crypt {
+class CTdx880Key;
+}  // namespace lyr::crypt
+
 namespace lyr::package {
 
 class CTdx880Document;
@@ -178,8 +182,25 @@ class CTdx880Doc final : public rtl::CCustomDoc {
   // At least one item is encrypted (false for a closed or empty package).
   [[nodiscard]] bool IsEncrypted() const;
 
+  // --- Signing and encryption (each needs an open package) ---
+
+  // Signs the first item whose OriginalFilename equals original_filename (exact, case-sensitive)
+  // with key (not kept). "Передан пустой аргумент: Filename" / "pKey"; no such item: "Документ с
+  // именем [%s] не найден"; the item's signing errors otherwise.
+  bool SignFile(const std::string& original_filename, const crypt::CTdx880Key* key);
+  // Offers every item encryption for key's certificate (its body, or else its thumbprint); an
+  // item encrypts itself when the document-type table says its type is encrypted. key must be
+  // present ("pKey"). The first failing item stops the operation.
+  bool Encrypt(const crypt::CTdx880Key* key);
+  // Encrypt with a key that holds only certificate_body ("Передан пустой аргумент:
+  // CertificateBody" when empty).
+  bool EncryptByCertificate(const std::string& certificate_body);
+  // Decrypts every encrypted item with the user's key.
+  bool Decrypt();
+
  private:
   void DoClose();
+  bool DoEncrypt(const crypt::CTdx880Key* key);
   void ReleaseItems() noexcept;
   DocumentPtr AppendItem();
   [[nodiscard]] const DocumentPtr& CheckedItem(int32_t index, std::string_view argument);
