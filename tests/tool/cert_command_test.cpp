@@ -6,6 +6,7 @@
 #include <string>
 
 #include "crypt/crl.h"
+#include "crypt/key_container.h"
 #include "rtl/text.h"
 #include "tool/crypt_tool_fixture.h"
 
@@ -119,22 +120,35 @@ TEST_P(CertCommandUsage, FailsWithExitStatusTwo) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, CertCommandUsage,
-    ::testing::Values(UsageCase{"UnknownStore", "cert list --store Trash",
-                                "tdx880: unknown store 'Trash' (MY, ROOT, CA or addressbook)\n"},
-                      UsageCase{"StoreWithoutName", "cert list --store",
-                                "usage: tdx880 cert list [--store S] [--machine]\n"},
-                      UsageCase{"ExtraArgument", "cert list MY",
-                                "usage: tdx880 cert list [--store S] [--machine]\n"},
-                      UsageCase{"UnknownOption", "cert list --all",
-                                "usage: tdx880 cert list [--store S] [--machine]\n"},
-                      UsageCase{"ShowWithoutArgument", "cert show",
-                                "usage: tdx880 cert show FILE|THUMBPRINT [--machine]\n"},
-                      UsageCase{"ShowTwoArguments", "cert show a b",
-                                "usage: tdx880 cert show FILE|THUMBPRINT [--machine]\n"},
-                      UsageCase{"UnknownSubcommand", "cert remove x",
-                                "tdx880: unknown command 'cert remove' (see tdx880 --help)\n"},
-                      UsageCase{"SubcommandMissing", "cert",
-                                "tdx880: unknown command 'cert' (see tdx880 --help)\n"}),
+    ::testing::Values(
+        UsageCase{"UnknownStore", "cert list --store Trash",
+                  "tdx880: unknown store 'Trash' (MY, ROOT, CA or addressbook)\n"},
+        UsageCase{"StoreWithoutName", "cert list --store",
+                  "usage: tdx880 cert list [--store S] [--machine]\n"},
+        UsageCase{"ExtraArgument", "cert list MY",
+                  "usage: tdx880 cert list [--store S] [--machine]\n"},
+        UsageCase{"UnknownOption", "cert list --all",
+                  "usage: tdx880 cert list [--store S] [--machine]\n"},
+        UsageCase{"ShowWithoutArgument", "cert show",
+                  "usage: tdx880 cert show FILE|THUMBPRINT [--machine]\n"},
+        UsageCase{"ShowTwoArguments", "cert show a b",
+                  "usage: tdx880 cert show FILE|THUMBPRINT [--machine]\n"},
+        UsageCase{"ImportWithoutFile", "cert import",
+                  "usage: tdx880 cert import FILE [--store S] [--container NAME] [--machine]\n"},
+        UsageCase{"ImportUnknownStore", "cert import a --store other",
+                  "tdx880: unknown store 'other' (MY, ROOT, CA or addressbook)\n"},
+        UsageCase{"ImportContainerOutsideMy", "cert import a --store CA --container k",
+                  "tdx880: --container NAME binds a certificate of the MY store to a key "
+                  "container\n"},
+        UsageCase{"ImportEmptyContainer", "cert import a --container ''",
+                  "tdx880: --container NAME binds a certificate of the MY store to a key "
+                  "container\n"},
+        UsageCase{"ImportChainTwoFiles", "cert import-chain a b",
+                  "usage: tdx880 cert import-chain FILE [--machine]\n"},
+        UsageCase{"UnknownSubcommand", "cert remove x",
+                  "tdx880: unknown command 'cert remove' (see tdx880 --help)\n"},
+        UsageCase{"SubcommandMissing", "cert",
+                  "tdx880: unknown command 'cert' (see tdx880 --help)\n"}),
     [](const ::testing::TestParamInfo<UsageCase>& info) { return info.param.name; });
 
 // The fields cert show prints for the test PKI's end-entity certificate.
@@ -239,6 +253,118 @@ TEST_F(CertCommand, ReportsAFileThatIsNoCertificate) {
   EXPECT_EQ(
       result.err.rfind(Utf8(u8"Ошибка при импорте сертификата: 0x8009310B (-2146881269): "), 0), 0u)
       << result.err;
+}
+
+TEST_F(CertCommand, ImportsACorrespondentIntoTheAddressBook) {
+  const ToolResult result = Tool("cert import " + Quote(SharedPki().user));
+  EXPECT_EQ(result.status, 0) << result.err;
+  const std::string thumbprint = OpenSslThumbprint(SharedPki().user);
+  EXPECT_EQ(result.out, "imported " + thumbprint + " (Test User) into addressbook, current user\n");
+  EXPECT_NE(Tool("cert list --store addressbook").out.find(thumbprint + "  Test User"),
+            std::string::npos);
+}
+
+TEST_F(CertCommand, ImportsAPersonalCertificateBoundToItsContainer) {
+  MakeContainer("user key", SharedPki().user_key);
+  const std::string der = WriteFile("user.cer", lyr::test::PemFileToDer(SharedPki().user));
+  const ToolResult result = Tool("cert import " + Quote(der) + " --container 'user key'");
+  EXPECT_EQ(result.status, 0) << result.err;
+  const std::string thumbprint = OpenSslThumbprint(SharedPki().user);
+  EXPECT_EQ(result.out, "imported " + thumbprint +
+                            " (Test User) into MY, current user, bound to container user key\n");
+  const std::optional<crypt::Certificate> stored =
+      crypt::CertStore::OpenSystem(crypt::StoreLocation::kCurrentUser, "MY")
+          .FindByThumbprint(thumbprint);
+  ASSERT_TRUE(stored.has_value());
+  ASSERT_TRUE(stored->KeyProv().has_value());
+  EXPECT_EQ(stored->KeyProv()->container_name, "user key");
+  const std::optional<crypt::Certificate> in_container =
+      crypt::KeyContainer::Open(crypt::StoreLocation::kCurrentUser, "user key").GetCertificate();
+  ASSERT_TRUE(in_container.has_value());
+  EXPECT_TRUE(in_container->SameAs(*stored));
+}
+
+TEST_F(CertCommand, ImportsIntoAMissingContainerAsTheLibraryDoes) {
+  const ToolResult result =
+      Tool("cert import " + Quote(SharedPki().user) + " --store MY --container absent");
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.err.rfind(Utf8(u8"Ошибка при инициализации с контейнером [absent] "
+                                  u8"криптопровайдера: "),
+                             0),
+            0u)
+      << result.err;
+}
+
+TEST_F(CertCommand, ImportsACrlIntoTheCaStore) {
+  const ToolResult result = Tool("cert import " + Quote(SharedPki().root_crl));
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.out, "imported CRL " + OpenSslCrlThumbprint(SharedPki().root_crl) +
+                            " of Test Root CA into CA, current user\n");
+  EXPECT_EQ(crypt::CertStore::OpenSystem(crypt::StoreLocation::kCurrentUser, "CA").Crls().size(),
+            1u);
+  const ToolResult again = Tool("cert import " + Quote(SharedPki().root_crl));
+  EXPECT_EQ(again.status, 0) << again.err;
+  EXPECT_EQ(again.out,
+            "kept the CRL of Test Root CA that CA, current user already holds (the "
+            "same or a newer one)\n");
+}
+
+TEST_F(CertCommand, RefusesACrlForAnotherStore) {
+  const ToolResult result = Tool("cert import " + Quote(SharedPki().root_crl) + " --store ROOT");
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.err, "tdx880: a CRL goes to the CA store and is bound to no container\n");
+}
+
+TEST_F(CertCommand, RefusesAFileThatIsNeitherCertificateNorCrl) {
+  const ToolResult result = Tool("cert import " + Quote(WriteFile("junk", "junk")));
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(
+      result.err.rfind(Utf8(u8"Ошибка при импорте сертификата: 0x8009310B (-2146881269): "), 0), 0u)
+      << result.err;
+}
+
+// The root of the test PKI has critical CA constraints, so it goes to CA like the intermediate.
+TEST_F(CertCommand, ImportsAChainSortingEachCertificate) {
+  const std::string chain = PathOf("chain.p7b");
+  ASSERT_EQ(lyr::test::RunOpenSsl("crl2pkcs7 -nocrl -certfile root.pem -certfile inter.pem "
+                                  "-certfile user.pem -outform DER -out '" +
+                                  chain + "'"),
+            0);
+  const ToolResult result = Tool("cert import-chain " + Quote(chain));
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.out, OpenSslThumbprint(SharedPki().inter) + "  Test Inter CA -> CA\n" +
+                            OpenSslThumbprint(SharedPki().root) + "  Test Root CA -> CA\n" +
+                            OpenSslThumbprint(SharedPki().user) + "  Test User -> addressbook\n");
+  const ToolResult again = Tool("cert import-chain " + Quote(chain));
+  EXPECT_EQ(again.status, 0) << again.err;
+  EXPECT_EQ(again.out,
+            "nothing new: the stores of the current user already hold every certificate\n");
+}
+
+TEST_F(CertCommand, ImportsAChainGivenAsBase64Text) {
+  const std::string der = PathOf("chain.p7b");
+  ASSERT_EQ(
+      lyr::test::RunOpenSsl("crl2pkcs7 -nocrl -certfile inter.pem -outform DER -out '" + der + "'"),
+      0);
+  const std::string text = PathOf("chain.b64");
+  ASSERT_EQ(lyr::test::RunCommand("base64 '" + der + "' > '" + text + "'"), 0);
+  const ToolResult result = Tool("cert import-chain " + Quote(text));
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.out, OpenSslThumbprint(SharedPki().inter) + "  Test Inter CA -> CA\n");
+}
+
+TEST_F(CertCommand, ImportsAChainIntoTheLocalMachine) {
+  // Self-issued (no common name on either side) without critical CA constraints: ROOT.
+  const ToolResult result = Tool("cert import-chain --machine " + Quote(SharedPki().nocn));
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.out, OpenSslThumbprint(SharedPki().nocn) + "  na -> ROOT\n");
+  EXPECT_EQ(Tool("cert list --store ROOT").out, "ROOT, current user: 0 certificate(s)\n");
+}
+
+TEST_F(CertCommand, RefusesAChainThatIsNoChain) {
+  const ToolResult result = Tool("cert import-chain " + Quote(WriteFile("junk.p7b", "junk")));
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.err.rfind(Utf8(u8"Ошибка при импорте сертификата: "), 0), 0u) << result.err;
 }
 
 }  // namespace

@@ -3,12 +3,15 @@
 #include <cstdio>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "command.h"
 #include "crypt/cert_store.h"
+#include "crypt/crypt_error.h"
 #include "crypt/crypto_api20_utils.h"
+#include "crypt/crypto_provider.h"
 #include "crypt_options.h"
 #include "options.h"
 #include "rtl/errors.h"
@@ -143,6 +146,12 @@ std::string CrlListLine(const crypt::Crl& crl) {
   return text + ")\n";
 }
 
+// Reports a store name the tool does not know; exit status 2.
+int UnknownStore(const std::string& name) {
+  std::fprintf(stderr, "tdx880: unknown store '%s' (MY, ROOT, CA or addressbook)\n", name.c_str());
+  return kUsageError;
+}
+
 // cert list [--store S] [--machine]
 int RunList(const Arguments& arguments) {
   const std::optional<Options> options = ParseOptions(arguments, {"--store"}, {"--machine"});
@@ -151,9 +160,7 @@ int RunList(const Arguments& arguments) {
   }
   const std::optional<uint8_t> store = StoreCode(options->Value("--store", "MY"));
   if (!store) {
-    std::fprintf(stderr, "tdx880: unknown store '%s' (MY, ROOT, CA or addressbook)\n",
-                 options->Value("--store").c_str());
-    return kUsageError;
+    return UnknownStore(options->Value("--store"));
   }
   const uint8_t location = LocationCode(*options);
   crypt::CertificateList list;
@@ -212,6 +219,134 @@ int RunShow(const Arguments& arguments) {
   return 0;
 }
 
+constexpr std::string_view kImportUsage =
+    "cert import FILE [--store S] [--container NAME] [--machine]";
+constexpr std::string_view kImportChainUsage = "cert import-chain FILE [--machine]";
+
+// A CRL read from a body the certificate reader refused: PEM ("-----BEGIN X509 CRL-----") or DER.
+std::optional<crypt::Crl> CrlOfBody(const std::string& body) {
+  try {
+    return body.find("-----BEGIN X509 CRL-----") != std::string::npos
+               ? crypt::Crl::FromPem(body)
+               : CCryptoAPI20Utils::CRLFromBody(body);
+  } catch (const rtl::Exception&) {
+    return std::nullopt;
+  }
+}
+
+// Adds a CRL to "CA"; one the store already holds as new or newer is kept.
+int ImportCrl(const crypt::Crl& crl, const Options& options, uint8_t location) {
+  if (options.Has("--container") ||
+      (options.Has("--store") && StoreCode(options.Value("--store")) != 3)) {
+    PrintError("tdx880: a CRL goes to the CA store and is bound to no container\n");
+    return 1;
+  }
+  const std::string where = "CA, " + LocationText(location);
+  try {
+    CCryptoAPI20Utils::OpenSystemStore(nullptr, location, 3)
+        .AddCrl(crl, crypt::AddDisposition::kNewer);
+  } catch (const crypt::ECryptError& error) {
+    if (error.ErrorCode() != crypt::code::kCryptEExists) {
+      throw;
+    }
+    Print("kept the CRL of " + crl.IssuerCN().value_or("na") + " that " + where +
+          " already holds (the same or a newer one)\n");
+    return 0;
+  }
+  Print("imported CRL " + crl.Thumbprint() + " of " + crl.IssuerCN().value_or("na") + " into " +
+        where + "\n");
+  return 0;
+}
+
+// cert import FILE [--store S] [--container NAME] [--machine]
+int RunImport(const Arguments& arguments) {
+  const std::optional<Options> options =
+      ParseOptions(arguments, {"--store", "--container"}, {"--machine"});
+  if (!options || options->positional.size() != 1) {
+    return UsageError(kImportUsage);
+  }
+  const std::string container = FromTerminal(options->Value("--container"));
+  const std::optional<uint8_t> store =
+      StoreCode(options->Value("--store", options->Has("--container") ? "MY" : "addressbook"));
+  if (!store) {
+    return UnknownStore(options->Value("--store"));
+  }
+  if (options->Has("--container") && (*store != 1 || container.empty())) {
+    std::fputs("tdx880: --container NAME binds a certificate of the MY store to a key container\n",
+               stderr);
+    return kUsageError;
+  }
+  const uint8_t location = LocationCode(*options);
+  const std::string body = rtl::LoadFileToString(FromTerminal(options->positional[0]));
+  std::optional<Certificate> certificate;
+  try {
+    certificate = CCryptoAPI20Utils::CertificateFromBody(body);
+  } catch (const rtl::Exception&) {
+    if (const std::optional<crypt::Crl> crl = CrlOfBody(body)) {
+      return ImportCrl(*crl, *options, location);
+    }
+    throw;
+  }
+  // Binding a container reads the provider's name and type from a provider context.
+  crypt::CCryptoProvider provider;
+  provider.SetMachineKeySet(location == 1);
+  provider.AcquireVerifyContext(crypt::kGostProviderType, false);
+  CCryptoAPI20Utils::AddCertificateToStore(provider.Handle(), location, container, *certificate,
+                                           *store);
+  std::string text = "imported " + CCryptoAPI20Utils::GetSha1(*certificate) + " (" +
+                     CCryptoAPI20Utils::GetSubjectCN(*certificate) + ") into " +
+                     CCryptoAPI20Utils::StoreName(*store) + ", " + LocationText(location);
+  if (!container.empty()) {
+    text += ", bound to container " + container;
+  }
+  Print(text + "\n");
+  return 0;
+}
+
+// The stores a chain import sorts certificates into.
+constexpr uint8_t kChainStores[] = {3, 2, 4};
+
+// Thumbprints of the certificates of the chain stores, per store.
+std::map<uint8_t, std::set<std::string>> ChainStoreContents(uint8_t location) {
+  std::map<uint8_t, std::set<std::string>> contents;
+  for (const uint8_t store : kChainStores) {
+    contents[store];
+    crypt::CertificateList list;
+    CCryptoAPI20Utils::EnumerateStore(nullptr, location, list, store);
+    for (const auto& entry : list) {
+      contents[store].insert(entry.first);
+    }
+  }
+  return contents;
+}
+
+// cert import-chain FILE [--machine]: reports what the import added, store by store.
+int RunImportChain(const Arguments& arguments) {
+  const std::optional<Options> options = ParseOptions(arguments, {}, {"--machine"});
+  if (!options || options->positional.size() != 1) {
+    return UsageError(kImportChainUsage);
+  }
+  const uint8_t location = LocationCode(*options);
+  const std::string body = rtl::LoadFileToString(FromTerminal(options->positional[0]));
+  const auto before = ChainStoreContents(location);
+  CCryptoAPI20Utils::ImportChain(nullptr, location, body, "");
+  std::string text;
+  for (const uint8_t store : kChainStores) {
+    crypt::CertificateList list;
+    CCryptoAPI20Utils::EnumerateStore(nullptr, location, list, store);
+    for (const auto& [thumbprint, certificate] : list) {
+      if (!before.at(store).contains(thumbprint)) {
+        text += thumbprint + "  " + CCryptoAPI20Utils::GetSubjectCN(certificate) + " -> " +
+                CCryptoAPI20Utils::StoreName(store) + "\n";
+      }
+    }
+  }
+  Print(text.empty() ? "nothing new: the stores of the " + LocationText(location) +
+                           " already hold every certificate\n"
+                     : text);
+  return 0;
+}
+
 }  // namespace
 
 std::vector<Command> CertCommands() {
@@ -225,6 +360,16 @@ std::vector<Command> CertCommands() {
        "show a certificate's fields: from a file (DER, PEM or Base64) or found by its SHA-1 "
        "thumbprint (any case, ':' allowed) in MY, addressbook, CA and ROOT",
        &Guarded<&RunShow>},
+      {"cert import", "FILE [--store S] [--container NAME] [--machine]",
+       "put a certificate (DER, PEM or Base64) into a store: addressbook by default, MY with "
+       "--container, which also binds it to that key container; a CRL goes to CA (an older one "
+       "than the store holds is not taken)",
+       &Guarded<&RunImport>},
+      {"cert import-chain", "FILE [--machine]",
+       "import a PKCS#7 chain (DER or Base64) or one certificate: CA certificates (critical basic "
+       "constraints) to CA, self-issued ones to ROOT, the others to addressbook; lists what was "
+       "added",
+       &Guarded<&RunImportChain>},
   };
 }
 
