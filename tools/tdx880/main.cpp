@@ -17,8 +17,8 @@ std::vector<Command> AllCommands() {
   std::vector<Command> all;
   for (std::vector<Command> group :
        {CodesCommands(), InnCommands(), RegisterCommands(), TypelibCommands(),
-        DescriptionCommands(), CertCommands(), FetchCommands(), SignatureCommands(), KeysCommands(),
-        PackageCommands()}) {
+        DescriptionCommands(), CertCommands(), FetchCommands(), EnvelopeCommands(),
+        SignatureCommands(), KeysCommands(), PackageCommands()}) {
     all.insert(all.end(), group.begin(), group.end());
   }
   return all;
