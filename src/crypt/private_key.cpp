@@ -30,6 +30,19 @@ int PasswordCallback(char* buffer, int size, int /*writing*/, void* user) {
   return static_cast<int>(source->password->size());
 }
 
+// The engine's name of a parameter set ("paramset" control of the key generation).
+const char* ParamSetName(GostParamSet param_set) {
+  switch (param_set) {
+    case GostParamSet::kA:
+      return "A";
+    case GostParamSet::kB:
+      return "B";
+    case GostParamSet::kXA:
+      break;
+  }
+  return "XA";
+}
+
 }  // namespace
 
 PrivateKey PrivateKey::Generate(GostParamSet param_set) {
@@ -37,8 +50,7 @@ PrivateKey PrivateKey::Generate(GostParamSet param_set) {
   ossl::EvpPkeyCtxPtr context(::EVP_PKEY_CTX_new_id(NID_id_GostR3410_2001, engine::Gost()));
   EVP_PKEY* key = nullptr;
   if (!context || ::EVP_PKEY_keygen_init(context.get()) != 1 ||
-      ::EVP_PKEY_CTX_ctrl_str(context.get(), "paramset",
-                              param_set == GostParamSet::kA ? "A" : "XA") <= 0 ||
+      ::EVP_PKEY_CTX_ctrl_str(context.get(), "paramset", ParamSetName(param_set)) <= 0 ||
       ::EVP_PKEY_keygen(context.get(), &key) != 1) {
     RaiseCryptErrorWithOpenSsl(code::kNteFail, "(key generation)");
   }

@@ -10,9 +10,10 @@
 
 namespace lyr::crypt {
 
-// Parameter sets of GOST R 34.10-2001 keys (RFC 4357): CryptoPro-A (1.2.643.2.2.35.1) and
-// CryptoPro-XchA (1.2.643.2.2.36.0), the usual one for key exchange.
-enum class GostParamSet : uint8_t { kA, kXA };
+// Parameter sets of GOST R 34.10-2001 keys (RFC 4357): CryptoPro-A (1.2.643.2.2.35.1),
+// CryptoPro-XchA (1.2.643.2.2.36.0), the usual one for key exchange, and CryptoPro-B
+// (1.2.643.2.2.35.2).
+enum class GostParamSet : uint8_t { kA, kXA, kB };
 
 // An immutable private key; copies share it.
 class PrivateKey final {

@@ -1,0 +1,116 @@
+// An in-process GOST PKI: certificates (self-signed roots, intermediate CAs, end entities), CRLs
+// and PKCS#10 requests signed with GOST R 34.11-94 / GOST R 34.10-2001 keys, with exactly the
+// fields and extensions a caller chooses. Used by tests, the tool and the demonstration package.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "crypt/certificate.h"
+#include "crypt/crl.h"
+#include "crypt/private_key.h"
+
+namespace lyr::crypt {
+
+// How an optional extension appears in a certificate.
+enum class ExtensionMode : uint8_t { kAbsent, kNonCritical, kCritical };
+
+// Key usage bits (RFC 5280 section 4.2.1.3), combined with |.
+namespace key_usage {
+inline constexpr uint16_t kDigitalSignature = 1u << 0;
+inline constexpr uint16_t kNonRepudiation = 1u << 1;
+inline constexpr uint16_t kKeyEncipherment = 1u << 2;
+inline constexpr uint16_t kDataEncipherment = 1u << 3;
+inline constexpr uint16_t kKeyAgreement = 1u << 4;
+inline constexpr uint16_t kKeyCertSign = 1u << 5;
+inline constexpr uint16_t kCrlSign = 1u << 6;
+inline constexpr uint16_t kEncipherOnly = 1u << 7;
+inline constexpr uint16_t kDecipherOnly = 1u << 8;
+// What a CA certificate carries by default, and an end entity that signs and encrypts.
+inline constexpr uint16_t kCa = kKeyCertSign | kCrlSign;
+inline constexpr uint16_t kEndEntity =
+    kDigitalSignature | kNonRepudiation | kKeyEncipherment | kDataEncipherment;
+}  // namespace key_usage
+
+// Everything chosen about a certificate. Texts are library text (windows-1251); names are
+// written as UTF8String (countryName as PrintableString, e-mail as IA5String, as RFC 5280 asks).
+struct CertificateSpec {
+  // The serial number as hexadecimal digits, most significant first ("0102", "00A1B2C3"); a
+  // positive integer, encoded in DER's shortest form.
+  std::string serial_hex = "01";
+  // Subject attributes in encoding order (see ParseDistinguishedName); must not be empty.
+  std::vector<NameAttribute> subject;
+  // Validity, seconds since the Unix epoch (UTC).
+  int64_t not_before = 0;
+  int64_t not_after = 0;
+  // Basic constraints (2.5.29.19): absent, or present with cA and an optional path length.
+  ExtensionMode basic_constraints = ExtensionMode::kCritical;
+  bool ca = false;
+  int32_t path_length = -1;  // -1: no limit written
+  // Key usage (2.5.29.15) bits from key_usage; 0 leaves the extension out.
+  uint16_t key_usage = 0;
+  bool key_usage_critical = true;
+  // Authority information access (1.3.6.1.5.5.7.1.1): caIssuers URLs, then OCSP URLs, written
+  // as given; the extension is left out when both lists are empty.
+  std::vector<std::string> ca_issuers_urls;
+  std::vector<std::string> ocsp_urls;
+  // CRL distribution points (2.5.29.31): one distribution point per URL, any scheme, written
+  // byte for byte; left out when empty.
+  std::vector<std::string> crl_urls;
+  // Subject key identifier (SHA-1 of the public key) and, for an issued certificate, the
+  // authority key identifier taken from the issuer (its subject key identifier).
+  bool key_identifiers = true;
+};
+
+// Everything chosen about a CRL.
+struct CrlSpec {
+  struct Entry {
+    std::string serial_hex;  // as CertificateSpec::serial_hex
+    int64_t revocation_date = 0;
+  };
+  int64_t this_update = 0;
+  int64_t next_update = 0;  // 0: no nextUpdate field
+  std::vector<Entry> revoked;
+  // CRL number (2.5.29.20); negative leaves it out.
+  int64_t crl_number = 1;
+  // Authority key identifier from the issuer certificate.
+  bool authority_key_identifier = true;
+};
+
+// A name from text: "CN=Test Root,O=Lyr" or "/CN=Test Root/O=Lyr". Keys are the usual short
+// names (CN, O, OU, C, L, ST, STREET, E or emailAddress, SN, GN, T, INN, OGRN, SNILS) or dotted
+// object identifiers; "\," and "\/" escape the separators. Raises ECryptError E_INVALIDARG for
+// an empty name, a part without "=" or an unknown key.
+std::vector<NameAttribute> ParseDistinguishedName(std::string_view text);
+
+// A self-signed certificate of key (issuer = subject, authority key identifier = own key).
+// Raises ECryptError E_INVALIDARG for a bad spec (empty subject, bad serial, not_after before
+// not_before) and NTE_FAIL when signing fails.
+Certificate IssueSelfSigned(const CertificateSpec& spec, const PrivateKey& key);
+
+// A certificate of the public key subject_public_key_der (SubjectPublicKeyInfo DER) issued by
+// issuer and signed with issuer_key, which must be issuer's key. Raises as IssueSelfSigned, and
+// ECryptError NTE_BAD_PUBLIC_KEY when the public key cannot be read or issuer_key is not the
+// issuer's.
+Certificate IssueCertificate(const CertificateSpec& spec, std::string_view subject_public_key_der,
+                             const Certificate& issuer, const PrivateKey& issuer_key);
+// The same for the public half of subject_key.
+Certificate IssueCertificate(const CertificateSpec& spec, const PrivateKey& subject_key,
+                             const Certificate& issuer, const PrivateKey& issuer_key);
+
+// A CRL (v2) of issuer, signed with issuer_key. Raises as IssueCertificate.
+Crl IssueCrl(const CrlSpec& spec, const Certificate& issuer, const PrivateKey& issuer_key);
+
+// A PKCS#10 certificate request for key with this subject, signed with key, as PEM
+// ("-----BEGIN CERTIFICATE REQUEST-----"). Raises ECryptError E_INVALIDARG for an empty subject.
+std::string MakeCertificateRequestPem(const std::vector<NameAttribute>& subject,
+                                      const PrivateKey& key);
+
+// PEM texts of DER objects ("-----BEGIN CERTIFICATE-----", "-----BEGIN X509 CRL-----"), 64
+// Base64 characters a line, as the openssl command line writes them.
+std::string CertificateToPem(const Certificate& certificate);
+std::string CrlToPem(const Crl& crl);
+
+}  // namespace lyr::crypt
