@@ -32,5 +32,6 @@ std::vector<Command> EnvelopeCommands();     // envelope_commands.cpp
 std::vector<Command> SignatureCommands();    // signature_commands.cpp
 std::vector<Command> KeysCommands();         // keys_commands.cpp
 std::vector<Command> PackageCommands();      // package_commands.cpp
+std::vector<Command> ContainerCommands();    // container_commands.cpp
 
 }  // namespace lyr::tool

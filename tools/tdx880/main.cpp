@@ -18,7 +18,7 @@ std::vector<Command> AllCommands() {
   for (std::vector<Command> group :
        {CodesCommands(), InnCommands(), RegisterCommands(), TypelibCommands(),
         DescriptionCommands(), CertCommands(), FetchCommands(), EnvelopeCommands(),
-        SignatureCommands(), KeysCommands(), PackageCommands()}) {
+        SignatureCommands(), KeysCommands(), PackageCommands(), ContainerCommands()}) {
     all.insert(all.end(), group.begin(), group.end());
   }
   return all;
