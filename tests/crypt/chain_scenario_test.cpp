@@ -34,7 +34,8 @@ class ChainScenarioTest : public Sandbox {
 };
 
 TEST_F(ChainScenarioTest, EveryEndEntityChainsToTheRoot) {
-  for (const char* name : {"user", "direct", "revoked", "ocsp-only", "unreachable", "bare"}) {
+  for (const char* name :
+       {"user", "direct", "revoked", "ocsp-only", "unreachable", "bare", "mixed"}) {
     std::string output;
     EXPECT_EQ(Verify(name, "", &output), 0) << name << ": " << output;
   }
@@ -76,6 +77,10 @@ TEST_F(ChainScenarioTest, CertificatesCarryTheirAddresses) {
   EXPECT_EQ((*ocsp)[0].method_oid, crypt::kOidOcsp);
   EXPECT_FALSE(s.bare.certificate.AuthorityInfoAccess());
   EXPECT_TRUE(s.bare.certificate.CrlDistributionUrls().empty());
+  const std::vector<std::string> mixed_crls = s.mixed.certificate.CrlDistributionUrls();
+  ASSERT_EQ(mixed_crls.size(), 4U);
+  EXPECT_EQ(mixed_crls[2], "HTTP://127.0.0.1/INTER.CRL");
+  EXPECT_EQ(mixed_crls[3], s.Url("inter.crl"));
   EXPECT_EQ(s.unreachable.certificate.CrlDistributionUrls(),
             std::vector<std::string>{s.DeadUrl("inter.crl")});
 }
@@ -111,8 +116,8 @@ TEST_F(ChainScenarioTest, ServerServesCertificatesAndCrlsOverHttp) {
 }
 
 TEST_F(ChainScenarioTest, FolderHoldsEveryFile) {
-  for (const char* name :
-       {"root", "inter", "user", "direct", "revoked", "ocsp-only", "unreachable", "bare"}) {
+  for (const char* name : {"root", "inter", "user", "direct", "revoked", "ocsp-only", "unreachable",
+                           "bare", "mixed"}) {
     for (const char* extension : {".cer", ".pem", ".key"}) {
       EXPECT_TRUE(std::filesystem::exists(Home() / "pki" / (std::string(name) + extension)))
           << name << extension;

@@ -109,8 +109,12 @@ TEST_F(ContainerCommand, MachineOptionUsesTheMachineLocation) {
   std::string output;
   ASSERT_EQ(Run("container new shared --subject CN=Shared --self-signed --machine", &output), 0)
       << output;
-  EXPECT_EQ(crypt::CertStore::OpenSystem(StoreLocation::kLocalMachine, "MY").Certificates().size(),
-            1U);
+  const std::vector<crypt::Certificate> machine_certificates =
+      crypt::CertStore::OpenSystem(StoreLocation::kLocalMachine, "MY").Certificates();
+  ASSERT_EQ(machine_certificates.size(), 1U);
+  ASSERT_TRUE(machine_certificates[0].KeyProv());
+  EXPECT_EQ(machine_certificates[0].KeyProv()->flags, 0x21U);  // machine key set
+  EXPECT_EQ(machine_certificates[0].KeyProv()->container_name, "shared");
   EXPECT_TRUE(
       crypt::CertStore::OpenSystem(StoreLocation::kCurrentUser, "MY").Certificates().empty());
   EXPECT_TRUE(crypt::KeyContainer::Exists(StoreLocation::kLocalMachine, "shared"));

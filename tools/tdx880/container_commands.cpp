@@ -129,8 +129,10 @@ void FillContainer(const NewOptions& options, const crypt::KeyContainer& contain
   const crypt::Certificate certificate = MakeSelfSigned(options, subject, key);
   container.SetCertificate(certificate);
   crypt::Certificate bound = certificate;
+  // A container of the local machine is named by the machine-key-set flag of the binding.
+  const uint32_t flags = 1 | (options.machine ? crypt::acquire::kMachineKeyset : 0);
   bound.SetKeyProv(crypt::KeyProvInfo{options.name, std::string(crypt::kGostProviderName),
-                                      crypt::kGostProviderType, 1, 1});
+                                      crypt::kGostProviderType, flags, 1});
   crypt::CertStore::OpenSystem(container.Location(), "MY")
       .Add(bound, crypt::AddDisposition::kReplaceExisting);
   if (options.output) {

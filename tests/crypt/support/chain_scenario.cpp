@@ -113,6 +113,13 @@ ChainScenario::ChainScenario(std::filesystem::path folder_path)
           now, inter,
           {"Scenario Unreachable User", "10", {DeadUrl("inter.cer")}, {}, {DeadUrl("inter.crl")}})),
       bare(MakeEndEntity(now, inter, {"Scenario Bare User", "11", {}, {}, {}})),
+      mixed(MakeEndEntity(now, inter,
+                          {"Scenario Mixed User",
+                           "12",
+                           {Url("inter.cer"), "ldap://ldap.example/cn=Scenario%20Inter%20CA"},
+                           {},
+                           {DeadUrl("inter.crl"), "ldap://ldap.example/cn=Scenario%20Inter%20CA",
+                            "HTTP://127.0.0.1/INTER.CRL", Url("inter.crl")}})),
       root_crl(MakeCrl(root, now - kDay, now + 30 * kDay, {})),
       inter_crl(MakeCrl(inter, now - kDay, now + 30 * kDay,
                         {{"7777", now - 100 * kDay}, {"0E", revocation_date}})),
@@ -175,7 +182,8 @@ void ChainScenario::WriteFiles() const {
                                                                   {"revoked", &revoked},
                                                                   {"ocsp-only", &ocsp_only},
                                                                   {"unreachable", &unreachable},
-                                                                  {"bare", &bare}};
+                                                                  {"bare", &bare},
+                                                                  {"mixed", &mixed}};
   for (const auto& [name, party] : parties) {
     const std::string base = name;
     WriteBytes(folder / (base + ".cer"), party->certificate.Der());
@@ -206,7 +214,9 @@ crypt::Certificate ChainScenario::InstallSigner(const ScenarioParty& party,
                                                 crypt::StoreLocation location) const {
   crypt::KeyContainer::Create(location, container, party.key).SetCertificate(party.certificate);
   crypt::Certificate bound = party.certificate;
-  bound.SetKeyProv(crypt::KeyProvInfo{container, "", 75, 1, 1});
+  // CRYPT_MACHINE_KEYSET (0x20) in the binding names a container of the local machine.
+  const uint32_t flags = location == crypt::StoreLocation::kLocalMachine ? 0x21 : 0x01;
+  bound.SetKeyProv(crypt::KeyProvInfo{container, "", 75, flags, 1});
   return crypt::CertStore::OpenSystem(location, "MY")
       .Add(bound, crypt::AddDisposition::kReplaceExisting);
 }

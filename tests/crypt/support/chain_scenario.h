@@ -76,6 +76,10 @@ class ChainScenario final {
   ScenarioParty unreachable;
   // bare "Scenario Bare User" (serial 11), issued by inter, without access or CRL extensions.
   ScenarioParty bare;
+  // mixed "Scenario Mixed User" (serial 12), issued by inter; caIssuers <server>/inter.cer then
+  //   an LDAP address; CRL points: a dead URL, an LDAP address, an upper-case "HTTP://" address,
+  //   <server>/inter.crl.
+  ScenarioParty mixed;
 
   // root's CRL (no entries) and inter's CRL (revokes 0E at revocation_date and 7777 at now-100d),
   // both this-update now-1d, next-update now+30d; inter_stale_crl: the same entries, this-update
