@@ -1,13 +1,19 @@
-// The tool's package commands (pack, show, extract), run as a program in a sandbox home: round
-// trips, the saved archive checked with Python's zipfile, unzip -t and xmllint, hostile original
-// names.
+// The tool's package commands (pack, show, verify, extract), run as a program in a sandbox home
+// whose stores and key containers the test prepares with the library's PKI builder: round trips,
+// the saved archive checked with Python's zipfile, unzip -t and xmllint, signed, encrypted,
+// tampered and undecryptable packages, hostile original names.
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <filesystem>
+#include <optional>
 #include <regex>
 #include <string>
 #include <vector>
 
+#include "crypt/cert_store.h"
+#include "crypt/key_container.h"
+#include "crypt/pki_builder.h"
 #include "rtl/text.h"
 #include "tool/crypt_tool_fixture.h"
 
@@ -15,11 +21,19 @@ namespace lyr::tool {
 namespace {
 
 namespace fs = std::filesystem;
+using crypt::Certificate;
+using crypt::PrivateKey;
 using test::CryptToolTest;
 using test::ToolResult;
 
 std::string Utf8(std::u8string_view text) {
   return std::string(text.begin(), text.end());
+}
+
+constexpr int64_t kDay = 86400;
+
+int64_t Now() {
+  return static_cast<int64_t>(std::time(nullptr));
 }
 
 // How many times needle occurs in text.
@@ -199,6 +213,226 @@ TEST_F(PackageCommand, PackReportsTheLibrarysMessageForAnUnknownDocumentType) {
   EXPECT_FALSE(fs::exists(PathOf("x.zip")));
 }
 
+// The same home with a test root in "ROOT", its CRL in "CA", the abonent's and the tax
+// authority's certificates in "MY" bound to their key containers (so one home both sends and
+// receives), and the tax authority's also in "addressbook".
+class PackageCryptoCommand : public PackageCommand {
+ protected:
+  void SetUp() override {
+    PackageCommand::SetUp();
+    crypt::CertificateSpec spec;
+    spec.subject = crypt::ParseDistinguishedName("CN=Package Test Root,O=Lyr");
+    spec.not_before = Now() - kDay;
+    spec.not_after = Now() + 365 * kDay;
+    spec.ca = true;
+    spec.key_usage = crypt::key_usage::kCa;
+    root_ = crypt::IssueSelfSigned(spec, root_key_);
+    AddToStore("ROOT", *root_);
+    crypt::CrlSpec crl;
+    crl.this_update = Now() - kDay;
+    crl.next_update = Now() + 30 * kDay;
+    crypt::CertStore::OpenSystem(crypt::StoreLocation::kCurrentUser, "CA")
+        .AddCrl(crypt::IssueCrl(crl, *root_, root_key_), crypt::AddDisposition::kReplaceExisting);
+    abonent_ = MakeIdentity("abonent", "CN=Test Abonent", "1001");
+    tax_ = MakeIdentity("tax", "CN=Test Tax Authority", "1002");
+    AddToStore("addressbook", Certificate::FromDer(tax_->Der()));
+  }
+
+  // A certificate issued by the root for a fresh key container of the current user, in "MY"
+  // bound to the container.
+  Certificate MakeIdentity(const std::string& container, const std::string& subject,
+                           const std::string& serial) {
+    const crypt::KeyContainer keys =
+        crypt::KeyContainer::Create(crypt::StoreLocation::kCurrentUser, container);
+    const Certificate certificate = Issue(keys.GetPrivateKey(), subject, serial);
+    keys.SetCertificate(certificate);
+    AddToStore("MY", certificate, container);
+    return certificate;
+  }
+
+  Certificate Issue(const PrivateKey& key, const std::string& subject, const std::string& serial) {
+    crypt::CertificateSpec spec;
+    spec.serial_hex = serial;
+    spec.subject = crypt::ParseDistinguishedName(subject);
+    spec.not_before = Now() - kDay;
+    spec.not_after = Now() + 365 * kDay;
+    spec.key_usage = crypt::key_usage::kEndEntity;
+    return crypt::IssueCertificate(spec, key, *root_, root_key_);
+  }
+
+  std::string SignedAndEncrypted() {
+    return Pack("--sign " + abonent_->Thumbprint() + " --encrypt-for " + tax_->Thumbprint() +
+                " -o " + Quote(PathOf("out") + "/"));
+  }
+
+  // The line "show" prints for a signature of the abonent (after its file name).
+  std::string AbonentSignature() const {
+    return Utf8(u8", role абонент, signer Test Abonent (") + abonent_->Thumbprint() + ")\n";
+  }
+
+  PrivateKey root_key_ = PrivateKey::Generate();
+  std::optional<Certificate> root_;
+  std::optional<Certificate> abonent_;
+  std::optional<Certificate> tax_;
+};
+
+TEST_F(PackageCryptoCommand, SavesSignaturesAndEnvelopesAsThirtySixCharacterBinEntries) {
+  const std::string path = SignedAndEncrypted();
+  EXPECT_TRUE(std::regex_match(
+      path, std::regex(PathOf("out") + "/TDX_7701234567_7701_[0-9a-f]{32}_01_01_01\\.zip")));
+  std::string names;
+  ASSERT_EQ(Python("import sys, zipfile\n"
+                   "for n in sorted(zipfile.ZipFile(sys.argv[1]).namelist()): print(n)\n",
+                   path, &names),
+            0);
+  // Two documents, each with one signature, and the description.
+  EXPECT_EQ(Occurrences(names, "\n"), 5) << names;
+  EXPECT_EQ(Occurrences(names, ".bin\n"), 4) << names;
+  EXPECT_TRUE(
+      std::regex_match(names, std::regex("([0-9a-f]{32}\\.bin\n|packageDescription\\.xml\n)+")))
+      << names;
+  EXPECT_EQ(lyr::test::RunCommand("unzip -tq " + Quote(path) + " >/dev/null"), 0);
+  EXPECT_EQ(lyr::test::RunCommand("unzip -p " + Quote(path) +
+                                  " packageDescription.xml | xmllint --noout - 2>&1"),
+            0);
+}
+
+TEST_F(PackageCryptoCommand, ShowsTheStoredFormAndTheSigners) {
+  const std::string path = SignedAndEncrypted();
+  const ToolResult result = Tool("show " + Quote(path));
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_NE(result.out.find(Utf8(u8"document 1: declaration.xml\n  type: 01 декларация, content "
+                                 u8"type xml\n  compressed: yes, encrypted: yes\n")),
+            std::string::npos)
+      << result.out;
+  // The description's type is not encrypted.
+  EXPECT_NE(result.out.find(Utf8(u8"document 2: TR_DEKL.xml\n  type: 02 описание, content type "
+                                 u8"xml\n  compressed: yes, encrypted: no\n")),
+            std::string::npos)
+      << result.out;
+  EXPECT_EQ(Occurrences(result.out, AbonentSignature()), 2) << result.out;
+}
+
+TEST_F(PackageCryptoCommand, VerifiesEverySignatureOfADecryptedPackage) {
+  const std::string path = SignedAndEncrypted();
+  const ToolResult result = Tool("verify " + Quote(path) + " --no-download");
+  EXPECT_EQ(result.status, 0) << result.out << result.err;
+  EXPECT_EQ(result.out,
+            "document 1 (declaration.xml): decrypted\n"
+            "document 1 (declaration.xml), signature 1, signer Test Abonent (" +
+                abonent_->Thumbprint() +
+                "): valid\n"
+                "document 2 (TR_DEKL.xml), signature 1, signer Test Abonent (" +
+                abonent_->Thumbprint() +
+                "): valid\n"
+                "all 2 signature(s) valid\n");
+}
+
+TEST_F(PackageCryptoCommand, ExtractDecryptsEveryDocument) {
+  const std::string path = SignedAndEncrypted();
+  const ToolResult result = Tool("extract " + Quote(path) + " -o " + Quote(PathOf("docs")));
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(lyr::test::ReadAll(PathOf("docs/declaration.xml")), lyr::test::ReadAll(declaration_));
+  EXPECT_EQ(lyr::test::ReadAll(PathOf("docs/TR_DEKL.xml")), lyr::test::ReadAll(description_));
+}
+
+TEST_F(PackageCryptoCommand, SignsOnlyTheNamedDocuments) {
+  const std::string path = Pack("--sign " + abonent_->Thumbprint() + " " + Quote(declaration_) +
+                                " -o " + Quote(PathOf("named.zip")));
+  const ToolResult result = Tool("show " + Quote(path));
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_NE(result.out.find("declaration.xml\n  type: 01"), std::string::npos);
+  EXPECT_EQ(Occurrences(result.out, "  signatures: 1\n"), 1) << result.out;
+  EXPECT_EQ(Occurrences(result.out, "  signatures: 0\n"), 1) << result.out;
+  EXPECT_LT(result.out.find("  signatures: 1\n"), result.out.find("TR_DEKL.xml"));
+}
+
+TEST_F(PackageCryptoCommand, EncryptsForACertificateFile) {
+  const std::string certificate = WriteFile("tax.cer", tax_->Der());
+  const std::string path =
+      Pack("--encrypt-cert " + Quote(certificate) + " -o " + Quote(PathOf("c.zip")));
+  EXPECT_NE(Tool("show " + Quote(path)).out.find("compressed: yes, encrypted: yes\n"),
+            std::string::npos);
+  const ToolResult result = Tool("extract " + Quote(path) + " -o " + Quote(PathOf("docs")));
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(lyr::test::ReadAll(PathOf("docs/declaration.xml")), lyr::test::ReadAll(declaration_));
+}
+
+TEST_F(PackageCryptoCommand, VerifyFailsForATamperedDocument) {
+  const std::string path =
+      Pack("--sign " + abonent_->Thumbprint() + " -o " + Quote(PathOf("plain.zip")));
+  // The declaration's stored entry is replaced by a one-entry archive of other bytes.
+  const std::string program =
+      "import io, sys, zipfile\n"
+      "p = sys.argv[1]\n"
+      "z = zipfile.ZipFile(p)\n"
+      "entries = [(i.filename, z.read(i.filename)) for i in z.infolist()]\n"
+      "z.close()\n"
+      "with zipfile.ZipFile(p, \"w\") as out:\n"
+      "  for name, data in entries:\n"
+      "    if data.startswith(b\"PK\"):\n"
+      "      inner = zipfile.ZipFile(io.BytesIO(data)).read(\"file\")\n"
+      "      if b\"125000\" in inner:\n"
+      "        buffer = io.BytesIO()\n"
+      "        with zipfile.ZipFile(buffer, \"w\") as one:\n"
+      "          one.writestr(\"file\", inner.replace(b\"125000\", b\"999999\"))\n"
+      "        data = buffer.getvalue()\n"
+      "    out.writestr(name, data)\n";
+  ASSERT_EQ(Python(program, path), 0);
+  const ToolResult result = Tool("verify " + Quote(path) + " --no-download");
+  EXPECT_EQ(result.status, 1) << result.out;
+  EXPECT_NE(result.out.find("document 1 (declaration.xml), signature 1, signer Test Abonent (" +
+                            abonent_->Thumbprint() + "): NOT VALID (code 22): "),
+            std::string::npos)
+      << result.out;
+  EXPECT_NE(result.out.find("document 2 (TR_DEKL.xml), signature 1, signer Test Abonent (" +
+                            abonent_->Thumbprint() + "): valid\n"),
+            std::string::npos)
+      << result.out;
+  EXPECT_NE(result.out.find("1 failure(s): the package is not valid\n"), std::string::npos);
+}
+
+TEST_F(PackageCryptoCommand, VerifyFailsWhenNoKeyOpensTheEnvelope) {
+  // A recipient whose key is nowhere on this machine.
+  const Certificate stranger = Issue(PrivateKey::Generate(), "CN=Stranger", "1003");
+  const std::string certificate = WriteFile("stranger.cer", stranger.Der());
+  const std::string path = Pack("--sign " + abonent_->Thumbprint() + " --encrypt-cert " +
+                                Quote(certificate) + " -o " + Quote(PathOf("s.zip")));
+  const ToolResult result = Tool("verify " + Quote(path) + " --no-download");
+  EXPECT_EQ(result.status, 1) << result.out;
+  EXPECT_NE(result.out.find("document 1 (declaration.xml): NOT DECRYPTED: "), std::string::npos)
+      << result.out;
+  EXPECT_NE(result.out.find("document 1 (declaration.xml), signature 1, signer Test Abonent (" +
+                            abonent_->Thumbprint() + "): NOT CHECKED: the document is encrypted\n"),
+            std::string::npos)
+      << result.out;
+  EXPECT_NE(result.out.find("2 failure(s): the package is not valid\n"), std::string::npos);
+  // extract writes nothing it cannot decrypt.
+  const ToolResult extract = Tool("extract " + Quote(path) + " -o " + Quote(PathOf("docs")));
+  EXPECT_EQ(extract.status, 1);
+  EXPECT_NE(extract.err.find("document 1 (declaration.xml): NOT DECRYPTED: "), std::string::npos);
+  EXPECT_FALSE(fs::exists(PathOf("docs")));
+}
+
+TEST_F(PackageCryptoCommand, VerifyOfAnUnsignedPackageIsNoSuccess) {
+  const std::string path = Pack("-o " + Quote(PathOf("u.zip")));
+  const ToolResult result = Tool("verify " + Quote(path));
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.out, "no signatures to verify\n");
+}
+
+TEST_F(PackageCryptoCommand, PackReportsARecipientMissingFromTheAddressBook) {
+  const ToolResult result =
+      Tool("pack --flow 01 --transaction 01 --sender 1 --receiver 2 --doc 01:xml:" +
+           Quote(declaration_) + " --encrypt-for " + abonent_->Thumbprint() + " -o " +
+           Quote(PathOf("x.zip")));
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.err, Utf8(u8"Сертификат для шифрования с отпечатком [") +
+                            abonent_->Thumbprint() +
+                            Utf8(u8"] не найден в храниилище \"Другие пользователи\"\n"));
+  EXPECT_FALSE(fs::exists(PathOf("x.zip")));
+}
+
 // Wrong command lines give the usage and status 2.
 struct UsageCase {
   std::string name;
@@ -224,7 +458,13 @@ INSTANTIATE_TEST_SUITE_P(
                   "pack "},
         UsageCase{"PackWithABadDocument",
                   "pack --flow 01 --transaction 01 --sender 1 --receiver 2 --doc 01:a", "pack "},
+        UsageCase{"PackEncryptingTwoWays",
+                  "pack --flow 01 --transaction 01 --sender 1 --receiver 2 --doc 01:xml:a "
+                  "--encrypt-for A --encrypt-cert b",
+                  "pack "},
         UsageCase{"ShowWithoutPackage", "show", "show "},
+        UsageCase{"VerifyWithAnUnknownFlag", "verify p.zip --fast", "verify "},
+        UsageCase{"VerifyWithoutPackage", "verify --no-crl", "verify "},
         UsageCase{"ExtractWithoutFolder", "extract p.zip", "extract "},
         UsageCase{"ExtractOfTwoPackages", "extract p.zip q.zip -o d", "extract "}),
     [](const ::testing::TestParamInfo<UsageCase>& info) { return info.param.name; });

@@ -1,15 +1,20 @@
-// What the package commands print about an open package.
+// What the package commands and the demo print about an open package.
 #include "package_report.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "crypt/crypto_api20_exception.h"
+#include "crypt/tdx880_crypto_tool.h"
 #include "package/tdx880_doc.h"
 #include "package/tdx880_document.h"
 #include "package/tdx880_signature.h"
 #include "package/xml/subject_code_words.h"
 #include "package/xml/xml_gpr_package.h"
+#include "rtl/errors.h"
 #include "rtl/format.h"
+#include "rtl/str_array.h"
 
 namespace lyr::tool {
 namespace {
@@ -36,6 +41,14 @@ std::string ItemName(const CTdx880Document& item) {
   return item.OriginalFilename().empty() ? item.FileName() : item.OriginalFilename();
 }
 
+std::string SignerText(const CTdx880Signature& signature) {
+  const crypt::CTdx880Key& key = signature.Key();
+  if (key.Sha1().empty()) {
+    return "signer unknown";
+  }
+  return "signer " + key.SubjectCN() + " (" + key.Sha1() + ")";
+}
+
 // The stored form of an item: as the description read from the archive says (an opened item is
 // held decompressed in memory), or as the item is now in a package not read from a file.
 std::string FlagsText(const xml::CXMLGprPackage* stored, const CTdx880Document& item,
@@ -59,10 +72,32 @@ std::string ItemText(CTdx880Doc& package, const xml::CXMLGprPackage* stored, int
   text += Format("  signatures: %d\n", count);
   for (int32_t i = 0; i < count; ++i) {
     const CTdx880Doc::SignaturePtr signature = item->GetSignature(i);
-    text += Format("  signature %d: %s, role %s\n", i + 1, signature->FileName(),
-                   SubjectWord(signature->Role()));
+    text += Format("  signature %d: %s, role %s, %s\n", i + 1, signature->FileName(),
+                   SubjectWord(signature->Role()), SignerText(*signature));
   }
   return text;
+}
+
+// "document 1 (declaration.xml)".
+std::string ItemLabel(const CTdx880Document& item, int32_t index) {
+  return Format("document %d (%s)", index + 1, ItemName(item));
+}
+
+// The verdict of one signature over the item's plain content.
+std::string Verdict(const CTdx880Doc& package, const CTdx880Document& item,
+                    CTdx880Signature& signature, bool download, bool check_crl, bool& valid) {
+  valid = false;
+  try {
+    crypt::CTdx880CryptoTool().CheckSignEx(package.FlagUsageUserStorage(), item.PlainContent(),
+                                           check_crl, download, &signature.Signers(),
+                                           signature.SignatureContent());
+    valid = true;
+    return "valid";
+  } catch (const crypt::CCryptoAPI20Exception& error) {
+    return Format("NOT VALID (code %d): %s", static_cast<int32_t>(error.Code()), error.Message());
+  } catch (const rtl::Exception& error) {
+    return "NOT VALID: " + error.Message();
+  }
 }
 
 }  // namespace
@@ -89,6 +124,50 @@ std::string PackageText(CTdx880Doc& package) {
     text += ItemText(package, stored.get(), i);
   }
   return text;
+}
+
+PackageCheck DecryptPackage(CTdx880Doc& package) {
+  PackageCheck check;
+  const int32_t count = package.GetFileCount();
+  for (int32_t i = 0; i < count; ++i) {
+    const CTdx880Doc::DocumentPtr item = package.GetFile(i);
+    if (!item->IsEncrypted()) {
+      continue;
+    }
+    try {
+      item->Decrypt();
+      check.text += ItemLabel(*item, i) + ": decrypted\n";
+    } catch (const rtl::Exception& error) {
+      ++check.failed;
+      check.text += ItemLabel(*item, i) + ": NOT DECRYPTED: " + error.Message() + "\n";
+    }
+  }
+  return check;
+}
+
+PackageCheck VerifyPackage(CTdx880Doc& package, bool download, bool check_crl) {
+  PackageCheck check;
+  const int32_t count = package.GetFileCount();
+  for (int32_t i = 0; i < count; ++i) {
+    const CTdx880Doc::DocumentPtr item = package.GetFile(i);
+    const int32_t signatures = item->GetSignatureCount();
+    for (int32_t j = 0; j < signatures; ++j) {
+      const CTdx880Doc::SignaturePtr signature = item->GetSignature(j);
+      std::string line =
+          ItemLabel(*item, i) + Format(", signature %d, ", j + 1) + SignerText(*signature) + ": ";
+      if (item->IsEncrypted()) {
+        ++check.failed;
+        check.text += line + "NOT CHECKED: the document is encrypted\n";
+        continue;
+      }
+      bool valid = false;
+      line += Verdict(package, *item, *signature, download, check_crl, valid);
+      ++check.checked;
+      check.failed += valid ? 0 : 1;
+      check.text += line + "\n";
+    }
+  }
+  return check;
 }
 
 }  // namespace lyr::tool

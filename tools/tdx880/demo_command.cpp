@@ -1,0 +1,385 @@
+// tdx880 demo: the whole road of a declaration package in a self-contained temporary home: a
+// test PKI, an abonent and a tax authority with their keys and stores, the abonent building,
+// signing, encrypting and saving the package, the tax authority opening, decrypting and
+// verifying it.
+#include <dirent.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <ctime>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "command.h"
+#include "crypt/cert_store.h"
+#include "crypt/crypto_runtime.h"
+#include "crypt/key_container.h"
+#include "crypt/pki_builder.h"
+#include "crypt/tdx880_crypt.h"
+#include "crypt/tdx880_key.h"
+#include "crypt_options.h"
+#include "options.h"
+#include "package/tdx880_doc.h"
+#include "package/tdx880_document.h"
+#include "package/xml/xml_gpr_dekl_description.h"
+#include "package_report.h"
+#include "rtl/errors.h"
+#include "rtl/file_utils.h"
+#include "rtl/format.h"
+#include "rtl/identifiers.h"
+#include "rtl/text.h"
+#include "terminal.h"
+
+namespace lyr::tool {
+namespace {
+
+using crypt::Certificate;
+using crypt::PrivateKey;
+using package::CTdx880Doc;
+using rtl::Format;
+using rtl::Msg;
+
+constexpr std::string_view kDemoUsage = "demo [--keep DIR]";
+constexpr int64_t kDay = 86400;
+
+// The participants' identifiers in the package: the abonent's INN and the tax authority's code.
+constexpr std::string_view kAbonentId = "7701234567";
+constexpr std::string_view kTaxAuthorityId = "7701";
+
+// Sets environment variables for the demo's lifetime and puts the old values back.
+class ScopedEnvironment final {
+ public:
+  ScopedEnvironment() = default;
+  ScopedEnvironment(const ScopedEnvironment&) = delete;
+  ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+  ~ScopedEnvironment() {
+    for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
+      if (it->second) {
+        ::setenv(it->first.c_str(), it->second->c_str(), 1);
+      } else {
+        ::unsetenv(it->first.c_str());
+      }
+    }
+  }
+
+  // name := value (a library path, given to the environment as UTF-8).
+  void Set(const std::string& name, const std::string& value) {
+    const char* old = ::getenv(name.c_str());
+    saved_.emplace_back(name, old == nullptr ? std::nullopt : std::optional<std::string>(old));
+    if (::setenv(name.c_str(), rtl::NativePath(value).c_str(), 1) != 0) {
+      rtl::RaiseLastOSError();
+    }
+  }
+
+ private:
+  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+};
+
+// The demo's folder: DIR of --keep (made when missing; it must be empty), else a fresh folder in
+// the temporary folder, removed at the end.
+class DemoHome final {
+ public:
+  explicit DemoHome(const std::optional<std::string>& keep)
+      : folder_(keep ? *keep
+                     : rtl::CombinePath(rtl::GetTempDirectory(),
+                                        "lyr-tdx880-demo-" + rtl::NewFileId())),
+        keep_(keep.has_value()) {
+    if (keep_ && rtl::DirectoryExists(folder_) && !IsEmptyFolder(folder_)) {
+      throw rtl::Exception("the folder " + folder_ + " is not empty");
+    }
+    if (!rtl::ForceDirectories(folder_)) {
+      throw rtl::Exception("cannot create the folder " + folder_);
+    }
+  }
+  DemoHome(const DemoHome&) = delete;
+  DemoHome& operator=(const DemoHome&) = delete;
+  ~DemoHome() {
+    if (!keep_) {
+      rtl::DeleteDirectoryTree(folder_);
+    }
+  }
+
+  [[nodiscard]] std::string Path(std::string_view name) const {
+    return rtl::CombinePath(folder_, name);
+  }
+  [[nodiscard]] const std::string& Folder() const noexcept { return folder_; }
+
+ private:
+  static bool IsEmptyFolder(const std::string& folder);
+
+  std::string folder_;
+  bool keep_;
+};
+
+bool DemoHome::IsEmptyFolder(const std::string& folder) {
+  DIR* dir = ::opendir(rtl::NativePath(folder).c_str());
+  if (dir == nullptr) {
+    return false;
+  }
+  bool empty = true;
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string_view name = entry->d_name;
+    if (name != "." && name != "..") {
+      empty = false;
+      break;
+    }
+  }
+  ::closedir(dir);
+  return empty;
+}
+
+// The test root and its revocation list.
+struct DemoPki {
+  PrivateKey root_key;
+  Certificate root;
+  crypt::Crl crl;
+};
+
+int64_t Now() {
+  return static_cast<int64_t>(std::time(nullptr));
+}
+
+DemoPki MakePki() {
+  const PrivateKey root_key = PrivateKey::Generate();
+  crypt::CertificateSpec spec;
+  spec.serial_hex = "01";
+  spec.subject = crypt::ParseDistinguishedName(Msg(u8"CN=Демо УЦ Lyr,O=Lyr Demo,C=RU"));
+  spec.not_before = Now() - kDay;
+  spec.not_after = Now() + 10 * 365 * kDay;
+  spec.ca = true;
+  spec.key_usage = crypt::key_usage::kCa;
+  const Certificate root = crypt::IssueSelfSigned(spec, root_key);
+  crypt::CrlSpec crl_spec;
+  crl_spec.this_update = Now() - kDay;
+  crl_spec.next_update = Now() + 30 * kDay;
+  return {root_key, root, crypt::IssueCrl(crl_spec, root, root_key)};
+}
+
+// One participant: its home (LYR_TDX_HOME) with a key container, its certificate in "MY" bound
+// to the container, the root in "ROOT" and the root's CRL in "CA".
+struct Participant {
+  std::string home;
+  std::string container;
+  Certificate certificate;
+};
+
+Participant MakeParticipant(const DemoPki& pki, ScopedEnvironment& environment,
+                            const std::string& home, const std::string& container,
+                            const std::string& subject, const std::string& serial) {
+  environment.Set("LYR_TDX_HOME", home);
+  const crypt::KeyContainer keys =
+      crypt::KeyContainer::Create(crypt::StoreLocation::kCurrentUser, container);
+  crypt::CertificateSpec spec;
+  spec.serial_hex = serial;
+  spec.subject = crypt::ParseDistinguishedName(subject);
+  spec.not_before = Now() - kDay;
+  spec.not_after = Now() + 365 * kDay;
+  spec.key_usage = crypt::key_usage::kEndEntity;
+  const Certificate certificate =
+      crypt::IssueCertificate(spec, keys.GetPrivateKey(), pki.root, pki.root_key);
+  keys.SetCertificate(certificate);
+  crypt::CTdx880Crypt crypt;
+  crypt.Init(true);
+  crypt::CTdx880Key key;
+  crypt.ImportPrivateCertificate(certificate.Der(), container, &key);
+  crypt.ImportP7BChain(pki.root.Der());
+  crypt::CertStore::OpenSystem(crypt::StoreLocation::kCurrentUser, "CA")
+      .AddCrl(pki.crl, crypt::AddDisposition::kReplaceExisting);
+  return {home, container, certificate};
+}
+
+std::string CertificateLine(const Certificate& certificate) {
+  return "\"" + certificate.SubjectCN().value_or("na") + "\" (" + certificate.Thumbprint() + ")";
+}
+
+// A small VAT declaration in windows-1251, as a tax payer's program would write it.
+std::string DeclarationText(const std::string& file_id) {
+  return Msg(u8"<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n") + Msg(u8"<Файл ИдФайл=\"") +
+         file_id +
+         Msg(u8"\" ВерсПрог=\"tdx880 demo\" ВерсФорм=\"5.04\">\r\n"
+             u8"<Документ КНД=\"1151001\" ДатаДок=\"06.12.2026\" Период=\"21\" "
+             u8"ОтчетГод=\"2026\" КодНО=\"7701\" НомКорр=\"0\">\r\n"
+             u8"<СвНП><НПЮЛ НаимОрг=\"ООО Ромашка\" ИННЮЛ=\"7701234567\" "
+             u8"КПП=\"770101001\"/></СвНП>\r\n"
+             u8"<НДС><СумУплНП СумПУ_173.1=\"125000\"/></НДС>\r\n"
+             u8"</Документ>\r\n</Файл>\r\n");
+}
+
+void FillDeclarationDescription(xml::CXMLGprDeklDescription& description) {
+  description.SetFormName(Msg(u8"Налоговая декларация по налогу на добавленную стоимость"));
+  description.SetFormKnd("1151001");
+  description.SetDeklKind(xml::CXMLGprDeklDescription::kKindPrimary);
+  description.SetYear("2026");
+  description.SetPeriodCode("21");
+  description.SetSonoAccount("7701");
+  description.SetSonoSituation("7701");
+}
+
+// The abonent's side: builds, signs, encrypts and saves the package; returns its path.
+std::string BuildPackage(const DemoHome& home, const Participant& abonent,
+                         const Participant& tax_authority, ScopedEnvironment& environment,
+                         std::string& text) {
+  environment.Set("LYR_TDX_HOME", abonent.home);
+  crypt::CTdx880Crypt crypt;
+  crypt.Init(true);
+  crypt::CTdx880Key signer;
+  crypt.GetPrivateKeyBySha1(abonent.certificate.Thumbprint(), &signer);
+  crypt::CTdx880Key recipient;
+  crypt.GetOpponentKeyBySha1(tax_authority.certificate.Thumbprint(), &recipient);
+
+  CTdx880Doc package;
+  package.SetTmpDir(home.Path("tmp"));
+  package.New("01", "01");
+  package.SetSenderIdentifier(std::string(kAbonentId));
+  package.SetReceiverIdentifier(std::string(kTaxAuthorityId));
+  text += "  new package: flow " + package.ThreadTypeCode() + " " + package.ThreadType() +
+          ", transaction " + package.TransactTypeCode() + " " + package.TransactType() +
+          ", sender " + package.SenderIdentifier() + ", receiver " + package.ReceiverIdentifier() +
+          "\n";
+  const std::string file_id = "NO_NDS_7701_7701_7701234567770101001_20261206_" + rtl::NewGuidText();
+  const std::string declaration_name = file_id + ".xml";
+  package.AddFile("01", "xml", declaration_name, DeclarationText(file_id));
+  xml::CXMLGprDeklDescription description;
+  FillDeclarationDescription(description);
+  package.AddSpecDoc(description);
+  for (int32_t i = 0; i < package.GetFileCount(); ++i) {
+    const CTdx880Doc::DocumentPtr item = package.GetFile(i);
+    text +=
+        Format("  added %s: type %s %s, %d bytes\n", item->OriginalFilename(), item->DocTypeCode(),
+               item->DocType(), static_cast<int64_t>(item->RawContent().size()));
+  }
+  for (int32_t i = 0; i < package.GetFileCount(); ++i) {
+    const std::string name = package.GetFile(i)->OriginalFilename();
+    package.SignFile(name, &signer);
+    text += "  signed " + name + " with \"" + signer.SubjectCN() + "\"\n";
+  }
+  package.Encrypt(&recipient);
+  for (int32_t i = 0; i < package.GetFileCount(); ++i) {
+    const CTdx880Doc::DocumentPtr item = package.GetFile(i);
+    text += "  " + item->OriginalFilename() +
+            (item->IsEncrypted() ? " encrypted for \"" + recipient.SubjectCN() + "\"\n"
+                                 : std::string(" left plain (its type is not encrypted)\n"));
+  }
+  const std::string outbox = home.Path("outbox");
+  if (!rtl::ForceDirectories(outbox)) {
+    throw rtl::Exception("cannot create the folder " + outbox);
+  }
+  package.Save(outbox);
+  text += "  saved " + package.FileName() + "\n";
+  return package.FileName();
+}
+
+// Every line of text begins with indent.
+std::string Indented(const std::string& text, const std::string& indent) {
+  std::string result;
+  for (size_t at = 0; at < text.size();) {
+    const size_t end = std::min(text.find('\n', at), text.size() - 1) + 1;
+    result += indent + text.substr(at, end - at);
+    at = end;
+  }
+  return result;
+}
+
+// The tax authority's side: opens, decrypts and verifies the package; true when every signature
+// is valid.
+bool ReceivePackage(const DemoHome& home, const Participant& tax_authority, const std::string& path,
+                    ScopedEnvironment& environment, std::string& text) {
+  environment.Set("LYR_TDX_HOME", tax_authority.home);
+  CTdx880Doc package;
+  package.SetTmpDir(home.Path("tmp"));
+  package.Open(path);
+  text += "  opened " + path + "\n";
+  text += Indented(PackageText(package), "    ");
+  const PackageCheck decryption = DecryptPackage(package);
+  // The certificates of the demonstration name no addresses: nothing is downloaded, the chain
+  // ends at the root in "ROOT" and revocation is checked against the CRL in "CA".
+  const PackageCheck verification = VerifyPackage(package, false, true);
+  text += Indented(decryption.text + verification.text, "  ");
+  const int32_t failed = decryption.failed + verification.failed;
+  if (failed == 0 && verification.checked > 0) {
+    text += Format("result: every signature is valid (%d)\n", verification.checked);
+    return true;
+  }
+  text += Format("result: FAILED (%d problem(s), %d signature(s) checked)\n", failed,
+                 verification.checked);
+  return false;
+}
+
+int RunDemo(const Arguments& arguments) {
+  const std::optional<Options> options = ParseOptions(arguments, {"--keep"});
+  if (!options || !options->positional.empty()) {
+    return UsageError(kDemoUsage);
+  }
+  const crypt::CryptoRuntime runtime;
+  std::optional<std::string> keep;
+  if (options->Has("--keep")) {
+    keep = package::ExpandPackagePath(FromTerminal(options->Value("--keep")));
+  }
+  const DemoHome home(keep);
+  ScopedEnvironment environment;
+  environment.Set("LYR_TDX_MACHINE_HOME", home.Path("machine"));
+  environment.Set("TMP", home.Path("tmp"));
+  if (!rtl::ForceDirectories(home.Path("tmp"))) {
+    throw rtl::Exception("cannot create the folder " + home.Path("tmp"));
+  }
+  Print("tdx880 demo in " + home.Folder() + (keep ? " (kept)\n" : " (removed at the end)\n"));
+
+  std::string text = "1. test PKI\n";
+  const DemoPki pki = MakePki();
+  text += "  root " + CertificateLine(pki.root) + "\n";
+  text += "  CRL of the root: no certificate revoked, next update " +
+          UtcText(pki.crl.NextUpdate()) + "\n";
+  Print(text);
+
+  text = "2. the tax authority: key container, certificate in MY, root in ROOT, CRL in CA\n";
+  const Participant tax_authority =
+      MakeParticipant(pki, environment, home.Path("tax-authority"), "tax-authority",
+                      Msg(u8"CN=ИФНС России № 1 по г. Москве,O=ФНС России,C=RU"), "1002");
+  text += "  home " + tax_authority.home + "\n  container \"" + tax_authority.container +
+          "\", certificate " + CertificateLine(tax_authority.certificate) + "\n";
+  Print(text);
+
+  text =
+      "3. the abonent: key container, certificate in MY, root in ROOT, CRL in CA, the tax "
+      "authority's certificate in addressbook\n";
+  const Participant abonent =
+      MakeParticipant(pki, environment, home.Path("abonent"), "abonent",
+                      Msg(u8"CN=ООО Ромашка,O=ООО Ромашка,C=RU,INN=007701234567"), "1001");
+  {
+    crypt::CTdx880Crypt crypt;
+    crypt.Init(true);
+    crypt::CTdx880Key key;
+    crypt.ImportOpponentCertificate(tax_authority.certificate.Der(), &key);
+  }
+  text += "  home " + abonent.home + "\n  container \"" + abonent.container + "\", certificate " +
+          CertificateLine(abonent.certificate) + "\n";
+  Print(text);
+
+  text = "4. the abonent builds, signs, encrypts and saves the declaration package\n";
+  const std::string path = BuildPackage(home, abonent, tax_authority, environment, text);
+  Print(text);
+
+  text = "5. the tax authority opens, decrypts and verifies the package\n";
+  const bool valid = ReceivePackage(home, tax_authority, path, environment, text);
+  Print(text);
+  return valid ? 0 : 1;
+}
+
+}  // namespace
+
+std::vector<Command> DemoCommands() {
+  return {
+      {"demo", kDemoUsage.substr(std::string_view("demo ").size()),
+       "run the whole road in a temporary home: a test root and CRL, an abonent and a tax "
+       "authority with keys and certificates; the abonent builds a declaration package (flow "
+       "01, transaction 01), signs, encrypts and saves it; the tax authority opens, decrypts and "
+       "verifies it; exit status 0 only when every signature is valid; --keep leaves the home in "
+       "DIR",
+       &Guarded<&RunDemo>},
+  };
+}
+
+}  // namespace lyr::tool
