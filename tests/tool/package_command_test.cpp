@@ -1,9 +1,10 @@
-// The tool's package commands (pack, show, verify, extract), run as a program in a sandbox home
-// whose stores and key containers the test prepares with the library's PKI builder: round trips,
-// the saved archive checked with Python's zipfile, unzip -t and xmllint, signed, encrypted,
-// tampered and undecryptable packages, hostile original names.
+// The tool's package commands (pack, show, verify, extract) and the demo, run as a program in a
+// sandbox home whose stores and key containers the test prepares with the library's PKI builder:
+// round trips, the saved archive checked with Python's zipfile, unzip -t and xmllint, signed,
+// encrypted, tampered and undecryptable packages, hostile original names.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <optional>
@@ -466,7 +467,8 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{"VerifyWithAnUnknownFlag", "verify p.zip --fast", "verify "},
         UsageCase{"VerifyWithoutPackage", "verify --no-crl", "verify "},
         UsageCase{"ExtractWithoutFolder", "extract p.zip", "extract "},
-        UsageCase{"ExtractOfTwoPackages", "extract p.zip q.zip -o d", "extract "}),
+        UsageCase{"ExtractOfTwoPackages", "extract p.zip q.zip -o d", "extract "},
+        UsageCase{"DemoWithAPositional", "demo now", "demo "}),
     [](const ::testing::TestParamInfo<UsageCase>& info) { return info.param.name; });
 
 // A hostile original name in a package's description, and the file extract writes for it.
@@ -512,6 +514,52 @@ INSTANTIATE_TEST_SUITE_P(Cases, ExtractHostileName,
                          [](const ::testing::TestParamInfo<HostileCase>& info) {
                            return info.param.name;
                          });
+
+// The demonstration runs in its own temporary home and ends with every signature valid.
+class DemoCommand : public CryptToolTest {};
+
+TEST_F(DemoCommand, EndsWithEverySignatureValidAndRemovesItsHome) {
+  const ToolResult result = Tool("demo");
+  EXPECT_EQ(result.status, 0) << result.out << result.err;
+  EXPECT_EQ(result.err, "");
+  EXPECT_EQ(Occurrences(result.out, "): valid\n"), 2) << result.out;
+  EXPECT_EQ(Occurrences(result.out, ": decrypted\n"), 1) << result.out;
+  EXPECT_NE(result.out.find("result: every signature is valid (2)\n"), std::string::npos);
+  // The demo's home was made in TMP, which points into the sandbox, and is gone; the sandbox's
+  // own stores were never touched.
+  const std::string tmp_line = "tdx880 demo in " + PathOf("tmp") + "/lyr-tdx880-demo-";
+  EXPECT_EQ(result.out.rfind(tmp_line, 0), 0u) << result.out;
+  EXPECT_TRUE(fs::is_empty(PathOf("tmp")));
+  EXPECT_FALSE(fs::exists(PathOf("user")));
+  EXPECT_FALSE(fs::exists(PathOf("machine")));
+}
+
+TEST_F(DemoCommand, KeepsItsHomeWhereAnotherRunCanReadThePackage) {
+  const ToolResult result = Tool("demo --keep " + Quote(PathOf("demo")));
+  ASSERT_EQ(result.status, 0) << result.out << result.err;
+  EXPECT_TRUE(fs::is_directory(PathOf("demo/abonent/containers")));
+  EXPECT_TRUE(fs::is_directory(PathOf("demo/tax-authority/containers")));
+  std::vector<fs::path> packages;
+  for (const fs::directory_entry& entry : fs::directory_iterator(PathOf("demo/outbox"))) {
+    packages.push_back(entry.path());
+  }
+  ASSERT_EQ(packages.size(), 1u);
+  EXPECT_TRUE(std::regex_match(packages[0].filename().string(),
+                               std::regex("TDX_7701234567_7701_[0-9a-f]{32}_01_01_01\\.zip")));
+  // The sandbox's own home holds no key that opens the package; the tax authority's home does.
+  EXPECT_EQ(Tool("verify " + Quote(packages[0]) + " --no-download").status, 1);
+  ASSERT_EQ(::setenv("LYR_TDX_HOME", PathOf("demo/tax-authority").c_str(), 1), 0);
+  const ToolResult verify = Tool("verify " + Quote(packages[0]) + " --no-download");
+  EXPECT_EQ(verify.status, 0) << verify.out << verify.err;
+  EXPECT_NE(verify.out.find("all 2 signature(s) valid\n"), std::string::npos) << verify.out;
+}
+
+TEST_F(DemoCommand, RefusesAFolderThatIsNotEmpty) {
+  WriteFile("full/file", "x");
+  const ToolResult result = Tool("demo --keep " + Quote(PathOf("full")));
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.err, "the folder " + PathOf("full") + " is not empty\n");
+}
 
 }  // namespace
 }  // namespace lyr::tool
