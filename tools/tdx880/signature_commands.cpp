@@ -13,6 +13,7 @@
 #include "crypt/crypto_provider.h"
 #include "crypt/crypto_signature.h"
 #include "crypt/crypto_signature_config.h"
+#include "options.h"
 #include "rtl/atomic_file.h"
 #include "rtl/whole_file.h"
 #include "terminal.h"
@@ -35,93 +36,41 @@ std::string UpperCase(std::string text) {
   return text;
 }
 
-struct SignOptions {
-  std::string file;
-  std::string thumbprint;
-  std::string output;
-};
-
-std::optional<SignOptions> ParseSign(const Arguments& arguments) {
-  SignOptions options;
-  for (size_t i = 0; i < arguments.size(); ++i) {
-    const std::string& argument = arguments[i];
-    if ((argument == "--key" || argument == "-o") && i + 1 < arguments.size()) {
-      (argument == "--key" ? options.thumbprint : options.output) = FromTerminal(arguments[++i]);
-    } else if (!argument.empty() && argument[0] != '-' && options.file.empty()) {
-      options.file = FromTerminal(argument);
-    } else {
-      return std::nullopt;
-    }
-  }
-  if (options.file.empty() || options.thumbprint.empty()) {
-    return std::nullopt;
-  }
-  if (options.output.empty()) {
-    options.output = options.file + ".sig";
-  }
-  return options;
-}
-
 // sign FILE --key THUMBPRINT [-o SIG]: writes the detached signature (DER) of FILE, made with the
 // certificate of the user's "MY" store with that thumbprint and its key container.
 int RunSign(const Arguments& arguments) {
-  const std::optional<SignOptions> options = ParseSign(arguments);
-  if (!options) {
-    std::fputs("usage: tdx880 sign FILE --key THUMBPRINT [-o SIG]\n", stderr);
-    return kUsageError;
+  const std::optional<Options> options = ParseOptions(arguments, {"--key", "-o"});
+  if (!options || options->positional.size() != 1 || !options->Has("--key")) {
+    return UsageError("sign FILE --key THUMBPRINT [-o SIG]");
   }
-  const std::string content = rtl::ReadFileToString(options->file);
+  const std::string file = FromTerminal(options->positional[0]);
+  const std::string thumbprint = FromTerminal(options->Value("--key"));
+  const std::string output =
+      options->Has("-o") ? FromTerminal(options->Value("-o")) : file + ".sig";
+  const std::string content = rtl::ReadFileToString(file);
   crypt::CCryptoProvider provider;
   provider.AcquireVerifyContext(crypt::kGostProviderType, false);
   crypt::CCryptoSignatureConfig config(&provider, kCurrentUser, 0,
                                        crypt::kIncludeSignerCertificate);
   crypt::CCryptoSignature signature;
   signature.Open(&config);
-  signature.Sign(UpperCase(options->thumbprint), content);
-  rtl::WriteFileAtomically(options->output, signature.GetSignature(), 0644);
-  Print("Signed " + options->file + " -> " + options->output + "\n");
+  signature.Sign(UpperCase(thumbprint), content);
+  rtl::WriteFileAtomically(output, signature.GetSignature(), 0644);
+  Print("Signed " + file + " -> " + output + "\n");
   return 0;
-}
-
-struct VerifyOptions {
-  std::string file;
-  std::string signature;
-  bool download = true;
-  bool revocation = true;
-};
-
-std::optional<VerifyOptions> ParseVerify(const Arguments& arguments) {
-  VerifyOptions options;
-  std::vector<std::string> files;
-  for (const std::string& argument : arguments) {
-    if (argument == "--no-download") {
-      options.download = false;
-    } else if (argument == "--no-crl") {
-      options.revocation = false;
-    } else if (!argument.empty() && argument[0] != '-') {
-      files.push_back(FromTerminal(argument));
-    } else {
-      return std::nullopt;
-    }
-  }
-  if (files.size() != 2) {
-    return std::nullopt;
-  }
-  options.file = files[0];
-  options.signature = files[1];
-  return options;
 }
 
 // The verification flags: the chain always, downloads of CA certificates (and with revocation
 // lists, of those) unless --no-download, the revocation check unless --no-crl.
-uint8_t VerificationFlags(const VerifyOptions& options) {
+uint8_t VerificationFlags(const Options& options) {
+  const bool download = !options.Has("--no-download");
   uint8_t flags = crypt::verify_flags::kCheckChain;
-  if (options.download) {
+  if (download) {
     flags |= crypt::verify_flags::kDownloadCa;
   }
-  if (options.revocation) {
+  if (!options.Has("--no-crl")) {
     flags |= crypt::verify_flags::kRevocationCheck;
-    if (options.download) {
+    if (download) {
       flags |= crypt::verify_flags::kDownloadCrl;
     }
   }
@@ -142,13 +91,12 @@ void PrintChain(const std::vector<crypt::Certificate>& chain) {
 // chain up to a root of the user's "ROOT" or "CA" store, at the current date. Exit status 0 only
 // for a valid signature.
 int RunVerifySignature(const Arguments& arguments) {
-  const std::optional<VerifyOptions> options = ParseVerify(arguments);
-  if (!options) {
-    std::fputs("usage: tdx880 verify-signature FILE SIG [--no-download] [--no-crl]\n", stderr);
-    return kUsageError;
+  const std::optional<Options> options = ParseOptions(arguments, {}, {"--no-download", "--no-crl"});
+  if (!options || options->positional.size() != 2) {
+    return UsageError("verify-signature FILE SIG [--no-download] [--no-crl]");
   }
-  const std::string content = rtl::ReadFileToString(options->file);
-  const std::string signature_bytes = rtl::ReadFileToString(options->signature);
+  const std::string content = rtl::ReadFileToString(FromTerminal(options->positional[0]));
+  const std::string signature_bytes = rtl::ReadFileToString(FromTerminal(options->positional[1]));
   crypt::CCryptoProvider provider;
   provider.AcquireVerifyContext(crypt::kGostProviderType, false);
   crypt::CCryptoSignatureConfig config(&provider, kCurrentUser, VerificationFlags(*options),
