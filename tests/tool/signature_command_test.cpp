@@ -3,12 +3,17 @@
 // status of every outcome.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
+#include <memory>
 #include <string>
 
 #include "crypt/cert_store.h"
 #include "crypt/certificate.h"
 #include "crypt/key_container.h"
 #include "crypt/private_key.h"
+#include "crypt/support/chain_scenario.h"
 #include "crypt/support/test_pki.h"
 #include "support/sandbox.h"
 
@@ -197,6 +202,65 @@ TEST_F(SignatureCommand, ListedInHelp) {
   EXPECT_NE(output.find("  sign FILE --key THUMBPRINT [-o SIG]\n"), std::string::npos);
   EXPECT_NE(output.find("  verify-signature FILE SIG [--no-download] [--no-crl]\n"),
             std::string::npos);
+}
+
+// ---- downloads through a loopback server --------------------------------------------------
+
+// The scenario PKI (root <- inter <- user) whose certificates name a loopback server that serves
+// the intermediate and the revocation lists; only the root is in the user's stores.
+class SignatureCommandDownloads : public test::Sandbox {
+ protected:
+  static void SetUpTestSuite() {
+    scenario_ =
+        std::make_unique<test::ChainScenario>(std::filesystem::temp_directory_path() /
+                                              ("lyr-tool-scenario-" + std::to_string(::getpid())));
+  }
+  static void TearDownTestSuite() {
+    const std::filesystem::path folder = scenario_->folder;
+    scenario_.reset();
+    std::filesystem::remove_all(folder);
+  }
+  void SetUp() override {
+    Sandbox::SetUp();
+    // The tool must reach the loopback server directly.
+    for (const char* name : {"http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY"}) {
+      ::unsetenv(name);
+    }
+    scenario_->InstallSigner(scenario_->user, "user-key");
+    scenario_->TrustRoot();
+    content_ = WriteFile("document.txt", "The document to sign.\n");
+    std::string output;
+    EXPECT_EQ(Run("sign " + content_ + " --key " + User().Thumbprint(), &output), 0) << output;
+  }
+  static int Run(const std::string& arguments, std::string* output) {
+    return test::RunCommand(std::string(LYR_TDX880_TOOL) + " " + arguments + " 2>&1", output);
+  }
+  static const Certificate& User() { return scenario_->user.certificate; }
+  std::string Header() const {
+    return "Signer: Scenario User [" + User().Thumbprint() + "]\nChain:\n" + Line(User());
+  }
+
+  static std::unique_ptr<test::ChainScenario> scenario_;
+  std::string content_;
+};
+
+std::unique_ptr<test::ChainScenario> SignatureCommandDownloads::scenario_;
+
+TEST_F(SignatureCommandDownloads, DownloadsTheIntermediateAndTheListsAndIsValid) {
+  std::string output;
+  EXPECT_EQ(Run("verify-signature " + content_ + " " + content_ + ".sig", &output), 0);
+  EXPECT_EQ(output, Header() + Line(scenario_->inter.certificate) +
+                        Line(scenario_->root.certificate) + "Verdict: valid\n");
+}
+
+TEST_F(SignatureCommandDownloads, WithoutDownloadsTheIntermediateIsMissing) {
+  std::string output;
+  EXPECT_EQ(Run("verify-signature " + content_ + " " + content_ + ".sig --no-download", &output),
+            1);
+  EXPECT_EQ(output, Header() +
+                        "Verdict: INVALID (code 35): Не найден сертификат УЦ [Scenario Inter CA]. "
+                        "URL для скачивания: [" +
+                        scenario_->Url("inter.cer") + "]\n");
 }
 
 }  // namespace
