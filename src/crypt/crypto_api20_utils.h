@@ -88,7 +88,7 @@ class CCryptoAPI20Utils final {
   // with the same thumbprint, the other stores keep it. For "MY" and a non-empty container name
   // the certificate is then bound to that container of the current user: the container receives
   // the certificate and the store entry the key-provider property (container, the provider's
-  // name and type, flags 1, key spec 1). Raises the codes' messages, "Не удалось импортировать
+  // name and type, flags 1, dwKeySpec 1). Raises the codes' messages, "Не удалось импортировать
   // сертификат" + the system text, "Ошибка при инициализации с контейнером [%s] криптопровайдера:
   // %s", "Ошибка при получении закрытого ключа из контейнера: " + the system text and "Ошибка при
   // импорте сертификата в контейнер: %s". A failed binding leaves the certificate in "MY"

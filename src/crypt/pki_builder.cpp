@@ -170,31 +170,31 @@ void AddExtension(X509* x509, int nid, T* value, bool critical) {
   }
 }
 
-void AddBasicConstraints(X509* x509, const CertificateSpec& spec) {
-  if (spec.basic_constraints == ExtensionMode::kAbsent) {
+void AddBasicConstraints(X509* x509, const CertificateSpec& fields) {
+  if (fields.basic_constraints == ExtensionMode::kAbsent) {
     return;
   }
   const ossl::BasicConstraintsPtr constraints(::BASIC_CONSTRAINTS_new());
-  constraints->ca = spec.ca ? 0xFF : 0;
-  if (spec.ca && spec.path_length >= 0) {
+  constraints->ca = fields.ca ? 0xFF : 0;
+  if (fields.ca && fields.path_length >= 0) {
     constraints->pathlen = ::ASN1_INTEGER_new();
-    ::ASN1_INTEGER_set(constraints->pathlen, spec.path_length);
+    ::ASN1_INTEGER_set(constraints->pathlen, fields.path_length);
   }
   AddExtension(x509, NID_basic_constraints, constraints.get(),
-               spec.basic_constraints == ExtensionMode::kCritical);
+               fields.basic_constraints == ExtensionMode::kCritical);
 }
 
-void AddKeyUsage(X509* x509, const CertificateSpec& spec) {
-  if (spec.key_usage == 0) {
+void AddKeyUsage(X509* x509, const CertificateSpec& fields) {
+  if (fields.key_usage == 0) {
     return;
   }
   const BitStringPtr bits(::ASN1_BIT_STRING_new());
   for (int bit = 0; bit <= 8; ++bit) {
-    if ((spec.key_usage & (1u << bit)) != 0) {
+    if ((fields.key_usage & (1u << bit)) != 0) {
       ::ASN1_BIT_STRING_set_bit(bits.get(), bit, 1);
     }
   }
-  AddExtension(x509, NID_key_usage, bits.get(), spec.key_usage_critical);
+  AddExtension(x509, NID_key_usage, bits.get(), fields.key_usage_critical);
 }
 
 void PushAccess(AUTHORITY_INFO_ACCESS* access, int method_nid, const std::string& url) {
@@ -209,26 +209,26 @@ void PushAccess(AUTHORITY_INFO_ACCESS* access, int method_nid, const std::string
   description.release();
 }
 
-void AddAuthorityInfoAccess(X509* x509, const CertificateSpec& spec) {
-  if (spec.ca_issuers_urls.empty() && spec.ocsp_urls.empty()) {
+void AddAuthorityInfoAccess(X509* x509, const CertificateSpec& fields) {
+  if (fields.ca_issuers_urls.empty() && fields.ocsp_urls.empty()) {
     return;
   }
   const ossl::AuthorityInfoPtr access(::AUTHORITY_INFO_ACCESS_new());
-  for (const std::string& url : spec.ca_issuers_urls) {
+  for (const std::string& url : fields.ca_issuers_urls) {
     PushAccess(access.get(), NID_ad_ca_issuers, url);
   }
-  for (const std::string& url : spec.ocsp_urls) {
+  for (const std::string& url : fields.ocsp_urls) {
     PushAccess(access.get(), NID_ad_OCSP, url);
   }
   AddExtension(x509, NID_info_access, access.get(), false);
 }
 
-void AddCrlDistributionPoints(X509* x509, const CertificateSpec& spec) {
-  if (spec.crl_urls.empty()) {
+void AddCrlDistributionPoints(X509* x509, const CertificateSpec& fields) {
+  if (fields.crl_urls.empty()) {
     return;
   }
   const ossl::DistPointsPtr points(::CRL_DIST_POINTS_new());
-  for (const std::string& url : spec.crl_urls) {
+  for (const std::string& url : fields.crl_urls) {
     DistPointPtr point(::DIST_POINT_new());
     point->distpoint = ::DIST_POINT_NAME_new();
     point->distpoint->type = 0;  // fullName
@@ -271,11 +271,11 @@ AuthorityKeyIdPtr AuthorityKeyIdOf(X509* issuer) {
   return authority;
 }
 
-void CheckSpec(const CertificateSpec& spec) {
-  if (spec.subject.empty()) {
+void CheckSpec(const CertificateSpec& fields) {
+  if (fields.subject.empty()) {
     RaiseBadArgument("(empty subject)");
   }
-  if (spec.not_after < spec.not_before) {
+  if (fields.not_after < fields.not_before) {
     RaiseBadArgument("(notAfter before notBefore)");
   }
 }
@@ -287,14 +287,14 @@ void CheckIssuerKey(X509* issuer, const PrivateKey& issuer_key) {
 }
 
 // Builds and signs a certificate; issuer is null for a self-signed one.
-Certificate Issue(const CertificateSpec& spec, EVP_PKEY* subject_key, X509* issuer,
+Certificate Issue(const CertificateSpec& fields, EVP_PKEY* subject_key, X509* issuer,
                   const PrivateKey& signer) {
-  CheckSpec(spec);
+  CheckSpec(fields);
   ossl::X509Ptr x509(::X509_new());
-  const ossl::X509NamePtr subject = MakeName(spec.subject);
-  const ossl::Asn1IntegerPtr serial = MakeSerial(spec.serial_hex);
-  const ossl::Asn1TimePtr not_before = MakeTime(spec.not_before);
-  const ossl::Asn1TimePtr not_after = MakeTime(spec.not_after);
+  const ossl::X509NamePtr subject = MakeName(fields.subject);
+  const ossl::Asn1IntegerPtr serial = MakeSerial(fields.serial_hex);
+  const ossl::Asn1TimePtr not_before = MakeTime(fields.not_before);
+  const ossl::Asn1TimePtr not_after = MakeTime(fields.not_after);
   if (::X509_set_version(x509.get(), X509_VERSION_3) != 1 ||
       ::X509_set_serialNumber(x509.get(), serial.get()) != 1 ||
       ::X509_set_subject_name(x509.get(), subject.get()) != 1 ||
@@ -305,9 +305,9 @@ Certificate Issue(const CertificateSpec& spec, EVP_PKEY* subject_key, X509* issu
       ::X509_set_pubkey(x509.get(), subject_key) != 1) {
     RaiseCryptErrorWithOpenSsl(code::kCryptEBadEncode, "(certificate fields)");
   }
-  AddBasicConstraints(x509.get(), spec);
-  AddKeyUsage(x509.get(), spec);
-  if (spec.key_identifiers) {
+  AddBasicConstraints(x509.get(), fields);
+  AddKeyUsage(x509.get(), fields);
+  if (fields.key_identifiers) {
     const OctetStringPtr own = KeyIdentifierOf(x509.get());
     AddExtension(x509.get(), NID_subject_key_identifier, own.get(), false);
     AuthorityKeyIdPtr authority;
@@ -319,8 +319,8 @@ Certificate Issue(const CertificateSpec& spec, EVP_PKEY* subject_key, X509* issu
     }
     AddExtension(x509.get(), NID_authority_key_identifier, authority.get(), false);
   }
-  AddAuthorityInfoAccess(x509.get(), spec);
-  AddCrlDistributionPoints(x509.get(), spec);
+  AddAuthorityInfoAccess(x509.get(), fields);
+  AddCrlDistributionPoints(x509.get(), fields);
   if (::X509_sign(x509.get(), PrivateKeyAccess::Native(signer), engine::DigestGost94()) <= 0) {
     RaiseCryptErrorWithOpenSsl(code::kNteFail, "(certificate signature)");
   }
@@ -370,12 +370,12 @@ std::vector<NameAttribute> ParseDistinguishedName(std::string_view text) {
   return attributes;
 }
 
-Certificate IssueSelfSigned(const CertificateSpec& spec, const PrivateKey& key) {
+Certificate IssueSelfSigned(const CertificateSpec& fields, const PrivateKey& key) {
   const CryptoRuntime runtime;
-  return Issue(spec, PrivateKeyAccess::Native(key), nullptr, key);
+  return Issue(fields, PrivateKeyAccess::Native(key), nullptr, key);
 }
 
-Certificate IssueCertificate(const CertificateSpec& spec, std::string_view subject_public_key_der,
+Certificate IssueCertificate(const CertificateSpec& fields, std::string_view subject_public_key_der,
                              const Certificate& issuer, const PrivateKey& issuer_key) {
   const CryptoRuntime runtime;
   const auto* in = reinterpret_cast<const unsigned char*>(subject_public_key_der.data());
@@ -386,36 +386,36 @@ Certificate IssueCertificate(const CertificateSpec& spec, std::string_view subje
   }
   X509* const native_issuer = CertificateAccess::Native(issuer);
   CheckIssuerKey(native_issuer, issuer_key);
-  return Issue(spec, subject_key.get(), native_issuer, issuer_key);
+  return Issue(fields, subject_key.get(), native_issuer, issuer_key);
 }
 
-Certificate IssueCertificate(const CertificateSpec& spec, const PrivateKey& subject_key,
+Certificate IssueCertificate(const CertificateSpec& fields, const PrivateKey& subject_key,
                              const Certificate& issuer, const PrivateKey& issuer_key) {
   const CryptoRuntime runtime;
   X509* const native_issuer = CertificateAccess::Native(issuer);
   CheckIssuerKey(native_issuer, issuer_key);
-  return Issue(spec, PrivateKeyAccess::Native(subject_key), native_issuer, issuer_key);
+  return Issue(fields, PrivateKeyAccess::Native(subject_key), native_issuer, issuer_key);
 }
 
-Crl IssueCrl(const CrlSpec& spec, const Certificate& issuer, const PrivateKey& issuer_key) {
+Crl IssueCrl(const CrlSpec& fields, const Certificate& issuer, const PrivateKey& issuer_key) {
   const CryptoRuntime runtime;
   X509* const native_issuer = CertificateAccess::Native(issuer);
   CheckIssuerKey(native_issuer, issuer_key);
-  if (spec.next_update != 0 && spec.next_update < spec.this_update) {
+  if (fields.next_update != 0 && fields.next_update < fields.this_update) {
     RaiseBadArgument("(nextUpdate before thisUpdate)");
   }
   ossl::X509CrlPtr crl(::X509_CRL_new());
-  const ossl::Asn1TimePtr this_update = MakeTime(spec.this_update);
+  const ossl::Asn1TimePtr this_update = MakeTime(fields.this_update);
   if (::X509_CRL_set_version(crl.get(), X509_CRL_VERSION_2) != 1 ||
       ::X509_CRL_set_issuer_name(crl.get(), ::X509_get_subject_name(native_issuer)) != 1 ||
       ::X509_CRL_set1_lastUpdate(crl.get(), this_update.get()) != 1) {
     RaiseCryptErrorWithOpenSsl(code::kCryptEBadEncode, "(CRL fields)");
   }
-  if (spec.next_update != 0 &&
-      ::X509_CRL_set1_nextUpdate(crl.get(), MakeTime(spec.next_update).get()) != 1) {
+  if (fields.next_update != 0 &&
+      ::X509_CRL_set1_nextUpdate(crl.get(), MakeTime(fields.next_update).get()) != 1) {
     RaiseCryptErrorWithOpenSsl(code::kCryptEBadEncode, "(CRL nextUpdate)");
   }
-  for (const CrlSpec::Entry& entry : spec.revoked) {
+  for (const CrlSpec::Entry& entry : fields.revoked) {
     ossl::X509RevokedPtr revoked(::X509_REVOKED_new());
     if (::X509_REVOKED_set_serialNumber(revoked.get(), MakeSerial(entry.serial_hex).get()) != 1 ||
         ::X509_REVOKED_set_revocationDate(revoked.get(), MakeTime(entry.revocation_date).get()) !=
@@ -425,14 +425,14 @@ Crl IssueCrl(const CrlSpec& spec, const Certificate& issuer, const PrivateKey& i
     }
     revoked.release();
   }
-  if (spec.crl_number >= 0) {
+  if (fields.crl_number >= 0) {
     const ossl::Asn1IntegerPtr number(::ASN1_INTEGER_new());
-    ::ASN1_INTEGER_set_int64(number.get(), spec.crl_number);
+    ::ASN1_INTEGER_set_int64(number.get(), fields.crl_number);
     if (::X509_CRL_add1_ext_i2d(crl.get(), NID_crl_number, number.get(), 0, 0) != 1) {
       RaiseCryptErrorWithOpenSsl(code::kCryptEBadEncode, "(CRL number)");
     }
   }
-  if (spec.authority_key_identifier) {
+  if (fields.authority_key_identifier) {
     const AuthorityKeyIdPtr authority = AuthorityKeyIdOf(native_issuer);
     if (::X509_CRL_add1_ext_i2d(crl.get(), NID_authority_key_identifier, authority.get(), 0, 0) !=
         1) {

@@ -86,22 +86,22 @@ struct CrlSpec {
 std::vector<NameAttribute> ParseDistinguishedName(std::string_view text);
 
 // A self-signed certificate of key (issuer = subject, authority key identifier = own key).
-// Raises ECryptError E_INVALIDARG for a bad spec (empty subject, bad serial, not_after before
+// Raises ECryptError E_INVALIDARG for bad fields (empty subject, bad serial, not_after before
 // not_before) and NTE_FAIL when signing fails.
-Certificate IssueSelfSigned(const CertificateSpec& spec, const PrivateKey& key);
+Certificate IssueSelfSigned(const CertificateSpec& fields, const PrivateKey& key);
 
 // A certificate of the public key subject_public_key_der (SubjectPublicKeyInfo DER) issued by
 // issuer and signed with issuer_key, which must be issuer's key. Raises as IssueSelfSigned, and
 // ECryptError NTE_BAD_PUBLIC_KEY when the public key cannot be read or issuer_key is not the
 // issuer's.
-Certificate IssueCertificate(const CertificateSpec& spec, std::string_view subject_public_key_der,
+Certificate IssueCertificate(const CertificateSpec& fields, std::string_view subject_public_key_der,
                              const Certificate& issuer, const PrivateKey& issuer_key);
 // The same for the public half of subject_key.
-Certificate IssueCertificate(const CertificateSpec& spec, const PrivateKey& subject_key,
+Certificate IssueCertificate(const CertificateSpec& fields, const PrivateKey& subject_key,
                              const Certificate& issuer, const PrivateKey& issuer_key);
 
 // A CRL (v2) of issuer, signed with issuer_key. Raises as IssueCertificate.
-Crl IssueCrl(const CrlSpec& spec, const Certificate& issuer, const PrivateKey& issuer_key);
+Crl IssueCrl(const CrlSpec& fields, const Certificate& issuer, const PrivateKey& issuer_key);
 
 // A PKCS#10 certificate request for key with this subject, signed with key, as PEM
 // ("-----BEGIN CERTIFICATE REQUEST-----"). Raises ECryptError E_INVALIDARG for an empty subject.

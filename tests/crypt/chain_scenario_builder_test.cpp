@@ -147,14 +147,14 @@ TEST_F(ChainBuilderDownloads, MissingIntermediateOfACertificateWithoutAddressIsC
 }
 
 TEST_F(ChainBuilderDownloads, CertificateCarryingTheIssuersNameWithAnotherKeyIsNoIssuer) {
-  CertificateSpec spec;
-  spec.serial_hex = "0999";
-  spec.subject = S().inter.certificate.Subject();
-  spec.not_before = S().now - 365 * kDay;
-  spec.not_after = S().now + 365 * kDay;
-  spec.ca = true;
+  CertificateSpec fields;
+  fields.serial_hex = "0999";
+  fields.subject = S().inter.certificate.Subject();
+  fields.not_before = S().now - 365 * kDay;
+  fields.not_after = S().now + 365 * kDay;
+  fields.ca = true;
   const Certificate impostor =
-      IssueCertificate(spec, PrivateKey::Generate(), S().root.certificate, S().root.key);
+      IssueCertificate(fields, PrivateKey::Generate(), S().root.certificate, S().root.key);
   CertStore::OpenSystem(StoreLocation::kCurrentUser, "CA")
       .Add(impostor, AddDisposition::kReplaceExisting);
   S().TrustRoot();
@@ -283,12 +283,12 @@ TEST_F(ChainBuilderDownloads, StaleRevocationListIsCode33) {
 
 TEST_F(ChainBuilderDownloads, ListSignedByAnotherKeyIsNoList) {
   const PrivateKey other_key = PrivateKey::Generate();
-  CertificateSpec spec;
-  spec.subject = S().inter.certificate.Subject();
-  spec.not_before = S().now - kDay;
-  spec.not_after = S().now + kDay;
-  spec.ca = true;
-  const Certificate impostor = IssueSelfSigned(spec, other_key);
+  CertificateSpec fields;
+  fields.subject = S().inter.certificate.Subject();
+  fields.not_before = S().now - kDay;
+  fields.not_after = S().now + kDay;
+  fields.ca = true;
+  const Certificate impostor = IssueSelfSigned(fields, other_key);
   CrlSpec crl_spec;
   crl_spec.this_update = S().now - kDay;
   crl_spec.next_update = S().now + 30 * kDay;

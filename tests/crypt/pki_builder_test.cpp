@@ -23,23 +23,23 @@ int64_t Now() {
 }
 
 CertificateSpec CaSpec(const std::string& cn, const std::string& serial) {
-  CertificateSpec spec;
-  spec.serial_hex = serial;
-  spec.subject = ParseDistinguishedName("CN=" + cn + ",O=Lyr");
-  spec.not_before = Now() - kDay;
-  spec.not_after = Now() + 3650 * kDay;
-  spec.ca = true;
-  spec.key_usage = key_usage::kCa;
-  return spec;
+  CertificateSpec fields;
+  fields.serial_hex = serial;
+  fields.subject = ParseDistinguishedName("CN=" + cn + ",O=Lyr");
+  fields.not_before = Now() - kDay;
+  fields.not_after = Now() + 3650 * kDay;
+  fields.ca = true;
+  fields.key_usage = key_usage::kCa;
+  return fields;
 }
 
 CertificateSpec EndEntitySpec(const std::string& cn, const std::string& serial) {
-  CertificateSpec spec = CaSpec(cn, serial);
-  spec.ca = false;
-  spec.basic_constraints = ExtensionMode::kNonCritical;
-  spec.key_usage = key_usage::kEndEntity;
-  spec.not_after = Now() + 365 * kDay;
-  return spec;
+  CertificateSpec fields = CaSpec(cn, serial);
+  fields.ca = false;
+  fields.basic_constraints = ExtensionMode::kNonCritical;
+  fields.key_usage = key_usage::kEndEntity;
+  fields.not_after = Now() + 365 * kDay;
+  return fields;
 }
 
 // A three-level PKI made by the builder, with its files written as PEM into the sandbox.
@@ -74,11 +74,11 @@ class PkiBuilderTest : public test::Sandbox {
 
   Crl CrlOf(const Certificate& issuer, const PrivateKey& key,
             std::vector<CrlSpec::Entry> revoked) const {
-    CrlSpec spec;
-    spec.this_update = Now() - kDay;
-    spec.next_update = Now() + 30 * kDay;
-    spec.revoked = std::move(revoked);
-    return IssueCrl(spec, issuer, key);
+    CrlSpec fields;
+    fields.this_update = Now() - kDay;
+    fields.next_update = Now() + 30 * kDay;
+    fields.revoked = std::move(revoked);
+    return IssueCrl(fields, issuer, key);
   }
 
   PrivateKey root_key_ = PrivateKey::Generate();
@@ -171,21 +171,21 @@ TEST_F(PkiBuilderTest, ParsedBackByCertificate) {
 
 TEST(PkiBuilder, WritesExactValidityInBothTimeForms) {
   const PrivateKey key = PrivateKey::Generate();
-  CertificateSpec spec = CaSpec("Times", "7F");
-  spec.not_before = k2025 + 1;
-  spec.not_after = k2100 + 59;
-  const Certificate certificate = IssueSelfSigned(spec, key);
+  CertificateSpec fields = CaSpec("Times", "7F");
+  fields.not_before = k2025 + 1;
+  fields.not_after = k2100 + 59;
+  const Certificate certificate = IssueSelfSigned(fields, key);
   EXPECT_EQ(certificate.NotBefore(), k2025 + 1);
   EXPECT_EQ(certificate.NotAfter(), k2100 + 59);
 }
 
 TEST(PkiBuilder, WritesCyrillicNamesAsUtf8) {
   const PrivateKey key = PrivateKey::Generate();
-  CertificateSpec spec = CaSpec("x", "01");
-  spec.subject = ParseDistinguishedName(
+  CertificateSpec fields = CaSpec("x", "01");
+  fields.subject = ParseDistinguishedName(
       rtl::Msg(u8"CN=Иванов Иван,O=ООО \"Ромашка\"\\, филиал,C=RU,INN=007701234567,"
                u8"E=ivanov@example.ru"));
-  const Certificate certificate = IssueSelfSigned(spec, key);
+  const Certificate certificate = IssueSelfSigned(fields, key);
   const std::vector<NameAttribute> expected = {
       {"2.5.4.3", rtl::Msg(u8"Иванов Иван")},
       {"2.5.4.10", rtl::Msg(u8"ООО \"Ромашка\", филиал")},
@@ -214,11 +214,11 @@ class PkiBuilderConstraints : public ::testing::TestWithParam<ConstraintsCase> {
 TEST_P(PkiBuilderConstraints, AreWrittenAsChosen) {
   const ConstraintsCase& c = GetParam();
   static const PrivateKey key = PrivateKey::Generate();
-  CertificateSpec spec = CaSpec("Constraints", "02");
-  spec.basic_constraints = c.mode;
-  spec.ca = c.ca;
-  spec.path_length = c.path_length;
-  const std::optional<BasicConstraints> read = IssueSelfSigned(spec, key).GetBasicConstraints();
+  CertificateSpec fields = CaSpec("Constraints", "02");
+  fields.basic_constraints = c.mode;
+  fields.ca = c.ca;
+  fields.path_length = c.path_length;
+  const std::optional<BasicConstraints> read = IssueSelfSigned(fields, key).GetBasicConstraints();
   if (c.mode == ExtensionMode::kAbsent) {
     EXPECT_FALSE(read);
     return;
@@ -252,11 +252,11 @@ class PkiBuilderAddresses : public ::testing::TestWithParam<AccessCase> {};
 TEST_P(PkiBuilderAddresses, AreWrittenByteForByte) {
   const AccessCase& c = GetParam();
   static const PrivateKey key = PrivateKey::Generate();
-  CertificateSpec spec = EndEntitySpec("Addresses", "03");
-  spec.ca_issuers_urls = c.ca_issuers;
-  spec.ocsp_urls = c.ocsp;
-  spec.crl_urls = c.crl_urls;
-  const Certificate certificate = IssueSelfSigned(spec, key);
+  CertificateSpec fields = EndEntitySpec("Addresses", "03");
+  fields.ca_issuers_urls = c.ca_issuers;
+  fields.ocsp_urls = c.ocsp;
+  fields.crl_urls = c.crl_urls;
+  const Certificate certificate = IssueSelfSigned(fields, key);
   EXPECT_EQ(certificate.CrlDistributionUrls(), c.crl_urls);
   const std::optional<std::vector<AccessDescription>> access = certificate.AuthorityInfoAccess();
   if (c.ca_issuers.empty() && c.ocsp.empty()) {
@@ -294,12 +294,12 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<AccessCase>& info) { return info.param.name; });
 
 TEST_F(PkiBuilderTest, CrlIsParsedBackAndVerifiedByOpenSsl) {
-  CrlSpec spec;
-  spec.this_update = k2025;
-  spec.next_update = k2025 + 30 * kDay;
-  spec.revoked = {{"00A1B2C3", k2025 - kDay}, {"05", k2025 - 2 * kDay}};
-  spec.crl_number = 42;
-  const Crl crl = IssueCrl(spec, *inter_, inter_key_);
+  CrlSpec fields;
+  fields.this_update = k2025;
+  fields.next_update = k2025 + 30 * kDay;
+  fields.revoked = {{"00A1B2C3", k2025 - kDay}, {"05", k2025 - 2 * kDay}};
+  fields.crl_number = 42;
+  const Crl crl = IssueCrl(fields, *inter_, inter_key_);
   EXPECT_TRUE(crl.IsIssuedBy(*inter_));
   EXPECT_FALSE(crl.IsIssuedBy(*root_));
   EXPECT_EQ(crl.IssuerCN(), "Builder Inter");
@@ -326,11 +326,11 @@ TEST_F(PkiBuilderTest, CrlIsParsedBackAndVerifiedByOpenSsl) {
 TEST(PkiBuilder, CrlWithoutNextUpdateOrEntries) {
   const PrivateKey key = PrivateKey::Generate();
   const Certificate ca = IssueSelfSigned(CaSpec("Lonely", "01"), key);
-  CrlSpec spec;
-  spec.this_update = k2025;
-  spec.crl_number = -1;
-  spec.authority_key_identifier = false;
-  const Crl crl = IssueCrl(spec, ca, key);
+  CrlSpec fields;
+  fields.this_update = k2025;
+  fields.crl_number = -1;
+  fields.authority_key_identifier = false;
+  const Crl crl = IssueCrl(fields, ca, key);
   EXPECT_EQ(crl.NextUpdate(), 0);
   EXPECT_TRUE(crl.Revoked().empty());
   EXPECT_TRUE(crl.IsIssuedBy(ca));
@@ -392,7 +392,7 @@ TEST_F(PkiBuilderTest, IssuerKeyMustBeTheIssuers) {
 
 struct BadSpecCase {
   std::string name;
-  CertificateSpec spec;
+  CertificateSpec fields;
   std::string detail;
 };
 
@@ -401,7 +401,7 @@ class PkiBuilderBadSpec : public ::testing::TestWithParam<BadSpecCase> {};
 TEST_P(PkiBuilderBadSpec, IsRefusedWithItsReason) {
   static const PrivateKey key = PrivateKey::Generate();
   try {
-    (void)IssueSelfSigned(GetParam().spec, key);
+    (void)IssueSelfSigned(GetParam().fields, key);
     FAIL() << "issued";
   } catch (const ECryptError& error) {
     EXPECT_EQ(error.ErrorCode(), code::kEInvalidArg);
@@ -410,9 +410,9 @@ TEST_P(PkiBuilderBadSpec, IsRefusedWithItsReason) {
 }
 
 CertificateSpec With(void (*change)(CertificateSpec&)) {
-  CertificateSpec spec = CaSpec("Bad", "01");
-  change(spec);
-  return spec;
+  CertificateSpec fields = CaSpec("Bad", "01");
+  change(fields);
+  return fields;
 }
 
 INSTANTIATE_TEST_SUITE_P(

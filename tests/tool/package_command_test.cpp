@@ -221,13 +221,13 @@ class PackageCryptoCommand : public PackageCommand {
  protected:
   void SetUp() override {
     PackageCommand::SetUp();
-    crypt::CertificateSpec spec;
-    spec.subject = crypt::ParseDistinguishedName("CN=Package Test Root,O=Lyr");
-    spec.not_before = Now() - kDay;
-    spec.not_after = Now() + 365 * kDay;
-    spec.ca = true;
-    spec.key_usage = crypt::key_usage::kCa;
-    root_ = crypt::IssueSelfSigned(spec, root_key_);
+    crypt::CertificateSpec fields;
+    fields.subject = crypt::ParseDistinguishedName("CN=Package Test Root,O=Lyr");
+    fields.not_before = Now() - kDay;
+    fields.not_after = Now() + 365 * kDay;
+    fields.ca = true;
+    fields.key_usage = crypt::key_usage::kCa;
+    root_ = crypt::IssueSelfSigned(fields, root_key_);
     AddToStore("ROOT", *root_);
     crypt::CrlSpec crl;
     crl.this_update = Now() - kDay;
@@ -252,13 +252,13 @@ class PackageCryptoCommand : public PackageCommand {
   }
 
   Certificate Issue(const PrivateKey& key, const std::string& subject, const std::string& serial) {
-    crypt::CertificateSpec spec;
-    spec.serial_hex = serial;
-    spec.subject = crypt::ParseDistinguishedName(subject);
-    spec.not_before = Now() - kDay;
-    spec.not_after = Now() + 365 * kDay;
-    spec.key_usage = crypt::key_usage::kEndEntity;
-    return crypt::IssueCertificate(spec, key, *root_, root_key_);
+    crypt::CertificateSpec fields;
+    fields.serial_hex = serial;
+    fields.subject = crypt::ParseDistinguishedName(subject);
+    fields.not_before = Now() - kDay;
+    fields.not_after = Now() + 365 * kDay;
+    fields.key_usage = crypt::key_usage::kEndEntity;
+    return crypt::IssueCertificate(fields, key, *root_, root_key_);
   }
 
   std::string SignedAndEncrypted() {

@@ -94,14 +94,14 @@ std::string RandomSerial() {
 crypt::Certificate MakeSelfSigned(const NewOptions& options,
                                   const std::vector<crypt::NameAttribute>& subject,
                                   const crypt::PrivateKey& key) {
-  crypt::CertificateSpec spec;
-  spec.serial_hex = RandomSerial();
-  spec.subject = subject;
-  spec.not_before = static_cast<int64_t>(std::time(nullptr));
-  spec.not_after = spec.not_before + int64_t{options.days} * 86400;
-  spec.basic_constraints = crypt::ExtensionMode::kNonCritical;
-  spec.key_usage = crypt::key_usage::kEndEntity;
-  return crypt::IssueSelfSigned(spec, key);
+  crypt::CertificateSpec fields;
+  fields.serial_hex = RandomSerial();
+  fields.subject = subject;
+  fields.not_before = static_cast<int64_t>(std::time(nullptr));
+  fields.not_after = fields.not_before + int64_t{options.days} * 86400;
+  fields.basic_constraints = crypt::ExtensionMode::kNonCritical;
+  fields.key_usage = crypt::key_usage::kEndEntity;
+  return crypt::IssueSelfSigned(fields, key);
 }
 
 // Writes text to the -o file (atomically) or to standard output.

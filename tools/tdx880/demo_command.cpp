@@ -144,14 +144,14 @@ int64_t Now() {
 
 DemoPki MakePki() {
   const PrivateKey root_key = PrivateKey::Generate();
-  crypt::CertificateSpec spec;
-  spec.serial_hex = "01";
-  spec.subject = crypt::ParseDistinguishedName(Msg(u8"CN=Демо УЦ Lyr,O=Lyr Demo,C=RU"));
-  spec.not_before = Now() - kDay;
-  spec.not_after = Now() + 10 * 365 * kDay;
-  spec.ca = true;
-  spec.key_usage = crypt::key_usage::kCa;
-  const Certificate root = crypt::IssueSelfSigned(spec, root_key);
+  crypt::CertificateSpec fields;
+  fields.serial_hex = "01";
+  fields.subject = crypt::ParseDistinguishedName(Msg(u8"CN=Демо УЦ Lyr,O=Lyr Demo,C=RU"));
+  fields.not_before = Now() - kDay;
+  fields.not_after = Now() + 10 * 365 * kDay;
+  fields.ca = true;
+  fields.key_usage = crypt::key_usage::kCa;
+  const Certificate root = crypt::IssueSelfSigned(fields, root_key);
   crypt::CrlSpec crl_spec;
   crl_spec.this_update = Now() - kDay;
   crl_spec.next_update = Now() + 30 * kDay;
@@ -172,14 +172,14 @@ Participant MakeParticipant(const DemoPki& pki, ScopedEnvironment& environment,
   environment.Set("LYR_TDX_HOME", home);
   const crypt::KeyContainer keys =
       crypt::KeyContainer::Create(crypt::StoreLocation::kCurrentUser, container);
-  crypt::CertificateSpec spec;
-  spec.serial_hex = serial;
-  spec.subject = crypt::ParseDistinguishedName(subject);
-  spec.not_before = Now() - kDay;
-  spec.not_after = Now() + 365 * kDay;
-  spec.key_usage = crypt::key_usage::kEndEntity;
+  crypt::CertificateSpec fields;
+  fields.serial_hex = serial;
+  fields.subject = crypt::ParseDistinguishedName(subject);
+  fields.not_before = Now() - kDay;
+  fields.not_after = Now() + 365 * kDay;
+  fields.key_usage = crypt::key_usage::kEndEntity;
   const Certificate certificate =
-      crypt::IssueCertificate(spec, keys.GetPrivateKey(), pki.root, pki.root_key);
+      crypt::IssueCertificate(fields, keys.GetPrivateKey(), pki.root, pki.root_key);
   keys.SetCertificate(certificate);
   crypt::CTdx880Crypt crypt;
   crypt.Init(true);

@@ -26,49 +26,49 @@ struct Shape {
 };
 
 CertificateSpec SpecOf(const Shape& shape, int64_t not_before, int64_t not_after) {
-  CertificateSpec spec;
-  spec.serial_hex = shape.serial;
-  spec.subject = crypt::ParseDistinguishedName("CN=" + shape.cn + ",O=Lyr Test");
-  spec.not_before = not_before;
-  spec.not_after = not_after;
-  spec.ca_issuers_urls = shape.ca_issuers;
-  spec.ocsp_urls = shape.ocsp;
-  spec.crl_urls = shape.crls;
-  return spec;
+  CertificateSpec fields;
+  fields.serial_hex = shape.serial;
+  fields.subject = crypt::ParseDistinguishedName("CN=" + shape.cn + ",O=Lyr Test");
+  fields.not_before = not_before;
+  fields.not_after = not_after;
+  fields.ca_issuers_urls = shape.ca_issuers;
+  fields.ocsp_urls = shape.ocsp;
+  fields.crl_urls = shape.crls;
+  return fields;
 }
 
 ScenarioParty MakeRoot(int64_t now) {
-  CertificateSpec spec =
+  CertificateSpec fields =
       SpecOf({"Scenario Root CA", "01", {}, {}, {}}, now - 730 * kDay, now + 3650 * kDay);
-  spec.ca = true;
-  spec.key_usage = crypt::key_usage::kCa;
+  fields.ca = true;
+  fields.key_usage = crypt::key_usage::kCa;
   const crypt::PrivateKey key = crypt::PrivateKey::Generate(crypt::GostParamSet::kXA);
-  return {key, crypt::IssueSelfSigned(spec, key)};
+  return {key, crypt::IssueSelfSigned(fields, key)};
 }
 
 ScenarioParty MakeInter(int64_t now, const ScenarioParty& root, const Shape& shape) {
-  CertificateSpec spec = SpecOf(shape, now - 365 * kDay, now + 1825 * kDay);
-  spec.ca = true;
-  spec.key_usage = crypt::key_usage::kCa;
+  CertificateSpec fields = SpecOf(shape, now - 365 * kDay, now + 1825 * kDay);
+  fields.ca = true;
+  fields.key_usage = crypt::key_usage::kCa;
   const crypt::PrivateKey key = crypt::PrivateKey::Generate(crypt::GostParamSet::kA);
-  return {key, crypt::IssueCertificate(spec, key, root.certificate, root.key)};
+  return {key, crypt::IssueCertificate(fields, key, root.certificate, root.key)};
 }
 
 ScenarioParty MakeEndEntity(int64_t now, const ScenarioParty& issuer, const Shape& shape) {
-  CertificateSpec spec = SpecOf(shape, now - 180 * kDay, now + 365 * kDay);
-  spec.basic_constraints = ExtensionMode::kNonCritical;
-  spec.key_usage = crypt::key_usage::kEndEntity;
+  CertificateSpec fields = SpecOf(shape, now - 180 * kDay, now + 365 * kDay);
+  fields.basic_constraints = ExtensionMode::kNonCritical;
+  fields.key_usage = crypt::key_usage::kEndEntity;
   const crypt::PrivateKey key = crypt::PrivateKey::Generate(crypt::GostParamSet::kXA);
-  return {key, crypt::IssueCertificate(spec, key, issuer.certificate, issuer.key)};
+  return {key, crypt::IssueCertificate(fields, key, issuer.certificate, issuer.key)};
 }
 
 crypt::Crl MakeCrl(const ScenarioParty& issuer, int64_t this_update, int64_t next_update,
                    std::vector<crypt::CrlSpec::Entry> revoked) {
-  crypt::CrlSpec spec;
-  spec.this_update = this_update;
-  spec.next_update = next_update;
-  spec.revoked = std::move(revoked);
-  return crypt::IssueCrl(spec, issuer.certificate, issuer.key);
+  crypt::CrlSpec fields;
+  fields.this_update = this_update;
+  fields.next_update = next_update;
+  fields.revoked = std::move(revoked);
+  return crypt::IssueCrl(fields, issuer.certificate, issuer.key);
 }
 
 void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
