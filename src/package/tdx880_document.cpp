@@ -61,8 +61,8 @@ bool CTdx880Document::Open(rtl::CBaseClass* source) {
 bool CTdx880Document::Close() {
   return Guarded([&] {
     CloseSignatures();
-    content_.clear();
-    raw_content_.clear();
+    SetStored({});
+    raw_content_ = content_;
     entry_ = nullptr;
     config_.Assign(CTdx880ItemConfig());
     return true;
@@ -91,7 +91,7 @@ bool CTdx880Document::Save() {
   return Guarded([&] {
     NameFileWhenUnnamed();
     Compress();
-    WritePackageFile(PackageConfig(), Entry().FileName(), content_);
+    WritePackageFile(PackageConfig(), Entry().FileName(), *content_);
     for (const SignaturePtr& signature : signatures_) {
       if (!signature->Save()) {
         return false;
@@ -162,19 +162,27 @@ void CTdx880Document::SetFileName(const std::string& file_name) {
 
 void CTdx880Document::SetContent(std::string value) {
   xml::CXMLGprDocument& entry = Entry();
-  raw_content_ = value;
-  content_ = std::move(value);
+  SetStored(std::move(value));
+  raw_content_ = content_;
   entry.SetIsCompressed(false);
   entry.SetIsEncrypted(false);
 }
 
 std::string CTdx880Document::PlainContent() const {
+  return *PlainBytes();
+}
+
+std::shared_ptr<const std::string> CTdx880Document::PlainBytes() const {
   rtl::Assert(!IsEncrypted(), "CTdx880Document.PlainContent of an encrypted document",
               "Tdx880Document");
   if (IsCompressed()) {
-    return COsAbbreviaTool::UnpackDocument(content_);
+    return std::make_shared<const std::string>(COsAbbreviaTool::UnpackDocument(*content_));
   }
   return content_;
+}
+
+void CTdx880Document::SetStored(std::string value) {
+  content_ = std::make_shared<const std::string>(std::move(value));
 }
 
 // --- Signatures ---
@@ -212,7 +220,7 @@ bool CTdx880Document::Sign(const crypt::CTdx880Key* key) {
       }
     }
     const std::string signature = crypt::CTdx880CryptoTool().Sign(
-        PackageConfig().FlagUsageUserStorage(), content_, key->Sha1());
+        PackageConfig().FlagUsageUserStorage(), *content_, key->Sha1());
     AddSignature(signature, key->SignRole());
     return true;
   });
@@ -326,7 +334,8 @@ void CTdx880Document::Verify(bool download_content, bool check_crl) {
         Msg(u8"Нельзя проверить подпись под зашифрованным документом. Необходимо "
             u8"предварительно его расшифровать"));
   }
-  const std::string plain = PlainContent();
+  const std::shared_ptr<const std::string> bytes = PlainBytes();
+  const std::string& plain = *bytes;
   if (plain.empty()) {
     return;
   }
@@ -347,9 +356,9 @@ void CTdx880Document::EncryptContent(const crypt::CTdx880Key& key) {
   const crypt::CTdx880CryptoTool tool;
   std::string enveloped =
       key.CertificateBody().empty()
-          ? tool.EncryptBySha1(PackageConfig().FlagUsageUserStorage(), content_, key.Sha1())
-          : tool.EncryptByCertificate(content_, key.CertificateBody());
-  content_ = std::move(enveloped);
+          ? tool.EncryptBySha1(PackageConfig().FlagUsageUserStorage(), *content_, key.Sha1())
+          : tool.EncryptByCertificate(*content_, key.CertificateBody());
+  SetStored(std::move(enveloped));
   Entry().SetIsEncrypted(true);
 }
 
@@ -360,12 +369,12 @@ void CTdx880Document::DecryptContent() {
     return;
   }
   std::string plain =
-      crypt::CTdx880CryptoTool().Decrypt(PackageConfig().FlagUsageUserStorage(), content_);
+      crypt::CTdx880CryptoTool().Decrypt(PackageConfig().FlagUsageUserStorage(), *content_);
   if (IsCompressed()) {
     plain = COsAbbreviaTool::UnpackDocument(plain);
   }
   xml::CXMLGprDocument& entry = Entry();
-  content_ = std::move(plain);
+  SetStored(std::move(plain));
   entry.SetIsEncrypted(false);
   entry.SetIsCompressed(false);
   raw_content_ = content_;
@@ -403,7 +412,7 @@ void CTdx880Document::NameFileWhenUnnamed() {
 
 bool CTdx880Document::Load() {
   if (!Entry().FileName().empty()) {
-    content_ = ReadPackageFile(PackageConfig(), Entry().FileName());
+    SetStored(ReadPackageFile(PackageConfig(), Entry().FileName()));
     Decompress();
   }
   if (!LoadSignatures()) {
@@ -434,7 +443,7 @@ void CTdx880Document::Compress() {
   if (IsEncrypted() || IsCompressed()) {
     return;
   }
-  content_ = COsAbbreviaTool::PackDocument(kCompressedEntryName, content_);
+  SetStored(COsAbbreviaTool::PackDocument(kCompressedEntryName, *content_));
   Entry().SetIsCompressed(true);
 }
 
@@ -442,7 +451,7 @@ void CTdx880Document::Decompress() {
   if (!IsCompressed() || IsEncrypted()) {
     return;
   }
-  content_ = COsAbbreviaTool::UnpackDocument(content_);
+  SetStored(COsAbbreviaTool::UnpackDocument(*content_));
   Entry().SetIsCompressed(false);
 }
 

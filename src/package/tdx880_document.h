@@ -102,9 +102,9 @@ class CTdx880Document final : public rtl::CCustomDoc {
   // content := value, plain (IsCompressed and IsEncrypted false), RawContent := value.
   void SetContent(std::string value);
   // The content in its current stored form (plain, compressed, or compressed and encrypted).
-  [[nodiscard]] const std::string& Content() const noexcept { return content_; }
+  [[nodiscard]] const std::string& Content() const noexcept { return *content_; }
   // The last plain form of the content; empty for an item loaded encrypted and not yet decrypted.
-  [[nodiscard]] const std::string& RawContent() const noexcept { return raw_content_; }
+  [[nodiscard]] const std::string& RawContent() const noexcept { return *raw_content_; }
   // The plain content, unpacked from a compressed one without changing the item. An encrypted
   // item fails a program check.
   [[nodiscard]] std::string PlainContent() const;
@@ -172,12 +172,17 @@ class CTdx880Document final : public rtl::CCustomDoc {
   void Verify(bool download_content, bool check_crl);
   void EncryptContent(const crypt::CTdx880Key& key);
   void DecryptContent();
+  // The plain content without copying it when it is held plain.
+  [[nodiscard]] std::shared_ptr<const std::string> PlainBytes() const;
+  void SetStored(std::string value);
 
   xml::CXMLGprDocument* entry_ = nullptr;
   CTdx880ItemConfig config_;
   std::vector<SignaturePtr> signatures_;
-  std::string content_;
-  std::string raw_content_;
+  // The stored form and the last plain form share one buffer while the content is plain, so a
+  // large document is held once.
+  std::shared_ptr<const std::string> content_ = std::make_shared<const std::string>();
+  std::shared_ptr<const std::string> raw_content_ = content_;
   bool crypto_available_ = false;
 };
 
