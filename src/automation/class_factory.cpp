@@ -7,6 +7,7 @@
 #include "automation/com_ptr.h"
 #include "automation/server_lock.h"
 #include "automation/tdx880_manager_class.h"
+#include "automation/tdx880_package_class.h"
 
 namespace lyr::automation {
 namespace {
@@ -18,8 +19,9 @@ IUnknown* CreateObject() {
   return static_cast<typename Class::DispatchInterface*>(object.Detach());
 }
 
-// The Package and Crypt classes join this table when their objects exist.
-const std::array<CreatableClass, 1> kClasses = {{
+// The Crypt class joins this table when its object exists.
+const std::array<CreatableClass, 2> kClasses = {{
+    {&CLSID_Tdx880Package, kPackageProgId, &CreateObject<CTdx880Package_class>},
     {&CLSID_Tdx880Manager, kManagerProgId, &CreateObject<CTdx880Manager_class>},
 }};
 
@@ -70,7 +72,8 @@ class CClassFactory final : public IClassFactory {
 };
 
 // Made when the library is loaded, one per class (in the order of kClasses).
-std::array<CClassFactory, kClasses.size()> factories = {CClassFactory(kClasses[0])};
+std::array<CClassFactory, kClasses.size()> factories = {CClassFactory(kClasses[0]),
+                                                        CClassFactory(kClasses[1])};
 
 }  // namespace
 

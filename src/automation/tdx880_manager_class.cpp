@@ -1,24 +1,11 @@
-// The Manager object's members. The members that derive packages come with the Package object;
-// until then they answer E_NOTIMPL with error information.
+// The Manager object's members. The members that derive packages from packages and e-mail are
+// not built yet: they fail as guarded members with the message naming them.
 #include "automation/tdx880_manager_class.h"
 
 #include "automation/tdx880_subject_class.h"
 #include "automation/tdx880_tr_dekl_class.h"
 
 namespace lyr::automation {
-namespace {
-
-template <typename T>
-HRESULT ClearResult(T** result) {
-  if (result == nullptr) {
-    return E_POINTER;
-  }
-  *result = nullptr;
-  return S_OK;
-}
-
-}  // namespace
-
 // A new object of a class the Manager hands out, belonging to the Manager's ProgID, as its
 // dispatch interface (one reference for the caller). It starts with SafeMode false.
 template <typename Class>
@@ -50,24 +37,17 @@ HRESULT CTdx880Manager_class::CreateSubjectSOS(ITdx880SubjectSOS** pResult) {
 
 HRESULT CTdx880Manager_class::CreateIPPackage(ITdx880Package*, ITdx880Subject*, ITdx880Subject*,
                                               ITdx880Subject*, ITdx880Package** pResult) {
-  if (FAILED(ClearResult(pResult))) {
-    return E_POINTER;
-  }
-  return NotImplemented("CreateIPPackage");
+  return Guard(pResult,
+               [&]() -> ComPtr<ITdx880Package> { RaiseNotImplemented("CreateIPPackage"); });
 }
 
 HRESULT CTdx880Manager_class::CreatePackageByEmail(BSTR, ITdx880Package** pResult) {
-  if (FAILED(ClearResult(pResult))) {
-    return E_POINTER;
-  }
-  return NotImplemented("CreatePackageByEmail");
+  return Guard(pResult,
+               [&]() -> ComPtr<ITdx880Package> { RaiseNotImplemented("CreatePackageByEmail"); });
 }
 
 HRESULT CTdx880Manager_class::CreateEmailByPackage(ITdx880Package*, BSTR, BSTR, BSTR* wsResult) {
-  if (FAILED(ClearResult(wsResult))) {
-    return E_POINTER;
-  }
-  return NotImplemented("CreateEmailByPackage");
+  return Guard(wsResult, [&]() -> std::string { RaiseNotImplemented("CreateEmailByPackage"); });
 }
 
 HRESULT CTdx880Manager_class::CreateTrDekl(ITdx880TrDekl** pResult) {
@@ -79,10 +59,8 @@ HRESULT CTdx880Manager_class::CreateTrDekl(ITdx880TrDekl** pResult) {
 }
 
 HRESULT CTdx880Manager_class::CreateErrorPackage(ITdx880Package*, BSTR, ITdx880Package** pResult) {
-  if (FAILED(ClearResult(pResult))) {
-    return E_POINTER;
-  }
-  return NotImplemented("CreateErrorPackage");
+  return Guard(pResult,
+               [&]() -> ComPtr<ITdx880Package> { RaiseNotImplemented("CreateErrorPackage"); });
 }
 
 HRESULT CTdx880Manager_class::get_TmpDir(BSTR* Value) {
@@ -96,10 +74,8 @@ HRESULT CTdx880Manager_class::put_TmpDir(BSTR Value) {
 HRESULT CTdx880Manager_class::CreateErrorPackageEx(ITdx880Package*, BSTR, SIGN_ROLE_TYPES, BSTR,
                                                    SIGN_ROLE_TYPES, BSTR,
                                                    ITdx880Package** pResult) {
-  if (FAILED(ClearResult(pResult))) {
-    return E_POINTER;
-  }
-  return NotImplemented("CreateErrorPackageEx");
+  return Guard(pResult,
+               [&]() -> ComPtr<ITdx880Package> { RaiseNotImplemented("CreateErrorPackageEx"); });
 }
 
 }  // namespace lyr::automation

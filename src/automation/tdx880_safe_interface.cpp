@@ -1,9 +1,7 @@
-// Handing SafeMode to child objects.
+// Handing SafeMode to child objects; members not built yet.
 #include "automation/tdx880_safe_interface.h"
 
 #include "rtl/errors.h"
-#include "rtl/format.h"
-#include "rtl/text.h"
 
 namespace lyr::automation {
 
@@ -15,15 +13,8 @@ void CTdx880SafeInterface::PassSafeMode(bool safe_mode, IUnknown* child) {
   safe->put_SafeMode(safe_mode ? VARIANT_TRUE : VARIANT_FALSE);
 }
 
-HRESULT CTdx880SafeInterface::NotImplemented(std::string_view member) noexcept {
-  try {
-    PublishErrorInfo(SafeSource(),
-                     rtl::Format(rtl::Msg(u8"Метод %s не реализован в этой версии библиотеки"),
-                                 std::string(member)));
-  } catch (...) {
-    ::SetErrorInfo(0, nullptr);
-  }
-  return E_NOTIMPL;
+void CTdx880SafeInterface::RaiseNotImplemented(std::string_view member) {
+  rtl::RaiseFmt(u8"Метод %s не реализован в этой версии библиотеки", std::string(member));
 }
 
 }  // namespace lyr::automation

@@ -58,9 +58,9 @@ class CTdx880SafeInterface : public CDualInterface<ITdx880Safe> {
   HRESULT UnguardGet(Result* result, Body&& body) noexcept {
     return UnguardedGet(SafeSource(), result, std::forward<Body>(body));
   }
-  // A member this version of the server does not have yet: E_NOTIMPL with error information
-  // naming it; LastError is not touched.
-  HRESULT NotImplemented(std::string_view member) noexcept;
+  // The body of a member this version of the server does not have yet: raises "Метод %s не
+  // реализован в этой версии библиотеки", which the member's guard reports as any other error.
+  [[noreturn]] static void RaiseNotImplemented(std::string_view member);
 
   void CreateSafe(const std::u16string& prog_id) { safe_ = std::make_unique<CTdx880Safe>(prog_id); }
 

@@ -18,7 +18,7 @@ class RegisterCommand : public test::Sandbox {
   std::string Registry() const { return test::ReadAll(std::getenv("LYRCOM_REGISTRY")); }
 };
 
-TEST_F(RegisterCommand, RegistersTheManagerAndUnregistersIt) {
+TEST_F(RegisterCommand, RegistersTheCreatableClassesAndUnregistersThem) {
   std::string output;
   ASSERT_EQ(Run("register", &output), 0) << output;
   EXPECT_EQ(output.rfind("Registered ", 0), 0u) << output;
@@ -26,11 +26,12 @@ TEST_F(RegisterCommand, RegistersTheManagerAndUnregistersIt) {
             std::string::npos)
       << output;
   EXPECT_NE(Registry().find("LyrTdxPackage880.Tdx880Manager"), std::string::npos);
+  EXPECT_NE(Registry().find("LyrTdxPackage880.Tdx880Package"), std::string::npos);
 
   std::string second;
   ASSERT_EQ(Run("unregister", &second), 0) << second;
   EXPECT_EQ(second.rfind("Unregistered ", 0), 0u) << second;
-  EXPECT_EQ(Registry().find("LyrTdxPackage880.Tdx880Manager"), std::string::npos);
+  EXPECT_EQ(Registry().find("LyrTdxPackage880."), std::string::npos);
 }
 
 TEST_F(RegisterCommand, NamesAServerThatDoesNotLoad) {

@@ -1,0 +1,398 @@
+// The Package, File and Signature objects in-process: the members' edge cases in and out of
+// SafeMode, child SafeMode, role conversions, AddSpecDoc, and File and Signature objects that
+// outlive their package's hold on the item (run under ASan in build-asan).
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "automation/tdx880_file_class.h"
+#include "automation/tdx880_package_class.h"
+#include "automation/tdx880_subject_class.h"
+#include "automation/tdx880_tr_dekl_class.h"
+#include "crypt/support/test_pki.h"
+#include "package/tdx880_doc.h"
+#include "rtl/errors.h"
+#include "safe_probe.h"
+#include "support/sandbox.h"
+
+namespace lyr::automation::test {
+namespace {
+
+constexpr HRESULT kUnexpected = static_cast<HRESULT>(0x8000FFFF);
+
+// A BSTR owned for the length of one call.
+struct Text {
+  explicit Text(std::u16string_view text) : value(AllocBstr(text)) {}
+  Text(const Text&) = delete;
+  Text& operator=(const Text&) = delete;
+  ~Text() { ::SysFreeString(value); }
+  operator BSTR() const { return value; }  // NOLINT: passed as an argument
+  BSTR value;
+};
+
+bool SafeModeOf(IUnknown* object) {
+  ComPtr<ITdx880Safe> safe;
+  EXPECT_EQ(object->QueryInterface(IID_ITdx880Safe, safe.ReceiveVoid()), S_OK);
+  VARIANT_BOOL mode = VARIANT_FALSE;
+  EXPECT_EQ(safe->get_SafeMode(&mode), S_OK);
+  return mode != VARIANT_FALSE;
+}
+
+template <typename Body>
+std::u16string ErrorOf(Body&& body) {
+  try {
+    body();
+  } catch (const rtl::Exception& error) {
+    return rtl::AnsiToUtf16(error.Message());
+  }
+  return u"(no error)";
+}
+
+class PackageObject : public lyr::test::Sandbox {
+ protected:
+  void SetUp() override {
+    Sandbox::SetUp();
+    ::SetErrorInfo(0, nullptr);
+    package_ = CreatePackageObject();  // after the sandbox set TMP
+  }
+  void TearDown() override {
+    ::SetErrorInfo(0, nullptr);
+    Sandbox::TearDown();
+  }
+
+  // New(flow, transaction) that must succeed.
+  void Start(std::u16string_view flow = u"01", std::u16string_view transaction = u"01") {
+    VARIANT_BOOL done = VARIANT_FALSE;
+    ASSERT_EQ(package_->New(Text(flow), Text(transaction), &done), S_OK);
+    ASSERT_EQ(done, VARIANT_TRUE);
+  }
+  ComPtr<ITdx880File> Add(std::u16string_view type, std::u16string_view name = u"a.xml",
+                          std::u16string_view content = u"<a/>") {
+    ComPtr<ITdx880File> file;
+    EXPECT_EQ(
+        package_->AddFile(Text(type), Text(u"xml"), Text(name), Text(content), file.Receive()),
+        S_OK);
+    return file;
+  }
+  LONG Count() {
+    LONG count = -1;
+    EXPECT_EQ(package_->GetFileCount(&count), S_OK);
+    return count;
+  }
+
+  ComPtr<ITdx880Package> package_;
+};
+
+TEST_F(PackageObject, NewObjectIsClosedUsesTheUserStorageAndTakesTmp) {
+  VARIANT_BOOL flag = VARIANT_TRUE;
+  EXPECT_EQ(package_->IsOpened(&flag), S_OK);
+  EXPECT_EQ(flag, VARIANT_FALSE);
+  EXPECT_EQ(package_->get_FlagUsageUserStorage(&flag), S_OK);
+  EXPECT_EQ(flag, VARIANT_TRUE);
+  EXPECT_FALSE(SafeModeOf(package_.Get()));
+  BSTR tmp = nullptr;
+  EXPECT_EQ(package_->get_TmpDir(&tmp), S_OK);
+  EXPECT_EQ(Take(tmp), rtl::AnsiToUtf16(std::getenv("TMP")));
+  // IObjectWrapper hands out the container itself.
+  ComPtr<IObjectWrapper> wrapper;
+  ASSERT_EQ(package_->QueryInterface(IID_IObjectWrapper, wrapper.ReceiveVoid()), S_OK);
+  Start();
+  auto* doc = dynamic_cast<package::CTdx880Doc*>(wrapper->WrappedObject());
+  ASSERT_NE(doc, nullptr);
+  EXPECT_TRUE(doc->IsDocumentOpened());
+}
+
+TEST_F(PackageObject, FileNameAndTmpDirTakeAnyTextAsItIs) {
+  for (const std::u16string_view value : {u"", u"/нет/такой/папки", u"x"}) {
+    EXPECT_EQ(package_->put_FileName(Text(value)), S_OK);
+    EXPECT_EQ(package_->put_TmpDir(Text(value)), S_OK);
+    BSTR read = nullptr;
+    EXPECT_EQ(package_->get_FileName(&read), S_OK);
+    EXPECT_EQ(Take(read), value);
+    EXPECT_EQ(package_->get_TmpDir(&read), S_OK);
+    EXPECT_EQ(Take(read), value);
+  }
+}
+
+// Guarded failures: SafeMode gives S_OK with the failure value, otherwise E_UNEXPECTED with
+// error information; LastError holds -1 and the message either way.
+class PackageGuard : public PackageObject, public ::testing::WithParamInterface<bool> {
+ protected:
+  void ExpectFailure(HRESULT hr, const std::u16string& message) {
+    if (GetParam()) {
+      EXPECT_EQ(hr, S_OK);
+      EXPECT_FALSE(TakeErrorInfo().present);
+    } else {
+      EXPECT_EQ(hr, kUnexpected);
+      EXPECT_EQ(TakeErrorInfo().description, message);
+    }
+    const ErrorState error = LastErrorOf(package_.Get());
+    EXPECT_EQ(error.code, -1);
+    EXPECT_EQ(error.message, message);
+  }
+};
+
+TEST_P(PackageGuard, NewWithAnUnknownFlowFailsAndTheNextSuccessResetsLastError) {
+  SetSafeMode(package_.Get(), GetParam());
+  VARIANT_BOOL done = VARIANT_TRUE;
+  ExpectFailure(package_->New(Text(u"99"), Text(u"01"), &done),
+                u"Неизвестный код документооборота [99]");
+  EXPECT_EQ(done, VARIANT_FALSE);
+  Start();
+  EXPECT_EQ(LastErrorOf(package_.Get()).code, 0);
+  EXPECT_EQ(LastErrorOf(package_.Get()).message, u"");
+}
+
+TEST_P(PackageGuard, AddFileWithAnUnknownTypeLeavesTheItemInThePackage) {
+  SetSafeMode(package_.Get(), GetParam());
+  Start();
+  ITdx880File* file = reinterpret_cast<ITdx880File*>(0x1);
+  ExpectFailure(package_->AddFile(Text(u"77"), Text(u"xml"), Text(u"a.xml"), Text(u"<a/>"), &file),
+                u"Неизвестный код документа [77] в документообороте [01][Декларация]");
+  EXPECT_EQ(file, nullptr);
+  EXPECT_EQ(Count(), 1);
+}
+
+TEST_P(PackageGuard, GetFileOutOfRangeNamesTheIndex) {
+  SetSafeMode(package_.Get(), GetParam());
+  Start();
+  ASSERT_TRUE(Add(u"01"));
+  ITdx880File* file = nullptr;
+  ExpectFailure(package_->GetFile(1, &file),
+                u"Значение параметра FileIndex (1) должно находиться в интервале от 0 до 0");
+  EXPECT_EQ(file, nullptr);
+}
+
+TEST_P(PackageGuard, AddSpecDocRefusesArgumentsThatAreNotSpecialDocuments) {
+  SetSafeMode(package_.Get(), GetParam());
+  Start();
+  ITdx880File* file = nullptr;
+  ExpectFailure(package_->AddSpecDoc(nullptr, &file), u"Передан пустой аргумент: pSpecDoc");
+  auto subject = MakeObject<CTdx880SubjectNO_class>(kPackageProgId);
+  ExpectFailure(
+      package_->AddSpecDoc(reinterpret_cast<ITdx880SpecDoc*>(subject->DispatchPointer()), &file),
+      u"Invalid class typecast");
+  EXPECT_EQ(Count(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(SafeMode, PackageGuard, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "On" : "Off"; });
+
+TEST_F(PackageObject, AddSpecDocAddsTheDeclarationDescriptionAsAChildFile) {
+  SetSafeMode(package_.Get(), true);
+  Start();
+  auto declaration = MakeObject<CTdx880TrDekl_class>(std::u16string(kPackageProgId));
+  ComPtr<ITdx880File> file;
+  ASSERT_EQ(package_->AddSpecDoc(declaration->DispatchPointer(), file.Receive()), S_OK);
+  ASSERT_TRUE(file);
+  EXPECT_TRUE(SafeModeOf(file.Get()));
+  BSTR text = nullptr;
+  EXPECT_EQ(file->get_OriginalFilename(&text), S_OK);
+  EXPECT_EQ(Take(text), u"TR_DEKL.xml");
+  EXPECT_EQ(file->get_DocTypeCode(&text), S_OK);
+  EXPECT_EQ(Take(text), u"02");
+}
+
+TEST_F(PackageObject, ChildFilesTakeSafeModeExceptTheMainFile) {
+  SetSafeMode(package_.Get(), true);
+  Start();
+  // Without a main item: null and LastError reset by the guard.
+  ASSERT_TRUE(Add(u"02", u"TR_DEKL.xml"));
+  VARIANT_BOOL done = VARIANT_TRUE;
+  ASSERT_EQ(package_->New(Text(u"99"), Text(u"01"), &done), S_OK);
+  ASSERT_EQ(LastErrorOf(package_.Get()).code, -1);
+  Start();
+  ASSERT_TRUE(Add(u"02", u"TR_DEKL.xml"));
+  ITdx880File* main = reinterpret_cast<ITdx880File*>(0x1);
+  EXPECT_EQ(package_->GetMainFile(&main), S_OK);
+  EXPECT_EQ(main, nullptr);
+  EXPECT_EQ(LastErrorOf(package_.Get()).code, 0);
+
+  const ComPtr<ITdx880File> added = Add(u"01", u"declaration.xml");
+  EXPECT_TRUE(SafeModeOf(added.Get()));
+  ComPtr<ITdx880File> got;
+  ASSERT_EQ(package_->GetFile(1, got.Receive()), S_OK);
+  EXPECT_TRUE(SafeModeOf(got.Get()));
+  ComPtr<ITdx880File> main_file;
+  ASSERT_EQ(package_->GetMainFile(main_file.Receive()), S_OK);
+  ASSERT_TRUE(main_file);
+  EXPECT_FALSE(SafeModeOf(main_file.Get()));
+  BSTR name = nullptr;
+  EXPECT_EQ(main_file->get_OriginalFilename(&name), S_OK);
+  EXPECT_EQ(Take(name), u"declaration.xml");
+}
+
+struct RoleCase {
+  std::u16string flow, transaction;
+  SIGN_ROLE_TYPES sender, receiver;
+};
+
+class PackageRoles : public PackageObject, public ::testing::WithParamInterface<RoleCase> {};
+
+TEST_P(PackageRoles, SenderAndReceiverTypesAreAutomationRoles) {
+  Start(GetParam().flow, GetParam().transaction);
+  SIGN_ROLE_TYPES role = SIGN_ROLE_TYPE_UNKNOWN;
+  EXPECT_EQ(package_->get_SenderType(&role), S_OK);
+  EXPECT_EQ(role, GetParam().sender);
+  EXPECT_EQ(package_->get_ReceiverType(&role), S_OK);
+  EXPECT_EQ(role, GetParam().receiver);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Flows, PackageRoles,
+    ::testing::Values(RoleCase{u"01", u"01", SIGN_ROLE_TYPE_ABONENT, SIGN_ROLE_TYPE_TDX},
+                      RoleCase{u"04", u"01", SIGN_ROLE_TYPE_TDX, SIGN_ROLE_TYPE_SOS},
+                      RoleCase{u"88", u"77", SIGN_ROLE_TYPE_ABONENT, SIGN_ROLE_TYPE_FCOD}));
+
+TEST_F(PackageObject, UnguardedMembersLeaveLastErrorAndFailEvenInSafeMode) {
+  SetSafeMode(package_.Get(), true);
+  VARIANT_BOOL done = VARIANT_TRUE;
+  ASSERT_EQ(package_->Open(Text(u"missing.zip"), &done), S_OK);
+  const ErrorState failed = LastErrorOf(package_.Get());
+  ASSERT_EQ(failed.code, -1);
+  EXPECT_EQ(package_->put_SenderIdentifier(Text(u"7701")), kUnexpected);
+  EXPECT_EQ(TakeErrorInfo().description, u"Документ не открыт");
+  LONG count = 7;
+  EXPECT_EQ(package_->GetFileSignatureCount(0, &count), kUnexpected);
+  EXPECT_EQ(LastErrorOf(package_.Get()).message, failed.message);
+  // IsEncrypted resets LastError, and a closed package is not encrypted.
+  EXPECT_EQ(package_->get_IsEncrypted(&done), S_OK);
+  EXPECT_EQ(done, VARIANT_FALSE);
+  EXPECT_EQ(LastErrorOf(package_.Get()).code, 0);
+}
+
+struct AddSignCase {
+  std::string name;
+  SIGN_ROLE_TYPES role;
+  std::u16string content;
+  std::u16string message;
+};
+
+class FileAddSign : public PackageObject, public ::testing::WithParamInterface<AddSignCase> {};
+
+// The role is checked before the content.
+TEST_P(FileAddSign, RefusesAndAddsNothing) {
+  Start();
+  const ComPtr<ITdx880File> file = Add(u"01");
+  SetSafeMode(file.Get(), true);
+  VARIANT_BOOL done = VARIANT_TRUE;
+  EXPECT_EQ(file->AddSign(Text(GetParam().content), GetParam().role, &done), S_OK);
+  EXPECT_EQ(done, VARIANT_FALSE);
+  EXPECT_EQ(LastErrorOf(file.Get()).message, GetParam().message);
+  LONG count = -1;
+  EXPECT_EQ(package_->GetFileSignatureCount(0, &count), S_OK);
+  EXPECT_EQ(count, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FileAddSign,
+    ::testing::Values(AddSignCase{"RoleFive", static_cast<SIGN_ROLE_TYPES>(5), u"",
+                                  u"Неизвестная роль: [5]"},
+                      AddSignCase{"NegativeRole", static_cast<SIGN_ROLE_TYPES>(-1), u"x",
+                                  u"Неизвестная роль: [-1]"},
+                      AddSignCase{"EmptyContent", SIGN_ROLE_TYPE_FCOD, u"",
+                                  u"Передан пустой аргумент: sSignatureContent"}),
+    [](const auto& info) { return info.param.name; });
+
+TEST(FileObjects, WrappingNothingNamesTheMissingEngineObject) {
+  EXPECT_EQ(ErrorOf([] { CreateFileObject(kPackageProgId, nullptr); }),
+            u"Передан пустой аргумент: pCTdx880Document");
+  EXPECT_EQ(ErrorOf([] { CreateSignatureObject(kPackageProgId, nullptr); }),
+            u"Передан пустой аргумент: pCTdx880Signature");
+}
+
+// A detached GOST signature of content made by openssl with the test PKI's user.
+std::string PeerSignature(const std::string& content, const std::string& folder) {
+  const std::string in = folder + "/content.bin";
+  const std::string out = folder + "/content.p7s";
+  {
+    std::FILE* file = std::fopen(in.c_str(), "wb");
+    std::fwrite(content.data(), 1, content.size(), file);
+    std::fclose(file);
+  }
+  EXPECT_EQ(lyr::test::RunOpenSsl("cms -sign -binary -outform DER -in " + in + " -signer " +
+                                  lyr::test::SharedPki().user.string() + " -inkey " +
+                                  lyr::test::SharedPki().user_key.string() + " -out " + out),
+            0);
+  return lyr::test::FileBytes(out);
+}
+
+TEST_F(PackageObject, SignatureObjectShowsAPeerSignatureByteForByte) {
+  Start();
+  const ComPtr<ITdx880File> file = Add(u"01");
+  const std::string signature = PeerSignature("<a/>", Home().string());
+  VARIANT_BOOL done = VARIANT_FALSE;
+  ASSERT_EQ(file->AddSign(Text(rtl::AnsiToUtf16(signature)), SIGN_ROLE_TYPE_FCOD, &done), S_OK);
+  ComPtr<ITdx880Signature> object;
+  ASSERT_EQ(package_->GetFileSignature(0, 0, object.Receive()), S_OK);
+  BSTR content = nullptr;
+  ASSERT_EQ(object->get_SignatureContent(&content), S_OK);
+  EXPECT_EQ(Take(content), rtl::AnsiToUtf16(signature));
+  // An empty file name is refused even in SafeMode, LastError untouched.
+  SetSafeMode(object.Get(), true);
+  EXPECT_EQ(object->put_FileName(Text(u"")), kUnexpected);
+  EXPECT_EQ(TakeErrorInfo().description, u"Передан пустой аргумент: signFilename");
+  EXPECT_EQ(LastErrorOf(object.Get()).code, 0);
+  const std::u16string name = u"0123456789abcdef0123456789abcdef.bin";
+  EXPECT_EQ(object->put_FileName(Text(name)), S_OK);
+  BSTR read = nullptr;
+  EXPECT_EQ(object->get_FileName(&read), S_OK);
+  EXPECT_EQ(Take(read), name);
+  // Removed from the item: the object stays, its reads fail.
+  ASSERT_EQ(package_->DeleteFileSignatures(0, &done), S_OK);
+  EXPECT_EQ(object->get_SignatureContent(&read), kUnexpected);
+  EXPECT_EQ(TakeErrorInfo().description, u"Документ не открыт");
+  EXPECT_EQ(object->get_FileName(&read), kUnexpected);
+  EXPECT_EQ(read, nullptr);
+}
+
+// How a File object loses its item: removed, package closed or restarted, or released.
+enum class Removal { kDeleteFile, kClose, kNew, kOpen, kRelease };
+
+class OrphanFile : public PackageObject, public ::testing::WithParamInterface<Removal> {};
+
+TEST_P(OrphanFile, FailsEveryItemMemberClearlyAndKeepsItsErrorModel) {
+  Start();
+  ComPtr<ITdx880File> file = Add(u"01", u"kept.xml", u"<kept/>");
+  ASSERT_TRUE(file);
+  VARIANT_BOOL done = VARIANT_FALSE;
+  switch (GetParam()) {
+    case Removal::kDeleteFile:
+      ASSERT_EQ(package_->DeleteFile(0, &done), S_OK);
+      break;
+    case Removal::kClose:
+      ASSERT_EQ(package_->Close(&done), S_OK);
+      break;
+    case Removal::kNew:
+      Start();
+      break;
+    case Removal::kOpen:
+      SetSafeMode(package_.Get(), true);
+      ASSERT_EQ(package_->Open(Text(u"missing.zip"), &done), S_OK);
+      break;
+    case Removal::kRelease:
+      package_.Reset();
+      break;
+  }
+  BSTR text = nullptr;
+  EXPECT_EQ(file->get_OriginalFilename(&text), kUnexpected);
+  EXPECT_EQ(TakeErrorInfo().description, u"Документ не открыт");
+  EXPECT_EQ(file->get_RawContent(&text), kUnexpected);
+  EXPECT_EQ(text, nullptr);
+  EXPECT_EQ(file->put_ContentType(Text(u"txt")), kUnexpected);
+  SetSafeMode(file.Get(), true);
+  done = VARIANT_TRUE;
+  EXPECT_EQ(file->CheckSign(&done), S_OK);
+  EXPECT_EQ(done, VARIANT_FALSE);
+  EXPECT_EQ(LastErrorOf(file.Get()).message, u"Документ не открыт");
+  EXPECT_EQ(file->AddSign(Text(u"x"), SIGN_ROLE_TYPE_ABONENT, &done), S_OK);
+  EXPECT_EQ(done, VARIANT_FALSE);
+}
+
+INSTANTIATE_TEST_SUITE_P(Removals, OrphanFile,
+                         ::testing::Values(Removal::kDeleteFile, Removal::kClose, Removal::kNew,
+                                           Removal::kOpen, Removal::kRelease));
+
+}  // namespace
+}  // namespace lyr::automation::test

@@ -1,0 +1,67 @@
+// In-process probes of an automation object's error model: its LastError, its SafeMode, and the
+// thread's error information.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "automation/bstr.h"
+#include "automation/com_ptr.h"
+#include "lyr/tdx880/LyrTdxPackage880.h"
+
+namespace lyr::automation::test {
+
+inline std::u16string Take(BSTR text) {
+  std::u16string value(BstrView(text));
+  ::SysFreeString(text);
+  return value;
+}
+
+struct ErrorState {
+  LONG code = 0;
+  std::u16string message;
+};
+
+inline ErrorState LastErrorOf(IUnknown* object) {
+  ComPtr<ITdx880Safe> safe;
+  EXPECT_EQ(object->QueryInterface(IID_ITdx880Safe, safe.ReceiveVoid()), S_OK);
+  ComPtr<ITdx880Error> error;
+  EXPECT_EQ(safe->get_LastError(error.Receive()), S_OK);
+  ErrorState state;
+  EXPECT_EQ(error->get_Code(&state.code), S_OK);
+  BSTR message = nullptr;
+  EXPECT_EQ(error->get_Message(&message), S_OK);
+  state.message = Take(message);
+  return state;
+}
+
+inline void SetSafeMode(IUnknown* object, bool on) {
+  ComPtr<ITdx880Safe> safe;
+  ASSERT_EQ(object->QueryInterface(IID_ITdx880Safe, safe.ReceiveVoid()), S_OK);
+  ASSERT_EQ(safe->put_SafeMode(on ? VARIANT_TRUE : VARIANT_FALSE), S_OK);
+}
+
+// The thread's error object, taken (GetErrorInfo clears the slot).
+struct PublishedError {
+  bool present = false;
+  std::u16string description;
+  std::u16string source;
+};
+
+inline PublishedError TakeErrorInfo() {
+  PublishedError published;
+  ComPtr<IErrorInfo> info;
+  if (::GetErrorInfo(0, info.Receive()) != S_OK || !info) {
+    return published;
+  }
+  published.present = true;
+  BSTR text = nullptr;
+  info->GetDescription(&text);
+  published.description = Take(text);
+  info->GetSource(&text);
+  published.source = Take(text);
+  return published;
+}
+
+}  // namespace lyr::automation::test
