@@ -33,6 +33,7 @@ std::vector<Command> SignatureCommands();    // signature_commands.cpp
 std::vector<Command> KeysCommands();         // keys_commands.cpp
 std::vector<Command> PackageCommands();      // package_commands.cpp
 std::vector<Command> ContainerCommands();    // container_commands.cpp
+std::vector<Command> MailCommands();         // mail_commands.cpp
 std::vector<Command> DemoCommands();         // demo_command.cpp
 
 }  // namespace lyr::tool

@@ -1,7 +1,7 @@
 // tdx880 demo: the whole road of a declaration package in a self-contained temporary home: a
 // test PKI, an abonent and a tax authority with their keys and stores, the abonent building,
-// signing, encrypting and saving the package, the tax authority opening, decrypting and
-// verifying it.
+// signing, encrypting and saving the package, the package travelling as an e-mail message, the
+// tax authority opening, decrypting and verifying it.
 #include <dirent.h>
 
 #include <algorithm>
@@ -21,11 +21,14 @@
 #include "crypt/tdx880_crypt.h"
 #include "crypt/tdx880_key.h"
 #include "crypt_options.h"
+#include "mail/mail_runtime.h"
+#include "mail/package_mail.h"
 #include "options.h"
 #include "package/tdx880_doc.h"
 #include "package/tdx880_document.h"
 #include "package/xml/xml_gpr_dekl_description.h"
 #include "package_report.h"
+#include "rtl/atomic_file.h"
 #include "rtl/errors.h"
 #include "rtl/file_utils.h"
 #include "rtl/format.h"
@@ -272,6 +275,37 @@ std::string BuildPackage(const DemoHome& home, const Participant& abonent,
   return package.FileName();
 }
 
+// The abonent's mail program turns the saved package into a message file; the tax authority's
+// mail robot turns the message back into a package in its inbox. Returns the received package's
+// path.
+std::string SendByMail(const DemoHome& home, const std::string& path, std::string& text) {
+  const mail::MailRuntime runtime;
+  CTdx880Doc outgoing;
+  outgoing.SetTmpDir(home.Path("tmp"));
+  outgoing.Open(path);
+  const std::string message = mail::CreateEmailByPackage(outgoing, home.Path("tmp"),
+                                                         "abonent@example.ru", "robot@example.ru");
+  const std::string mailbox = home.Path("mail");
+  if (!rtl::ForceDirectories(mailbox)) {
+    throw rtl::Exception("cannot create the folder " + mailbox);
+  }
+  const std::string eml = rtl::CombinePath(mailbox, "package.eml");
+  rtl::WriteFileAtomically(eml, message);
+  text += Format("  wrote %s (%d bytes) from abonent@example.ru to robot@example.ru\n", eml,
+                 static_cast<int64_t>(message.size()));
+
+  CTdx880Doc incoming;
+  incoming.SetTmpDir(home.Path("tmp"));
+  mail::CreatePackageByEmailFile(eml, home.Path("tmp"), incoming);
+  const std::string inbox = home.Path("inbox");
+  if (!rtl::ForceDirectories(inbox)) {
+    throw rtl::Exception("cannot create the folder " + inbox);
+  }
+  incoming.Save(inbox);
+  text += "  the tax authority's mail robot saved the attachment " + incoming.FileName() + "\n";
+  return incoming.FileName();
+}
+
 // Every line of text begins with indent.
 std::string Indented(const std::string& text, const std::string& indent) {
   std::string result;
@@ -362,8 +396,12 @@ int RunDemo(const Arguments& arguments) {
   const std::string path = BuildPackage(home, abonent, tax_authority, environment, text);
   Print(text);
 
-  text = "5. the tax authority opens, decrypts and verifies the package\n";
-  const bool valid = ReceivePackage(home, tax_authority, path, environment, text);
+  text = "5. the package travels from the abonent to the tax authority as an e-mail message\n";
+  const std::string received = SendByMail(home, path, text);
+  Print(text);
+
+  text = "6. the tax authority opens, decrypts and verifies the package\n";
+  const bool valid = ReceivePackage(home, tax_authority, received, environment, text);
   Print(text);
   return valid ? 0 : 1;
 }
@@ -375,8 +413,9 @@ std::vector<Command> DemoCommands() {
       {"demo", kDemoUsage.substr(std::string_view("demo ").size()),
        "run the whole road in a temporary home: a test root and CRL, an abonent and a tax "
        "authority with keys and certificates; the abonent builds a declaration package (flow "
-       "01, transaction 01), signs, encrypts and saves it; the tax authority opens, decrypts and "
-       "verifies it; exit status 0 only when every signature is valid; --keep leaves the home in "
+       "01, transaction 01), signs, encrypts and saves it; it travels as an e-mail message; the "
+       "tax authority opens, decrypts and verifies it; exit status 0 only when every signature is "
+       "valid; --keep leaves the home in "
        "DIR",
        &Guarded<&RunDemo>},
   };

@@ -18,7 +18,7 @@ std::vector<Command> AllCommands() {
   for (std::vector<Command> group :
        {CodesCommands(), InnCommands(), RegisterCommands(), TypelibCommands(),
         DescriptionCommands(), CertCommands(), FetchCommands(), EnvelopeCommands(),
-        SignatureCommands(), KeysCommands(), PackageCommands(), ContainerCommands(),
+        SignatureCommands(), KeysCommands(), PackageCommands(), ContainerCommands(), MailCommands(),
         DemoCommands()}) {
     all.insert(all.end(), group.begin(), group.end());
   }

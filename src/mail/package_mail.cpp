@@ -1,0 +1,492 @@
+// Package <-> Internet message over GMime (RFC 5322 messages, MIME of RFC 2045 to 2047).
+#include "mail/package_mail.h"
+
+#include <fcntl.h>
+#include <gmime/gmime.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <memory>
+#include <vector>
+
+#include "mail/encoded_words.h"
+#include "mail/mail_runtime.h"
+#include "package/tdx880_doc.h"
+#include "package/tdx880_document.h"
+#include "rtl/errors.h"
+#include "rtl/file_utils.h"
+#include "rtl/format.h"
+#include "rtl/free_with.h"
+#include "rtl/identifiers.h"
+#include "rtl/text.h"
+
+namespace lyr::mail {
+namespace {
+
+using rtl::FreeWith;
+using rtl::Msg;
+
+template <typename T>
+using GPtr = std::unique_ptr<T, FreeWith<&::g_object_unref>>;
+using ParserOptionsPtr =
+    std::unique_ptr<GMimeParserOptions, FreeWith<&::g_mime_parser_options_free>>;
+using FormatOptionsPtr =
+    std::unique_ptr<GMimeFormatOptions, FreeWith<&::g_mime_format_options_free>>;
+using DateTimePtr = std::unique_ptr<GDateTime, FreeWith<&::g_date_time_unref>>;
+using CharPtr = std::unique_ptr<char, FreeWith<&::g_free>>;
+
+constexpr std::u8string_view kTaxVersion = u8"ТДХ:1.0";
+constexpr size_t kChunk = 64 * 1024;
+constexpr size_t kMaxNameBytes = 200;
+
+// --- Writing ------------------------------------------------------------------------------------
+
+// An address goes into a header as it is, so it must not carry line breaks or other control
+// characters (they would end the header and forge others) nor 8-bit bytes.
+void CheckAddress(const std::string& address, const char* argument) {
+  if (address.empty()) {
+    rtl::RaiseFmt(u8"Передан пустой аргумент: %s", std::string(argument));
+  }
+  for (const char c : address) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte >= 0x7F) {
+      rtl::RaiseFmt(u8"Неверный адрес электронной почты [%s]", address);
+    }
+  }
+}
+
+// Appends the header name with value written as our own encoded words: GMime is handed the
+// finished ASCII text as the raw value, so it does not encode it again.
+void AppendEncodedHeader(GMimeObject* object, const char* name, std::string_view value) {
+  ::g_mime_object_append_header(object, name, "", nullptr);
+  GMimeHeaderList* headers = ::g_mime_object_get_header_list(object);
+  GMimeHeader* header =
+      ::g_mime_header_list_get_header_at(headers, ::g_mime_header_list_get_count(headers) - 1);
+  ::g_mime_header_set_raw_value(header, EncodeHeaderValue(name, value).c_str());
+}
+
+// Opens the saved package and deletes its file at once: the open stream keeps the content
+// readable until the message is written, and no copy of the package stays behind on disk.
+GPtr<GMimeStream> OpenAndDelete(const std::string& path) {
+  const std::string native = rtl::NativePath(path);
+  const int fd = ::open(native.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    rtl::RaiseLastOSError();
+  }
+  GPtr<GMimeStream> stream(::g_mime_stream_fs_new(fd));
+  if (::unlink(native.c_str()) != 0) {
+    rtl::RaiseLastOSError();
+  }
+  return stream;
+}
+
+// The file-name part of path (after the last "/" or "\").
+std::string NamePart(const std::string& path) {
+  const size_t slash = path.find_last_of("/\\");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The message text: base64 of the package (4/3) with CR LF every 76 characters, and headers.
+int64_t ExpectedMessageSize(GMimeStream* content) {
+  const int64_t size = ::g_mime_stream_length(content);
+  return size < 0 ? 0 : size / 3 * 4 + size / 57 * 2 + 4096;
+}
+
+GPtr<GMimeObject> AttachmentPart(GMimeStream* content, const std::string& file_name) {
+  GPtr<GMimePart> part(::g_mime_part_new_with_type("application", "octet-stream"));
+  const GPtr<GMimeDataWrapper> wrapper(
+      ::g_mime_data_wrapper_new_with_stream(content, GMIME_CONTENT_ENCODING_DEFAULT));
+  ::g_mime_part_set_content(part.get(), wrapper.get());
+  ::g_mime_object_set_content_type_parameter(GMIME_OBJECT(part.get()), "charset", "Windows-1251");
+  ::g_mime_part_set_filename(part.get(), rtl::AnsiToUtf8String(file_name).c_str());
+  ::g_mime_part_set_content_encoding(part.get(), GMIME_CONTENT_ENCODING_BASE64);
+  GPtr<GMimeMultipart> mixed(::g_mime_multipart_new_with_subtype("mixed"));
+  ::g_mime_multipart_add(mixed.get(), GMIME_OBJECT(part.get()));
+  return GPtr<GMimeObject>(GMIME_OBJECT(mixed.release()));
+}
+
+std::string WriteMessage(GMimeMessage* message, int64_t expected_size) {
+  // The buffer is sized for the whole message up front, so it does not grow by doubling.
+  GPtr<GMimeStream> out(::g_mime_stream_mem_new_with_byte_array(
+      ::g_byte_array_sized_new(static_cast<guint>(expected_size))));
+  const FormatOptionsPtr options(::g_mime_format_options_new());
+  // RFC 5322 lines end in CR LF.
+  ::g_mime_format_options_set_newline_format(options.get(), GMIME_NEWLINE_FORMAT_DOS);
+  if (::g_mime_object_write_to_stream(GMIME_OBJECT(message), options.get(), out.get()) < 0) {
+    rtl::RaiseLastOSError();
+  }
+  const GByteArray* bytes = ::g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(out.get()));
+  return {reinterpret_cast<const char*>(bytes->data), bytes->len};
+}
+
+// --- Reading ------------------------------------------------------------------------------------
+
+[[noreturn]] void RaiseBadFormat(std::u8string_view reason) {
+  rtl::RaiseFmt(u8"Неверный формат сообщения: %s", Msg(reason));
+}
+
+// Counts "boundary" (any case): every multipart GMime nests needs one, so a bound on them bounds
+// the depth and width of what the parser walks (its own nesting limit is far deeper, and each
+// level makes every following line be compared with all open boundaries).
+int32_t CountBoundaries(std::string_view text) {
+  constexpr std::string_view kWord = "boundary";
+  int32_t count = 0;
+  for (size_t at = 0; at + kWord.size() <= text.size(); ++at) {
+    size_t i = 0;
+    while (i < kWord.size() && (text[at + i] | 0x20) == kWord[i]) {
+      ++i;
+    }
+    if (i == kWord.size()) {
+      ++count;
+      at += i - 1;
+    }
+  }
+  return count;
+}
+
+// The first finding of the parser that makes the message unusable.
+struct ParseFindings {
+  GMimeParserWarning fatal = static_cast<GMimeParserWarning>(0);
+};
+
+void OnParserWarning(gint64 /*offset*/, GMimeParserWarning code, const gchar* /*item*/,
+                     gpointer data) {
+  auto* findings = static_cast<ParseFindings*>(data);
+  switch (code) {
+    case GMIME_CRIT_NESTING_OVERFLOW:
+    case GMIME_CRIT_MULTIPART_WITHOUT_BOUNDARY:
+    case GMIME_WARN_TRUNCATED_MESSAGE:
+    case GMIME_CRIT_PART_WITHOUT_HEADERS_OR_CONTENT:
+      if (findings->fatal == 0) {
+        findings->fatal = code;
+      }
+      break;
+    default:
+      break;
+  }
+}
+
+void CheckFindings(const ParseFindings& findings) {
+  switch (findings.fatal) {
+    case GMIME_CRIT_NESTING_OVERFLOW:
+      RaiseBadFormat(u8"части вложены слишком глубоко");
+    case GMIME_CRIT_MULTIPART_WITHOUT_BOUNDARY:
+      RaiseBadFormat(u8"у составной части нет границы (boundary)");
+    case GMIME_WARN_TRUNCATED_MESSAGE:
+      RaiseBadFormat(u8"сообщение обрезано");
+    case GMIME_CRIT_PART_WITHOUT_HEADERS_OR_CONTENT:
+      RaiseBadFormat(u8"часть без заголовков и содержимого");
+    default:
+      break;
+  }
+}
+
+// GMime reads the message text where it lies: a byte array that borrows the text (and never
+// frees it) backs a memory stream that does not own the array.
+struct BorrowedArrayFree {
+  void operator()(GByteArray* array) const noexcept { ::g_byte_array_free(array, FALSE); }
+};
+using BorrowedArray = std::unique_ptr<GByteArray, BorrowedArrayFree>;
+
+BorrowedArray Borrow(std::string_view text) {
+  // GMime only reads from the stream; the const_cast never leads to a write.
+  return BorrowedArray(::g_byte_array_new_take(
+      reinterpret_cast<guint8*>(const_cast<char*>(text.data())), text.size()));
+}
+
+// The leaf parts below object, in order.
+void CollectLeaves(GMimeObject* object, std::vector<GMimeObject*>& leaves) {
+  if (!GMIME_IS_MULTIPART(object)) {
+    leaves.push_back(object);
+    return;
+  }
+  auto* multipart = GMIME_MULTIPART(object);
+  for (int i = 0; i < ::g_mime_multipart_get_count(multipart); ++i) {
+    CollectLeaves(::g_mime_multipart_get_part(multipart, i), leaves);
+  }
+}
+
+// The one part of the message that holds the package.
+GMimePart* PackagePart(GMimeMessage* message) {
+  std::vector<GMimeObject*> leaves;
+  GMimeObject* body = ::g_mime_message_get_mime_part(message);
+  if (body != nullptr && GMIME_IS_MULTIPART(body)) {
+    CollectLeaves(body, leaves);
+  }
+  if (leaves.size() != 1) {
+    rtl::RaiseFmt(u8"Неверное количество вложений: [%d]", static_cast<int64_t>(leaves.size()));
+  }
+  GMimeObject* leaf = leaves.front();
+  const bool is_part = GMIME_IS_PART(leaf);
+  if (!is_part || (GMIME_IS_TEXT_PART(leaf) && !::g_mime_part_is_attachment(GMIME_PART(leaf)))) {
+    const CharPtr type(::g_mime_content_type_get_mime_type(::g_mime_object_get_content_type(leaf)));
+    rtl::RaiseFmt(u8"Сообщение не содержит вложения с пакетом: его единственная часть - %s",
+                  rtl::Utf8ToAnsi(std::string_view(type ? type.get() : "")));
+  }
+  return GMIME_PART(leaf);
+}
+
+// A bare name that cannot leave the folder or break a path: see the header.
+std::string SafeFileName(const char* utf8_name) {
+  const std::string name = NamePart(rtl::Utf8ToAnsi(std::string_view(utf8_name ? utf8_name : "")));
+  std::string safe;
+  for (const char c : name.substr(0, kMaxNameBytes)) {
+    const auto byte = static_cast<unsigned char>(c);
+    const bool bad = byte < 0x20 || byte == 0x7F ||
+                     std::string_view("/\\:*?\"<>|").find(c) != std::string_view::npos;
+    safe += bad ? '_' : c;
+  }
+  if (safe.empty() || safe == "." || safe == "..") {
+    return "package";
+  }
+  return safe;
+}
+
+// Base64 checked as it streams by: only the alphabet and blanks, "=" only as one or two final
+// padding characters, whole groups of four. GMime's decoder would skip anything else silently.
+class Base64Check final {
+ public:
+  void Feed(const char* data, size_t size) {
+    for (size_t i = 0; i < size; ++i) {
+      const char c = data[i];
+      if (c == '\r' || c == '\n' || c == ' ' || c == '\t') {
+        continue;
+      }
+      const bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+                          (c >= '0' && c <= '9') || c == '+' || c == '/';
+      if (c == '=') {
+        ++padding_;
+      } else if (!letter || padding_ > 0) {
+        Fail();
+      }
+      ++significant_;
+    }
+    if (padding_ > 2) {
+      Fail();
+    }
+  }
+  void Finish() const {
+    if (significant_ % 4 != 0) {
+      Fail();
+    }
+  }
+
+ private:
+  [[noreturn]] static void Fail() { rtl::RaiseFmt(u8"Неверная кодировка base64 во вложении"); }
+
+  int64_t significant_ = 0;
+  int32_t padding_ = 0;
+};
+
+// Closes the file descriptor it holds.
+struct Descriptor final {
+  explicit Descriptor(int value) : fd(value) {}
+  ~Descriptor() {
+    if (fd >= 0) {
+      ::close(fd);
+    }
+  }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+
+  int fd;
+};
+
+void WriteAll(int fd, const char* data, size_t size) {
+  while (size > 0) {
+    const ssize_t written = ::write(fd, data, size);
+    if (written < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      rtl::RaiseLastOSError();
+    }
+    data += written;
+    size -= static_cast<size_t>(written);
+  }
+}
+
+// Decodes the part's content into the new file path, chunk by chunk, counting the bytes.
+void WriteAttachment(GMimePart* part, const std::string& path, int64_t limit) {
+  Descriptor file(
+      ::open(rtl::NativePath(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+  if (file.fd < 0) {
+    rtl::RaiseLastOSError();
+  }
+  GMimeDataWrapper* content = ::g_mime_part_get_content(part);
+  if (content != nullptr) {
+    GMimeStream* encoded = ::g_mime_data_wrapper_get_stream(content);
+    const GMimeContentEncoding encoding = ::g_mime_data_wrapper_get_encoding(content);
+    GMimeEncoding state;
+    ::g_mime_encoding_init_decode(&state, encoding);
+    std::vector<char> in(kChunk);
+    std::vector<char> out(::g_mime_encoding_outlen(&state, kChunk) + 64);
+    Base64Check check;
+    int64_t total = 0;
+    auto emit = [&](size_t size) {
+      total += static_cast<int64_t>(size);
+      if (total > limit) {
+        rtl::RaiseFmt(u8"Вложение больше допустимого размера (%d байт)", limit);
+      }
+      WriteAll(file.fd, out.data(), size);
+    };
+    ::g_mime_stream_reset(encoded);
+    for (;;) {
+      const ssize_t read = ::g_mime_stream_read(encoded, in.data(), in.size());
+      if (read < 0) {
+        rtl::RaiseLastOSError();
+      }
+      if (read == 0) {
+        break;
+      }
+      if (encoding == GMIME_CONTENT_ENCODING_BASE64) {
+        check.Feed(in.data(), static_cast<size_t>(read));
+      }
+      emit(::g_mime_encoding_step(&state, in.data(), static_cast<size_t>(read), out.data()));
+    }
+    check.Finish();
+    emit(::g_mime_encoding_flush(&state, in.data(), 0, out.data()));
+  }
+  const int fd = file.fd;
+  file.fd = -1;
+  if (::close(fd) != 0) {
+    rtl::RaiseLastOSError();
+  }
+}
+
+// Deletes the working folder of one conversion whatever happens.
+class FolderRemover final {
+ public:
+  explicit FolderRemover(std::string folder) : folder_(std::move(folder)) {}
+  ~FolderRemover() { rtl::DeleteDirectoryTree(folder_); }
+  FolderRemover(const FolderRemover&) = delete;
+  FolderRemover& operator=(const FolderRemover&) = delete;
+
+ private:
+  std::string folder_;
+};
+
+[[noreturn]] void RaiseMessageTooLarge(int64_t limit) {
+  rtl::RaiseFmt(u8"Сообщение больше допустимого размера (%d байт)", limit);
+}
+
+// A read-only view of a whole file.
+class MappedView final {
+ public:
+  MappedView(int fd, size_t size) : size_(size) {
+    if (size_ > 0) {
+      data_ = ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, fd, 0);
+      if (data_ == MAP_FAILED) {
+        rtl::RaiseLastOSError();
+      }
+    }
+  }
+  ~MappedView() {
+    if (size_ > 0) {
+      ::munmap(data_, size_);
+    }
+  }
+  MappedView(const MappedView&) = delete;
+  MappedView& operator=(const MappedView&) = delete;
+
+  [[nodiscard]] std::string_view Text() const {
+    return size_ > 0 ? std::string_view(static_cast<const char*>(data_), size_)
+                     : std::string_view();
+  }
+
+ private:
+  void* data_ = nullptr;
+  size_t size_;
+};
+
+}  // namespace
+
+std::string CreateEmailByPackage(package::CTdx880Doc& doc, const std::string& tmp_dir,
+                                 const std::string& sender, const std::string& receiver) {
+  CheckAddress(sender, "wsSenderEmail");
+  CheckAddress(receiver, "wsReceiverEmail");
+  const MailRuntime runtime;
+  const GPtr<GMimeMessage> message(::g_mime_message_new(FALSE));
+  ::g_mime_message_add_mailbox(message.get(), GMIME_ADDRESS_TYPE_FROM, nullptr, sender.c_str());
+  ::g_mime_message_add_mailbox(message.get(), GMIME_ADDRESS_TYPE_TO, nullptr, receiver.c_str());
+  ::g_mime_message_set_message_id(message.get(), rtl::NewGuidText().c_str());
+  const package::CTdx880Doc::DocumentPtr main_file = doc.GetMainFile();
+  if (!main_file) {
+    rtl::RaiseFmt(u8"Не удалось найти главный документ");
+  }
+  // Saved before the headers are made: a package saved for the first time gets its ThreadCode
+  // from the save, and "X-Message-Id" must carry the code of the package that travels.
+  if (!doc.Save(tmp_dir)) {
+    rtl::RaiseFmt(u8"Не удалось сохранить пакет в папку [%s]", tmp_dir);
+  }
+  const GPtr<GMimeStream> content = OpenAndDelete(doc.FileName());
+
+  GMimeObject* headers = GMIME_OBJECT(message.get());
+  const std::string version = Msg(kTaxVersion);
+  AppendEncodedHeader(headers, "X-Message-Id", doc.ThreadCode());
+  AppendEncodedHeader(headers, "X-Tax-Code", doc.TransactTypeCode());
+  AppendEncodedHeader(headers, "X-Tax-Version", version);
+  AppendEncodedHeader(headers, "Subject",
+                      rtl::Format("%s-%s-%s", version, main_file->DocType(), doc.TransactType()));
+  const DateTimePtr now(::g_date_time_new_now_utc());
+  ::g_mime_message_set_date(message.get(), now.get());
+  const GPtr<GMimeObject> body = AttachmentPart(content.get(), NamePart(doc.FileName()));
+  ::g_mime_message_set_mime_part(message.get(), body.get());
+  return WriteMessage(message.get(), ExpectedMessageSize(content.get()));
+}
+
+void CreatePackageByEmail(std::string_view email, const std::string& tmp_dir,
+                          package::CTdx880Doc& doc, const MailLimits& limits) {
+  if (static_cast<int64_t>(email.size()) > limits.MaxMessageSize) {
+    RaiseMessageTooLarge(limits.MaxMessageSize);
+  }
+  if (CountBoundaries(email) > limits.MaxBoundaries) {
+    rtl::RaiseFmt(u8"Слишком много составных частей в сообщении (больше %d)",
+                  static_cast<int64_t>(limits.MaxBoundaries));
+  }
+  const MailRuntime runtime;
+  // Declared first, so the array outlives the stream and every part that reads from it.
+  const BorrowedArray text = Borrow(email);
+  const GPtr<GMimeStream> stream(::g_mime_stream_mem_new());
+  ::g_mime_stream_mem_set_byte_array(GMIME_STREAM_MEM(stream.get()), text.get());
+  const GPtr<GMimeParser> parser(::g_mime_parser_new_with_stream(stream.get()));
+  const ParserOptionsPtr options(::g_mime_parser_options_new());
+  ParseFindings findings;
+  ::g_mime_parser_options_set_warning_callback(options.get(), &OnParserWarning, &findings);
+  const GPtr<GMimeMessage> message(::g_mime_parser_construct_message(parser.get(), options.get()));
+  if (!message) {
+    RaiseBadFormat(u8"нет заголовков письма");
+  }
+  CheckFindings(findings);
+  GMimePart* part = PackagePart(message.get());
+  const std::string name = SafeFileName(::g_mime_part_get_filename(part));
+
+  const std::string folder =
+      rtl::IncludeTrailingBackslash(rtl::CombinePath(tmp_dir, rtl::NewFileId()));
+  if (!rtl::ForceDirectories(folder)) {
+    rtl::RaiseLastOSError();
+  }
+  const FolderRemover remover(folder);
+  const std::string path = folder + name + ".zip";
+  WriteAttachment(part, path, limits.MaxAttachmentSize);
+  doc.Open(path);
+  doc.SetFileName(name);
+}
+
+void CreatePackageByEmailFile(const std::string& email_file, const std::string& tmp_dir,
+                              package::CTdx880Doc& doc, const MailLimits& limits) {
+  const Descriptor file(::open(rtl::NativePath(email_file).c_str(), O_RDONLY | O_CLOEXEC));
+  struct stat status {};
+  if (file.fd < 0 || ::fstat(file.fd, &status) != 0) {
+    rtl::RaiseLastOSError();
+  }
+  if (status.st_size > limits.MaxMessageSize) {
+    RaiseMessageTooLarge(limits.MaxMessageSize);
+  }
+  const MappedView view(file.fd, static_cast<size_t>(status.st_size));
+  CreatePackageByEmail(view.Text(), tmp_dir, doc, limits);
+}
+
+}  // namespace lyr::mail

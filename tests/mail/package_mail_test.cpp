@@ -1,0 +1,308 @@
+// Packages as Internet messages: what we write is read by Python's email package, what Python
+// writes is read by us, packages survive the round trip, and hostile messages are refused with
+// their message while the temporary folder stays empty.
+#include "mail/package_mail.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+#include <sstream>
+#include <string>
+
+#include "package/item_fixture.h"
+#include "package/tdx880_doc.h"
+#include "package/tdx880_document.h"
+#include "rtl/base64.h"
+#include "rtl/text.h"
+#include "rtl/whole_file.h"
+
+namespace lyr::mail {
+namespace {
+
+namespace fs = std::filesystem;
+using package::CTdx880Doc;
+using package::test::ErrorOf;
+using rtl::Msg;
+
+constexpr char kDeclaration[] = "<?xml version=\"1.0\"?><Файл><Документ КНД=\"1151001\"/></Файл>";
+
+// A message with one part of the given headers and body.
+std::string Message(const std::string& part_headers, const std::string& body) {
+  return "From: a@example.ru\r\nTo: b@example.ru\r\nMIME-Version: 1.0\r\n"
+         "Content-Type: multipart/mixed; boundary=\"XX\"\r\n\r\n--XX\r\n" +
+         part_headers + "\r\n\r\n" + body + "\r\n--XX--\r\n";
+}
+
+class MailTest : public package::test::ItemTest {
+ protected:
+  void SetUp() override {
+    ItemTest::SetUp();
+    fs::create_directories(Tmp());
+  }
+  // The conversions' temporary folder (the containers' working folders lie in TMP).
+  std::string Tmp() const { return PathOf("mail"); }
+  bool TmpIsEmpty() const { return fs::is_empty(Tmp()); }
+
+  // A declaration package of flow 01, transaction 01, open in doc.
+  void Fill(CTdx880Doc& doc) {
+    ASSERT_TRUE(doc.New("01", "01"));
+    doc.SetSenderIdentifier("7701000001");
+    doc.SetReceiverIdentifier("7702");
+    doc.AddFile("01", "xml", "declaration.xml", kDeclaration);
+    doc.AddFile("02", "xml", "TR_DEKL.xml", "<description/>");
+  }
+  // "name=content" of every document of the package, in order.
+  static std::string Documents(CTdx880Doc& doc) {
+    std::string text;
+    for (int32_t i = 0; i < doc.GetFileCount(); ++i) {
+      text += doc.GetFile(i)->OriginalFilename() + "=" + doc.GetFile(i)->PlainContent() + ";";
+    }
+    return text;
+  }
+  std::string PackageBase64() {
+    CTdx880Doc doc;
+    Fill(doc);
+    fs::create_directories(PathOf("out"));
+    doc.Save(PathOf("out"));
+    return rtl::EncodeBase64(rtl::ReadFileToString(doc.FileName()));
+  }
+};
+
+TEST_F(MailTest, PythonReadsTheHeadersAndTheOneAttachmentWeWrite) {
+  CTdx880Doc doc;
+  Fill(doc);
+  const std::string subject = rtl::AnsiToUtf8String(
+      Msg(u8"ТДХ:1.0-") + doc.GetMainFile()->DocType() + "-" + doc.TransactType());
+  fs::create_directories(PathOf("out"));
+  ASSERT_TRUE(doc.Save(PathOf("out")));
+  const std::string saved = doc.FileName();
+  const std::string message = CreateEmailByPackage(doc, Tmp(), "a@example.ru", "b@example.ru");
+  EXPECT_TRUE(TmpIsEmpty());
+  EXPECT_EQ(message.find("CP1251"), std::string::npos);
+  // Our encoded words: at most 75 characters, on header lines of at most 76.
+  const std::string headers = message.substr(0, message.find("\r\n\r\n"));
+  std::istringstream lines(headers);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.find("=?") != std::string::npos) {
+      EXPECT_LE(line.size(), 77u) << line;  // with the CR
+      EXPECT_TRUE(
+          std::regex_search(line, std::regex("=\\?windows-1251\\?B\\?[A-Za-z0-9+/=]{1,56}\\?=")));
+    }
+  }
+  const std::string eml = WriteFile("m.eml", message);
+  const std::string out = Python(
+      "import sys, email, email.policy\n"
+      "m = email.message_from_binary_file(open(sys.argv[1], 'rb'), policy=email.policy.default)\n"
+      "a = list(m.iter_attachments())\n"
+      "open(sys.argv[2], 'wb').write(a[0].get_content())\n"
+      "r = [m['Subject'], m['X-Message-Id'], m['X-Tax-Code'], m['X-Tax-Version'], m['From'],\n"
+      "     m['To'], m['Message-ID'], m.get_content_type(), str(len(a)), "
+      "str(len(m.get_payload())),\n"
+      "     a[0].get_content_type(), a[0].get_filename(), a[0]['Content-Transfer-Encoding'],\n"
+      "     a[0].get_content_disposition(), a[0].get_param('charset')]\n"
+      "sys.stdout.buffer.write('|'.join(r).encode())\n",
+      eml + " " + PathOf("attachment.zip"));
+  const std::string name = fs::path(doc.FileName()).filename().string();
+  EXPECT_TRUE(std::regex_match(
+      out, std::regex(subject + "\\|" + doc.ThreadCode() +
+                      "\\|01\\|ТДХ:1\\.0\\|a@example\\.ru\\|"
+                      "b@example\\.ru\\|<[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}>\\|"
+                      "multipart/mixed\\|1\\|1\\|application/octet-stream\\|" +
+                      name + "\\|base64\\|attachment\\|Windows-1251")))
+      << out;
+  // The attachment is the package as saved: the same entries with the same bytes (only the
+  // archive's time stamps may differ between two saves).
+  const char* entries =
+      "import sys, zipfile\n"
+      "z = zipfile.ZipFile(sys.argv[1])\n"
+      "assert z.testzip() is None\n"
+      "print(sorted((i.filename, i.CRC, i.file_size) for i in z.infolist()))\n";
+  EXPECT_EQ(Python(entries, PathOf("attachment.zip")), Python(entries, saved));
+  EXPECT_EQ(rtl::ReadFileToString(PathOf("attachment.zip")).size(), fs::file_size(saved));
+}
+
+struct PythonCase {
+  const char* name;
+  std::string build;  // Python lines that fill m, an EmailMessage, with the package p (bytes)
+  std::u8string_view error;
+};
+
+class PythonMessage : public MailTest, public ::testing::WithParamInterface<PythonCase> {};
+
+TEST_P(PythonMessage, ConvertsOrFailsWithThePartCount) {
+  CTdx880Doc source;
+  Fill(source);
+  fs::create_directories(PathOf("out"));
+  source.Save(PathOf("out"));
+  const std::string eml = PathOf("m.eml");
+  Python(std::string("import sys, email.message\n"
+                     "m = email.message.EmailMessage()\nm['From'] = 'a@example.ru'\n"
+                     "p = open(sys.argv[1], 'rb').read()\n") +
+             GetParam().build + "open(sys.argv[2], 'wb').write(bytes(m))\n",
+         source.FileName() + " " + eml);
+  CTdx880Doc doc;
+  EXPECT_EQ(ErrorOf([&] { CreatePackageByEmailFile(eml, Tmp(), doc); }), Msg(GetParam().error));
+  if (GetParam().error.empty()) {
+    EXPECT_EQ(doc.FileName(), Msg(u8"пакет.zip"));
+    EXPECT_EQ(Documents(doc), Documents(source));
+  }
+  EXPECT_TRUE(TmpIsEmpty());
+}
+
+const std::string kAttach =
+    "m.add_attachment(p, maintype='application', subtype='octet-stream', filename='пакет.zip')\n";
+
+INSTANTIATE_TEST_SUITE_P(Python, PythonMessage,
+                         ::testing::Values(PythonCase{"OneAttachment", kAttach, u8""},
+                                           PythonCase{"TextAndAttachment",
+                                                      "m.set_content('text')\n" + kAttach,
+                                                      u8"Неверное количество вложений: [2]"},
+                                           PythonCase{"TextOnly", "m.set_content('text')\n",
+                                                      u8"Неверное количество вложений: [0]"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(MailTest, RoundTripKeepsTheDocumentsAndNamesThePackageAfterTheAttachment) {
+  CTdx880Doc doc;
+  Fill(doc);
+  doc.SetFileName(Msg(u8"/elsewhere/Декларация.zip"));
+  const std::string message = CreateEmailByPackage(doc, Tmp(), "a@example.ru", "b@example.ru");
+  EXPECT_EQ(doc.FileName(), Tmp() + Msg(u8"/Декларация.zip"));
+  CTdx880Doc copy;
+  CreatePackageByEmail(message, Tmp(), copy);
+  EXPECT_EQ(copy.FileName(), Msg(u8"Декларация.zip"));
+  EXPECT_EQ(Documents(copy), Documents(doc));
+  EXPECT_EQ(copy.ThreadCode(), doc.ThreadCode());
+  EXPECT_TRUE(TmpIsEmpty());
+}
+
+struct HostileCase {
+  const char* name;
+  std::string (*make)(const std::string& good, const std::string& package_base64);
+  MailLimits limits;
+  std::u8string_view error;
+};
+
+class HostileMessage : public MailTest, public ::testing::WithParamInterface<HostileCase> {};
+
+TEST_P(HostileMessage, IsRefusedAndLeavesTmpEmpty) {
+  const std::string base64 = PackageBase64();
+  const std::string good = Message(
+      "Content-Type: application/octet-stream\r\nContent-Transfer-Encoding: base64\r\n"
+      "Content-Disposition: attachment; filename=p.zip",
+      base64);
+  CTdx880Doc doc;
+  EXPECT_EQ(ErrorOf([&] {
+              CreatePackageByEmail(GetParam().make(good, base64), Tmp(), doc, GetParam().limits);
+            }),
+            Msg(GetParam().error));
+  EXPECT_TRUE(TmpIsEmpty());
+}
+
+std::string Nested(int depth) {
+  std::string text = "From: a@example.ru\r\n";
+  for (int i = 0; i < depth; ++i) {
+    text += "Content-Type: multipart/mixed; boundary=b" + std::to_string(i) + "\r\n\r\n--b" +
+            std::to_string(i) + "\r\n";
+  }
+  return text + "Content-Type: application/octet-stream\r\n\r\nx\r\n";
+}
+
+MailLimits Limits(int64_t message, int64_t attachment) {
+  MailLimits limits;
+  limits.MaxMessageSize = message;
+  limits.MaxAttachmentSize = attachment;
+  return limits;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Mail, HostileMessage,
+    ::testing::Values(
+        HostileCase{
+            "Truncated",
+            [](const std::string& m, const std::string&) { return m.substr(0, m.size() / 2); },
+            {},
+            u8"Неверный формат сообщения: сообщение обрезано"},
+        HostileCase{"Nested1000Deep",
+                    [](const std::string&, const std::string&) { return Nested(1000); },
+                    {},
+                    u8"Слишком много составных частей в сообщении (больше 32)"},
+        HostileCase{"Nested20DeepWithoutEnds",
+                    [](const std::string&, const std::string&) { return Nested(20); },
+                    {},
+                    u8"Неверный формат сообщения: сообщение обрезано"},
+        HostileCase{"MissingBoundary",
+                    [](const std::string& m, const std::string&) {
+                      return std::regex_replace(m, std::regex("; boundary=\"XX\""), "");
+                    },
+                    {},
+                    u8"Неверный формат сообщения: у составной части нет границы (boundary)"},
+        HostileCase{"BrokenBase64",
+                    [](const std::string& m, const std::string&) {
+                      std::string broken = m;
+                      broken[broken.find("\r\n\r\nUEs") + 10] = '*';
+                      return broken;
+                    },
+                    {},
+                    u8"Неверная кодировка base64 во вложении"},
+        HostileCase{"Base64WithoutItsLastCharacter",
+                    [](const std::string&, const std::string& b) {
+                      return Message(
+                          "Content-Type: application/octet-stream\r\n"
+                          "Content-Transfer-Encoding: base64",
+                          b.substr(0, b.size() - 1));
+                    },
+                    {},
+                    u8"Неверная кодировка base64 во вложении"},
+        HostileCase{"MessageAboveTheLimit",
+                    [](const std::string& m, const std::string&) { return m; }, Limits(1000, 1000),
+                    u8"Сообщение больше допустимого размера (1000 байт)"},
+        HostileCase{"AttachmentAboveTheLimit",
+                    [](const std::string& m, const std::string&) { return m; },
+                    Limits(1 << 20, 100), u8"Вложение больше допустимого размера (100 байт)"},
+        HostileCase{
+            "LoneTextPart",
+            [](const std::string&, const std::string&) {
+              return Message("Content-Type: text/plain", "hello");
+            },
+            {},
+            u8"Сообщение не содержит вложения с пакетом: его единственная часть - text/plain"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct NameCase {
+  const char* name;
+  const char* disposition;
+  std::u8string_view file_name;
+};
+
+class HostileName : public MailTest, public ::testing::WithParamInterface<NameCase> {};
+
+TEST_P(HostileName, BecomesABareSafeName) {
+  const std::string message =
+      Message(std::string("Content-Transfer-Encoding: base64\r\n") + GetParam().disposition,
+              PackageBase64());
+  CTdx880Doc doc;
+  CreatePackageByEmail(message, Tmp(), doc);
+  EXPECT_EQ(doc.FileName(), Msg(GetParam().file_name));
+  EXPECT_EQ(doc.GetFileCount(), 2);
+  EXPECT_TRUE(TmpIsEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Mail, HostileName,
+    ::testing::Values(
+        NameCase{"ClimbsUp", "Content-Disposition: attachment; filename=\"../../../evil.zip\"",
+                 u8"evil.zip"},
+        NameCase{"WindowsPath", "Content-Disposition: attachment; filename=\"C:\\\\x\\\\y.zip\"",
+                 u8"y.zip"},
+        NameCase{"ControlAndReserved",
+                 "Content-Disposition: attachment; filename*=utf-8''a%01b%3F%7Cc%09.zip",
+                 u8"a_b__c_.zip"},
+        NameCase{"DotDot", "Content-Disposition: attachment; filename=\"..\"", u8"package"},
+        NameCase{"None", "Content-Type: application/octet-stream", u8"package"},
+        NameCase{"Cyrillic", "Content-Disposition: attachment; filename*=utf-8''%D0%BF.zip",
+                 u8"п.zip"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace lyr::mail
