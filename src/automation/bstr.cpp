@@ -1,6 +1,7 @@
 // BSTR helpers.
 #include "automation/bstr.h"
 
+#include <cstdint>
 #include <new>
 
 #include "rtl/text.h"
@@ -23,10 +24,31 @@ std::string BstrToAnsi(BSTR text) {
 }
 
 BSTR AnsiToBstr(std::string_view text) {
-  const std::u16string wide = rtl::AnsiToUtf16(text);
-  BSTR result = AllocBstr(wide);
+  return BstrFromBytes(text);
+}
+
+std::string BytesFromBstr(BSTR value) {
+  const std::u16string_view units = BstrView(value);
+  std::string bytes(units.size(), '\0');
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    const int byte = rtl::CodePointToAnsiChar(units[i]);
+    bytes[i] = byte < 0 ? '?' : static_cast<char>(byte);
+  }
+  return bytes;
+}
+
+BSTR BstrFromBytes(std::string_view bytes) {
+  // The BSTR is filled in place: a large content is not held a third time as a u16string.
+  if (bytes.size() > (UINT32_MAX - 8) / sizeof(OLECHAR)) {
+    throw std::bad_alloc();
+  }
+  BSTR result = ::SysAllocStringLen(nullptr, static_cast<UINT>(bytes.size()));
   if (result == nullptr) {
     throw std::bad_alloc();
+  }
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    result[i] =
+        static_cast<char16_t>(rtl::AnsiCharToCodePoint(static_cast<unsigned char>(bytes[i])));
   }
   return result;
 }

@@ -51,6 +51,8 @@ template <typename Result, typename Value>
 void StoreResult(Result* result, Value&& value) {
   if constexpr (std::is_same_v<Result, VARIANT_BOOL>) {
     *result = value ? VARIANT_TRUE : VARIANT_FALSE;
+  } else if constexpr (std::is_same_v<Result, BSTR> && std::is_same_v<std::decay_t<Value>, BSTR>) {
+    *result = value;  // made by the body (a binary value through BstrFromBytes)
   } else if constexpr (std::is_same_v<Result, BSTR>) {
     *result = AnsiToBstr(value);
   } else if constexpr (std::is_pointer_v<Result>) {
