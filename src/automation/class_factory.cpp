@@ -3,11 +3,16 @@
 
 #include <array>
 #include <new>
+#include <utility>
 
 #include "automation/com_ptr.h"
 #include "automation/server_lock.h"
+#include "automation/tdx880_crypt_class.h"
 #include "automation/tdx880_manager_class.h"
 #include "automation/tdx880_package_class.h"
+#include "rtl/errors.h"
+#include "rtl/format.h"
+#include "rtl/text.h"
 
 namespace lyr::automation {
 namespace {
@@ -19,11 +24,11 @@ IUnknown* CreateObject() {
   return static_cast<typename Class::DispatchInterface*>(object.Detach());
 }
 
-// The Crypt class joins this table when its object exists.
-const std::array<CreatableClass, 2> kClasses = {{
+const auto kClasses = std::to_array<CreatableClass>({
     {&CLSID_Tdx880Package, kPackageProgId, &CreateObject<CTdx880Package_class>},
+    {&CLSID_Tdx880Crypt, kCryptProgId, &CreateObject<CTdx880Crypt_class>},
     {&CLSID_Tdx880Manager, kManagerProgId, &CreateObject<CTdx880Manager_class>},
-}};
+});
 
 class CClassFactory final : public IClassFactory {
  public:
@@ -71,9 +76,14 @@ class CClassFactory final : public IClassFactory {
   const CreatableClass& class_;
 };
 
+template <std::size_t... Index>
+std::array<CClassFactory, sizeof...(Index)> MakeFactories(std::index_sequence<Index...>) {
+  return {CClassFactory(kClasses[Index])...};
+}
+
 // Made when the library is loaded, one per class (in the order of kClasses).
-std::array<CClassFactory, kClasses.size()> factories = {CClassFactory(kClasses[0]),
-                                                        CClassFactory(kClasses[1])};
+std::array<CClassFactory, kClasses.size()> factories =
+    MakeFactories(std::make_index_sequence<kClasses.size()>());
 
 }  // namespace
 
@@ -88,6 +98,20 @@ IClassFactory* ClassFactoryOf(REFCLSID clsid) noexcept {
     }
   }
   return nullptr;
+}
+
+void* CreateByClassFactory(REFCLSID clsid, REFIID iid) {
+  IClassFactory* factory = ClassFactoryOf(clsid);
+  void* object = nullptr;
+  const HRESULT hr = factory == nullptr ? CLASS_E_CLASSNOTAVAILABLE
+                                        : factory->CreateInstance(nullptr, iid, &object);
+  if (FAILED(hr)) {
+    OLECHAR text[39] = {};
+    ::StringFromGUID2(clsid, text, 39);
+    rtl::Raise(rtl::Format("Cannot create an object of class %s: 0x%.8x", rtl::Utf16ToAnsi(text),
+                           static_cast<uint32_t>(hr)));
+  }
+  return object;
 }
 
 }  // namespace lyr::automation

@@ -24,4 +24,10 @@ std::span<const CreatableClass> CreatableClasses();
 // keep the library loaded; LockServer does).
 IClassFactory* ClassFactoryOf(REFCLSID clsid) noexcept;
 
+// An object of a creatable class made through the library's own class factory, exactly as a
+// host's CoCreateInstance makes it, as the interface iid (one reference for the caller). Raises
+// "Cannot create an object of class %s: 0x%.8x" (the CLSID) when there is no such class or the
+// factory fails.
+void* CreateByClassFactory(REFCLSID clsid, REFIID iid);
+
 }  // namespace lyr::automation

@@ -4,8 +4,10 @@
 
 #include <string>
 
+#include "automation/class_factory.h"
 #include "automation/object_wrapper.h"
 #include "automation/server_lock.h"
+#include "automation/tdx880_key_class.h"
 #include "rtl/text.h"
 #include "safe_probe.h"
 #include "test_file_object.h"
@@ -189,6 +191,45 @@ TEST(ObjectWrapper, ArgumentNotMadeByThisLibraryFailsTheInterfaceCast) {
   auto file = MakeObject<CTestFile_class>();
   EXPECT_EQ(FailureOf(file->DispatchPointer()), "Interface not supported");
   EXPECT_EQ(FailureOf(nullptr), rtl::Msg(u8"Передан пустой аргумент: pPackage"));
+}
+
+}  // namespace
+}  // namespace lyr::automation::test
+
+namespace lyr::automation::test {
+namespace {
+
+TEST(ClassFactory, MakesTheCryptObjectInternallyAsAHostWould) {
+  ComPtr<ITdx880Crypt> crypt(
+      static_cast<ITdx880Crypt*>(CreateByClassFactory(CLSID_Tdx880Crypt, IID_ITdx880Crypt)));
+  VARIANT_BOOL flag = VARIANT_FALSE;
+  ASSERT_EQ(crypt->get_FlagUsageUserStorage(&flag), S_OK);
+  EXPECT_EQ(flag, VARIANT_TRUE);
+  EXPECT_THROW(CreateByClassFactory(IID_ITdx880Error, IID_IUnknown), rtl::Exception);  // no class
+}
+
+TEST(KeyConversions, CopyTheRecordBothWaysAndReachItThroughTheWrapper) {
+  crypt::CTdx880Key record;
+  record.SetSha1(std::string(40, 'A'));
+  record.SetSubjectCN(rtl::Msg(u8"Алиса"));
+  record.SetCertificateBody(std::string("\x30\x98\x00\xFF", 4));
+  record.SetSignRole(11);
+  const ComPtr<ITdx880Key> key = KeyToAutomation(&record, kTestProgId);
+  crypt::CTdx880Key& wrapped = WrappedObjectOf<crypt::CTdx880Key>(key.Get(), "pKey");
+  EXPECT_NE(&wrapped, &record);
+  crypt::CTdx880Key back;
+  KeyFromAutomation(key.Get(), &back);
+  for (const crypt::CTdx880Key* copy : {&wrapped, &back}) {
+    EXPECT_EQ(copy->CertificateBody(), record.CertificateBody());
+    EXPECT_EQ(copy->SubjectCN(), record.SubjectCN());
+    EXPECT_EQ(copy->SignRole(), 11);
+  }
+  try {
+    KeyToAutomation(nullptr, kTestProgId);
+    ADD_FAILURE();
+  } catch (const rtl::Exception& error) {
+    EXPECT_EQ(error.Message(), rtl::Msg(u8"Передан пустой аргумент: pСTdx880Key"));
+  }
 }
 
 }  // namespace

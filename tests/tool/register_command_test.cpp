@@ -27,6 +27,7 @@ TEST_F(RegisterCommand, RegistersTheCreatableClassesAndUnregistersThem) {
       << output;
   EXPECT_NE(Registry().find("LyrTdxPackage880.Tdx880Manager"), std::string::npos);
   EXPECT_NE(Registry().find("LyrTdxPackage880.Tdx880Package"), std::string::npos);
+  EXPECT_NE(Registry().find("LyrTdxPackage880.Tdx880Crypt"), std::string::npos);
 
   std::string second;
   ASSERT_EQ(Run("unregister", &second), 0) << second;

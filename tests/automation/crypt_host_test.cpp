@@ -1,0 +1,351 @@
+// The Crypt and Key objects driven by a host through the public COM headers. Keys and
+// certificates are made by the tdx880 tool, as another program would; rtl's windows-1251 table
+// stands for the byte mapping a host implements.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <functional>
+#include <string>
+
+#include "lyr/com/com.h"
+#include "lyr/tdx880/LyrTdxPackage880.h"
+#include "rtl/text.h"
+#include "support/sandbox.h"
+
+namespace {
+
+using lyr::rtl::AnsiToUtf16;
+using lyr::rtl::Utf16ToAnsi;
+using C = ITdx880Crypt;
+using K = ITdx880Key;
+constexpr HRESULT kUnexpected = static_cast<HRESULT>(0x8000FFFF);
+
+std::u16string Take(BSTR text) {
+  std::u16string value(text == nullptr ? u"" : std::u16string(text, ::SysStringLen(text)));
+  ::SysFreeString(text);
+  return value;
+}
+
+// A BSTR for one call, of text or of bytes (one unit per byte).
+struct Text {
+  explicit Text(std::u16string_view text)
+      : value(::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {}
+  explicit Text(const std::string& bytes) : Text(AnsiToUtf16(bytes)) {}
+  Text(const Text&) = delete;
+  ~Text() { ::SysFreeString(value); }
+  BSTR value;
+};
+
+// A VARIANT that borrows a BSTR.
+VARIANT Borrowed(BSTR text) {
+  VARIANT value;
+  ::VariantInit(&value);
+  value.vt = VT_BSTR;
+  value.bstrVal = text;
+  return value;
+}
+
+std::u16string ErrorInfoText() {
+  IErrorInfo* info = nullptr;
+  if (::GetErrorInfo(0, &info) != S_OK || info == nullptr) {
+    return u"(none)";
+  }
+  BSTR text = nullptr;
+  info->GetDescription(&text);
+  info->Release();
+  return Take(text);
+}
+
+// Calls f with the object's ITdx880Safe, reached by QueryInterface.
+void WithSafe(IUnknown* object, const std::function<void(ITdx880Safe*)>& f) {
+  ITdx880Safe* safe = nullptr;
+  ASSERT_EQ(object->QueryInterface(IID_ITdx880Safe, reinterpret_cast<void**>(&safe)), S_OK);
+  f(safe);
+  safe->Release();
+}
+
+void SetSafeMode(IUnknown* object, bool on) {
+  WithSafe(object, [&](ITdx880Safe* safe) { EXPECT_EQ(safe->put_SafeMode(on ? -1 : 0), S_OK); });
+}
+
+// LastError as "code: message".
+std::u16string LastErrorOf(IUnknown* object) {
+  std::u16string text;
+  WithSafe(object, [&](ITdx880Safe* safe) {
+    ITdx880Error* error = nullptr;
+    ASSERT_EQ(safe->get_LastError(&error), S_OK);
+    LONG code = 0;
+    BSTR message = nullptr;
+    error->get_Code(&code);
+    error->get_Message(&message);
+    error->Release();
+    text = AnsiToUtf16(std::to_string(code)) + u": " + Take(message);
+  });
+  return text;
+}
+
+// "Sha1|SubjectCN|ContainerName|SignRole|CertificateBody" (windows-1251 bytes).
+std::string KeyText(K* key) {
+  std::string text;
+  BSTR value = nullptr;
+  for (auto get : {&K::get_Sha1, &K::get_SubjectCN, &K::get_ContainerName}) {
+    EXPECT_EQ((key->*get)(&value), S_OK);
+    text += Utf16ToAnsi(Take(value)) + "|";
+  }
+  SIGN_ROLE_TYPES role = SIGN_ROLE_TYPE_UNKNOWN;
+  EXPECT_EQ(key->get_SignRole(&role), S_OK);
+  EXPECT_EQ(key->get_CertificateBody(&value), S_OK);
+  return text + std::to_string(role) + "|" + Utf16ToAnsi(Take(value));
+}
+
+class CryptHost : public lyr::test::Sandbox {
+ protected:
+  void SetUp() override {
+    Sandbox::SetUp();
+    server_ = ::dlopen(LYR_AUTOMATION_SERVER, RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(server_, nullptr) << ::dlerror();
+    ASSERT_EQ(Entry("DllRegisterServer")(), S_OK);
+    ASSERT_TRUE(SUCCEEDED(::CoInitialize(nullptr)));
+    CLSID clsid{};
+    ASSERT_EQ(::CLSIDFromProgID(u"LyrTdxPackage880.Tdx880Crypt", &clsid), S_OK);
+    ASSERT_EQ(::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_ITdx880Crypt,
+                                 reinterpret_cast<void**>(&crypt_)),
+              S_OK);
+    // A key container with a self-signed certificate in "MY", trusted in "ROOT".
+    const std::string pem = PathOf("alice.pem");
+    std::string out;
+    ASSERT_EQ(Tool("container new 'Ключ Алисы' --subject 'CN=Алиса' --self-signed -o " + pem, &out),
+              0);
+    ASSERT_EQ(Tool("cert import " + pem + " --store ROOT"), 0);
+    ASSERT_EQ(lyr::test::RunCommand("sed '1d;$d' " + pem + " | base64 -d >" + pem + ".der"), 0);
+    sha1_ = AnsiToUtf16(out.substr(0, 40));
+    der_ = lyr::test::ReadAll(pem + ".der");
+    alice_ = out.substr(0, 40) + lyr::rtl::Utf8ToAnsi("|Алиса||");
+    ::SetErrorInfo(0, nullptr);
+  }
+  void TearDown() override {
+    if (crypt_ != nullptr) {
+      crypt_->Release();
+    }
+    ::unsetenv("LYR_TDX_GOST_ENGINE");
+    ::SetErrorInfo(0, nullptr);
+    ::CoUninitialize();
+    EXPECT_EQ(Entry("DllCanUnloadNow")(), S_OK);
+    ::dlclose(server_);
+    Sandbox::TearDown();
+  }
+
+  HRESULT (*Entry(const char* name))() {
+    return reinterpret_cast<HRESULT (*)()>(::dlsym(server_, name));
+  }
+  static int Tool(const std::string& arguments, std::string* out = nullptr) {
+    return lyr::test::RunCommand(std::string(LYR_TDX880_TOOL) + " " + arguments, out);
+  }
+  void Init() {
+    VARIANT_BOOL done = VARIANT_FALSE;
+    ASSERT_EQ(crypt_->Init(&done), S_OK);
+    ASSERT_EQ(done, VARIANT_TRUE);
+  }
+  LONG PrivateCount() {
+    LONG count = -1;
+    EXPECT_EQ(crypt_->GetPrivateKeyCount(&count), S_OK);
+    return count;
+  }
+
+  // KeyText of the certificate with a role and a body.
+  std::string Alice(char role, const std::string& body) const { return alice_ + role + "|" + body; }
+
+  void* server_ = nullptr;
+  C* crypt_ = nullptr;
+  std::u16string sha1_;
+  std::string der_;
+  std::string alice_;
+};
+
+TEST_F(CryptHost, ListsAndFindsKeysWhichOutliveTheCryptObject) {
+  K* key = nullptr;
+  EXPECT_EQ(PrivateCount(), 0);
+  EXPECT_EQ(crypt_->GetPrivateKey(0, &key), kUnexpected);
+  EXPECT_EQ(ErrorInfoText(),
+            u"Не установлен СКЗИ КриптоПро, который требуется для операции: "
+            u"получение личного ключа");
+  Init();
+  EXPECT_EQ(PrivateCount(), 1);
+  BSTR name = nullptr;
+  ASSERT_EQ(crypt_->GetContainer(0, &name), S_OK);
+  EXPECT_EQ(Take(name), u"Ключ Алисы");
+  ASSERT_EQ(crypt_->GetPrivateKey(0, &key), S_OK);
+  EXPECT_EQ(KeyText(key), Alice('1', der_));
+  key->Release();
+  SetSafeMode(crypt_, true);
+  ASSERT_EQ(crypt_->ImportOpponentCertificate(Text(der_).value, &key), S_OK);
+  key->Release();
+  ASSERT_EQ(crypt_->GetOpponentKeyBySha1(Text(sha1_).value, &key), S_OK);
+  WithSafe(key, [](ITdx880Safe* safe) {
+    VARIANT_BOOL mode = VARIANT_FALSE;
+    EXPECT_EQ(safe->get_SafeMode(&mode), S_OK);
+    EXPECT_EQ(mode, VARIANT_TRUE);  // the Crypt object's mode
+  });
+  crypt_->Release();
+  crypt_ = nullptr;
+  EXPECT_EQ(KeyText(key), Alice('1', der_));
+  key->Release();
+}
+
+TEST_F(CryptHost, KeysWorkByNameThroughIDispatchAndCarryEveryByte) {
+  auto call = [](IDispatch* target, const char16_t* member, WORD flags, VARIANT* arg) {
+    LPOLESTR names[] = {const_cast<LPOLESTR>(member)};
+    DISPID id = 0;
+    DISPID put = DISPID_PROPERTYPUT;
+    DISPPARAMS params{arg, flags == DISPATCH_PROPERTYPUT ? &put : nullptr, arg ? 1U : 0U,
+                      flags == DISPATCH_PROPERTYPUT ? 1U : 0U};
+    VARIANT result;
+    ::VariantInit(&result);
+    EXPECT_EQ(target->GetIDsOfNames(IID_NULL, names, 1, 0x0409, &id), S_OK);
+    EXPECT_EQ(target->Invoke(id, IID_NULL, 0x0409, flags, &params, &result, nullptr, nullptr),
+              S_OK);
+    return result;
+  };
+  const Text sha1_text(sha1_);
+  VARIANT sha1 = Borrowed(sha1_text.value);
+  call(crypt_, u"init", DISPATCH_METHOD, nullptr);
+  VARIANT key = call(crypt_, u"GetPrivateKeyBySha1", DISPATCH_METHOD, &sha1);
+  ASSERT_EQ(key.vt, VT_DISPATCH);
+  EXPECT_EQ(Utf16ToAnsi(Take(
+                call(key.pdispVal, u"CertificateBody", DISPATCH_PROPERTYGET, nullptr).bstrVal)),
+            der_);
+  std::string bytes;
+  for (int i = 255; i >= 0; --i) {
+    bytes += static_cast<char>(i);
+  }
+  const Text every_byte(bytes);
+  VARIANT body = Borrowed(every_byte.value);
+  call(key.pdispVal, u"certificatebody", DISPATCH_PROPERTYPUT, &body);
+  K* typed = nullptr;
+  ASSERT_EQ(key.pdispVal->QueryInterface(IID_ITdx880Key, reinterpret_cast<void**>(&typed)), S_OK);
+  EXPECT_EQ(KeyText(typed), Alice('1', bytes));
+  typed->Release();
+  ::VariantClear(&key);
+}
+
+TEST_F(CryptHost, KeyPutsCheckTheirValuesEvenInSafeMode) {
+  Init();
+  K* key = nullptr;
+  ASSERT_EQ(crypt_->GetPrivateKeyBySha1(Text(sha1_).value, &key), S_OK);
+  SetSafeMode(key, true);
+  const Text empty(u"");
+  for (auto put : {&K::put_Sha1, &K::put_SubjectCN, &K::put_CertificateBody}) {
+    EXPECT_EQ((key->*put)(empty.value), kUnexpected);
+  }
+  EXPECT_EQ(ErrorInfoText(), u"Передан пустой аргумент: CertificateBody");
+  EXPECT_EQ(key->put_SignRole(static_cast<SIGN_ROLE_TYPES>(5)), kUnexpected);
+  EXPECT_EQ(ErrorInfoText(), u"Неизвестная роль: [5]");
+  EXPECT_EQ(key->put_ContainerName(empty.value), S_OK);
+  EXPECT_EQ(key->put_SignRole(SIGN_ROLE_TYPE_FCOD), S_OK);
+  EXPECT_EQ(KeyText(key), Alice('4', der_));
+  EXPECT_EQ(LastErrorOf(key), u"0: ");
+  key->Release();
+}
+
+// A failing member: a guarded one follows SafeMode; an unguarded one fails whatever SafeMode is
+// and leaves LastError as an earlier member set it.
+struct Failure {
+  const char* name;
+  bool guarded;
+  std::function<HRESULT(C*, K**)> call;
+  std::u16string message;
+};
+
+class CryptFailure : public CryptHost, public ::testing::WithParamInterface<Failure> {};
+
+TEST_P(CryptFailure, FollowsItsGuardAndSafeMode) {
+  Init();
+  for (const bool safe_mode : {true, false}) {
+    SetSafeMode(crypt_, true);
+    K* key = nullptr;
+    EXPECT_EQ(crypt_->GetPrivateKey(7, &key), S_OK);
+    const std::u16string earlier = LastErrorOf(crypt_);
+    EXPECT_EQ(earlier,
+              u"-1: Значение параметра privateKeyIndex (7) должно находиться в "
+              u"интервале от 0 до 0");
+    SetSafeMode(crypt_, safe_mode);
+    ::SetErrorInfo(0, nullptr);
+    const bool fails = !GetParam().guarded || !safe_mode;
+    EXPECT_EQ(GetParam().call(crypt_, &key), fails ? kUnexpected : S_OK);
+    EXPECT_EQ(key, nullptr);
+    EXPECT_EQ(ErrorInfoText(), fails ? GetParam().message : u"(none)");
+    EXPECT_EQ(LastErrorOf(crypt_), GetParam().guarded ? u"-1: " + GetParam().message : earlier);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Members, CryptFailure,
+    ::testing::Values(
+        Failure{"PrivateIndex", true, [](C* c, K** k) { return c->GetPrivateKey(1, k); },
+                u"Значение параметра privateKeyIndex (1) должно находиться в интервале от 0 до 0"},
+        Failure{"OpponentIndex", true, [](C* c, K** k) { return c->GetOpponentKey(0, k); },
+                u"opponentKeyIndex: ошибка задания диапазона - минимальное значение (0) больше "
+                u"максимального(-1)"},
+        Failure{"ContainerIndex", false,
+                [](C* c, K**) {
+                  BSTR name = nullptr;
+                  return c->GetContainer(-1, &name);
+                },
+                u"Значение параметра containerIndex (-1) должно находиться в интервале от 0 до 0"},
+        Failure{"EmptySha1", true, [](C* c, K** k) { return c->GetPrivateKeyBySha1(nullptr, k); },
+                u"Передан пустой аргумент: sha1"},
+        Failure{"UnknownSha1", true,
+                [](C* c, K** k) { return c->GetOpponentKeyBySha1(Text(u"AB").value, k); },
+                u"Внутренняя ошибка: Сертификат не найден"},
+        Failure{"EmptyBody", true,
+                [](C* c, K** k) { return c->ImportPrivateCertificate(nullptr, nullptr, k); },
+                u"Передан пустой аргумент: certificateBody"},
+        Failure{"EmptyChain", false, [](C* c, K**) { return c->ImportP7BChain(nullptr); },
+                u"Передан пустой аргумент: P7B-content"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(CryptHost, CheckSignatureChecksTheHostsBytesAndFailsEvenInSafeMode) {
+  std::string content;
+  for (int i = 0; i < 512; ++i) {
+    content += static_cast<char>(i * 7);
+  }
+  ASSERT_EQ(Tool("sign " + WriteFile("content", content) + " --key " + Utf16ToAnsi(sha1_) + " -o " +
+                 PathOf("sig")),
+            0);
+  const Text signature(lyr::test::ReadAll(PathOf("sig")));
+  SetSafeMode(crypt_, true);
+  EXPECT_EQ(crypt_->CheckSignature(Text(content).value, signature.value), S_OK);
+  content[0x98] ^= 1;
+  EXPECT_EQ(crypt_->CheckSignature(Text(content).value, signature.value), kUnexpected);
+  EXPECT_TRUE(ErrorInfoText().starts_with(u"Ошибка при проверке подписи [0x80090006"));
+  EXPECT_EQ(LastErrorOf(crypt_), u"0: ");
+}
+
+TEST_F(CryptHost, FlagUsageUserStorageReInitsOnChangeFollowingSafeMode) {
+  VARIANT_BOOL flag = VARIANT_FALSE;
+  ASSERT_EQ(crypt_->get_FlagUsageUserStorage(&flag), S_OK);
+  EXPECT_EQ(flag, VARIANT_TRUE);
+  ASSERT_EQ(crypt_->put_FlagUsageUserStorage(1), S_OK);  // the same value: no Init
+  EXPECT_EQ(PrivateCount(), 0);
+  ASSERT_EQ(crypt_->put_FlagUsageUserStorage(VARIANT_FALSE), S_OK);
+  K* key = nullptr;
+  EXPECT_EQ(crypt_->GetPrivateKeyBySha1(Text(sha1_).value, &key),
+            kUnexpected);  // the machine's "MY"
+  ASSERT_EQ(crypt_->put_FlagUsageUserStorage(VARIANT_TRUE), S_OK);
+  EXPECT_EQ(PrivateCount(), 1);
+
+  ::setenv("LYR_TDX_GOST_ENGINE", PathOf("missing.so").c_str(), 1);
+  ASSERT_EQ(crypt_->IsCryptographyOk(&flag), S_OK);
+  EXPECT_EQ(flag, VARIANT_FALSE);
+  const std::u16string failed =
+      u"Не установлен СКЗИ КриптоПро, который требуется для операции: инициализация";
+  SetSafeMode(crypt_, true);
+  EXPECT_EQ(crypt_->put_FlagUsageUserStorage(VARIANT_FALSE), S_OK);
+  EXPECT_EQ(LastErrorOf(crypt_), u"-1: " + failed);
+  SetSafeMode(crypt_, false);
+  EXPECT_EQ(crypt_->put_FlagUsageUserStorage(VARIANT_TRUE), kUnexpected);
+  EXPECT_EQ(ErrorInfoText(), failed);
+}
+
+}  // namespace
