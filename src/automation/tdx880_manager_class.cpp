@@ -1,9 +1,13 @@
-// The Manager object's members. The members that derive packages from packages and e-mail are
-// not built yet: they fail as guarded members with the message naming them.
+// The Manager object's members. The members that derive packages from packages are not built
+// yet: they fail as guarded members with the message naming them.
 #include "automation/tdx880_manager_class.h"
 
+#include "automation/object_wrapper.h"
+#include "automation/tdx880_package_class.h"
 #include "automation/tdx880_subject_class.h"
 #include "automation/tdx880_tr_dekl_class.h"
+#include "mail/package_mail.h"
+#include "package/tdx880_doc.h"
 
 namespace lyr::automation {
 // A new object of a class the Manager hands out, belonging to the Manager's ProgID, as its
@@ -41,13 +45,28 @@ HRESULT CTdx880Manager_class::CreateIPPackage(ITdx880Package*, ITdx880Subject*, 
                [&]() -> ComPtr<ITdx880Package> { RaiseNotImplemented("CreateIPPackage"); });
 }
 
-HRESULT CTdx880Manager_class::CreatePackageByEmail(BSTR, ITdx880Package** pResult) {
-  return Guard(pResult,
-               [&]() -> ComPtr<ITdx880Package> { RaiseNotImplemented("CreatePackageByEmail"); });
+// A new Package object (through the class factory) whose container works in the Manager's TmpDir
+// and is filled from the message; it takes the Manager's SafeMode. A failure releases it.
+HRESULT CTdx880Manager_class::CreatePackageByEmail(BSTR wsEmailBody, ITdx880Package** pResult) {
+  return Guard(pResult, [&] {
+    ComPtr<ITdx880Package> package = CreatePackageObject();
+    auto& doc = WrappedObjectOf<package::CTdx880Doc>(package.Get(), "pPackage");
+    doc.SetTmpDir(manager_->TmpDir);
+    mail::CreatePackageByEmail(BstrToAnsi(wsEmailBody), manager_->TmpDir, doc);
+    PassSafeMode(SafeMode(), package.Get());
+    return package;
+  });
 }
 
-HRESULT CTdx880Manager_class::CreateEmailByPackage(ITdx880Package*, BSTR, BSTR, BSTR* wsResult) {
-  return Guard(wsResult, [&]() -> std::string { RaiseNotImplemented("CreateEmailByPackage"); });
+// The message text for the package; the package is saved into the Manager's TmpDir, read and
+// deleted there, so its FileName names the deleted file afterwards.
+HRESULT CTdx880Manager_class::CreateEmailByPackage(ITdx880Package* pPackage, BSTR wsSenderEmail,
+                                                   BSTR wsReceiverEmail, BSTR* wsResult) {
+  return Guard(wsResult, [&] {
+    auto& doc = WrappedObjectOf<package::CTdx880Doc>(pPackage, "pPackage");
+    return mail::CreateEmailByPackage(doc, manager_->TmpDir, BstrToAnsi(wsSenderEmail),
+                                      BstrToAnsi(wsReceiverEmail));
+  });
 }
 
 HRESULT CTdx880Manager_class::CreateTrDekl(ITdx880TrDekl** pResult) {

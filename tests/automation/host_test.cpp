@@ -196,7 +196,7 @@ TEST_F(Host, CallsByNameThroughIDispatchGiveTheVtableResults) {
   dispatch->Release();
 }
 
-TEST_F(Host, MembersNotYetBuiltFailAsGuardedMembers) {
+TEST_F(Host, FailingMembersReportAsGuardedMembers) {
   ITdx880Manager* manager = CreateManager();
   ASSERT_NE(manager, nullptr);
   ITdx880Package* package = reinterpret_cast<ITdx880Package*>(0x1);
@@ -221,7 +221,7 @@ TEST_F(Host, MembersNotYetBuiltFailAsGuardedMembers) {
             DISP_E_EXCEPTION);
   EXPECT_EQ(exception.scode, static_cast<HRESULT>(0x8000FFFF));
   EXPECT_EQ(std::u16string(exception.bstrDescription, ::SysStringLen(exception.bstrDescription)),
-            u"Метод CreatePackageByEmail не реализован в этой версии библиотеки");
+            u"Неверный формат сообщения: нет заголовков письма");
   ::SysFreeString(exception.bstrDescription);
   ::SysFreeString(exception.bstrSource);
   ::VariantClear(&text);
@@ -241,7 +241,7 @@ TEST_F(Host, MembersNotYetBuiltFailAsGuardedMembers) {
   EXPECT_EQ(code, -1);
   BSTR message = nullptr;
   EXPECT_EQ(error->get_Message(&message), S_OK);
-  EXPECT_EQ(Take(message), u"Метод CreateEmailByPackage не реализован в этой версии библиотеки");
+  EXPECT_EQ(Take(message), u"Передан пустой аргумент: pPackage");
   error->Release();
   safe->Release();
 }
