@@ -3,7 +3,7 @@
 
 #include <utility>
 
-#include "automation/object_wrapper.h"
+#include "automation/tdx880_key_class.h"
 #include "crypt/tdx880_key.h"
 #include "package/tdx880_document.h"
 #include "package/tdx880_signature.h"
@@ -79,13 +79,14 @@ HRESULT CTdx880File_class::CheckSign(VARIANT_BOOL* bResult) {
 
 HRESULT CTdx880File_class::Sign(ITdx880Key* pKey, VARIANT_BOOL* bResult) {
   return Guard(bResult, [&] {
-    const crypt::CTdx880Key key = KeyRecordOf(pKey);
+    crypt::CTdx880Key key;
+    KeyFromAutomation(pKey, &key);
     return Item().Sign(&key);
   });
 }
 
 HRESULT CTdx880File_class::get_RawContent(BSTR* Value) {
-  return UnguardGet(Value, [&] { return Item().RawContent(); });
+  return UnguardGet(Value, [&] { return BstrFromBytes(Item().RawContent()); });
 }
 
 HRESULT CTdx880File_class::CheckSignEx(VARIANT_BOOL bDownloadContent, VARIANT_BOOL bCheckCRL,
@@ -97,7 +98,7 @@ HRESULT CTdx880File_class::AddSign(BSTR wsSignatureContent, SIGN_ROLE_TYPES enRo
                                    VARIANT_BOOL* bResult) {
   return Guard(bResult, [&] {
     const package::SubjectCode role = package::CTdx880Tool::RoleFromAutomation(enRole);
-    return Item().AddSign(BstrToAnsi(wsSignatureContent), role);
+    return Item().AddSign(BytesFromBstr(wsSignatureContent), role);
   });
 }
 
@@ -130,11 +131,11 @@ HRESULT CTdx880Signature_class::put_FileName(BSTR Value) {
 }
 
 HRESULT CTdx880Signature_class::get_SignKey(ITdx880Key** Value) {
-  return UnguardGet(Value, [&]() -> ComPtr<ITdx880Key> { RaiseNotImplemented("SignKey"); });
+  return UnguardGet(Value, [&] { return KeyToAutomation(&Signature().Key(), ProgId()); });
 }
 
 HRESULT CTdx880Signature_class::get_SignatureContent(BSTR* Value) {
-  return UnguardGet(Value, [&] { return Signature().SignatureContent(); });
+  return UnguardGet(Value, [&] { return BstrFromBytes(Signature().SignatureContent()); });
 }
 
 ComPtr<ITdx880File> CreateFileObject(const std::u16string& prog_id,
@@ -153,10 +154,6 @@ ComPtr<ITdx880Signature> CreateSignatureObject(
   }
   auto object = MakeObject<CTdx880Signature_class>(prog_id, std::move(signature));
   return ComPtr<ITdx880Signature>(object.Detach()->DispatchPointer());
-}
-
-crypt::CTdx880Key KeyRecordOf(ITdx880Key* key) {
-  return WrappedObjectOf<crypt::CTdx880Key>(key, "pKey");
 }
 
 }  // namespace lyr::automation

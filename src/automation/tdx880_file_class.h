@@ -8,10 +8,6 @@
 
 #include "automation/tdx880_safe_auto_intf_object_base.h"
 
-namespace lyr::crypt {
-class CTdx880Key;
-}  // namespace lyr::crypt
-
 namespace lyr::package {
 class CTdx880Document;
 class CTdx880Signature;
@@ -89,9 +85,5 @@ ComPtr<ITdx880File> CreateFileObject(const std::u16string& prog_id,
                                      std::shared_ptr<package::CTdx880Document> item);
 ComPtr<ITdx880Signature> CreateSignatureObject(
     const std::u16string& prog_id, std::shared_ptr<package::CTdx880Signature> signature);
-
-// A copy of the key record behind a Key object made by this library ("Передан пустой аргумент:
-// pKey" for none; the interface-cast error for a foreign object).
-crypt::CTdx880Key KeyRecordOf(ITdx880Key* key);
 
 }  // namespace lyr::automation

@@ -6,12 +6,12 @@
 
 #include "automation/class_factory.h"
 #include "automation/tdx880_file_class.h"
+#include "automation/tdx880_key_class.h"
 #include "crypt/tdx880_key.h"
 #include "package/tdx880_doc.h"
 #include "package/tdx880_document.h"
 #include "package/tdx880_tool.h"
 #include "rtl/errors.h"
-#include "rtl/format.h"
 #include "rtl/xml_class.h"
 
 namespace lyr::automation {
@@ -69,7 +69,8 @@ HRESULT CTdx880Package_class::Save(BSTR wsPath, VARIANT_BOOL* bResult) {
 
 HRESULT CTdx880Package_class::Encrypt(ITdx880Key* pKey, VARIANT_BOOL* bResult) {
   return Guard(bResult, [&] {
-    const crypt::CTdx880Key key = KeyRecordOf(pKey);
+    crypt::CTdx880Key key;
+    KeyFromAutomation(pKey, &key);
     return doc_->Encrypt(&key);
   });
 }
@@ -83,7 +84,7 @@ HRESULT CTdx880Package_class::AddFile(BSTR wsDocTypeCode, BSTR wsContentType, BS
   return Guard(pResult, [&] {
     // The container appends the item first: a refused field leaves it in the package.
     auto item = doc_->AddFile(BstrToAnsi(wsDocTypeCode), BstrToAnsi(wsContentType),
-                              BstrToAnsi(wsFilename), BstrToAnsi(wsContent));
+                              BstrToAnsi(wsFilename), BytesFromBstr(wsContent));
     ComPtr<ITdx880File> file = CreateFileObject(ProgId(), std::move(item));
     PassSafeMode(SafeMode(), file.Get());
     return file;
@@ -108,7 +109,8 @@ HRESULT CTdx880Package_class::IsOpened(VARIANT_BOOL* bResult) {
 
 HRESULT CTdx880Package_class::SignFile(BSTR wsFilename, ITdx880Key* pKey, VARIANT_BOOL* bResult) {
   return Guard(bResult, [&] {
-    const crypt::CTdx880Key key = KeyRecordOf(pKey);
+    crypt::CTdx880Key key;
+    KeyFromAutomation(pKey, &key);
     return doc_->SignFile(BstrToAnsi(wsFilename), &key);
   });
 }
@@ -161,7 +163,7 @@ HRESULT CTdx880Package_class::DeleteFileSignatures(LONG iFileIndex, VARIANT_BOOL
 }
 
 HRESULT CTdx880Package_class::EncryptByCertificate(BSTR wsCertBody, VARIANT_BOOL* bResult) {
-  return Guard(bResult, [&] { return doc_->EncryptByCertificate(BstrToAnsi(wsCertBody)); });
+  return Guard(bResult, [&] { return doc_->EncryptByCertificate(BytesFromBstr(wsCertBody)); });
 }
 
 HRESULT CTdx880Package_class::get_FlagUsageUserStorage(VARIANT_BOOL* Value) {
@@ -237,16 +239,8 @@ HRESULT CTdx880Package_class::put_TmpDir(BSTR Value) {
 }
 
 ComPtr<ITdx880Package> CreatePackageObject() {
-  IClassFactory* factory = ClassFactoryOf(CLSID_Tdx880Package);
-  if (factory == nullptr) {
-    rtl::Raise("Class not registered: Tdx880Package");
-  }
-  ComPtr<ITdx880Package> package;
-  const HRESULT hr = factory->CreateInstance(nullptr, IID_ITdx880Package, package.ReceiveVoid());
-  if (FAILED(hr)) {
-    rtl::Raise(rtl::Format("Cannot create a Package object: 0x%08X", static_cast<uint32_t>(hr)));
-  }
-  return package;
+  return ComPtr<ITdx880Package>(
+      static_cast<ITdx880Package*>(CreateByClassFactory(CLSID_Tdx880Package, IID_ITdx880Package)));
 }
 
 }  // namespace lyr::automation

@@ -89,7 +89,7 @@ class CTdx880Package_class : public CTdx880SafeAutoObject<ITdx880Package>,
 };
 
 // A new Package object made through this library's class factory for Tdx880Package, as a host
-// makes one (one reference for the caller). Fails with the factory's HRESULT as an error.
+// makes one (one reference for the caller); CreateByClassFactory's error when it fails.
 ComPtr<ITdx880Package> CreatePackageObject();
 
 }  // namespace lyr::automation
