@@ -1,7 +1,9 @@
-// The BER/DER element reader.
+// The strict DER reader and the shape walker.
 #include "crypt/der_reader.h"
 
+#include <algorithm>
 #include <string>
+#include <utility>
 
 namespace lyr::crypt::der {
 namespace {
@@ -9,9 +11,9 @@ namespace {
 constexpr int kMaxDepth = 32;
 
 // Parses one element at the front of bytes; returns its whole size (0 when malformed) and fills
-// element.
-size_t ParseElement(std::string_view bytes, Element& element, int depth) {
-  if (depth > kMaxDepth || bytes.size() < 2) {
+// element. DER (X.690 section 10.1): definite lengths in the fewest octets.
+size_t ParseElement(std::string_view bytes, Element& element) {
+  if (bytes.size() < 2) {
     return 0;
   }
   const auto tag = static_cast<uint8_t>(bytes[0]);
@@ -20,64 +22,263 @@ size_t ParseElement(std::string_view bytes, Element& element, int depth) {
   }
   const auto first = static_cast<uint8_t>(bytes[1]);
   size_t header = 2;
-  if (first == 0x80) {
-    if ((tag & 0x20) == 0) {
-      return 0;  // only constructed elements may have an indefinite length
-    }
-    size_t offset = header;
-    while (true) {
-      if (bytes.size() - offset < 2) {
-        return 0;
-      }
-      if (bytes[offset] == '\0' && bytes[offset + 1] == '\0') {
-        element = {tag, bytes.substr(header, offset - header)};
-        return offset + 2;
-      }
-      Element inner;
-      const size_t size = ParseElement(bytes.substr(offset), inner, depth + 1);
-      if (size == 0) {
-        return 0;
-      }
-      offset += size;
-    }
-  }
   size_t length = first;
+  if (first == 0x80) {
+    return 0;  // indefinite length
+  }
   if (first > 0x80) {
     const size_t count = first & 0x7F;
-    if (count > 4 || bytes.size() < 2 + count) {
+    if (count > 4 || bytes.size() < 2 + count || bytes[2] == '\0') {
       return 0;
     }
     length = 0;
     for (size_t i = 0; i < count; ++i) {
       length = (length << 8) | static_cast<uint8_t>(bytes[2 + i]);
     }
+    if (length < 0x80) {
+      return 0;  // would fit the short form
+    }
     header += count;
   }
   if (length > bytes.size() - header) {
     return 0;
   }
-  element = {tag, bytes.substr(header, length)};
+  element = {tag, bytes.substr(header, length), bytes.data()};
   return header + length;
 }
+
+bool IsWellFormed(std::string_view contents, int depth) {
+  if (depth > kMaxDepth) {
+    return false;
+  }
+  Reader reader(contents);
+  while (!reader.AtEnd()) {
+    const std::optional<Element> element = reader.Next();
+    if (!element) {
+      return false;
+    }
+    if ((element->tag & 0x20) != 0 && !IsWellFormed(element->contents, depth + 1)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+std::string Replace(std::string_view text, std::string_view value) {
+  std::string out(text);
+  const size_t at = out.find("%s");
+  if (at != std::string::npos) {
+    out.replace(at, 2, value);
+  }
+  return out;
+}
+
+// A mismatch and where in the bytes it was found.
+struct Failure {
+  const char* at = nullptr;
+  Mismatch mismatch;
+};
+using Result = std::optional<Failure>;
+
+class Walker final {
+ public:
+  Walker(uint32_t bad_message_code, Captures& captures)
+      : bad_(bad_message_code), captures_(captures) {}
+
+  // Exactly the elements of children in contents, then nothing; trailing names what follows.
+  Result MatchSequence(std::string_view contents, std::span<const Node> children,
+                       const std::string& trailing) {
+    Reader reader(contents);
+    for (const Node& child : children) {
+      if (reader.AtEnd()) {
+        if (child.optional) {
+          continue;
+        }
+        return Fail(reader.Position(), std::string(child.what) + " missing");
+      }
+      if (child.form != Form::kChoice && reader.PeekTag() != child.tag) {
+        if (child.optional) {
+          continue;
+        }
+        return Fail(reader.Position(), "unexpected element instead of " + std::string(child.what));
+      }
+      const char* position = reader.Position();
+      const std::optional<Element> element = reader.Next();
+      if (!element) {
+        return Fail(position, std::string(child.what) + " is not DER");
+      }
+      if (Result failure = Match(*element, child)) {
+        return failure;
+      }
+    }
+    if (!reader.AtEnd()) {
+      return Fail(reader.Position(), trailing);
+    }
+    return std::nullopt;
+  }
+
+ private:
+  Result Fail(const char* at, std::string text) const {
+    return Failure{at, Mismatch{bad_, std::move(text)}};
+  }
+
+  static Result Refuse(const char* at, const Refusal& refusal, std::string_view value) {
+    return Failure{at, Mismatch{refusal.code, Replace(refusal.text, value)}};
+  }
+
+  Result Match(const Element& element, const Node& node) {
+    switch (node.form) {
+      case Form::kChoice:
+        return MatchChoice(element, node);
+      case Form::kRefused:
+        return Refuse(element.start, node.refusal, "");
+      case Form::kChildren:
+        return MatchSequence(element.contents, node.children,
+                             "unexpected data in " + std::string(node.what));
+      case Form::kSetOf:
+        return MatchSetOf(element, node);
+      case Form::kBytes:
+        return MatchBytes(element, node);
+      case Form::kInteger:
+        if (element.contents.size() != 1 ||
+            std::ranges::find(node.values, static_cast<uint8_t>(element.contents[0])) ==
+                node.values.end()) {
+          return Fail(element.start, "unsupported " + std::string(node.what));
+        }
+        return std::nullopt;
+      case Form::kOid:
+        return MatchOid(element, node);
+      case Form::kEncapsulated:
+        return MatchSequence(element.contents, node.children.first(1),
+                             "unexpected data in " + std::string(node.what));
+      case Form::kBitString:
+        if (element.contents.empty() || element.contents[0] != '\0') {
+          return Fail(element.start, std::string(node.what) + " is not DER");
+        }
+        return MatchSequence(element.contents.substr(1), node.children.first(1),
+                             "unexpected data in " + std::string(node.what));
+      case Form::kAnyDer:
+        if ((element.tag & 0x20) != 0 && !IsWellFormed(element.contents, 0)) {
+          return Fail(element.start, std::string(node.what) + " is not DER");
+        }
+        return std::nullopt;
+    }
+    return Fail(element.start, std::string(node.what));
+  }
+
+  // The alternatives with the element's tag, in order; a refused tag ends the search. Otherwise
+  // the alternative that got farthest names the mismatch (the captures of failed alternatives
+  // are dropped), and a refusal without a tag covers elements that no alternative expects.
+  Result MatchChoice(const Element& element, const Node& node) {
+    Result farthest;
+    const Node* otherwise = nullptr;
+    for (const Node& alternative : node.children) {
+      if (alternative.form == Form::kRefused && alternative.tag == 0) {
+        otherwise = &alternative;
+        continue;
+      }
+      if (alternative.tag != element.tag) {
+        continue;
+      }
+      const Captures before = captures_;
+      Result failure = Match(element, alternative);
+      if (!failure) {
+        return std::nullopt;
+      }
+      captures_ = before;
+      if (alternative.form == Form::kRefused) {
+        return failure;
+      }
+      if (!farthest || failure->at > farthest->at) {
+        farthest = std::move(failure);
+      }
+    }
+    if (farthest) {
+      return farthest;
+    }
+    if (otherwise != nullptr) {
+      return Refuse(element.start, otherwise->refusal, "");
+    }
+    return Fail(element.start, "unexpected element instead of " + std::string(node.what));
+  }
+
+  Result MatchSetOf(const Element& element, const Node& node) {
+    if (element.contents.empty()) {
+      return Fail(element.start, "no " + std::string(node.what));
+    }
+    Reader reader(element.contents);
+    while (!reader.AtEnd()) {
+      const char* position = reader.Position();
+      const std::optional<Element> member = reader.Next();
+      if (!member) {
+        return Fail(position, std::string(node.what) + " is not DER");
+      }
+      const Node& shape = node.children.front();
+      if (shape.form != Form::kChoice && member->tag != shape.tag) {
+        return Fail(position, "unexpected element instead of " + std::string(shape.what));
+      }
+      if (Result failure = Match(*member, shape)) {
+        return failure;
+      }
+    }
+    return std::nullopt;
+  }
+
+  Result MatchBytes(const Element& element, const Node& node) const {
+    const size_t size = element.contents.size();
+    if (size >= node.min && size <= node.max) {
+      return std::nullopt;
+    }
+    if (node.min == node.max) {
+      return Fail(element.start,
+                  std::string(node.what) + " is not " + std::to_string(node.min) + " bytes");
+    }
+    return Fail(element.start, std::string(node.what) + " has a wrong length");
+  }
+
+  Result MatchOid(const Element& element, const Node& node) {
+    const std::string oid = OidText(element.contents);
+    if (oid.empty()) {
+      return Fail(element.start, std::string(node.what) + " is not an object identifier");
+    }
+    if (!node.oids.empty() && std::ranges::find(node.oids, oid) == node.oids.end()) {
+      if (node.refusal.code != 0) {
+        return Refuse(element.start, node.refusal, oid);
+      }
+      return Fail(element.start, std::string(node.what) + " " + oid + " is not supported");
+    }
+    if (node.capture >= 0 && node.capture < kMaxCaptures) {
+      captures_.values[node.capture] = oid;
+    }
+    return std::nullopt;
+  }
+
+  uint32_t bad_;
+  Captures& captures_;
+};
 
 }  // namespace
 
 std::optional<Element> Reader::Next() {
   Element element;
-  const size_t size = ParseElement(rest_, element, 0);
+  const size_t size = ParseElement(rest_, element);
   if (size == 0) {
-    rest_ = {};
+    rest_ = rest_.substr(rest_.size());
     return std::nullopt;
   }
   rest_.remove_prefix(size);
   return element;
 }
 
-std::optional<Element> Reader::Expect(uint8_t tag) {
-  if (PeekTag() != tag) {
+std::optional<Mismatch> CheckShape(std::string_view bytes, const Node& root,
+                                   uint32_t bad_message_code, Captures& captures) {
+  Walker walker(bad_message_code, captures);
+  Result failure = walker.MatchSequence(bytes, std::span<const Node>(&root, 1),
+                                        "unexpected data after the " + std::string(root.what));
+  if (!failure) {
     return std::nullopt;
   }
-  return Next();
+  return std::move(failure->mismatch);
 }
 
 std::string OidText(std::string_view contents) {
@@ -89,7 +290,7 @@ std::string OidText(std::string_view contents) {
   bool first = true;
   for (size_t i = 0; i < contents.size(); ++i) {
     const auto byte = static_cast<uint8_t>(contents[i]);
-    if (value > (UINT64_MAX >> 7)) {
+    if (value > (UINT64_MAX >> 7) || (value == 0 && byte == 0x80)) {
       return {};
     }
     value = (value << 7) | (byte & 0x7F);

@@ -13,17 +13,20 @@
 namespace lyr::crypt {
 
 // Envelopes content for one recipient. Raises ECryptError CRYPT_E_UNKNOWN_ALGO for a recipient
-// key that is not GOST R 34.10-2001/2012, or when the engine did not use the CryptoPro-A
+// key that is not GOST R 34.10-2001/2012 or whose envelope the library would not open itself
+// (only GOST R 34.10-2001 keys are accepted now), or when the engine did not use the CryptoPro-A
 // parameter set (the environment variable CRYPT_PARAMS overrides it inside the engine), and
 // CRYPT_E_MSG_ERROR (with OpenSSL's text) when the engine fails.
 std::string EncryptEnvelope(const Certificate& recipient, std::string_view content);
 
-// Opens an envelope with the private key of recipient. Before the engine sees the envelope, its
-// structure is checked: raises ECryptError CRYPT_E_BAD_MSG for malformed bytes (among them GOST
-// key-transport fields of the wrong length), CRYPT_E_INVALID_MSG_TYPE for a CMS type other than
-// EnvelopedData, CRYPT_E_UNKNOWN_ALGO for key agreement and other recipient kinds, GOST R
-// 34.10-94 keys and content encryption other than GOST 28147-89; CRYPT_E_RECIPIENT_NOT_FOUND
-// when recipient is not a recipient; NTE_BAD_DATA when decryption fails (a wrong key).
+// Opens an envelope with the private key of recipient. Before the engine sees the envelope, it
+// is checked to be exactly one of the accepted forms (envelope_shape.h; docs/crypto-layer.md):
+// raises ECryptError CRYPT_E_BAD_MSG for anything else (any field of the wrong length, an extra
+// element at any level, BER), CRYPT_E_INVALID_MSG_TYPE for a CMS type other than
+// EnvelopedData, CRYPT_E_UNKNOWN_ALGO for key agreement and other recipient kinds, keys other
+// than GOST R 34.10-2001 and content encryption other than GOST 28147-89;
+// CRYPT_E_RECIPIENT_NOT_FOUND when recipient is not a recipient; NTE_BAD_DATA when decryption
+// fails (a wrong key).
 std::string DecryptEnvelope(std::string_view envelope, const Certificate& recipient,
                             const PrivateKey& key);
 
