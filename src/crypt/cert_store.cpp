@@ -212,6 +212,44 @@ std::string CertStore::Folder() const {
                         : std::string();
 }
 
+namespace {
+
+// The entry base + ".cer" (with its binding) when it holds the certificate of that thumbprint;
+// otherwise nullopt, and reason says why unless the entry is missing.
+std::optional<Certificate> ReadEntry(const std::string& base, std::string_view thumbprint,
+                                     std::string& reason) {
+  std::string der;
+  if (!ReadWholeFile(base + std::string(kCertificateSuffix), der, kStoreFileLimit, &reason)) {
+    return std::nullopt;
+  }
+  try {
+    Certificate certificate = Certificate::FromDer(der);
+    if (certificate.Thumbprint() != thumbprint) {
+      reason = "the certificate of another thumbprint";
+      return std::nullopt;
+    }
+    if (std::string text; ReadWholeFile(base + std::string(kKeyProvSuffix), text)) {
+      certificate.SetKeyProv(ParseKeyProv(text));
+    }
+    return certificate;
+  } catch (const ECryptError&) {
+    reason = "not a certificate";
+    return std::nullopt;
+  }
+}
+
+// A skipped file for a report: its name as library text, control characters shown as '?'.
+SkippedFile Skipped(std::string_view name, std::string reason) {
+  std::string shown = rtl::LibraryPath(name);
+  std::replace_if(
+      shown.begin(), shown.end(),
+      [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == '\x7F'; }, '?');
+  rtl::DebugLog("Skipping store entry %s: %s", shown, reason);
+  return {std::move(shown), std::move(reason)};
+}
+
+}  // namespace
+
 std::optional<Certificate> CertStore::FindByThumbprint(std::string_view thumbprint) const {
   if (!state_->system) {
     for (const Certificate& certificate : state_->certificates) {
@@ -224,35 +262,31 @@ std::optional<Certificate> CertStore::FindByThumbprint(std::string_view thumbpri
   if (!IsThumbprint(thumbprint)) {
     return std::nullopt;
   }
-  const std::string base = Folder() + "/" + std::string(thumbprint);
-  std::string der;
-  if (!ReadWholeFile(base + std::string(kCertificateSuffix), der)) {
-    return std::nullopt;
-  }
-  try {
-    Certificate certificate = Certificate::FromDer(der);
-    if (certificate.Thumbprint() != thumbprint) {
-      return std::nullopt;
-    }
-    if (std::string text; ReadWholeFile(base + std::string(kKeyProvSuffix), text)) {
-      certificate.SetKeyProv(ParseKeyProv(text));
-    }
-    return certificate;
-  } catch (const ECryptError&) {
-    rtl::DebugLog("Skipping unreadable store entry %s", base);
-    return std::nullopt;
-  }
+  std::string reason;
+  return ReadEntry(Folder() + "/" + std::string(thumbprint), thumbprint, reason);
 }
 
-std::vector<Certificate> CertStore::Certificates() const {
+std::vector<Certificate> CertStore::Certificates(std::vector<SkippedFile>* skipped) const {
   if (!state_->system) {
     return state_->certificates;
   }
   std::vector<Certificate> certificates;
-  for (const std::string& name : EntriesWithSuffix(Folder(), kCertificateSuffix)) {
+  const std::string folder = Folder();
+  for (const std::string& name : EntriesWithSuffix(folder, kCertificateSuffix)) {
     const std::string thumbprint = name.substr(0, name.size() - kCertificateSuffix.size());
-    if (std::optional<Certificate> certificate = FindByThumbprint(thumbprint)) {
+    std::string reason = "not named by a thumbprint";
+    std::optional<Certificate> certificate;
+    if (IsThumbprint(thumbprint)) {
+      reason.clear();
+      certificate = ReadEntry(folder + "/" + thumbprint, thumbprint, reason);
+    }
+    if (certificate) {
       certificates.push_back(std::move(*certificate));
+    } else if (!reason.empty()) {
+      SkippedFile file = Skipped(name, std::move(reason));
+      if (skipped != nullptr) {
+        skipped->push_back(std::move(file));
+      }
     }
   }
   return certificates;
@@ -345,7 +379,7 @@ bool CertStore::Delete(std::string_view thumbprint) {
   return true;
 }
 
-std::vector<Crl> CertStore::Crls() const {
+std::vector<Crl> CertStore::Crls(std::vector<SkippedFile>* skipped) const {
   if (!state_->system) {
     return state_->crls;
   }
@@ -353,13 +387,20 @@ std::vector<Crl> CertStore::Crls() const {
   const std::string folder = Folder();
   for (const std::string& name : EntriesWithSuffix(folder, kCrlSuffix)) {
     std::string der;
-    if (!ReadWholeFile(folder + "/" + name, der)) {
-      continue;
+    std::string reason;
+    if (ReadWholeFile(folder + "/" + name, der, kCrlFileLimit, &reason)) {
+      try {
+        crls.push_back(Crl::FromDer(der));
+        continue;
+      } catch (const ECryptError&) {
+        reason = "not a CRL";
+      }
     }
-    try {
-      crls.push_back(Crl::FromDer(der));
-    } catch (const ECryptError&) {
-      rtl::DebugLog("Skipping unreadable CRL %s", name);
+    if (!reason.empty()) {
+      SkippedFile file = Skipped(name, std::move(reason));
+      if (skipped != nullptr) {
+        skipped->push_back(std::move(file));
+      }
     }
   }
   return crls;

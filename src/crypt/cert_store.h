@@ -27,6 +27,13 @@ enum class AddDisposition : uint8_t {
                          // CRL: later this-update), else fail with CRYPT_E_EXISTS
 };
 
+// A file of a store folder that a listing skipped: its name in the folder (library text, control
+// characters shown as '?') and why.
+struct SkippedFile {
+  std::string name;
+  std::string reason;
+};
+
 // One certificate store. System stores read the disk on every call, so several processes see
 // each other's writes; every write is atomic (no reader sees half a file). Memory stores live in
 // the process only. Copies of a CertStore object share the same store.
@@ -54,8 +61,12 @@ class CertStore final {
   [[nodiscard]] std::string Folder() const;
 
   // Every certificate (with its key-provider property), in a stable order: by thumbprint for
-  // system stores, in order of addition for memory stores. Unreadable entries are skipped.
-  [[nodiscard]] std::vector<Certificate> Certificates() const;
+  // system stores, in order of addition for memory stores. Entries that cannot be read are
+  // skipped (traced) and, when skipped is given, named there with the reason: files that are
+  // links, FIFOs, devices or folders, larger than kStoreFileLimit, or no certificate of that
+  // thumbprint.
+  [[nodiscard]] std::vector<Certificate> Certificates(
+      std::vector<SkippedFile>* skipped = nullptr) const;
   // The certificate whose thumbprint (40 upper-case hex digits) equals thumbprint exactly.
   [[nodiscard]] std::optional<Certificate> FindByThumbprint(std::string_view thumbprint) const;
   // Certificates whose subject name equals name_der byte for byte.
@@ -71,7 +82,8 @@ class CertStore final {
   // Removes the certificate with that thumbprint and its property; false when there was none.
   bool Delete(std::string_view thumbprint);
 
-  [[nodiscard]] std::vector<Crl> Crls() const;
+  // The CRLs, skipping files as Certificates does (with the limit kCrlFileLimit).
+  [[nodiscard]] std::vector<Crl> Crls(std::vector<SkippedFile>* skipped = nullptr) const;
   // Adds a CRL as Add does a certificate.
   void AddCrl(const Crl& crl, AddDisposition disposition);
 

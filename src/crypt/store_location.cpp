@@ -7,12 +7,12 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 
 #include "crypt/crypt_error.h"
 #include "rtl/atomic_file.h"
 #include "rtl/file_utils.h"
+#include "rtl/trace.h"
+#include "rtl/whole_file.h"
 
 namespace lyr::crypt {
 namespace {
@@ -87,15 +87,20 @@ void WriteFileAtomic(const std::string& path, std::string_view bytes, uint32_t m
   }
 }
 
-bool ReadWholeFile(const std::string& path, std::string& bytes) {
-  std::ifstream in(rtl::NativePath(path), std::ios::binary);
-  if (!in) {
+bool ReadWholeFile(const std::string& path, std::string& bytes, uint64_t limit,
+                   std::string* reason) {
+  rtl::RegularFileRead read = rtl::ReadRegularFile(path, limit);
+  if (!read.ok) {
+    if (!read.missing) {
+      rtl::DebugLog("Skipping %s: %s", path, read.reason);
+      if (reason != nullptr) {
+        *reason = std::move(read.reason);
+      }
+    }
     return false;
   }
-  std::ostringstream out;
-  out << in.rdbuf();
-  bytes = out.str();
-  return !in.bad();
+  bytes = std::move(read.bytes);
+  return true;
 }
 
 }  // namespace lyr::crypt

@@ -25,8 +25,17 @@ void EnsurePrivateFolder(const std::string& folder);
 // the given mode. Raises ECryptError as EnsurePrivateFolder does.
 void WriteFileAtomic(const std::string& path, std::string_view bytes, uint32_t mode);
 
-// Reads a whole file; nullopt-like empty result and false when it cannot be read.
-bool ReadWholeFile(const std::string& path, std::string& bytes);
+// Size limits of the files of store and key-container folders (docs/crypto-layer.md, Limits):
+// certificates, key-provider bindings, keys; revocation lists.
+inline constexpr uint64_t kStoreFileLimit = uint64_t{1} << 20;
+inline constexpr uint64_t kCrlFileLimit = uint64_t{64} << 20;
+
+// Reads one file of a store or key-container folder: a regular file, not a symbolic link, of at
+// most limit bytes, opened without waiting (rtl::ReadRegularFile). False when it cannot be read;
+// then reason (when given) says why, and the reason is traced unless the file is simply missing
+// (reason stays empty then).
+bool ReadWholeFile(const std::string& path, std::string& bytes, uint64_t limit = kStoreFileLimit,
+                   std::string* reason = nullptr);
 
 // Raises ECryptError for a failed file-system call with errno error_number on path.
 [[noreturn]] void RaiseFileError(int error_number, const std::string& path);

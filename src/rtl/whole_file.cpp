@@ -5,7 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 
 #include "rtl/atomic_file.h"
 #include "rtl/errors.h"
@@ -72,6 +74,53 @@ std::string ReadFileToString(const std::string& file_name) {
   }
   bytes.resize(done);
   return bytes;
+}
+
+RegularFileRead ReadRegularFile(const std::string& file_name, uint64_t limit, bool follow_link) {
+  RegularFileRead result;
+  const int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | (follow_link ? 0 : O_NOFOLLOW);
+  const int fd = ::open(NativePath(file_name).c_str(), flags);
+  if (fd < 0) {
+    result.missing = errno == ENOENT;
+    result.reason = errno == ELOOP && !follow_link ? "a symbolic link" : std::strerror(errno);
+    return result;
+  }
+  struct stat st {};
+  std::string too_large = "larger than " + std::to_string(limit) + " bytes";
+  if (::fstat(fd, &st) != 0) {
+    result.reason = std::strerror(errno);
+  } else if (!S_ISREG(st.st_mode)) {
+    result.reason = S_ISDIR(st.st_mode) ? "a folder" : "not a regular file";
+  } else if (static_cast<uint64_t>(st.st_size) > limit) {
+    result.reason = std::move(too_large);
+  } else {
+    // One byte more than the limit tells a file that grew meanwhile.
+    result.bytes.resize(static_cast<size_t>(st.st_size) + 1);
+    size_t done = 0;
+    while (done < result.bytes.size()) {
+      const ssize_t n = ::read(fd, result.bytes.data() + done, result.bytes.size() - done);
+      if (n < 0 && errno == EINTR) {
+        continue;
+      }
+      if (n <= 0) {
+        if (n < 0) {
+          result.reason = std::strerror(errno);
+        }
+        break;
+      }
+      done += static_cast<size_t>(n);
+      if (done == result.bytes.size() && done <= limit) {
+        result.bytes.resize(std::min<uint64_t>(std::min(limit, k4GiB) + 1, done + done / 2 + 4096));
+      }
+    }
+    if (result.reason.empty() && done > limit) {
+      result.reason = std::move(too_large);
+    }
+    result.ok = result.reason.empty();
+    result.bytes.resize(result.ok ? done : 0);
+  }
+  ::close(fd);
+  return result;
 }
 
 std::string LoadFileToString(const std::string& file_name) {

@@ -15,6 +15,23 @@ std::string ReadFileToString(const std::string& file_name);
 // (the file name).
 std::string LoadFileToString(const std::string& file_name);
 
+// What ReadRegularFile found.
+struct RegularFileRead {
+  bool ok = false;       // bytes holds the whole file
+  bool missing = false;  // no entry of that name
+  std::string bytes;
+  std::string reason;  // when not ok, why: "a symbolic link", "not a regular file", "larger than
+                       // 1048576 bytes" or the system's text
+};
+
+// Reads a file of a folder that others may fill, never waiting or growing without bound: the
+// name is opened without following a symbolic link (unless follow_link) and without blocking (a
+// FIFO or a device cannot stall the caller), the open file must be a regular file (fstat) of at
+// most limit bytes, and no more than limit bytes are read even when it grows meanwhile. Never
+// raises for the file's sake; the result says why nothing was read.
+RegularFileRead ReadRegularFile(const std::string& file_name, uint64_t limit,
+                                bool follow_link = false);
+
 // Creates the file or replaces an existing one with bytes (an empty text gives an empty file).
 // The file is written aside and moved into place, so on failure the old file stays as it was; a
 // replaced file keeps its permission bits, a new one gets 0600. An empty file name fails with

@@ -11,6 +11,7 @@
 #include <fstream>
 
 #include "crypt/crypt_error.h"
+#include "crypt/key_container.h"
 #include "crypt/support/test_pki.h"
 #include "support/sandbox.h"
 
@@ -236,6 +237,41 @@ TEST_F(CertStoreTest, FailedWriteRaisesAFileErrorAndLeavesTheStore) {
   ::chmod((Home() / "user" / "stores" / "CA").c_str(), 0500);
   EXPECT_EQ(ErrorCodeOf([&] { store.Add(inter_, AddDisposition::kNew); }), code::kEAccessDenied);
   EXPECT_EQ(store.Certificates().size(), 1U);
+}
+
+// Files an attacker may plant in store and container folders are skipped or refused without
+// waiting on a FIFO or reading /dev/zero; the good entries still serve lookups.
+TEST_F(CertStoreTest, PlantedSpecialFilesNeitherStallNorSwampReaders) {
+  CertStore store = CertStore::OpenSystem(StoreLocation::kCurrentUser, "CA");
+  store.Add(inter_, AddDisposition::kNew);
+  store.AddCrl(Crl::FromPem(test::FileBytes(SharedPki().root_crl)), AddDisposition::kNew);
+  const std::filesystem::path folder = store.Folder();
+  const std::string fifo = std::string(40, 'A') + ".cer";
+  ASSERT_EQ(::mkfifo((folder / fifo).c_str(), 0600), 0);
+  ASSERT_EQ(::mkfifo((folder / (inter_.Thumbprint() + ".key-prov")).c_str(), 0600), 0);
+  std::filesystem::create_symlink("/dev/zero", folder / "zero.crl");
+  std::ofstream(folder / "huge.crl") << std::string((64 << 20) + 1, '0');
+
+  std::vector<SkippedFile> skipped;
+  ASSERT_EQ(store.Certificates(&skipped).size(), 1U);
+  EXPECT_EQ(store.Crls(&skipped).size(), 1U);
+  ASSERT_EQ(skipped.size(), 3U);
+  EXPECT_EQ(skipped[0].name + ": " + skipped[0].reason, fifo + ": not a regular file");
+  EXPECT_EQ(skipped[1].name + ": " + skipped[1].reason, "huge.crl: larger than 67108864 bytes");
+  EXPECT_EQ(skipped[2].name + ": " + skipped[2].reason, "zero.crl: a symbolic link");
+  EXPECT_EQ(store.FindBySubjectName(inter_.SubjectNameDer()).size(), 1U);
+  EXPECT_FALSE(store.FindByThumbprint(std::string(40, 'A')));
+
+  KeyContainer::Create(StoreLocation::kCurrentUser, "planted",
+                       PrivateKey::FromPem(test::FileBytes(SharedPki().user_key), std::nullopt));
+  const std::string key =
+      KeyContainer::Open(StoreLocation::kCurrentUser, "planted").Folder() + "/key.pem";
+  ASSERT_EQ(::unlink(key.c_str()), 0);
+  ASSERT_EQ(::mkfifo(key.c_str(), 0600), 0);
+  EXPECT_EQ(ErrorCodeOf([] {
+              (void)KeyContainer::Open(StoreLocation::kCurrentUser, "planted").GetPrivateKey();
+            }),
+            code::kNteNoKey);
 }
 
 TEST_F(CertStoreTest, CrlsLiveInTheStoreFolder) {

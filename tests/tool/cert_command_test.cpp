@@ -3,7 +3,11 @@
 // messages.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -102,6 +106,32 @@ TEST_F(CertCommand, ListsTheCaStoreWithItsCrls) {
                             ")\n1 CRL(s)\n" + OpenSslCrlThumbprint(SharedPki().root_crl) +
                             "  CRL of Test Root CA (1 revoked, next update " +
                             Day(OpenSslDate("crl", SharedPki().root_crl, "-nextupdate")) + ")\n");
+}
+
+// Files that would stall or swamp a reader (a link to /dev/zero, a FIFO, a huge file, a folder
+// named like a certificate) are skipped: the list finishes and says which and why.
+TEST_F(CertCommand, ListSkipsFilesThatAreNoRegularStoreFilesAndNamesThem) {
+  AddToStore("CA", PkiCertificate(SharedPki().inter));
+  const std::filesystem::path folder =
+      crypt::CertStore::OpenSystem(crypt::StoreLocation::kCurrentUser, "CA").Folder();
+  const auto name = [](char c) { return std::string(40, c) + ".cer"; };
+  std::filesystem::create_symlink("/dev/zero", folder / name('A'));
+  ASSERT_EQ(::mkfifo((folder / name('B')).c_str(), 0600), 0);
+  std::ofstream(folder / name('C')) << std::string((1 << 20) + 1, '0');
+  std::filesystem::create_directory(folder / name('D'));
+  std::filesystem::create_symlink("/dev/zero", folder / "zero.crl");
+  const ToolResult result = Tool("cert list --store ca");
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.out.rfind("CA, current user: 1 certificate(s)\n" +
+                                 OpenSslThumbprint(SharedPki().inter) + "  Test Inter CA",
+                             0),
+            0u)
+      << result.out;
+  EXPECT_EQ(result.err, "tdx880: skipped " + name('A') + ": a symbolic link\n" +
+                            "tdx880: skipped " + name('B') + ": not a regular file\n" +
+                            "tdx880: skipped " + name('C') + ": larger than 1048576 bytes\n" +
+                            "tdx880: skipped " + name('D') + ": a folder\n" +
+                            "tdx880: skipped zero.crl: a symbolic link\n");
 }
 
 TEST_F(CertCommand, ListsTheStoresOfTheLocalMachineWithMachine) {

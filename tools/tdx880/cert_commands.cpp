@@ -163,15 +163,15 @@ int RunList(const Arguments& arguments) {
     return UnknownStore(options->Value("--store"));
   }
   const uint8_t location = LocationCode(*options);
-  crypt::CertificateList list;
-  CCryptoAPI20Utils::EnumerateStore(nullptr, location, list, *store);
+  const crypt::CertStore opened = CCryptoAPI20Utils::OpenSystemStore(nullptr, location, *store);
+  std::vector<crypt::SkippedFile> skipped;
+  const std::vector<Certificate> certificates = opened.Certificates(&skipped);
   std::string text = CCryptoAPI20Utils::StoreName(*store) + ", " + LocationText(location) + ": " +
-                     Format("%d certificate(s)\n", static_cast<int32_t>(list.size()));
-  for (const auto& [thumbprint, certificate] : list) {
-    text += ListLine(thumbprint, certificate);
+                     Format("%d certificate(s)\n", static_cast<int32_t>(certificates.size()));
+  for (const Certificate& certificate : certificates) {
+    text += ListLine(CCryptoAPI20Utils::GetSha1(certificate), certificate);
   }
-  const std::vector<crypt::Crl> crls =
-      CCryptoAPI20Utils::OpenSystemStore(nullptr, location, *store).Crls();
+  const std::vector<crypt::Crl> crls = opened.Crls(&skipped);
   if (!crls.empty()) {
     text += Format("%d CRL(s)\n", static_cast<int32_t>(crls.size()));
     for (const crypt::Crl& crl : crls) {
@@ -179,6 +179,9 @@ int RunList(const Arguments& arguments) {
     }
   }
   Print(text);
+  for (const crypt::SkippedFile& file : skipped) {
+    PrintError("tdx880: skipped " + file.name + ": " + file.reason + "\n");
+  }
   return 0;
 }
 
