@@ -2,11 +2,19 @@
 // sandbox home whose stores and key containers the test prepares with the library's PKI builder:
 // round trips, the saved archive checked with Python's zipfile, unzip -t and xmllint, signed,
 // encrypted, tampered and undecryptable packages, hostile original names.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
 
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <regex>
 #include <string>
@@ -15,6 +23,9 @@
 #include "crypt/cert_store.h"
 #include "crypt/key_container.h"
 #include "crypt/pki_builder.h"
+#include "package/tdx880_doc.h"
+#include "package/tdx880_document.h"
+#include "rtl/format.h"
 #include "rtl/text.h"
 #include "tool/crypt_tool_fixture.h"
 
@@ -24,6 +35,7 @@ namespace {
 namespace fs = std::filesystem;
 using crypt::Certificate;
 using crypt::PrivateKey;
+using rtl::Format;
 using test::CryptToolTest;
 using test::ToolResult;
 
@@ -78,11 +90,21 @@ class PackageCommand : public CryptToolTest {
   }
 
   // Rewrites the package with the description's original name "declaration.xml" replaced by
-  // hostile (ASCII).
+  // hostile (ASCII, control characters included).
   static void SetOriginalName(const std::string& package, const std::string& hostile) {
-    std::string literal;  // hostile inside a Python bytes literal
-    for (const char c : hostile) {
-      literal += c == '\\' ? std::string("\\\\") : std::string(1, c);
+    ReplaceInDescription(package, "=\"declaration.xml\"", "=\"" + hostile + "\"");
+  }
+
+  // Rewrites the package with every from in its description replaced by to (ASCII).
+  static void ReplaceInDescription(const std::string& package, const std::string& from,
+                                   const std::string& to) {
+    std::string literals[2];  // from and to inside Python bytes literals
+    for (int i = 0; i < 2; ++i) {
+      for (const char c : i == 0 ? from : to) {
+        literals[i] += c == '\\' || c == '"' || static_cast<unsigned char>(c) < 0x20
+                           ? Format("\\x%02x", static_cast<int>(c))
+                           : std::string(1, c);
+      }
     }
     const std::string program =
         "import sys, zipfile\n"
@@ -93,9 +115,9 @@ class PackageCommand : public CryptToolTest {
         "with zipfile.ZipFile(p, \"w\", zipfile.ZIP_DEFLATED) as out:\n"
         "  for name, data in entries:\n"
         "    if name == \"packageDescription.xml\":\n"
-        "      data = data.replace(b\"=\\\"declaration.xml\\\"\", b\"=\\\"" +
-        literal +
-        "\\\"\")\n"
+        "      data = data.replace(b\"" +
+        literals[0] + "\", b\"" + literals[1] +
+        "\")\n"
         "    out.writestr(name, data)\n";
     ASSERT_EQ(Python(program, package), 0);
   }
@@ -171,17 +193,19 @@ TEST_F(PackageCommand, ShowsFlowParticipantsAndItems) {
                                  u8"xml\n  compressed: yes, encrypted: no\n  content file: ")),
             std::string::npos)
       << result.out;
-  EXPECT_EQ(Occurrences(result.out, "  signatures: 0\n"), 2) << result.out;
+  EXPECT_EQ(Occurrences(result.out, "  signatures: 0 (NOT SIGNED)\n"), 2) << result.out;
   EXPECT_EQ(result.out.find("special operator"), std::string::npos);
 }
 
 TEST_F(PackageCommand, ExtractWritesEveryDocumentUnderItsOriginalName) {
   const std::string path = PackedInto("out");
-  const ToolResult result = Tool("extract " + Quote(path) + " -o " + Quote(PathOf("docs")));
+  const ToolResult result =
+      Tool("extract " + Quote(path) + " -o " + Quote(PathOf("docs")) + " --allow-unsigned");
   ASSERT_EQ(result.status, 0) << result.err;
   EXPECT_EQ(lyr::test::ReadAll(PathOf("docs/declaration.xml")), lyr::test::ReadAll(declaration_));
   EXPECT_EQ(lyr::test::ReadAll(PathOf("docs/TR_DEKL.xml")), lyr::test::ReadAll(description_));
-  EXPECT_EQ(Occurrences(result.out, PathOf("docs") + "/"), 2) << result.out;
+  EXPECT_EQ(result.out, PathOf("docs/declaration.xml") + " (49 bytes): NOT SIGNED\n" +
+                            PathOf("docs/TR_DEKL.xml") + " (36 bytes): NOT SIGNED\n");
 }
 
 TEST_F(PackageCommand, SavesAsTheNamedFileWithTheSpecialOperator) {
@@ -196,7 +220,8 @@ TEST_F(PackageCommand, ExtractNeverReplacesAFile) {
   const std::string path = Pack("-o " + Quote(PathOf("p.zip")));
   fs::create_directory(PathOf("docs"));
   WriteFile("docs/TR_DEKL.xml", "mine");
-  const ToolResult result = Tool("extract " + Quote(path) + " -o " + Quote(PathOf("docs")));
+  const ToolResult result =
+      Tool("extract " + Quote(path) + " -o " + Quote(PathOf("docs")) + " --no-verify");
   EXPECT_EQ(result.status, 1);
   EXPECT_EQ(result.err,
             "document 2: " + PathOf("docs/TR_DEKL.xml") + " exists already; nothing was written\n");
@@ -326,12 +351,13 @@ TEST_F(PackageCryptoCommand, VerifiesEverySignatureOfADecryptedPackage) {
                 "document 2 (TR_DEKL.xml), signature 1, signer Test Abonent (" +
                 abonent_->Thumbprint() +
                 "): valid\n"
-                "all 2 signature(s) valid\n");
+                "result: every signature is valid (2)\n");
 }
 
 TEST_F(PackageCryptoCommand, ExtractDecryptsEveryDocument) {
   const std::string path = SignedAndEncrypted();
-  const ToolResult result = Tool("extract " + Quote(path) + " -o " + Quote(PathOf("docs")));
+  const ToolResult result =
+      Tool("extract " + Quote(path) + " -o " + Quote(PathOf("docs")) + " --no-download");
   ASSERT_EQ(result.status, 0) << result.err;
   EXPECT_EQ(lyr::test::ReadAll(PathOf("docs/declaration.xml")), lyr::test::ReadAll(declaration_));
   EXPECT_EQ(lyr::test::ReadAll(PathOf("docs/TR_DEKL.xml")), lyr::test::ReadAll(description_));
@@ -344,7 +370,7 @@ TEST_F(PackageCryptoCommand, SignsOnlyTheNamedDocuments) {
   ASSERT_EQ(result.status, 0) << result.err;
   EXPECT_NE(result.out.find("declaration.xml\n  type: 01"), std::string::npos);
   EXPECT_EQ(Occurrences(result.out, "  signatures: 1\n"), 1) << result.out;
-  EXPECT_EQ(Occurrences(result.out, "  signatures: 0\n"), 1) << result.out;
+  EXPECT_EQ(Occurrences(result.out, "  signatures: 0 (NOT SIGNED)\n"), 1) << result.out;
   EXPECT_LT(result.out.find("  signatures: 1\n"), result.out.find("TR_DEKL.xml"));
 }
 
@@ -354,7 +380,8 @@ TEST_F(PackageCryptoCommand, EncryptsForACertificateFile) {
       Pack("--encrypt-cert " + Quote(certificate) + " -o " + Quote(PathOf("c.zip")));
   EXPECT_NE(Tool("show " + Quote(path)).out.find("compressed: yes, encrypted: yes\n"),
             std::string::npos);
-  const ToolResult result = Tool("extract " + Quote(path) + " -o " + Quote(PathOf("docs")));
+  const ToolResult result =
+      Tool("extract " + Quote(path) + " -o " + Quote(PathOf("docs")) + " --allow-unsigned");
   ASSERT_EQ(result.status, 0) << result.err;
   EXPECT_EQ(lyr::test::ReadAll(PathOf("docs/declaration.xml")), lyr::test::ReadAll(declaration_));
 }
@@ -390,7 +417,7 @@ TEST_F(PackageCryptoCommand, VerifyFailsForATamperedDocument) {
                             abonent_->Thumbprint() + "): valid\n"),
             std::string::npos)
       << result.out;
-  EXPECT_NE(result.out.find("1 failure(s): the package is not valid\n"), std::string::npos);
+  EXPECT_TRUE(result.out.ends_with("result: NOT VALID: 1 failure(s)\n")) << result.out;
 }
 
 TEST_F(PackageCryptoCommand, VerifyFailsWhenNoKeyOpensTheEnvelope) {
@@ -407,7 +434,7 @@ TEST_F(PackageCryptoCommand, VerifyFailsWhenNoKeyOpensTheEnvelope) {
                             abonent_->Thumbprint() + "): NOT CHECKED: the document is encrypted\n"),
             std::string::npos)
       << result.out;
-  EXPECT_NE(result.out.find("2 failure(s): the package is not valid\n"), std::string::npos);
+  EXPECT_TRUE(result.out.ends_with("result: NOT VALID: 2 failure(s)\n")) << result.out;
   // extract writes nothing it cannot decrypt.
   const ToolResult extract = Tool("extract " + Quote(path) + " -o " + Quote(PathOf("docs")));
   EXPECT_EQ(extract.status, 1);
@@ -419,7 +446,9 @@ TEST_F(PackageCryptoCommand, VerifyOfAnUnsignedPackageIsNoSuccess) {
   const std::string path = Pack("-o " + Quote(PathOf("u.zip")));
   const ToolResult result = Tool("verify " + Quote(path));
   EXPECT_EQ(result.status, 1);
-  EXPECT_EQ(result.out, "no signatures to verify\n");
+  EXPECT_EQ(result.out,
+            "document 1 (declaration.xml): NOT SIGNED\ndocument 2 (TR_DEKL.xml): NOT SIGNED\n"
+            "result: NOT VALID: 2 document(s) NOT SIGNED\n");
 }
 
 TEST_F(PackageCryptoCommand, PackReportsARecipientMissingFromTheAddressBook) {
@@ -485,7 +514,8 @@ TEST_P(ExtractHostileName, StaysInsideTheFolder) {
   const std::string path = Pack("-o " + Quote(PathOf("h.zip")));
   SetOriginalName(path, GetParam().original);
   fs::create_directories(PathOf("a/b/docs"));
-  const ToolResult result = Tool("extract " + Quote(path) + " -o " + Quote(PathOf("a/b/docs")));
+  const ToolResult result =
+      Tool("extract " + Quote(path) + " -o " + Quote(PathOf("a/b/docs")) + " --allow-unsigned");
   // Nothing lands beside or above the folder.
   EXPECT_FALSE(fs::exists(PathOf("a/b/x")));
   EXPECT_FALSE(fs::exists(PathOf("a/x")));
@@ -514,6 +544,259 @@ INSTANTIATE_TEST_SUITE_P(Cases, ExtractHostileName,
                          [](const ::testing::TestParamInfo<HostileCase>& info) {
                            return info.param.name;
                          });
+
+// Rewrites a package through the library as a stranger would: opened, altered, saved in place.
+void Alter(const std::string& path, const std::function<void(package::CTdx880Doc&)>& change) {
+  package::CTdx880Doc package;
+  package.Open(path);
+  change(package);
+  package.Save();
+}
+
+// A signed package a stranger altered: no verify without --allow-unsigned, no extract at all.
+struct AlteredCase {
+  std::string name;
+  std::function<void(package::CTdx880Doc&)> change;
+  std::string unsigned_line;  // the line verify gives the unsigned document
+  int valid;                  // signatures left valid
+};
+
+class AlteredPackage : public PackageCryptoCommand,
+                       public ::testing::WithParamInterface<AlteredCase> {};
+
+TEST_P(AlteredPackage, IsReportedAndNeverExtracted) {
+  const std::string path =
+      Pack("--sign " + abonent_->Thumbprint() + " -o " + Quote(PathOf("p.zip")));
+  Alter(path, GetParam().change);
+  const ToolResult verify = Tool("verify " + Quote(path) + " --no-download");
+  EXPECT_EQ(verify.status, 1);
+  EXPECT_NE(verify.out.find(GetParam().unsigned_line + ": NOT SIGNED\n"), std::string::npos)
+      << verify.out;
+  EXPECT_TRUE(verify.out.ends_with("result: NOT VALID: 1 document(s) NOT SIGNED\n")) << verify.out;
+  const ToolResult allowed = Tool("verify " + Quote(path) + " --no-download --allow-unsigned");
+  EXPECT_EQ(allowed.status, 0);
+  EXPECT_TRUE(allowed.out.ends_with(
+      Format("result: every signature is valid (%d); 1 document(s) NOT SIGNED, allowed by "
+             "--allow-unsigned\n",
+             GetParam().valid)))
+      << allowed.out;
+  EXPECT_EQ(Occurrences(Tool("show " + Quote(path)).out, "  signatures: 0 (NOT SIGNED)\n"), 1);
+  const ToolResult extract =
+      Tool("extract " + Quote(path) + " -o " + Quote(PathOf("docs")) + " --no-download");
+  EXPECT_EQ(extract.status, 1);
+  EXPECT_TRUE(
+      extract.err.ends_with("result: NOT VALID: 1 document(s) NOT SIGNED\n"
+                            "nothing was written\n"))
+      << extract.err;
+  EXPECT_FALSE(fs::exists(PathOf("docs")));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, AlteredPackage,
+    ::testing::Values(AlteredCase{"SignatureEntryRemoved",
+                                  [](package::CTdx880Doc& p) { p.DeleteFileSignatures(1); },
+                                  "document 2 (TR_DEKL.xml)", 1},
+                      AlteredCase{"UnsignedSecondDocumentWithNewContent",
+                                  [](package::CTdx880Doc& p) {
+                                    p.DeleteFileSignatures(1);
+                                    p.GetFile(1)->SetContent("<forged/>");
+                                  },
+                                  "document 2 (TR_DEKL.xml)", 1},
+                      AlteredCase{"ExtraUnsignedDocument",
+                                  [](package::CTdx880Doc& p) {
+                                    p.AddFile("02", "xml", "forged.xml", "<forged/>");
+                                  },
+                                  "document 3 (forged.xml)", 2}),
+    [](const ::testing::TestParamInfo<AlteredCase>& info) { return info.param.name; });
+
+// Control characters of a description never reach the terminal or the file system.
+TEST_F(PackageCommand, ShowEscapesControlCharactersOfTheDescription) {
+  const std::string path = Pack("-o " + Quote(PathOf("c.zip")));
+  SetOriginalName(path, "a\x1b[2J&#13;&#10;b&#9;.xml");
+  ReplaceInDescription(path, "7701234567", "77\x1b]0;owned\x07\x1b[2J");
+  const ToolResult result = Tool("show " + Quote(path));
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_NE(result.out.find("document 1: a\\x1B[2J\\r\\nb\\t.xml\n"), std::string::npos)
+      << result.out;
+  EXPECT_NE(result.out.find(Utf8(u8"sender: 77\\x1B]0;owned\\x07\\x1B[2J (абонент)\n")),
+            std::string::npos)
+      << result.out;
+  EXPECT_EQ(result.out.find_first_of("\x1b\x07\r"), std::string::npos);
+}
+
+// Names extract refuses before it writes anything.
+struct RefusedCase {
+  std::string name;
+  std::string original;  // as the description holds it
+  std::string message;   // the error, after "document 1: "
+};
+
+std::string Repeated(const std::string& text, int times) {
+  std::string result;
+  for (int i = 0; i < times; ++i) {
+    result += text;
+  }
+  return result;
+}
+
+class RefusingExtract : public PackageCommand {
+ protected:
+  // Extracts the package whose declaration has the original name into folder; expects the
+  // refusal message and nothing written.
+  void ExpectRefused(const std::string& original, const std::string& folder,
+                     const std::string& message) {
+    const std::string path = Pack("-o " + Quote(PathOf("r.zip")));
+    SetOriginalName(path, original);
+    fs::create_directories(PathOf("docs"));
+    const ToolResult result =
+        Tool("extract " + Quote(path) + " -o " + Quote(folder) + " --allow-unsigned");
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, "document 1: " + message + "\n");
+    EXPECT_TRUE(fs::is_empty(PathOf("docs")));
+    EXPECT_TRUE(fs::is_empty(PathOf("tmp")));
+  }
+};
+
+class ExtractRefusedName : public RefusingExtract,
+                           public ::testing::WithParamInterface<RefusedCase> {};
+
+TEST_P(ExtractRefusedName, WritesNothing) {
+  ExpectRefused(GetParam().original, PathOf("docs"), GetParam().message);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ExtractRefusedName,
+    ::testing::Values(
+        RefusedCase{"Escape", "a\x1b[2Jb", "the original name \"a\\x1B[2Jb\" names no file"},
+        RefusedCase{"LineEnds", "a&#13;&#10;b", "the original name \"a\\r\\nb\" names no file"},
+        RefusedCase{"Tab", "a&#9;b", "the original name \"a\\tb\" names no file"},
+        RefusedCase{"NameOverNameMax", std::string(256, 'n'),
+                    "the name \"" + std::string(256, 'n') +
+                        "\" is too long for a file (256 bytes, at most 255)"},
+        // 128 characters, but 256 bytes of UTF-8.
+        RefusedCase{"CyrillicNameOverNameMax", Repeated("&#1078;", 128),
+                    "the name \"" + Repeated(Utf8(u8"ж"), 128) +
+                        "\" is too long for a file (256 bytes, at most 255)"}),
+    [](const ::testing::TestParamInfo<RefusedCase>& info) { return info.param.name; });
+
+TEST_F(RefusingExtract, PathOverPathMax) {
+  const std::string folder = PathOf("docs/" + Repeated(std::string(250, 'f') + "/", 16));
+  const std::string target = folder + std::string(255, 'p');
+  ExpectRefused(std::string(255, 'p'), folder,
+                Format("the path %s is too long (%d bytes, at most 4095)", target,
+                       static_cast<int64_t>(target.size())));
+}
+
+// Twenty processes extract twenty packages with the same document names into one folder: one
+// writes both files, every other fails clearly, replaces nothing and leaves nothing behind.
+TEST_F(PackageCommand, ConcurrentExtractsNeverReplaceAFile) {
+  std::string script;
+  for (int i = 0; i < 20; ++i) {
+    package::CTdx880Doc package;
+    package.New("01", "01");
+    package.SetSenderIdentifier("1");
+    package.SetReceiverIdentifier("2");
+    package.AddFile("01", "xml", "declaration.xml", Format("<d n=\"%d\"/>", i));
+    package.AddFile("02", "xml", "TR_DEKL.xml", Format("<t n=\"%d\"/>", i));
+    package.SaveAs(PathOf(Format("p%d.zip", i)));
+    script +=
+        Format("(%s extract '%s' -o '%s' --allow-unsigned >/dev/null 2>'%s'; echo $? >'%s') &\n",
+               std::string(LYR_TDX880_TOOL), PathOf(Format("p%d.zip", i)), PathOf("docs"),
+               PathOf(Format("e%d", i)), PathOf(Format("s%d", i)));
+  }
+  ASSERT_EQ(lyr::test::RunCommand(script + "wait\n"), 0);
+  int winner = -1;
+  for (int i = 0; i < 20; ++i) {
+    if (lyr::test::ReadAll(PathOf(Format("s%d", i))) == "0\n") {
+      EXPECT_EQ(winner, -1) << "two extractions succeeded";
+      winner = i;
+      continue;
+    }
+    EXPECT_EQ(lyr::test::ReadAll(PathOf(Format("s%d", i))), "1\n");
+    EXPECT_EQ(
+        lyr::test::ReadAll(PathOf(Format("e%d", i))),
+        "document 1: " + PathOf("docs/declaration.xml") + " exists already; nothing was written\n");
+  }
+  ASSERT_NE(winner, -1);
+  EXPECT_EQ(lyr::test::ReadAll(PathOf("docs/declaration.xml")), Format("<d n=\"%d\"/>", winner));
+  EXPECT_EQ(lyr::test::ReadAll(PathOf("docs/TR_DEKL.xml")), Format("<t n=\"%d\"/>", winner));
+  EXPECT_EQ(std::distance(fs::directory_iterator(PathOf("docs")), fs::directory_iterator()), 2);
+  EXPECT_TRUE(fs::is_empty(PathOf("tmp")));
+}
+
+// A signal stops the tool while its package is open (verifying a large signed document, or
+// reading a document from a pipe no one writes): the working folder goes and the exit status is
+// 128 + signal.
+struct SignalCase {
+  std::string name;
+  int signal;
+  std::vector<std::string> arguments;  // "PIPE": the pipe, "LARGE": a large signed package
+};
+
+class StoppedTool : public PackageCryptoCommand,
+                    public ::testing::WithParamInterface<SignalCase> {};
+
+TEST_P(StoppedTool, LeavesNothingInTmp) {
+  const std::string pipe = PathOf("pipe");
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  std::vector<std::string> arguments = {LYR_TDX880_TOOL};
+  for (const std::string& argument : GetParam().arguments) {
+    if (argument == "LARGE") {
+      declaration_ = WriteFile("large.xml", std::string(size_t{32} << 20, 'x'));
+      arguments.push_back(
+          Pack("--sign " + abonent_->Thumbprint() + " -o " + Quote(PathOf("large.zip"))));
+    } else {
+      arguments.push_back(argument == "PIPE" ? pipe : argument);
+    }
+  }
+  std::vector<char*> argv;
+  for (std::string& argument : arguments) {
+    argv.push_back(argument.data());
+  }
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  sigset_t signals;
+  sigemptyset(&signals);
+  posix_spawnattr_setsigmask(&attributes, &signals);
+  sigaddset(&signals, GetParam().signal);
+  posix_spawnattr_setsigdefault(&attributes, &signals);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+  pid_t pid = 0;
+  ASSERT_EQ(::posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), environ), 0);
+  posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attributes);
+  // The package's working folder is a folder inside the tool's folder in TMP.
+  bool working = false;
+  for (int i = 0; i < 20000 && !working; ++i) {
+    ::usleep(500);
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(PathOf("tmp"))) {
+      working = working || (entry.is_directory() && entry.path().parent_path() != PathOf("tmp"));
+    }
+  }
+  EXPECT_TRUE(working);
+  ASSERT_EQ(::kill(pid, GetParam().signal), 0);
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  EXPECT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 128 + GetParam().signal);
+  EXPECT_TRUE(fs::is_empty(PathOf("tmp")));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, StoppedTool,
+    ::testing::Values(SignalCase{"VerifyBySigterm", SIGTERM, {"verify", "LARGE", "--no-download"}},
+                      SignalCase{"VerifyBySighup", SIGHUP, {"verify", "LARGE", "--no-download"}},
+                      SignalCase{"VerifyBySigint", SIGINT, {"verify", "LARGE", "--no-download"}},
+                      SignalCase{"PackBySigterm",
+                                 SIGTERM,
+                                 {"pack", "--flow", "01", "--transaction", "01", "--sender", "1",
+                                  "--receiver", "2", "--doc", "01:xml:PIPE"}}),
+    [](const ::testing::TestParamInfo<SignalCase>& info) { return info.param.name; });
 
 // The demonstration runs in its own temporary home and ends with every signature valid.
 class DemoCommand : public CryptToolTest {};
@@ -551,7 +834,8 @@ TEST_F(DemoCommand, KeepsItsHomeWhereAnotherRunCanReadThePackage) {
   ASSERT_EQ(::setenv("LYR_TDX_HOME", PathOf("demo/tax-authority").c_str(), 1), 0);
   const ToolResult verify = Tool("verify " + Quote(packages[0]) + " --no-download");
   EXPECT_EQ(verify.status, 0) << verify.out << verify.err;
-  EXPECT_NE(verify.out.find("all 2 signature(s) valid\n"), std::string::npos) << verify.out;
+  EXPECT_NE(verify.out.find("result: every signature is valid (2)\n"), std::string::npos)
+      << verify.out;
 }
 
 TEST_F(DemoCommand, RefusesAFolderThatIsNotEmpty) {

@@ -7,6 +7,8 @@
 
 #include "command.h"
 #include "rtl/errors.h"
+#include "rtl/text.h"
+#include "signal_cleanup.h"
 #include "terminal.h"
 
 namespace lyr::tool {
@@ -85,21 +87,35 @@ int Run(int argc, char** argv) {
       return command.run(Arguments(argv + 1 + words, argv + argc));
     }
   }
-  std::fprintf(stderr, "tdx880: unknown command '%s' (see tdx880 --help)\n",
-               UnknownName(commands, argc, argv).c_str());
+  PrintError("tdx880: unknown command '" +
+             Escaped(FromTerminal(UnknownName(commands, argc, argv))) + "' (see tdx880 --help)\n");
   return kUsageError;
 }
 
 }  // namespace
 }  // namespace lyr::tool
 
-int main(int argc, char** argv) {
+namespace lyr::tool {
+namespace {
+
+// Run, with a failure that no command caught printed as its message and exit status 1.
+int RunGuarded(int argc, char** argv) {
   try {
-    return lyr::tool::Run(argc, argv);
-  } catch (const lyr::rtl::Exception& error) {
-    lyr::tool::PrintError(error.Message() + "\n");
+    StartSignalCleanup();
+    return Run(argc, argv);
+  } catch (const rtl::Exception& error) {
+    PrintError(EscapedMessage(error.Message()) + "\n");
   } catch (const std::exception& error) {
-    std::fprintf(stderr, "%s\n", error.what());
+    PrintError(EscapedMessage(rtl::Utf8ToAnsi(std::string_view(error.what()))) + "\n");
   }
   return 1;
+}
+
+}  // namespace
+}  // namespace lyr::tool
+
+int main(int argc, char** argv) {
+  const int status = lyr::tool::RunGuarded(argc, argv);
+  lyr::tool::FinishSignalCleanup();
+  return status;
 }

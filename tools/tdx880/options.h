@@ -45,7 +45,7 @@ int Guarded(const Arguments& arguments) {
   try {
     return Body(arguments);
   } catch (const rtl::Exception& error) {
-    PrintError(error.Message() + "\n");
+    PrintError(EscapedMessage(error.Message()) + "\n");
     return 1;
   }
 }

@@ -1,7 +1,9 @@
 // tdx880 pack|show|verify|extract: building a transport package from files, showing what it
 // holds, verifying its signatures and writing its documents out, each over the package container.
+#include <limits.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <optional>
@@ -14,15 +16,16 @@
 #include "crypt/tdx880_crypt.h"
 #include "crypt/tdx880_key.h"
 #include "crypt_options.h"
+#include "extraction.h"
 #include "options.h"
 #include "package/tdx880_doc.h"
 #include "package/tdx880_document.h"
 #include "package_report.h"
-#include "rtl/atomic_file.h"
 #include "rtl/errors.h"
 #include "rtl/file_utils.h"
 #include "rtl/format.h"
 #include "rtl/whole_file.h"
+#include "signal_cleanup.h"
 #include "terminal.h"
 
 namespace lyr::tool {
@@ -36,8 +39,11 @@ constexpr std::string_view kPackUsage =
     "--doc CODE:CONTENT-TYPE:FILE... [--sign THUMBPRINT [FILE...]]... "
     "[--encrypt-for THUMBPRINT | --encrypt-cert CERT] [-o DIR|FILE] [--machine]";
 constexpr std::string_view kShowUsage = "show PACKAGE";
-constexpr std::string_view kVerifyUsage = "verify PACKAGE [--no-download] [--no-crl] [--machine]";
-constexpr std::string_view kExtractUsage = "extract PACKAGE -o DIR [--machine]";
+constexpr std::string_view kVerifyUsage =
+    "verify PACKAGE [--allow-unsigned] [--no-download] [--no-crl] [--machine]";
+constexpr std::string_view kExtractUsage =
+    "extract PACKAGE -o DIR [--allow-unsigned | --no-verify] [--no-download] [--no-crl] "
+    "[--machine]";
 
 // One --doc: a document type code, a content type and the file holding the document.
 struct DocumentSpec {
@@ -122,7 +128,8 @@ std::optional<PackOptions> ParsePack(const Arguments& arguments) {
 std::string ThumbprintOf(const std::string& text) {
   const std::optional<std::string> thumbprint = NormalThumbprint(text);
   if (!thumbprint) {
-    throw rtl::Exception("not a SHA-1 thumbprint (40 hexadecimal digits): " + FromTerminal(text));
+    throw rtl::Exception("not a SHA-1 thumbprint (40 hexadecimal digits): " +
+                         Escaped(FromTerminal(text)));
   }
   return *thumbprint;
 }
@@ -172,7 +179,7 @@ void SavePackage(CTdx880Doc& package, const std::string& output) {
     package.Save(package::ExpandPackagePath(""));
   } else if (rtl::DirectoryExists(target) || target.ends_with('/')) {
     if (!rtl::ForceDirectories(target)) {
-      throw rtl::Exception("cannot create the folder " + target);
+      throw rtl::Exception("cannot create the folder " + Escaped(target));
     }
     package.Save(target);
   } else {
@@ -180,13 +187,25 @@ void SavePackage(CTdx880Doc& package, const std::string& output) {
   }
 }
 
+// A package whose working folder lies in a private folder of the tool, so that a signal which
+// stops the tool removes the package's plain files with it.
+struct ToolPackage {
+  TempWorkspace workspace;
+  CTdx880Doc package;
+
+  explicit ToolPackage(bool machine) {
+    package.SetTmpDir(workspace.Path());
+    package.SetFlagUsageUserStorage(!machine);
+  }
+};
+
 int RunPack(const Arguments& arguments) {
   const std::optional<PackOptions> options = ParsePack(arguments);
   if (!options) {
     return UsageError(kPackUsage);
   }
-  CTdx880Doc package;
-  package.SetFlagUsageUserStorage(!options->machine);
+  ToolPackage tool_package(options->machine);
+  CTdx880Doc& package = tool_package.package;
   package.New(FromTerminal(options->Value("--flow")),
               FromTerminal(options->Value("--transaction")));
   package.SetSenderIdentifier(FromTerminal(options->Value("--sender")));
@@ -204,66 +223,64 @@ int RunPack(const Arguments& arguments) {
   }
   EncryptPackage(package, *options);
   SavePackage(package, options->Value("-o"));
-  Print(package.FileName() + "\n");
+  Print(Escaped(package.FileName()) + "\n");
   return 0;
 }
 
-// Opens the package named by the command line.
-void OpenPackage(CTdx880Doc& package, const std::string& argument, bool machine) {
-  package.SetFlagUsageUserStorage(!machine);
-  package.Open(FromTerminal(argument));
-}
+// The package the command line names, opened.
+struct OpenedPackage : ToolPackage {
+  OpenedPackage(const std::string& argument, bool machine) : ToolPackage(machine) {
+    package.Open(FromTerminal(argument));
+  }
+};
 
 int RunShow(const Arguments& arguments) {
   const std::optional<Options> options = ParseOptions(arguments, {});
   if (!options || options->positional.size() != 1) {
     return UsageError(kShowUsage);
   }
-  CTdx880Doc package;
-  OpenPackage(package, options->positional[0], false);
-  Print("package: " + package.FileName() + "\n" + PackageText(package));
+  OpenedPackage opened(options->positional[0], false);
+  Print("package: " + Escaped(opened.package.FileName()) + "\n" + PackageText(opened.package));
   return 0;
 }
 
 int RunVerify(const Arguments& arguments) {
   const std::optional<Options> options =
-      ParseOptions(arguments, {}, {"--no-download", "--no-crl", "--machine"});
+      ParseOptions(arguments, {}, {"--allow-unsigned", "--no-download", "--no-crl", "--machine"});
   if (!options || options->positional.size() != 1) {
     return UsageError(kVerifyUsage);
   }
-  CTdx880Doc package;
-  OpenPackage(package, options->positional[0], options->Has("--machine"));
-  const PackageCheck decryption = DecryptPackage(package);
+  OpenedPackage opened(options->positional[0], options->Has("--machine"));
+  const PackageCheck decryption = DecryptPackage(opened.package);
   const PackageCheck verification =
-      VerifyPackage(package, !options->Has("--no-download"), !options->Has("--no-crl"));
-  std::string text = decryption.text + verification.text;
-  const int32_t failed = decryption.failed + verification.failed;
-  if (verification.checked == 0 && failed == 0) {
-    Print(text + "no signatures to verify\n");
-    return 1;
-  }
-  if (failed == 0) {
-    text += Format("all %d signature(s) valid\n", verification.checked);
-  } else {
-    text += Format("%d failure(s): the package is not valid\n", failed);
-  }
-  Print(text);
-  return failed == 0 ? 0 : 1;
+      VerifyPackage(opened.package, !options->Has("--no-download"), !options->Has("--no-crl"));
+  const PackageVerdict verdict =
+      JudgePackage(decryption, verification, options->Has("--allow-unsigned"));
+  Print(decryption.text + verification.text + verdict.line);
+  return verdict.valid ? 0 : 1;
 }
 
 // The file name a document is written under: the name part of its original name (a package
 // comes from strangers: "../x" or "/etc/x" become "x"), or its content file's name when it has
-// none. Raises when nothing usable is left ("", ".", "..").
+// none. Raises when nothing usable is left ("", ".", ".."), when the name holds a control
+// character, and when it is longer than a file name may be.
 std::string ExtractName(const package::CTdx880Document& item, int32_t index) {
   const std::string original = item.OriginalFilename();
   const std::string name = NamePart(original.empty() ? item.FileName() : original);
-  if (name.empty() || name == "." || name == "..") {
+  if (name.empty() || name == "." || name == ".." ||
+      std::any_of(name.begin(), name.end(), IsControlCharacter)) {
+    throw rtl::Exception(Format("document %d: the original name \"%s\" names no file", index + 1,
+                                Escaped(original)));
+  }
+  const size_t bytes = rtl::NativePath(name).size();
+  if (bytes > NAME_MAX) {
     throw rtl::Exception(
-        Format("document %d: the original name \"%s\" names no file", index + 1, original));
+        Format("document %d: the name \"%s\" is too long for a file (%d bytes, at most %d)",
+               index + 1, Escaped(name), static_cast<int64_t>(bytes), NAME_MAX));
   }
   if (name != original && !original.empty()) {
     PrintError(Format("tdx880: document %d: the original name \"%s\" is written as \"%s\"\n",
-                      index + 1, original, name));
+                      index + 1, Escaped(original), Escaped(name)));
   }
   return name;
 }
@@ -274,39 +291,73 @@ bool PathTaken(const std::string& path) {
   return ::lstat(rtl::NativePath(path).c_str(), &st) == 0;
 }
 
+// The names every document of the package is written under in folder (ending in "/"), each
+// checked before anything is written: a refused name, a path too long, two documents of one name
+// or a path already taken stop the extraction.
+std::vector<ExtractedName> PlanExtraction(CTdx880Doc& package, const std::string& folder) {
+  std::vector<ExtractedName> plan;
+  std::set<std::string> names;
+  for (int32_t i = 0; i < package.GetFileCount(); ++i) {
+    const std::string name = ExtractName(*package.GetFile(i), i);
+    const std::string target = folder + name;
+    const size_t bytes = rtl::NativePath(target).size();
+    if (bytes >= PATH_MAX) {
+      throw rtl::Exception(Format("document %d: the path %s is too long (%d bytes, at most %d)",
+                                  i + 1, Escaped(target), static_cast<int64_t>(bytes),
+                                  PATH_MAX - 1));
+    }
+    if (!names.insert(name).second || PathTaken(target)) {
+      throw rtl::Exception(
+          Format("document %d: %s exists already; nothing was written", i + 1, Escaped(target)));
+    }
+    plan.push_back({i + 1, name});
+  }
+  return plan;
+}
+
+// What extract says about a written document's signatures.
+std::string SignatureState(const package::CTdx880Document& item, bool verified) {
+  if (item.GetSignatureCount() == 0) {
+    return "NOT SIGNED";
+  }
+  return verified ? "signature(s) valid" : "signature(s) not checked";
+}
+
 int RunExtract(const Arguments& arguments) {
-  const std::optional<Options> options = ParseOptions(arguments, {"-o"}, {"--machine"});
-  if (!options || options->positional.size() != 1 || !options->Has("-o")) {
+  const std::optional<Options> options =
+      ParseOptions(arguments, {"-o"},
+                   {"--allow-unsigned", "--no-verify", "--no-download", "--no-crl", "--machine"});
+  if (!options || options->positional.size() != 1 || !options->Has("-o") ||
+      (options->Has("--no-verify") && options->Has("--allow-unsigned"))) {
     return UsageError(kExtractUsage);
   }
-  CTdx880Doc package;
-  OpenPackage(package, options->positional[0], options->Has("--machine"));
+  OpenedPackage opened(options->positional[0], options->Has("--machine"));
+  CTdx880Doc& package = opened.package;
   const PackageCheck decryption = DecryptPackage(package);
   if (decryption.failed > 0) {
     PrintError(decryption.text);
     return 1;
   }
-  const std::string folder = FromTerminal(options->Value("-o"));
-  // Every name is checked before anything is written: a refused name writes no file at all.
-  std::vector<std::string> targets;
-  std::set<std::string> names;
-  for (int32_t i = 0; i < package.GetFileCount(); ++i) {
-    const std::string name = ExtractName(*package.GetFile(i), i);
-    const std::string target = rtl::CombinePath(folder, name);
-    if (!names.insert(name).second || PathTaken(target)) {
-      throw rtl::Exception(
-          Format("document %d: %s exists already; nothing was written", i + 1, target));
+  const bool verify = !options->Has("--no-verify");
+  if (verify) {
+    const PackageCheck verification =
+        VerifyPackage(package, !options->Has("--no-download"), !options->Has("--no-crl"));
+    const PackageVerdict verdict =
+        JudgePackage(decryption, verification, options->Has("--allow-unsigned"));
+    if (!verdict.valid) {
+      PrintError(verification.text + verdict.line + "nothing was written\n");
+      return 1;
     }
-    targets.push_back(target);
   }
-  if (!rtl::ForceDirectories(folder)) {
-    throw rtl::Exception("cannot create the folder " + folder);
-  }
+  const std::string folder = rtl::IncludeTrailingBackslash(FromTerminal(options->Value("-o")));
+  const std::vector<ExtractedName> plan = PlanExtraction(package, folder);
+  const std::vector<ExtractedFile> files = WriteAllOrNothing(folder, plan, [&](size_t i) {
+    return package.GetFile(static_cast<int32_t>(i))->PlainContent();
+  });
   std::string text;
-  for (int32_t i = 0; i < package.GetFileCount(); ++i) {
-    const std::string content = package.GetFile(i)->PlainContent();
-    rtl::WriteFileAtomically(targets[i], content, 0600);
-    text += Format("%s (%d bytes)\n", targets[i], static_cast<int64_t>(content.size()));
+  for (size_t i = 0; i < files.size(); ++i) {
+    text += Format("%s (%d bytes): %s\n", Escaped(files[i].path), files[i].size,
+                   SignatureState(*package.GetFile(static_cast<int32_t>(i)), verify));
   }
   Print(text);
   return 0;
@@ -330,11 +381,14 @@ std::vector<Command> PackageCommands() {
       {"verify", kVerifyUsage.substr(std::string_view("verify ").size()),
        "decrypt what the user's keys open and verify every signature with its certificate chain "
        "and revocation lists (downloading what is missing unless --no-download; no revocation "
-       "check with --no-crl); one verdict per signature; exit status 0 only when all are valid",
+       "check with --no-crl); one verdict per signature and one line per unsigned document; exit "
+       "status 0 only when all are valid and every document is signed (or --allow-unsigned)",
        &Guarded<&RunVerify>},
       {"extract", kExtractUsage.substr(std::string_view("extract ").size()),
-       "decrypt a package and write each document into DIR under the name part of its original "
-       "name; existing files are never replaced and nothing is written outside DIR",
+       "decrypt and verify a package as verify does (--no-verify: no signature check) and, only "
+       "when it is valid, write every document into DIR under the name part of its original "
+       "name: all of them or none; existing files are never replaced and nothing is written "
+       "outside DIR",
        &Guarded<&RunExtract>},
   };
 }

@@ -15,6 +15,7 @@
 #include "rtl/errors.h"
 #include "rtl/format.h"
 #include "rtl/str_array.h"
+#include "terminal.h"
 
 namespace lyr::tool {
 namespace {
@@ -29,16 +30,17 @@ std::string SubjectWord(uint8_t code) {
 }
 
 std::string Participant(const std::string& identifier, uint8_t type) {
-  return (identifier.empty() ? std::string("(none)") : identifier) + " (" + SubjectWord(type) + ")";
+  return (identifier.empty() ? std::string("(none)") : Escaped(identifier)) + " (" +
+         SubjectWord(type) + ")";
 }
 
 std::string YesNo(bool value) {
   return value ? "yes" : "no";
 }
 
-// "declaration.xml" or, for an item without an original name, its content file.
+// "declaration.xml" or, for an item without an original name, its content file (escaped).
 std::string ItemName(const CTdx880Document& item) {
-  return item.OriginalFilename().empty() ? item.FileName() : item.OriginalFilename();
+  return Escaped(item.OriginalFilename().empty() ? item.FileName() : item.OriginalFilename());
 }
 
 std::string SignerText(const CTdx880Signature& signature) {
@@ -46,7 +48,7 @@ std::string SignerText(const CTdx880Signature& signature) {
   if (key.Sha1().empty()) {
     return "signer unknown";
   }
-  return "signer " + key.SubjectCN() + " (" + key.Sha1() + ")";
+  return "signer " + Escaped(key.SubjectCN()) + " (" + Escaped(key.Sha1()) + ")";
 }
 
 // The stored form of an item: as the description read from the archive says (an opened item is
@@ -64,15 +66,16 @@ std::string FlagsText(const xml::CXMLGprPackage* stored, const CTdx880Document& 
 std::string ItemText(CTdx880Doc& package, const xml::CXMLGprPackage* stored, int32_t index) {
   const CTdx880Doc::DocumentPtr item = package.GetFile(index);
   std::string text = Format("document %d: %s\n", index + 1, ItemName(*item));
-  text += "  type: " + item->DocTypeCode() + " " + item->DocType() + ", content type " +
-          item->ContentType() + "\n";
+  text += "  type: " + Escaped(item->DocTypeCode()) + " " + Escaped(item->DocType()) +
+          ", content type " + Escaped(item->ContentType()) + "\n";
   text += "  " + FlagsText(stored, *item, index) + "\n";
-  text += "  content file: " + item->FileName() + ", document code " + item->DocumentCode() + "\n";
+  text += "  content file: " + Escaped(item->FileName()) + ", document code " +
+          Escaped(item->DocumentCode()) + "\n";
   const int32_t count = item->GetSignatureCount();
-  text += Format("  signatures: %d\n", count);
+  text += Format(count == 0 ? "  signatures: %d (NOT SIGNED)\n" : "  signatures: %d\n", count);
   for (int32_t i = 0; i < count; ++i) {
     const CTdx880Doc::SignaturePtr signature = item->GetSignature(i);
-    text += Format("  signature %d: %s, role %s, %s\n", i + 1, signature->FileName(),
+    text += Format("  signature %d: %s, role %s, %s\n", i + 1, Escaped(signature->FileName()),
                    SubjectWord(signature->Role()), SignerText(*signature));
   }
   return text;
@@ -94,9 +97,10 @@ std::string Verdict(const CTdx880Doc& package, const CTdx880Document& item,
     valid = true;
     return "valid";
   } catch (const crypt::CCryptoAPI20Exception& error) {
-    return Format("NOT VALID (code %d): %s", static_cast<int32_t>(error.Code()), error.Message());
+    return Format("NOT VALID (code %d): %s", static_cast<int32_t>(error.Code()),
+                  EscapedMessage(error.Message()));
   } catch (const rtl::Exception& error) {
-    return "NOT VALID: " + error.Message();
+    return "NOT VALID: " + EscapedMessage(error.Message());
   }
 }
 
@@ -104,13 +108,14 @@ std::string Verdict(const CTdx880Doc& package, const CTdx880Document& item,
 
 std::string PackageText(CTdx880Doc& package) {
   std::string text;
-  text += "flow: " + package.ThreadTypeCode() + " " + package.ThreadType() + "\n";
-  text += "transaction: " + package.TransactTypeCode() + " " + package.TransactType() + "\n";
-  text += "thread code: " + package.ThreadCode() + "\n";
+  text += "flow: " + Escaped(package.ThreadTypeCode()) + " " + Escaped(package.ThreadType()) + "\n";
+  text += "transaction: " + Escaped(package.TransactTypeCode()) + " " +
+          Escaped(package.TransactType()) + "\n";
+  text += "thread code: " + Escaped(package.ThreadCode()) + "\n";
   text += "sender: " + Participant(package.SenderIdentifier(), package.SenderType()) + "\n";
   text += "receiver: " + Participant(package.ReceiverIdentifier(), package.ReceiverType()) + "\n";
   if (!package.SOSIdentifier().empty()) {
-    text += "special operator: " + package.SOSIdentifier() + "\n";
+    text += "special operator: " + Escaped(package.SOSIdentifier()) + "\n";
   }
   std::unique_ptr<xml::CXMLGprPackage> stored;
   if (!package.PackageDescriptionContent().empty()) {
@@ -139,7 +144,8 @@ PackageCheck DecryptPackage(CTdx880Doc& package) {
       check.text += ItemLabel(*item, i) + ": decrypted\n";
     } catch (const rtl::Exception& error) {
       ++check.failed;
-      check.text += ItemLabel(*item, i) + ": NOT DECRYPTED: " + error.Message() + "\n";
+      check.text +=
+          ItemLabel(*item, i) + ": NOT DECRYPTED: " + EscapedMessage(error.Message()) + "\n";
     }
   }
   return check;
@@ -151,6 +157,10 @@ PackageCheck VerifyPackage(CTdx880Doc& package, bool download, bool check_crl) {
   for (int32_t i = 0; i < count; ++i) {
     const CTdx880Doc::DocumentPtr item = package.GetFile(i);
     const int32_t signatures = item->GetSignatureCount();
+    if (signatures == 0) {
+      ++check.unsigned_documents;
+      check.text += ItemLabel(*item, i) + ": NOT SIGNED\n";
+    }
     for (int32_t j = 0; j < signatures; ++j) {
       const CTdx880Doc::SignaturePtr signature = item->GetSignature(j);
       std::string line =
@@ -168,6 +178,35 @@ PackageCheck VerifyPackage(CTdx880Doc& package, bool download, bool check_crl) {
     }
   }
   return check;
+}
+
+PackageVerdict JudgePackage(const PackageCheck& decryption, const PackageCheck& verification,
+                            bool allow_unsigned) {
+  const int32_t failed = decryption.failed + verification.failed;
+  const int32_t unsigned_documents = verification.unsigned_documents;
+  if (failed == 0 && (unsigned_documents == 0 || allow_unsigned)) {
+    if (unsigned_documents == 0 && verification.checked > 0) {
+      return {Format("result: every signature is valid (%d)\n", verification.checked), true};
+    }
+    if (unsigned_documents > 0) {
+      const std::string signatures =
+          verification.checked == 0 ? std::string("no signatures")
+                                    : Format("every signature is valid (%d)", verification.checked);
+      return {Format("result: %s; %d document(s) NOT SIGNED, allowed by --allow-unsigned\n",
+                     signatures, unsigned_documents),
+              true};
+    }
+    return {"result: NOT VALID: the package holds no documents\n", false};
+  }
+  std::string reasons;
+  if (failed > 0) {
+    reasons = Format("%d failure(s)", failed);
+  }
+  if (unsigned_documents > 0 && !allow_unsigned) {
+    reasons +=
+        (reasons.empty() ? "" : ", ") + Format("%d document(s) NOT SIGNED", unsigned_documents);
+  }
+  return {"result: NOT VALID: " + reasons + "\n", false};
 }
 
 }  // namespace lyr::tool

@@ -16,11 +16,21 @@ namespace lyr::tool {
 // package must be open.
 std::string PackageText(package::CTdx880Doc& package);
 
+// Text that came from the package (names, codes, identifiers, signers, the library's messages)
+// is escaped (Escaped of terminal.h) wherever these functions put it into a line.
+
 // The outcome of decrypting or verifying a package, with the lines to print.
 struct PackageCheck {
-  std::string text;     // one line per item decrypted or signature checked (windows-1251)
+  std::string text;     // one line per item decrypted, signature checked or item unsigned
   int32_t checked = 0;  // signatures checked
-  int32_t failed = 0;   // items not decrypted plus signatures not valid
+  int32_t failed = 0;   // items not decrypted plus signatures not valid or not checked
+  int32_t unsigned_documents = 0;  // items without any signature
+};
+
+// The last line of "tdx880 verify" and whether it accepts the package.
+struct PackageVerdict {
+  std::string line;
+  bool valid = false;
 };
 
 // Decrypts every encrypted item of the open package with the user's key (each item on its own,
@@ -32,7 +42,17 @@ PackageCheck DecryptPackage(package::CTdx880Doc& package);
 // content, now, with the library's chain check (downloads and revocation as asked), and writes
 // one verdict line per signature: "valid", or "NOT VALID" with the library's message and, for a
 // chain or signature failure, its code. Signatures of items still encrypted are not checked and
-// count as failed.
+// count as failed. An item without signatures gets the line "document N (name): NOT SIGNED" and
+// counts as unsigned.
 PackageCheck VerifyPackage(package::CTdx880Doc& package, bool download, bool check_crl);
+
+// The verdict over a package's decryption and verification: valid when every item was decrypted
+// and every signature is valid, and every item is signed (or allow_unsigned is set). The line is
+// "result: every signature is valid (N)" when every item is signed and valid; with unsigned items
+// allowed "result: every signature is valid (N); U document(s) NOT SIGNED, allowed by
+// --allow-unsigned" ("no signatures" instead when there are none); otherwise "result: NOT VALID: "
+// and "F failure(s)" and/or "U document(s) NOT SIGNED", or "the package holds no documents".
+PackageVerdict JudgePackage(const PackageCheck& decryption, const PackageCheck& verification,
+                            bool allow_unsigned);
 
 }  // namespace lyr::tool
