@@ -101,9 +101,10 @@ class PackageCommand : public CryptToolTest {
     std::string literals[2];  // from and to inside Python bytes literals
     for (int i = 0; i < 2; ++i) {
       for (const char c : i == 0 ? from : to) {
-        literals[i] += c == '\\' || c == '"' || static_cast<unsigned char>(c) < 0x20
-                           ? Format("\\x%02x", static_cast<int>(c))
-                           : std::string(1, c);
+        const bool plain = c != '\\' && c != '"' && static_cast<unsigned char>(c) >= 0x20;
+        literals[i] +=
+            plain ? std::string(1, c)
+                  : "\\x" + std::string(1, "0123456789abcdef"[c >> 4]) + "0123456789abcdef"[c & 15];
       }
     }
     const std::string program =
