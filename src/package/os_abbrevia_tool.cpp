@@ -19,6 +19,7 @@
 #include <utility>
 #include <vector>
 
+#include "rtl/atomic_file.h"
 #include "rtl/errors.h"
 #include "rtl/file_utils.h"
 #include "rtl/identifiers.h"
@@ -215,7 +216,8 @@ void CheckEntryCount(zip_t* zip, const std::string& archive) {
   }
 }
 
-std::vector<PlannedEntry> PlanExtraction(zip_t* zip, const std::string& archive) {
+std::vector<PlannedEntry> PlanExtraction(zip_t* zip, const std::string& archive,
+                                         rtl::DecompressionBudget* budget) {
   CheckEntryCount(zip, archive);
   const auto count = static_cast<zip_uint64_t>(::zip_get_num_entries(zip, 0));
   std::vector<PlannedEntry> plan;
@@ -245,6 +247,9 @@ std::vector<PlannedEntry> PlanExtraction(zip_t* zip, const std::string& archive)
       rtl::RaiseFmt(u8"Слишком большой объём файлов в архиве: [%s]", archive);
     }
     plan.push_back(std::move(entry));
+  }
+  if (budget != nullptr) {
+    budget->Take(total);
   }
   return plan;
 }
@@ -638,65 +643,63 @@ std::vector<std::pair<std::string, time_t>> ListFiles(const std::string& directo
   return files;
 }
 
-// The folder part of path ("." when there is none).
-std::string FolderOf(const std::string& path) {
-  const size_t slash = path.find_last_of("/\\");
-  if (slash == std::string::npos) {
-    return ".";
-  }
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 // An archive of no entries: libzip does not write one (it removes the file), so the end of
 // central directory record (APPNOTE 4.3.16) is written by hand.
-void WriteEmptyArchive(const std::string& path) {
-  const std::string record("PK\x05\x06" + std::string(18, '\0'));
-  rtl::WriteStringToFile(path, record);
-}
+constexpr std::string_view kEmptyArchive("PK\x05\x06\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0", 22);
 
-void SyncAndMove(const std::string& scratch, const std::string& archive) {
-  {
-    UniqueFd fd(::open(NativePath(scratch).c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.Get() < 0 || ::fsync(fd.Get()) != 0) {
-      rtl::RaiseLastOSError();
-    }
-  }
-  if (::rename(NativePath(scratch).c_str(), NativePath(archive).c_str()) != 0) {
-    rtl::RaiseLastOSError();
-  }
-  UniqueFd folder(
-      ::open(NativePath(FolderOf(archive)).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (folder.Get() >= 0) {
-    ::fsync(folder.Get());
-  }
-}
-
-void WriteArchive(const std::string& directory,
-                  const std::vector<std::pair<std::string, time_t>>& files,
-                  const std::string& scratch) {
-  if (files.empty()) {
-    WriteEmptyArchive(scratch);
-    return;
-  }
-  int error_code = 0;
-  ZipPtr zip(::zip_open(NativePath(scratch).c_str(), ZIP_CREATE | ZIP_EXCL, &error_code));
-  if (!zip) {
+// A new archive written by libzip into a growing memory buffer (libzip writes archives only to
+// a path or a source; a buffer source keeps one copy of the archive, in fragments, and lets the
+// caller put it where it wants). The buffer outlives the archive's close.
+class MemoryArchive final {
+ public:
+  MemoryArchive() {
     zip_error_t error;
-    ::zip_error_init_with_code(&error, error_code);
-    RaiseZipError(&error, scratch);
+    ::zip_error_init(&error);
+    buffer_.reset(::zip_source_buffer_create(nullptr, 0, 0, &error));
+    if (!buffer_) {
+      RaiseZipError(&error, {});
+    }
+    zip_.reset(::zip_open_from_source(buffer_.get(), ZIP_TRUNCATE, &error));
+    if (!zip_) {
+      RaiseZipError(&error, {});
+    }
+    ::zip_source_keep(buffer_.get());  // one reference for the archive, one for us
   }
-  for (const auto& [name, mtime] : files) {
-    EntrySource::Add(zip.get(),
-                     std::make_unique<EntrySource>(rtl::CombinePath(directory, name), mtime), name,
-                     scratch);
+
+  [[nodiscard]] zip_t* Zip() const noexcept { return zip_.get(); }
+
+  // Closes the archive (writing it into the buffer), then hands the bytes to sink in chunks.
+  template <typename Sink>
+  void Finish(const std::string& archive, Sink&& sink) {
+    CloseArchive(zip_, archive);
+    if (::zip_source_open(buffer_.get()) < 0) {
+      RaiseZipError(::zip_source_error(buffer_.get()), archive);
+    }
+    std::vector<char> chunk(kCopyChunk);
+    for (;;) {
+      const zip_int64_t got = ::zip_source_read(buffer_.get(), chunk.data(), chunk.size());
+      if (got < 0) {
+        ::zip_source_close(buffer_.get());
+        RaiseZipError(::zip_source_error(buffer_.get()), archive);
+      }
+      if (got == 0) {
+        break;
+      }
+      sink(std::string_view(chunk.data(), static_cast<size_t>(got)));
+    }
+    ::zip_source_close(buffer_.get());
   }
-  CloseArchive(zip, scratch);
-}
+
+ private:
+  SourcePtr buffer_;
+  ZipPtr zip_;
+};
 
 }  // namespace
 
 std::string COsAbbreviaTool::ExtractArchive(const std::string& directory,
-                                            const std::string& archive, bool make_unique) {
+                                            const std::string& archive, bool make_unique,
+                                            rtl::DecompressionBudget* budget) {
   std::string target = directory;
   if (make_unique) {
     do {
@@ -713,7 +716,7 @@ std::string COsAbbreviaTool::ExtractArchive(const std::string& directory,
     ::zip_error_init_with_code(&error, error_code);
     RaiseZipError(&error, archive);
   }
-  const std::vector<PlannedEntry> plan = PlanExtraction(zip.get(), archive);
+  const std::vector<PlannedEntry> plan = PlanExtraction(zip.get(), archive, budget);
   Extractor extractor(zip.get(), archive, target);
   try {
     for (const PlannedEntry& entry : plan) {
@@ -733,47 +736,35 @@ bool COsAbbreviaTool::BuildArchiveFromDirectory(const std::string& directory,
     return false;
   }
   const std::vector<std::pair<std::string, time_t>> files = ListFiles(directory, mask, archive);
-  const std::string scratch = rtl::CombinePath(FolderOf(archive), rtl::NewFileId() + ".zip.tmp");
-  try {
-    WriteArchive(directory, files, scratch);
-    SyncAndMove(scratch, archive);
-  } catch (...) {
-    ::unlink(NativePath(scratch).c_str());
-    throw;
+  // A package that is replaced keeps its permission bits; a new one gets those of a new file.
+  struct stat old {};
+  const bool replaces = ::stat(NativePath(archive).c_str(), &old) == 0 && S_ISREG(old.st_mode);
+  rtl::AtomicFile file(archive, replaces ? (old.st_mode & 07777) : rtl::AtomicFile::kCreationMode);
+  if (files.empty()) {
+    file.Write(kEmptyArchive);
+  } else {
+    MemoryArchive built;
+    for (const auto& [name, mtime] : files) {
+      EntrySource::Add(built.Zip(),
+                       std::make_unique<EntrySource>(rtl::CombinePath(directory, name), mtime),
+                       name, archive);
+    }
+    built.Finish(archive, [&](std::string_view chunk) { file.Write(chunk); });
   }
+  file.Commit();
   return true;
 }
 
 std::string COsAbbreviaTool::PackDocument(const std::string& entry_name, std::string_view data) {
-  zip_error_t error;
-  ::zip_error_init(&error);
-  SourcePtr buffer(::zip_source_buffer_create(nullptr, 0, 0, &error));
-  if (!buffer) {
-    RaiseZipError(&error, {});
-  }
-  ZipPtr zip(::zip_open_from_source(buffer.get(), ZIP_TRUNCATE, &error));
-  if (!zip) {
-    RaiseZipError(&error, {});
-  }
-  ::zip_source_keep(buffer.get());  // read the result after the archive is closed
-  EntrySource::Add(zip.get(), std::make_unique<EntrySource>(data), entry_name, {});
-  CloseArchive(zip, {});
-
-  zip_stat_t stat;
-  ::zip_stat_init(&stat);
-  if (::zip_source_stat(buffer.get(), &stat) < 0 || ::zip_source_open(buffer.get()) < 0) {
-    RaiseZipError(::zip_source_error(buffer.get()), {});
-  }
-  std::string result(static_cast<size_t>(stat.size), '\0');
-  const zip_int64_t got = ::zip_source_read(buffer.get(), result.data(), result.size());
-  ::zip_source_close(buffer.get());
-  if (got < 0 || static_cast<uint64_t>(got) != stat.size) {
-    RaiseZipError(::zip_source_error(buffer.get()), {});
-  }
+  MemoryArchive built;
+  EntrySource::Add(built.Zip(), std::make_unique<EntrySource>(data), entry_name, {});
+  std::string result;
+  built.Finish({}, [&](std::string_view chunk) { result += chunk; });
   return result;
 }
 
-std::string COsAbbreviaTool::UnpackDocument(std::string_view archive_bytes) {
+std::string COsAbbreviaTool::UnpackDocument(std::string_view archive_bytes,
+                                            rtl::DecompressionBudget& budget) {
   ZipPtr zip = OpenMemoryArchive(archive_bytes, ZIP_RDONLY | ZIP_CHECKCONS);
   const zip_int64_t count = ::zip_get_num_entries(zip.get(), 0);
   if (count != 1) {
@@ -782,10 +773,31 @@ std::string COsAbbreviaTool::UnpackDocument(std::string_view archive_bytes) {
   const std::string name = EntryName(zip.get(), 0, {});
   const zip_stat_t stat = StatEntry(zip.get(), 0, {});
   CheckEntryStat(stat, name);
+  // Taken before the buffer is reserved: a bomb that says how large it is costs nothing.
+  budget.Take(stat.size);
   std::string result;
   result.reserve(static_cast<size_t>(stat.size));
   ReadEntry(zip.get(), 0, stat.size, name, {}, [&](std::string_view chunk) { result += chunk; });
   return result;
+}
+
+uint64_t COsAbbreviaTool::DeclaredPlainSize(const std::string& archive) {
+  int error_code = 0;
+  const ZipPtr zip(::zip_open(NativePath(archive).c_str(), ZIP_RDONLY, &error_code));
+  if (!zip) {
+    return 0;
+  }
+  const zip_int64_t count = ::zip_get_num_entries(zip.get(), 0);
+  uint64_t total = 0;
+  for (zip_int64_t index = 0; index < count; ++index) {
+    zip_stat_t stat;
+    ::zip_stat_init(&stat);
+    if (::zip_stat_index(zip.get(), static_cast<zip_uint64_t>(index), 0, &stat) == 0 &&
+        (stat.valid & ZIP_STAT_SIZE) != 0) {
+      total += std::min<uint64_t>(stat.size, kMaxEntrySize + 1);
+    }
+  }
+  return total;
 }
 
 uint64_t COsAbbreviaTool::EntryCount(std::string_view archive_bytes) {

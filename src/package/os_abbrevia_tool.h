@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "rtl/base_class.h"
+#include "rtl/decompression_budget.h"
 
 namespace lyr::package {
 
@@ -31,15 +32,18 @@ class COsAbbreviaTool final : public rtl::CBaseClass {
   // symbolic link, a name met twice, an encrypted entry or an over-large one fails and nothing is
   // extracted; files written before a later failure (a damaged entry) are removed again. An
   // unreadable or damaged archive fails with the archive library's text; a folder or file that
-  // cannot be created with an OS error.
+  // cannot be created with an OS error. With a budget, the entries' declared sizes together are
+  // taken from it before anything is written (its message when they do not fit).
   static std::string ExtractArchive(const std::string& directory, const std::string& archive,
-                                    bool make_unique);
+                                    bool make_unique, rtl::DecompressionBudget* budget = nullptr);
 
   // Builds archive from the regular files of directory whose names match mask ("*.*" or "*" for
   // all; folders are not searched, links are skipped); entry names are the bare file names.
-  // Returns false and does nothing when directory does not exist. The archive is written aside
-  // (a scratch file with a new identifier in the archive's folder) and moved into place, so a
-  // failure leaves an existing archive as it was and no scratch file behind.
+  // Returns false and does nothing when directory does not exist. The archive is built in memory
+  // (one copy of it, which libzip keeps in fragments) and written through rtl::AtomicFile: an
+  // unnamed scratch file in the archive's folder, renamed over the archive when complete. So a
+  // failure, or a crash at any point, leaves an existing archive as it was and no scratch file
+  // behind. A replaced archive keeps its permission bits; a new one gets 0666 less the umask.
   static bool BuildArchiveFromDirectory(const std::string& directory, const std::string& mask,
                                         const std::string& archive);
 
@@ -48,8 +52,17 @@ class COsAbbreviaTool final : public rtl::CBaseClass {
 
   // The data of the single entry of the ZIP archive archive_bytes. Fails with "Неверное число
   // файлов в архиве: [%d]" (the entry count) unless there is exactly one entry, and with the
-  // archive library's text for a damaged archive. Read in memory.
-  static std::string UnpackDocument(std::string_view archive_bytes);
+  // archive library's text for a damaged archive. Read in memory. The entry's declared size is
+  // taken from budget before anything is inflated (the budget's message when it does not fit);
+  // an entry that inflates to more than it declared fails with "Размер файла в архиве больше
+  // заявленного: [%s]" as soon as it does.
+  static std::string UnpackDocument(std::string_view archive_bytes,
+                                    rtl::DecompressionBudget& budget);
+
+  // The declared sizes of the entries of the ZIP file archive added up, read from its central
+  // directory without inflating anything; 0 when it cannot be read as an archive (whoever
+  // inflates it later reports that).
+  static uint64_t DeclaredPlainSize(const std::string& archive);
 
   // The number of entries of the ZIP archive archive_bytes.
   static uint64_t EntryCount(std::string_view archive_bytes);

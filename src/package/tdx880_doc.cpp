@@ -10,11 +10,13 @@
 
 #include "crypt/tdx880_key.h"
 #include "package/os_abbrevia_tool.h"
+#include "package/package_file.h"
 #include "package/tdx880_document.h"
 #include "package/tdx880_item_config.h"
 #include "package/tdx880_signature.h"
 #include "package/tdx880_tool.h"
 #include "package/xml/xml_gpr_dekl_description.h"
+#include "package/xml/xml_gpr_document.h"
 #include "package/xml/xml_gpr_package.h"
 #include "rtl/errors.h"
 #include "rtl/file_utils.h"
@@ -86,7 +88,9 @@ std::string ExpandPackagePath(const std::string& path) {
   return rtl::CombinePath(CurrentDirectory(), path);
 }
 
-CTdx880Doc::CTdx880Doc() : tmp_dir_(rtl::GetTempDirectory()) {}
+CTdx880Doc::CTdx880Doc() : tmp_dir_(rtl::GetTempDirectory()) {
+  config_.SetMaxPlainSize(rtl::DecompressionBudget::LimitFromEnvironment());
+}
 
 CTdx880Doc::~CTdx880Doc() {
   CloseOnDestroy();
@@ -124,13 +128,15 @@ void CTdx880Doc::DoClose() {
   // Items refer to entries of the description: they are closed before it goes.
   ReleaseItems();
   if (!working_directory_.empty()) {
-    if (!rtl::DeleteDirectoryTree(working_directory_)) {
+    if (working_lock_ && !working_lock_->Remove()) {
       rtl::DebugLog("CTdx880Doc: working folder not deleted completely: %s", working_directory_);
     }
+    working_lock_.reset();
     working_directory_.clear();
     config_.SetWorkingDirectory({});
   }
   config_.SetDescription(nullptr);
+  config_.Budget().Reset();
   description_.reset();
   package_description_content_.clear();
   is_loaded_ = false;
@@ -151,6 +157,8 @@ void CTdx880Doc::DoNew() {
     CreateWorkingDirectory();
   }
   ReleaseItems();
+  config_.Budget().Reset();
+  config_.Budget().SetName(file_name_);
   config_.SetDescription(description.get());
   description_ = std::move(description);
   package_description_content_.clear();
@@ -207,27 +215,21 @@ bool CTdx880Doc::SaveAs(const std::string& file_name) {
 // --- Working folder and the two algorithms ---
 
 void CTdx880Doc::CreateWorkingDirectory() {
-  const std::string path =
-      rtl::IncludeTrailingBackslash(rtl::CombinePath(tmp_dir_, rtl::NewFileId()));
-  const std::string native = NativePath(path);
-  if (::mkdir(native.c_str(), 0700) != 0) {
-    rtl::RaiseLastOSError();
-  }
-  // The umask may have taken bits away; the owner needs all three, nobody else any.
-  if (::chmod(native.c_str(), 0700) != 0) {
-    const int error = errno;
-    ::rmdir(native.c_str());
-    rtl::RaiseOSError(error);
-  }
-  working_directory_ = path;
-  config_.SetWorkingDirectory(path);
+  // Working folders are named by a bare identifier (no prefix); the sweep only takes those with a
+  // lock file of FolderLock beside them.
+  rtl::SweepStaleFolders(tmp_dir_, "");
+  working_lock_ = rtl::CreateLockedFolder(tmp_dir_, "");
+  working_directory_ = rtl::IncludeTrailingBackslash(working_lock_->Folder());
+  config_.SetWorkingDirectory(working_directory_);
 }
 
 void CTdx880Doc::ReadArchive(const std::string& path) {
   if (!rtl::FileExists(path)) {
     rtl::RaiseFmt(u8"Файл с пакетом [%s] не существует!", path);
   }
-  working_directory_ = COsAbbreviaTool::ExtractArchive(working_directory_, path, false);
+  rtl::DecompressionBudget& budget = config_.Budget();
+  budget.SetName(path);
+  working_directory_ = COsAbbreviaTool::ExtractArchive(working_directory_, path, false, &budget);
   config_.SetWorkingDirectory(working_directory_);
 
   const std::string description_path = rtl::CombinePath(working_directory_, kDescriptionFileName);
@@ -249,6 +251,17 @@ void CTdx880Doc::ReadArchive(const std::string& path) {
                                                   description_->TransactTypeCode(),
                                                   documents.Items(i).DocumentTypeCode()));
   }
+  // Loading inflates every plain compressed document; their declared sizes are checked against
+  // the budget first, so a package of honest-size bombs is refused before any is inflated.
+  uint64_t declared = 0;
+  for (int32_t i = 0; i < documents.Count(); ++i) {
+    const xml::CXMLGprDocument& entry = documents.Items(i);
+    if (entry.IsCompressed() && !entry.IsEncrypted() && IsPackageFileName(entry.FileName())) {
+      declared += COsAbbreviaTool::DeclaredPlainSize(
+          rtl::CombinePath(working_directory_, entry.FileName()));
+    }
+  }
+  budget.Check(declared);
   for (int32_t i = 0; i < documents.Count(); ++i) {
     auto item = std::make_shared<CTdx880Document>();
     CTdx880ItemConfig item_config(&documents.Items(i), &config_);

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "package/subject_codes.h"
 #include "package/tdx880_package_config.h"
 #include "rtl/custom_doc.h"
+#include "rtl/folder_lock.h"
 
 namespace lyr::xml {
 class CXMLGprPackage;
@@ -31,7 +33,10 @@ class CTdx880Signature;
 
 // One open package at a time. Open or New create a private working folder (a new identifier
 // under TmpDir, mode 0700) that holds the package's files while it is open; Close, a failed Open
-// and destruction delete it.
+// and destruction delete it. The folder is locked for its life (rtl::FolderLock: an flock on
+// "<folder>.lock" beside it), and before making one Open and New sweep TmpDir of working
+// folders whose lock no live process holds (rtl::SweepStaleFolders), so the plain files of a
+// process that was killed do not stay behind.
 //
 // Every public operation is guarded (CBaseClass): an error raised inside goes to the error
 // handler, which by default raises it again; with the handler cleared the operation returns
@@ -216,6 +221,8 @@ class CTdx880Doc final : public rtl::CCustomDoc {
   bool is_readed_ = false;
   bool is_opened_ = false;
   std::string working_directory_;
+  // Holds the working folder's lock while the folder exists (rtl::FolderLock).
+  std::optional<rtl::FolderLock> working_lock_;
   std::unique_ptr<xml::CXMLGprPackage> description_;
   CTdx880PackageConfig config_;
   std::vector<DocumentPtr> items_;

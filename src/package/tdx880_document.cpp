@@ -176,7 +176,8 @@ std::shared_ptr<const std::string> CTdx880Document::PlainBytes() const {
   rtl::Assert(!IsEncrypted(), "CTdx880Document.PlainContent of an encrypted document",
               "Tdx880Document");
   if (IsCompressed()) {
-    return std::make_shared<const std::string>(COsAbbreviaTool::UnpackDocument(*content_));
+    return std::make_shared<const std::string>(
+        COsAbbreviaTool::UnpackDocument(*content_, Budget()));
   }
   return content_;
 }
@@ -371,7 +372,7 @@ void CTdx880Document::DecryptContent() {
   std::string plain =
       crypt::CTdx880CryptoTool().Decrypt(PackageConfig().FlagUsageUserStorage(), *content_);
   if (IsCompressed()) {
-    plain = COsAbbreviaTool::UnpackDocument(plain);
+    plain = COsAbbreviaTool::UnpackDocument(plain, Budget());
   }
   xml::CXMLGprDocument& entry = Entry();
   SetStored(std::move(plain));
@@ -397,6 +398,11 @@ xml::CXMLGprDocument& CTdx880Document::Entry() const {
     rtl::Raise(Msg(u8"Документ не открыт"));
   }
   return *entry_;
+}
+
+rtl::DecompressionBudget& CTdx880Document::Budget() const {
+  static_cast<void>(Entry());  // closed: "Документ не открыт"
+  return config_.PackageConfig()->Budget();
 }
 
 const CTdx880PackageConfig& CTdx880Document::PackageConfig() const {
@@ -451,7 +457,7 @@ void CTdx880Document::Decompress() {
   if (!IsCompressed() || IsEncrypted()) {
     return;
   }
-  SetStored(COsAbbreviaTool::UnpackDocument(*content_));
+  SetStored(COsAbbreviaTool::UnpackDocument(*content_, Budget()));
   Entry().SetIsCompressed(false);
 }
 

@@ -161,6 +161,8 @@ class CTdx880Document final : public rtl::CCustomDoc {
   void Bind(rtl::CBaseClass* source);
   [[nodiscard]] xml::CXMLGprDocument& Entry() const;
   [[nodiscard]] const CTdx880PackageConfig& PackageConfig() const;
+  // The package's decompression budget: every inflation of the stored form takes from it.
+  [[nodiscard]] rtl::DecompressionBudget& Budget() const;
   void NameFileWhenUnnamed();
   bool Load();
   bool LoadSignatures();

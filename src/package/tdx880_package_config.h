@@ -1,10 +1,12 @@
 // CTdx880PackageConfig: the settings a package container hands to each of its items and signature
-// objects (description, working folder, user-storage flag).
+// objects (description, working folder, user-storage flag, decompression budget).
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "rtl/base_class.h"
+#include "rtl/decompression_budget.h"
 
 namespace lyr::xml {
 class CXMLGprPackage;
@@ -32,10 +34,21 @@ class CTdx880PackageConfig final : public rtl::CBaseClass {
   [[nodiscard]] bool FlagUsageUserStorage() const noexcept { return flag_usage_user_storage_; }
   void SetFlagUsageUserStorage(bool value) noexcept { flag_usage_user_storage_ = value; }
 
+  // The decompression budget of the open package: the outer archive's entries and every
+  // document's stored form inflated since Open or New count against it. The limit starts at
+  // DecompressionBudget::kDefaultLimit (4 GiB); the container sets it from
+  // LYR_TDX_MAX_PLAIN_SIZE when it is made.
+  [[nodiscard]] rtl::DecompressionBudget& Budget() noexcept { return budget_; }
+  [[nodiscard]] const rtl::DecompressionBudget& Budget() const noexcept { return budget_; }
+  // The budget's limit in bytes of plain content per package.
+  [[nodiscard]] uint64_t MaxPlainSize() const noexcept { return budget_.Limit(); }
+  void SetMaxPlainSize(uint64_t value) noexcept { budget_.SetLimit(value); }
+
  private:
   xml::CXMLGprPackage* description_ = nullptr;
   std::string working_directory_;
   bool flag_usage_user_storage_ = true;
+  rtl::DecompressionBudget budget_;
 };
 
 }  // namespace lyr::package

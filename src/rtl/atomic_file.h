@@ -1,5 +1,5 @@
 // A file written completely aside and moved into place in one step, so readers never see it
-// half-written.
+// half-written and a crash leaves no partial file behind.
 #pragma once
 
 #include <cstdint>
@@ -8,38 +8,55 @@
 
 namespace lyr::rtl {
 
-// Writes a file completely aside (temporary file in the same folder) and moves it into place.
+// Writes a file completely aside and moves it into place. The scratch file is an unnamed file
+// (O_TMPFILE) in the target's folder: until Commit nothing of it is visible, and a process killed
+// in any way (kill -9 included) leaves nothing behind. Commit links it in under a hidden scratch
+// name and renames that over the target. Where the file system has no unnamed files the scratch
+// file is named from the start (".<name>.tmp-XXXXXX" beside the target). Either way the scratch
+// name is flocked while this object lives, and every AtomicFile of a target first deletes the
+// scratch names of that target whose lock no live process holds (left by a crash).
 // Not thread-safe; one owner writes and commits.
 class AtomicFile final {
  public:
-  // Creates the temporary file next to path with the permission bits mode (not masked by the
-  // umask). Raises an OS error when the temporary file cannot be created.
+  // The mode a new file gets from open: 0666 less the process's umask.
+  static constexpr uint32_t kCreationMode = 0xFFFFFFFF;
+
+  // Creates the scratch file for path with the permission bits mode (not masked by the umask;
+  // kCreationMode: masked, as open does). Raises an OS error when it cannot be created (ENOENT
+  // for a missing folder).
   explicit AtomicFile(std::string path, uint32_t mode = 0600);
-  // Unlinks the temporary file unless Commit succeeded. Never throws.
+  // Removes the scratch file unless Commit succeeded. Never throws.
   ~AtomicFile();
 
-  // Appends bytes to the temporary file. Raises an OS error on failure, an assertion error after
+  // Appends bytes to the scratch file. Raises an OS error on failure, an assertion error after
   // Commit.
   void Write(std::string_view bytes);
-  // Flushes the temporary file to disk, renames it over path and flushes the folder. Raises an OS
-  // error on failure (the temporary file is then removed by the destructor and path is left as
-  // it was); an assertion error when called twice.
+  // Flushes the scratch file to disk, moves it over path and flushes the folder. Raises an OS
+  // error on failure (the scratch file is then removed by the destructor and path is left as it
+  // was); an assertion error when called twice.
   void Commit();
 
-  // The final path and the temporary path (for diagnostics and tests).
-  // The target and the temporary file, as the file system names them (UTF-8).
+  // The target, as the file system names it (UTF-8).
   [[nodiscard]] const std::string& Path() const noexcept { return path_; }
+  // The scratch file's name while it has one (the fallback, or during Commit); "" while it is
+  // unnamed.
   [[nodiscard]] const std::string& TempPath() const noexcept { return temp_path_; }
+  // True when the scratch file is an unnamed O_TMPFILE.
+  [[nodiscard]] bool IsUnnamed() const noexcept { return unnamed_; }
 
   AtomicFile(const AtomicFile&) = delete;
   AtomicFile& operator=(const AtomicFile&) = delete;
 
  private:
+  void OpenNamed(uint32_t mode);
+  void LinkUnnamed();
   void CloseFile() noexcept;
 
   std::string path_;
+  std::string folder_;
   std::string temp_path_;
   int fd_ = -1;
+  bool unnamed_ = false;
   bool committed_ = false;
 };
 

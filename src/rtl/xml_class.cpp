@@ -31,7 +31,7 @@ std::string CXMLClass::GetXML() {
 void CXMLClass::SetXML(std::string text) {
   CXMLTextReader& reader = OwnReader();
   reader.Clear();
-  reader.SetXML(std::move(text));
+  reader.SetDocument(std::move(text));
 }
 
 void CXMLClass::SaveToFile(const std::string& file_name) {

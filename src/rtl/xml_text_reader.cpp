@@ -76,6 +76,23 @@ void CXMLTextReader::SetXML(std::string text) {
   });
 }
 
+void CXMLTextReader::SetDocument(std::string text) {
+  Guarded([&] {
+    // A UTF-8 byte order mark only says how the text is encoded.
+    if (text.starts_with("\xEF\xBB\xBF")) {
+      text.erase(0, 3);
+    }
+    SetXML(std::move(text));
+    try {
+      CheckXMLWellFormed(text_);
+    } catch (...) {
+      tokenizer_.Reset({});
+      text_.clear();
+      throw;
+    }
+  });
+}
+
 void CXMLTextReader::Clear() {
   Guarded([&] {
     tokenizer_.Reset({});

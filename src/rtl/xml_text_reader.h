@@ -9,8 +9,10 @@
 
 namespace lyr::rtl {
 
-// Holds one document's text and a cursor on its tokens. It does not check well-formedness or
-// match end tags; document classes read their elements in the order they were written. The
+// Holds one document's text and a cursor on its tokens. SetXML takes any text, fragments
+// included, and matches no end tags; SetDocument (what document classes use) first checks that
+// the text is one well-formed document. Document classes read their elements in the order they
+// were written. The
 // operations documented as guarded follow CBaseClass: errors go to the error handler, which by
 // default raises them on. All texts are windows-1251.
 class CXMLTextReader final : public CBaseClass {
@@ -25,6 +27,9 @@ class CXMLTextReader final : public CBaseClass {
   // line (up to the first CR LF) contains encoding="utf-8" (exactly so), the text is converted
   // from UTF-8 to windows-1251 first.
   void SetXML(std::string text);
+  // Guarded. SetXML for a whole document from outside: after the conversion the text must pass
+  // CheckXMLWellFormed (its messages); after a failure the reader holds an empty document.
+  void SetDocument(std::string text);
   // Guarded. Forgets the document.
   void Clear();
 

@@ -60,4 +60,26 @@ class TXMLTokenizer final {
   std::optional<std::string> normalized_;
 };
 
+// The deepest element nesting CheckXMLWellFormed accepts.
+inline constexpr size_t kMaxXMLDepth = 256;
+
+// Checks in one linear pass, without recursion, that text (up to its first zero byte) is one
+// well-formed XML document as far as its structure goes: an optional byte order mark, then
+// blanks, the XML declaration, processing instructions and comments around exactly one root
+// element; every start tag closed by a matching end tag at most kMaxXMLDepth deep; tags, comments,
+// processing instructions and CDATA sections terminated; attributes written name="value" or
+// name='value' with no "<" in the value, blanks between them and no name twice in one tag; no
+// text outside the root and no document type declaration. Names are not checked character by
+// character, nor entity references. Fails (Exception) with one of:
+//   "Неверный формат XML: нет корневого элемента"
+//   "Неверный формат XML: документ закончился внутри элемента [%s]" (the innermost open one)
+//   "Неверный формат XML: закрывающий тег [%s] не соответствует элементу [%s]"
+//   "Неверный формат XML: закрывающий тег [%s] без открывающего"
+//   "Неверный формат XML: атрибут [%s] повторяется в элементе [%s]"
+//   "Неверный формат XML: вложенность элементов больше %d"
+//   "Неверный формат XML: данные вне корневого элемента (строка %d)"
+//   "Неверный формат XML: ошибка разметки в строке %d"
+// Names in messages are cut to 64 characters.
+void CheckXMLWellFormed(std::string_view text);
+
 }  // namespace lyr::rtl

@@ -26,6 +26,12 @@ namespace {
 namespace fs = std::filesystem;
 using rtl::Msg;
 
+// UnpackDocument with the default budget.
+std::string Unpack(std::string_view bytes) {
+  rtl::DecompressionBudget budget;
+  return COsAbbreviaTool::UnpackDocument(bytes, budget);
+}
+
 std::string RandomBytes(size_t size, uint32_t seed) {
   std::mt19937 generator(seed);
   std::string bytes(size, '\0');
@@ -107,7 +113,7 @@ class PackDocumentRoundTrip : public ArchiveTest,
 TEST_P(PackDocumentRoundTrip, UnpackGivesTheDataBackAndPeersAgreeOnTheMethod) {
   const RoundTripCase& c = GetParam();
   const std::string packed = COsAbbreviaTool::PackDocument("file", c.data);
-  EXPECT_EQ(COsAbbreviaTool::UnpackDocument(packed), c.data);
+  EXPECT_EQ(Unpack(packed), c.data);
   EXPECT_EQ(COsAbbreviaTool::EntryCount(packed), 1u);
 
   const std::string archive = WriteFile("one.zip", packed);
@@ -140,8 +146,7 @@ TEST_F(ArchiveTest, PackedRandomDataIsStoredAtItsOwnSize) {
 
 TEST_F(ArchiveTest, UnpackRefusesAnArchiveWithoutEntries) {
   const std::string empty = std::string("PK\x05\x06", 4) + std::string(18, '\0');
-  EXPECT_EQ(ErrorOf([&] { COsAbbreviaTool::UnpackDocument(empty); }),
-            Msg(u8"Неверное число файлов в архиве: [0]"));
+  EXPECT_EQ(ErrorOf([&] { Unpack(empty); }), Msg(u8"Неверное число файлов в архиве: [0]"));
   EXPECT_EQ(Listing(Tmp()), std::set<std::string>{});
 }
 
@@ -153,7 +158,7 @@ TEST_F(ArchiveTest, UnpackRefusesAnArchiveWithTwoEntries) {
       "    z.writestr('file', 'one')\n"
       "    z.writestr('more', 'two')\n",
       archive);
-  EXPECT_EQ(ErrorOf([&] { COsAbbreviaTool::UnpackDocument(rtl::ReadFileToString(archive)); }),
+  EXPECT_EQ(ErrorOf([&] { Unpack(rtl::ReadFileToString(archive)); }),
             Msg(u8"Неверное число файлов в архиве: [2]"));
   EXPECT_EQ(Listing(Tmp()), std::set<std::string>{});
 }
@@ -169,18 +174,16 @@ TEST_F(ArchiveTest, UnpackReadsAnArchiveMadeByPython) {
   for (int i = 0; i < 1000; ++i) {
     expected += "abc";
   }
-  EXPECT_EQ(COsAbbreviaTool::UnpackDocument(rtl::ReadFileToString(archive)), expected);
+  EXPECT_EQ(Unpack(rtl::ReadFileToString(archive)), expected);
 }
 
 TEST_F(ArchiveTest, UnpackRefusesDamagedBytes) {
   const std::string packed = COsAbbreviaTool::PackDocument("file", Text(10000));
-  EXPECT_EQ(ErrorOf([&] { COsAbbreviaTool::UnpackDocument(RandomBytes(1000, 4)); }),
-            "Not a zip archive");
+  EXPECT_EQ(ErrorOf([&] { Unpack(RandomBytes(1000, 4)); }), "Not a zip archive");
   std::string corrupt = packed;
   corrupt[40] = static_cast<char>(corrupt[40] ^ 0x55);  // inside the deflated data
-  EXPECT_NE(ErrorOf([&] { COsAbbreviaTool::UnpackDocument(corrupt); }), "");
-  EXPECT_NE(ErrorOf([&] { COsAbbreviaTool::UnpackDocument(packed.substr(0, packed.size() / 2)); }),
-            "");
+  EXPECT_NE(ErrorOf([&] { Unpack(corrupt); }), "");
+  EXPECT_NE(ErrorOf([&] { Unpack(packed.substr(0, packed.size() / 2)); }), "");
   EXPECT_EQ(Listing(Tmp()), std::set<std::string>{});
 }
 

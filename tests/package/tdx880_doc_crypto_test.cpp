@@ -17,6 +17,7 @@
 #include "crypt/key_container.h"
 #include "crypt/private_key.h"
 #include "crypt/support/test_pki.h"
+#include "crypt/tdx880_crypto_tool.h"
 #include "crypt/tdx880_key.h"
 #include "package/tdx880_doc.h"
 #include "package/tdx880_document.h"
@@ -24,6 +25,7 @@
 #include "rtl/errors.h"
 #include "rtl/text.h"
 #include "support/sandbox.h"
+#include "zip_bomb.h"
 
 namespace lyr::package {
 namespace {
@@ -328,6 +330,36 @@ TEST_F(PackageCryptoTest, ClearedErrorHandlerTurnsFailuresIntoFalse) {
   EXPECT_FALSE(doc.IsDocumentOpened());
   EXPECT_EQ(doc.GetFile(0), nullptr);
   EXPECT_EQ(doc.GetFileCount(), 0);
+}
+
+TEST_F(PackageCryptoTest, DecryptingANestedArchiveOverTheBudgetRefusesIt) {
+  CTdx880Doc doc;
+  Fill(doc);
+  ASSERT_TRUE(doc.EncryptByCertificate(user_.Der()));
+  ASSERT_TRUE(doc.SaveAs(PathOf("encrypted.zip")));
+  const std::string entry = doc.GetFile(0)->FileName();
+  // The declaration's envelope now holds a ZIP of 96 MiB of zeros.
+  const std::string envelope = crypt::CTdx880CryptoTool().EncryptByCertificate(
+      test::ZeroRunZip(uint64_t{96} << 20), user_.Der());
+  const std::string replacement = WriteFile("envelope.der", envelope);
+  const std::string archive = PathOf("bomb.zip");
+  const std::string script = WriteFile(
+      "replace.py",
+      "import sys, zipfile\n"
+      "src, dst, name, form = sys.argv[1:5]\n"
+      "with zipfile.ZipFile(src) as z, zipfile.ZipFile(dst, 'w', zipfile.ZIP_DEFLATED) as out:\n"
+      "    for i in z.infolist():\n"
+      "        out.writestr(i.filename, open(form, 'rb').read() if i.filename == name else "
+      "z.read(i))\n");
+  ASSERT_EQ(lyr::test::RunCommand("python3 " + script + " " + PathOf("encrypted.zip") + " " +
+                                  archive + " " + entry + " " + replacement),
+            0);
+  CTdx880Doc reader;
+  reader.Config().SetMaxPlainSize(uint64_t{64} << 20);
+  ASSERT_TRUE(reader.Open(archive));
+  EXPECT_EQ(ErrorOf([&] { reader.Decrypt(); }),
+            Msg(u8"Слишком большой объём документов в пакете: [") + archive + "]");
+  EXPECT_TRUE(reader.GetFile(0)->IsEncrypted()) << "a failed decryption leaves it encrypted";
 }
 
 }  // namespace

@@ -4,10 +4,12 @@
 #include "package/tdx880_doc.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
 #include <functional>
 #include <regex>
@@ -25,6 +27,7 @@
 #include "rtl/text.h"
 #include "rtl/whole_file.h"
 #include "support/sandbox.h"
+#include "zip_bomb.h"
 
 namespace lyr::package {
 namespace {
@@ -120,6 +123,23 @@ class PackageDocTest : public lyr::test::Sandbox {
                 PathOf("entry" + std::to_string(i)) + "', 'rb').read())\n";
     }
     Python(script, archive);
+    return archive;
+  }
+
+  // A saved declaration package whose documents' stored forms (the ".bin" entries) are replaced
+  // by stored_form; returns its path.
+  std::string PackageWithStoredForms(const std::string& stored_form) {
+    const std::string saved = SavedPackage("plain");
+    const std::string replacement = WriteFile("stored-form.bin", stored_form);
+    const std::string archive = PathOf("replaced.zip");
+    Python(
+        "import sys, zipfile\n"
+        "src, dst, form = sys.argv[1:4]\n"
+        "with zipfile.ZipFile(src) as z, zipfile.ZipFile(dst, 'w', zipfile.ZIP_DEFLATED) as out:\n"
+        "    for i in z.infolist():\n"
+        "        data = open(form, 'rb').read() if i.filename.endswith('.bin') else z.read(i)\n"
+        "        out.writestr(i.filename, data)\n",
+        saved + " " + archive + " " + replacement);
     return archive;
   }
 
@@ -498,7 +518,20 @@ INSTANTIATE_TEST_SUITE_P(
             [](PackageDocTest& t) {
               return t.PythonZip("notxml.zip", {{"'packageDescription.xml'", "just text"}});
             },
-            [](const std::string&) { return Msg(u8"Элемент [ТрансИнф] не найден"); }}),
+            [](const std::string&) {
+              return Msg(u8"Неверный формат XML: данные вне корневого элемента (строка 1)");
+            }},
+        OpenFailureCase{
+            "DescriptionCutBeforeTheRootCloses",
+            [](PackageDocTest& t) {
+              const std::string whole = DescriptionWith("01", kContentName);
+              return t.PythonZip("cut-description.zip",
+                                 {{"'packageDescription.xml'", whole.substr(0, whole.rfind('<'))},
+                                  {"'" + kContentName + "'", "x"}});
+            },
+            [](const std::string&) {
+              return Msg(u8"Неверный формат XML: документ закончился внутри элемента [ТрансИнф]");
+            }}),
     [](const auto& info) { return info.param.name; });
 
 TEST_F(PackageDocTest, OpenOfAnEmptyNameNamesTheCurrentFolder) {
@@ -822,6 +855,118 @@ TEST_F(PackageDocTest, TwoThreadsAndTwoProcessesSavingIntoOneFolderNeverCollide)
     EXPECT_EQ(doc.GetFile(0)->RawContent(), kDeclaration);
   }
   EXPECT_EQ(Listing(Tmp()), std::set<std::string>{}) << "no working folder or scratch file left";
+}
+
+// ---- Limits: the decompression budget -------------------------------------------------------
+
+struct BudgetCase {
+  const char* name;
+  uint64_t size;            // zero bytes each document inflates to
+  uint64_t declared;        // what its headers say (0: size)
+  const char* environment;  // LYR_TDX_MAX_PLAIN_SIZE (nullptr: unset)
+  uint64_t limit;           // Config().SetMaxPlainSize (0: left alone)
+  std::u8string message;    // "" opens; "[" + path + "]" follows a message ending in ": "
+};
+
+class PackageBudget : public PackageDocTest, public ::testing::WithParamInterface<BudgetCase> {};
+
+constexpr uint64_t kMiB = uint64_t{1} << 20;
+
+// Opens a package of two documents whose stored forms are ZIPs of a zero run in a child process,
+// which reports the error, its peak resident size and the first document's size.
+TEST_P(PackageBudget, RefusesNestedArchivesBeforeTheyInflate) {
+  const BudgetCase& c = GetParam();
+  const std::string archive =
+      PackageWithStoredForms(lyr::package::test::ZeroRunZip(c.size, c.declared));
+  const std::string report = PathOf("report.txt");
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (c.environment != nullptr) {
+      ::setenv("LYR_TDX_MAX_PLAIN_SIZE", c.environment, 1);
+    }
+    CTdx880Doc doc;
+    if (c.limit != 0) {
+      doc.Config().SetMaxPlainSize(c.limit);
+    }
+    std::string error = ErrorOf([&] { doc.Open(archive); });
+    const size_t size = doc.IsOpened() ? doc.GetFile(0)->RawContent().size() : 0;
+    struct rusage usage {};
+    ::getrusage(RUSAGE_SELF, &usage);
+    rtl::WriteStringToFile(report, error + "\n" + std::to_string(usage.ru_maxrss) + "\n" +
+                                       std::to_string(size) + "\n");
+    ::_exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  std::istringstream lines(lyr::test::ReadAll(report));
+  std::string error;
+  std::string peak_kib;
+  std::string size;
+  std::getline(lines, error);
+  std::getline(lines, peak_kib);
+  std::getline(lines, size);
+  if (c.message.empty()) {
+    EXPECT_EQ(error, "");
+    EXPECT_EQ(std::stoull(size), c.size);
+    return;
+  }
+  const std::string expected = Msg(c.message);
+  EXPECT_EQ(error, expected.back() == ' ' ? expected + "[" + archive + "]" : expected);
+  // Nothing near the declared gigabytes was inflated (a bound, not a timing).
+  EXPECT_LT(std::stoull(peak_kib), 256u * 1024u) << "KiB";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Bombs, PackageBudget,
+    ::testing::Values(BudgetCase{"HonestSizesOverTheDefaultBudget", 2048 * kMiB, 0, nullptr, 0,
+                                 u8"Слишком большой объём документов в пакете: "},
+                      BudgetCase{"HonestSizesOverALoweredBudget", 48 * kMiB, 0, nullptr, 64 * kMiB,
+                                 u8"Слишком большой объём документов в пакете: "},
+                      BudgetCase{"HonestSizesOverTheBudgetOfTheEnvironment", 48 * kMiB, 0,
+                                 "67108864", 0, u8"Слишком большой объём документов в пакете: "},
+                      BudgetCase{"LyingSizes", 64 * kMiB, kMiB, nullptr, 0,
+                                 u8"Размер файла в архиве больше заявленного: [file]"},
+                      BudgetCase{"WithinTheBudget", 8 * kMiB, 0, "67108864", 0, u8""}),
+    [](const auto& info) { return info.param.name; });
+
+TEST_F(PackageDocTest, KilledSaveLeavesNoScratchFileAndItsWorkingFolderIsSwept) {
+  const std::string target = SavedPackage();
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    // Saves a package with a large document over the target again and again until killed.
+    CTdx880Doc doc;
+    FillDeclarationPackage(doc);
+    std::string noise(32 * kMiB, '\0');
+    uint64_t state = 88172645463325252ULL;
+    for (char& c : noise) {
+      state ^= state << 13;
+      state ^= state >> 7;
+      state ^= state << 17;
+      c = static_cast<char>(state);
+    }
+    doc.AddFile("02", "bin", "noise.bin", std::move(noise));
+    for (;;) {
+      doc.SaveAs(target);
+    }
+  }
+  ::usleep(1'500'000);
+  ::kill(child, SIGKILL);
+  ASSERT_EQ(::waitpid(child, nullptr, 0), child);
+  EXPECT_EQ(Listing(PathOf("out")), std::set<std::string>{fs::path(target).filename().string()})
+      << "no scratch file in the target folder";
+  EXPECT_FALSE(Listing(Tmp()).empty()) << "the killed process left its working folder";
+  CTdx880Doc doc;
+  ASSERT_TRUE(doc.Open(target)) << "the target is a whole package, old or new";
+  EXPECT_EQ(doc.GetFile(0)->RawContent(), kDeclaration);
+  const std::string own = fs::path(doc.WorkingDirectory()).parent_path().filename().string();
+  std::set<std::string> expected{own, own + ".lock"};
+  for (const std::string& name : Listing(doc.WorkingDirectory())) {
+    expected.insert(own + "/" + name);
+  }
+  EXPECT_EQ(Listing(Tmp()), expected) << "Open swept the folder nobody holds";
 }
 
 }  // namespace

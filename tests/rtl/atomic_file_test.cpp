@@ -2,8 +2,11 @@
 // temporary files behind.
 #include "rtl/atomic_file.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 
@@ -61,11 +64,23 @@ TEST_F(AtomicFileTest, NoCommitLeavesOldFileAndNoTemporaryFile) {
   {
     AtomicFile file(path);
     file.Write("new");
-    EXPECT_TRUE(fs::exists(file.TempPath()));
-    EXPECT_EQ(fs::path(file.TempPath()).parent_path(), fs::path(path).parent_path());
+    EXPECT_TRUE(file.IsUnnamed()) << "this file system has O_TMPFILE";
+    EXPECT_EQ(Entries(), std::vector<std::string>{"a.bin"}) << "the scratch file has no name";
   }
   EXPECT_EQ(test::ReadAll(path), "old");
   EXPECT_EQ(Entries(), std::vector<std::string>{"a.bin"});
+}
+
+TEST_F(AtomicFileTest, ScratchNamesLeftByACrashGoUnlessTheirWriterLives) {
+  const std::string stale = WriteFile("out/.a.bin.tmp-Ab12Cd", "left by a crash");
+  const std::string live = WriteFile("out/.a.bin.tmp-Zz99zz", "being written");
+  WriteFile("out/.b.bin.tmp-Ab12Cd", "another target's");
+  const int writer = ::open(live.c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_EQ(::flock(writer, LOCK_EX), 0);
+  WriteFileAtomically(PathOf("out/a.bin"), "new");
+  ::close(writer);
+  EXPECT_EQ(Entries(),
+            (std::vector<std::string>{".a.bin.tmp-Zz99zz", ".b.bin.tmp-Ab12Cd", "a.bin"}));
 }
 
 TEST_F(AtomicFileTest, NoCommitOfNewFileLeavesNothing) {
