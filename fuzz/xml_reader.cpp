@@ -43,6 +43,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   } catch (const lyr::rtl::Exception&) {
     // A reader's error: the expected outcome for most inputs.
   }
+  try {
+    // The strict reading of a whole document, as a package's description is read.
+    CXMLTextReader strict;
+    strict.SetDocument(text);
+    Walk(strict);
+  } catch (const lyr::rtl::Exception&) {
+  }
   lyr::xml::CXMLGprPackage package;
   try {
     package.SetXML(text);

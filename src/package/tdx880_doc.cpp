@@ -240,7 +240,7 @@ void CTdx880Doc::ReadArchive(const std::string& path) {
   package_description_content_ = rtl::ReadFileToString(description_path);
   is_loaded_ = true;
 
-  description_->SetXML(package_description_content_);
+  description_->SetDocument(package_description_content_);
   description_->Read();
   is_readed_ = true;
 

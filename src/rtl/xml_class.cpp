@@ -31,6 +31,12 @@ std::string CXMLClass::GetXML() {
 void CXMLClass::SetXML(std::string text) {
   CXMLTextReader& reader = OwnReader();
   reader.Clear();
+  reader.SetXML(std::move(text));
+}
+
+void CXMLClass::SetDocument(std::string text) {
+  CXMLTextReader& reader = OwnReader();
+  reader.Clear();
   reader.SetDocument(std::move(text));
 }
 

@@ -27,10 +27,12 @@ class CXMLClass : public CBaseClass {
 
   // The object's XML text (windows-1251): resets the own writer, writes, and returns its text.
   [[nodiscard]] std::string GetXML();
-  // Clears the own reader and loads text into it as a whole document (CXMLTextReader::SetDocument:
-  // a text that is not well formed fails with the reader's message); Read then reads the object
+  // Clears the own reader and loads text into it (fragments allowed); Read then reads the object
   // from it.
   void SetXML(std::string text);
+  // SetXML for a whole document from outside (CXMLTextReader::SetDocument): a text that is not
+  // one well-formed document fails with the reader's message.
+  void SetDocument(std::string text);
   // Writes GetXML into file_name, a file that does not exist yet, through the mapped-file write.
   // An empty text writes nothing.
   void SaveToFile(const std::string& file_name);
