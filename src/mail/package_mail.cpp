@@ -88,12 +88,6 @@ std::string NamePart(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// The message text: base64 of the package (4/3) with CR LF every 76 characters, and headers.
-int64_t ExpectedMessageSize(GMimeStream* content) {
-  const int64_t size = ::g_mime_stream_length(content);
-  return size < 0 ? 0 : size / 3 * 4 + size / 57 * 2 + 4096;
-}
-
 GPtr<GMimeObject> AttachmentPart(GMimeStream* content, const std::string& file_name) {
   GPtr<GMimePart> part(::g_mime_part_new_with_type("application", "octet-stream"));
   const GPtr<GMimeDataWrapper> wrapper(
@@ -107,18 +101,41 @@ GPtr<GMimeObject> AttachmentPart(GMimeStream* content, const std::string& file_n
   return GPtr<GMimeObject>(GMIME_OBJECT(mixed.release()));
 }
 
-std::string WriteMessage(GMimeMessage* message, int64_t expected_size) {
-  // The buffer is sized for the whole message up front, so it does not grow by doubling.
-  GPtr<GMimeStream> out(::g_mime_stream_mem_new_with_byte_array(
-      ::g_byte_array_sized_new(static_cast<guint>(expected_size))));
-  const FormatOptionsPtr options(::g_mime_format_options_new());
-  // RFC 5322 lines end in CR LF.
-  ::g_mime_format_options_set_newline_format(options.get(), GMIME_NEWLINE_FORMAT_DOS);
-  if (::g_mime_object_write_to_stream(GMIME_OBJECT(message), options.get(), out.get()) < 0) {
+// GMime writes the message into an unnamed file in tmp_dir, which is then read into the result at
+// its exact size: the text is held in memory once, not in a growing buffer and again in the
+// result.
+std::string WriteMessage(GMimeMessage* message, const std::string& tmp_dir) {
+  std::string name = rtl::NativePath(rtl::CombinePath(tmp_dir, "mail-XXXXXX"));
+  const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+  if (fd < 0) {
     rtl::RaiseLastOSError();
   }
-  const GByteArray* bytes = ::g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(out.get()));
-  return {reinterpret_cast<const char*>(bytes->data), bytes->len};
+  const GPtr<GMimeStream> file(::g_mime_stream_fs_new(fd));
+  ::unlink(name.c_str());
+  {
+    const GPtr<GMimeStream> out(
+        ::g_mime_stream_buffer_new(file.get(), GMIME_STREAM_BUFFER_BLOCK_WRITE));
+    const FormatOptionsPtr options(::g_mime_format_options_new());
+    // RFC 5322 lines end in CR LF.
+    ::g_mime_format_options_set_newline_format(options.get(), GMIME_NEWLINE_FORMAT_DOS);
+    if (::g_mime_object_write_to_stream(GMIME_OBJECT(message), options.get(), out.get()) < 0 ||
+        ::g_mime_stream_flush(out.get()) != 0) {
+      rtl::RaiseLastOSError();
+    }
+  }
+  const gint64 size = ::g_mime_stream_tell(file.get());
+  if (size < 0 || ::g_mime_stream_seek(file.get(), 0, GMIME_STREAM_SEEK_SET) != 0) {
+    rtl::RaiseLastOSError();
+  }
+  std::string text(static_cast<size_t>(size), '\0');
+  for (size_t at = 0; at < text.size();) {
+    const ssize_t read = ::g_mime_stream_read(file.get(), text.data() + at, text.size() - at);
+    if (read <= 0) {
+      rtl::RaiseLastOSError();
+    }
+    at += static_cast<size_t>(read);
+  }
+  return text;
 }
 
 // --- Reading ------------------------------------------------------------------------------------
@@ -434,7 +451,7 @@ std::string CreateEmailByPackage(package::CTdx880Doc& doc, const std::string& tm
   ::g_mime_message_set_date(message.get(), now.get());
   const GPtr<GMimeObject> body = AttachmentPart(content.get(), NamePart(doc.FileName()));
   ::g_mime_message_set_mime_part(message.get(), body.get());
-  return WriteMessage(message.get(), ExpectedMessageSize(content.get()));
+  return WriteMessage(message.get(), tmp_dir);
 }
 
 void CreatePackageByEmail(std::string_view email, const std::string& tmp_dir,
