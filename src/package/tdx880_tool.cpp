@@ -25,6 +25,14 @@ struct TransactionSource {
   SubjectCode receiver;
 };
 
+struct AnswerSource {
+  std::string_view thread;
+  std::string_view transact;
+  std::u8string_view name;
+  SubjectCode sender;
+  std::string_view preceding;
+};
+
 struct DocumentTypeSource {
   std::string_view thread;
   std::string_view doc;
@@ -112,6 +120,69 @@ constexpr TransactionSource kTransactions[] = {
     {"08", "20", u8"ПодтверждениеФорма2НДФЛСОС", 3, 1},
     {"08", "21", u8"ИзвещениеПодтверждениеСОСНП", 2, 1},  // from 2 to 1, unlike 01, 02, 06
     {"88", "77", u8"УчетФЛ", 1, 11},
+};
+
+// The transactions again, each with the transaction it answers (empty for a flow's first one).
+constexpr AnswerSource kAnswers[] = {
+    {"01", "01", u8"ДекларацияНП", 1, ""},
+    {"01", "02", u8"ИзвещениеДекларацияНО", 2, "01"},
+    {"01", "03", u8"ИзвещениеПодтверждениеНО", 2, "01"},
+    {"01", "04", u8"РезультатПриемаДекларацияНО", 2, "01"},
+    {"01", "05", u8"ИзвещениеРезультатПриемаСОС", 3, "04"},
+    {"01", "06", u8"ИзвещениеРезультатПриемаНП", 1, "04"},
+    {"01", "07", u8"РезультатОбработкиДекларацияНО", 2, "01"},
+    {"01", "08", u8"ИзвещениеРезультатОбработкиСОС", 3, "07"},
+    {"01", "09", u8"ИзвещениеРезультатОбработкиНП", 1, "07"},
+    {"01", "10", u8"ПодтверждениеДекларацияНО", 2, "01"},
+    {"01", "11", u8"ИзвещениеПодтверждениеНП", 1, "11"},
+    {"01", "20", u8"ПодтверждениеДекларацияСОС", 3, "01"},
+    {"01", "21", u8"ИзвещениеПодтверждениеСОСНП", 1, "20"},
+    {"02", "01", u8"ОбращениеНП", 1, ""},
+    {"02", "02", u8"ИзвещениеОбращениеНО", 2, "01"},
+    {"02", "03", u8"ИзвещениеПодтверждениеНО", 2, "01"},
+    {"02", "04", u8"РезультатПриемаОбращениеНО", 2, "01"},
+    {"02", "05", u8"ИзвещениеРезультатПриемаСОС", 3, "04"},
+    {"02", "06", u8"ИзвещениеРезультатПриемаНП", 1, "04"},
+    {"02", "10", u8"ПодтверждениеОбращениеНО", 2, "01"},
+    {"02", "11", u8"ИзвещениеПодтверждениеНП", 1, "11"},
+    {"02", "20", u8"ПодтверждениеОбращениеСОС", 3, "01"},
+    {"02", "21", u8"ИзвещениеПодтверждениеСОСНП", 1, "21"},
+    {"03", "01", u8"ПисьмоНО", 2, ""},
+    {"03", "02", u8"ПодтверждениеПисьмоСОС", 3, "01"},
+    {"03", "03", u8"ИзвещениеПисьмоНП", 1, "01"},
+    {"03", "04", u8"ИзвещениеПодтверждениеНО", 2, "02"},
+    {"04", "01", u8"РассылкаНО", 2, ""},
+    {"04", "02", u8"ПодтверждениеРассылкаСОС", 3, "01"},
+    {"04", "03", u8"ИзвещениеПодтверждениеНО", 2, "02"},
+    {"05", "01", u8"РассылкаНО", 2, ""},
+    {"05", "02", u8"ПодтверждениеРассылкаСОС", 3, "01"},
+    {"05", "03", u8"ИзвещениеРассылкаНП", 1, "01"},
+    {"05", "04", u8"04", 2, "02"},
+    {"06", "01", u8"ЗапросНП", 1, ""},
+    {"06", "02", u8"ИзвещениеЗапросНО", 2, "01"},
+    {"06", "03", u8"ИзвещениеПодтверждениеНО", 2, "01"},
+    {"06", "04", u8"РезультатПриемаЗапросНО", 2, "01"},
+    {"06", "05", u8"ИзвещениеРезультатПриемаСОС", 3, "04"},
+    {"06", "06", u8"ИзвещениеРезультатПриемаНП", 1, "04"},
+    {"06", "07", u8"РезультатОбработкиЗапросНО", 2, "01"},
+    {"06", "08", u8"ИзвещениеРезультатОбработкиСОС", 3, "07"},
+    {"06", "09", u8"ИзвещениеРезультатОбработкиНП", 1, "07"},
+    {"06", "10", u8"ПодтверждениеЗапросНО", 2, "01"},
+    {"06", "11", u8"ИзвещениеПодтверждениеНП", 1, "10"},
+    {"06", "20", u8"ПодтверждениеЗапросСОС", 3, "01"},
+    {"06", "21", u8"ИзвещениеПодтверждениеСОСНП", 1, "20"},
+    {"07", "01", u8"СообщениеОбОшибке", 2, ""},
+    {"08", "01", u8"Форма2НДФЛНП", 1, ""},
+    {"08", "02", u8"ИзвещениеФорма2НДФЛНО", 2, "01"},
+    {"08", "03", u8"ИзвещениеПодтверждениеНО", 2, "01"},
+    {"08", "04", u8"РезультатПриемаФорма2НДФЛНО", 2, "01"},
+    {"08", "05", u8"ИзвещениеРезультатПриемаСОС", 3, "04"},
+    {"08", "06", u8"ИзвещениеРезультатПриемаНП", 1, "04"},
+    {"08", "10", u8"ПодтверждениеФорма2НДФЛНО", 2, "01"},
+    {"08", "11", u8"ИзвещениеПодтверждениеНП", 1, "10"},
+    {"08", "20", u8"ПодтверждениеФорма2НДФЛСОС", 3, "01"},
+    {"08", "21", u8"ИзвещениеПодтверждениеСОСНП", 2, "20"},
+    {"88", "77", u8"УчетФЛ", 1, ""},
 };
 
 constexpr DocumentTypeSource kDocumentTypes[] = {
@@ -263,6 +334,7 @@ constexpr MainDocumentSource kMainDocuments[] = {
 
 static_assert(std::size(kThreadTypes) == 9);
 static_assert(std::size(kTransactions) == 59);
+static_assert(std::size(kAnswers) == std::size(kTransactions));
 static_assert(std::size(kDocumentTypes) == 53);
 static_assert(std::size(kMainDocuments) == 87);
 
@@ -283,6 +355,18 @@ const std::vector<TransactionRow>& TransactionTable() {
     for (const TransactionSource& source : kTransactions) {
       result.push_back({source.thread, source.transact, rtl::Utf8ToAnsi(source.name), source.sender,
                         source.receiver});
+    }
+    return result;
+  }();
+  return rows;
+}
+
+const std::vector<AnswerRow>& AnswerTable() {
+  static const std::vector<AnswerRow> rows = [] {
+    std::vector<AnswerRow> result;
+    for (const AnswerSource& source : kAnswers) {
+      result.push_back({source.thread, source.transact, rtl::Utf8ToAnsi(source.name), source.sender,
+                        source.preceding});
     }
     return result;
   }();
@@ -436,6 +520,28 @@ std::span<const ThreadTypeRow> CTdx880Tool::ThreadTypes() {
 
 std::span<const TransactionRow> CTdx880Tool::Transactions() {
   return TransactionTable();
+}
+
+std::span<const AnswerRow> CTdx880Tool::Answers() {
+  return AnswerTable();
+}
+
+const AnswerRow* CTdx880Tool::FindAnswer(std::string_view thread_type_code,
+                                         std::string_view preceding_transact_type_code,
+                                         SubjectCode sender_type) {
+  return FindFirstRow(Answers(), [&](const AnswerRow& candidate) {
+    return candidate.ThreadTypeCode == thread_type_code &&
+           candidate.PrecedingTransactTypeCode == preceding_transact_type_code &&
+           candidate.SenderType == sender_type;
+  });
+}
+
+const MainDocumentRow* CTdx880Tool::FindMainDocument(std::string_view thread_type_code,
+                                                     std::string_view transact_type_code) {
+  return FindFirstRow(MainDocuments(), [&](const MainDocumentRow& candidate) {
+    return candidate.ThreadTypeCode == thread_type_code &&
+           candidate.TransactTypeCode == transact_type_code && candidate.IsMain;
+  });
 }
 
 std::span<const DocumentTypeRow> CTdx880Tool::DocumentTypes() {

@@ -27,6 +27,15 @@ struct TransactionRow {
   SubjectCode ReceiverType;
 };
 
+// One transaction again, with the transaction a package of it answers (empty for a flow's first).
+struct AnswerRow {
+  std::string_view ThreadTypeCode;
+  std::string_view TransactTypeCode;
+  std::string TransactionName;
+  SubjectCode SenderType;
+  std::string_view PrecedingTransactTypeCode;
+};
+
 // One document type of a flow; Encrypt tells whether package encryption covers items of the type.
 struct DocumentTypeRow {
   std::string_view ThreadTypeCode;
@@ -88,9 +97,20 @@ class CTdx880Tool final {
   static SIGN_ROLE_TYPES SubjectTypeToAutomation(int32_t code);
   static SubjectCode SubjectTypeFromAutomation(int32_t subject_type);
 
+  // The first answer row of the flow that answers the preceding transaction and is sent by
+  // sender_type; nullptr when there is none.
+  static const AnswerRow* FindAnswer(std::string_view thread_type_code,
+                                     std::string_view preceding_transact_type_code,
+                                     SubjectCode sender_type);
+
+  // The first allowed-document row of the transaction marked main; nullptr when there is none.
+  static const MainDocumentRow* FindMainDocument(std::string_view thread_type_code,
+                                                 std::string_view transact_type_code);
+
   // The whole tables in search order (valid for the life of the program).
   static std::span<const ThreadTypeRow> ThreadTypes();
   static std::span<const TransactionRow> Transactions();
+  static std::span<const AnswerRow> Answers();
   static std::span<const DocumentTypeRow> DocumentTypes();
   static std::span<const MainDocumentRow> MainDocuments();
 };

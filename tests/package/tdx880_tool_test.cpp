@@ -230,6 +230,29 @@ TEST(CodeTables, AllowedDocumentsReferToKnownTransactionsAndTypes) {
   }
 }
 
+// The answer table repeats the transaction table row for row; each preceding transaction is one
+// of the flow's own transactions.
+TEST(CodeTables, AnswerRowsMatchTransactionRows) {
+  const auto answers = CTdx880Tool::Answers();
+  const auto transactions = CTdx880Tool::Transactions();
+  ASSERT_EQ(answers.size(), transactions.size());
+  for (size_t i = 0; i < answers.size(); ++i) {
+    EXPECT_EQ(answers[i].ThreadTypeCode, transactions[i].ThreadTypeCode) << "row " << i;
+    EXPECT_EQ(answers[i].TransactTypeCode, transactions[i].TransactTypeCode) << "row " << i;
+    EXPECT_EQ(answers[i].TransactionName, transactions[i].TransactionName) << "row " << i;
+    EXPECT_EQ(answers[i].SenderType, transactions[i].SenderType) << "row " << i;
+    if (!answers[i].PrecedingTransactTypeCode.empty()) {
+      EXPECT_NO_THROW((void)CTdx880Tool::GetTransactionInfo(answers[i].ThreadTypeCode,
+                                                            answers[i].PrecedingTransactTypeCode))
+          << "row " << i;
+    }
+  }
+  const AnswerRow* row = CTdx880Tool::FindAnswer("01", "01", kSubjectTaxAuthority);
+  ASSERT_NE(row, nullptr);
+  EXPECT_EQ(row->TransactTypeCode, "02");
+  EXPECT_EQ(CTdx880Tool::FindAnswer("01", "10", kSubjectAbonent), nullptr);
+}
+
 TEST(FindFirstRow, ReturnsTheFirstMatchingRow) {
   struct Row {
     std::string_view code;
