@@ -1,12 +1,14 @@
-// The Manager object's members. The members that derive packages from packages are not built
-// yet: they fail as guarded members with the message naming them.
+// The Manager object's members. The answer packages are built by the package engine; the
+// Manager reaches the containers and subject models behind its arguments and hands out the result.
 #include "automation/tdx880_manager_class.h"
 
 #include "automation/object_wrapper.h"
 #include "automation/tdx880_package_class.h"
 #include "automation/tdx880_subject_class.h"
+#include "automation/tdx880_subject_party.h"
 #include "automation/tdx880_tr_dekl_class.h"
 #include "mail/package_mail.h"
+#include "package/tdx880_answers.h"
 #include "package/tdx880_doc.h"
 
 namespace lyr::automation {
@@ -39,10 +41,21 @@ HRESULT CTdx880Manager_class::CreateSubjectSOS(ITdx880SubjectSOS** pResult) {
   return UnguardGet(pResult, [&] { return NewObject<CTdx880SubjectSOS_class>(); });
 }
 
-HRESULT CTdx880Manager_class::CreateIPPackage(ITdx880Package*, ITdx880Subject*, ITdx880Subject*,
-                                              ITdx880Subject*, ITdx880Package** pResult) {
-  return Guard(pResult,
-               [&]() -> ComPtr<ITdx880Package> { RaiseNotImplemented("CreateIPPackage"); });
+// The new Package object is held by the ComPtr: a failure releases it.
+HRESULT CTdx880Manager_class::CreateIPPackage(ITdx880Package* pPackage,
+                                              ITdx880Subject* pCorroborant, ITdx880Subject* pSender,
+                                              ITdx880Subject* pReceiver, ITdx880Package** pResult) {
+  return Guard(pResult, [&] {
+    auto& source = WrappedObjectOf<package::CTdx880Doc>(pPackage, "pPackage");
+    ComPtr<ITdx880Package> package = CreatePackageObject();
+    auto& target = WrappedObjectOf<package::CTdx880Doc>(package.Get(), "pPackage");
+    CSubjectParty corroborant(WrappedObjectOf<CTdx880Subject>(pCorroborant, "pCorroborant"));
+    CSubjectParty sender(WrappedObjectOf<CTdx880Subject>(pSender, "pSender"));
+    CSubjectParty receiver(WrappedObjectOf<CTdx880Subject>(pReceiver, "pReceiver"));
+    package::BuildNoticeOfReceipt(source, target, corroborant, sender, receiver);
+    PassSafeMode(SafeMode(), package.Get());
+    return package;
+  });
 }
 
 // A new Package object (through the class factory) whose container works in the Manager's TmpDir
@@ -77,9 +90,16 @@ HRESULT CTdx880Manager_class::CreateTrDekl(ITdx880TrDekl** pResult) {
   });
 }
 
-HRESULT CTdx880Manager_class::CreateErrorPackage(ITdx880Package*, BSTR, ITdx880Package** pResult) {
-  return Guard(pResult,
-               [&]() -> ComPtr<ITdx880Package> { RaiseNotImplemented("CreateErrorPackage"); });
+HRESULT CTdx880Manager_class::CreateErrorPackage(ITdx880Package* pPackage, BSTR wsTrSosh,
+                                                 ITdx880Package** pResult) {
+  return Guard(pResult, [&] {
+    auto& source = WrappedObjectOf<package::CTdx880Doc>(pPackage, "pPackage");
+    ComPtr<ITdx880Package> package = CreatePackageObject();
+    auto& target = WrappedObjectOf<package::CTdx880Doc>(package.Get(), "pPackage");
+    package::BuildErrorPackage(source, target, BstrToAnsi(wsTrSosh));
+    PassSafeMode(SafeMode(), package.Get());
+    return package;
+  });
 }
 
 HRESULT CTdx880Manager_class::get_TmpDir(BSTR* Value) {
@@ -90,11 +110,22 @@ HRESULT CTdx880Manager_class::put_TmpDir(BSTR Value) {
   return Unguard([&] { manager_->TmpDir = BstrToAnsi(Value); });
 }
 
-HRESULT CTdx880Manager_class::CreateErrorPackageEx(ITdx880Package*, BSTR, SIGN_ROLE_TYPES, BSTR,
-                                                   SIGN_ROLE_TYPES, BSTR,
+HRESULT CTdx880Manager_class::CreateErrorPackageEx(ITdx880Package* pPackage,
+                                                   BSTR wsSenderIdentifier,
+                                                   SIGN_ROLE_TYPES enSenderType,
+                                                   BSTR wsReceiverIdentifier,
+                                                   SIGN_ROLE_TYPES enReceiverType, BSTR wsTrSosh,
                                                    ITdx880Package** pResult) {
-  return Guard(pResult,
-               [&]() -> ComPtr<ITdx880Package> { RaiseNotImplemented("CreateErrorPackageEx"); });
+  return Guard(pResult, [&] {
+    auto& source = WrappedObjectOf<package::CTdx880Doc>(pPackage, "pPackage");
+    ComPtr<ITdx880Package> package = CreatePackageObject();
+    auto& target = WrappedObjectOf<package::CTdx880Doc>(package.Get(), "pPackage");
+    package::BuildErrorPackageEx(source, target, BstrToAnsi(wsSenderIdentifier), enSenderType,
+                                 BstrToAnsi(wsReceiverIdentifier), enReceiverType,
+                                 BstrToAnsi(wsTrSosh));
+    PassSafeMode(SafeMode(), package.Get());
+    return package;
+  });
 }
 
 }  // namespace lyr::automation

@@ -205,8 +205,7 @@ TEST_F(Host, FailingMembersReportAsGuardedMembers) {
   EXPECT_EQ(package, nullptr);
   const Published published = TakeErrorInfo();
   EXPECT_TRUE(published.present);
-  EXPECT_EQ(published.description,
-            u"Метод CreateErrorPackage не реализован в этой версии библиотеки");
+  EXPECT_EQ(published.description, u"Передан пустой аргумент: pPackage");
   EXPECT_EQ(published.source, u"LyrTdxPackage880.Tdx880Manager");
 
   IDispatch* dispatch = nullptr;

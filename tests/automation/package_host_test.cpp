@@ -422,4 +422,215 @@ TEST_F(Registration, RegisterWritesTheThreeCreatableClassesAndEachIsCreatedByPro
   }
 }
 
+// --- Answer packages of the Manager ---
+
+constexpr char kMainFile[] = "NO_NDS_7702_7702_7707083893773601001_20260101_A1.xml";
+
+class AnswerHost : public HostSandbox {
+ protected:
+  void SetUp() override {
+    HostSandbox::SetUp();
+    std::string out;
+    ASSERT_EQ(Tool("container new second-key --subject 'CN=Second Signer' --self-signed -o " +
+                       Quote(PathOf("second.pem")),
+                   &out),
+              0);
+    second_ = FromBytes(out.substr(0, 40));
+    Create(kManager, IID_IDispatch, manager_);
+  }
+  // A package of the flow and transaction from the tax payer 7707083893 to 7702 whose main file
+  // (document type main_type, named main_name) is signed by two keys and whose second file (in
+  // transaction "01" only) is unsigned; saved and opened again when saved is true.
+  Var Source(std::u16string_view flow, std::u16string_view transaction,
+             std::u16string_view main_type, const std::string& main_name, bool saved) {
+    Ref<IDispatch> crypt;
+    Create(kCrypt, IID_IDispatch, crypt);
+    EXPECT_TRUE(Call(crypt.get(), u"Init").Bool());
+    Ref<IDispatch> made;
+    Create(kPackage, IID_IDispatch, made);
+    Var result(made.get());
+    EXPECT_TRUE(Call(made.get(), u"New", {Var(flow), Var(transaction)}).Bool());
+    Put(made.get(), u"SenderIdentifier", u"7707083893");
+    Put(made.get(), u"ReceiverIdentifier", u"7702");
+    Call(made.get(), u"AddFile",
+         {Var(main_type), Var(u"xml"), Var(FromBytes(main_name)), Var(u"<a/>")});
+    if (transaction == u"01") {
+      Call(made.get(), u"AddFile", {Var(u"10"), Var(u"xml"), Var(u"extra.xml"), Var(u"<b/>")});
+    }
+    for (const std::u16string& thumbprint : {thumbprint_, second_}) {
+      const Var key = Call(crypt.get(), u"GetPrivateKeyBySha1", {Var(thumbprint)});
+      EXPECT_TRUE(
+          Call(made.get(), u"SignFile", {Var(FromBytes(main_name)), Var(key.Object())}).Bool());
+    }
+    if (saved) {
+      EXPECT_TRUE(Call(made.get(), u"Save", {Var(FromBytes(Home().string()))}).Bool());
+      const Var name = Call(made.get(), u"FileName");
+      EXPECT_TRUE(Call(made.get(), u"Open", {name}).Bool());
+    }
+    return result;
+  }
+  Var Subject(const char16_t* kind, std::u16string_view identifier = u"") {
+    Var subject = Call(manager_.get(), kind);
+    if (!identifier.empty()) {
+      Put(subject.Object(), u"Indentifier", identifier);
+    }
+    return subject;
+  }
+  Var Payer() {
+    Var payer = Subject(u"CreateSubjectUL", u"7707083893");
+    Put(payer.Object(), u"Inn", u"7707083893");
+    Put(payer.Object(), u"Kpp", u"773601001");
+    Put(payer.Object(), u"Name", u"Плательщик");
+    return payer;
+  }
+  // The failure of a member called in SafeMode: S_OK, a null result, the message in LastError.
+  std::u16string SafeFailure(const char16_t* member, std::vector<Var> args) {
+    Ref<ITdx880Safe> safe;
+    EXPECT_EQ(manager_->QueryInterface(IID_ITdx880Safe, safe.OutVoid()), S_OK);
+    EXPECT_EQ(safe->put_SafeMode(VARIANT_TRUE), S_OK);
+    const Var result = Call(manager_.get(), member, std::move(args));
+    EXPECT_EQ(safe->put_SafeMode(VARIANT_FALSE), S_OK);
+    EXPECT_EQ(result.Object(), nullptr);
+    Ref<ITdx880Error> error;
+    EXPECT_EQ(safe->get_LastError(error.Out()), S_OK);
+    BSTR message = nullptr;
+    EXPECT_EQ(error->get_Message(&message), S_OK);
+    return Take(message);
+  }
+
+  Ref<IDispatch> manager_;
+  std::u16string second_;
+};
+
+TEST_F(AnswerHost, NoticeOfTaxAuthorityListsEverySignatureAndPassesThePeers) {
+  const Var source = Source(u"01", u"01", u"01", kMainFile, true);
+  const Var sender = Payer();
+  const Var receiver = Subject(u"CreateSubjectNO");
+  const Var notice =
+      Call(manager_.get(), u"CreateIPPackage",
+           {source, Var(Subject(u"CreateSubjectNO", u"7702").Object()), sender, receiver});
+  ASSERT_NE(notice.Object(), nullptr) << Why();
+  EXPECT_EQ(Call(notice.Object(), u"TransactTypeCode").Str(), u"02");
+  EXPECT_EQ(Call(notice.Object(), u"SenderIdentifier").Str(), u"7702");
+  EXPECT_EQ(Call(notice.Object(), u"ReceiverIdentifier").Str(), u"7707083893");
+  EXPECT_EQ(Call(receiver.Object(), u"Indentifier").Str(), u"7702");
+  ASSERT_EQ(Call(notice.Object(), u"GetFileCount").Long(), 1);
+  const Var item = Call(notice.Object(), u"GetFile", {Var(LONG{0})});
+  EXPECT_EQ(Call(item.Object(), u"DocTypeCode").Str(), u"09");
+  // The first two of seven parts, the sender's key twice, the corroborant's, date and GUID.
+  const std::string name = ToBytes(Call(item.Object(), u"OriginalFilename").Str());
+  const std::string head = "IP_NONDS_7707083893773601001_7707083893773601001_7702_20";
+  EXPECT_EQ(name.substr(0, head.size()), head) << name;
+  EXPECT_EQ(name.size(), head.size() + 6 + 1 + 36 + 4) << name;
+
+  // The notice read by xmllint and by Python's xml.etree; each ЭЦППолФайл decodes to the stored
+  // signature entry of the source archive.
+  const std::string xml =
+      WriteFile("notice.xml", ToBytes(Call(item.Object(), u"RawContent").Str()));
+  std::string entries;
+  for (LONG i = 0; i < 2; ++i) {
+    const Var signature = Call(source.Object(), u"GetFileSignature", {Var(LONG{0}), Var(i)});
+    entries += " " + ToBytes(Call(signature.Object(), u"FileName").Str());
+  }
+  const std::string script = WriteFile(
+      "notice.py",
+      "import sys, zipfile, base64, xml.etree.ElementTree as ET\n"
+      "root = ET.fromstring(open(sys.argv[1], 'rb').read().decode('cp1251').split('?>', 1)[1])\n"
+      "z = zipfile.ZipFile(sys.argv[2])\n"
+      "doc = root.find('Документ')\n"
+      "files = doc.find('СвИзвещП').findall('СведПолФайл')\n"
+      "texts = [e.text for e in files[0].findall('ЭЦППолФайл')]\n"
+      "assert [base64.b64decode(t) for t in texts] == [z.read(n) for n in sys.argv[3:]]\n"
+      "lines = [l for t in texts for l in t.replace('\\r', '').split('\\n')[:-1]]\n"
+      "assert lines and all(len(l) == 76 for l in lines) and not texts[0].endswith('\\n')\n"
+      "print(root.get('ВерсФорм'), doc.get('КНД'), len(files), len(files[1]),\n"
+      "      files[1].get('ИмяПостФайла'), [e.tag for e in doc])\n");
+  std::string output;
+  ASSERT_EQ(lyr::test::RunCommand("python3 " + script + " " + xml + " " +
+                                      Quote(ToBytes(Call(source.Object(), u"FileName").Str())) +
+                                      entries + " 2>&1",
+                                  &output),
+            0)
+      << output;
+  EXPECT_EQ(output, "5.03 1166008 2 0 extra ['ПодтвДок', 'СвИзвещП', 'ОтпрДок', 'ПолДок']\n");
+  output.clear();
+  EXPECT_EQ(lyr::test::RunCommand(
+                "xmllint --xpath 'count(//СведПолФайл/ЭЦППолФайл)' " + xml + " 2>&1", &output),
+            0);
+  EXPECT_EQ(output.substr(0, output.find('\n')), "2");
+}
+
+struct NoticeCase {
+  const char16_t* transaction;
+  const char16_t* main_type;
+  const char* main_name;
+  const char16_t* outcome;  // the name's beginning, or the message
+};
+
+class NoticeLookup : public AnswerHost, public ::testing::WithParamInterface<NoticeCase> {};
+
+TEST_P(NoticeLookup, AnswersATransactionByTheCorroborantsRole) {
+  const NoticeCase& c = GetParam();
+  const Var source = Source(u"01", c.transaction, c.main_type, c.main_name, true);
+  const Var payer = Payer();
+  const std::vector<Var> args = {source, payer, Var(Payer().Object()),
+                                 Var(Subject(u"CreateSubjectNO").Object())};
+  const std::u16string outcome = c.outcome;
+  if (outcome.starts_with(u"IP_")) {
+    const Var notice = Call(manager_.get(), u"CreateIPPackage", args);
+    ASSERT_NE(notice.Object(), nullptr) << Why();
+    const Var item = Call(notice.Object(), u"GetFile", {Var(LONG{0})});
+    EXPECT_EQ(Call(item.Object(), u"OriginalFilename").Str().substr(0, outcome.size()), outcome);
+  } else {
+    EXPECT_EQ(SafeFailure(u"CreateIPPackage", args), outcome);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, NoticeLookup,
+    ::testing::Values(
+        NoticeCase{u"01", u"01", kMainFile,
+                   u"На документооборот [01][Декларация] и транзакцию [01][ДекларацияНП] не может "
+                   u"быть сформировано извещение о получении от [налогоплательщик]"},
+        NoticeCase{
+            u"10", u"04", kMainFile,
+            u"На документооборот [01][Декларация] и транзакцию [10][ПодтверждениеДекларацияНО] "
+            u"не может быть сформировано извещение о получении от [налогоплательщик]"},
+        NoticeCase{u"11", u"09", kMainFile,
+                   u"IP_NONDS_7707083893773601001_7707083893773601001_7707083893773601001_"},
+        NoticeCase{u"11", u"09", "a _b_c_d_e.xml", u"IP__7707083893773601001_"}));
+
+TEST_F(AnswerHost, ErrorPackagesAnswerNewAndReadSources) {
+  const Var fresh = Source(u"01", u"01", u"01", kMainFile, false);
+  const Var read = Source(u"01", u"01", u"01", kMainFile, true);
+  const Var one = Call(manager_.get(), u"CreateErrorPackage", {fresh, Var(u"<ошибка/>")});
+  ASSERT_NE(one.Object(), nullptr) << Why();
+  EXPECT_EQ(Call(one.Object(), u"ThreadTypeCode").Str(), u"07");
+  ASSERT_EQ(Call(one.Object(), u"GetFileCount").Long(), 1);
+  const Var first = Call(one.Object(), u"GetFile", {Var(LONG{0})});
+  EXPECT_EQ(Call(first.Object(), u"OriginalFilename").Str(), u"TR_SOSH.xml");
+  EXPECT_EQ(Call(first.Object(), u"RawContent").Str(), u"<ошибка/>");
+
+  const Var two = Call(manager_.get(), u"CreateErrorPackage", {read, Var(u"<ошибка/>")});
+  ASSERT_NE(two.Object(), nullptr) << Why();
+  ASSERT_EQ(Call(two.Object(), u"GetFileCount").Long(), 2);
+  const Var second = Call(two.Object(), u"GetFile", {Var(LONG{1})});
+  EXPECT_EQ(Call(second.Object(), u"OriginalFilename").Str(), u"packageDescription.xml");
+  EXPECT_EQ(Call(second.Object(), u"RawContent").Str(),
+            Call(read.Object(), u"PackageDescriptionContent").Str());
+  EXPECT_EQ(Call(two.Object(), u"SenderIdentifier").Str(), u"7702");
+  EXPECT_EQ(Call(two.Object(), u"ReceiverIdentifier").Str(), u"7707083893");
+  EXPECT_EQ(Call(two.Object(), u"ThreadCode").Str(), Call(read.Object(), u"ThreadCode").Str());
+
+  const Var given =
+      Call(manager_.get(), u"CreateErrorPackageEx",
+           {read, Var(u"0001"), Var(LONG{2}), Var(u"0002"), Var(LONG{4}), Var(u"<ошибка/>")});
+  ASSERT_NE(given.Object(), nullptr) << Why();
+  EXPECT_EQ(Call(given.Object(), u"SenderIdentifier").Str(), u"0001");
+  EXPECT_EQ(Call(given.Object(), u"ReceiverIdentifier").Str(), u"0002");
+  EXPECT_EQ(SafeFailure(u"CreateErrorPackageEx", {read, Var(u"0001"), Var(LONG{7}), Var(u"0002"),
+                                                  Var(LONG{2}), Var(u"<ошибка/>")}),
+            u"Неизвестный тип субъекта: [7]");
+}
+
 }  // namespace

@@ -32,6 +32,9 @@ class CXMLGprPackage final : public rtl::CXMLClass {
   [[nodiscard]] const std::string& ThreadCode() const noexcept { return thread_code_; }
   // Exactly 32 characters ("ThreadCode").
   void SetThreadCode(std::string value);
+  // As written by the engine's own answer packages: no check (an empty value makes Save take a
+  // new identifier).
+  void AssignThreadCode(std::string value) noexcept { thread_code_ = std::move(value); }
   [[nodiscard]] const std::string& ProgVersion() const noexcept { return prog_version_; }
   // 1 to 40 characters ("ProgVersion").
   void SetProgVersion(std::string value);

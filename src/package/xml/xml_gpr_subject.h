@@ -20,6 +20,8 @@ class CXMLGprSubject final : public rtl::CXMLClass {
   [[nodiscard]] const std::string& SubjectIdentifier() const noexcept { return identifier_; }
   // Fails with "Передан пустой аргумент: SubjectIdentifier" for an empty value.
   void SetSubjectIdentifier(std::string value);
+  // As written by the engine's own answer packages: no check.
+  void AssignSubjectIdentifier(std::string value) noexcept { identifier_ = std::move(value); }
   // The subject code (participant type); 0 is none.
   [[nodiscard]] uint8_t SubjectCode() const noexcept { return code_; }
   void SetSubjectCode(uint8_t code) noexcept { code_ = code; }
