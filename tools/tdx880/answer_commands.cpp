@@ -29,7 +29,8 @@ using automation::CTdx880Subject;
 
 constexpr std::string_view kReceiptUsage =
     "receipt PACKAGE --by ul|fl|no|sos --id ID [--inn INN] [--kpp KPP] [--name NAME] "
-    "[--fio FIO] [--sign THUMBPRINT] [--encrypt-for THUMBPRINT] -o DIR";
+    "[--fio FIO] [--sender-inn INN --sender-kpp KPP [--sender-name NAME]] [--sign THUMBPRINT] "
+    "[--encrypt-for THUMBPRINT] -o DIR";
 constexpr std::string_view kErrorUsage =
     "error-package PACKAGE --text FILE [--sender ID:TYPE --receiver ID:TYPE] -o DIR";
 
@@ -69,17 +70,28 @@ std::unique_ptr<CTdx880Subject> Corroborant(const Options& options) {
   return subject;
 }
 
-// An empty participant of the kind the received package names by its subject code; the notice
-// fills its Identifier from the package.
-std::unique_ptr<CTdx880Subject> PartyOfCode(uint8_t code) {
-  switch (code) {
-    case package::kSubjectTaxAuthority:
-      return std::make_unique<automation::CTdx880SubjectNO>();
-    case package::kSubjectSpecialOperator:
-      return std::make_unique<automation::CTdx880SubjectSOS>();
-    default:
-      return std::make_unique<automation::CTdx880SubjectUL>();
+// The participant of the kind the received package names by its subject code, with the
+// package's identifier (the name of an operator, too); a tax payer is an organisation with the
+// --sender-inn, --sender-kpp and --sender-name (or the identifier) of the command line.
+std::unique_ptr<CTdx880Subject> PartyOfCode(uint8_t code, const std::string& identifier,
+                                            const Options& options) {
+  std::unique_ptr<CTdx880Subject> subject;
+  if (code == package::kSubjectTaxAuthority) {
+    subject = std::make_unique<automation::CTdx880SubjectNO>();
+  } else if (code == package::kSubjectSpecialOperator) {
+    auto sos = std::make_unique<automation::CTdx880SubjectSOS>();
+    sos->SetName(identifier);
+    subject = std::move(sos);
+  } else {
+    auto ul = std::make_unique<automation::CTdx880SubjectUL>();
+    ul->SetName(options.Has("--sender-name") ? FromTerminal(options.Value("--sender-name"))
+                                             : identifier);
+    ul->SetInn(FromTerminal(options.Value("--sender-inn")));
+    ul->SetKpp(FromTerminal(options.Value("--sender-kpp")));
+    subject = std::move(ul);
   }
+  subject->SetIdentifier(identifier);
+  return subject;
 }
 
 void SaveInto(package::CTdx880Doc& package, const std::string& output) {
@@ -93,8 +105,8 @@ void SaveInto(package::CTdx880Doc& package, const std::string& output) {
 
 int RunReceipt(const Arguments& arguments) {
   const std::optional<Options> options = ParseOptions(
-      arguments,
-      {"--by", "--id", "--inn", "--kpp", "--name", "--fio", "--sign", "--encrypt-for", "-o"});
+      arguments, {"--by", "--id", "--inn", "--kpp", "--name", "--fio", "--sign", "--sender-inn",
+                  "--sender-kpp", "--sender-name", "--encrypt-for", "-o"});
   if (!options || options->positional.size() != 1 || !options->Has("--by") ||
       !options->Has("--id") || !options->Has("-o")) {
     return UsageError(kReceiptUsage);
@@ -102,8 +114,10 @@ int RunReceipt(const Arguments& arguments) {
   package::CTdx880Doc source;
   source.Open(FromTerminal(options->positional[0]));
   const std::unique_ptr<CTdx880Subject> corroborant = Corroborant(*options);
-  const std::unique_ptr<CTdx880Subject> sender = PartyOfCode(source.SenderType());
-  const std::unique_ptr<CTdx880Subject> receiver = PartyOfCode(source.ReceiverType());
+  const std::unique_ptr<CTdx880Subject> sender =
+      PartyOfCode(source.SenderType(), source.SenderIdentifier(), *options);
+  const std::unique_ptr<CTdx880Subject> receiver =
+      PartyOfCode(source.ReceiverType(), source.ReceiverIdentifier(), *options);
   automation::CSubjectParty corroborant_party(*corroborant);
   automation::CSubjectParty sender_party(*sender);
   automation::CSubjectParty receiver_party(*receiver);
