@@ -725,30 +725,35 @@ TEST_F(PackageCommand, ConcurrentExtractsNeverReplaceAFile) {
   EXPECT_TRUE(fs::is_empty(PathOf("tmp")));
 }
 
-// A signal stops the tool while its package is open (verifying a large signed document, or
-// reading a document from a pipe no one writes): the working folder goes and the exit status is
-// 128 + signal.
+// A signal stops the tool at work (verifying or extracting a large signed document, or reading a
+// document from a pipe no one writes): what it made goes and the exit status is 128 + signal. A
+// tool killed outright leaves its folders, and the next run sweeps them.
 struct SignalCase {
   std::string name;
   int signal;
   std::vector<std::string> arguments;  // "PIPE": the pipe, "LARGE": a large signed package
+  std::string busy;  // an entry two levels below this folder shows the tool at work
 };
 
 class StoppedTool : public PackageCryptoCommand,
                     public ::testing::WithParamInterface<SignalCase> {};
 
-TEST_P(StoppedTool, LeavesNothingInTmp) {
+TEST_P(StoppedTool, LeavesNothingBehind) {
   const std::string pipe = PathOf("pipe");
   ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
   std::vector<std::string> arguments = {LYR_TDX880_TOOL};
+  std::string command;  // the same as a shell text
   for (const std::string& argument : GetParam().arguments) {
     if (argument == "LARGE") {
       declaration_ = WriteFile("large.xml", std::string(size_t{32} << 20, 'x'));
       arguments.push_back(
           Pack("--sign " + abonent_->Thumbprint() + " -o " + Quote(PathOf("large.zip"))));
     } else {
-      arguments.push_back(argument == "PIPE" ? pipe : argument);
+      arguments.push_back(argument == "PIPE"   ? pipe
+                          : argument == "DOCS" ? PathOf("docs")
+                                               : argument);
     }
+    command += Quote(arguments.back()) + " ";
   }
   std::vector<char*> argv;
   for (std::string& argument : arguments) {
@@ -771,32 +776,53 @@ TEST_P(StoppedTool, LeavesNothingInTmp) {
   ASSERT_EQ(::posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), environ), 0);
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attributes);
-  // The package's working folder is a folder inside the tool's folder in TMP.
-  bool working = false;
-  for (int i = 0; i < 20000 && !working; ++i) {
+  // The package's working folder inside the tool's folder in TMP, or a staged file inside the
+  // staging folder.
+  bool busy = false;
+  for (int i = 0; i < 40000 && !busy; ++i) {
     ::usleep(500);
-    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(PathOf("tmp"))) {
-      working = working || (entry.is_directory() && entry.path().parent_path() != PathOf("tmp"));
+    std::error_code error;
+    for (fs::recursive_directory_iterator it(PathOf(GetParam().busy), error), end;
+         !error && it != end && !busy; it.increment(error)) {
+      busy = it.depth() == 1;
     }
   }
-  EXPECT_TRUE(working);
+  EXPECT_TRUE(busy);
   ASSERT_EQ(::kill(pid, GetParam().signal), 0);
   int status = 0;
   ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-  EXPECT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 128 + GetParam().signal);
+  if (GetParam().signal == SIGKILL) {
+    EXPECT_TRUE(WIFSIGNALED(status));
+    EXPECT_FALSE(fs::is_empty(PathOf(GetParam().busy)));
+    const ToolResult again = Tool(command);
+    EXPECT_EQ(again.status, 0) << again.err;
+    if (GetParam().busy == "docs") {
+      EXPECT_EQ(std::distance(fs::directory_iterator(PathOf("docs")), fs::directory_iterator()), 2);
+    }
+  } else {
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 128 + GetParam().signal);
+    EXPECT_FALSE(fs::exists(PathOf("docs")));
+  }
   EXPECT_TRUE(fs::is_empty(PathOf("tmp")));
 }
 
+const std::vector<std::string> kVerifyLarge = {"verify", "LARGE", "--no-download"};
+const std::vector<std::string> kExtractLarge = {"extract", "LARGE", "-o", "DOCS", "--no-download"};
+
 INSTANTIATE_TEST_SUITE_P(
     Cases, StoppedTool,
-    ::testing::Values(SignalCase{"VerifyBySigterm", SIGTERM, {"verify", "LARGE", "--no-download"}},
-                      SignalCase{"VerifyBySighup", SIGHUP, {"verify", "LARGE", "--no-download"}},
-                      SignalCase{"VerifyBySigint", SIGINT, {"verify", "LARGE", "--no-download"}},
+    ::testing::Values(SignalCase{"VerifyBySigterm", SIGTERM, kVerifyLarge, "tmp"},
+                      SignalCase{"VerifyBySighup", SIGHUP, kVerifyLarge, "tmp"},
+                      SignalCase{"VerifyBySigint", SIGINT, kVerifyLarge, "tmp"},
                       SignalCase{"PackBySigterm",
                                  SIGTERM,
                                  {"pack", "--flow", "01", "--transaction", "01", "--sender", "1",
-                                  "--receiver", "2", "--doc", "01:xml:PIPE"}}),
+                                  "--receiver", "2", "--doc", "01:xml:PIPE"},
+                                 "tmp"},
+                      SignalCase{"VerifyBySigkill", SIGKILL, kVerifyLarge, "tmp"},
+                      SignalCase{"ExtractBySigterm", SIGTERM, kExtractLarge, "docs"},
+                      SignalCase{"ExtractBySigkill", SIGKILL, kExtractLarge, "docs"}),
     [](const ::testing::TestParamInfo<SignalCase>& info) { return info.param.name; });
 
 // The demonstration runs in its own temporary home and ends with every signature valid.

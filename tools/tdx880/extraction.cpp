@@ -9,12 +9,13 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <optional>
 #include <string_view>
 
 #include "rtl/errors.h"
 #include "rtl/file_utils.h"
+#include "rtl/folder_lock.h"
 #include "rtl/format.h"
-#include "rtl/identifiers.h"
 #include "signal_cleanup.h"
 #include "terminal.h"
 
@@ -22,6 +23,9 @@ namespace lyr::tool {
 namespace {
 
 using rtl::NativePath;
+
+// The staging folders' names in the target folder, before a new identifier.
+constexpr std::string_view kStagingPrefix = ".tdx880-extract-";
 
 class UniqueFd final {
  public:
@@ -91,18 +95,20 @@ class Extraction final {
       UndoExclusively();
       rtl::RaiseOSError(error);
     }
+    // The staging folder of an extraction killed outright is left with its lock released.
+    rtl::SweepStaleFolders(folder_, kStagingPrefix);
     int error = 0;
-    CleanupOnSignal::Exclusive([&] {
-      const std::string name = ".tdx880-extract-" + rtl::NewFileId();
-      if (::mkdirat(folder_fd_.Get(), name.c_str(), 0700) != 0) {
-        error = errno;
-        return;
-      }
-      staging_name_ = name;
-      staging_fd_ =
-          ::openat(folder_fd_.Get(), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-      error = staging_fd_ < 0 ? errno : 0;
-    });
+    try {
+      CleanupOnSignal::Exclusive([&] {
+        staging_.emplace(rtl::CreateLockedFolder(folder_, kStagingPrefix));
+        staging_fd_ = ::open(NativePath(staging_->Folder()).c_str(),
+                             O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        error = staging_fd_ < 0 ? errno : 0;
+      });
+    } catch (...) {
+      UndoExclusively();
+      throw;
+    }
     if (error != 0) {
       UndoExclusively();
       rtl::RaiseOSError(error);
@@ -217,8 +223,8 @@ class Extraction final {
         ::unlinkat(staging_fd_, name.c_str(), 0);
       }
     }
-    if (!staging_name_.empty()) {
-      ::unlinkat(folder_fd_.Get(), staging_name_.c_str(), AT_REMOVEDIR);
+    if (staging_) {
+      staging_->Remove();
     }
     if (made_folder_) {
       ::rmdir(NativePath(folder_).c_str());
@@ -229,7 +235,7 @@ class Extraction final {
   bool made_folder_;
   UniqueFd folder_fd_;
   int staging_fd_ = -1;
-  std::string staging_name_;         // native; "" while there is no staging folder
+  std::optional<rtl::FolderLock> staging_;
   std::vector<std::string> staged_;  // native names created in the staging folder
   std::vector<Moved> moved_;
   bool undone_ = false;

@@ -15,7 +15,7 @@
 
 #include "rtl/errors.h"
 #include "rtl/file_utils.h"
-#include "rtl/identifiers.h"
+#include "rtl/folder_lock.h"
 
 namespace lyr::tool {
 namespace {
@@ -60,6 +60,9 @@ sigset_t StopSignals() {
   }
   ::_exit(128 + signal);
 }
+
+// The private folders' names in the temporary folder, before a new identifier.
+constexpr std::string_view kWorkspacePrefix = "tdx880-";
 
 bool PathExists(const std::string& native) {
   struct stat st {};
@@ -118,35 +121,25 @@ void RemoveFolderTree(const std::string& path) noexcept {
 }
 
 TempWorkspace::TempWorkspace()
-    : path_(rtl::IncludeTrailingBackslash(
-          rtl::CombinePath(rtl::GetTempDirectory(), "tdx880-" + rtl::NewFileId()))),
-      cleanup_([this] {
-        if (created_) {
+    : cleanup_([this] {
+        if (folder_) {
           RemoveFolderTree(path_);
+          folder_->Remove();
         }
       }) {
-  int error = 0;
+  const std::string parent = rtl::GetTempDirectory();
+  // The folder of a tool killed outright is left with its lock released.
+  rtl::SweepStaleFolders(parent, kWorkspacePrefix);
   CleanupOnSignal::Exclusive([&] {
-    const std::string native = rtl::NativePath(path_);
-    if (::mkdir(native.c_str(), 0700) != 0) {
-      error = errno;
-    } else if (::chmod(native.c_str(), 0700) != 0) {
-      // The umask may have taken bits away; the owner needs all three.
-      error = errno;
-      ::rmdir(native.c_str());
-    } else {
-      created_ = true;
-    }
+    folder_.emplace(rtl::CreateLockedFolder(parent, kWorkspacePrefix));
+    path_ = rtl::IncludeTrailingBackslash(folder_->Folder());
   });
-  if (error != 0) {
-    rtl::RaiseOSError(error);
-  }
 }
 
 TempWorkspace::~TempWorkspace() {
   CleanupOnSignal::Exclusive([this] {
     RemoveFolderTree(path_);
-    created_ = false;
+    folder_.reset();
   });
 }
 

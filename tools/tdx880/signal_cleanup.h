@@ -5,7 +5,10 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
+
+#include "rtl/folder_lock.h"
 
 namespace lyr::tool {
 
@@ -49,7 +52,8 @@ void RemoveFolderTree(const std::string& path) noexcept;
 
 // A private folder (mode 0700) in the temporary folder, named "tdx880-" and a new identifier, for
 // the working folders of the packages a command opens: removed with everything in it when the
-// object ends or a signal stops the tool.
+// object ends or a signal stops the tool. The folder is locked (rtl::FolderLock) while it lives,
+// and making one first sweeps the folders of tools that were killed outright (kill -9).
 class TempWorkspace final {
  public:
   // Raises the OS error when the folder cannot be made.
@@ -64,7 +68,7 @@ class TempWorkspace final {
 
  private:
   std::string path_;
-  bool created_ = false;  // changed only inside CleanupOnSignal::Exclusive
+  std::optional<rtl::FolderLock> folder_;  // changed only inside CleanupOnSignal::Exclusive
   CleanupOnSignal cleanup_;
 };
 
