@@ -16,13 +16,12 @@
 #include <string>
 #include <string_view>
 
+#include "rtl/free_with.h"
+
 namespace lyr::crypt::ossl {
 
-// Frees an OpenSSL object with its own free function.
-template <auto F>
-struct FreeWith {
-  void operator()(auto* p) const noexcept { F(p); }
-};
+// OpenSSL objects are owned through rtl's one owner template for C handles.
+using rtl::FreeWith;
 
 using BioPtr = std::unique_ptr<BIO, FreeWith<&::BIO_free_all>>;
 using X509Ptr = std::unique_ptr<X509, FreeWith<&::X509_free>>;

@@ -18,6 +18,7 @@
 #include "http/internet_errors.h"
 #include "http/parsed_url.h"
 #include "rtl/errors.h"
+#include "rtl/free_with.h"
 #include "rtl/hex.h"
 #include "rtl/trace.h"
 
@@ -32,10 +33,7 @@ constexpr long kMaxRedirects = 5;
 // Longest status text kept, as the system's query buffer holds.
 constexpr size_t kMaxStatusText = 1024;
 
-template <auto F>
-struct FreeWith {
-  void operator()(auto* p) const noexcept { F(p); }
-};
+using rtl::FreeWith;
 using CurlPtr = std::unique_ptr<CURL, FreeWith<&::curl_easy_cleanup>>;
 using CurlListPtr = std::unique_ptr<curl_slist, FreeWith<&::curl_slist_free_all>>;
 using X509Ptr = std::unique_ptr<X509, FreeWith<&::X509_free>>;

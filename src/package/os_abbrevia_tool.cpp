@@ -22,6 +22,7 @@
 #include "rtl/atomic_file.h"
 #include "rtl/errors.h"
 #include "rtl/file_utils.h"
+#include "rtl/free_with.h"
 #include "rtl/identifiers.h"
 #include "rtl/text.h"
 #include "rtl/whole_file.h"
@@ -31,10 +32,7 @@ namespace {
 
 using rtl::NativePath;
 
-template <auto F>
-struct FreeWith {
-  void operator()(auto* p) const noexcept { F(p); }
-};
+using rtl::FreeWith;
 using ZipPtr = std::unique_ptr<zip_t, FreeWith<&::zip_discard>>;
 using SourcePtr = std::unique_ptr<zip_source_t, FreeWith<&::zip_source_free>>;
 using DirPtr = std::unique_ptr<DIR, FreeWith<&::closedir>>;
