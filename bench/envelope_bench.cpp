@@ -11,8 +11,8 @@
 #include <stdexcept>
 #include <string>
 
-#include "crypt/crypto_runtime.h"
-#include "crypt/envelope.h"
+#include "crypt/platform/crypto_runtime.h"
+#include "crypt/platform/envelope.h"
 
 namespace {
 

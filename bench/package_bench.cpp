@@ -18,11 +18,11 @@
 #include <stdexcept>
 #include <string>
 
-#include "crypt/cert_store.h"
-#include "crypt/certificate.h"
-#include "crypt/crypto_runtime.h"
-#include "crypt/key_container.h"
-#include "crypt/private_key.h"
+#include "crypt/platform/cert_store.h"
+#include "crypt/platform/certificate.h"
+#include "crypt/platform/crypto_runtime.h"
+#include "crypt/platform/key_container.h"
+#include "crypt/platform/private_key.h"
 #include "crypt/tdx880_key.h"
 #include "package/tdx880_doc.h"
 #include "package/tdx880_document.h"

@@ -18,12 +18,12 @@
 #include <stdexcept>
 #include <string>
 
-#include "crypt/cert_store.h"
 #include "crypt/crypto_provider.h"
-#include "crypt/crypto_runtime.h"
 #include "crypt/crypto_signature.h"
-#include "crypt/key_container.h"
-#include "crypt/private_key.h"
+#include "crypt/platform/cert_store.h"
+#include "crypt/platform/crypto_runtime.h"
+#include "crypt/platform/key_container.h"
+#include "crypt/platform/private_key.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 
 #include <string>
 
-#include "crypt/certificate.h"
-#include "crypt/crl.h"
 #include "crypt/crypto_api20_utils.h"
+#include "crypt/platform/certificate.h"
+#include "crypt/platform/crl.h"
 #include "rtl/errors.h"
 
 namespace lyr::fuzz {

@@ -11,8 +11,8 @@
 #include <string>
 
 #include "certificate_walk.h"
-#include "crypt/envelope.h"
-#include "crypt/private_key.h"
+#include "crypt/platform/envelope.h"
+#include "crypt/platform/private_key.h"
 
 namespace {
 

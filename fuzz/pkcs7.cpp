@@ -7,8 +7,8 @@
 #include <string>
 
 #include "certificate_walk.h"
-#include "crypt/cert_store.h"
 #include "crypt/crypto_api20_utils.h"
+#include "crypt/platform/cert_store.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using lyr::fuzz::Try;

@@ -4,8 +4,8 @@
 
 #include <optional>
 
-#include "crypt/certificate.h"
 #include "crypt/crypt_object.h"
+#include "crypt/platform/certificate.h"
 #include "rtl/date_time.h"
 
 namespace lyr::crypt {

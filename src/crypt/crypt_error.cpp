@@ -3,7 +3,7 @@
 
 #include <array>
 
-#include "crypt/ossl.h"
+#include "crypt/platform/ossl.h"
 #include "rtl/format.h"
 
 namespace lyr::crypt {

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "crypt/cert_store.h"
-#include "crypt/certificate.h"
 #include "crypt/crypto_api20_chain_builder_config.h"
+#include "crypt/platform/cert_store.h"
+#include "crypt/platform/certificate.h"
 #include "rtl/custom_doc.h"
 #include "rtl/date_time.h"
 

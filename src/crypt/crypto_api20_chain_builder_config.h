@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "crypt/certificate.h"
+#include "crypt/platform/certificate.h"
 #include "crypt/provider_context.h"
 #include "rtl/base_class.h"
 #include "rtl/date_time.h"

@@ -8,9 +8,9 @@
 #include <memory>
 #include <string>
 
-#include "crypt/crl.h"
 #include "crypt/crypto_api20_chain_builder_base.h"
 #include "crypt/crypto_signature_config.h"
+#include "crypt/platform/crl.h"
 #include "rtl/str_array.h"
 
 namespace lyr::crypt {

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "crypt/certificate.h"
+#include "crypt/platform/certificate.h"
 #include "crypt/provider_context.h"
 #include "rtl/base_class.h"
 #include "rtl/str_array.h"

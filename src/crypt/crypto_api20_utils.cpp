@@ -4,9 +4,9 @@
 #include <algorithm>
 
 #include "crypt/crypt_error.h"
-#include "crypt/crypto_runtime.h"
-#include "crypt/envelope.h"
-#include "crypt/key_container.h"
+#include "crypt/platform/crypto_runtime.h"
+#include "crypt/platform/envelope.h"
+#include "crypt/platform/key_container.h"
 #include "rtl/base64.h"
 #include "rtl/errors.h"
 #include "rtl/hex.h"

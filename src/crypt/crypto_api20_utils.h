@@ -9,9 +9,9 @@
 #include <utility>
 #include <vector>
 
-#include "crypt/cert_store.h"
-#include "crypt/certificate.h"
-#include "crypt/crl.h"
+#include "crypt/platform/cert_store.h"
+#include "crypt/platform/certificate.h"
+#include "crypt/platform/crl.h"
 #include "crypt/provider_context.h"
 
 namespace lyr::crypt {

@@ -2,7 +2,7 @@
 #include "crypt/crypto_provider.h"
 
 #include "crypt/crypt_error.h"
-#include "crypt/key_container.h"
+#include "crypt/platform/key_container.h"
 #include "rtl/errors.h"
 #include "rtl/trace.h"
 

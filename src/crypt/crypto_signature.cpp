@@ -5,17 +5,17 @@
 #include <memory>
 #include <vector>
 
-#include "crypt/certificate_access.h"
 #include "crypt/crypt_error.h"
 #include "crypt/crypto_api20_exception.h"
 #include "crypt/crypto_api20_utils.h"
 #include "crypt/crypto_provider.h"
-#include "crypt/crypto_runtime.h"
-#include "crypt/gost_engine.h"
-#include "crypt/key_container.h"
 #include "crypt/koral_certificate.h"
-#include "crypt/ossl.h"
-#include "crypt/private_key_access.h"
+#include "crypt/platform/certificate_access.h"
+#include "crypt/platform/crypto_runtime.h"
+#include "crypt/platform/gost_engine.h"
+#include "crypt/platform/key_container.h"
+#include "crypt/platform/ossl.h"
+#include "crypt/platform/private_key_access.h"
 #include "rtl/value_check_tool.h"
 
 namespace lyr::crypt {

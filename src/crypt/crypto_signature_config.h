@@ -6,7 +6,7 @@
 #include <functional>
 #include <memory>
 
-#include "crypt/certificate.h"
+#include "crypt/platform/certificate.h"
 #include "rtl/base_class.h"
 
 namespace lyr::crypt {

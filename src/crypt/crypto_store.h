@@ -6,8 +6,8 @@
 #include <optional>
 #include <string_view>
 
-#include "crypt/cert_store.h"
 #include "crypt/crypto_atom.h"
+#include "crypt/platform/cert_store.h"
 #include "crypt/zero_string.h"
 #include "rtl/str_array.h"
 

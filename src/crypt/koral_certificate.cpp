@@ -4,9 +4,9 @@
 #include <algorithm>
 #include <cctype>
 
-#include "crypt/certificate_access.h"
 #include "crypt/crypt_error.h"
-#include "crypt/ossl.h"
+#include "crypt/platform/certificate_access.h"
+#include "crypt/platform/ossl.h"
 #include "rtl/base64.h"
 #include "rtl/errors.h"
 #include "rtl/hex.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "crypt/certificate.h"
+#include "crypt/platform/certificate.h"
 
 namespace lyr::crypt {
 

@@ -3,9 +3,9 @@
 
 #include <string>
 
-#include "crypt/cert_store.h"
 #include "crypt/crypt_error.h"
-#include "crypt/key_container.h"
+#include "crypt/platform/cert_store.h"
+#include "crypt/platform/key_container.h"
 #include "rtl/hex.h"
 
 namespace lyr::crypt {

@@ -2,7 +2,7 @@
 #include "crypt/provider_context.h"
 
 #include "crypt/crypt_error.h"
-#include "crypt/key_container.h"
+#include "crypt/platform/key_container.h"
 
 namespace lyr::crypt {
 

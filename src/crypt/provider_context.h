@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
-#include "crypt/crypto_runtime.h"
-#include "crypt/store_location.h"
+#include "crypt/platform/crypto_runtime.h"
+#include "crypt/platform/store_location.h"
 
 namespace lyr::crypt {
 

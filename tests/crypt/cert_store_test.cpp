@@ -1,5 +1,5 @@
 // Certificate stores on disk, in memory and over PKCS#7.
-#include "crypt/cert_store.h"
+#include "crypt/platform/cert_store.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -11,7 +11,7 @@
 #include <fstream>
 
 #include "crypt/crypt_error.h"
-#include "crypt/key_container.h"
+#include "crypt/platform/key_container.h"
 #include "crypt/support/test_pki.h"
 #include "support/sandbox.h"
 

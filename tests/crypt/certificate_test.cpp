@@ -1,5 +1,5 @@
 // Certificates: parsing, thumbprint, names, serial, validity, extensions, signature checks.
-#include "crypt/certificate.h"
+#include "crypt/platform/certificate.h"
 
 #include <gtest/gtest.h>
 

@@ -6,9 +6,9 @@
 #include <optional>
 #include <string>
 
-#include "crypt/cert_store.h"
 #include "crypt/crypto_api20_chain_builder_strict.h"
 #include "crypt/crypto_api20_exception.h"
+#include "crypt/platform/cert_store.h"
 #include "crypt/support/test_pki.h"
 #include "http/http_fixture.h"
 #include "rtl/date_time.h"

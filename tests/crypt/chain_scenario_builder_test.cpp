@@ -10,13 +10,13 @@
 #include <string>
 #include <vector>
 
-#include "crypt/cert_store.h"
 #include "crypt/crypto_api20_chain_builder_strict.h"
 #include "crypt/crypto_api20_exception.h"
 #include "crypt/crypto_api20_utils.h"
 #include "crypt/crypto_provider.h"
 #include "crypt/crypto_signature.h"
-#include "crypt/pki_builder.h"
+#include "crypt/platform/cert_store.h"
+#include "crypt/platform/pki_builder.h"
 #include "crypt/support/chain_scenario.h"
 #include "http/http_fixture.h"
 #include "rtl/date_time.h"

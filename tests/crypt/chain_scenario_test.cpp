@@ -4,9 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include "crypt/cert_store.h"
-#include "crypt/key_container.h"
-#include "crypt/pki_builder.h"
+#include "crypt/platform/cert_store.h"
+#include "crypt/platform/key_container.h"
+#include "crypt/platform/pki_builder.h"
 #include "crypt/support/test_pki.h"
 #include "http/http_client_tool.h"
 #include "rtl/errors.h"

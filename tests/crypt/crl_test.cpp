@@ -1,5 +1,5 @@
 // Certificate revocation lists: parsing, issuer, dates, revoked entries, issuer check.
-#include "crypt/crl.h"
+#include "crypt/platform/crl.h"
 
 #include <gtest/gtest.h>
 

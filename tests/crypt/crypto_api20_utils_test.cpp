@@ -6,7 +6,7 @@
 #include <cstdlib>
 
 #include "crypt/crypto_provider.h"
-#include "crypt/key_container.h"
+#include "crypt/platform/key_container.h"
 #include "crypt/support/test_pki.h"
 #include "rtl/base64.h"
 #include "rtl/errors.h"

@@ -5,7 +5,7 @@
 
 #include <cstdlib>
 
-#include "crypt/key_container.h"
+#include "crypt/platform/key_container.h"
 #include "rtl/errors.h"
 #include "rtl/text.h"
 #include "support/sandbox.h"

@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "crypt/crypt_error.h"
-#include "crypt/crypto_runtime.h"
+#include "crypt/platform/crypto_runtime.h"
 #include "support/sandbox.h"
 
 namespace lyr::crypt {

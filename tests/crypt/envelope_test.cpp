@@ -1,6 +1,6 @@
 // CMS envelopes: round trips, interop with openssl cms both ways, the RFC 4490 example, and
 // refusal of mutated real envelopes before the engine sees them.
-#include "crypt/envelope.h"
+#include "crypt/platform/envelope.h"
 
 #include <gtest/gtest.h>
 
@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "crypt/crypt_error.h"
-#include "crypt/der_reader.h"
-#include "crypt/key_container.h"
+#include "crypt/platform/der_reader.h"
+#include "crypt/platform/key_container.h"
 #include "crypt/support/test_pki.h"
 #include "support/sandbox.h"
 

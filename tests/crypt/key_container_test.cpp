@@ -1,5 +1,5 @@
 // Key containers on disk and GOST private keys.
-#include "crypt/key_container.h"
+#include "crypt/platform/key_container.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -6,9 +6,9 @@
 
 #include <string>
 
-#include "crypt/cert_store.h"
 #include "crypt/crypt_error.h"
-#include "crypt/key_container.h"
+#include "crypt/platform/cert_store.h"
+#include "crypt/platform/key_container.h"
 #include "crypt/support/test_pki.h"
 #include "http/http_client_tool.h"
 #include "http/https_client.h"

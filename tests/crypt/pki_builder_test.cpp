@@ -1,6 +1,6 @@
 // The in-process PKI builder: certificates, CRLs and requests checked by the openssl command line
 // with the GOST engine and parsed back by the layer's own Certificate and Crl.
-#include "crypt/pki_builder.h"
+#include "crypt/platform/pki_builder.h"
 
 #include <gtest/gtest.h>
 

@@ -14,12 +14,12 @@
 #include <memory>
 #include <vector>
 
-#include "crypt/cert_store.h"
 #include "crypt/crypt_error.h"
 #include "crypt/crypto_api20_exception.h"
 #include "crypt/crypto_provider.h"
-#include "crypt/key_container.h"
 #include "crypt/koral_certificate.h"
+#include "crypt/platform/cert_store.h"
+#include "crypt/platform/key_container.h"
 #include "crypt/support/test_pki.h"
 #include "rtl/errors.h"
 #include "rtl/text.h"

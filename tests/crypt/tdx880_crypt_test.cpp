@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "crypt/cert_store.h"
-#include "crypt/key_container.h"
-#include "crypt/private_key.h"
+#include "crypt/platform/cert_store.h"
+#include "crypt/platform/key_container.h"
+#include "crypt/platform/private_key.h"
 #include "crypt/support/test_pki.h"
 #include "crypt/tdx880_crypto_tool.h"
 #include "rtl/errors.h"

@@ -13,11 +13,11 @@
 #include <thread>
 #include <vector>
 
-#include "crypt/cert_store.h"
 #include "crypt/crypt_error.h"
 #include "crypt/crypto_api20_tool.h"
-#include "crypt/key_container.h"
-#include "crypt/private_key.h"
+#include "crypt/platform/cert_store.h"
+#include "crypt/platform/key_container.h"
+#include "crypt/platform/private_key.h"
 #include "crypt/support/test_pki.h"
 #include "crypt/tdx880_key.h"
 #include "rtl/errors.h"

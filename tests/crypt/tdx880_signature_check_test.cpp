@@ -13,12 +13,12 @@
 #include <thread>
 #include <vector>
 
-#include "crypt/cert_store.h"
-#include "crypt/crl.h"
 #include "crypt/crypto_api20_exception.h"
-#include "crypt/key_container.h"
 #include "crypt/koral_certificate.h"
-#include "crypt/private_key.h"
+#include "crypt/platform/cert_store.h"
+#include "crypt/platform/crl.h"
+#include "crypt/platform/key_container.h"
+#include "crypt/platform/private_key.h"
 #include "crypt/support/test_pki.h"
 #include "crypt/tdx880_crypt.h"
 #include "crypt/tdx880_crypto_tool.h"

@@ -11,12 +11,12 @@
 #include <optional>
 #include <string>
 
-#include "crypt/cert_store.h"
-#include "crypt/certificate.h"
-#include "crypt/crl.h"
 #include "crypt/crypto_api20_utils.h"
-#include "crypt/key_container.h"
-#include "crypt/private_key.h"
+#include "crypt/platform/cert_store.h"
+#include "crypt/platform/certificate.h"
+#include "crypt/platform/crl.h"
+#include "crypt/platform/key_container.h"
+#include "crypt/platform/private_key.h"
 #include "crypt/support/test_pki.h"
 #include "crypt/tdx880_key.h"
 #include "package/item_fixture.h"

@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "crypt/cert_store.h"
-#include "crypt/certificate.h"
-#include "crypt/key_container.h"
-#include "crypt/private_key.h"
+#include "crypt/platform/cert_store.h"
+#include "crypt/platform/certificate.h"
+#include "crypt/platform/key_container.h"
+#include "crypt/platform/private_key.h"
 #include "crypt/support/test_pki.h"
 #include "crypt/tdx880_crypto_tool.h"
 #include "crypt/tdx880_key.h"

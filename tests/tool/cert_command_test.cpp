@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "crypt/crl.h"
-#include "crypt/key_container.h"
+#include "crypt/platform/crl.h"
+#include "crypt/platform/key_container.h"
 #include "rtl/text.h"
 #include "tool/crypt_tool_fixture.h"
 

@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "crypt/cert_store.h"
 #include "crypt/crypt_error.h"
-#include "crypt/key_container.h"
+#include "crypt/platform/cert_store.h"
+#include "crypt/platform/key_container.h"
 #include "crypt/provider_context.h"
 #include "crypt/support/test_pki.h"
 #include "rtl/text.h"

@@ -8,8 +8,8 @@
 #include <filesystem>
 #include <string>
 
-#include "crypt/cert_store.h"
-#include "crypt/key_container.h"
+#include "crypt/platform/cert_store.h"
+#include "crypt/platform/key_container.h"
 #include "crypt/support/test_pki.h"
 #include "support/sandbox.h"
 
@@ -32,7 +32,6 @@ class CryptToolTest : public lyr::test::Sandbox {
     result.err = lyr::test::ReadAll(err);
     return result;
   }
-
 
  public:
   static std::string Quote(const std::filesystem::path& path) { return "'" + path.string() + "'"; }

@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "crypt/cert_store.h"
-#include "crypt/key_container.h"
+#include "crypt/platform/cert_store.h"
+#include "crypt/platform/key_container.h"
 #include "http/https_server.h"
 #include "http/loopback_server.h"
 #include "tool/crypt_tool_fixture.h"

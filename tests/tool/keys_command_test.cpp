@@ -5,10 +5,10 @@
 #include <optional>
 #include <string>
 
-#include "crypt/cert_store.h"
-#include "crypt/key_container.h"
-#include "crypt/private_key.h"
-#include "crypt/store_location.h"
+#include "crypt/platform/cert_store.h"
+#include "crypt/platform/key_container.h"
+#include "crypt/platform/private_key.h"
+#include "crypt/platform/store_location.h"
 #include "crypt/support/test_pki.h"
 #include "support/sandbox.h"
 

@@ -20,9 +20,9 @@
 #include <string>
 #include <vector>
 
-#include "crypt/cert_store.h"
-#include "crypt/key_container.h"
-#include "crypt/pki_builder.h"
+#include "crypt/platform/cert_store.h"
+#include "crypt/platform/key_container.h"
+#include "crypt/platform/pki_builder.h"
 #include "package/tdx880_doc.h"
 #include "package/tdx880_document.h"
 #include "rtl/format.h"

@@ -9,10 +9,10 @@
 #include <memory>
 #include <string>
 
-#include "crypt/cert_store.h"
-#include "crypt/certificate.h"
-#include "crypt/key_container.h"
-#include "crypt/private_key.h"
+#include "crypt/platform/cert_store.h"
+#include "crypt/platform/certificate.h"
+#include "crypt/platform/key_container.h"
+#include "crypt/platform/private_key.h"
 #include "crypt/support/chain_scenario.h"
 #include "crypt/support/test_pki.h"
 #include "support/sandbox.h"

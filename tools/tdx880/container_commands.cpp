@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "command.h"
-#include "crypt/cert_store.h"
-#include "crypt/crypto_runtime.h"
-#include "crypt/key_container.h"
-#include "crypt/pki_builder.h"
+#include "crypt/platform/cert_store.h"
+#include "crypt/platform/crypto_runtime.h"
+#include "crypt/platform/key_container.h"
+#include "crypt/platform/pki_builder.h"
 #include "crypt/provider_context.h"
 #include "options.h"
 #include "rtl/atomic_file.h"

@@ -14,10 +14,10 @@
 #include <vector>
 
 #include "command.h"
-#include "crypt/cert_store.h"
-#include "crypt/crypto_runtime.h"
-#include "crypt/key_container.h"
-#include "crypt/pki_builder.h"
+#include "crypt/platform/cert_store.h"
+#include "crypt/platform/crypto_runtime.h"
+#include "crypt/platform/key_container.h"
+#include "crypt/platform/pki_builder.h"
 #include "crypt/tdx880_crypt.h"
 #include "crypt/tdx880_key.h"
 #include "crypt_options.h"

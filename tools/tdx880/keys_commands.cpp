@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "command.h"
-#include "crypt/store_location.h"
+#include "crypt/platform/store_location.h"
 #include "crypt/tdx880_crypt.h"
 #include "rtl/format.h"
 #include "terminal.h"

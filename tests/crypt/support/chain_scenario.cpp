@@ -4,9 +4,9 @@
 #include <ctime>
 #include <fstream>
 
-#include "crypt/cert_store.h"
-#include "crypt/key_container.h"
-#include "crypt/pki_builder.h"
+#include "crypt/platform/cert_store.h"
+#include "crypt/platform/key_container.h"
+#include "crypt/platform/pki_builder.h"
 #include "http/loopback_server.h"
 
 namespace lyr::test {

@@ -10,7 +10,7 @@
 #include <mutex>
 #include <stdexcept>
 
-#include "crypt/crypto_runtime.h"
+#include "crypt/platform/crypto_runtime.h"
 #include "support/sandbox.h"
 
 namespace lyr::test {

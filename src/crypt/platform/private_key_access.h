@@ -1,8 +1,8 @@
 // Private to src/crypt: the OpenSSL key behind a PrivateKey.
 #pragma once
 
-#include "crypt/ossl.h"
-#include "crypt/private_key.h"
+#include "crypt/platform/ossl.h"
+#include "crypt/platform/private_key.h"
 
 namespace lyr::crypt {
 

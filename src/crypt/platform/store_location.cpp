@@ -1,5 +1,5 @@
 // Store location folders and the file helpers of the on-disk stores and containers.
-#include "crypt/store_location.h"
+#include "crypt/platform/store_location.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

@@ -6,9 +6,9 @@
 #include <string>
 #include <string_view>
 
-#include "crypt/cert_store.h"
-#include "crypt/certificate.h"
-#include "crypt/private_key.h"
+#include "crypt/platform/cert_store.h"
+#include "crypt/platform/certificate.h"
+#include "crypt/platform/private_key.h"
 
 namespace lyr::crypt {
 

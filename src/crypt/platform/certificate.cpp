@@ -1,12 +1,12 @@
 // Certificates over OpenSSL's X509.
-#include "crypt/certificate.h"
+#include "crypt/platform/certificate.h"
 
 #include <openssl/pem.h>
 #include <openssl/sha.h>
 
-#include "crypt/certificate_access.h"
 #include "crypt/crypt_error.h"
-#include "crypt/crypto_runtime.h"
+#include "crypt/platform/certificate_access.h"
+#include "crypt/platform/crypto_runtime.h"
 #include "rtl/hex.h"
 #include "rtl/text.h"
 

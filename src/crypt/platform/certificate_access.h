@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "crypt/certificate.h"
-#include "crypt/ossl.h"
+#include "crypt/platform/certificate.h"
+#include "crypt/platform/ossl.h"
 
 namespace lyr::crypt {
 

@@ -1,6 +1,6 @@
 // The in-process GOST PKI over OpenSSL's X509 objects; every extension is built from its ASN.1
 // structure (RFC 5280), never from configuration text, so URLs are written exactly as given.
-#include "crypt/pki_builder.h"
+#include "crypt/platform/pki_builder.h"
 
 #include <openssl/pem.h>
 #include <openssl/sha.h>
@@ -9,11 +9,11 @@
 #include <array>
 #include <cctype>
 
-#include "crypt/certificate_access.h"
 #include "crypt/crypt_error.h"
-#include "crypt/crypto_runtime.h"
-#include "crypt/gost_engine.h"
-#include "crypt/private_key_access.h"
+#include "crypt/platform/certificate_access.h"
+#include "crypt/platform/crypto_runtime.h"
+#include "crypt/platform/gost_engine.h"
+#include "crypt/platform/private_key_access.h"
 #include "rtl/text.h"
 
 namespace lyr::crypt {

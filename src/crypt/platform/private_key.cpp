@@ -1,15 +1,15 @@
 // GOST private keys over the engine's EVP_PKEY methods.
-#include "crypt/private_key.h"
+#include "crypt/platform/private_key.h"
 
 #include <openssl/pem.h>
 
 #include <cstring>
 
-#include "crypt/certificate_access.h"
 #include "crypt/crypt_error.h"
-#include "crypt/crypto_runtime.h"
-#include "crypt/gost_engine.h"
-#include "crypt/private_key_access.h"
+#include "crypt/platform/certificate_access.h"
+#include "crypt/platform/crypto_runtime.h"
+#include "crypt/platform/gost_engine.h"
+#include "crypt/platform/private_key_access.h"
 
 namespace lyr::crypt {
 namespace {

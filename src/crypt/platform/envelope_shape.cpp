@@ -4,12 +4,12 @@
 // and carried in the envelope. Key transport is GostR3410-KeyTransport (RFC 4490 section 4.2,
 // RFC 4357 section 4.2): a 32-byte encrypted key with a 4-byte MAC, and transport parameters
 // with the key wrap parameter set, the sender's ephemeral public key and an 8-byte UKM.
-#include "crypt/envelope_shape.h"
+#include "crypt/platform/envelope_shape.h"
 
 #include <string>
 
 #include "crypt/crypt_error.h"
-#include "crypt/der_reader.h"
+#include "crypt/platform/der_reader.h"
 
 namespace lyr::crypt {
 namespace {

@@ -1,5 +1,5 @@
 // Certificate stores on disk, in memory and over PKCS#7.
-#include "crypt/cert_store.h"
+#include "crypt/platform/cert_store.h"
 
 #include <dirent.h>
 #include <unistd.h>
@@ -7,10 +7,10 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "crypt/certificate_access.h"
 #include "crypt/crypt_error.h"
-#include "crypt/crypto_runtime.h"
-#include "crypt/ossl.h"
+#include "crypt/platform/certificate_access.h"
+#include "crypt/platform/crypto_runtime.h"
+#include "crypt/platform/ossl.h"
 #include "rtl/file_utils.h"
 #include "rtl/format.h"
 #include "rtl/trace.h"

@@ -1,5 +1,5 @@
 // The strict DER reader and the shape walker.
-#include "crypt/der_reader.h"
+#include "crypt/platform/der_reader.h"
 
 #include <algorithm>
 #include <string>

@@ -9,9 +9,9 @@
 #include <string_view>
 #include <vector>
 
-#include "crypt/certificate.h"
-#include "crypt/private_key.h"
-#include "crypt/store_location.h"
+#include "crypt/platform/certificate.h"
+#include "crypt/platform/private_key.h"
+#include "crypt/platform/store_location.h"
 
 namespace lyr::crypt {
 

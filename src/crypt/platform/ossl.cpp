@@ -1,5 +1,5 @@
 // Shared OpenSSL helpers of the crypto layer.
-#include "crypt/ossl.h"
+#include "crypt/platform/ossl.h"
 
 #include <ctime>
 

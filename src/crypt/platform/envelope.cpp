@@ -2,15 +2,15 @@
 // the accepted forms first (envelope_shape.cpp): the engine asserts or crashes on GOST fields of
 // the wrong length or with extra elements, and a library inside a host must refuse such a file
 // instead.
-#include "crypt/envelope.h"
+#include "crypt/platform/envelope.h"
 
-#include "crypt/certificate_access.h"
 #include "crypt/crypt_error.h"
-#include "crypt/crypto_runtime.h"
-#include "crypt/envelope_shape.h"
-#include "crypt/gost_engine.h"
-#include "crypt/key_container.h"
-#include "crypt/private_key_access.h"
+#include "crypt/platform/certificate_access.h"
+#include "crypt/platform/crypto_runtime.h"
+#include "crypt/platform/envelope_shape.h"
+#include "crypt/platform/gost_engine.h"
+#include "crypt/platform/key_container.h"
+#include "crypt/platform/private_key_access.h"
 
 namespace lyr::crypt {
 namespace {

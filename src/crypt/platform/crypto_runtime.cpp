@@ -1,7 +1,7 @@
 // Loading the GOST engine into OpenSSL, reference counted, and the provider test. The engine
 // interface is deprecated in OpenSSL 3 but is the only one through which the GOST engine offers
 // GOST keys, key transport and CMS, so this unit is compiled with OPENSSL_SUPPRESS_DEPRECATED.
-#include "crypt/crypto_runtime.h"
+#include "crypt/platform/crypto_runtime.h"
 
 #include <openssl/crypto.h>
 #include <openssl/engine.h>
@@ -14,8 +14,8 @@
 #include <mutex>
 
 #include "crypt/crypt_error.h"
-#include "crypt/gost_engine.h"
-#include "crypt/ossl.h"
+#include "crypt/platform/gost_engine.h"
+#include "crypt/platform/ossl.h"
 #include "rtl/startup.h"
 
 namespace lyr::crypt {

@@ -9,9 +9,9 @@
 #include <string_view>
 #include <vector>
 
-#include "crypt/certificate.h"
-#include "crypt/crl.h"
-#include "crypt/store_location.h"
+#include "crypt/platform/certificate.h"
+#include "crypt/platform/crl.h"
+#include "crypt/platform/store_location.h"
 
 namespace lyr::crypt {
 

@@ -1,12 +1,12 @@
 // Certificate revocation lists over OpenSSL's X509_CRL.
-#include "crypt/crl.h"
+#include "crypt/platform/crl.h"
 
 #include <openssl/pem.h>
 #include <openssl/sha.h>
 
-#include "crypt/certificate_access.h"
 #include "crypt/crypt_error.h"
-#include "crypt/crypto_runtime.h"
+#include "crypt/platform/certificate_access.h"
+#include "crypt/platform/crypto_runtime.h"
 #include "rtl/hex.h"
 
 namespace lyr::crypt {

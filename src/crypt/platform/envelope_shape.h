@@ -4,7 +4,7 @@
 
 #include <string_view>
 
-#include "crypt/envelope.h"
+#include "crypt/platform/envelope.h"
 
 namespace lyr::crypt {
 

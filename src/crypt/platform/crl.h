@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "crypt/certificate.h"
+#include "crypt/platform/certificate.h"
 
 namespace lyr::crypt {
 

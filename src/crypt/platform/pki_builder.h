@@ -8,9 +8,9 @@
 #include <string_view>
 #include <vector>
 
-#include "crypt/certificate.h"
-#include "crypt/crl.h"
-#include "crypt/private_key.h"
+#include "crypt/platform/certificate.h"
+#include "crypt/platform/crl.h"
+#include "crypt/platform/private_key.h"
 
 namespace lyr::crypt {
 

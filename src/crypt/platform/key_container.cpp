@@ -1,5 +1,5 @@
 // Key containers as folders of PEM keys and DER certificates.
-#include "crypt/key_container.h"
+#include "crypt/platform/key_container.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
