@@ -826,16 +826,22 @@ INSTANTIATE_TEST_SUITE_P(
                       SignalCase{"ExtractBySigkill", SIGKILL, kExtractLarge, "docs"}),
     [](const ::testing::TestParamInfo<SignalCase>& info) { return info.param.name; });
 
-// The demonstration runs in its own temporary home and ends with every signature valid.
+// The demonstration runs in its own temporary home and ends with every signature valid and the
+// notice of receipt confirming every file.
 class DemoCommand : public CryptToolTest {};
 
 TEST_F(DemoCommand, EndsWithEverySignatureValidAndRemovesItsHome) {
   const ToolResult result = Tool("demo");
   EXPECT_EQ(result.status, 0) << result.out << result.err;
   EXPECT_EQ(result.err, "");
-  EXPECT_EQ(Occurrences(result.out, "): valid\n"), 2) << result.out;
+  // The package's two signatures and the notice of receipt's one.
+  EXPECT_EQ(Occurrences(result.out, "): valid\n"), 3) << result.out;
   EXPECT_EQ(Occurrences(result.out, ": decrypted\n"), 1) << result.out;
   EXPECT_NE(result.out.find("result: every signature is valid (2)\n"), std::string::npos);
+  EXPECT_EQ(Occurrences(result.out, "signature(s) equal to the ones sent\n"), 2) << result.out;
+  EXPECT_NE(result.out.find("result: the notice is signed by the tax authority and confirms every "
+                            "file sent\n"),
+            std::string::npos);
   // The demo's home was made in TMP, which points into the sandbox, and is gone; the sandbox's
   // own stores were never touched.
   const std::string tmp_line = "tdx880 demo in " + PathOf("tmp") + "/lyr-tdx880-demo-";
@@ -856,7 +862,7 @@ TEST_F(DemoCommand, KeepsItsHomeWhereAnotherRunCanReadThePackage) {
   }
   ASSERT_EQ(packages.size(), 1u);
   EXPECT_TRUE(std::regex_match(packages[0].filename().string(),
-                               std::regex("TDX_7701234567_7701_[0-9a-f]{32}_01_01_01\\.zip")));
+                               std::regex("TDX_7701234560_7701_[0-9a-f]{32}_01_01_01\\.zip")));
   // The sandbox's own home holds no key that opens the package; the tax authority's home does.
   EXPECT_EQ(Tool("verify " + Quote(packages[0]) + " --no-download").status, 1);
   ASSERT_EQ(::setenv("LYR_TDX_HOME", PathOf("demo/tax-authority").c_str(), 1), 0);

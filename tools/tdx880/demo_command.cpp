@@ -1,7 +1,8 @@
 // tdx880 demo: the whole road of a declaration package in a self-contained temporary home: a
 // test PKI, an abonent and a tax authority with their keys and stores, the abonent building,
 // signing, encrypting and saving the package, the package travelling as an e-mail message, the
-// tax authority opening, decrypting and verifying it.
+// tax authority opening, decrypting and verifying it and answering with a signed notice of
+// receipt, which travels back by e-mail and which the abonent checks against what it sent.
 #include <dirent.h>
 
 #include <algorithm>
@@ -13,6 +14,8 @@
 #include <utility>
 #include <vector>
 
+#include "automation/tdx880_subject.h"
+#include "automation/tdx880_subject_party.h"
 #include "command.h"
 #include "crypt/platform/cert_store.h"
 #include "crypt/platform/crypto_runtime.h"
@@ -24,11 +27,15 @@
 #include "mail/mail_runtime.h"
 #include "mail/package_mail.h"
 #include "options.h"
+#include "package/tdx880_answers.h"
 #include "package/tdx880_doc.h"
 #include "package/tdx880_document.h"
+#include "package/tdx880_signature.h"
 #include "package/xml/xml_gpr_dekl_description.h"
+#include "package/xml/xml_gpr_notice_receipt.h"
 #include "package_report.h"
 #include "rtl/atomic_file.h"
+#include "rtl/base64.h"
 #include "rtl/errors.h"
 #include "rtl/file_utils.h"
 #include "rtl/format.h"
@@ -49,8 +56,9 @@ constexpr std::string_view kDemoUsage = "demo [--keep DIR]";
 constexpr int64_t kDay = 86400;
 
 // The participants' identifiers in the package: the abonent's INN and the tax authority's code.
-constexpr std::string_view kAbonentId = "7701234567";
+constexpr std::string_view kAbonentId = "7701234560";
 constexpr std::string_view kTaxAuthorityId = "7701";
+constexpr std::string_view kAbonentKpp = "770101001";
 
 // Sets environment variables for the demo's lifetime and puts the old values back.
 class ScopedEnvironment final {
@@ -205,7 +213,7 @@ std::string DeclarationText(const std::string& file_id) {
          Msg(u8"\" ВерсПрог=\"tdx880 demo\" ВерсФорм=\"5.04\">\r\n"
              u8"<Документ КНД=\"1151001\" ДатаДок=\"06.12.2026\" Период=\"21\" "
              u8"ОтчетГод=\"2026\" КодНО=\"7701\" НомКорр=\"0\">\r\n"
-             u8"<СвНП><НПЮЛ НаимОрг=\"ООО Ромашка\" ИННЮЛ=\"7701234567\" "
+             u8"<СвНП><НПЮЛ НаимОрг=\"ООО Ромашка\" ИННЮЛ=\"7701234560\" "
              u8"КПП=\"770101001\"/></СвНП>\r\n"
              u8"<НДС><СумУплНП СумПУ_173.1=\"125000\"/></НДС>\r\n"
              u8"</Документ>\r\n</Файл>\r\n");
@@ -242,7 +250,7 @@ std::string BuildPackage(const DemoHome& home, const Participant& abonent,
           ", transaction " + package.TransactTypeCode() + " " + package.TransactType() +
           ", sender " + package.SenderIdentifier() + ", receiver " + package.ReceiverIdentifier() +
           "\n";
-  const std::string file_id = "NO_NDS_7701_7701_7701234567770101001_20261206_" + rtl::NewGuidText();
+  const std::string file_id = "NO_NDS_7701_7701_7701234560770101001_20261206_" + rtl::NewGuidText();
   const std::string declaration_name = file_id + ".xml";
   package.AddFile("01", "xml", declaration_name, DeclarationText(file_id));
   xml::CXMLGprDeklDescription description;
@@ -275,34 +283,49 @@ std::string BuildPackage(const DemoHome& home, const Participant& abonent,
   return package.FileName();
 }
 
-// The abonent's mail program turns the saved package into a message file; the tax authority's
-// mail robot turns the message back into a package in its inbox. Returns the received package's
-// path.
-std::string SendByMail(const DemoHome& home, const std::string& path, std::string& text) {
+// One way of a package by e-mail: the sender's mail program turns the saved package into a
+// message file in the mail folder; the receiver's mail robot turns the message back into a package
+// in its inbox.
+struct MailRoad {
+  std::string_view from;
+  std::string_view to;
+  std::string_view message;  // the message file's name
+  std::string_view inbox;    // the receiver's inbox folder in the demo's home
+  std::string_view robot;    // who saves the attachment, for the report
+};
+
+constexpr MailRoad kToTaxAuthority = {"abonent@example.ru", "robot@example.ru", "package.eml",
+                                      "inbox", "the tax authority's mail robot"};
+constexpr MailRoad kToAbonent = {"robot@example.ru", "abonent@example.ru", "notice.eml",
+                                 "abonent-inbox", "the abonent's mail program"};
+
+// Sends the package at path along road; returns the received package's path.
+std::string SendByMail(const DemoHome& home, const std::string& path, const MailRoad& road,
+                       std::string& text) {
   const mail::MailRuntime runtime;
   CTdx880Doc outgoing;
   outgoing.SetTmpDir(home.Path("tmp"));
   outgoing.Open(path);
-  const std::string message = mail::CreateEmailByPackage(outgoing, home.Path("tmp"),
-                                                         "abonent@example.ru", "robot@example.ru");
+  const std::string message = mail::CreateEmailByPackage(
+      outgoing, home.Path("tmp"), std::string(road.from), std::string(road.to));
   const std::string mailbox = home.Path("mail");
   if (!rtl::ForceDirectories(mailbox)) {
     throw rtl::Exception("cannot create the folder " + mailbox);
   }
-  const std::string eml = rtl::CombinePath(mailbox, "package.eml");
+  const std::string eml = rtl::CombinePath(mailbox, road.message);
   rtl::WriteFileAtomically(eml, message);
-  text += Format("  wrote %s (%d bytes) from abonent@example.ru to robot@example.ru\n", eml,
-                 static_cast<int64_t>(message.size()));
+  text += Format("  wrote %s (%d bytes) from %s to %s\n", eml, static_cast<int64_t>(message.size()),
+                 road.from, road.to);
 
   CTdx880Doc incoming;
   incoming.SetTmpDir(home.Path("tmp"));
   mail::CreatePackageByEmailFile(eml, home.Path("tmp"), incoming);
-  const std::string inbox = home.Path("inbox");
+  const std::string inbox = home.Path(road.inbox);
   if (!rtl::ForceDirectories(inbox)) {
     throw rtl::Exception("cannot create the folder " + inbox);
   }
   incoming.Save(inbox);
-  text += "  the tax authority's mail robot saved the attachment " + incoming.FileName() + "\n";
+  text += "  " + std::string(road.robot) + " saved the attachment " + incoming.FileName() + "\n";
   return incoming.FileName();
 }
 
@@ -339,6 +362,101 @@ bool ReceivePackage(const DemoHome& home, const Participant& tax_authority, cons
   }
   text += Format("result: FAILED (%d problem(s), %d signature(s) checked)\n", failed,
                  verification.checked);
+  return false;
+}
+
+// The tax authority's answer: the notice of receipt of the received package, confirmed by the
+// tax authority, signed with its key and saved in its outbox; returns the notice's path.
+std::string AnswerWithNotice(const DemoHome& home, const Participant& tax_authority,
+                             const std::string& received, ScopedEnvironment& environment,
+                             std::string& text) {
+  environment.Set("LYR_TDX_HOME", tax_authority.home);
+  CTdx880Doc source;
+  source.SetTmpDir(home.Path("tmp"));
+  source.Open(received);
+  automation::CTdx880SubjectNO confirming;
+  confirming.SetIdentifier(std::string(kTaxAuthorityId));
+  automation::CTdx880SubjectUL sender;
+  sender.SetName(Msg(u8"ООО Ромашка"));
+  sender.SetInn(std::string(kAbonentId));
+  sender.SetKpp(std::string(kAbonentKpp));
+  automation::CTdx880SubjectNO receiver;
+  automation::CSubjectParty confirming_party(confirming);
+  automation::CSubjectParty sender_party(sender);
+  automation::CSubjectParty receiver_party(receiver);
+  CTdx880Doc notice;
+  notice.SetTmpDir(home.Path("tmp"));
+  package::BuildNoticeOfReceipt(source, notice, confirming_party, sender_party, receiver_party);
+  text += "  notice: transaction " + notice.TransactTypeCode() + " " + notice.TransactType() +
+          ", " + notice.GetFile(0)->OriginalFilename() + "\n";
+
+  crypt::CTdx880Crypt crypt;
+  crypt.Init(true);
+  crypt::CTdx880Key signer;
+  crypt.GetPrivateKeyBySha1(tax_authority.certificate.Thumbprint(), &signer);
+  notice.SignFile(notice.GetFile(0)->OriginalFilename(), &signer);
+  text += "  signed it with \"" + signer.SubjectCN() + "\"\n";
+  const std::string outbox = home.Path("tax-authority-outbox");
+  if (!rtl::ForceDirectories(outbox)) {
+    throw rtl::Exception("cannot create the folder " + outbox);
+  }
+  notice.Save(outbox);
+  text += "  saved " + notice.FileName() + "\n";
+  return notice.FileName();
+}
+
+// Whether the notice lists the file by its name with the Base64 texts of all its signatures, in
+// order; reports the file.
+bool ListsFile(xml::CXMLGprNoticeReceipt& notice, const package::CTdx880Document& file,
+               const std::vector<std::string>& signatures, std::string& text) {
+  const std::string name = rtl::FileNameWithoutExt(file.OriginalFilename());
+  for (int32_t i = 0; i < notice.ReceivedFiles().Count(); ++i) {
+    const xml::CXMLGprReceiptFile& record = notice.ReceivedFiles().Items(i);
+    if (record.FileName() == name) {
+      const bool same = record.Signatures() == signatures;
+      text += Format("  %s: listed, %d signature(s) %s\n", file.OriginalFilename(),
+                     static_cast<int64_t>(signatures.size()),
+                     same ? "equal to the ones sent" : "DIFFERENT from the ones sent");
+      return same;
+    }
+  }
+  text += "  " + file.OriginalFilename() + ": NOT listed\n";
+  return false;
+}
+
+// The abonent's side: verifies the notice's signature and checks that it lists every file of
+// the package it sent (at sent) with the Base64 of each signature; true when all holds.
+bool CheckNotice(const DemoHome& home, const Participant& abonent, const std::string& sent,
+                 const std::string& path, ScopedEnvironment& environment, std::string& text) {
+  environment.Set("LYR_TDX_HOME", abonent.home);
+  CTdx880Doc notice;
+  notice.SetTmpDir(home.Path("tmp"));
+  notice.Open(path);
+  text += "  opened " + path + "\n";
+  const PackageCheck verification = VerifyPackage(notice, false, true);
+  text += Indented(verification.text, "  ");
+  xml::CXMLGprNoticeReceipt receipt;
+  receipt.SetDocument(notice.GetMainFile()->RawContent());
+  receipt.Read();
+
+  CTdx880Doc outgoing;
+  outgoing.SetTmpDir(home.Path("tmp"));
+  outgoing.Open(sent);
+  bool listed = receipt.ReceivedFiles().Count() == outgoing.GetFileCount();
+  for (int32_t i = 0; i < outgoing.GetFileCount(); ++i) {
+    std::vector<std::string> signatures;
+    for (int32_t sign = 0; sign < outgoing.GetFileSignatureCount(i); ++sign) {
+      signatures.push_back(
+          rtl::EncodeBase64(outgoing.GetFileSignature(i, sign)->SignatureContent()));
+    }
+    listed = ListsFile(receipt, *outgoing.GetFile(i), signatures, text) && listed;
+  }
+  if (verification.failed == 0 && verification.checked > 0 && listed) {
+    text += "result: the notice is signed by the tax authority and confirms every file sent\n";
+    return true;
+  }
+  text += Format("result: FAILED (%d signature problem(s), files %s)\n", verification.failed,
+                 listed ? "listed" : "NOT all listed as sent");
   return false;
 }
 
@@ -381,7 +499,7 @@ int RunDemo(const Arguments& arguments) {
       "authority's certificate in addressbook\n";
   const Participant abonent =
       MakeParticipant(pki, environment, home.Path("abonent"), "abonent",
-                      Msg(u8"CN=ООО Ромашка,O=ООО Ромашка,C=RU,INN=007701234567"), "1001");
+                      Msg(u8"CN=ООО Ромашка,O=ООО Ромашка,C=RU,INN=007701234560"), "1001");
   {
     crypt::CTdx880Crypt crypt;
     crypt.Init(true);
@@ -397,13 +515,25 @@ int RunDemo(const Arguments& arguments) {
   Print(text);
 
   text = "5. the package travels from the abonent to the tax authority as an e-mail message\n";
-  const std::string received = SendByMail(home, path, text);
+  const std::string received = SendByMail(home, path, kToTaxAuthority, text);
   Print(text);
 
   text = "6. the tax authority opens, decrypts and verifies the package\n";
   const bool valid = ReceivePackage(home, tax_authority, received, environment, text);
   Print(text);
-  return valid ? 0 : 1;
+  if (!valid) {
+    return 1;
+  }
+
+  text = "7. the tax authority answers with a signed notice of receipt, sent back by e-mail\n";
+  const std::string notice = AnswerWithNotice(home, tax_authority, received, environment, text);
+  const std::string notice_received = SendByMail(home, notice, kToAbonent, text);
+  Print(text);
+
+  text = "8. the abonent opens the notice and checks that it lists each file it sent\n";
+  const bool confirmed = CheckNotice(home, abonent, path, notice_received, environment, text);
+  Print(text);
+  return confirmed ? 0 : 1;
 }
 
 }  // namespace
@@ -414,9 +544,10 @@ std::vector<Command> DemoCommands() {
        "run the whole road in a temporary home: a test root and CRL, an abonent and a tax "
        "authority with keys and certificates; the abonent builds a declaration package (flow "
        "01, transaction 01), signs, encrypts and saves it; it travels as an e-mail message; the "
-       "tax authority opens, decrypts and verifies it; exit status 0 only when every signature is "
-       "valid; --keep leaves the home in "
-       "DIR",
+       "tax authority opens, decrypts and verifies it and answers with a signed notice of "
+       "receipt, which travels back by e-mail; the abonent checks that the notice lists every "
+       "file with its signatures; exit status 0 only when every signature is valid and the "
+       "notice confirms every file; --keep leaves the home in DIR",
        &Guarded<&RunDemo>},
   };
 }

@@ -25,4 +25,11 @@ void CXMLGprNoticeReceipt::WriteDocumentChildren(rtl::CXMLTextWriter& writer) {
   receiver_.Write(&writer);
 }
 
+void CXMLGprNoticeReceipt::ReadDocumentChildren(rtl::CXMLTextReader& reader) {
+  const std::string files = Msg(u8"СвИзвещП");
+  reader.FindElement(files);
+  reader.ReadStartElement(files);
+  files_.ReadFrom(reader);
+}
+
 }  // namespace lyr::xml

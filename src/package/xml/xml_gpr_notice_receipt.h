@@ -12,7 +12,7 @@ namespace lyr::xml {
 
 // Documents children: <ПодтвДок> (the confirming party), <СвИзвещП ДатаПол="DD.MM.YYYY"
 // ВремяПол="HH.MM.SS"> with the received files, <ОтпрДок> (sender), <ПолДок> (receiver).
-// A written-only document: its parties are not read back.
+// Reading takes the received files back (the receipt time and the parties are not read).
 class CXMLGprNoticeReceipt final : public CXMLGprBaseFile {
  public:
   CXMLGprNoticeReceipt();
@@ -29,6 +29,7 @@ class CXMLGprNoticeReceipt final : public CXMLGprBaseFile {
 
  protected:
   void WriteDocumentChildren(rtl::CXMLTextWriter& writer) override;
+  void ReadDocumentChildren(rtl::CXMLTextReader& reader) override;
 
  private:
   CXMLGprMemberInfo confirming_;

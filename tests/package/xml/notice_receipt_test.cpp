@@ -68,7 +68,7 @@ TEST(NoticeReceipt, FormCodeAndFormatVersion) {
   EXPECT_EQ(notice.FormatVersion(), "5.03");
 }
 
-TEST(NoticeReceipt, ReadsFrameOnly) {
+TEST(NoticeReceipt, ReadsFrameAndReceivedFiles) {
   CXMLGprNoticeReceipt notice;
   Fill(notice);
   CXMLGprNoticeReceipt read;
@@ -76,7 +76,12 @@ TEST(NoticeReceipt, ReadsFrameOnly) {
   read.Read();
   EXPECT_EQ(read.FileIdentifier(), "IZVESHPOL_7701_7701_0123");
   EXPECT_EQ(read.ProgVersion(), "Lyr.Tdx.Package880");
-  EXPECT_EQ(read.ReceivedFiles().Count(), 0);
+  ASSERT_EQ(read.ReceivedFiles().Count(), 2);
+  EXPECT_EQ(read.ReceivedFiles().Items(0).FileName(), "NO_NDS");
+  EXPECT_EQ(read.ReceivedFiles().Items(0).Signatures(),
+            notice.ReceivedFiles().Items(0).Signatures());
+  EXPECT_EQ(read.ReceivedFiles().Items(1).FileName(), W(u8"Приложение"));
+  EXPECT_TRUE(read.ReceivedFiles().Items(1).Signatures().empty());
 }
 
 TEST(NoticeReceipt, ReadingWithoutFileElementFails) {
