@@ -41,6 +41,15 @@ constexpr std::u8string_view kTaxVersion = u8"ТДХ:1.0";
 constexpr size_t kChunk = 64 * 1024;
 constexpr size_t kMaxNameBytes = 200;
 
+// text with every occurrence of what replaced by with.
+std::string ReplacedAll(std::string text, const std::string& what, const std::string& with) {
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at)) {
+    text.replace(at, what.size(), with);
+    at += with.size();
+  }
+  return text;
+}
+
 // --- Writing ------------------------------------------------------------------------------------
 
 // An address goes into a header as it is, so it must not carry line breaks or other control
@@ -488,7 +497,14 @@ void CreatePackageByEmail(std::string_view email, const std::string& tmp_dir,
   const FolderRemover remover(folder);
   const std::string path = folder + name + ".zip";
   WriteAttachment(part, path, limits.MaxAttachmentSize);
-  doc.Open(path);
+  try {
+    doc.Open(path);
+  } catch (rtl::Exception& error) {
+    // The copy in the temporary folder is gone when the caller reads the message: it names the
+    // attachment instead.
+    error.SetMessage(ReplacedAll(error.Message(), path, name));
+    throw;
+  }
   doc.SetFileName(name);
 }
 

@@ -176,6 +176,18 @@ TEST_F(MailTest, RoundTripKeepsTheDocumentsAndNamesThePackageAfterTheAttachment)
   EXPECT_TRUE(TmpIsEmpty());
 }
 
+TEST_F(MailTest, AttachmentOverThePlainBudgetIsRefusedByItsName) {
+  const std::string message = Message(
+      "Content-Type: application/octet-stream\r\nContent-Transfer-Encoding: base64\r\n"
+      "Content-Disposition: attachment; filename=p.zip",
+      PackageBase64());
+  CTdx880Doc doc;
+  doc.Config().SetMaxPlainSize(16);
+  EXPECT_EQ(ErrorOf([&] { CreatePackageByEmail(message, Tmp(), doc); }),
+            Msg(u8"Слишком большой объём документов в пакете: [p.zip]"));
+  EXPECT_TRUE(TmpIsEmpty());
+}
+
 struct HostileCase {
   const char* name;
   std::string (*make)(const std::string& good, const std::string& package_base64);
