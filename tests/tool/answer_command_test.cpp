@@ -73,7 +73,7 @@ TEST_F(AnswerCommand, ErrorPackageSwapsTheParticipantsAndCarriesTheDescription) 
 
 struct RefusedAnswer {
   std::string name;
-  std::string arguments;  // after the received package
+  std::string arguments;  // {package}, {text} and {out} stand for paths
   int status;
   std::string err;  // the start of standard error (UTF-8)
 };
@@ -81,12 +81,18 @@ struct RefusedAnswer {
 class RefusedAnswerCommand : public AnswerCommand,
                              public ::testing::WithParamInterface<RefusedAnswer> {};
 
+// Replaces every "{name}" of text by value.
+std::string Filled(std::string text, const std::string& name, const std::string& value) {
+  for (size_t at = text.find(name); at != std::string::npos; at = text.find(name, at)) {
+    text.replace(at, name.size(), value);
+  }
+  return text;
+}
+
 TEST_P(RefusedAnswerCommand, GivesTheStatusAndMessage) {
-  const std::string received = Received();
-  WriteFile("error.xml", "<e/>");
-  const ToolResult result =
-      Tool(GetParam().arguments.substr(0, GetParam().arguments.find(' ')) + " " + Quote(received) +
-           GetParam().arguments.substr(GetParam().arguments.find(' ')));
+  std::string arguments = Filled(GetParam().arguments, "{package}", Quote(Received()));
+  arguments = Filled(arguments, "{text}", Quote(WriteFile("error.xml", "<e/>")));
+  const ToolResult result = Tool(Filled(arguments, "{out}", Quote(PathOf("out"))));
   EXPECT_EQ(result.status, GetParam().status);
   EXPECT_EQ(result.err.rfind(GetParam().err, 0), 0u) << result.err;
   EXPECT_FALSE(fs::exists(PathOf("out")));
@@ -95,15 +101,17 @@ TEST_P(RefusedAnswerCommand, GivesTheStatusAndMessage) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, RefusedAnswerCommand,
     ::testing::Values(
-        RefusedAnswer{"ReceiptWithoutBy", "receipt --id 7701 -o out", 2, "usage: tdx880 receipt "},
-        RefusedAnswer{"ReceiptByAnUnknownKind", "receipt --by xx --id 7701 -o out", 1,
+        RefusedAnswer{"ReceiptWithoutBy", "receipt {package} --id 7701 -o {out}", 2,
+                      "usage: tdx880 receipt "},
+        RefusedAnswer{"ReceiptByAnUnknownKind", "receipt {package} --by xx --id 7701 -o {out}", 1,
                       "--by takes ul, fl, no or sos: xx"},
         RefusedAnswer{"ErrorPackageWithASenderOnly",
-                      "error-package --text error.xml --sender 7701:2 -o out", 2,
+                      "error-package {package} --text {text} --sender 7701:2 -o {out}", 2,
                       "usage: tdx880 error-package "},
-        RefusedAnswer{"ErrorPackageOfAnUnknownSubjectType",
-                      "error-package --text error.xml --sender 7701:7 --receiver 1:1 -o out", 1,
-                      "Неизвестный тип субъекта: [7]"}),
+        RefusedAnswer{
+            "ErrorPackageOfAnUnknownSubjectType",
+            "error-package {package} --text {text} --sender 7701:7 --receiver 1:1 -o {out}", 1,
+            "Неизвестный тип субъекта: [7]"}),
     [](const ::testing::TestParamInfo<RefusedAnswer>& info) { return info.param.name; });
 
 }  // namespace
