@@ -58,9 +58,9 @@ std::string SignContent(const Certificate& certificate, const PrivateKey& key,
   if (!cms) {
     RaiseCryptErrorWithOpenSsl(code::kCryptEMsgError);
   }
-  CMS_SignerInfo* signer =
-      ::CMS_add1_signer(cms.get(), CertificateAccess::Native(certificate),
-                        PrivateKeyAccess::Native(key), engine::DigestGost94(), kCmsFlags);
+  CMS_SignerInfo* signer = ::CMS_add1_signer(
+      cms.get(), CertificateAccess::Native(certificate), PrivateKeyAccess::Native(key),
+      engine::SigningDigest(PrivateKeyAccess::Native(key)), kCmsFlags);
   if (signer == nullptr) {
     RaiseCryptErrorWithOpenSsl(code::kNteBadKey);
   }

@@ -171,7 +171,7 @@ struct UsageCase {
 
 const std::string kNewUsage =
     "usage: tdx880 container new NAME --subject DN [-o FILE] [--self-signed [--days N]] "
-    "[--paramset XA|A|B] [--machine]\n";
+    "[--alg gost2001|gost2012-256|gost2012-512] [--paramset P] [--machine]\n";
 const std::string kListUsage = "usage: tdx880 container list [--machine]\n";
 
 class ContainerUsage : public ContainerCommand, public ::testing::WithParamInterface<UsageCase> {};
@@ -197,6 +197,9 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{"SubjectTwice", "container new k --subject CN=a --subject CN=b", kNewUsage},
         UsageCase{"UnknownOption", "container new k --subject CN=a --force", kNewUsage},
         UsageCase{"BadParamSet", "container new k --subject CN=a --paramset C", kNewUsage},
+        UsageCase{"UnknownAlgorithm", "container new k --subject CN=a --alg gost94", kNewUsage},
+        UsageCase{"ParamSetOfAnotherKind",
+                  "container new k --subject CN=a --alg gost2012-512 --paramset XA", kNewUsage},
         UsageCase{"ZeroDays", "container new k --subject CN=a --self-signed --days 0", kNewUsage},
         UsageCase{"DaysNotANumber", "container new k --subject CN=a --self-signed --days 1y",
                   kNewUsage},

@@ -1,4 +1,4 @@
-// tdx880 container: makes GOST R 34.10-2001 key containers (with a PKCS#10 request or a
+// tdx880 container: makes GOST R 34.10 key containers of each kind (with a PKCS#10 request or a
 // self-signed certificate in "MY") and lists the containers of a store location.
 #include <cstdio>
 #include <ctime>
@@ -22,8 +22,8 @@ namespace lyr::tool {
 namespace {
 
 constexpr std::string_view kNewUsage =
-    "container new NAME --subject DN [-o FILE] [--self-signed [--days N]] [--paramset XA|A|B] "
-    "[--machine]";
+    "container new NAME --subject DN [-o FILE] [--self-signed [--days N]] "
+    "[--alg gost2001|gost2012-256|gost2012-512] [--paramset P] [--machine]";
 constexpr std::string_view kListUsage = "container list [--machine]";
 
 struct NewOptions {
@@ -32,21 +32,23 @@ struct NewOptions {
   std::optional<std::string> output;
   bool self_signed = false;
   int32_t days = 365;
-  crypt::GostParamSet param_set = crypt::GostParamSet::kXA;
+  crypt::GostAlgorithm algorithm = crypt::GostAlgorithm::k2001;
+  std::string param_set;
   bool machine = false;
 };
 
-std::optional<crypt::GostParamSet> ParamSetOf(const std::string& text) {
-  if (text == "XA") {
-    return crypt::GostParamSet::kXA;
+bool IsParamSetOf(crypt::GostAlgorithm algorithm, const std::string& text) {
+  for (const std::string_view name : crypt::GostParamSetNames(algorithm)) {
+    if (text == name) {
+      return true;
+    }
   }
-  if (text == "A") {
-    return crypt::GostParamSet::kA;
-  }
-  if (text == "B") {
-    return crypt::GostParamSet::kB;
-  }
-  return std::nullopt;
+  return false;
+}
+
+crypt::StoreLocation LocationOf(const Options& options) {
+  return options.Has("--machine") ? crypt::StoreLocation::kLocalMachine
+                                  : crypt::StoreLocation::kCurrentUser;
 }
 
 // 1 to 99999 days.
@@ -60,8 +62,9 @@ std::optional<int32_t> DaysOf(const std::string& text) {
 
 // The options of "container new"; nothing when they are wrong.
 std::optional<NewOptions> ParseNew(const Arguments& arguments) {
-  const std::optional<Options> options = ParseOptions(
-      arguments, {"--subject", "-o", "--days", "--paramset"}, {"--self-signed", "--machine"});
+  const std::optional<Options> options =
+      ParseOptions(arguments, {"--subject", "-o", "--days", "--alg", "--paramset"},
+                   {"--self-signed", "--machine"});
   if (!options || options->positional.size() != 1 || !options->Has("--subject") ||
       (options->Has("--days") && !options->Has("--self-signed"))) {
     return std::nullopt;
@@ -75,12 +78,17 @@ std::optional<NewOptions> ParseNew(const Arguments& arguments) {
   result.self_signed = options->Has("--self-signed");
   result.machine = options->Has("--machine");
   const auto days = DaysOf(options->Value("--days", "365"));
-  const auto param_set = ParamSetOf(options->Value("--paramset", "XA"));
-  if (!days || !param_set) {
+  const auto algorithm = crypt::GostAlgorithmFromName(options->Value("--alg", "gost2001"));
+  if (!days || !algorithm) {
     return std::nullopt;
   }
   result.days = *days;
-  result.param_set = *param_set;
+  result.algorithm = *algorithm;
+  result.param_set =
+      options->Value("--paramset", std::string(crypt::GostParamSetNames(*algorithm).front()));
+  if (!IsParamSetOf(*algorithm, result.param_set)) {
+    return std::nullopt;
+  }
   return result;
 }
 
@@ -118,6 +126,18 @@ void Emit(const NewOptions& options, const std::string& text) {
   }
 }
 
+// Puts the container's certificate into "MY" of the container's location, bound to it.
+void BindInMy(const crypt::KeyContainer& container, const crypt::Certificate& certificate) {
+  crypt::Certificate bound = certificate;
+  // A container of the local machine is named by the machine-key-set flag of the binding.
+  const bool machine = container.Location() == crypt::StoreLocation::kLocalMachine;
+  const uint32_t flags = 1 | (machine ? crypt::acquire::kMachineKeyset : 0);
+  bound.SetKeyProv(crypt::KeyProvInfo{container.Name(), std::string(crypt::kGostProviderName),
+                                      crypt::kGostProviderType, flags, 1});
+  crypt::CertStore::OpenSystem(container.Location(), "MY")
+      .Add(bound, crypt::AddDisposition::kReplaceExisting);
+}
+
 // Fills a fresh container; the container is removed again when this fails.
 void FillContainer(const NewOptions& options, const crypt::KeyContainer& container,
                    const std::vector<crypt::NameAttribute>& subject) {
@@ -128,13 +148,7 @@ void FillContainer(const NewOptions& options, const crypt::KeyContainer& contain
   }
   const crypt::Certificate certificate = MakeSelfSigned(options, subject, key);
   container.SetCertificate(certificate);
-  crypt::Certificate bound = certificate;
-  // A container of the local machine is named by the machine-key-set flag of the binding.
-  const uint32_t flags = 1 | (options.machine ? crypt::acquire::kMachineKeyset : 0);
-  bound.SetKeyProv(crypt::KeyProvInfo{options.name, std::string(crypt::kGostProviderName),
-                                      crypt::kGostProviderType, flags, 1});
-  crypt::CertStore::OpenSystem(container.Location(), "MY")
-      .Add(bound, crypt::AddDisposition::kReplaceExisting);
+  BindInMy(container, certificate);
   if (options.output) {
     Emit(options, crypt::CertificateToPem(certificate));
   }
@@ -152,7 +166,7 @@ int RunNew(const Arguments& arguments) {
   const crypt::StoreLocation location =
       options->machine ? crypt::StoreLocation::kLocalMachine : crypt::StoreLocation::kCurrentUser;
   const crypt::KeyContainer container =
-      crypt::KeyContainer::Create(location, options->name, options->param_set);
+      crypt::KeyContainer::Create(location, options->name, options->algorithm, options->param_set);
   try {
     FillContainer(*options, container, subject);
   } catch (...) {
@@ -168,9 +182,7 @@ int RunList(const Arguments& arguments) {
     return UsageError(kListUsage);
   }
   const crypt::CryptoRuntime runtime;
-  const crypt::StoreLocation location = options->Has("--machine")
-                                            ? crypt::StoreLocation::kLocalMachine
-                                            : crypt::StoreLocation::kCurrentUser;
+  const crypt::StoreLocation location = LocationOf(*options);
   const std::vector<std::string> names = crypt::KeyContainer::Enumerate(location);
   if (names.empty()) {
     Print("no key containers in " + crypt::LocationFolder(location) + "\n");
@@ -189,9 +201,11 @@ int RunList(const Arguments& arguments) {
 std::vector<Command> ContainerCommands() {
   return {
       {"container new", kNewUsage.substr(std::string_view("container new ").size()),
-       "make a GOST R 34.10-2001 key container and write a PKCS#10 request (PEM) for its key to "
-       "FILE or standard output, or with --self-signed put a self-signed certificate bound to it "
-       "into \"MY\" (FILE then receives the certificate)",
+       "make a GOST R 34.10 key container (--alg: 2001 by default, or 2012 with a 256- or 512-bit "
+       "key; --paramset: XA|A|B for 2001, XA|A|B|C|XB|TCA|TCB|TCC|TCD for 2012-256, A|B|C for "
+       "2012-512, the first the default) and write a PKCS#10 request (PEM) for its key to FILE "
+       "or standard output, or with --self-signed put a self-signed certificate bound to it into "
+       "\"MY\" (FILE then receives the certificate); both are signed with the key's own hash",
        &Guarded<&RunNew>},
       {"container list", "[--machine]",
        "list the key containers with the thumbprint and common name of their certificates",

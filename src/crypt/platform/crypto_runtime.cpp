@@ -172,6 +172,17 @@ const EVP_MD* DigestGost94() {
   return ::ENGINE_get_digest(Gost(), NID_id_GostR3411_94);
 }
 
+const EVP_MD* SigningDigest(const EVP_PKEY* key) {
+  switch (::EVP_PKEY_get_base_id(key)) {
+    case NID_id_GostR3410_2012_256:
+      return ::ENGINE_get_digest(Gost(), NID_id_GostR3411_2012_256);
+    case NID_id_GostR3410_2012_512:
+      return ::ENGINE_get_digest(Gost(), NID_id_GostR3411_2012_512);
+    default:
+      return DigestGost94();
+  }
+}
+
 const EVP_CIPHER* CipherGost89() {
   return ::ENGINE_get_cipher(Gost(), NID_id_Gost28147_89);
 }

@@ -115,6 +115,17 @@ KeyContainer KeyContainer::Create(StoreLocation location, std::string_view name,
 }
 
 KeyContainer KeyContainer::Create(StoreLocation location, std::string_view name,
+                                  GostAlgorithm algorithm, std::string_view param_set) {
+  if (name.empty()) {
+    RaiseCryptError(code::kNteBadKeysetParam, "(empty container name)");
+  }
+  if (Exists(location, name)) {
+    RaiseCryptError(code::kNteExists);
+  }
+  return Create(location, name, PrivateKey::Generate(algorithm, param_set));
+}
+
+KeyContainer KeyContainer::Create(StoreLocation location, std::string_view name,
                                   const PrivateKey& key) {
   if (name.empty()) {
     RaiseCryptError(code::kNteBadKeysetParam, "(empty container name)");

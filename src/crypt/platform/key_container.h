@@ -24,6 +24,10 @@ class KeyContainer final {
   // when it exists, NTE_BAD_KEYSET_PARAM for an empty name, and file errors.
   static KeyContainer Create(StoreLocation location, std::string_view name,
                              GostParamSet param_set = GostParamSet::kXA);
+  // The same with a fresh key of any GOST kind and one of its parameter sets (empty: the
+  // kind's default); NTE_BAD_KEYSET_PARAM also for a parameter set the kind does not have.
+  static KeyContainer Create(StoreLocation location, std::string_view name, GostAlgorithm algorithm,
+                             std::string_view param_set);
   // Creates a container holding an existing key (an import).
   static KeyContainer Create(StoreLocation location, std::string_view name, const PrivateKey& key);
   // Opens an existing container; raises ECryptError NTE_BAD_KEYSET when there is none.

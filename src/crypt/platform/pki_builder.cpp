@@ -321,7 +321,8 @@ Certificate Issue(const CertificateSpec& fields, EVP_PKEY* subject_key, X509* is
   }
   AddAuthorityInfoAccess(x509.get(), fields);
   AddCrlDistributionPoints(x509.get(), fields);
-  if (::X509_sign(x509.get(), PrivateKeyAccess::Native(signer), engine::DigestGost94()) <= 0) {
+  if (::X509_sign(x509.get(), PrivateKeyAccess::Native(signer),
+                  engine::SigningDigest(PrivateKeyAccess::Native(signer))) <= 0) {
     RaiseCryptErrorWithOpenSsl(code::kNteFail, "(certificate signature)");
   }
   return CertificateAccess::Wrap(std::move(x509));
@@ -439,8 +440,8 @@ Crl IssueCrl(const CrlSpec& fields, const Certificate& issuer, const PrivateKey&
       RaiseCryptErrorWithOpenSsl(code::kCryptEBadEncode, "(CRL authority key identifier)");
     }
   }
-  if (::X509_CRL_sign(crl.get(), PrivateKeyAccess::Native(issuer_key), engine::DigestGost94()) <=
-      0) {
+  if (::X509_CRL_sign(crl.get(), PrivateKeyAccess::Native(issuer_key),
+                      engine::SigningDigest(PrivateKeyAccess::Native(issuer_key))) <= 0) {
     RaiseCryptErrorWithOpenSsl(code::kNteFail, "(CRL signature)");
   }
   return Crl::FromDer(ossl::ToDer(
@@ -458,7 +459,7 @@ std::string MakeCertificateRequestPem(const std::vector<NameAttribute>& subject,
       ::X509_REQ_set_pubkey(request.get(), native_key) != 1) {
     RaiseCryptErrorWithOpenSsl(code::kCryptEBadEncode, "(request fields)");
   }
-  if (::X509_REQ_sign(request.get(), native_key, engine::DigestGost94()) <= 0) {
+  if (::X509_REQ_sign(request.get(), native_key, engine::SigningDigest(native_key)) <= 0) {
     RaiseCryptErrorWithOpenSsl(code::kNteFail, "(request signature)");
   }
   const ossl::BioPtr bio = ossl::NewMemoryBio();

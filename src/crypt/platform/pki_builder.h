@@ -1,6 +1,7 @@
 // An in-process GOST PKI: certificates (self-signed roots, intermediate CAs, end entities), CRLs
-// and PKCS#10 requests signed with GOST R 34.11-94 / GOST R 34.10-2001 keys, with exactly the
-// fields and extensions a caller chooses. Used by tests, the tool and the demonstration package.
+// and PKCS#10 requests signed with GOST R 34.10 keys, each with its hash (GOST R 34.11-94 for 2001
+// keys, GOST R 34.11-2012 256 or 512 for 2012 keys), with exactly the fields and extensions a
+// caller chooses. Used by tests, the tool and the demonstration package.
 #pragma once
 
 #include <cstdint>

@@ -3,6 +3,7 @@
 
 #include <openssl/pem.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "crypt/crypt_error.h"
@@ -43,14 +44,75 @@ const char* ParamSetName(GostParamSet param_set) {
   return "XA";
 }
 
+constexpr std::string_view kParamSets2001[] = {"XA", "A", "B"};
+constexpr std::string_view kParamSets2012_256[] = {"XA",  "A",   "B",   "C",  "XB",
+                                                   "TCA", "TCB", "TCC", "TCD"};
+constexpr std::string_view kParamSets2012_512[] = {"A", "B", "C"};
+
+int KeyNid(GostAlgorithm algorithm) {
+  switch (algorithm) {
+    case GostAlgorithm::k2012_256:
+      return NID_id_GostR3410_2012_256;
+    case GostAlgorithm::k2012_512:
+      return NID_id_GostR3410_2012_512;
+    case GostAlgorithm::k2001:
+      break;
+  }
+  return NID_id_GostR3410_2001;
+}
+
 }  // namespace
 
+std::string_view GostAlgorithmName(GostAlgorithm algorithm) noexcept {
+  switch (algorithm) {
+    case GostAlgorithm::k2012_256:
+      return "gost2012-256";
+    case GostAlgorithm::k2012_512:
+      return "gost2012-512";
+    case GostAlgorithm::k2001:
+      break;
+  }
+  return "gost2001";
+}
+
+std::optional<GostAlgorithm> GostAlgorithmFromName(std::string_view name) noexcept {
+  for (const GostAlgorithm algorithm :
+       {GostAlgorithm::k2001, GostAlgorithm::k2012_256, GostAlgorithm::k2012_512}) {
+    if (name == GostAlgorithmName(algorithm)) {
+      return algorithm;
+    }
+  }
+  return std::nullopt;
+}
+
+std::span<const std::string_view> GostParamSetNames(GostAlgorithm algorithm) noexcept {
+  switch (algorithm) {
+    case GostAlgorithm::k2012_256:
+      return kParamSets2012_256;
+    case GostAlgorithm::k2012_512:
+      return kParamSets2012_512;
+    case GostAlgorithm::k2001:
+      break;
+  }
+  return kParamSets2001;
+}
+
 PrivateKey PrivateKey::Generate(GostParamSet param_set) {
+  return Generate(GostAlgorithm::k2001, ParamSetName(param_set));
+}
+
+PrivateKey PrivateKey::Generate(GostAlgorithm algorithm, std::string_view param_set) {
+  const std::span<const std::string_view> names = GostParamSetNames(algorithm);
+  const std::string name(param_set.empty() ? names.front() : param_set);
+  if (std::ranges::find(names, name) == names.end()) {
+    RaiseCryptError(code::kNteBadKeysetParam, "(parameter set " + name + " of " +
+                                                  std::string(GostAlgorithmName(algorithm)) + ")");
+  }
   const CryptoRuntime runtime;
-  ossl::EvpPkeyCtxPtr context(::EVP_PKEY_CTX_new_id(NID_id_GostR3410_2001, engine::Gost()));
+  ossl::EvpPkeyCtxPtr context(::EVP_PKEY_CTX_new_id(KeyNid(algorithm), engine::Gost()));
   EVP_PKEY* key = nullptr;
   if (!context || ::EVP_PKEY_keygen_init(context.get()) != 1 ||
-      ::EVP_PKEY_CTX_ctrl_str(context.get(), "paramset", ParamSetName(param_set)) <= 0 ||
+      ::EVP_PKEY_CTX_ctrl_str(context.get(), "paramset", name.c_str()) <= 0 ||
       ::EVP_PKEY_keygen(context.get(), &key) != 1) {
     RaiseCryptErrorWithOpenSsl(code::kNteFail, "(key generation)");
   }
@@ -91,6 +153,19 @@ std::string PrivateKey::PublicKeyInfoDer() const {
 std::string PrivateKey::AlgorithmOid() const {
   // OBJ_nid2obj returns OpenSSL's own table entry, which stays OpenSSL's.
   return ossl::OidText(::OBJ_nid2obj(::EVP_PKEY_get_base_id(impl_->key.get())));
+}
+
+std::optional<GostAlgorithm> PrivateKey::Algorithm() const noexcept {
+  switch (::EVP_PKEY_get_base_id(impl_->key.get())) {
+    case NID_id_GostR3410_2001:
+      return GostAlgorithm::k2001;
+    case NID_id_GostR3410_2012_256:
+      return GostAlgorithm::k2012_256;
+    case NID_id_GostR3410_2012_512:
+      return GostAlgorithm::k2012_512;
+    default:
+      return std::nullopt;
+  }
 }
 
 bool PrivateKey::Matches(const Certificate& certificate) const {

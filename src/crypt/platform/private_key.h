@@ -1,8 +1,10 @@
-// A GOST R 34.10-2001 private key: generation, PKCS#8 PEM in and out, matching a certificate.
+// A GOST R 34.10 private key (2001, or 2012 with a 256- or 512-bit key): generation, PKCS#8 PEM
+// in and out, matching a certificate.
 #pragma once
 
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -15,11 +17,27 @@ namespace lyr::crypt {
 // (1.2.643.2.2.35.2).
 enum class GostParamSet : uint8_t { kA, kXA, kB };
 
+// The kinds of GOST R 34.10 keys: 2001 (1.2.643.2.2.19, hash GOST R 34.11-94), 2012 with a
+// 256-bit key (1.2.643.7.1.1.1.1, hash GOST R 34.11-2012 256) and with a 512-bit key
+// (1.2.643.7.1.1.1.2, hash GOST R 34.11-2012 512).
+enum class GostAlgorithm : uint8_t { k2001, k2012_256, k2012_512 };
+
+// The command-line name of a kind ("gost2001", "gost2012-256", "gost2012-512") and back.
+std::string_view GostAlgorithmName(GostAlgorithm algorithm) noexcept;
+std::optional<GostAlgorithm> GostAlgorithmFromName(std::string_view name) noexcept;
+// The engine's names of the parameter sets keys of a kind are made with; the first is the
+// default (XA for 2001 and 2012-256: CryptoPro-XchA; A for 2012-512: TC26 512 A). TCA..TCD are
+// the TC26 256-bit curves.
+std::span<const std::string_view> GostParamSetNames(GostAlgorithm algorithm) noexcept;
+
 // An immutable private key; copies share it.
 class PrivateKey final {
  public:
   // A fresh key pair. Raises ECryptError NTE_FAIL when the engine cannot make one.
   static PrivateKey Generate(GostParamSet param_set = GostParamSet::kXA);
+  // A fresh key pair of a kind with one of GostParamSetNames(algorithm) (empty: the default).
+  // Raises ECryptError NTE_BAD_KEYSET_PARAM for another parameter set, NTE_FAIL as above.
+  static PrivateKey Generate(GostAlgorithm algorithm, std::string_view param_set);
   // Reads a PEM private key (PKCS#8, plain or encrypted, or a traditional PEM key). An encrypted
   // key needs password; raises ECryptError SCARD_W_WRONG_CHV when it is missing or wrong and
   // NTE_BAD_KEY when the text holds no usable key.
@@ -31,6 +49,8 @@ class PrivateKey final {
   [[nodiscard]] std::string PublicKeyInfoDer() const;
   // The key algorithm's object identifier (1.2.643.2.2.19 for GOST R 34.10-2001).
   [[nodiscard]] std::string AlgorithmOid() const;
+  // The GOST kind of the key, nullopt for any other key.
+  [[nodiscard]] std::optional<GostAlgorithm> Algorithm() const noexcept;
   // The certificate carries this key's public key.
   [[nodiscard]] bool Matches(const Certificate& certificate) const;
 
