@@ -14,6 +14,7 @@
 #include "crypt/crypt_error.h"
 #include "crypt/platform/der_reader.h"
 #include "crypt/platform/key_container.h"
+#include "crypt/platform/pki_builder.h"
 #include "crypt/support/test_pki.h"
 #include "support/sandbox.h"
 
@@ -310,7 +311,7 @@ INSTANTIATE_TEST_SUITE_P(
                  "key transport algorithm 1.2.643.2.2.20 is not supported"},
         Mutation{"ContentEncryptionGost3411", Child(kEncryptedContentInfo, {1, 0}),
                  Replace(Oid("\x2A\x85\x03\x02\x02\x09")), code::kCryptEUnknownAlgo,
-                 "content encryption 1.2.643.2.2.9 is not supported"},
+                 "unsupported content encryption 1.2.643.2.2.9"},
         Mutation{"UnknownParameterSet", Child(kCipherParameters, {1}),
                  Replace(Oid("\x2A\x85\x03\x02\x02\x1F\x07")), code::kCryptEBadMsg,
                  "parameter set 1.2.643.2.2.31.7 is not supported"},
@@ -326,6 +327,25 @@ INSTANTIATE_TEST_SUITE_P(
         Mutation{"EphemeralKeyOffTheCurve", Child(kTransportParameters, {1, 1, 0}), Resize(64),
                  code::kNteBadData, ""}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The point size of each GOST R 34.10-2012 kind's shape is checked (round trips: tests/tool).
+TEST_F(EnvelopeTest, Gost2012EphemeralKeyOfAnotherSizeIsRefused) {
+  CertificateSpec fields;
+  fields.subject = ParseDistinguishedName("CN=Recipient 2012");
+  fields.not_after = 2000000000;
+  for (const auto& [algorithm, point] :
+       {std::pair{GostAlgorithm::k2012_256, 64}, std::pair{GostAlgorithm::k2012_512, 128}}) {
+    const PrivateKey key = PrivateKey::Generate(algorithm, {});
+    const Certificate recipient = IssueSelfSigned(fields, key);
+    const std::string envelope = EncryptEnvelope(recipient, "content");
+    EXPECT_EQ(DecryptEnvelope(envelope, recipient, key), "content");
+    const std::string mutated =
+        EditAt(envelope, Child(kTransportParameters, {1, 1, 0}), Resize(point - 1));
+    EXPECT_EQ(FailureOf([&] { (void)DecryptEnvelope(mutated, recipient, key); }).message,
+              CryptErrorCodeText(code::kCryptEBadMsg) + " (ephemeral public key is not " +
+                  std::to_string(point) + " bytes)");
+  }
+}
 
 TEST_F(EnvelopeTest, BytesThatAreNoEnvelopeAreRefused) {
   EXPECT_EQ(FailureOf([&] { (void)DecryptEnvelope("", my_); }).code, code::kCryptEBadMsg);
@@ -375,6 +395,21 @@ TEST_F(EnvelopeVectors, Rfc4490KeyAgreementEnvelopeIsRefused) {
   EXPECT_EQ(failure.message,
             "0x80091002 (-2146889726): Unknown cryptographic algorithm. (key agreement recipients "
             "are not supported)");
+}
+
+// The TC26 samples (CTR-ACPKM content, kexp15 recipients) are refused for their content.
+TEST_F(EnvelopeVectors, Tc26AcpkmEnvelopesAreRefusedForTheirContentEncryption) {
+  for (const auto& [file, cipher] :
+       {std::pair{"encrypted_keyagree_a211.pem", "1.2.643.7.1.1.5.2.2 (Kuznyechik CTR-ACPKM-OMAC)"},
+        std::pair{"encrypted_keyagree_a221.pem", "1.2.643.7.1.1.5.1.1 (Magma CTR-ACPKM)"},
+        std::pair{"encrypted_keytrans_a231.pem", "1.2.643.7.1.1.5.2.1 (Kuznyechik CTR-ACPKM)"},
+        std::pair{"encrypted_keytrans_a241.pem", "1.2.643.7.1.1.5.1.2 (Magma CTR-ACPKM-OMAC)"}}) {
+    const std::string envelope = test::PemFileToDer(folder_ / "gost-engine-tc26_cms" / file);
+    EXPECT_EQ(FailureOf([&] { (void)DecryptEnvelope(envelope, my_); }).message,
+              CryptErrorCodeText(code::kCryptEUnknownAlgo) + " (unsupported content encryption " +
+                  cipher + ")")
+        << file;
+  }
 }
 
 }  // namespace

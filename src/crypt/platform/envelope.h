@@ -1,6 +1,7 @@
-// CMS EnvelopedData for GOST recipients: key transport for GOST R 34.10-2001 keys (RFC 4490),
-// content encryption GOST 28147-89 (1.2.643.2.2.21) with the CryptoPro-A parameter set
-// (1.2.643.2.2.31.1), DER.
+// CMS EnvelopedData for GOST recipients: key transport (RFC 4490) for GOST R 34.10-2001 keys and,
+// with the 2012 key agreement (its key wrap under TC26 Z), for GOST R 34.10-2012 keys; content
+// encryption GOST 28147-89 (1.2.643.2.2.21) with the CryptoPro-A parameter set (1.2.643.2.2.31.1),
+// DER.
 #pragma once
 
 #include <string>
@@ -13,10 +14,10 @@
 namespace lyr::crypt {
 
 // Envelopes content for one recipient. Raises ECryptError CRYPT_E_UNKNOWN_ALGO for a recipient
-// key that is not GOST R 34.10-2001/2012 or whose envelope the library would not open itself
-// (only GOST R 34.10-2001 keys are accepted now), or when the engine did not use the CryptoPro-A
-// parameter set (the environment variable CRYPT_PARAMS overrides it inside the engine), and
-// CRYPT_E_MSG_ERROR (with OpenSSL's text) when the engine fails.
+// key that is not GOST R 34.10-2001/2012 or whose envelope the library would not open itself,
+// or when the engine did not use the CryptoPro-A parameter set (the environment variable
+// CRYPT_PARAMS overrides it inside the engine), and CRYPT_E_MSG_ERROR (with OpenSSL's text) when
+// the engine fails.
 std::string EncryptEnvelope(const Certificate& recipient, std::string_view content);
 
 // Opens an envelope with the private key of recipient. Before the engine sees the envelope, it
@@ -24,7 +25,9 @@ std::string EncryptEnvelope(const Certificate& recipient, std::string_view conte
 // raises ECryptError CRYPT_E_BAD_MSG for anything else (any field of the wrong length, an extra
 // element at any level, BER), CRYPT_E_INVALID_MSG_TYPE for a CMS type other than
 // EnvelopedData, CRYPT_E_UNKNOWN_ALGO for key agreement and other recipient kinds, keys other
-// than GOST R 34.10-2001 and content encryption other than GOST 28147-89;
+// than GOST R 34.10-2001/2012 and content encryption other than GOST 28147-89 ("unsupported
+// content encryption", named first whatever the recipients: Magma and Kuznyechik CTR-ACPKM
+// envelopes are refused, never deciphered);
 // CRYPT_E_RECIPIENT_NOT_FOUND when recipient is not a recipient; NTE_BAD_DATA when decryption
 // fails (a wrong key).
 std::string DecryptEnvelope(std::string_view envelope, const Certificate& recipient,

@@ -3,10 +3,14 @@
 // unprotected attributes, key transport recipients only, content encrypted with GOST 28147-89
 // and carried in the envelope. Key transport is GostR3410-KeyTransport (RFC 4490 section 4.2,
 // RFC 4357 section 4.2): a 32-byte encrypted key with a 4-byte MAC, and transport parameters
-// with the key wrap parameter set, the sender's ephemeral public key and an 8-byte UKM.
+// with the key wrap parameter set, the sender's ephemeral public key and an 8-byte UKM. The
+// recipient key is GOST R 34.10-2001 or GOST R 34.10-2012 (256 or 512 bits; the engine writes
+// the same transport for them, with the 2012 key agreement, when content is GOST 28147-89).
 #include "crypt/platform/envelope_shape.h"
 
+#include <span>
 #include <string>
+#include <utility>
 
 #include "crypt/crypt_error.h"
 #include "crypt/platform/der_reader.h"
@@ -30,12 +34,20 @@ enum Capture : uint8_t { kContentEncryption, kParameterSet };
 
 constexpr der::Refusal kUnsupportedKey = {code::kCryptEUnknownAlgo,
                                           "key transport algorithm %s is not supported"};
+constexpr der::Refusal kUnsupportedContent = {code::kCryptEUnknownAlgo,
+                                              "unsupported content encryption %s"};
 
 // GostR3410-2001-PublicKeyParameters (RFC 4491 section 2.3.2).
-constexpr Node kPublicKeyParameters[] = {
+constexpr Node kPublicKeyParameters2001[] = {
     {.what = "public key parameter set", .tag = der::kOid, .form = Form::kOid},
     {.what = "digest parameter set", .tag = der::kOid, .form = Form::kOid},
     {.what = "encryption parameter set", .tag = der::kOid, .form = Form::kOid, .optional = true},
+};
+// The parameters of GOST R 34.10-2012 keys (RFC 9215 section 4.2): the curve, and the digest
+// parameter set, which keys on the TC26 curves leave out.
+constexpr Node kPublicKeyParameters2012[] = {
+    {.what = "public key parameter set", .tag = der::kOid, .form = Form::kOid},
+    {.what = "digest parameter set", .tag = der::kOid, .form = Form::kOid, .optional = true},
 };
 
 // RecipientIdentifier (RFC 5652 section 6.2.1): issuer and serial number, or [0] subject key
@@ -61,8 +73,9 @@ constexpr Node kSessionKey[] = {
     {.what = "key MAC", .tag = der::kOctetString, .form = Form::kBytes, .min = 4, .max = 4},
 };
 
-// KeyTransRecipientInfo for one kind of recipient key: Key names the algorithm (kAlgorithm) and
-// the size of its public key point in bytes (kPointSize).
+// KeyTransRecipientInfo for one kind of recipient key: Key names the algorithm (kAlgorithm), its
+// public key parameters (kParameters) and the size of its public key point in bytes
+// (kPointSize).
 template <typename Key>
 struct KeyTransport {
   static constexpr std::string_view kAlgorithm[] = {Key::kAlgorithm};
@@ -75,7 +88,7 @@ struct KeyTransport {
       {.what = "public key parameters",
        .tag = der::kSequence,
        .form = Form::kChildren,
-       .children = kPublicKeyParameters},
+       .children = Key::kParameters},
   };
   static constexpr Node kPoint[] = {{.what = "ephemeral public key",
                                      .tag = der::kOctetString,
@@ -143,13 +156,26 @@ struct KeyTransport {
 
 struct Gost2001 {
   static constexpr std::string_view kAlgorithm = "1.2.643.2.2.19";
+  static constexpr std::span<const Node> kParameters = kPublicKeyParameters2001;
   static constexpr size_t kPointSize = 64;
+};
+struct Gost2012_256 {
+  static constexpr std::string_view kAlgorithm = "1.2.643.7.1.1.1.1";
+  static constexpr std::span<const Node> kParameters = kPublicKeyParameters2012;
+  static constexpr size_t kPointSize = 64;
+};
+struct Gost2012_512 {
+  static constexpr std::string_view kAlgorithm = "1.2.643.7.1.1.1.2";
+  static constexpr std::span<const Node> kParameters = kPublicKeyParameters2012;
+  static constexpr size_t kPointSize = 128;
 };
 
 // The accepted recipients. Another kind of recipient key with the same key transport is one
 // more KeyTransport line here; the refusals stay last.
 constexpr Node kRecipientInfos[] = {
     KeyTransport<Gost2001>::kShape,
+    KeyTransport<Gost2012_256>::kShape,
+    KeyTransport<Gost2012_512>::kShape,
     {.what = "key agreement recipient",
      .tag = der::ContextConstructed(1),
      .form = Form::kRefused,
@@ -176,7 +202,7 @@ constexpr Node kGost28147[] = {
      .tag = der::kOid,
      .form = Form::kOid,
      .oids = kOidContentEncryption,
-     .refusal = {code::kCryptEUnknownAlgo, "content encryption %s is not supported"},
+     .refusal = kUnsupportedContent,
      .capture = kContentEncryption},
     {.what = "cipher parameters",
      .tag = der::kSequence,
@@ -227,10 +253,81 @@ constexpr Node kEnvelope = {.what = "content info",
                             .form = Form::kChildren,
                             .children = kContentInfo};
 
+// Any EnvelopedData, read only as far as its content encryption algorithm. Envelopes with
+// Magma or Kuznyechik content come with other recipient forms (kexp15 key export), and the
+// content encryption is what they are refused for: this loose pass finds it before the strict
+// one looks at the recipients.
+constexpr Node kAnyContentEncryption[] = {
+    {.what = "content encryption algorithm",
+     .tag = der::kOid,
+     .form = Form::kOid,
+     .capture = kContentEncryption},
+    {.what = "cipher parameters", .tag = der::kSequence, .optional = true},
+};
+constexpr Node kAnyEncryptedContentInfo[] = {
+    {.what = "encrypted content type", .tag = der::kOid, .form = Form::kOid},
+    {.what = "content encryption",
+     .tag = der::kSequence,
+     .form = Form::kChildren,
+     .children = kAnyContentEncryption},
+    {.what = "encrypted content", .tag = der::ContextPrimitive(0), .optional = true},
+};
+constexpr Node kAnyEnvelopedData[] = {
+    {.what = "version", .tag = der::kInteger},
+    {.what = "originator", .tag = der::ContextConstructed(0), .optional = true},
+    {.what = "recipient infos", .tag = der::kSet},
+    {.what = "encrypted content info",
+     .tag = der::kSequence,
+     .form = Form::kChildren,
+     .children = kAnyEncryptedContentInfo},
+    {.what = "unprotected attributes", .tag = der::ContextConstructed(1), .optional = true},
+};
+constexpr Node kAnyEnvelopedDataContent[] = {
+    {.what = "enveloped data",
+     .tag = der::kSequence,
+     .form = Form::kChildren,
+     .children = kAnyEnvelopedData},
+};
+constexpr Node kAnyContentInfo[] = {
+    {.what = "content type", .tag = der::kOid, .form = Form::kOid, .oids = kOidEnvelopedData},
+    {.what = "content",
+     .tag = der::ContextConstructed(0),
+     .form = Form::kChildren,
+     .children = kAnyEnvelopedDataContent},
+};
+constexpr Node kAnyEnvelope = {.what = "content info",
+                               .tag = der::kSequence,
+                               .form = Form::kChildren,
+                               .children = kAnyContentInfo};
+
+// The names of the content encryptions a refusal names besides their identifiers: the GOST
+// R 34.12-2015 ciphers in CTR-ACPKM mode (RFC 9337), which the engine does not decipher right.
+std::string CipherName(std::string_view oid) {
+  constexpr std::pair<std::string_view, std::string_view> kNames[] = {
+      {"1.2.643.7.1.1.5.1.1", "Magma CTR-ACPKM"},
+      {"1.2.643.7.1.1.5.1.2", "Magma CTR-ACPKM-OMAC"},
+      {"1.2.643.7.1.1.5.2.1", "Kuznyechik CTR-ACPKM"},
+      {"1.2.643.7.1.1.5.2.2", "Kuznyechik CTR-ACPKM-OMAC"},
+  };
+  for (const auto& [known, name] : kNames) {
+    if (oid == known) {
+      return " (" + std::string(name) + ")";
+    }
+  }
+  return {};
+}
+
 }  // namespace
 
 EnvelopeAlgorithms CheckEnvelopeShape(std::string_view envelope) {
   der::Captures captures;
+  if (!der::CheckShape(envelope, kAnyEnvelope, code::kCryptEBadMsg, captures) &&
+      captures.values[kContentEncryption] != kOidGost28147) {
+    RaiseCryptError(code::kCryptEUnknownAlgo,
+                    "(unsupported content encryption " + captures.values[kContentEncryption] +
+                        CipherName(captures.values[kContentEncryption]) + ")");
+  }
+  captures = {};
   if (const std::optional<der::Mismatch> mismatch =
           der::CheckShape(envelope, kEnvelope, code::kCryptEBadMsg, captures)) {
     RaiseCryptError(mismatch->code, "(" + mismatch->text + ")");
