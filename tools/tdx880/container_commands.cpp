@@ -1,5 +1,7 @@
 // tdx880 container: makes GOST R 34.10 key containers of each kind (with a PKCS#10 request or a
-// self-signed certificate in "MY") and lists the containers of a store location.
+// self-signed certificate in "MY"), imports keys people already have with their certificates
+// (PKCS#12, or a PEM key and a certificate), and lists the containers of a store location.
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <optional>
@@ -7,6 +9,8 @@
 #include <vector>
 
 #include "command.h"
+#include "crypt/crypt_error.h"
+#include "crypt/crypto_api20_utils.h"
 #include "crypt/platform/cert_store.h"
 #include "crypt/platform/crypto_runtime.h"
 #include "crypt/platform/key_container.h"
@@ -16,6 +20,7 @@
 #include "rtl/atomic_file.h"
 #include "rtl/errors.h"
 #include "rtl/identifiers.h"
+#include "rtl/whole_file.h"
 #include "terminal.h"
 
 namespace lyr::tool {
@@ -24,6 +29,8 @@ namespace {
 constexpr std::string_view kNewUsage =
     "container new NAME --subject DN [-o FILE] [--self-signed [--days N]] "
     "[--alg gost2001|gost2012-256|gost2012-512] [--paramset P] [--machine]";
+constexpr std::string_view kImportUsage =
+    "container import NAME (--pfx FILE | --key PEM --cert CERT) [--password-file F] [--machine]";
 constexpr std::string_view kListUsage = "container list [--machine]";
 
 struct NewOptions {
@@ -176,6 +183,64 @@ int RunNew(const Arguments& arguments) {
   return 0;
 }
 
+// The password of --password-file: the file's bytes up to the first line end (a file written
+// with echo ends with one); none without the option.
+std::optional<std::string> PasswordOf(const Options& options) {
+  if (!options.Has("--password-file")) {
+    return std::nullopt;
+  }
+  const std::string file = FromTerminal(options.Value("--password-file"));
+  const rtl::RegularFileRead read = rtl::ReadRegularFile(file, 4096, true);
+  if (!read.ok) {
+    throw rtl::Exception("cannot read the password file " + file + ": " +
+                         (read.missing ? std::string("no such file") : read.reason));
+  }
+  return read.bytes.substr(0, read.bytes.find_first_of("\r\n"));
+}
+
+// The key and certificate to import, each checked before anything is written.
+crypt::KeyWithCertificate ImportedKey(const Options& options) {
+  const std::optional<std::string> password = PasswordOf(options);
+  if (options.Has("--pfx")) {
+    return crypt::ReadPkcs12(rtl::LoadFileToString(FromTerminal(options.Value("--pfx"))), password);
+  }
+  std::string pem = rtl::LoadFileToString(FromTerminal(options.Value("--key")));
+  const crypt::PrivateKey key = crypt::PrivateKey::FromPem(pem, password);
+  std::fill(pem.begin(), pem.end(), '\0');
+  const crypt::Certificate certificate = crypt::CCryptoAPI20Utils::CertificateFromBody(
+      rtl::LoadFileToString(FromTerminal(options.Value("--cert"))));
+  return {key, certificate};
+}
+
+// container import NAME (--pfx FILE | --key PEM --cert CERT) [--password-file F] [--machine]
+int RunImport(const Arguments& arguments) {
+  const std::optional<Options> options =
+      ParseOptions(arguments, {"--pfx", "--key", "--cert", "--password-file"}, {"--machine"});
+  if (!options || options->positional.size() != 1 ||
+      options->Has("--pfx") == (options->Has("--key") || options->Has("--cert")) ||
+      options->Has("--key") != options->Has("--cert")) {
+    return UsageError(kImportUsage);
+  }
+  const crypt::CryptoRuntime runtime;
+  const std::string name = FromTerminal(options->positional[0]);
+  const crypt::StoreLocation location = LocationOf(*options);
+  if (crypt::KeyContainer::Exists(location, name)) {
+    crypt::RaiseCryptError(crypt::code::kNteExists, "(container " + name + ")");
+  }
+  const crypt::KeyWithCertificate imported = ImportedKey(*options);
+  const crypt::KeyContainer container =
+      crypt::KeyContainer::Import(location, name, imported.key, imported.certificate);
+  try {
+    BindInMy(container, imported.certificate);
+  } catch (...) {
+    crypt::KeyContainer::Delete(location, name);
+    throw;
+  }
+  Print(imported.certificate.Thumbprint() + " " + imported.certificate.SubjectCN().value_or("") +
+        " " + std::string(crypt::GostAlgorithmName(*imported.key.Algorithm())) + "\n");
+  return 0;
+}
+
 int RunList(const Arguments& arguments) {
   const std::optional<Options> options = ParseOptions(arguments, {}, {"--machine"});
   if (!options || !options->positional.empty()) {
@@ -207,6 +272,12 @@ std::vector<Command> ContainerCommands() {
        "or standard output, or with --self-signed put a self-signed certificate bound to it into "
        "\"MY\" (FILE then receives the certificate); both are signed with the key's own hash",
        &Guarded<&RunNew>},
+      {"container import", kImportUsage.substr(std::string_view("container import ").size()),
+       "put an existing GOST private key into a new container and its certificate, bound to it, "
+       "into \"MY\": from a PKCS#12 file, or from a PEM key and a certificate (PEM or DER); "
+       "--password-file holds the password of the PKCS#12 file or of an encrypted PEM key; a "
+       "wrong password, a certificate of another key or a key that is not GOST changes nothing",
+       &Guarded<&RunImport>},
       {"container list", "[--machine]",
        "list the key containers with the thumbprint and common name of their certificates",
        &Guarded<&RunList>},

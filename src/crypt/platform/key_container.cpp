@@ -127,6 +127,22 @@ KeyContainer KeyContainer::Create(StoreLocation location, std::string_view name,
 
 KeyContainer KeyContainer::Create(StoreLocation location, std::string_view name,
                                   const PrivateKey& key) {
+  return Write(location, name, key, nullptr);
+}
+
+KeyContainer KeyContainer::Import(StoreLocation location, std::string_view name,
+                                  const PrivateKey& key, const Certificate& certificate) {
+  if (!key.Algorithm()) {
+    RaiseCryptError(code::kNteBadKey, "(the key is not a GOST R 34.10 key)");
+  }
+  if (!key.Matches(certificate)) {
+    RaiseCryptError(code::kNteBadPublicKey, "(the certificate is not the key's)");
+  }
+  return Write(location, name, key, &certificate);
+}
+
+KeyContainer KeyContainer::Write(StoreLocation location, std::string_view name,
+                                 const PrivateKey& key, const Certificate* certificate) {
   if (name.empty()) {
     RaiseCryptError(code::kNteBadKeysetParam, "(empty container name)");
   }
@@ -142,6 +158,9 @@ KeyContainer KeyContainer::Create(StoreLocation location, std::string_view name,
   const std::string folder = ContainerFolder(location, name);
   try {
     WriteFileAtomic(aside + kKeyFile, key.ToPkcs8Pem(), 0600);
+    if (certificate != nullptr) {
+      WriteFileAtomic(aside + kCertificateFile, certificate->Der(), 0600);
+    }
     if (::rename(aside_native.c_str(), rtl::NativePath(folder).c_str()) != 0) {
       const int error = errno;
       if (error == EEXIST || error == ENOTEMPTY) {
@@ -151,6 +170,7 @@ KeyContainer KeyContainer::Create(StoreLocation location, std::string_view name,
     }
   } catch (...) {
     ::unlink((aside_native + kKeyFile).c_str());
+    ::unlink((aside_native + kCertificateFile).c_str());
     ::rmdir(aside_native.c_str());
     throw;
   }

@@ -30,6 +30,11 @@ class KeyContainer final {
                              std::string_view param_set);
   // Creates a container holding an existing key (an import).
   static KeyContainer Create(StoreLocation location, std::string_view name, const PrivateKey& key);
+  // Creates a container holding an existing GOST key and its certificate (an import). Raises
+  // ECryptError NTE_BAD_KEY when the key is not a GOST R 34.10 key and NTE_BAD_PUBLIC_KEY when
+  // the certificate is not the key's, before anything is written; otherwise as Create.
+  static KeyContainer Import(StoreLocation location, std::string_view name, const PrivateKey& key,
+                             const Certificate& certificate);
   // Opens an existing container; raises ECryptError NTE_BAD_KEYSET when there is none.
   static KeyContainer Open(StoreLocation location, std::string_view name);
   // Removes a container with its files; false when there was none.
@@ -52,6 +57,9 @@ class KeyContainer final {
  private:
   KeyContainer(StoreLocation location, std::string name)
       : location_(location), name_(std::move(name)) {}
+  // Writes the key (and the certificate, if any) into a new container.
+  static KeyContainer Write(StoreLocation location, std::string_view name, const PrivateKey& key,
+                            const Certificate* certificate);
 
   StoreLocation location_;
   std::string name_;

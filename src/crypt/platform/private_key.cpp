@@ -2,6 +2,7 @@
 #include "crypt/platform/private_key.h"
 
 #include <openssl/pem.h>
+#include <openssl/pkcs12.h>
 
 #include <algorithm>
 #include <cstring>
@@ -60,6 +61,8 @@ int KeyNid(GostAlgorithm algorithm) {
   }
   return NID_id_GostR3410_2001;
 }
+
+using Pkcs12Ptr = std::unique_ptr<PKCS12, ossl::FreeWith<&::PKCS12_free>>;
 
 }  // namespace
 
@@ -174,6 +177,49 @@ bool PrivateKey::Matches(const Certificate& certificate) const {
   const bool same = public_key != nullptr && ::EVP_PKEY_eq(impl_->key.get(), public_key) == 1;
   ::ERR_clear_error();
   return same;
+}
+
+KeyWithCertificate ReadPkcs12(std::string_view der, std::optional<std::string_view> password) {
+  const CryptoRuntime runtime;
+  const auto* in = reinterpret_cast<const unsigned char*>(der.data());
+  const Pkcs12Ptr pkcs12(::d2i_PKCS12(nullptr, &in, static_cast<long>(der.size())));  // NOLINT
+  if (!pkcs12 || in != reinterpret_cast<const unsigned char*>(der.data() + der.size())) {
+    RaiseCryptErrorWithOpenSsl(code::kCryptEBadEncode, "(not a PKCS#12 file)");
+  }
+  // OpenSSL takes the password as a C string: one with a NUL byte cannot be right. A file
+  // without a MAC shows a wrong password only when its contents do not decrypt.
+  const std::string text(password.value_or(""));
+  const bool has_mac = ::PKCS12_mac_present(pkcs12.get()) == 1;
+  if (text.find('\0') != std::string::npos ||
+      (has_mac &&
+       ::PKCS12_verify_mac(pkcs12.get(), text.c_str(), static_cast<int>(text.size())) != 1)) {
+    ::ERR_clear_error();
+    RaiseCryptError(code::kScardWWrongChv, "(wrong PKCS#12 password)");
+  }
+  EVP_PKEY* key = nullptr;
+  X509* certificate = nullptr;
+  STACK_OF(X509)* others = nullptr;
+  const int parsed = ::PKCS12_parse(pkcs12.get(), text.c_str(), &key, &certificate, &others);
+  ossl::EvpPkeyPtr owned_key(key);
+  ossl::X509Ptr owned_certificate(certificate);
+  const ossl::X509StackOwnedPtr owned_others(others);
+  if (parsed != 1) {
+    RaiseCryptErrorWithOpenSsl(has_mac ? code::kNteBadKey : code::kScardWWrongChv,
+                               "(PKCS#12 contents)");
+  }
+  if (!owned_key || !owned_certificate) {
+    RaiseCryptError(code::kNteNoKey, owned_key ? "(no certificate of the key in the PKCS#12 file)"
+                                               : "(no private key in the PKCS#12 file)");
+  }
+  KeyWithCertificate result{PrivateKeyAccess::Wrap(std::move(owned_key)),
+                            CertificateAccess::Wrap(std::move(owned_certificate))};
+  if (!result.key.Algorithm()) {
+    RaiseCryptError(code::kNteBadKey, "(the key is not a GOST R 34.10 key)");
+  }
+  if (!result.key.Matches(result.certificate)) {
+    RaiseCryptError(code::kNteBadPublicKey, "(the certificate is not the key's)");
+  }
+  return result;
 }
 
 }  // namespace lyr::crypt

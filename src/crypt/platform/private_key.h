@@ -1,5 +1,5 @@
 // A GOST R 34.10 private key (2001, or 2012 with a 256- or 512-bit key): generation, PKCS#8 PEM
-// in and out, matching a certificate.
+// and PKCS#12 in, PKCS#8 PEM out, matching a certificate.
 #pragma once
 
 #include <memory>
@@ -62,5 +62,18 @@ class PrivateKey final {
 
   std::shared_ptr<const Impl> impl_;
 };
+
+// A private key with its certificate, as a PKCS#12 file carries them.
+struct KeyWithCertificate {
+  PrivateKey key;
+  Certificate certificate;
+};
+
+// Reads a PKCS#12 file (DER) holding one GOST private key and its certificate (any other
+// certificates in it are ignored), protected by password (an absent password is tried as the
+// empty one). Raises ECryptError SCARD_W_WRONG_CHV for a wrong password, CRYPT_E_BAD_ENCODE for
+// bytes that are not PKCS#12, NTE_NO_KEY when there is no key or no certificate, NTE_BAD_KEY for
+// a key that is not GOST and NTE_BAD_PUBLIC_KEY when the certificate is not the key's.
+KeyWithCertificate ReadPkcs12(std::string_view der, std::optional<std::string_view> password);
 
 }  // namespace lyr::crypt
