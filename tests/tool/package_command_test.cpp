@@ -498,7 +498,8 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{"VerifyWithoutPackage", "verify --no-crl", "verify "},
         UsageCase{"ExtractWithoutFolder", "extract p.zip", "extract "},
         UsageCase{"ExtractOfTwoPackages", "extract p.zip q.zip -o d", "extract "},
-        UsageCase{"DemoWithAPositional", "demo now", "demo "}),
+        UsageCase{"DemoWithAPositional", "demo now", "demo "},
+        UsageCase{"DemoOfAnUnknownKind", "demo --alg gost94", "demo "}),
     [](const ::testing::TestParamInfo<UsageCase>& info) { return info.param.name; });
 
 // A hostile original name in a package's description, and the file extract writes for it.
@@ -829,9 +830,10 @@ INSTANTIATE_TEST_SUITE_P(
 // The demonstration runs in its own temporary home and ends with every signature valid and the
 // notice of receipt confirming every file.
 class DemoCommand : public CryptToolTest {};
+class DemoOfKind : public DemoCommand, public ::testing::WithParamInterface<std::string> {};
 
-TEST_F(DemoCommand, EndsWithEverySignatureValidAndRemovesItsHome) {
-  const ToolResult result = Tool("demo");
+TEST_P(DemoOfKind, EndsWithEverySignatureValidAndRemovesItsHome) {
+  const ToolResult result = Tool("demo" + GetParam());
   EXPECT_EQ(result.status, 0) << result.out << result.err;
   EXPECT_EQ(result.err, "");
   // The package's two signatures and the notice of receipt's one.
@@ -851,8 +853,12 @@ TEST_F(DemoCommand, EndsWithEverySignatureValidAndRemovesItsHome) {
   EXPECT_FALSE(fs::exists(PathOf("machine")));
 }
 
+INSTANTIATE_TEST_SUITE_P(Kinds, DemoOfKind,
+                         ::testing::Values("", " --alg gost2012-256", " --alg gost2012-512"));
+
+// With GOST R 34.10-2012 keys, read by another run of the tool.
 TEST_F(DemoCommand, KeepsItsHomeWhereAnotherRunCanReadThePackage) {
-  const ToolResult result = Tool("demo --keep " + Quote(PathOf("demo")));
+  const ToolResult result = Tool("demo --alg gost2012-512 --keep " + Quote(PathOf("demo")));
   ASSERT_EQ(result.status, 0) << result.out << result.err;
   EXPECT_TRUE(fs::is_directory(PathOf("demo/abonent/containers")));
   EXPECT_TRUE(fs::is_directory(PathOf("demo/tax-authority/containers")));

@@ -52,7 +52,8 @@ using package::CTdx880Doc;
 using rtl::Format;
 using rtl::Msg;
 
-constexpr std::string_view kDemoUsage = "demo [--keep DIR]";
+constexpr std::string_view kDemoUsage =
+    "demo [--keep DIR] [--alg gost2001|gost2012-256|gost2012-512]";
 constexpr int64_t kDay = 86400;
 
 // The participants' identifiers in the package: the abonent's INN and the tax authority's code.
@@ -153,8 +154,8 @@ int64_t Now() {
   return static_cast<int64_t>(std::time(nullptr));
 }
 
-DemoPki MakePki() {
-  const PrivateKey root_key = PrivateKey::Generate();
+DemoPki MakePki(crypt::GostAlgorithm algorithm) {
+  const PrivateKey root_key = PrivateKey::Generate(algorithm, {});
   crypt::CertificateSpec fields;
   fields.serial_hex = "01";
   fields.subject = crypt::ParseDistinguishedName(Msg(u8"CN=Демо УЦ Lyr,O=Lyr Demo,C=RU"));
@@ -179,10 +180,11 @@ struct Participant {
 
 Participant MakeParticipant(const DemoPki& pki, ScopedEnvironment& environment,
                             const std::string& home, const std::string& container,
-                            const std::string& subject, const std::string& serial) {
+                            const std::string& subject, const std::string& serial,
+                            crypt::GostAlgorithm algorithm) {
   environment.Set("LYR_TDX_HOME", home);
   const crypt::KeyContainer keys =
-      crypt::KeyContainer::Create(crypt::StoreLocation::kCurrentUser, container);
+      crypt::KeyContainer::Create(crypt::StoreLocation::kCurrentUser, container, algorithm, {});
   crypt::CertificateSpec fields;
   fields.serial_hex = serial;
   fields.subject = crypt::ParseDistinguishedName(subject);
@@ -461,8 +463,10 @@ bool CheckNotice(const DemoHome& home, const Participant& abonent, const std::st
 }
 
 int RunDemo(const Arguments& arguments) {
-  const std::optional<Options> options = ParseOptions(arguments, {"--keep"});
-  if (!options || !options->positional.empty()) {
+  const std::optional<Options> options = ParseOptions(arguments, {"--keep", "--alg"});
+  const std::optional<crypt::GostAlgorithm> algorithm =
+      options ? crypt::GostAlgorithmFromName(options->Value("--alg", "gost2001")) : std::nullopt;
+  if (!options || !options->positional.empty() || !algorithm) {
     return UsageError(kDemoUsage);
   }
   const crypt::CryptoRuntime runtime;
@@ -479,17 +483,18 @@ int RunDemo(const Arguments& arguments) {
   }
   Print("tdx880 demo in " + home.Folder() + (keep ? " (kept)\n" : " (removed at the end)\n"));
 
-  std::string text = "1. test PKI\n";
-  const DemoPki pki = MakePki();
+  std::string text =
+      "1. test PKI (" + std::string(crypt::GostAlgorithmName(*algorithm)) + " keys)\n";
+  const DemoPki pki = MakePki(*algorithm);
   text += "  root " + CertificateLine(pki.root) + "\n";
   text += "  CRL of the root: no certificate revoked, next update " +
           UtcText(pki.crl.NextUpdate()) + "\n";
   Print(text);
 
   text = "2. the tax authority: key container, certificate in MY, root in ROOT, CRL in CA\n";
-  const Participant tax_authority =
-      MakeParticipant(pki, environment, home.Path("tax-authority"), "tax-authority",
-                      Msg(u8"CN=ИФНС России № 1 по г. Москве,O=ФНС России,C=RU"), "1002");
+  const Participant tax_authority = MakeParticipant(
+      pki, environment, home.Path("tax-authority"), "tax-authority",
+      Msg(u8"CN=ИФНС России № 1 по г. Москве,O=ФНС России,C=RU"), "1002", *algorithm);
   text += "  home " + tax_authority.home + "\n  container \"" + tax_authority.container +
           "\", certificate " + CertificateLine(tax_authority.certificate) + "\n";
   Print(text);
@@ -497,9 +502,9 @@ int RunDemo(const Arguments& arguments) {
   text =
       "3. the abonent: key container, certificate in MY, root in ROOT, CRL in CA, the tax "
       "authority's certificate in addressbook\n";
-  const Participant abonent =
-      MakeParticipant(pki, environment, home.Path("abonent"), "abonent",
-                      Msg(u8"CN=ООО Ромашка,O=ООО Ромашка,C=RU,INN=007701234560"), "1001");
+  const Participant abonent = MakeParticipant(
+      pki, environment, home.Path("abonent"), "abonent",
+      Msg(u8"CN=ООО Ромашка,O=ООО Ромашка,C=RU,INN=007701234560"), "1001", *algorithm);
   {
     crypt::CTdx880Crypt crypt;
     crypt.Init(true);
@@ -547,7 +552,8 @@ std::vector<Command> DemoCommands() {
        "tax authority opens, decrypts and verifies it and answers with a signed notice of "
        "receipt, which travels back by e-mail; the abonent checks that the notice lists every "
        "file with its signatures; exit status 0 only when every signature is valid and the "
-       "notice confirms every file; --keep leaves the home in DIR",
+       "notice confirms every file; --keep leaves the home in DIR; --alg chooses the kind of "
+       "every key (GOST R 34.10-2001 by default)",
        &Guarded<&RunDemo>},
   };
 }
