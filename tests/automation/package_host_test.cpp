@@ -202,8 +202,8 @@ class HostSandbox : public lyr::test::Sandbox {
   void SetUp() override {
     Sandbox::SetUp();
     std::string out;
-    ASSERT_EQ(Tool("container new user-key --subject 'CN=Package User' --self-signed -o " +
-                       Quote(PathOf("user.pem")),
+    ASSERT_EQ(Tool("container new user-key --alg " + KeyKind() +
+                       " --subject 'CN=Package User' --self-signed -o " + Quote(PathOf("user.pem")),
                    &out),
               0);
     thumbprint_ = FromBytes(out.substr(0, 40));
@@ -218,6 +218,8 @@ class HostSandbox : public lyr::test::Sandbox {
     Sandbox::TearDown();
   }
 
+  // The kind of the user's key.
+  [[nodiscard]] virtual std::string KeyKind() const { return "gost2001"; }
   static std::string Quote(const std::filesystem::path& path) { return "'" + path.string() + "'"; }
   static int Tool(const std::string& arguments, std::string* out = nullptr) {
     return lyr::test::RunCommand(std::string(LYR_TDX880_TOOL) + " " + arguments, out);
@@ -233,8 +235,12 @@ class HostSandbox : public lyr::test::Sandbox {
   std::u16string thumbprint_;
 };
 
+// By name with a GOST R 34.10-2001 key, through the vtables with a GOST R 34.10-2012 one.
 class PackageHost : public HostSandbox, public ::testing::WithParamInterface<bool> {
  protected:
+  [[nodiscard]] std::string KeyKind() const override {
+    return GetParam() ? "gost2001" : "gost2012-256";
+  }
   Outcome ByName();
   Outcome ByVtable();
 };
