@@ -11,21 +11,19 @@
 #include "lyr/com/com.h"
 #include "lyr/tdx880/LyrTdxPackage880.h"
 #include "rtl/text.h"
+#include "support/expect_error_info.h"
 #include "support/sandbox.h"
 
 namespace {
+
+using lyr::test::TakeBstr;
+using lyr::test::TakeErrorDescription;
 
 using lyr::rtl::AnsiToUtf16;
 using lyr::rtl::Utf16ToAnsi;
 using C = ITdx880Crypt;
 using K = ITdx880Key;
 constexpr HRESULT kUnexpected = static_cast<HRESULT>(0x8000FFFF);
-
-std::u16string Take(BSTR text) {
-  std::u16string value(text == nullptr ? u"" : std::u16string(text, ::SysStringLen(text)));
-  ::SysFreeString(text);
-  return value;
-}
 
 // A BSTR for one call, of text or of bytes (one unit per byte).
 struct Text {
@@ -44,17 +42,6 @@ VARIANT Borrowed(BSTR text) {
   value.vt = VT_BSTR;
   value.bstrVal = text;
   return value;
-}
-
-std::u16string ErrorInfoText() {
-  IErrorInfo* info = nullptr;
-  if (::GetErrorInfo(0, &info) != S_OK || info == nullptr) {
-    return u"(none)";
-  }
-  BSTR text = nullptr;
-  info->GetDescription(&text);
-  info->Release();
-  return Take(text);
 }
 
 // Calls f with the object's ITdx880Safe, reached by QueryInterface.
@@ -80,7 +67,7 @@ std::u16string LastErrorOf(IUnknown* object) {
     error->get_Code(&code);
     error->get_Message(&message);
     error->Release();
-    text = AnsiToUtf16(std::to_string(code)) + u": " + Take(message);
+    text = AnsiToUtf16(std::to_string(code)) + u": " + TakeBstr(message);
   });
   return text;
 }
@@ -91,12 +78,12 @@ std::string KeyText(K* key) {
   BSTR value = nullptr;
   for (auto get : {&K::get_Sha1, &K::get_SubjectCN, &K::get_ContainerName}) {
     EXPECT_EQ((key->*get)(&value), S_OK);
-    text += Utf16ToAnsi(Take(value)) + "|";
+    text += Utf16ToAnsi(TakeBstr(value)) + "|";
   }
   SIGN_ROLE_TYPES role = SIGN_ROLE_TYPE_UNKNOWN;
   EXPECT_EQ(key->get_SignRole(&role), S_OK);
   EXPECT_EQ(key->get_CertificateBody(&value), S_OK);
-  return text + std::to_string(role) + "|" + Utf16ToAnsi(Take(value));
+  return text + std::to_string(role) + "|" + Utf16ToAnsi(TakeBstr(value));
 }
 
 class CryptHost : public lyr::test::Sandbox {
@@ -167,14 +154,14 @@ TEST_F(CryptHost, ListsAndFindsKeysWhichOutliveTheCryptObject) {
   K* key = nullptr;
   EXPECT_EQ(PrivateCount(), 0);
   EXPECT_EQ(crypt_->GetPrivateKey(0, &key), kUnexpected);
-  EXPECT_EQ(ErrorInfoText(),
+  EXPECT_EQ(TakeErrorDescription(),
             u"Не установлен СКЗИ КриптоПро, который требуется для операции: "
             u"получение личного ключа");
   Init();
   EXPECT_EQ(PrivateCount(), 1);
   BSTR name = nullptr;
   ASSERT_EQ(crypt_->GetContainer(0, &name), S_OK);
-  EXPECT_EQ(Take(name), u"Ключ Алисы");
+  EXPECT_EQ(TakeBstr(name), u"Ключ Алисы");
   ASSERT_EQ(crypt_->GetPrivateKey(0, &key), S_OK);
   EXPECT_EQ(KeyText(key), Alice('1', der_));
   key->Release();
@@ -212,7 +199,7 @@ TEST_F(CryptHost, KeysWorkByNameThroughIDispatchAndCarryEveryByte) {
   call(crypt_, u"init", DISPATCH_METHOD, nullptr);
   VARIANT key = call(crypt_, u"GetPrivateKeyBySha1", DISPATCH_METHOD, &sha1);
   ASSERT_EQ(key.vt, VT_DISPATCH);
-  EXPECT_EQ(Utf16ToAnsi(Take(
+  EXPECT_EQ(Utf16ToAnsi(TakeBstr(
                 call(key.pdispVal, u"CertificateBody", DISPATCH_PROPERTYGET, nullptr).bstrVal)),
             der_);
   std::string bytes;
@@ -238,9 +225,9 @@ TEST_F(CryptHost, KeyPutsCheckTheirValuesEvenInSafeMode) {
   for (auto put : {&K::put_Sha1, &K::put_SubjectCN, &K::put_CertificateBody}) {
     EXPECT_EQ((key->*put)(empty.value), kUnexpected);
   }
-  EXPECT_EQ(ErrorInfoText(), u"Передан пустой аргумент: CertificateBody");
+  EXPECT_EQ(TakeErrorDescription(), u"Передан пустой аргумент: CertificateBody");
   EXPECT_EQ(key->put_SignRole(static_cast<SIGN_ROLE_TYPES>(5)), kUnexpected);
-  EXPECT_EQ(ErrorInfoText(), u"Неизвестная роль: [5]");
+  EXPECT_EQ(TakeErrorDescription(), u"Неизвестная роль: [5]");
   EXPECT_EQ(key->put_ContainerName(empty.value), S_OK);
   EXPECT_EQ(key->put_SignRole(SIGN_ROLE_TYPE_FCOD), S_OK);
   EXPECT_EQ(KeyText(key), Alice('4', der_));
@@ -274,7 +261,7 @@ TEST_P(CryptFailure, FollowsItsGuardAndSafeMode) {
     const bool fails = !GetParam().guarded || !safe_mode;
     EXPECT_EQ(GetParam().call(crypt_, &key), fails ? kUnexpected : S_OK);
     EXPECT_EQ(key, nullptr);
-    EXPECT_EQ(ErrorInfoText(), fails ? GetParam().message : u"(none)");
+    EXPECT_EQ(TakeErrorDescription(), fails ? GetParam().message : u"(no error information)");
     EXPECT_EQ(LastErrorOf(crypt_), GetParam().guarded ? u"-1: " + GetParam().message : earlier);
   }
 }
@@ -318,7 +305,7 @@ TEST_F(CryptHost, CheckSignatureChecksTheHostsBytesAndFailsEvenInSafeMode) {
   EXPECT_EQ(crypt_->CheckSignature(Text(content).value, signature.value), S_OK);
   content[0x98] ^= 1;
   EXPECT_EQ(crypt_->CheckSignature(Text(content).value, signature.value), kUnexpected);
-  EXPECT_TRUE(ErrorInfoText().starts_with(u"Ошибка при проверке подписи [0x80090006"));
+  EXPECT_TRUE(TakeErrorDescription().starts_with(u"Ошибка при проверке подписи [0x80090006"));
   EXPECT_EQ(LastErrorOf(crypt_), u"0: ");
 }
 
@@ -345,7 +332,7 @@ TEST_F(CryptHost, FlagUsageUserStorageReInitsOnChangeFollowingSafeMode) {
   EXPECT_EQ(LastErrorOf(crypt_), u"-1: " + failed);
   SetSafeMode(crypt_, false);
   EXPECT_EQ(crypt_->put_FlagUsageUserStorage(VARIANT_TRUE), kUnexpected);
-  EXPECT_EQ(ErrorInfoText(), failed);
+  EXPECT_EQ(TakeErrorDescription(), failed);
 }
 
 }  // namespace

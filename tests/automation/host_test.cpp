@@ -7,9 +7,13 @@
 
 #include "lyr/com/com.h"
 #include "lyr/tdx880/LyrTdxPackage880.h"
+#include "support/expect_error_info.h"
 #include "support/sandbox.h"
 
 namespace {
+
+using lyr::test::TakeBstr;
+using lyr::test::TakeErrorInfo;
 
 using EntryPoint = HRESULT (*)();
 
@@ -34,34 +38,6 @@ class Server {
  private:
   void* handle_;
 };
-
-std::u16string Take(BSTR text) {
-  std::u16string value = text == nullptr ? u"" : std::u16string(text, ::SysStringLen(text));
-  ::SysFreeString(text);
-  return value;
-}
-
-struct Published {
-  bool present = false;
-  std::u16string description;
-  std::u16string source;
-};
-
-Published TakeErrorInfo() {
-  Published published;
-  IErrorInfo* info = nullptr;
-  if (::GetErrorInfo(0, &info) != S_OK || info == nullptr) {
-    return published;
-  }
-  published.present = true;
-  BSTR text = nullptr;
-  info->GetDescription(&text);
-  published.description = Take(text);
-  info->GetSource(&text);
-  published.source = Take(text);
-  info->Release();
-  return published;
-}
 
 class Host : public lyr::test::Sandbox {
  protected:
@@ -142,7 +118,7 @@ TEST_F(Host, NewManagerIsNotInSafeModeAndItsLastErrorIsEmpty) {
   EXPECT_EQ(code, 0);
   BSTR message = nullptr;
   EXPECT_EQ(first->get_Message(&message), S_OK);
-  EXPECT_EQ(Take(message), u"");
+  EXPECT_EQ(TakeBstr(message), u"");
   first->Release();
   second->Release();
   safe->Release();
@@ -154,12 +130,12 @@ TEST_F(Host, TmpDirStartsAsTheEnvironmentAndKeepsCyrillicTextExactly) {
   BSTR value = nullptr;
   ASSERT_EQ(manager->get_TmpDir(&value), S_OK);
   const std::string tmp = std::getenv("TMP");
-  EXPECT_EQ(Take(value), std::u16string(tmp.begin(), tmp.end()));  // the sandbox path is ASCII
+  EXPECT_EQ(TakeBstr(value), std::u16string(tmp.begin(), tmp.end()));  // the sandbox path is ASCII
   BSTR cyrillic = ::SysAllocString(u"/tmp/Временная папка");
   ASSERT_EQ(manager->put_TmpDir(cyrillic), S_OK);
   ::SysFreeString(cyrillic);
   ASSERT_EQ(manager->get_TmpDir(&value), S_OK);
-  EXPECT_EQ(Take(value), u"/tmp/Временная папка");
+  EXPECT_EQ(TakeBstr(value), u"/tmp/Временная папка");
 }
 
 TEST_F(Host, CallsByNameThroughIDispatchGiveTheVtableResults) {
@@ -192,7 +168,7 @@ TEST_F(Host, CallsByNameThroughIDispatchGiveTheVtableResults) {
   ::VariantClear(&result);
   BSTR through_vtable = nullptr;
   ASSERT_EQ(manager->get_TmpDir(&through_vtable), S_OK);
-  EXPECT_EQ(Take(through_vtable), u"Каталог");
+  EXPECT_EQ(TakeBstr(through_vtable), u"Каталог");
   dispatch->Release();
 }
 
@@ -203,7 +179,7 @@ TEST_F(Host, FailingMembersReportAsGuardedMembers) {
   EXPECT_EQ(manager->CreateErrorPackage(nullptr, nullptr, &package),
             static_cast<HRESULT>(0x8000FFFF));
   EXPECT_EQ(package, nullptr);
-  const Published published = TakeErrorInfo();
+  const lyr::test::PublishedError published = TakeErrorInfo();
   EXPECT_TRUE(published.present);
   EXPECT_EQ(published.description, u"Передан пустой аргумент: pPackage");
   EXPECT_EQ(published.source, u"LyrTdxPackage880.Tdx880Manager");
@@ -240,7 +216,7 @@ TEST_F(Host, FailingMembersReportAsGuardedMembers) {
   EXPECT_EQ(code, -1);
   BSTR message = nullptr;
   EXPECT_EQ(error->get_Message(&message), S_OK);
-  EXPECT_EQ(Take(message), u"Передан пустой аргумент: pPackage");
+  EXPECT_EQ(TakeBstr(message), u"Передан пустой аргумент: pPackage");
   error->Release();
   safe->Release();
 }
@@ -261,7 +237,7 @@ TEST_F(Host, TypeInfoListsTheManagersMembers) {
     BSTR name = nullptr;
     UINT count = 0;
     ASSERT_EQ(info->GetNames(func->memid, &name, 1, &count), S_OK);
-    listing += Take(name) + u" ";
+    listing += TakeBstr(name) + u" ";
     info->ReleaseFuncDesc(func);
   }
   info->ReleaseTypeAttr(attr);

@@ -54,7 +54,7 @@ class ManagerMail : public lyr::test::Sandbox {
   std::u16string FileNameOf(ITdx880Package* package) {
     BSTR name = nullptr;
     EXPECT_EQ(package->get_FileName(&name), S_OK);
-    return Take(name);
+    return TakeBstr(name);
   }
 
   ComPtr<ITdx880Manager> manager_;

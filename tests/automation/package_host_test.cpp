@@ -15,9 +15,13 @@
 #include "crypt/support/test_pki.h"
 #include "lyr/com/com.h"
 #include "lyr/tdx880/LyrTdxPackage880.h"
+#include "support/expect_error_info.h"
 #include "support/sandbox.h"
 
 namespace {
+
+using lyr::test::DescribeErrorInfo;
+using lyr::test::TakeBstr;
 
 constexpr char16_t kPackage[] = u"LyrTdxPackage880.Tdx880Package";
 constexpr char16_t kManager[] = u"LyrTdxPackage880.Tdx880Manager";
@@ -92,24 +96,6 @@ struct Text {
   BSTR value;
 };
 
-std::u16string Take(BSTR text) {
-  std::u16string value = text == nullptr ? u"" : std::u16string(text, ::SysStringLen(text));
-  ::SysFreeString(text);
-  return value;
-}
-
-// The thread's error information as windows-1251 bytes, for failure messages.
-std::string Why() {
-  IErrorInfo* info = nullptr;
-  if (::GetErrorInfo(0, &info) != S_OK || info == nullptr) {
-    return "(no error information)";
-  }
-  BSTR text = nullptr;
-  info->GetDescription(&text);
-  info->Release();
-  return ToBytes(Take(text));
-}
-
 // A VARIANT owned by the host.
 struct Var {
   Var() { ::VariantInit(&v); }
@@ -162,7 +148,7 @@ Var Call(IDispatch* object, const char16_t* name, std::vector<Var> args = {},
   const HRESULT hr =
       object->Invoke(id, IID_NULL, 0x0409, flags, &params, &result.v, &exception, nullptr);
   EXPECT_EQ(hr, S_OK) << "member " << ToBytes(name) << ": "
-                      << ToBytes(Take(exception.bstrDescription));
+                      << ToBytes(TakeBstr(exception.bstrDescription));
   ::SysFreeString(exception.bstrSource);
   return result;
 }
@@ -304,56 +290,60 @@ Outcome PackageHost::ByVtable() {
     return out;
   }
   VARIANT_BOOL ok = VARIANT_FALSE;
-  EXPECT_EQ(crypt->Init(&ok), S_OK) << Why();
+  EXPECT_EQ(crypt->Init(&ok), S_OK) << DescribeErrorInfo();
   Ref<ITdx880Key> key, opponent;
-  EXPECT_EQ(crypt->GetPrivateKeyBySha1(Text(thumbprint_).value, key.Out()), S_OK) << Why();
-  EXPECT_EQ(crypt->GetOpponentKeyBySha1(Text(thumbprint_).value, opponent.Out()), S_OK) << Why();
+  EXPECT_EQ(crypt->GetPrivateKeyBySha1(Text(thumbprint_).value, key.Out()), S_OK)
+      << DescribeErrorInfo();
+  EXPECT_EQ(crypt->GetOpponentKeyBySha1(Text(thumbprint_).value, opponent.Out()), S_OK)
+      << DescribeErrorInfo();
   Ref<ITdx880TrDekl> dekl;
-  EXPECT_EQ(manager->CreateTrDekl(dekl.Out()), S_OK) << Why();
-  EXPECT_EQ(dekl->put_FormName(Text(u"Декларация").value), S_OK) << Why();
-  EXPECT_EQ(dekl->put_Year(Text(u"2026").value), S_OK) << Why();
+  EXPECT_EQ(manager->CreateTrDekl(dekl.Out()), S_OK) << DescribeErrorInfo();
+  EXPECT_EQ(dekl->put_FormName(Text(u"Декларация").value), S_OK) << DescribeErrorInfo();
+  EXPECT_EQ(dekl->put_Year(Text(u"2026").value), S_OK) << DescribeErrorInfo();
   BSTR text = nullptr;
-  EXPECT_EQ(dekl->get_XML(&text), S_OK) << Why();
-  out.description = ToBytes(Take(text));
+  EXPECT_EQ(dekl->get_XML(&text), S_OK) << DescribeErrorInfo();
+  out.description = ToBytes(TakeBstr(text));
 
-  EXPECT_EQ(package->New(Text(u"01").value, Text(u"01").value, &ok), S_OK) << Why();
-  EXPECT_EQ(package->put_SenderIdentifier(Text(u"7701000001").value), S_OK) << Why();
-  EXPECT_EQ(package->put_ReceiverIdentifier(Text(u"7702").value), S_OK) << Why();
+  EXPECT_EQ(package->New(Text(u"01").value, Text(u"01").value, &ok), S_OK) << DescribeErrorInfo();
+  EXPECT_EQ(package->put_SenderIdentifier(Text(u"7701000001").value), S_OK) << DescribeErrorInfo();
+  EXPECT_EQ(package->put_ReceiverIdentifier(Text(u"7702").value), S_OK) << DescribeErrorInfo();
   Ref<ITdx880File> file, description;
   EXPECT_EQ(package->AddFile(Text(u"01").value, Text(u"xml").value, Text(u"declaration.xml").value,
                              Text(FromBytes(Declaration())).value, file.Out()),
             S_OK);
-  EXPECT_EQ(package->AddSpecDoc(dekl.get(), description.Out()), S_OK) << Why();
-  EXPECT_EQ(package->SignFile(Text(u"declaration.xml").value, key.get(), &ok), S_OK) << Why();
-  EXPECT_EQ(package->Encrypt(opponent.get(), &ok), S_OK) << Why();
-  EXPECT_EQ(package->Save(Text(FromBytes(Home().string())).value, &ok), S_OK) << Why();
-  EXPECT_EQ(package->get_FileName(&text), S_OK) << Why();
-  out.archive = ToBytes(Take(text));
-  EXPECT_EQ(file->get_FileName(&text), S_OK) << Why();
-  out.declaration_entry = ToBytes(Take(text));
+  EXPECT_EQ(package->AddSpecDoc(dekl.get(), description.Out()), S_OK) << DescribeErrorInfo();
+  EXPECT_EQ(package->SignFile(Text(u"declaration.xml").value, key.get(), &ok), S_OK)
+      << DescribeErrorInfo();
+  EXPECT_EQ(package->Encrypt(opponent.get(), &ok), S_OK) << DescribeErrorInfo();
+  EXPECT_EQ(package->Save(Text(FromBytes(Home().string())).value, &ok), S_OK)
+      << DescribeErrorInfo();
+  EXPECT_EQ(package->get_FileName(&text), S_OK) << DescribeErrorInfo();
+  out.archive = ToBytes(TakeBstr(text));
+  EXPECT_EQ(file->get_FileName(&text), S_OK) << DescribeErrorInfo();
+  out.declaration_entry = ToBytes(TakeBstr(text));
   Ref<ITdx880Signature> signature;
-  EXPECT_EQ(package->GetFileSignature(0, 0, signature.Out()), S_OK) << Why();
-  EXPECT_EQ(signature->get_FileName(&text), S_OK) << Why();
-  out.signature_entry = ToBytes(Take(text));
+  EXPECT_EQ(package->GetFileSignature(0, 0, signature.Out()), S_OK) << DescribeErrorInfo();
+  EXPECT_EQ(signature->get_FileName(&text), S_OK) << DescribeErrorInfo();
+  out.signature_entry = ToBytes(TakeBstr(text));
 
-  EXPECT_EQ(reader->Open(Text(FromBytes(out.archive)).value, &ok), S_OK) << Why();
-  EXPECT_EQ(reader->Decrypt(&ok), S_OK) << Why();
+  EXPECT_EQ(reader->Open(Text(FromBytes(out.archive)).value, &ok), S_OK) << DescribeErrorInfo();
+  EXPECT_EQ(reader->Decrypt(&ok), S_OK) << DescribeErrorInfo();
   LONG count = 0;
-  EXPECT_EQ(reader->GetFileCount(&count), S_OK) << Why();
+  EXPECT_EQ(reader->GetFileCount(&count), S_OK) << DescribeErrorInfo();
   for (LONG i = 0; i < count; ++i) {
     Ref<ITdx880File> item;
-    EXPECT_EQ(reader->GetFile(i, item.Out()), S_OK) << Why();
-    EXPECT_EQ(item->CheckSign(&ok), S_OK) << Why();
+    EXPECT_EQ(reader->GetFile(i, item.Out()), S_OK) << DescribeErrorInfo();
+    EXPECT_EQ(item->CheckSign(&ok), S_OK) << DescribeErrorInfo();
     out.checked.push_back(ok == VARIANT_TRUE);
-    EXPECT_EQ(item->get_RawContent(&text), S_OK) << Why();
-    out.contents.push_back(ToBytes(Take(text)));
+    EXPECT_EQ(item->get_RawContent(&text), S_OK) << DescribeErrorInfo();
+    out.contents.push_back(ToBytes(TakeBstr(text)));
   }
   Ref<ITdx880Signature> read;
   Ref<ITdx880Key> signer;
-  EXPECT_EQ(reader->GetFileSignature(0, 0, read.Out()), S_OK) << Why();
-  EXPECT_EQ(read->get_SignKey(signer.Out()), S_OK) << Why();
-  EXPECT_EQ(signer->get_SubjectCN(&text), S_OK) << Why();
-  out.signer = Take(text);
+  EXPECT_EQ(reader->GetFileSignature(0, 0, read.Out()), S_OK) << DescribeErrorInfo();
+  EXPECT_EQ(read->get_SignKey(signer.Out()), S_OK) << DescribeErrorInfo();
+  EXPECT_EQ(signer->get_SubjectCN(&text), S_OK) << DescribeErrorInfo();
+  out.signer = TakeBstr(text);
   return out;
 }
 
@@ -501,7 +491,7 @@ class AnswerHost : public HostSandbox {
     EXPECT_EQ(safe->get_LastError(error.Out()), S_OK);
     BSTR message = nullptr;
     EXPECT_EQ(error->get_Message(&message), S_OK);
-    return Take(message);
+    return TakeBstr(message);
   }
 
   Ref<IDispatch> manager_;
@@ -515,7 +505,7 @@ TEST_F(AnswerHost, NoticeOfTaxAuthorityListsEverySignatureAndPassesThePeers) {
   const Var notice =
       Call(manager_.get(), u"CreateIPPackage",
            {source, Var(Subject(u"CreateSubjectNO", u"7702").Object()), sender, receiver});
-  ASSERT_NE(notice.Object(), nullptr) << Why();
+  ASSERT_NE(notice.Object(), nullptr) << DescribeErrorInfo();
   EXPECT_EQ(Call(notice.Object(), u"TransactTypeCode").Str(), u"02");
   EXPECT_EQ(Call(notice.Object(), u"SenderIdentifier").Str(), u"7702");
   EXPECT_EQ(Call(notice.Object(), u"ReceiverIdentifier").Str(), u"7707083893");
@@ -584,7 +574,7 @@ TEST_P(NoticeLookup, AnswersATransactionByTheCorroborantsRole) {
   const std::u16string outcome = c.outcome;
   if (outcome.starts_with(u"IP_")) {
     const Var notice = Call(manager_.get(), u"CreateIPPackage", args);
-    ASSERT_NE(notice.Object(), nullptr) << Why();
+    ASSERT_NE(notice.Object(), nullptr) << DescribeErrorInfo();
     const Var item = Call(notice.Object(), u"GetFile", {Var(LONG{0})});
     EXPECT_EQ(Call(item.Object(), u"OriginalFilename").Str().substr(0, outcome.size()), outcome);
   } else {
@@ -610,7 +600,7 @@ TEST_F(AnswerHost, ErrorPackagesAnswerNewAndReadSources) {
   const Var fresh = Source(u"01", u"01", u"01", kMainFile, false);
   const Var read = Source(u"01", u"01", u"01", kMainFile, true);
   const Var one = Call(manager_.get(), u"CreateErrorPackage", {fresh, Var(u"<ошибка/>")});
-  ASSERT_NE(one.Object(), nullptr) << Why();
+  ASSERT_NE(one.Object(), nullptr) << DescribeErrorInfo();
   EXPECT_EQ(Call(one.Object(), u"ThreadTypeCode").Str(), u"07");
   ASSERT_EQ(Call(one.Object(), u"GetFileCount").Long(), 1);
   const Var first = Call(one.Object(), u"GetFile", {Var(LONG{0})});
@@ -618,7 +608,7 @@ TEST_F(AnswerHost, ErrorPackagesAnswerNewAndReadSources) {
   EXPECT_EQ(Call(first.Object(), u"RawContent").Str(), u"<ошибка/>");
 
   const Var two = Call(manager_.get(), u"CreateErrorPackage", {read, Var(u"<ошибка/>")});
-  ASSERT_NE(two.Object(), nullptr) << Why();
+  ASSERT_NE(two.Object(), nullptr) << DescribeErrorInfo();
   ASSERT_EQ(Call(two.Object(), u"GetFileCount").Long(), 2);
   const Var second = Call(two.Object(), u"GetFile", {Var(LONG{1})});
   EXPECT_EQ(Call(second.Object(), u"OriginalFilename").Str(), u"packageDescription.xml");
@@ -631,7 +621,7 @@ TEST_F(AnswerHost, ErrorPackagesAnswerNewAndReadSources) {
   const Var given =
       Call(manager_.get(), u"CreateErrorPackageEx",
            {read, Var(u"0001"), Var(LONG{2}), Var(u"0002"), Var(LONG{4}), Var(u"<ошибка/>")});
-  ASSERT_NE(given.Object(), nullptr) << Why();
+  ASSERT_NE(given.Object(), nullptr) << DescribeErrorInfo();
   EXPECT_EQ(Call(given.Object(), u"SenderIdentifier").Str(), u"0001");
   EXPECT_EQ(Call(given.Object(), u"ReceiverIdentifier").Str(), u"0002");
   EXPECT_EQ(SafeFailure(u"CreateErrorPackageEx", {read, Var(u"0001"), Var(LONG{7}), Var(u"0002"),

@@ -14,10 +14,13 @@
 #include "package/tdx880_doc.h"
 #include "rtl/errors.h"
 #include "safe_probe.h"
+#include "support/expect_raises.h"
 #include "support/sandbox.h"
 
 namespace lyr::automation::test {
 namespace {
+
+using lyr::test::ExpectRaises;
 
 constexpr HRESULT kUnexpected = static_cast<HRESULT>(0x8000FFFF);
 
@@ -37,16 +40,6 @@ bool SafeModeOf(IUnknown* object) {
   VARIANT_BOOL mode = VARIANT_FALSE;
   EXPECT_EQ(safe->get_SafeMode(&mode), S_OK);
   return mode != VARIANT_FALSE;
-}
-
-template <typename Body>
-std::u16string ErrorOf(Body&& body) {
-  try {
-    body();
-  } catch (const rtl::Exception& error) {
-    return rtl::AnsiToUtf16(error.Message());
-  }
-  return u"(no error)";
 }
 
 class PackageObject : public lyr::test::Sandbox {
@@ -93,7 +86,7 @@ TEST_F(PackageObject, NewObjectIsClosedUsesTheUserStorageAndTakesTmp) {
   EXPECT_FALSE(SafeModeOf(package_.Get()));
   BSTR tmp = nullptr;
   EXPECT_EQ(package_->get_TmpDir(&tmp), S_OK);
-  EXPECT_EQ(Take(tmp), rtl::AnsiToUtf16(std::getenv("TMP")));
+  EXPECT_EQ(TakeBstr(tmp), rtl::AnsiToUtf16(std::getenv("TMP")));
   // IObjectWrapper hands out the container itself.
   ComPtr<IObjectWrapper> wrapper;
   ASSERT_EQ(package_->QueryInterface(IID_IObjectWrapper, wrapper.ReceiveVoid()), S_OK);
@@ -109,9 +102,9 @@ TEST_F(PackageObject, FileNameAndTmpDirTakeAnyTextAsItIs) {
     EXPECT_EQ(package_->put_TmpDir(Text(value)), S_OK);
     BSTR read = nullptr;
     EXPECT_EQ(package_->get_FileName(&read), S_OK);
-    EXPECT_EQ(Take(read), value);
+    EXPECT_EQ(TakeBstr(read), value);
     EXPECT_EQ(package_->get_TmpDir(&read), S_OK);
-    EXPECT_EQ(Take(read), value);
+    EXPECT_EQ(TakeBstr(read), value);
   }
 }
 
@@ -189,9 +182,9 @@ TEST_F(PackageObject, AddSpecDocAddsTheDeclarationDescriptionAsAChildFile) {
   EXPECT_TRUE(SafeModeOf(file.Get()));
   BSTR text = nullptr;
   EXPECT_EQ(file->get_OriginalFilename(&text), S_OK);
-  EXPECT_EQ(Take(text), u"TR_DEKL.xml");
+  EXPECT_EQ(TakeBstr(text), u"TR_DEKL.xml");
   EXPECT_EQ(file->get_DocTypeCode(&text), S_OK);
-  EXPECT_EQ(Take(text), u"02");
+  EXPECT_EQ(TakeBstr(text), u"02");
 }
 
 TEST_F(PackageObject, ChildFilesTakeSafeModeExceptTheMainFile) {
@@ -220,7 +213,7 @@ TEST_F(PackageObject, ChildFilesTakeSafeModeExceptTheMainFile) {
   EXPECT_FALSE(SafeModeOf(main_file.Get()));
   BSTR name = nullptr;
   EXPECT_EQ(main_file->get_OriginalFilename(&name), S_OK);
-  EXPECT_EQ(Take(name), u"declaration.xml");
+  EXPECT_EQ(TakeBstr(name), u"declaration.xml");
 }
 
 struct RoleCase {
@@ -296,10 +289,10 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return info.param.name; });
 
 TEST(FileObjects, WrappingNothingNamesTheMissingEngineObject) {
-  EXPECT_EQ(ErrorOf([] { CreateFileObject(kPackageProgId, nullptr); }),
-            u"Передан пустой аргумент: pCTdx880Document");
-  EXPECT_EQ(ErrorOf([] { CreateSignatureObject(kPackageProgId, nullptr); }),
-            u"Передан пустой аргумент: pCTdx880Signature");
+  ExpectRaises([] { CreateFileObject(kPackageProgId, nullptr); },
+               u8"Передан пустой аргумент: pCTdx880Document");
+  ExpectRaises([] { CreateSignatureObject(kPackageProgId, nullptr); },
+               u8"Передан пустой аргумент: pCTdx880Signature");
 }
 
 // A detached GOST signature of content made by openssl with the test PKI's user.
@@ -328,7 +321,7 @@ TEST_F(PackageObject, SignatureObjectShowsAPeerSignatureByteForByte) {
   ASSERT_EQ(package_->GetFileSignature(0, 0, object.Receive()), S_OK);
   BSTR content = nullptr;
   ASSERT_EQ(object->get_SignatureContent(&content), S_OK);
-  EXPECT_EQ(Take(content), rtl::AnsiToUtf16(signature));
+  EXPECT_EQ(TakeBstr(content), rtl::AnsiToUtf16(signature));
   // An empty file name is refused even in SafeMode, LastError untouched.
   SetSafeMode(object.Get(), true);
   EXPECT_EQ(object->put_FileName(Text(u"")), kUnexpected);
@@ -338,7 +331,7 @@ TEST_F(PackageObject, SignatureObjectShowsAPeerSignatureByteForByte) {
   EXPECT_EQ(object->put_FileName(Text(name)), S_OK);
   BSTR read = nullptr;
   EXPECT_EQ(object->get_FileName(&read), S_OK);
-  EXPECT_EQ(Take(read), name);
+  EXPECT_EQ(TakeBstr(read), name);
   // Removed from the item: the object stays, its reads fail.
   ASSERT_EQ(package_->DeleteFileSignatures(0, &done), S_OK);
   EXPECT_EQ(object->get_SignatureContent(&read), kUnexpected);

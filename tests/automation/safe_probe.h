@@ -9,14 +9,13 @@
 #include "automation/bstr.h"
 #include "automation/com_ptr.h"
 #include "lyr/tdx880/LyrTdxPackage880.h"
+#include "support/expect_error_info.h"
 
 namespace lyr::automation::test {
 
-inline std::u16string Take(BSTR text) {
-  std::u16string value(BstrView(text));
-  ::SysFreeString(text);
-  return value;
-}
+using lyr::test::TakeBstr;
+using lyr::test::PublishedError;
+using lyr::test::TakeErrorInfo;
 
 struct ErrorState {
   LONG code = 0;
@@ -32,7 +31,7 @@ inline ErrorState LastErrorOf(IUnknown* object) {
   EXPECT_EQ(error->get_Code(&state.code), S_OK);
   BSTR message = nullptr;
   EXPECT_EQ(error->get_Message(&message), S_OK);
-  state.message = Take(message);
+  state.message = TakeBstr(message);
   return state;
 }
 
@@ -40,28 +39,6 @@ inline void SetSafeMode(IUnknown* object, bool on) {
   ComPtr<ITdx880Safe> safe;
   ASSERT_EQ(object->QueryInterface(IID_ITdx880Safe, safe.ReceiveVoid()), S_OK);
   ASSERT_EQ(safe->put_SafeMode(on ? VARIANT_TRUE : VARIANT_FALSE), S_OK);
-}
-
-// The thread's error object, taken (GetErrorInfo clears the slot).
-struct PublishedError {
-  bool present = false;
-  std::u16string description;
-  std::u16string source;
-};
-
-inline PublishedError TakeErrorInfo() {
-  PublishedError published;
-  ComPtr<IErrorInfo> info;
-  if (::GetErrorInfo(0, info.Receive()) != S_OK || !info) {
-    return published;
-  }
-  published.present = true;
-  BSTR text = nullptr;
-  info->GetDescription(&text);
-  published.description = Take(text);
-  info->GetSource(&text);
-  published.source = Take(text);
-  return published;
 }
 
 }  // namespace lyr::automation::test

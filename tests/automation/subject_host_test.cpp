@@ -8,15 +8,14 @@
 
 #include "lyr/com/com.h"
 #include "lyr/tdx880/LyrTdxPackage880.h"
+#include "support/expect_error_info.h"
 #include "support/sandbox.h"
 
 namespace {
 
-std::u16string Take(BSTR text) {
-  std::u16string value = text == nullptr ? u"" : std::u16string(text, ::SysStringLen(text));
-  ::SysFreeString(text);
-  return value;
-}
+using lyr::test::ExpectErrorInfo;
+using lyr::test::TakeBstr;
+using lyr::test::TakeErrorDescription;
 
 // A BSTR owned for the length of one call.
 struct Text {
@@ -27,18 +26,6 @@ struct Text {
   ~Text() { ::SysFreeString(value); }
   BSTR value;
 };
-
-// The description of the thread's error object, taken ("" when there is none).
-std::u16string TakeErrorDescription() {
-  IErrorInfo* info = nullptr;
-  if (::GetErrorInfo(0, &info) != S_OK || info == nullptr) {
-    return u"(no error information)";
-  }
-  BSTR text = nullptr;
-  info->GetDescription(&text);
-  info->Release();
-  return Take(text);
-}
 
 class Subjects : public lyr::test::Sandbox {
  protected:
@@ -68,14 +55,6 @@ class Subjects : public lyr::test::Sandbox {
     Sandbox::TearDown();
   }
 
-  // A put that must fail with E_UNEXPECTED; returns the error information's description.
-  template <typename Put>
-  std::u16string Rejected(Put put) {
-    const HRESULT hr = put();
-    EXPECT_EQ(hr, static_cast<HRESULT>(0x8000FFFF));
-    return TakeErrorDescription();
-  }
-
   void* server_ = nullptr;
   ITdx880Manager* manager_ = nullptr;
 };
@@ -84,13 +63,13 @@ TEST_F(Subjects, TaxAuthorityIdentifierHasExactlyFourCharacters) {
   ITdx880SubjectNO* no = nullptr;
   ASSERT_EQ(manager_->CreateSubjectNO(&no), S_OK);
   EXPECT_EQ(no->put_Indentifier(Text(u"7701").value), S_OK);
-  EXPECT_EQ(Rejected([&] { return no->put_Indentifier(Text(u"770").value); }),
-            u"Длина переменной [Identifier = \"770\"] должна быть равной [4]");
-  EXPECT_EQ(Rejected([&] { return no->put_Indentifier(Text(u"").value); }),
-            u"Передан пустой аргумент: Identifier");
+  ExpectErrorInfo(no->put_Indentifier(Text(u"770").value), E_UNEXPECTED,
+                  u"Длина переменной [Identifier = \"770\"] должна быть равной [4]");
+  ExpectErrorInfo(no->put_Indentifier(Text(u"").value), E_UNEXPECTED,
+                  u"Передан пустой аргумент: Identifier");
   BSTR value = nullptr;
   ASSERT_EQ(no->get_Indentifier(&value), S_OK);
-  EXPECT_EQ(Take(value), u"7701");
+  EXPECT_EQ(TakeBstr(value), u"7701");
   no->Release();
 }
 
@@ -98,8 +77,8 @@ TEST_F(Subjects, OrganisationIdentifierHasOneToFortySixCharacters) {
   ITdx880SubjectUL* ul = nullptr;
   ASSERT_EQ(manager_->CreateSubjectUL(&ul), S_OK);
   EXPECT_EQ(ul->put_Indentifier(Text(std::u16string(46, u'И')).value), S_OK);
-  EXPECT_EQ(Rejected([&] { return ul->put_Indentifier(Text(std::u16string(47, u'И')).value); }),
-            u"Identifier: длина строки должна быть от 1 до 46 символов");
+  ExpectErrorInfo(ul->put_Indentifier(Text(std::u16string(47, u'И')).value), E_UNEXPECTED,
+                  u"Identifier: длина строки должна быть от 1 до 46 символов");
   ul->Release();
 }
 
@@ -107,17 +86,17 @@ TEST_F(Subjects, OrganisationInnIsCheckedForLengthThenCheckDigit) {
   ITdx880SubjectUL* ul = nullptr;
   ASSERT_EQ(manager_->CreateSubjectUL(&ul), S_OK);
   EXPECT_EQ(ul->put_Inn(Text(u"7707083893").value), S_OK);
-  EXPECT_EQ(Rejected([&] { return ul->put_Inn(Text(u"7707083894").value); }), u"Неверный ИНН");
-  EXPECT_EQ(Rejected([&] { return ul->put_Inn(Text(u"77070838931").value); }),
-            u"Длина переменной [Inn = \"77070838931\"] должна быть равной [10]");
+  ExpectErrorInfo(ul->put_Inn(Text(u"7707083894").value), E_UNEXPECTED, u"Неверный ИНН");
+  ExpectErrorInfo(ul->put_Inn(Text(u"77070838931").value), E_UNEXPECTED,
+                  u"Длина переменной [Inn = \"77070838931\"] должна быть равной [10]");
   EXPECT_EQ(ul->put_Kpp(Text(u"770701001").value), S_OK);
-  EXPECT_EQ(Rejected([&] { return ul->put_Kpp(Text(u"77070100").value); }),
-            u"Длина переменной [Kpp = \"77070100\"] должна быть равной [9]");
-  EXPECT_EQ(Rejected([&] { return ul->put_Name(Text(u"").value); }),
-            u"Name: длина строки должна быть от 1 до 1000 символов");
+  ExpectErrorInfo(ul->put_Kpp(Text(u"77070100").value), E_UNEXPECTED,
+                  u"Длина переменной [Kpp = \"77070100\"] должна быть равной [9]");
+  ExpectErrorInfo(ul->put_Name(Text(u"").value), E_UNEXPECTED,
+                  u"Name: длина строки должна быть от 1 до 1000 символов");
   BSTR value = nullptr;
   ASSERT_EQ(ul->get_Inn(&value), S_OK);
-  EXPECT_EQ(Take(value), u"7707083893");
+  EXPECT_EQ(TakeBstr(value), u"7707083893");
   ul->Release();
 }
 
@@ -126,10 +105,10 @@ TEST_F(Subjects, EmailTakesUpTo255Characters) {
   ASSERT_EQ(manager_->CreateSubjectSOS(&sos), S_OK);
   EXPECT_EQ(sos->put_Email(Text(std::u16string(255, u'a')).value), S_OK);
   EXPECT_EQ(sos->put_Email(Text(u"").value), S_OK);
-  EXPECT_EQ(Rejected([&] { return sos->put_Email(Text(std::u16string(256, u'a')).value); }),
-            u"Email: длина строки должна быть от 0 до 255 символов");
-  EXPECT_EQ(Rejected([&] { return sos->put_Indentifier(Text(u"2AE1").value); }),
-            u"Длина переменной [Identifier = \"2AE1\"] должна быть равной [3]");
+  ExpectErrorInfo(sos->put_Email(Text(std::u16string(256, u'a')).value), E_UNEXPECTED,
+                  u"Email: длина строки должна быть от 0 до 255 символов");
+  ExpectErrorInfo(sos->put_Indentifier(Text(u"2AE1").value), E_UNEXPECTED,
+                  u"Длина переменной [Identifier = \"2AE1\"] должна быть равной [3]");
   sos->Release();
 }
 
@@ -139,31 +118,31 @@ TEST_F(Subjects, PersonFioSplitsIntoThreeNamesAndJoinsWithBlanks) {
   ASSERT_EQ(fl->put_FIO(Text(u"Иванов Иван Иванович").value), S_OK);
   BSTR value = nullptr;
   ASSERT_EQ(fl->get_LName(&value), S_OK);
-  EXPECT_EQ(Take(value), u"Иванов");
+  EXPECT_EQ(TakeBstr(value), u"Иванов");
   ASSERT_EQ(fl->get_FName(&value), S_OK);
-  EXPECT_EQ(Take(value), u"Иван");
+  EXPECT_EQ(TakeBstr(value), u"Иван");
   ASSERT_EQ(fl->get_MName(&value), S_OK);
-  EXPECT_EQ(Take(value), u"Иванович");
+  EXPECT_EQ(TakeBstr(value), u"Иванович");
 
   ASSERT_EQ(fl->put_FIO(Text(u"Петров_Пётр").value), S_OK);
   ASSERT_EQ(fl->get_MName(&value), S_OK);
-  EXPECT_EQ(Take(value), u"");
+  EXPECT_EQ(TakeBstr(value), u"");
   ASSERT_EQ(fl->get_FIO(&value), S_OK);
-  EXPECT_EQ(Take(value), u"Петров Пётр ");
+  EXPECT_EQ(TakeBstr(value), u"Петров Пётр ");
   fl->Release();
 }
 
 TEST_F(Subjects, PersonFioWithoutFirstNameKeepsTheLastNameItSet) {
   ITdx880SubjectFL* fl = nullptr;
   ASSERT_EQ(manager_->CreateSubjectFL(&fl), S_OK);
-  EXPECT_EQ(Rejected([&] { return fl->put_FIO(Text(u"Сидоров").value); }),
-            u"FName: длина строки должна быть от 1 до 60 символов");
+  ExpectErrorInfo(fl->put_FIO(Text(u"Сидоров").value), E_UNEXPECTED,
+                  u"FName: длина строки должна быть от 1 до 60 символов");
   BSTR value = nullptr;
   ASSERT_EQ(fl->get_LName(&value), S_OK);
-  EXPECT_EQ(Take(value), u"Сидоров");
+  EXPECT_EQ(TakeBstr(value), u"Сидоров");
   EXPECT_EQ(fl->put_Inn(Text(u"500100732259").value), S_OK);
-  EXPECT_EQ(Rejected([&] { return fl->put_Inn(Text(u"7707083893").value); }),
-            u"Длина переменной [Inn = \"7707083893\"] должна быть равной [12]");
+  ExpectErrorInfo(fl->put_Inn(Text(u"7707083893").value), E_UNEXPECTED,
+                  u"Длина переменной [Inn = \"7707083893\"] должна быть равной [12]");
   fl->Release();
 }
 
@@ -184,8 +163,8 @@ TEST_F(Subjects, SubjectsStartOutOfSafeModeEvenFromASafeManager) {
 
   // An unguarded put fails even in SafeMode and leaves LastError as it was.
   ASSERT_EQ(safe->put_SafeMode(VARIANT_TRUE), S_OK);
-  EXPECT_EQ(Rejected([&] { return ul->put_Kpp(Text(u"1").value); }),
-            u"Длина переменной [Kpp = \"1\"] должна быть равной [9]");
+  ExpectErrorInfo(ul->put_Kpp(Text(u"1").value), E_UNEXPECTED,
+                  u"Длина переменной [Kpp = \"1\"] должна быть равной [9]");
   ITdx880Error* error = nullptr;
   ASSERT_EQ(safe->get_LastError(&error), S_OK);
   LONG code = 5;
@@ -230,13 +209,13 @@ TEST_F(Subjects, SubjectPropertiesWorkByNameThroughIDispatch) {
       dispatch->Invoke(302, IID_NULL, 0, DISPATCH_PROPERTYPUT, &put, nullptr, &exception, nullptr),
       DISP_E_EXCEPTION);
   EXPECT_EQ(exception.scode, static_cast<SCODE>(0x8000FFFF));
-  EXPECT_EQ(Take(exception.bstrDescription),
+  EXPECT_EQ(TakeBstr(exception.bstrDescription),
             u"Длина переменной [Inn = \"123\"] должна быть равной [10]");
   ::SysFreeString(exception.bstrSource);
   ::VariantClear(&value);
   BSTR identifier = nullptr;
   ASSERT_EQ(ul->get_Indentifier(&identifier), S_OK);
-  EXPECT_EQ(Take(identifier), u"ООО Ромашка");
+  EXPECT_EQ(TakeBstr(identifier), u"ООО Ромашка");
   dispatch->Release();
   ul->Release();
 }
@@ -249,7 +228,7 @@ TEST_F(Subjects, NewDeclarationDescriptionIsEmptyOfKindNone) {
   EXPECT_EQ(kind, DEKL_KIND_TYPE_NONE);
   BSTR value = nullptr;
   ASSERT_EQ(declaration->get_FormName(&value), S_OK);
-  EXPECT_EQ(Take(value), u"");
+  EXPECT_EQ(TakeBstr(value), u"");
   EXPECT_EQ(declaration->put_DeklKind(static_cast<DEKL_KIND_TYPES>(7)), S_OK);
   EXPECT_EQ(declaration->get_DeklKind(&kind), S_OK);
   EXPECT_EQ(kind, DEKL_KIND_TYPE_NONE);
@@ -262,15 +241,15 @@ TEST_F(Subjects, NewDeclarationDescriptionIsEmptyOfKindNone) {
 TEST_F(Subjects, DeclarationDescriptionChecksItsValues) {
   ITdx880TrDekl* declaration = nullptr;
   ASSERT_EQ(manager_->CreateTrDekl(&declaration), S_OK);
-  EXPECT_EQ(Rejected([&] { return declaration->put_Year(Text(u"202").value); }),
-            u"Длина переменной [Year = \"202\"] должна быть равной [4]");
+  ExpectErrorInfo(declaration->put_Year(Text(u"202").value), E_UNEXPECTED,
+                  u"Длина переменной [Year = \"202\"] должна быть равной [4]");
   EXPECT_EQ(declaration->put_PeriodCode(Text(u"").value), S_OK);
-  EXPECT_EQ(Rejected([&] { return declaration->put_PeriodCode(Text(u"123").value); }),
-            u"PeriodCode: длина строки должна быть от 0 до 2 символов");
-  EXPECT_EQ(Rejected([&] { return declaration->put_FormName(Text(u"").value); }),
-            u"Передан пустой аргумент: FormName");
-  EXPECT_EQ(Rejected([&] { return declaration->put_SonoAccount(Text(u"").value); }),
-            u"Передан пустой аргумент: SonoAccount");
+  ExpectErrorInfo(declaration->put_PeriodCode(Text(u"123").value), E_UNEXPECTED,
+                  u"PeriodCode: длина строки должна быть от 0 до 2 символов");
+  ExpectErrorInfo(declaration->put_FormName(Text(u"").value), E_UNEXPECTED,
+                  u"Передан пустой аргумент: FormName");
+  ExpectErrorInfo(declaration->put_SonoAccount(Text(u"").value), E_UNEXPECTED,
+                  u"Передан пустой аргумент: SonoAccount");
   declaration->Release();
 }
 
@@ -293,20 +272,20 @@ TEST_F(Subjects, DeclarationDescriptionXmlRoundTripReproducesEveryValue) {
   ::SysFreeString(xml);
   BSTR value = nullptr;
   ASSERT_EQ(second->get_FormName(&value), S_OK);
-  EXPECT_EQ(Take(value), u"Налоговая декларация по НДС");
+  EXPECT_EQ(TakeBstr(value), u"Налоговая декларация по НДС");
   ASSERT_EQ(second->get_FormKnd(&value), S_OK);
-  EXPECT_EQ(Take(value), u"1151001");
+  EXPECT_EQ(TakeBstr(value), u"1151001");
   DEKL_KIND_TYPES kind = DEKL_KIND_TYPE_NONE;
   ASSERT_EQ(second->get_DeklKind(&kind), S_OK);
   EXPECT_EQ(kind, DEKL_KIND_TYPE_PRIMARY);
   ASSERT_EQ(second->get_Year(&value), S_OK);
-  EXPECT_EQ(Take(value), u"2026");
+  EXPECT_EQ(TakeBstr(value), u"2026");
   ASSERT_EQ(second->get_PeriodCode(&value), S_OK);
-  EXPECT_EQ(Take(value), u"21");
+  EXPECT_EQ(TakeBstr(value), u"21");
   ASSERT_EQ(second->get_SonoAccount(&value), S_OK);
-  EXPECT_EQ(Take(value), u"7701");
+  EXPECT_EQ(TakeBstr(value), u"7701");
   ASSERT_EQ(second->get_SonoSituation(&value), S_OK);
-  EXPECT_EQ(Take(value), u"7702");
+  EXPECT_EQ(TakeBstr(value), u"7702");
   first->Release();
   second->Release();
 }

@@ -9,10 +9,13 @@
 #include <vector>
 
 #include "lyr/com/com.h"
+#include "support/expect_error_info.h"
 #include "support/sandbox.h"
 #include "test_server.h"
 
 namespace {
+
+using lyr::test::DescribeErrorInfo;
 
 using lyr::test::IAdder;
 
@@ -47,22 +50,6 @@ class ComActivation : public lyr::test::Sandbox {
     return reinterpret_cast<F>(symbol);
   }
 };
-
-std::string LastErrorDescription() {
-  IErrorInfo* info = nullptr;
-  if (GetErrorInfo(0, &info) != S_OK) {
-    return "<no error info>";
-  }
-  BSTR text = nullptr;
-  info->GetDescription(&text);
-  info->Release();
-  std::string out;
-  for (UINT i = 0; i < SysStringLen(text); ++i) {
-    out.push_back(static_cast<char>(text[i]));
-  }
-  SysFreeString(text);
-  return out;
-}
 
 TEST_F(ComActivation, CreatesTheServersObjectByProgId) {
   ASSERT_EQ(RegisterAdder(), S_OK);
@@ -186,7 +173,7 @@ TEST_F(ComActivation, MissingLibraryFailsWithItsName) {
                              &object),
             CO_E_DLLNOTFOUND);
   EXPECT_EQ(object, nullptr);
-  EXPECT_EQ(LastErrorDescription().rfind("cannot load server library " + missing + ": ", 0), 0u);
+  EXPECT_EQ(DescribeErrorInfo().rfind("cannot load server library " + missing + ": ", 0), 0u);
 }
 
 TEST_F(ComActivation, LibraryWithoutDllGetClassObjectIsAnErrorInTheLibrary) {
@@ -195,7 +182,7 @@ TEST_F(ComActivation, LibraryWithoutDllGetClassObjectIsAnErrorInTheLibrary) {
   EXPECT_EQ(CoCreateInstance(lyr::test::kAdderClsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
                              &object),
             CO_E_ERRORINDLL);
-  EXPECT_EQ(LastErrorDescription(),
+  EXPECT_EQ(DescribeErrorInfo(),
             std::string("server library ") + LYR_COM_LIBRARY + " exports no DllGetClassObject");
 }
 

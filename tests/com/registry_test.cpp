@@ -12,9 +12,12 @@
 #include <vector>
 
 #include "lyr/com/com.h"
+#include "support/expect_error_info.h"
 #include "support/sandbox.h"
 
 namespace {
+
+using lyr::test::DescribeErrorInfo;
 
 using lyr::test::ReadAll;
 
@@ -40,23 +43,6 @@ LYRCOM_CLASS_ENTRY Entry(const GUID& clsid, const char* progId, const char* libr
   entry.typeLibMajor = 1;
   entry.typeLibMinor = 2;
   return entry;
-}
-
-// The description of the thread's error object, as UTF-8 (ASCII in these tests).
-std::string LastErrorDescription() {
-  IErrorInfo* info = nullptr;
-  if (GetErrorInfo(0, &info) != S_OK) {
-    return "<no error info>";
-  }
-  BSTR text = nullptr;
-  info->GetDescription(&text);
-  info->Release();
-  std::string out;
-  for (UINT i = 0; i < SysStringLen(text); ++i) {
-    out.push_back(static_cast<char>(text[i]));
-  }
-  SysFreeString(text);
-  return out;
 }
 
 HRESULT Register(const LYRCOM_CLASS_ENTRY& entry) {
@@ -250,7 +236,7 @@ TEST_P(ComRegistryInvalidEntry, IsRefusedAndNothingIsWritten) {
   LYRCOM_CLASS_ENTRY entry = Entry(kFirst, GetParam().progId, GetParam().library);
   entry.threadingModel = GetParam().threading;
   EXPECT_EQ(Register(entry), E_INVALIDARG);
-  EXPECT_EQ(LastErrorDescription(), GetParam().message);
+  EXPECT_EQ(DescribeErrorInfo(), GetParam().message);
   EXPECT_FALSE(std::filesystem::exists(PathOf("registry")));
 }
 
@@ -287,7 +273,7 @@ TEST_P(ComRegistryHostileFile, FailsClearlyAndIsNotOverwritten) {
   const std::string path = WriteFile("registry", GetParam().content);
   CLSID clsid{};
   EXPECT_EQ(CLSIDFromProgID(u"Lyr.First", &clsid), REGDB_E_READREGDB);
-  EXPECT_EQ(LastErrorDescription(), path + ":" + GetParam().reason);
+  EXPECT_EQ(DescribeErrorInfo(), path + ":" + GetParam().reason);
   ASSERT_EQ(CoInitialize(nullptr), S_OK);
   void* object = &clsid;
   EXPECT_EQ(CoCreateInstance(kFirst, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &object),
@@ -355,20 +341,20 @@ TEST_F(ComRegistry, OversizedFileIsRefused) {
       WriteFile("registry", "lyrcom-registry 1\n" + std::string(5 * 1024 * 1024, '#'));
   CLSID clsid{};
   EXPECT_EQ(CLSIDFromProgID(u"Lyr.First", &clsid), REGDB_E_READREGDB);
-  EXPECT_EQ(LastErrorDescription(), path + " is larger than 4194304 bytes");
+  EXPECT_EQ(DescribeErrorInfo(), path + " is larger than 4194304 bytes");
 }
 
 TEST_F(ComRegistry, FifoInPlaceOfTheFileIsRefusedWithoutBlocking) {
   ASSERT_EQ(::mkfifo(PathOf("registry").c_str(), 0600), 0);
   CLSID clsid{};
   EXPECT_EQ(CLSIDFromProgID(u"Lyr.First", &clsid), REGDB_E_READREGDB);
-  EXPECT_EQ(LastErrorDescription(), PathOf("registry") + " is not a regular file");
+  EXPECT_EQ(DescribeErrorInfo(), PathOf("registry") + " is not a regular file");
 }
 
 TEST_F(ComRegistry, FolderInPlaceOfTheFileIsRefused) {
   std::filesystem::create_directory(PathOf("registry"));
   EXPECT_EQ(Register(Entry(kFirst, "Lyr.First", "/opt/one.so")), REGDB_E_READREGDB);
-  EXPECT_EQ(LastErrorDescription(), PathOf("registry") + " is not a regular file");
+  EXPECT_EQ(DescribeErrorInfo(), PathOf("registry") + " is not a regular file");
 }
 
 // Restores an environment variable when the test ends.

@@ -16,13 +16,15 @@
 #include "rtl/base64.h"
 #include "rtl/text.h"
 #include "rtl/whole_file.h"
+#include "support/expect_raises.h"
 
 namespace lyr::mail {
 namespace {
 
 namespace fs = std::filesystem;
+using lyr::test::ExpectRaises;
+using lyr::test::MessageOf;
 using package::CTdx880Doc;
-using package::test::ErrorOf;
 using rtl::Msg;
 
 constexpr char kDeclaration[] = "<?xml version=\"1.0\"?><Файл><Документ КНД=\"1151001\"/></Файл>";
@@ -142,7 +144,7 @@ TEST_P(PythonMessage, ConvertsOrFailsWithThePartCount) {
              GetParam().build + "open(sys.argv[2], 'wb').write(bytes(m))\n",
          source.FileName() + " " + eml);
   CTdx880Doc doc;
-  EXPECT_EQ(ErrorOf([&] { CreatePackageByEmailFile(eml, Tmp(), doc); }), Msg(GetParam().error));
+  EXPECT_EQ(MessageOf([&] { CreatePackageByEmailFile(eml, Tmp(), doc); }), Msg(GetParam().error));
   if (GetParam().error.empty()) {
     EXPECT_EQ(doc.FileName(), Msg(u8"пакет.zip"));
     EXPECT_EQ(Documents(doc), Documents(source));
@@ -204,10 +206,9 @@ TEST_P(HostileMessage, IsRefusedAndLeavesTmpEmpty) {
       "Content-Disposition: attachment; filename=p.zip",
       base64);
   CTdx880Doc doc;
-  EXPECT_EQ(ErrorOf([&] {
-              CreatePackageByEmail(GetParam().make(good, base64), Tmp(), doc, GetParam().limits);
-            }),
-            Msg(GetParam().error));
+  ExpectRaises(
+      [&] { CreatePackageByEmail(GetParam().make(good, base64), Tmp(), doc, GetParam().limits); },
+      Msg(GetParam().error));
   EXPECT_TRUE(TmpIsEmpty());
 }
 

@@ -18,10 +18,13 @@
 #include "rtl/file_utils.h"
 #include "rtl/text.h"
 #include "rtl/whole_file.h"
+#include "support/expect_raises.h"
 #include "support/sandbox.h"
 
 namespace lyr::package {
 namespace {
+
+using lyr::test::ExpectRaises;
 
 namespace fs = std::filesystem;
 using rtl::Msg;
@@ -48,17 +51,6 @@ std::string Text(size_t size) {
   }
   text.resize(size);
   return text;
-}
-
-// The message of the Exception that body raises ("" when it raises none).
-template <typename Body>
-std::string ErrorOf(Body&& body) {
-  try {
-    body();
-  } catch (const rtl::Exception& error) {
-    return error.Message();
-  }
-  return {};
 }
 
 // Lists what is in a folder, recursively, as relative UTF-8 names.
@@ -146,7 +138,7 @@ TEST_F(ArchiveTest, PackedRandomDataIsStoredAtItsOwnSize) {
 
 TEST_F(ArchiveTest, UnpackRefusesAnArchiveWithoutEntries) {
   const std::string empty = std::string("PK\x05\x06", 4) + std::string(18, '\0');
-  EXPECT_EQ(ErrorOf([&] { Unpack(empty); }), Msg(u8"Неверное число файлов в архиве: [0]"));
+  ExpectRaises([&] { Unpack(empty); }, Msg(u8"Неверное число файлов в архиве: [0]"));
   EXPECT_EQ(Listing(Tmp()), std::set<std::string>{});
 }
 
@@ -158,8 +150,8 @@ TEST_F(ArchiveTest, UnpackRefusesAnArchiveWithTwoEntries) {
       "    z.writestr('file', 'one')\n"
       "    z.writestr('more', 'two')\n",
       archive);
-  EXPECT_EQ(ErrorOf([&] { Unpack(rtl::ReadFileToString(archive)); }),
-            Msg(u8"Неверное число файлов в архиве: [2]"));
+  ExpectRaises([&] { Unpack(rtl::ReadFileToString(archive)); },
+               Msg(u8"Неверное число файлов в архиве: [2]"));
   EXPECT_EQ(Listing(Tmp()), std::set<std::string>{});
 }
 
@@ -179,11 +171,11 @@ TEST_F(ArchiveTest, UnpackReadsAnArchiveMadeByPython) {
 
 TEST_F(ArchiveTest, UnpackRefusesDamagedBytes) {
   const std::string packed = COsAbbreviaTool::PackDocument("file", Text(10000));
-  EXPECT_EQ(ErrorOf([&] { Unpack(RandomBytes(1000, 4)); }), "Not a zip archive");
+  ExpectRaises([&] { Unpack(RandomBytes(1000, 4)); }, "Not a zip archive");
   std::string corrupt = packed;
   corrupt[40] = static_cast<char>(corrupt[40] ^ 0x55);  // inside the deflated data
-  EXPECT_NE(ErrorOf([&] { Unpack(corrupt); }), "");
-  EXPECT_NE(ErrorOf([&] { Unpack(packed.substr(0, packed.size() / 2)); }), "");
+  EXPECT_TRUE(lyr::test::Raised([&] { Unpack(corrupt); }).has_value());
+  EXPECT_TRUE(lyr::test::Raised([&] { Unpack(packed.substr(0, packed.size() / 2)); }).has_value());
   EXPECT_EQ(Listing(Tmp()), std::set<std::string>{});
 }
 
@@ -275,8 +267,8 @@ TEST_F(ArchiveTest, FailedBuildLeavesTheOldArchiveAndNoScratchFile) {
   fs::create_directory(PathOf("out"));
   rtl::WriteStringToFile(archive, "old archive");
 
-  EXPECT_EQ(ErrorOf([&] { COsAbbreviaTool::BuildArchiveFromDirectory(folder, "*.*", archive); }),
-            Msg(u8"Файл слишком велик!"));
+  ExpectRaises([&] { COsAbbreviaTool::BuildArchiveFromDirectory(folder, "*.*", archive); },
+               Msg(u8"Файл слишком велик!"));
   EXPECT_EQ(rtl::ReadFileToString(archive), "old archive");
   EXPECT_EQ(Listing(PathOf("out")), std::set<std::string>{"package.zip"});
 }
@@ -286,10 +278,10 @@ TEST_F(ArchiveTest, FailedMoveLeavesNoScratchFile) {
   fs::create_directory(folder);
   rtl::WriteStringToFile(folder + "/a.bin", Text(1000));
   fs::create_directories(PathOf("out/package.zip/inside"));  // a folder stands in the way
-  EXPECT_NE(ErrorOf([&] {
-              COsAbbreviaTool::BuildArchiveFromDirectory(folder, "*.*", PathOf("out/package.zip"));
-            }),
-            "");
+  EXPECT_TRUE(lyr::test::Raised([&] {
+                COsAbbreviaTool::BuildArchiveFromDirectory(folder, "*.*",
+                                                           PathOf("out/package.zip"));
+              }).has_value());
   EXPECT_EQ(Listing(PathOf("out")), (std::set<std::string>{"package.zip", "package.zip/inside"}));
 }
 
@@ -353,13 +345,12 @@ TEST_F(ArchiveTest, ExtractWithMakeUniqueUsesANewBracedFolder) {
 }
 
 TEST_F(ArchiveTest, ExtractOfAMissingOrRandomFileFailsWithTheArchiveLibrarysText) {
-  EXPECT_EQ(ErrorOf([&] {
-              COsAbbreviaTool::ExtractArchive(PathOf("out"), PathOf("missing.zip"), false);
-            }),
-            "No such file: [" + PathOf("missing.zip") + "]");
+  ExpectRaises(
+      [&] { COsAbbreviaTool::ExtractArchive(PathOf("out"), PathOf("missing.zip"), false); },
+      "No such file: [" + PathOf("missing.zip") + "]");
   const std::string random = WriteFile("random.zip", RandomBytes(5000, 8));
-  EXPECT_EQ(ErrorOf([&] { COsAbbreviaTool::ExtractArchive(PathOf("out"), random, false); }),
-            "Not a zip archive: [" + random + "]");
+  ExpectRaises([&] { COsAbbreviaTool::ExtractArchive(PathOf("out"), random, false); },
+               "Not a zip archive: [" + random + "]");
   EXPECT_EQ(Listing(PathOf("out")), std::set<std::string>{});
 }
 
@@ -395,8 +386,8 @@ TEST_P(HostileArchive, IsRefusedAndNothingIsWritten) {
       archive);
   fs::create_directories(PathOf("deep/er/target"));
   const std::string target = PathOf("deep/er/target");
-  EXPECT_EQ(ErrorOf([&] { COsAbbreviaTool::ExtractArchive(target, archive, false); }),
-            ExpectedMessage(c.message, archive));
+  ExpectRaises([&] { COsAbbreviaTool::ExtractArchive(target, archive, false); },
+               ExpectedMessage(c.message, archive));
   EXPECT_EQ(Listing(Home()), (std::set<std::string>{"deep", "deep/er", "deep/er/target",
                                                     "hostile.zip", "script.py", "tmp"}));
 }
@@ -472,8 +463,8 @@ TEST_F(ArchiveTest, ExtractRefusesAnAbsurdEntryCount) {
       "    for i in range(65537):\n"
       "        z.writestr(str(i), '')\n",
       archive);
-  EXPECT_EQ(ErrorOf([&] { COsAbbreviaTool::ExtractArchive(PathOf("out"), archive, false); }),
-            Msg(u8"Слишком много файлов в архиве: [65537]"));
+  ExpectRaises([&] { COsAbbreviaTool::ExtractArchive(PathOf("out"), archive, false); },
+               Msg(u8"Слишком много файлов в архиве: [65537]"));
   EXPECT_EQ(Listing(PathOf("out")), std::set<std::string>{});
 }
 
@@ -487,7 +478,9 @@ TEST_F(ArchiveTest, ExtractDoesNotFollowALinkAlreadyInTheTarget) {
       "with zipfile.ZipFile(sys.argv[1], 'w') as z:\n"
       "    z.writestr('dir/file', 'x')\n",
       archive);
-  EXPECT_NE(ErrorOf([&] { COsAbbreviaTool::ExtractArchive(PathOf("out"), archive, false); }), "");
+  EXPECT_TRUE(lyr::test::Raised([&] {
+                COsAbbreviaTool::ExtractArchive(PathOf("out"), archive, false);
+              }).has_value());
   EXPECT_EQ(Listing(PathOf("elsewhere")), std::set<std::string>{});
 }
 

@@ -180,14 +180,14 @@ TEST_F(DocumentChainCheck, ChangedContentFailsTheCheck) {
   AddCrl("root.crl");
   const auto item = SignedItem();
   item->SetContent("another declaration");
-  const std::string error = ErrorOf([&] { item->CheckSign(); });
+  const std::string error = MessageOf([&] { item->CheckSign(); });
   EXPECT_EQ(error.rfind(Msg(u8"Ошибка при проверке подписи ["), 0), 0U) << error;
 }
 
 TEST_F(DocumentChainCheck, ARevokedSignerFails) {
   AddCrl("revoked.crl");
   const auto item = SignedItem();
-  const std::string error = ErrorOf([&] { item->CheckSignEx(false, true); });
+  const std::string error = MessageOf([&] { item->CheckSignEx(false, true); });
   EXPECT_EQ(error.rfind(Msg(u8"На момент подписания ["), 0), 0U) << error;
   EXPECT_TRUE(item->CheckSignEx(false, false));  // without the revocation check it holds
 }

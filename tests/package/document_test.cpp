@@ -52,8 +52,7 @@ TEST_F(DocumentNew, KeepsANameAndCodeTheEntryAlreadyHas) {
 TEST_F(DocumentNew, OnAnOpenItemFails) {
   const auto item = NewItem();
   CTdx880ItemConfig config = ConfigFor(0);
-  EXPECT_EQ(ErrorOf([&] { item->New(&config); }),
-            Msg(u8"Документ уже открыт, операция невозможна"));
+  ExpectRaises([&] { item->New(&config); }, Msg(u8"Документ уже открыт, операция невозможна"));
 }
 
 TEST_F(DocumentNew, WithTheErrorHandlerClearedReturnsFalse) {
@@ -79,8 +78,8 @@ TEST_F(DocumentProperties, DocTypeCodeStoresTheTypeNameOfTheFlowsTable) {
 
 TEST_F(DocumentProperties, UnknownDocTypeCodeFailsAndKeepsTheOldType) {
   const auto item = NewItem("01");
-  EXPECT_EQ(ErrorOf([&] { item->SetDocTypeCode("99"); }),
-            Msg(u8"Неизвестный код документа [99] в документообороте [01][Декларация]"));
+  ExpectRaises([&] { item->SetDocTypeCode("99"); },
+               Msg(u8"Неизвестный код документа [99] в документообороте [01][Декларация]"));
   EXPECT_EQ(item->DocTypeCode(), "01");
   EXPECT_EQ(item->DocType(), Msg(u8"декларация"));
 }
@@ -120,8 +119,8 @@ class DocumentSetterChecks : public ItemTest, public ::testing::WithParamInterfa
 
 TEST_P(DocumentSetterChecks, RefuseBadValuesWithTheArgumentMessage) {
   const auto item = NewItem();
-  EXPECT_EQ(ErrorOf([&] { GetParam().set(*item); }),
-            rtl::Utf8ToAnsi(std::string_view(GetParam().expected)));
+  ExpectRaises([&] { GetParam().set(*item); },
+               rtl::Utf8ToAnsi(std::string_view(GetParam().expected)));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -288,7 +287,7 @@ TEST_P(DocumentLoadFailure, FailsWithTheMessageAndLeavesTheItemClosed) {
   WriteFile(kOutside, COsAbbreviaTool::PackDocument("file", "secret"));
   CTdx880Document item;
   CTdx880ItemConfig config = ConfigFor(0);
-  EXPECT_EQ(ErrorOf([&] { item.Open(&config); }), rtl::Utf8ToAnsi(std::string_view(c.expected)));
+  ExpectRaises([&] { item.Open(&config); }, rtl::Utf8ToAnsi(std::string_view(c.expected)));
   EXPECT_FALSE(item.IsDocumentOpened());
   EXPECT_EQ(item.Content(), "");
 }
@@ -319,7 +318,7 @@ TEST_F(DocumentLoad, ACompressedEntryOfTwoFilesFails) {
   std::filesystem::copy_file(PathOf("two.zip"), WorkFile(kName));
   CTdx880Document item;
   CTdx880ItemConfig config = ConfigFor(0);
-  EXPECT_EQ(ErrorOf([&] { item.Open(&config); }), Msg(u8"Неверное число файлов в архиве: [2]"));
+  ExpectRaises([&] { item.Open(&config); }, Msg(u8"Неверное число файлов в архиве: [2]"));
   EXPECT_FALSE(item.IsDocumentOpened());
 }
 
@@ -330,8 +329,8 @@ TEST_F(DocumentLoad, AMissingSignatureFileFails) {
   signature_entry.SetRole(1);
   CTdx880Document item;
   CTdx880ItemConfig config = ConfigFor(0);
-  EXPECT_EQ(ErrorOf([&] { item.Open(&config); }),
-            Msg(u8"Файл в пакете не найден: [") + std::string(32, 'f') + ".bin]");
+  ExpectRaises([&] { item.Open(&config); },
+               Msg(u8"Файл в пакете не найден: [") + std::string(32, 'f') + ".bin]");
   EXPECT_FALSE(item.IsDocumentOpened());
   EXPECT_EQ(item.GetSignatureCount(), 0);
 }
@@ -341,8 +340,8 @@ TEST_F(DocumentLoad, AMissingSignatureFileFails) {
 TEST_F(DocumentStoredForm, RefusesToWriteOutsideTheWorkingFolder) {
   const auto item = NewItem();
   item->SetFileName("../../../../../../../../../../xx.bin");
-  EXPECT_EQ(ErrorOf([&] { item->Save(); }),
-            Msg(u8"Недопустимое имя файла в пакете: [../../../../../../../../../../xx.bin]"));
+  ExpectRaises([&] { item->Save(); },
+               Msg(u8"Недопустимое имя файла в пакете: [../../../../../../../../../../xx.bin]"));
   EXPECT_FALSE(std::filesystem::exists(PathOf("xx.bin")));
 }
 
@@ -360,9 +359,9 @@ TEST_F(DocumentClose, ForgetsContentAndEntryAndHolderKeepsAValidObject) {
   EXPECT_EQ(holder->Content(), "");
   EXPECT_EQ(holder->RawContent(), "");
   EXPECT_EQ(holder->GetSignatureCount(), 0);
-  EXPECT_EQ(ErrorOf([&] { static_cast<void>(holder->FileName()); }), Msg(u8"Документ не открыт"));
-  EXPECT_EQ(ErrorOf([&] { holder->SetContent("x"); }), Msg(u8"Документ не открыт"));
-  EXPECT_EQ(ErrorOf([&] { holder->Save(); }), Msg(u8"Документ не открыт"));
+  ExpectRaises([&] { static_cast<void>(holder->FileName()); }, Msg(u8"Документ не открыт"));
+  ExpectRaises([&] { holder->SetContent("x"); }, Msg(u8"Документ не открыт"));
+  ExpectRaises([&] { holder->Save(); }, Msg(u8"Документ не открыт"));
   EXPECT_TRUE(holder->Close());
 }
 

@@ -13,20 +13,13 @@
 #include "package/xml/xml_gpr_document.h"
 #include "package/xml/xml_gpr_package.h"
 #include "rtl/errors.h"
+#include "support/expect_raises.h"
 #include "support/sandbox.h"
 
 namespace lyr::package::test {
 
-// The message of the Exception that body raises ("" when it raises none).
-template <typename Body>
-std::string ErrorOf(Body&& body) {
-  try {
-    body();
-  } catch (const rtl::Exception& error) {
-    return error.Message();
-  }
-  return {};
-}
+using lyr::test::ExpectRaises;
+using lyr::test::MessageOf;
 
 class ItemTest : public lyr::test::Sandbox {
  protected:

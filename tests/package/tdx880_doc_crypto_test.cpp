@@ -24,11 +24,14 @@
 #include "package/tdx880_signature.h"
 #include "rtl/errors.h"
 #include "rtl/text.h"
+#include "support/expect_raises.h"
 #include "support/sandbox.h"
 #include "zip_bomb.h"
 
 namespace lyr::package {
 namespace {
+
+using lyr::test::ExpectRaises;
 
 namespace fs = std::filesystem;
 using crypt::AddDisposition;
@@ -41,16 +44,6 @@ using rtl::Msg;
 
 const char kDeclaration[] = "<?xml version=\"1.0\"?><Файл><Документ КНД=\"1151001\"/></Файл>";
 const char kDescription[] = "<description/>";
-
-template <typename Body>
-std::string ErrorOf(Body&& body) {
-  try {
-    body();
-  } catch (const rtl::Exception& error) {
-    return error.Message();
-  }
-  return {};
-}
 
 // The sandbox with the test PKI's user as the current user's personal key ("MY", bound to a key
 // container), its chain in "ROOT" and "CA".
@@ -239,8 +232,8 @@ TEST_P(PackageSignFile, FailsAndSignsNothing) {
   const SignFileCase& c = GetParam();
   CTdx880Doc doc;
   Fill(doc);
-  EXPECT_EQ(ErrorOf([&] { doc.SignFile(c.file_name, c.with_key ? &key_ : nullptr); }),
-            rtl::Utf8ToAnsi(std::string_view(c.expected)));
+  ExpectRaises([&] { doc.SignFile(c.file_name, c.with_key ? &key_ : nullptr); },
+               rtl::Utf8ToAnsi(std::string_view(c.expected)));
   EXPECT_EQ(doc.GetFileSignatureCount(0), 0);
   EXPECT_EQ(doc.GetFileSignatureCount(1), 0);
 }
@@ -261,8 +254,8 @@ TEST_F(PackageCryptoTest, SigningTheSameFileTwiceFails) {
   CTdx880Doc doc;
   Fill(doc);
   ASSERT_TRUE(doc.SignFile("declaration.xml", &key_));
-  EXPECT_EQ(ErrorOf([&] { doc.SignFile("declaration.xml", &key_); }),
-            Msg(u8"Подпись [") + key_.SubjectCN() + Msg(u8"] уже имеется под этим документом"));
+  ExpectRaises([&] { doc.SignFile("declaration.xml", &key_); },
+               Msg(u8"Подпись [") + key_.SubjectCN() + Msg(u8"] уже имеется под этим документом"));
   EXPECT_EQ(doc.GetFileSignatureCount(0), 1);
 }
 
@@ -302,9 +295,9 @@ TEST_F(PackageCryptoTest, EncryptingTwiceChangesNothing) {
 TEST_F(PackageCryptoTest, EncryptByCertificateUsesTheBodyAlone) {
   CTdx880Doc doc;
   Fill(doc);
-  EXPECT_EQ(ErrorOf([&] { doc.EncryptByCertificate(""); }),
-            Msg(u8"Передан пустой аргумент: CertificateBody"));
-  EXPECT_EQ(ErrorOf([&] { doc.Encrypt(nullptr); }), Msg(u8"Передан пустой аргумент: pKey"));
+  ExpectRaises([&] { doc.EncryptByCertificate(""); },
+               Msg(u8"Передан пустой аргумент: CertificateBody"));
+  ExpectRaises([&] { doc.Encrypt(nullptr); }, Msg(u8"Передан пустой аргумент: pKey"));
   EXPECT_FALSE(doc.IsEncrypted());
   ASSERT_TRUE(doc.EncryptByCertificate(user_.Der()));
   EXPECT_TRUE(doc.GetFile(0)->IsEncrypted());
@@ -315,10 +308,10 @@ TEST_F(PackageCryptoTest, EncryptByCertificateUsesTheBodyAlone) {
 TEST_F(PackageCryptoTest, ClosedPackageRefusesCryptography) {
   CTdx880Doc doc;
   const std::string expected = Msg(u8"Документ не открыт");
-  EXPECT_EQ(ErrorOf([&] { doc.SignFile("a", &key_); }), expected);
-  EXPECT_EQ(ErrorOf([&] { doc.Encrypt(&key_); }), expected);
-  EXPECT_EQ(ErrorOf([&] { doc.EncryptByCertificate(user_.Der()); }), expected);
-  EXPECT_EQ(ErrorOf([&] { doc.Decrypt(); }), expected);
+  ExpectRaises([&] { doc.SignFile("a", &key_); }, expected);
+  ExpectRaises([&] { doc.Encrypt(&key_); }, expected);
+  ExpectRaises([&] { doc.EncryptByCertificate(user_.Der()); }, expected);
+  ExpectRaises([&] { doc.Decrypt(); }, expected);
 }
 
 TEST_F(PackageCryptoTest, ClearedErrorHandlerTurnsFailuresIntoFalse) {
@@ -357,8 +350,8 @@ TEST_F(PackageCryptoTest, DecryptingANestedArchiveOverTheBudgetRefusesIt) {
   CTdx880Doc reader;
   reader.Config().SetMaxPlainSize(uint64_t{64} << 20);
   ASSERT_TRUE(reader.Open(archive));
-  EXPECT_EQ(ErrorOf([&] { reader.Decrypt(); }),
-            Msg(u8"Слишком большой объём документов в пакете: [") + archive + "]");
+  ExpectRaises([&] { reader.Decrypt(); },
+               Msg(u8"Слишком большой объём документов в пакете: [") + archive + "]");
   EXPECT_TRUE(reader.GetFile(0)->IsEncrypted()) << "a failed decryption leaves it encrypted";
 }
 

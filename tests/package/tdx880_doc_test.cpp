@@ -26,11 +26,14 @@
 #include "rtl/file_utils.h"
 #include "rtl/text.h"
 #include "rtl/whole_file.h"
+#include "support/expect_raises.h"
 #include "support/sandbox.h"
 #include "zip_bomb.h"
 
 namespace lyr::package {
 namespace {
+
+using lyr::test::ExpectRaises;
 
 namespace fs = std::filesystem;
 using rtl::Msg;
@@ -38,16 +41,6 @@ using rtl::Msg;
 constexpr char kSender[] = "7701000001";
 constexpr char kReceiver[] = "7702";
 const char kDeclaration[] = "<?xml version=\"1.0\"?><Файл><Документ КНД=\"1151001\"/></Файл>";
-
-template <typename Body>
-std::string ErrorOf(Body&& body) {
-  try {
-    body();
-  } catch (const rtl::Exception& error) {
-    return error.Message();
-  }
-  return {};
-}
 
 std::set<std::string> Listing(const fs::path& folder) {
   std::set<std::string> names;
@@ -216,8 +209,7 @@ TEST_F(PackageDocTest, SaveWithoutMainDocumentFails) {
   doc.SetSenderIdentifier(kSender);
   doc.SetReceiverIdentifier(kReceiver);
   doc.AddFile("02", "xml", "TR_DEKL.xml", "<description/>");
-  EXPECT_EQ(ErrorOf([&] { doc.Save(Home().string()); }),
-            Msg(u8"В пакете не найден главный документ"));
+  ExpectRaises([&] { doc.Save(Home().string()); }, Msg(u8"В пакете не найден главный документ"));
   EXPECT_EQ(doc.FileName(), "");
 }
 
@@ -226,7 +218,7 @@ TEST_F(PackageDocTest, GeneratedNameRefusesAnIdentifierThatLeavesTheFolder) {
   FillDeclarationPackage(doc);
   doc.SetSenderIdentifier("../../escape");
   fs::create_directories(PathOf("a/b"));
-  const std::string error = ErrorOf([&] { doc.Save(PathOf("a/b")); });
+  const std::string error = lyr::test::MessageOf([&] { doc.Save(PathOf("a/b")); });
   EXPECT_TRUE(error.starts_with(Msg(u8"Недопустимое имя файла пакета: [TDX_../../escape_")))
       << error;
   EXPECT_EQ(Listing(PathOf("a")), std::set<std::string>{"b"});
@@ -272,7 +264,7 @@ TEST_F(PackageDocTest, NewThenSaveAfterOpenReusesTheOpenedName) {
 TEST_F(PackageDocTest, SaveAsWritesTheNamedFileAndRequiresAName) {
   CTdx880Doc doc;
   FillDeclarationPackage(doc);
-  EXPECT_EQ(ErrorOf([&] { doc.SaveAs(""); }), Msg(u8"Передан пустой аргумент: Имя файла"));
+  ExpectRaises([&] { doc.SaveAs(""); }, Msg(u8"Передан пустой аргумент: Имя файла"));
   ASSERT_TRUE(doc.SaveAs(PathOf("named.zip")));
   EXPECT_EQ(doc.FileName(), PathOf("named.zip"));
   EXPECT_EQ(EntryNames(PathOf("named.zip")).size(), 3u);
@@ -282,8 +274,8 @@ TEST_F(PackageDocTest, FailedSaveLeavesTheExistingFileAsItWas) {
   const std::string target = WriteFile("keep.zip", "the old package");
   CTdx880Doc doc;
   ASSERT_TRUE(doc.New());  // no codes: the description cannot be written
-  EXPECT_EQ(ErrorOf([&] { doc.SaveAs(target); }),
-            Msg(u8"Попытка записи пустого значения в атрибут [кодТипаДокументооборота]"));
+  ExpectRaises([&] { doc.SaveAs(target); },
+               Msg(u8"Попытка записи пустого значения в атрибут [кодТипаДокументооборота]"));
   EXPECT_EQ(lyr::test::ReadAll(target), "the old package");
   EXPECT_EQ(Listing(Home()).count("keep.zip"), 1u);
   for (const std::string& name : Listing(Home())) {
@@ -295,8 +287,8 @@ TEST_F(PackageDocTest, TargetThatCannotBeReplacedFails) {
   fs::create_directories(PathOf("out/occupied.zip"));
   CTdx880Doc doc;
   FillDeclarationPackage(doc);
-  EXPECT_EQ(
-      ErrorOf([&] { doc.SaveAs(PathOf("out/occupied.zip")); }),
+  ExpectRaises(
+      [&] { doc.SaveAs(PathOf("out/occupied.zip")); },
       Msg(u8"Файл уже существует: продолжение невозможно [") + PathOf("out/occupied.zip") + "]");
   EXPECT_TRUE(fs::is_directory(PathOf("out/occupied.zip")));
 }
@@ -407,7 +399,7 @@ TEST_P(PackageOpenFailure, FailsWithItsMessageAndLeavesNothingBehind) {
   const OpenFailureCase& c = GetParam();
   const std::string path = c.make(*this);
   CTdx880Doc doc;
-  const std::string error = ErrorOf([&] { doc.Open(path); });
+  const std::string error = lyr::test::MessageOf([&] { doc.Open(path); });
   const std::string expected = c.message(path);
   if (expected.empty()) {
     EXPECT_NE(error, "");
@@ -422,7 +414,7 @@ TEST_P(PackageOpenFailure, FailsWithItsMessageAndLeavesNothingBehind) {
   EXPECT_EQ(Listing(Tmp()), std::set<std::string>{}) << "working folder removed";
   EXPECT_FALSE(fs::exists(PathOf("x"))) << "nothing written outside";
   EXPECT_FALSE(fs::exists("/tmp/lyr-tdx880-absolute-entry"));
-  EXPECT_EQ(ErrorOf([&] { static_cast<void>(doc.GetFileCount()); }), Msg(u8"Документ не открыт"));
+  ExpectRaises([&] { static_cast<void>(doc.GetFileCount()); }, Msg(u8"Документ не открыт"));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -538,7 +530,7 @@ TEST_F(PackageDocTest, OpenOfAnEmptyNameNamesTheCurrentFolder) {
   const fs::path old = fs::current_path();
   fs::current_path(Home());
   CTdx880Doc doc;
-  const std::string error = ErrorOf([&] { doc.Open(""); });
+  const std::string error = lyr::test::MessageOf([&] { doc.Open(""); });
   fs::current_path(old);
   EXPECT_EQ(error, Msg(u8"Файл с пакетом [") + Home().string() + Msg(u8"] не существует!"));
   EXPECT_FALSE(doc.IsDocumentOpened());
@@ -562,7 +554,7 @@ TEST_F(PackageDocTest, FailedOpenOfAnotherPackageClosesTheFirst) {
   ASSERT_TRUE(doc.Open(first));
   const std::string folder = doc.WorkingDirectory();
   const auto item = doc.GetFile(0);
-  EXPECT_NE(ErrorOf([&] { doc.Open(PathOf("none.zip")); }), "");
+  EXPECT_TRUE(lyr::test::Raised([&] { doc.Open(PathOf("none.zip")); }).has_value());
   EXPECT_FALSE(doc.IsDocumentOpened());
   EXPECT_FALSE(fs::exists(folder));
   EXPECT_FALSE(item->IsDocumentOpened());
@@ -601,7 +593,7 @@ TEST_F(PackageDocTest, WorkingFolderIsPrivateAndGoesWithCloseAndDestruction) {
 TEST_F(PackageDocTest, TmpDirThatDoesNotExistFailsNewWithAnOsError) {
   CTdx880Doc doc;
   doc.SetTmpDir(PathOf("no/such/folder"));
-  const std::string error = ErrorOf([&] { doc.New(); });
+  const std::string error = lyr::test::MessageOf([&] { doc.New(); });
   EXPECT_TRUE(error.starts_with("System Error.  Code: 2.")) << error;
   EXPECT_FALSE(doc.IsDocumentOpened());
 }
@@ -636,7 +628,7 @@ class ClosedPackage : public PackageDocTest, public ::testing::WithParamInterfac
 
 TEST_P(ClosedPackage, FailsWithDocumentNotOpened) {
   CTdx880Doc doc;
-  EXPECT_EQ(ErrorOf([&] { GetParam().call(doc); }), Msg(u8"Документ не открыт"));
+  ExpectRaises([&] { GetParam().call(doc); }, Msg(u8"Документ не открыт"));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -670,8 +662,8 @@ TEST_F(PackageDocTest, ClosedPackageIsNotEncrypted) {
 
 TEST_F(PackageDocTest, NewWithUnknownCodesFailsAndLeavesAnEmptyPackage) {
   CTdx880Doc doc;
-  EXPECT_EQ(ErrorOf([&] { doc.New("01", "99"); }),
-            Msg(u8"Неизвестный код транзацкии [99] в документообороте [01][Декларация]"));
+  ExpectRaises([&] { doc.New("01", "99"); },
+               Msg(u8"Неизвестный код транзацкии [99] в документообороте [01][Декларация]"));
   EXPECT_TRUE(doc.IsOpened());
   EXPECT_EQ(doc.ThreadTypeCode(), "");
 }
@@ -683,10 +675,10 @@ TEST_F(PackageDocTest, NewSetsNamesAndParticipantTypesFromTheCodeTables) {
   EXPECT_EQ(doc.TransactType(), Msg(u8"ИзвещениеРезультатПриемаСОС"));
   EXPECT_EQ(doc.SenderType(), kSubjectSpecialOperator);
   EXPECT_EQ(doc.ReceiverType(), kSubjectTaxAuthority);
-  EXPECT_EQ(ErrorOf([&] { doc.SetSenderIdentifier(""); }),
-            Msg(u8"Передан пустой аргумент: SubjectIdentifier"));
-  EXPECT_EQ(ErrorOf([&] { doc.SetThreadCode("abc"); }),
-            Msg(u8"Длина переменной [ThreadCode = \"abc\"] должна быть равной [32]"));
+  ExpectRaises([&] { doc.SetSenderIdentifier(""); },
+               Msg(u8"Передан пустой аргумент: SubjectIdentifier"));
+  ExpectRaises([&] { doc.SetThreadCode("abc"); },
+               Msg(u8"Длина переменной [ThreadCode = \"abc\"] должна быть равной [32]"));
 }
 
 // ---- Items ----------------------------------------------------------------------------------
@@ -695,26 +687,26 @@ TEST_F(PackageDocTest, IndexesAreRangeChecked) {
   CTdx880Doc doc;
   ASSERT_TRUE(doc.New("01", "01"));
   EXPECT_EQ(doc.GetFileCount(), 0);
-  EXPECT_EQ(ErrorOf([&] { static_cast<void>(doc.GetFile(0)); }),
-            Msg(u8"FileIndex: ошибка задания диапазона - минимальное значение (0) больше "
-                u8"максимального(-1)"));
+  ExpectRaises([&] { static_cast<void>(doc.GetFile(0)); },
+               Msg(u8"FileIndex: ошибка задания диапазона - минимальное значение (0) больше "
+                   u8"максимального(-1)"));
   doc.AddFile("01", "xml", "a.xml", "a");
-  EXPECT_EQ(ErrorOf([&] { static_cast<void>(doc.GetFile(1)); }),
-            Msg(u8"Значение параметра FileIndex (1) должно находиться в интервале от 0 до 0"));
-  EXPECT_EQ(ErrorOf([&] { doc.DeleteFile(-1); }),
-            Msg(u8"Значение параметра iFileIndex (-1) должно находиться в интервале от 0 до 0"));
-  EXPECT_EQ(ErrorOf([&] { static_cast<void>(doc.GetFileSignatureCount(2)); }),
-            Msg(u8"Значение параметра iFileIndex (2) должно находиться в интервале от 0 до 0"));
-  EXPECT_EQ(ErrorOf([&] { static_cast<void>(doc.GetFileSignature(0, 0)); }),
-            Msg(u8"iSignaturesCount: ошибка задания диапазона - минимальное значение (0) больше "
-                u8"максимального(-1)"));
+  ExpectRaises([&] { static_cast<void>(doc.GetFile(1)); },
+               Msg(u8"Значение параметра FileIndex (1) должно находиться в интервале от 0 до 0"));
+  ExpectRaises([&] { doc.DeleteFile(-1); },
+               Msg(u8"Значение параметра iFileIndex (-1) должно находиться в интервале от 0 до 0"));
+  ExpectRaises([&] { static_cast<void>(doc.GetFileSignatureCount(2)); },
+               Msg(u8"Значение параметра iFileIndex (2) должно находиться в интервале от 0 до 0"));
+  ExpectRaises([&] { static_cast<void>(doc.GetFileSignature(0, 0)); },
+               Msg(u8"iSignaturesCount: ошибка задания диапазона - минимальное значение (0) больше "
+                   u8"максимального(-1)"));
 }
 
 TEST_F(PackageDocTest, AddFileWithAnUnknownTypeKeepsTheItemWithTheFieldsSetSoFar) {
   CTdx880Doc doc;
   ASSERT_TRUE(doc.New("01", "01"));
-  EXPECT_EQ(ErrorOf([&] { doc.AddFile("77", "xml", "a.xml", "a"); }),
-            Msg(u8"Неизвестный код документа [77] в документообороте [01][Декларация]"));
+  ExpectRaises([&] { doc.AddFile("77", "xml", "a.xml", "a"); },
+               Msg(u8"Неизвестный код документа [77] в документообороте [01][Декларация]"));
   EXPECT_EQ(doc.GetFileCount(), 1);
   EXPECT_EQ(doc.Description()->Documents().Count(), 1);
 }
@@ -759,8 +751,8 @@ TEST_F(PackageDocTest, DeleteFileRemovesItemAndEntryAtTheSameIndex) {
   EXPECT_EQ(doc.Description()->Documents().Items(1).OriginalFilename(), "date.txt");
   // The holder's item stays a valid object, closed, with no reference into the package.
   EXPECT_FALSE(deleted->IsDocumentOpened());
-  EXPECT_EQ(ErrorOf([&] { static_cast<void>(deleted->OriginalFilename()); }),
-            Msg(u8"Документ не открыт"));
+  ExpectRaises([&] { static_cast<void>(deleted->OriginalFilename()); },
+               Msg(u8"Документ не открыт"));
   EXPECT_EQ(kept, doc.GetFile(0));
 }
 
@@ -795,9 +787,9 @@ TEST_F(PackageDocTest, MainFileLookupFailsForCodesNotAllowedTogether) {
   CTdx880Doc doc;
   ASSERT_TRUE(doc.New("01", "02"));
   doc.AddFile("01", "xml", "a.xml", "a");  // a known type of the flow, not allowed here
-  EXPECT_EQ(ErrorOf([&] { static_cast<void>(doc.GetMainFile()); }),
-            Msg(u8"Неверная комбинация кодов документооборота [01], транзакции [02] и "
-                u8"документа [01]"));
+  ExpectRaises([&] { static_cast<void>(doc.GetMainFile()); },
+               Msg(u8"Неверная комбинация кодов документооборота [01], транзакции [02] и "
+                   u8"документа [01]"));
 }
 
 // ---- Two threads and two processes in one folder ---------------------------------------------
@@ -836,8 +828,10 @@ TEST_F(PackageDocTest, TwoThreadsAndTwoProcessesSavingIntoOneFolderNeverCollide)
   std::vector<std::string> b;
   std::string error_a;
   std::string error_b;
-  std::thread first([&] { error_a = ErrorOf([&] { a = BuildPackages(folder, kEach); }); });
-  std::thread second([&] { error_b = ErrorOf([&] { b = BuildPackages(folder, kEach); }); });
+  std::thread first(
+      [&] { error_a = lyr::test::MessageOf([&] { a = BuildPackages(folder, kEach); }); });
+  std::thread second(
+      [&] { error_b = lyr::test::MessageOf([&] { b = BuildPackages(folder, kEach); }); });
   first.join();
   second.join();
   int status = 0;
@@ -889,7 +883,7 @@ TEST_P(PackageBudget, RefusesNestedArchivesBeforeTheyInflate) {
     if (c.limit != 0) {
       doc.Config().SetMaxPlainSize(c.limit);
     }
-    std::string error = ErrorOf([&] { doc.Open(archive); });
+    std::string error = lyr::test::MessageOf([&] { doc.Open(archive); });
     const size_t size = doc.IsOpened() ? doc.GetFile(0)->RawContent().size() : 0;
     struct rusage usage {};
     ::getrusage(RUSAGE_SELF, &usage);

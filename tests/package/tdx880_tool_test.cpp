@@ -17,9 +17,12 @@
 
 #include "rtl/errors.h"
 #include "rtl/text.h"
+#include "support/expect_raises.h"
 
 namespace lyr::package {
 namespace {
+
+using lyr::test::ExpectRaises;
 
 // ---- The separate copy of the tables -------------------------------------------------------
 
@@ -121,17 +124,6 @@ std::string FlowNameOf(const std::string& flow) {
     }
   }
   return "<no flow " + flow + ">";
-}
-
-// The message of the error that body raises, or a marker when it raises none.
-template <typename Body>
-std::string ErrorOf(Body body) {
-  try {
-    body();
-  } catch (const rtl::Exception& error) {
-    return error.Message();
-  }
-  return "<no error>";
 }
 
 // ---- The copy itself and the shape of the tables -------------------------------------------
@@ -367,9 +359,9 @@ TEST(MainDocument, ResultOfReceptionHasTwoMainDocumentsAndOneOther) {
   EXPECT_FALSE(CTdx880Tool::IsMainDocument("01", "04", "01"));
   EXPECT_TRUE(CTdx880Tool::IsMainDocument("01", "04", "06"));
   EXPECT_TRUE(CTdx880Tool::IsMainDocument("01", "04", "05"));
-  EXPECT_EQ(ErrorOf([] { (void)CTdx880Tool::IsMainDocument("01", "04", "02"); }),
-            rtl::Msg(u8"Неверная комбинация кодов документооборота [01], транзакции [04] и "
-                     u8"документа [02]"));
+  ExpectRaises([] { (void)CTdx880Tool::IsMainDocument("01", "04", "02"); },
+               rtl::Msg(u8"Неверная комбинация кодов документооборота [01], транзакции [04] и "
+                        u8"документа [02]"));
 }
 
 // ---- Failures with their exact messages ------------------------------------------------------
@@ -393,8 +385,8 @@ std::string CaseName(const ::testing::TestParamInfo<LookupFailure>& info) {
 class FlowNameFailure : public ::testing::TestWithParam<LookupFailure> {};
 
 TEST_P(FlowNameFailure, NamesTheCode) {
-  EXPECT_EQ(ErrorOf([this] { (void)CTdx880Tool::GetThreadTypeName(GetParam().flow); }),
-            rtl::Msg(GetParam().message));
+  ExpectRaises([this] { (void)CTdx880Tool::GetThreadTypeName(GetParam().flow); },
+               rtl::Msg(GetParam().message));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -415,10 +407,9 @@ INSTANTIATE_TEST_SUITE_P(
 class TransactionInfoFailure : public ::testing::TestWithParam<LookupFailure> {};
 
 TEST_P(TransactionInfoFailure, NamesTheCodes) {
-  EXPECT_EQ(ErrorOf([this] {
-              (void)CTdx880Tool::GetTransactionInfo(GetParam().flow, GetParam().second);
-            }),
-            rtl::Msg(GetParam().message));
+  ExpectRaises(
+      [this] { (void)CTdx880Tool::GetTransactionInfo(GetParam().flow, GetParam().second); },
+      rtl::Msg(GetParam().message));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -444,10 +435,9 @@ INSTANTIATE_TEST_SUITE_P(
 class DocumentTypeInfoFailure : public ::testing::TestWithParam<LookupFailure> {};
 
 TEST_P(DocumentTypeInfoFailure, NamesTheCodes) {
-  EXPECT_EQ(ErrorOf([this] {
-              (void)CTdx880Tool::GetDocumentTypeInfo(GetParam().flow, GetParam().second);
-            }),
-            rtl::Msg(GetParam().message));
+  ExpectRaises(
+      [this] { (void)CTdx880Tool::GetDocumentTypeInfo(GetParam().flow, GetParam().second); },
+      rtl::Msg(GetParam().message));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -469,11 +459,11 @@ INSTANTIATE_TEST_SUITE_P(
 class MainDocumentFailure : public ::testing::TestWithParam<LookupFailure> {};
 
 TEST_P(MainDocumentFailure, NamesTheCombination) {
-  EXPECT_EQ(ErrorOf([this] {
-              (void)CTdx880Tool::IsMainDocument(GetParam().flow, GetParam().second,
-                                                GetParam().third);
-            }),
-            rtl::Msg(GetParam().message));
+  ExpectRaises(
+      [this] {
+        (void)CTdx880Tool::IsMainDocument(GetParam().flow, GetParam().second, GetParam().third);
+      },
+      rtl::Msg(GetParam().message));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -558,14 +548,14 @@ class EngineCodeFailure : public ::testing::TestWithParam<BadValue> {};
 
 TEST_P(EngineCodeFailure, RoleToAutomationNamesTheCode) {
   const int32_t value = GetParam().value;
-  EXPECT_EQ(ErrorOf([value] { (void)CTdx880Tool::RoleToAutomation(value); }),
-            rtl::Msg(u8"Неизвестная роль: [") + std::to_string(value) + "]");
+  ExpectRaises([value] { (void)CTdx880Tool::RoleToAutomation(value); },
+               rtl::Msg(u8"Неизвестная роль: [") + std::to_string(value) + "]");
 }
 
 TEST_P(EngineCodeFailure, SubjectTypeToAutomationNamesTheCode) {
   const int32_t value = GetParam().value;
-  EXPECT_EQ(ErrorOf([value] { (void)CTdx880Tool::SubjectTypeToAutomation(value); }),
-            rtl::Msg(u8"Неизвестный тип субъекта: [") + std::to_string(value) + "]");
+  ExpectRaises([value] { (void)CTdx880Tool::SubjectTypeToAutomation(value); },
+               rtl::Msg(u8"Неизвестный тип субъекта: [") + std::to_string(value) + "]");
 }
 
 // Engine codes without an automation value: the other subject codes 4 to 10, and beyond.
@@ -587,14 +577,14 @@ class AutomationValueFailure : public ::testing::TestWithParam<BadValue> {};
 
 TEST_P(AutomationValueFailure, RoleFromAutomationNamesTheValue) {
   const int32_t value = GetParam().value;
-  EXPECT_EQ(ErrorOf([value] { (void)CTdx880Tool::RoleFromAutomation(value); }),
-            rtl::Msg(u8"Неизвестная роль: [") + std::to_string(value) + "]");
+  ExpectRaises([value] { (void)CTdx880Tool::RoleFromAutomation(value); },
+               rtl::Msg(u8"Неизвестная роль: [") + std::to_string(value) + "]");
 }
 
 TEST_P(AutomationValueFailure, SubjectTypeFromAutomationNamesTheValue) {
   const int32_t value = GetParam().value;
-  EXPECT_EQ(ErrorOf([value] { (void)CTdx880Tool::SubjectTypeFromAutomation(value); }),
-            rtl::Msg(u8"Неизвестный тип субъекта: [") + std::to_string(value) + "]");
+  ExpectRaises([value] { (void)CTdx880Tool::SubjectTypeFromAutomation(value); },
+               rtl::Msg(u8"Неизвестный тип субъекта: [") + std::to_string(value) + "]");
 }
 
 // Automation values past SIGN_ROLE_TYPE_FCOD; 11 is an engine code, not an automation value.
@@ -607,10 +597,9 @@ INSTANTIATE_TEST_SUITE_P(Values, AutomationValueFailure,
                          BadValueName);
 
 TEST(Conversion, RoleToAutomationOf4FailsWithTheRoleMessage) {
-  EXPECT_EQ(ErrorOf([] { (void)CTdx880Tool::RoleToAutomation(4); }),
-            rtl::Msg(u8"Неизвестная роль: [4]"));
-  EXPECT_EQ(ErrorOf([] { (void)CTdx880Tool::SubjectTypeToAutomation(4); }),
-            rtl::Msg(u8"Неизвестный тип субъекта: [4]"));
+  ExpectRaises([] { (void)CTdx880Tool::RoleToAutomation(4); }, rtl::Msg(u8"Неизвестная роль: [4]"));
+  ExpectRaises([] { (void)CTdx880Tool::SubjectTypeToAutomation(4); },
+               rtl::Msg(u8"Неизвестный тип субъекта: [4]"));
 }
 
 }  // namespace

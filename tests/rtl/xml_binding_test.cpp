@@ -8,10 +8,13 @@
 #include "rtl/errors.h"
 #include "rtl/xml_class.h"
 #include "rtl/xml_collection.h"
+#include "support/expect_raises.h"
 #include "support/sandbox.h"
 
 namespace lyr::rtl {
 namespace {
+
+using lyr::test::ExpectRaises;
 
 // <item v="..."/>
 class Item final : public CXMLClass {
@@ -61,15 +64,6 @@ class Root final : public CXMLClass {
     after = reader.GetCurrentElementName() == "after";
   }
 };
-
-std::string Failure(const std::function<void()>& operation) {
-  try {
-    operation();
-  } catch (const Exception& error) {
-    return error.Message();
-  }
-  return "no error";
-}
 
 TEST(XMLCollection, WritesItemsWithoutWrapperAndReadsThemBack) {
   Root<ItemList> root;
@@ -122,8 +116,8 @@ TEST(XMLCollection, ReadingStopsAtElementOfAnotherName) {
 TEST(XMLCollection, MissingWrapperFailsWithReaderMessage) {
   Root<WrappedItemList> read;
   read.SetXML("<root><item v='1'/></root>");
-  EXPECT_EQ(Failure([&] { read.Read(); }),
-            Msg(u8"Не найден ожидаемый узел [items] (вместо найденного <item v='1'/>)"));
+  ExpectRaises([&] { read.Read(); },
+               Msg(u8"Не найден ожидаемый узел [items] (вместо найденного <item v='1'/>)"));
 }
 
 TEST(XMLClass, WriteAndReadUseGivenWriterAndReader) {
@@ -149,8 +143,8 @@ TEST(XMLClass, GetXMLResetsOwnWriterEachTime) {
 
 TEST(XMLClass, ErrorReachesCallerWithSameMessageAndClearedHandlerReturns) {
   Item item;
-  EXPECT_EQ(Failure([&] { (void)item.GetXML(); }),
-            Msg(u8"Попытка записи пустого значения в атрибут [v]"));
+  ExpectRaises([&] { (void)item.GetXML(); },
+               Msg(u8"Попытка записи пустого значения в атрибут [v]"));
   item.SetErrorHandler(nullptr);
   item.SetXML("<other/>");
   item.Read();

@@ -9,21 +9,15 @@
 
 #include "rtl/errors.h"
 #include "rtl/text.h"
+#include "support/expect_raises.h"
 
 namespace lyr::rtl {
 namespace {
 
+using lyr::test::ExpectRaises;
+
 std::string U8(std::u8string_view text) {
   return std::string(text.begin(), text.end());
-}
-
-std::string Failure(const std::function<void()>& operation) {
-  try {
-    operation();
-  } catch (const Exception& error) {
-    return error.Message();
-  }
-  return "no error";
 }
 
 TEST(XMLTextReader, StartsEmpty) {
@@ -259,8 +253,7 @@ TEST(XMLTextReader, EmptyElementLeavesCursorOnFollowingToken) {
   reader.ReadStartElement("p");
   EXPECT_EQ(reader.ReadElementValue("a"), "");
   EXPECT_EQ(reader.CurrentKind(), TXMLTokenKind::EndTag);
-  EXPECT_EQ(Failure([&] { (void)reader.ReadElementValue("q"); }),
-            Msg(u8"Нет элемента с именем [q]"));
+  ExpectRaises([&] { (void)reader.ReadElementValue("q"); }, Msg(u8"Нет элемента с именем [q]"));
   reader.ReadStartElement("p2");
   EXPECT_EQ(reader.ReadElementValue("b"), "");
   EXPECT_EQ(reader.CurrentKind(), TXMLTokenKind::EndTag);
@@ -289,7 +282,7 @@ class XMLTextReaderFailure : public ::testing::TestWithParam<FailureCase> {};
 TEST_P(XMLTextReaderFailure, GivesExactMessage) {
   CXMLTextReader reader;
   reader.SetXML(GetParam().document);
-  EXPECT_EQ(Failure([&] { GetParam().operation(reader); }), GetParam().message);
+  ExpectRaises([&] { GetParam().operation(reader); }, GetParam().message);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -349,7 +342,7 @@ TEST(XMLTextReaderHostile, UnterminatedTagsEndTheDocument) {
   EXPECT_EQ(reader.ReadAttribute("a"), "");
   reader.ReadStartElement("root");
   EXPECT_EQ(reader.CurrentKind(), TXMLTokenKind::EndOfData);
-  EXPECT_EQ(Failure([&] { reader.FindElement("x"); }), Msg(u8"Элемент [x] не найден"));
+  ExpectRaises([&] { reader.FindElement("x"); }, Msg(u8"Элемент [x] не найден"));
 }
 
 TEST(XMLTextReaderHostile, HugeAttributeIsReadWhole) {
@@ -371,7 +364,7 @@ TEST(XMLTextReaderHostile, DeepNestingIsWalkedWithoutRecursion) {
   reader.FindElement("b");
   EXPECT_EQ(reader.ReadAttribute("v"), "1");
   reader.SetXML(document);
-  EXPECT_EQ(Failure([&] { reader.FindElement("c"); }), Msg(u8"Элемент [c] не найден"));
+  ExpectRaises([&] { reader.FindElement("c"); }, Msg(u8"Элемент [c] не найден"));
 }
 
 TEST(XMLTextReaderHostile, ManyAmpersandsDecodeInOnePass) {

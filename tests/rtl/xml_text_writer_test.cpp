@@ -9,24 +9,18 @@
 #include "rtl/errors.h"
 #include "rtl/text.h"
 #include "rtl/xml_text_reader.h"
+#include "support/expect_raises.h"
 #include "support/sandbox.h"
 
 namespace lyr::rtl {
 namespace {
 
+using lyr::test::ExpectRaises;
+
 const std::string kDeclaration = R"(<?xml version="1.0" encoding="windows-1251"?>)";
 
 std::string U8(std::u8string_view text) {
   return std::string(text.begin(), text.end());
-}
-
-std::string Failure(const std::function<void()>& operation) {
-  try {
-    operation();
-  } catch (const Exception& error) {
-    return error.Message();
-  }
-  return "no error";
 }
 
 TEST(XMLTextWriter, WritesRootWithAttributesInCallOrderAndTextChild) {
@@ -229,23 +223,23 @@ TEST(XMLTextWriterFailure, StartElementAfterEndDocument) {
   CXMLTextWriter writer;
   writer.StartElement("a");
   writer.EndDocument();
-  EXPECT_EQ(Failure([&] { writer.StartElement("b"); }),
-            Msg(u8"Нельзя добавить элемент, уже есть содержимое"));
+  ExpectRaises([&] { writer.StartElement("b"); },
+               Msg(u8"Нельзя добавить элемент, уже есть содержимое"));
 }
 
 TEST(XMLTextWriterFailure, AddAttributeAfterEndDocument) {
   CXMLTextWriter writer;
   writer.StartElement("a");
   writer.EndDocument();
-  EXPECT_EQ(Failure([&] { writer.AddAttribute("b", "1"); }),
-            Msg(u8"Нельзя добавить атрибут, уже есть содержимое"));
+  ExpectRaises([&] { writer.AddAttribute("b", "1"); },
+               Msg(u8"Нельзя добавить атрибут, уже есть содержимое"));
 }
 
 TEST(XMLTextWriterFailure, EmptyAttributeValue) {
   CXMLTextWriter writer;
   writer.StartElement("a");
-  EXPECT_EQ(Failure([&] { writer.AddAttribute(Msg(u8"имяФайла"), ""); }),
-            Msg(u8"Попытка записи пустого значения в атрибут [имяФайла]"));
+  ExpectRaises([&] { writer.AddAttribute(Msg(u8"имяФайла"), ""); },
+               Msg(u8"Попытка записи пустого значения в атрибут [имяФайла]"));
 }
 
 TEST(XMLTextWriterFailure, ClearedHandlerLetsOperationReturn) {
@@ -267,7 +261,7 @@ class XMLTextWriterRefusal : public ::testing::TestWithParam<RefusalCase> {};
 
 TEST_P(XMLTextWriterRefusal, RefusesWhatWouldBeMalformed) {
   CXMLTextWriter writer;
-  EXPECT_EQ(Failure([&] { GetParam().operation(writer); }), GetParam().message);
+  ExpectRaises([&] { GetParam().operation(writer); }, GetParam().message);
 }
 
 void WriteInAttribute(CXMLTextWriter& writer, const std::string& value) {
@@ -357,8 +351,8 @@ TEST(XMLTextWriterFailure, RefusedStartTagKeepsFailingUntilReset) {
   writer.StartElement("root");
   writer.StartElement("bad name");
   const std::string message = Msg(u8"Недопустимое имя XML: [bad name]");
-  EXPECT_EQ(Failure([&] { writer.EndElement(); }), message);
-  EXPECT_EQ(Failure([&] { writer.EndDocument(); }), message);
+  ExpectRaises([&] { writer.EndElement(); }, message);
+  ExpectRaises([&] { writer.EndDocument(); }, message);
   writer.Reset();
   writer.StartElement("ok");
   writer.EndElement();

@@ -11,7 +11,7 @@
 namespace lyr::xml {
 namespace {
 
-using test::Failure;
+using test::ExpectRaises;
 using test::W;
 
 void Fill(CXMLGprDeklDescription& description, uint8_t kind, const std::string& period) {
@@ -98,7 +98,7 @@ class DeklDescriptionReadFailure : public ::testing::TestWithParam<ReadFailureCa
 TEST_P(DeklDescriptionReadFailure, GivesReaderMessage) {
   CXMLGprDeklDescription read;
   read.SetXML(GetParam().document);
-  EXPECT_EQ(Failure([&] { read.Read(); }), GetParam().message);
+  ExpectRaises([&] { read.Read(); }, GetParam().message);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -127,7 +127,7 @@ class DeklDescriptionSetter : public ::testing::TestWithParam<SetterCase> {};
 TEST_P(DeklDescriptionSetter, RefusesAndKeepsValue) {
   CXMLGprDeklDescription description;
   Fill(description, 1, "21");
-  EXPECT_EQ(Failure([&] { GetParam().set(description); }), GetParam().message);
+  ExpectRaises([&] { GetParam().set(description); }, GetParam().message);
   CXMLGprDeklDescription unchanged;
   Fill(unchanged, 1, "21");
   ExpectEqual(description, unchanged);

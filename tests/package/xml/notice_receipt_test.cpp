@@ -11,7 +11,7 @@
 namespace lyr::xml {
 namespace {
 
-using test::Failure;
+using test::ExpectRaises;
 using test::W;
 
 void Fill(CXMLGprNoticeReceipt& notice) {
@@ -87,7 +87,7 @@ TEST(NoticeReceipt, ReadsFrameAndReceivedFiles) {
 TEST(NoticeReceipt, ReadingWithoutFileElementFails) {
   CXMLGprNoticeReceipt read;
   read.SetXML("<a/>");
-  EXPECT_EQ(Failure([&] { read.Read(); }), W(u8"Элемент [Файл] не найден"));
+  ExpectRaises([&] { read.Read(); }, W(u8"Элемент [Файл] не найден"));
 }
 
 TEST(NoticeReceipt, ReceiptFileReadsBackItsSignatures) {
@@ -103,25 +103,24 @@ TEST(NoticeReceipt, ReceiptFileReadsBackItsSignatures) {
 
 TEST(NoticeReceipt, SettersRefuseEmptyValues) {
   CXMLGprNoticeReceipt notice;
-  EXPECT_EQ(Failure([&] { notice.SetFileIdentifier(""); }),
-            W(u8"Передан пустой аргумент: FileIdentifier"));
-  EXPECT_EQ(Failure([&] { notice.SetProgVersion(""); }),
-            W(u8"Передан пустой аргумент: ProgVersion"));
+  ExpectRaises([&] { notice.SetFileIdentifier(""); },
+               W(u8"Передан пустой аргумент: FileIdentifier"));
+  ExpectRaises([&] { notice.SetProgVersion(""); }, W(u8"Передан пустой аргумент: ProgVersion"));
 }
 
 TEST(NoticeReceipt, PartyOfUnknownTypeFails) {
   CXMLGprNoticeReceipt notice;
   Fill(notice);
   notice.Receiver().SetMemberType(7);
-  EXPECT_EQ(Failure([&] { (void)notice.GetXML(); }), W(u8"Неизвестный тип участника обмена: [7]"));
+  ExpectRaises([&] { (void)notice.GetXML(); }, W(u8"Неизвестный тип участника обмена: [7]"));
 }
 
 TEST(NoticeReceipt, ReceivedFileWithoutNameFails) {
   CXMLGprNoticeReceipt notice;
   Fill(notice);
   notice.ReceivedFiles().Add();
-  EXPECT_EQ(Failure([&] { (void)notice.GetXML(); }),
-            W(u8"Попытка записи пустого значения в атрибут [ИмяПостФайла]"));
+  ExpectRaises([&] { (void)notice.GetXML(); },
+               W(u8"Попытка записи пустого значения в атрибут [ИмяПостФайла]"));
 }
 
 }  // namespace

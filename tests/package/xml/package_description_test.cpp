@@ -12,7 +12,7 @@
 namespace lyr::xml {
 namespace {
 
-using test::Failure;
+using test::ExpectRaises;
 using test::W;
 
 const std::string kThreadCode = "0123456789abcdef0123456789abcdef";
@@ -198,7 +198,7 @@ TEST_P(PackageDescriptionWriteFailure, GivesMessage) {
   FillHeader(package);
   AddDocument(package, 'a', 1);
   GetParam().spoil(package);
-  EXPECT_EQ(Failure([&] { (void)package.GetXML(); }), GetParam().message);
+  ExpectRaises([&] { (void)package.GetXML(); }, GetParam().message);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -247,8 +247,8 @@ const std::u8string_view kGoodAttributes =
 TEST(PackageDescription, FreshPackageFailsOnFirstEmptyAttribute) {
   CXMLGprPackage package;
   package.Sender().SetSubjectCode(1);
-  EXPECT_EQ(Failure([&] { (void)package.GetXML(); }),
-            W(u8"Попытка записи пустого значения в атрибут [кодТипаДокументооборота]"));
+  ExpectRaises([&] { (void)package.GetXML(); },
+               W(u8"Попытка записи пустого значения в атрибут [кодТипаДокументооборота]"));
 }
 
 TEST(PackageDescriptionReading, ReadsHeaderSubjectsAndDocuments) {
@@ -378,7 +378,7 @@ class PackageDescriptionReadFailure : public ::testing::TestWithParam<ReadFailur
 TEST_P(PackageDescriptionReadFailure, GivesMessage) {
   CXMLGprPackage read;
   read.SetXML(GetParam().text);
-  EXPECT_EQ(Failure([&] { read.Read(); }), GetParam().message);
+  ExpectRaises([&] { read.Read(); }, GetParam().message);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -449,7 +449,7 @@ struct SetterCase {
 class PackageDescriptionSetter : public ::testing::TestWithParam<SetterCase> {};
 
 TEST_P(PackageDescriptionSetter, Refuses) {
-  EXPECT_EQ(Failure(GetParam().set), GetParam().message);
+  ExpectRaises(GetParam().set, GetParam().message);
 }
 
 INSTANTIATE_TEST_SUITE_P(

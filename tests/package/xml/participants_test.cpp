@@ -15,7 +15,7 @@
 namespace lyr::xml {
 namespace {
 
-using test::Failure;
+using test::ExpectRaises;
 using test::W;
 
 void FillLegalEntity(CXMLGprUL& entity, const std::string& kpp) {
@@ -85,16 +85,16 @@ TEST(Participants, UnknownMemberTypeFailsOnWriting) {
   CXMLGprMemberInfo member(W(u8"ПодтвДок"));
   member.SetEmail("a@b.ru");
   member.SetMemberType(5);
-  EXPECT_EQ(Failure([&] { (void)member.GetXML(); }), W(u8"Неизвестный тип участника обмена: [5]"));
+  ExpectRaises([&] { (void)member.GetXML(); }, W(u8"Неизвестный тип участника обмена: [5]"));
   member.SetMemberType(0);
-  EXPECT_EQ(Failure([&] { (void)member.GetXML(); }), W(u8"Неизвестный тип участника обмена: [0]"));
+  ExpectRaises([&] { (void)member.GetXML(); }, W(u8"Неизвестный тип участника обмена: [0]"));
 }
 
 TEST(Participants, MemberWithoutEmailFailsOnWriting) {
   CXMLGprMemberInfo member(W(u8"ПодтвДок"));
   member.SetMemberType(CXMLGprMemberInfo::kTaxOffice);
-  EXPECT_EQ(Failure([&] { (void)member.GetXML(); }),
-            W(u8"Попытка записи пустого значения в атрибут [E-mail]"));
+  ExpectRaises([&] { (void)member.GetXML(); },
+               W(u8"Попытка записи пустого значения в атрибут [E-mail]"));
 }
 
 TEST(Participants, MemberReadsNothing) {
@@ -159,8 +159,8 @@ TEST(Participants, SpecialOperatorAndTaxOfficeReadBack) {
 TEST(Participants, ReadingOtherElementFails) {
   CXMLGprUL read(W(u8"ЮЛ"));
   read.SetXML(W(u8"<ФЛ/>"));
-  EXPECT_EQ(Failure([&] { read.Read(); }),
-            W(u8"Не найден ожидаемый узел [ЮЛ] (вместо найденного <ФЛ/>)"));
+  ExpectRaises([&] { read.Read(); },
+               W(u8"Не найден ожидаемый узел [ЮЛ] (вместо найденного <ФЛ/>)"));
 }
 
 struct SetterCase {
@@ -172,7 +172,7 @@ struct SetterCase {
 class ParticipantSetter : public ::testing::TestWithParam<SetterCase> {};
 
 TEST_P(ParticipantSetter, Refuses) {
-  EXPECT_EQ(Failure(GetParam().set), GetParam().message);
+  ExpectRaises(GetParam().set, GetParam().message);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -7,18 +7,12 @@
 
 #include "rtl/errors.h"
 #include "rtl/text.h"
+#include "support/expect_raises.h"
 
 namespace lyr::xml::test {
 
-// The message of the error operation raises, or "no error".
-inline std::string Failure(const std::function<void()>& operation) {
-  try {
-    operation();
-  } catch (const rtl::Exception& error) {
-    return error.Message();
-  }
-  return "no error";
-}
+using lyr::test::ExpectRaises;
+using lyr::test::MessageOf;
 
 // A UTF-8 source text as windows-1251.
 inline std::string W(std::u8string_view text) {
