@@ -22,7 +22,7 @@ class CCollection : public CStrArray {
   CBaseClass& Add();
 
   // The item at index; bounds check as Strings. A slot without an item (one added by
-  // SetCount, or holding an object not made as an item) fails a program check.
+  // CStrArray::AddObject without an object) fails a program check.
   [[nodiscard]] CBaseClass& Item(int32_t index) const;
   // The item as T; an item of another class fails a program check.
   template <typename T>
