@@ -62,8 +62,8 @@ void StoreResult(Result* result, Value&& value) {
   }
 }
 
-// Steps 4 to 6 of a guarded member after its body raised (called inside the catch block):
-// records the error; S_OK in SafeMode, else the trace line, error information and E_UNEXPECTED.
+// The end of a guarded member whose body raised (called inside the catch block): records the
+// error; S_OK in SafeMode, else the trace line, error information and E_UNEXPECTED.
 HRESULT GuardedFailure(CTdx880Safe& safe, const ErrorSource& source) noexcept;
 // An unguarded member's failure (inside the catch block): error information and E_UNEXPECTED;
 // LastError is not touched.

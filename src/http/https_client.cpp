@@ -133,15 +133,12 @@ bool IsHostCharacter(char c) {
 // The path goes to the server as given; only bytes that cannot stand in a request line (blanks,
 // controls, non-ASCII, and "#", which would end the path) are percent-encoded.
 std::string EscapePath(const std::string& path) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
   std::string escaped;
   for (const char c : path) {
     const auto byte = static_cast<unsigned char>(c);
     if (byte <= 0x20 || byte >= 0x7F || c == '#' || c == '"' || c == '<' || c == '>' || c == '\\' ||
         c == '^' || c == '`' || c == '{' || c == '|' || c == '}') {
-      escaped += '%';
-      escaped += kHex[byte >> 4];
-      escaped += kHex[byte & 0x0F];
+      escaped += '%' + rtl::BytesToHexPlain(std::string_view(&c, 1));
     } else {
       escaped += c;
     }

@@ -91,12 +91,6 @@ GPtr<GMimeStream> OpenAndDelete(const std::string& path) {
   return stream;
 }
 
-// The file-name part of path (after the last "/" or "\").
-std::string NamePart(const std::string& path) {
-  const size_t slash = path.find_last_of("/\\");
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 GPtr<GMimeObject> AttachmentPart(GMimeStream* content, const std::string& file_name) {
   GPtr<GMimePart> part(::g_mime_part_new_with_type("application", "octet-stream"));
   const GPtr<GMimeDataWrapper> wrapper(
@@ -256,7 +250,8 @@ GMimePart* PackagePart(GMimeMessage* message) {
 
 // A bare name that cannot leave the folder or break a path: see the header.
 std::string SafeFileName(const char* utf8_name) {
-  const std::string name = NamePart(rtl::Utf8ToAnsi(std::string_view(utf8_name ? utf8_name : "")));
+  const std::string name =
+      rtl::FileNamePart(rtl::Utf8ToAnsi(std::string_view(utf8_name ? utf8_name : "")));
   std::string safe;
   for (const char c : name.substr(0, kMaxNameBytes)) {
     const auto byte = static_cast<unsigned char>(c);
@@ -458,7 +453,7 @@ std::string CreateEmailByPackage(package::CTdx880Doc& doc, const std::string& tm
                       rtl::Format("%s-%s-%s", version, main_file->DocType(), doc.TransactType()));
   const DateTimePtr now(::g_date_time_new_now_utc());
   ::g_mime_message_set_date(message.get(), now.get());
-  const GPtr<GMimeObject> body = AttachmentPart(content.get(), NamePart(doc.FileName()));
+  const GPtr<GMimeObject> body = AttachmentPart(content.get(), rtl::FileNamePart(doc.FileName()));
   ::g_mime_message_set_mime_part(message.get(), body.get());
   return WriteMessage(message.get(), tmp_dir);
 }

@@ -72,9 +72,4 @@ void WritePackageFile(const CTdx880PackageConfig& config, const std::string& fil
   WriteScratchFile(PathInWorkingDirectory(config, file_name), bytes);
 }
 
-std::string FileNamePart(std::string_view path) {
-  const size_t separator = path.find_last_of("/\\");
-  return std::string(separator == std::string_view::npos ? path : path.substr(separator + 1));
-}
-
 }  // namespace lyr::package

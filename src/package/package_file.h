@@ -20,13 +20,11 @@ namespace lyr::package {
 [[nodiscard]] std::string ReadPackageFile(const CTdx880PackageConfig& config,
                                           const std::string& file_name);
 
-// Creates or replaces the file file_name in the working folder of config with bytes (written
-// aside and moved into place). A name that is not a package file name fails with
+// Creates or replaces the file file_name in the working folder of config with bytes, written in
+// place with mode 0600 (the working folder is private scratch space; the archive built from it is
+// what a save writes safely). A name that is not a package file name fails with
 // "Недопустимое имя файла в пакете: [%s]"; a failing write with an OS error.
 void WritePackageFile(const CTdx880PackageConfig& config, const std::string& file_name,
                       std::string_view bytes);
-
-// The name part of path: what follows its last "/" or "\" (the whole text when it has none).
-[[nodiscard]] std::string FileNamePart(std::string_view path);
 
 }  // namespace lyr::package

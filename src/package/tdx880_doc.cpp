@@ -41,21 +41,6 @@ std::string CurrentDirectory() {
   return rtl::LibraryPath(buffer);
 }
 
-// The name part of path (after the last "/" or "\").
-std::string NamePart(std::string_view path) {
-  const size_t slash = path.find_last_of("/\\");
-  return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
-}
-
-// The folder part of path ("." for a bare name).
-std::string FolderPart(const std::string& path) {
-  const size_t slash = path.find_last_of("/\\");
-  if (slash == std::string::npos) {
-    return ".";
-  }
-  return slash == 0 ? std::string("/") : path.substr(0, slash);
-}
-
 // Fails with "Файл уже существует: продолжение невозможно [%s]" when something is at path that a
 // new archive cannot replace: a folder, or any entry in a folder we may not write. Replacing is
 // one rename, so the old file stays whole until the new one is complete.
@@ -65,7 +50,7 @@ void CheckTargetReplaceable(const std::string& path) {
     return;  // nothing there
   }
   const bool folder = S_ISDIR(target.st_mode);
-  const bool writable = ::access(NativePath(FolderPart(path)).c_str(), W_OK | X_OK) == 0;
+  const bool writable = ::access(NativePath(rtl::FolderPart(path)).c_str(), W_OK | X_OK) == 0;
   if (folder || !writable) {
     rtl::RaiseFmt(u8"Файл уже существует: продолжение невозможно [%s]", path);
   }
@@ -186,7 +171,7 @@ bool CTdx880Doc::New(std::string_view thread_type_code, std::string_view transac
 bool CTdx880Doc::Save(const std::string& directory) {
   return Guarded([&] {
     RequireOpened();
-    std::string name = NamePart(file_name_);
+    std::string name = rtl::FileNamePart(file_name_);
     if (name.empty()) {
       name = GeneratePackageFileName();
     }
@@ -287,7 +272,8 @@ void CTdx880Doc::WriteArchive(const std::string& path) {
   }
   description_->SetProgVersion(std::string(kProgVersion));
   description_->SaveToFile(rtl::CombinePath(working_directory_, kDescriptionFileName));
-  // Built beside the target under a scratch name and renamed over it when complete.
+  // The archive adaptor writes it through rtl::AtomicFile: the old file stays whole until the new
+  // one is complete.
   if (!COsAbbreviaTool::BuildArchiveFromDirectory(working_directory_, "*.*", path)) {
     rtl::RaiseOSError(ENOENT);
   }

@@ -11,6 +11,7 @@
 #include "package/tdx880_tool.h"
 #include "package/xml/xml_gpr_document.h"
 #include "rtl/errors.h"
+#include "rtl/file_utils.h"
 #include "rtl/format.h"
 #include "rtl/identifiers.h"
 #include "rtl/value_check_tool.h"
@@ -147,7 +148,7 @@ const std::string& CTdx880Document::OriginalFilename() const {
 }
 
 void CTdx880Document::SetOriginalFilename(const std::string& path) {
-  Entry().SetOriginalFilename(FileNamePart(path));
+  Entry().SetOriginalFilename(rtl::FileNamePart(path));
 }
 
 const std::string& CTdx880Document::FileName() const {

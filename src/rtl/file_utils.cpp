@@ -292,14 +292,26 @@ std::string CombinePath(std::string_view directory, std::string_view name) {
   return result;
 }
 
-std::string FileNameWithoutExt(std::string_view path) {
+std::string FileNamePart(std::string_view path) {
   const size_t slash = path.find_last_of("/\\");
-  std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
-  const size_t dot = name.find_last_of('.');
-  if (dot != std::string_view::npos) {
-    name = name.substr(0, dot);
+  return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
+std::string FolderPart(std::string_view path) {
+  const size_t slash = path.find_last_of("/\\");
+  if (slash == std::string_view::npos) {
+    return ".";
   }
-  return std::string(name);
+  return slash == 0 ? std::string("/") : std::string(path.substr(0, slash));
+}
+
+std::string FileNameWithoutExt(std::string_view path) {
+  std::string name = FileNamePart(path);
+  const size_t dot = name.find_last_of('.');
+  if (dot != std::string::npos) {
+    name.resize(dot);
+  }
+  return name;
 }
 
 std::string GetEnvironmentValue(const std::string& name) {

@@ -51,6 +51,12 @@ bool ForceDirectories(std::string_view path);
 // characters or more.
 std::string CombinePath(std::string_view directory, std::string_view name);
 
+// The name part of path: what follows its last "/" or "\" (the whole text when it has none).
+std::string FileNamePart(std::string_view path);
+// The folder part of path: what precedes its last "/" or "\" ("." for a bare name, "/" for a
+// name in the root folder).
+std::string FolderPart(std::string_view path);
+
 // The file-name part of path (after the last "/" or "\") without its extension (from the last
 // ".", so "a.tar.gz" gives "a.tar" and ".profile" gives "").
 std::string FileNameWithoutExt(std::string_view path);

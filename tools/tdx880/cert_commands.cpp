@@ -17,6 +17,7 @@
 #include "rtl/errors.h"
 #include "rtl/file_utils.h"
 #include "rtl/format.h"
+#include "rtl/hex.h"
 #include "rtl/whole_file.h"
 #include "terminal.h"
 
@@ -62,16 +63,6 @@ std::string NameText(const std::vector<crypt::NameAttribute>& name) {
   return text.empty() ? "(empty)" : text;
 }
 
-std::string HexOf(const std::string& bytes) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string hex;
-  for (const char c : bytes) {
-    hex += kHex[static_cast<unsigned char>(c) >> 4];
-    hex += kHex[static_cast<unsigned char>(c) & 0x0F];
-  }
-  return hex;
-}
-
 // A field the library reads from the certificate, or the library's message when it cannot.
 template <typename Read>
 std::string FieldText(Read&& read) {
@@ -111,7 +102,7 @@ std::string CertificateText(const Certificate& certificate) {
   text += "issuer: " + NameText(certificate.Issuer()) + "\n";
   text += "subject CN: " + CCryptoAPI20Utils::GetSubjectCN(certificate) + "\n";
   text += "issuer CN: " + CCryptoAPI20Utils::GetIssuerCN(certificate) + "\n";
-  text += "serial number: " + HexOf(certificate.SerialNumber()) + "\n";
+  text += "serial number: " + rtl::BytesToHexPlain(certificate.SerialNumber()) + "\n";
   text += "valid from: " + UtcText(certificate.NotBefore()) + "\n";
   text += "valid to: " + UtcText(certificate.NotAfter()) + "\n";
   text += "public key algorithm: " + certificate.PublicKeyAlgorithmOid() + "\n";

@@ -134,12 +134,6 @@ std::string ThumbprintOf(const std::string& text) {
   return *thumbprint;
 }
 
-// The name part of a path as the package keeps original file names.
-std::string NamePart(const std::string& path) {
-  const size_t slash = path.find_last_of("/\\");
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 // Signs the documents of one --sign with the personal key of that thumbprint.
 void SignDocuments(CTdx880Doc& package, const SignSpec& signer, bool user_storage) {
   crypt::CTdx880Crypt crypt;
@@ -148,7 +142,7 @@ void SignDocuments(CTdx880Doc& package, const SignSpec& signer, bool user_storag
   crypt.GetPrivateKeyBySha1(ThumbprintOf(signer.thumbprint), &key);
   std::vector<std::string> names;
   for (const std::string& file : signer.files) {
-    names.push_back(NamePart(FromTerminal(file)));
+    names.push_back(rtl::FileNamePart(FromTerminal(file)));
   }
   if (names.empty()) {
     for (int32_t i = 0; i < package.GetFileCount(); ++i) {
@@ -266,7 +260,7 @@ int RunVerify(const Arguments& arguments) {
 // character, and when it is longer than a file name may be.
 std::string ExtractName(const package::CTdx880Document& item, int32_t index) {
   const std::string original = item.OriginalFilename();
-  const std::string name = NamePart(original.empty() ? item.FileName() : original);
+  const std::string name = rtl::FileNamePart(original.empty() ? item.FileName() : original);
   if (name.empty() || name == "." || name == ".." ||
       std::any_of(name.begin(), name.end(), IsControlCharacter)) {
     throw rtl::Exception(Format("document %d: the original name \"%s\" names no file", index + 1,

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "rtl/hex.h"
 #include "rtl/text.h"
 #include "signal_cleanup.h"
 
@@ -12,7 +13,6 @@ namespace {
 
 // The byte escaped, as Escaped writes it.
 void AppendEscape(std::string& text, char byte) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
   switch (byte) {
     case '\n':
       text += "\\n";
@@ -24,10 +24,7 @@ void AppendEscape(std::string& text, char byte) {
       text += "\\t";
       return;
     default: {
-      const auto value = static_cast<unsigned char>(byte);
-      text += "\\x";
-      text += kHex[value >> 4];
-      text += kHex[value & 0x0F];
+      text += "\\x" + rtl::BytesToHexPlain(std::string_view(&byte, 1));
     }
   }
 }
