@@ -31,22 +31,6 @@ std::optional<ClassEntry> FindClass(REFCLSID clsid) {
   return std::nullopt;
 }
 
-// Runs body; registry and loading failures become their HRESULT with the thread's error object
-// describing them.
-template <typename Body>
-HRESULT Guarded(Body&& body) noexcept {
-  try {
-    return body();
-  } catch (const RegistryError& error) {
-    lyr::com::ReportError(error.what());
-    return error.Code();
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  } catch (...) {
-    return E_UNEXPECTED;
-  }
-}
-
 }  // namespace
 
 extern "C" {
@@ -67,7 +51,7 @@ HRESULT CoGetClassObject(REFCLSID rclsid, DWORD dwClsContext, LPVOID /*pvReserve
   if ((dwClsContext & CLSCTX_INPROC_SERVER) == 0) {
     return REGDB_E_CLASSNOTREG;
   }
-  return Guarded([&] {
+  return lyr::com::Guarded([&] {
     const std::optional<ClassEntry> entry = FindClass(rclsid);
     if (!entry) {
       return REGDB_E_CLASSNOTREG;
@@ -106,7 +90,7 @@ HRESULT CLSIDFromProgID(LPCOLESTR lpszProgID, LPCLSID lpclsid) {
     return E_INVALIDARG;
   }
   *lpclsid = CLSID_NULL;
-  return Guarded([&] {
+  return lyr::com::Guarded([&] {
     const std::string progId = lyr::com::Utf16ToUtf8(lpszProgID);
     if (progId.empty()) {
       return CO_E_CLASSSTRING;
@@ -127,7 +111,7 @@ HRESULT ProgIDFromCLSID(REFCLSID clsid, LPOLESTR* lplpszProgID) {
     return E_INVALIDARG;
   }
   *lplpszProgID = nullptr;
-  return Guarded([&] {
+  return lyr::com::Guarded([&] {
     const std::optional<ClassEntry> entry = FindClass(clsid);
     if (!entry || entry->progId.empty()) {
       return REGDB_E_CLASSNOTREG;

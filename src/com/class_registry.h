@@ -4,11 +4,13 @@
 
 #include <functional>
 #include <memory>
+#include <new>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "error_info.h"
 #include "lyr/com/types.h"
 
 namespace lyr::com {
@@ -34,6 +36,26 @@ class RegistryError final : public std::runtime_error {
  private:
   HRESULT code_;
 };
+
+// Runs the body of a public function (returning its HRESULT) at the library's boundary: a
+// RegistryError gives its code, any other standard exception E_FAIL, both with the thread's error
+// object describing them; memory exhaustion gives E_OUTOFMEMORY and anything else E_UNEXPECTED.
+template <typename Body>
+HRESULT Guarded(Body&& body) noexcept {
+  try {
+    return body();
+  } catch (const RegistryError& error) {
+    ReportError(error.what());
+    return error.Code();
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  } catch (const std::exception& error) {
+    ReportError(error.what());
+    return E_FAIL;
+  } catch (...) {
+    return E_UNEXPECTED;
+  }
+}
 
 // Checks one entry before it is written; the message names the offending field.
 // Throws RegistryError(E_INVALIDARG).

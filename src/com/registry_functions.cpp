@@ -14,22 +14,6 @@ namespace {
 using lyr::com::ClassEntry;
 using lyr::com::RegistryError;
 
-// Runs body, turning failures into HRESULTs with the thread's error object describing them.
-template <typename Body>
-HRESULT Guarded(Body&& body) noexcept {
-  try {
-    return body();
-  } catch (const RegistryError& error) {
-    lyr::com::ReportError(error.what());
-    return error.Code();
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  } catch (const std::exception& error) {
-    lyr::com::ReportError(error.what());
-    return E_FAIL;
-  }
-}
-
 ClassEntry ToEntry(const LYRCOM_CLASS_ENTRY& in) {
   if (in.libraryPath == nullptr || in.threadingModel == nullptr) {
     throw RegistryError(E_INVALIDARG, "library path and threading model are required");
@@ -76,7 +60,7 @@ const char* Pack(const std::string& text, char* buffer, UINT size, UINT* used) {
 extern "C" {
 
 HRESULT LyrComRegisterClasses(const LYRCOM_CLASS_ENTRY* entries, UINT count) {
-  return Guarded([&] {
+  return lyr::com::Guarded([&] {
     if (entries == nullptr && count != 0) {
       return E_INVALIDARG;
     }
@@ -95,7 +79,7 @@ HRESULT LyrComRegisterClasses(const LYRCOM_CLASS_ENTRY* entries, UINT count) {
 }
 
 HRESULT LyrComUnregisterServer(const char* libraryPath) {
-  return Guarded([&] {
+  return lyr::com::Guarded([&] {
     if (libraryPath == nullptr || *libraryPath == '\0') {
       return E_INVALIDARG;
     }
@@ -110,7 +94,7 @@ HRESULT LyrComUnregisterServer(const char* libraryPath) {
 }
 
 HRESULT LyrComUnregisterClass(REFCLSID rclsid) {
-  return Guarded([&] {
+  return lyr::com::Guarded([&] {
     size_t removed = 0;
     lyr::com::UpdateRegistry(lyr::com::RegistryPath(), [&](std::vector<ClassEntry>& all) {
       removed =
@@ -122,7 +106,7 @@ HRESULT LyrComUnregisterClass(REFCLSID rclsid) {
 }
 
 HRESULT LyrComQueryClass(REFCLSID rclsid, LYRCOM_CLASS_ENTRY* entry, char* buffer, UINT cbBuffer) {
-  return Guarded([&] {
+  return lyr::com::Guarded([&] {
     if (entry == nullptr || buffer == nullptr) {
       return E_INVALIDARG;
     }
