@@ -52,13 +52,6 @@ TEST_F(AtomicFileTest, CommitCreatesFileWithBytes) {
   EXPECT_EQ(Entries(), std::vector<std::string>{"a.bin"});
 }
 
-TEST_F(AtomicFileTest, CommitReplacesExistingFile) {
-  const std::string path = WriteFile("out/a.bin", "old contents that are longer");
-  WriteFileAtomically(path, "new");
-  EXPECT_EQ(test::ReadAll(path), "new");
-  EXPECT_EQ(Entries(), std::vector<std::string>{"a.bin"});
-}
-
 TEST_F(AtomicFileTest, NoCommitLeavesOldFileAndNoTemporaryFile) {
   const std::string path = WriteFile("out/a.bin", "old");
   {
@@ -83,11 +76,6 @@ TEST_F(AtomicFileTest, ScratchNamesLeftByACrashGoUnlessTheirWriterLives) {
             (std::vector<std::string>{".a.bin.tmp-Zz99zz", ".b.bin.tmp-Ab12Cd", "a.bin"}));
 }
 
-TEST_F(AtomicFileTest, NoCommitOfNewFileLeavesNothing) {
-  { AtomicFile file(PathOf("out/a.bin")); }
-  EXPECT_TRUE(Entries().empty());
-}
-
 TEST_F(AtomicFileTest, ModeBitsAreExactWhateverTheUmask) {
   const mode_t old_mask = ::umask(077);
   WriteFileAtomically(PathOf("out/shared.txt"), "x", 0644);
@@ -95,13 +83,6 @@ TEST_F(AtomicFileTest, ModeBitsAreExactWhateverTheUmask) {
   ::umask(old_mask);
   EXPECT_EQ(ModeOf(PathOf("out/shared.txt")), 0644u);
   EXPECT_EQ(ModeOf(PathOf("out/private.key")), 0600u);
-}
-
-TEST_F(AtomicFileTest, ReplacingKeepsNewModeNotOldOne) {
-  const std::string path = WriteFile("out/a.bin", "old");
-  ::chmod(path.c_str(), 0666);
-  WriteFileAtomically(path, "new", 0600);
-  EXPECT_EQ(ModeOf(path), 0600u);
 }
 
 TEST_F(AtomicFileTest, MissingFolderFailsWithOSError) {
@@ -123,23 +104,6 @@ TEST_F(AtomicFileTest, FailedRenameLeavesTargetAndRemovesTemporaryFile) {
   }
   EXPECT_TRUE(fs::is_directory(Home() / "out" / "target" / "inner"));
   EXPECT_EQ(Entries(), std::vector<std::string>{"target"});
-}
-
-TEST_F(AtomicFileTest, WriteAfterCommitIsAnAssertion) {
-  AtomicFile file(PathOf("out/a.bin"));
-  file.Commit();
-  EXPECT_THROW(file.Write("late"), EAssertionFailed);
-  EXPECT_THROW(file.Commit(), EAssertionFailed);
-  EXPECT_EQ(test::ReadAll(PathOf("out/a.bin")), "");
-}
-
-TEST_F(AtomicFileTest, RelativePathWritesIntoCurrentFolder) {
-  const fs::path old_cwd = fs::current_path();
-  fs::current_path(Home() / "out");
-  WriteFileAtomically("rel.txt", "relative");
-  fs::current_path(old_cwd);
-  EXPECT_EQ(test::ReadAll(Home() / "out" / "rel.txt"), "relative");
-  EXPECT_EQ(Entries(), std::vector<std::string>{"rel.txt"});
 }
 
 }  // namespace

@@ -46,35 +46,6 @@ std::string Bytes(size_t count) {
   return bytes;
 }
 
-TEST(Base64Lines, SeventySixCharactersMakeOneLineWithoutBreak) {
-  const std::string text = EncodeBase64(Bytes(57));
-  EXPECT_EQ(text.size(), 76u);
-  EXPECT_EQ(text.find('\r'), std::string::npos);
-}
-
-TEST(Base64Lines, BreakFollowsEverySeventySixCharactersButNotTheLastLine) {
-  const std::string one_more = EncodeBase64(Bytes(58));
-  ASSERT_EQ(one_more.size(), 76u + 2 + 4);
-  EXPECT_EQ(one_more.substr(76, 2), "\r\n");
-  const std::string two_lines = EncodeBase64(Bytes(114));
-  ASSERT_EQ(two_lines.size(), 76u + 2 + 76);
-  EXPECT_EQ(two_lines.substr(76, 2), "\r\n");
-  EXPECT_NE(two_lines.substr(two_lines.size() - 2), "\r\n");
-}
-
-TEST(Base64Lines, EveryLineButTheLastHasSeventySixCharacters) {
-  const std::string text = EncodeBase64(Bytes(1000));
-  size_t start = 0;
-  size_t lines = 0;
-  for (size_t end = text.find("\r\n"); end != std::string::npos; end = text.find("\r\n", start)) {
-    EXPECT_EQ(end - start, 76u);
-    start = end + 2;
-    ++lines;
-  }
-  EXPECT_EQ(lines, 17u);
-  EXPECT_EQ(text.size() - start, 1336u - 17 * 76);
-}
-
 // The coreutils encoder with the same line length is the peer: same lines, LF instead of CR LF
 // and a final LF.
 class Base64Peer : public test::Sandbox {};

@@ -40,16 +40,6 @@ TEST(GuardedOperation, DefaultHandlerPassesSameMessageToCaller) {
   EXPECT_EQ(worker.Succeed(), 7);
 }
 
-TEST(GuardedOperation, ContextWrapsMessage) {
-  Worker worker;
-  try {
-    worker.Fail("msg", "ctx");
-    FAIL();
-  } catch (const Exception& error) {
-    EXPECT_EQ(error.Message(), "ctx: [msg]");
-  }
-}
-
 TEST(GuardedOperation, OsErrorKeepsItsCode) {
   Worker worker;
   try {
@@ -80,19 +70,6 @@ TEST(GuardedOperation, ClearedHandlerReportsOnStderrAndReturnsEmptyResult) {
   EXPECT_EQ(shown,
             "Ошибка: boom\nОшибка: Error code = 2, System Error.  Code: 2.\r\n"
             "No such file or directory\n");
-}
-
-TEST(GuardedOperation, ReplacedHandlerSeesErrorAndSender) {
-  Worker worker;
-  std::string seen;
-  CBaseClass* sender = nullptr;
-  worker.SetErrorHandler([&](Exception& error, CBaseClass& from) {
-    seen = error.Message();
-    sender = &from;
-  });
-  EXPECT_FALSE(worker.Fail("quiet", "op"));
-  EXPECT_EQ(seen, "op: [quiet]");
-  EXPECT_EQ(sender, &worker);
 }
 
 }  // namespace

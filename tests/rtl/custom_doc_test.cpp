@@ -61,58 +61,6 @@ class FlaggedDoc final : public CCustomDoc {
 
 class Settings final : public CBaseClass {};
 
-TEST(CustomDoc, BaseOperationsGiveTheirDefaults) {
-  PlainDoc doc;
-  EXPECT_TRUE(doc.Close());
-  EXPECT_TRUE(doc.Save());
-  EXPECT_FALSE(doc.SaveAs("/nonexistent/file.zip"));
-  EXPECT_EQ(doc.ReservedQuery(), 0);
-  EXPECT_FALSE(doc.ReservedFlag());
-  EXPECT_EQ(doc.ReservedText(), "");
-  EXPECT_EQ(doc.ReservedTextAlias(), "");
-  EXPECT_EQ(doc.Source(), nullptr);
-}
-
-TEST(CustomDoc, OpenRemembersTheSource) {
-  PlainDoc doc;
-  Settings settings;
-  EXPECT_TRUE(doc.Open(&settings));
-  EXPECT_EQ(doc.Source(), &settings);
-  EXPECT_EQ(doc.SourceAs<Settings>(), &settings);
-  EXPECT_EQ(doc.SourceAs<PlainDoc>(), nullptr);
-}
-
-TEST(CustomDoc, NewRunsCloseWithoutTakingTheSource) {
-  int32_t closes = 0;
-  CountingDoc doc(&closes);
-  Settings settings;
-  EXPECT_TRUE(doc.New(&settings));
-  EXPECT_EQ(closes, 1);
-  EXPECT_EQ(doc.Source(), nullptr);
-}
-
-TEST(CustomDoc, ReservedFlagTurnsCloseSaveAndOpenToFalse) {
-  FlaggedDoc doc;
-  Settings settings;
-  EXPECT_FALSE(doc.Close());
-  EXPECT_FALSE(doc.Save());
-  EXPECT_FALSE(doc.Open(&settings));
-  EXPECT_FALSE(doc.New(&settings));
-  EXPECT_EQ(doc.Source(), nullptr);
-  EXPECT_EQ(doc.ReservedTextAlias(), "text");
-}
-
-TEST(CustomDoc, BaseIsDocumentOpenedFailsProgramCheck) {
-  const AbstractCaller doc;
-  try {
-    (void)doc.IsDocumentOpened();
-    FAIL();
-  } catch (const EAssertionFailed& error) {
-    EXPECT_EQ(error.Message().rfind("CCustomDoc.IsDocumentOpened (CustomDoc, line ", 0), 0u)
-        << error.Message();
-  }
-}
-
 TEST(CustomDoc, OpenRunsTheDocumentsCloseFirst) {
   int32_t closes = 0;
   CountingDoc doc(&closes);

@@ -51,15 +51,6 @@ TEST_F(StartupLeaseTest, StartsOnFirstLeaseAndStopsAfterLast) {
   EXPECT_EQ(Journal(), (std::vector<std::string>{"start first", "stop first"}));
 }
 
-TEST_F(StartupLeaseTest, NestedServicesStopInReverseOrder) {
-  {
-    const StartupLease first(kFirst);
-    const StartupLease second(kSecond);
-  }
-  EXPECT_EQ(Journal(),
-            (std::vector<std::string>{"start first", "start second", "stop second", "stop first"}));
-}
-
 TEST_F(StartupLeaseTest, FailedStartCountsNothingAndCanBeRetried) {
   fail_next_start = true;
   try {

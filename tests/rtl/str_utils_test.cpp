@@ -8,22 +8,6 @@
 namespace lyr::rtl {
 namespace {
 
-TEST(Trim, RemovesBlanksAndControlCharactersAtBothEnds) {
-  EXPECT_EQ(Trim(" \t\r\n a b \x01"), "a b");
-  EXPECT_EQ(Trim("   "), "");
-  EXPECT_EQ(Trim(""), "");
-  EXPECT_EQ(Trim(Msg(u8" Ёж ")), Msg(u8"Ёж"));
-}
-
-TEST(StartsWithText, ComparesPrefixCaseSensitively) {
-  EXPECT_TRUE(StartsWithText("-----BEGIN", "-----"));
-  EXPECT_TRUE(StartsWithText("abc", ""));
-  EXPECT_TRUE(StartsWithText("abc", "abc"));
-  EXPECT_FALSE(StartsWithText("abc", "abcd"));
-  EXPECT_FALSE(StartsWithText("abc", "ABC"));
-  EXPECT_FALSE(StartsWithText(Msg(u8"ёж"), Msg(u8"Ё")));
-}
-
 struct CutCase {
   std::string name;
   int64_t n;
@@ -46,13 +30,6 @@ TEST_P(Cutting, OfFiveCharacters) {
   EXPECT_EQ(RightStr("abcde", c.n), c.right);
   EXPECT_EQ(DeleteLeft("abcde", c.n), c.delete_left);
   EXPECT_EQ(DeleteRight("abcde", c.n), c.delete_right);
-}
-
-TEST(Cutting, EmptyText) {
-  EXPECT_EQ(LeftStr("", 3), "");
-  EXPECT_EQ(RightStr("", 3), "");
-  EXPECT_EQ(DeleteLeft("", 3), "");
-  EXPECT_EQ(DeleteRight("", 3), "");
 }
 
 struct NameCase {

@@ -130,10 +130,5 @@ TEST(ValueCheckTool, LengthsCountWindows1251Characters) {
   EXPECT_NO_THROW(Tool::CheckLengthInRange(Msg(u8"Иван"), 4, "Name", 4));
 }
 
-TEST(ValueCheckTool, DisplayNameIsQualifiedOnlyWithClass) {
-  EXPECT_EQ(Tool::DisplayName("Year", ""), "Year");
-  EXPECT_EQ(Tool::DisplayName("Year", "CXMLGprDeklDescription"), "CXMLGprDeklDescription.Year");
-}
-
 }  // namespace
 }  // namespace lyr::rtl

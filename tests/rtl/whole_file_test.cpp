@@ -58,10 +58,6 @@ TEST_F(WholeFile, ReadFileToStringReadsBinaryContents) {
   EXPECT_EQ(ReadFileToString(WriteFile("a.bin", bytes)), bytes);
 }
 
-TEST_F(WholeFile, ReadFileToStringOfEmptyFileIsEmpty) {
-  EXPECT_EQ(ReadFileToString(WriteFile("empty.bin", "")), "");
-}
-
 TEST_F(WholeFile, ReadFileToStringReadsFilesWithoutSize) {
   EXPECT_EQ(ReadFileToString("/proc/self/status").substr(0, 5), "Name:");
 }
@@ -73,15 +69,6 @@ TEST_F(WholeFile, ReadFileToStringOfMissingFileIsOSError) {
   } catch (const EOSError& error) {
     EXPECT_EQ(error.ErrorCode(), ENOENT);
     EXPECT_EQ(error.Message(), "System Error.  Code: 2.\r\nNo such file or directory");
-  }
-}
-
-TEST_F(WholeFile, ReadFileToStringOfFolderIsOSError) {
-  try {
-    ReadFileToString(Home().string());
-    FAIL();
-  } catch (const EOSError& error) {
-    EXPECT_EQ(error.ErrorCode(), EISDIR);
   }
 }
 
@@ -117,20 +104,6 @@ TEST_F(WholeFile, WriteStringToFileReplacesAndKeepsMode) {
   EXPECT_EQ(st.st_mode & 07777, 0640u);
 }
 
-TEST_F(WholeFile, WriteStringToFileWithEmptyTextCreatesOrEmptiesFile) {
-  const std::string fresh = PathOf("fresh.txt");
-  WriteStringToFile(fresh, "");
-  EXPECT_TRUE(fs::exists(fresh));
-  EXPECT_EQ(fs::file_size(fresh), 0u);
-  const std::string old = WriteFile("old.txt", "old");
-  WriteStringToFile(old, "");
-  EXPECT_EQ(fs::file_size(old), 0u);
-}
-
-TEST_F(WholeFile, WriteStringToFileWithEmptyNameFails) {
-  EXPECT_EQ(MessageOf([] { WriteStringToFile("", "x"); }), Msg(u8"Передано пустое имя файла"));
-}
-
 TEST_F(WholeFile, WriteStringToFileIntoMissingFolderIsOSErrorAndLeavesNothing) {
   try {
     WriteStringToFile(PathOf("missing/a.txt"), "x");
@@ -139,14 +112,6 @@ TEST_F(WholeFile, WriteStringToFileIntoMissingFolderIsOSErrorAndLeavesNothing) {
     EXPECT_EQ(error.ErrorCode(), ENOENT);
   }
   EXPECT_FALSE(fs::exists(PathOf("missing")));
-}
-
-TEST_F(WholeFile, WriteBufferToFileIntoNewFileHoldsExactlyTheBuffer) {
-  const std::string bytes = Binary();
-  const std::string path = PathOf("mapped.bin");
-  WriteBufferToFile(path, bytes.data(), static_cast<uint32_t>(bytes.size()));
-  EXPECT_EQ(fs::file_size(path), bytes.size());
-  EXPECT_EQ(test::ReadAll(path), bytes);
 }
 
 TEST_F(WholeFile, WriteBufferToFileIntoLongerFileLeavesNoOldBytes) {
@@ -160,35 +125,6 @@ TEST_F(WholeFile, WriteBufferToFileIntoShorterFileLeavesNoZeros) {
   const std::string bytes = Binary();
   WriteBufferToFile(path, bytes.data(), static_cast<uint32_t>(bytes.size()));
   EXPECT_EQ(test::ReadAll(path), bytes);
-}
-
-TEST_F(WholeFile, WriteBufferToFileWithLengthZeroIntoNewFileFails) {
-  const std::string path = PathOf("zero.bin");
-  EXPECT_EQ(MessageOf([&] { WriteBufferToFile(path, "", 0); }),
-            "Attempt to mapping the file of size=0");
-  EXPECT_FALSE(fs::exists(path));
-}
-
-TEST_F(WholeFile, WriteBufferToFileWithLengthZeroIntoEmptyFileFailsAndKeepsIt) {
-  const std::string path = WriteFile("empty.bin", "");
-  EXPECT_EQ(MessageOf([&] { WriteBufferToFile(path, "", 0); }),
-            "Attempt to mapping the file of size=0");
-  EXPECT_TRUE(fs::exists(path));
-}
-
-TEST_F(WholeFile, WriteBufferToFileWithLengthZeroEmptiesExistingFile) {
-  const std::string path = WriteFile("old.bin", "old");
-  WriteBufferToFile(path, "", 0);
-  EXPECT_EQ(fs::file_size(path), 0u);
-}
-
-TEST_F(WholeFile, WriteBufferToFileInMissingFolderIsOSError) {
-  try {
-    WriteBufferToFile(PathOf("missing/a.bin"), "x", 1);
-    FAIL();
-  } catch (const EOSError& error) {
-    EXPECT_EQ(error.ErrorCode(), ENOENT);
-  }
 }
 
 TEST_F(WholeFile, MappingAFileOf4GiBFailsAndClosesIt) {
@@ -218,16 +154,6 @@ TEST_F(WholeFile, MapedFileWritesPiecesAndCutsAfterTheLastByte) {
   file.Close(true);  // a second close does nothing
 }
 
-TEST_F(WholeFile, MapedFileWithoutCutKeepsTheMappedSize) {
-  const std::string path = PathOf("uncut.bin");
-  {
-    CMapedFile file(path);
-    file.Open(16);
-    file.Write("abc", 3);
-  }
-  EXPECT_EQ(test::ReadAll(path), std::string("abc") + std::string(13, '\0'));
-}
-
 TEST_F(WholeFile, MapedFileRefusesWritesBeyondTheMapping) {
   const std::string path = PathOf("small.bin");
   CMapedFile file(path);
@@ -237,12 +163,6 @@ TEST_F(WholeFile, MapedFileRefusesWritesBeyondTheMapping) {
   file.Write("d", 1);
   file.Close(true);
   EXPECT_EQ(test::ReadAll(path), "abcd");
-}
-
-TEST_F(WholeFile, MapedFileWriteWithoutOpenIsAnAssertion) {
-  CMapedFile file(PathOf("never.bin"));
-  EXPECT_THROW(file.Write("a", 1), EAssertionFailed);
-  EXPECT_FALSE(fs::exists(PathOf("never.bin")));
 }
 
 }  // namespace

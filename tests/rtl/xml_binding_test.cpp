@@ -82,18 +82,6 @@ TEST(XMLCollection, WritesItemsWithoutWrapperAndReadsThemBack) {
   EXPECT_TRUE(read.after);
 }
 
-TEST(XMLCollection, EmptyWrapperIsWrittenAndReadsBackEmpty) {
-  Root<WrappedItemList> root;
-  const std::string text = root.GetXML();
-  EXPECT_NE(text.find("\t<items/>\r\n"), std::string::npos) << text;
-  Root<WrappedItemList> read;
-  read.items.Add().value = "stale";
-  read.SetXML(text);
-  read.Read();
-  EXPECT_EQ(read.items.Count(), 0);
-  EXPECT_TRUE(read.after);
-}
-
 TEST(XMLCollection, WrappedItemsReadBack) {
   Root<WrappedItemList> root;
   root.items.Add().value = "x";
@@ -103,14 +91,6 @@ TEST(XMLCollection, WrappedItemsReadBack) {
   ASSERT_EQ(read.items.Count(), 1);
   EXPECT_EQ(read.items.Items(0).value, "x");
   EXPECT_TRUE(read.after);
-}
-
-TEST(XMLCollection, ReadingStopsAtElementOfAnotherName) {
-  Root<ItemList> read;
-  read.SetXML("<root><item v='1'/><other/><item v='2'/></root>");
-  read.Read();
-  ASSERT_EQ(read.items.Count(), 1);
-  EXPECT_EQ(read.items.Items(0).value, "1");
 }
 
 TEST(XMLCollection, MissingWrapperFailsWithReaderMessage) {
@@ -133,14 +113,6 @@ TEST(XMLClass, WriteAndReadUseGivenWriterAndReader) {
   EXPECT_EQ(reader.CurrentKind(), TXMLTokenKind::EndOfData);
 }
 
-TEST(XMLClass, GetXMLResetsOwnWriterEachTime) {
-  Item item;
-  item.value = "a";
-  EXPECT_EQ(item.GetXML(), "<item v=\"a\"/>");
-  item.value = "b";
-  EXPECT_EQ(item.GetXML(), "<item v=\"b\"/>");
-}
-
 TEST(XMLClass, ErrorReachesCallerWithSameMessageAndClearedHandlerReturns) {
   Item item;
   ExpectRaises([&] { (void)item.GetXML(); },
@@ -152,14 +124,6 @@ TEST(XMLClass, ErrorReachesCallerWithSameMessageAndClearedHandlerReturns) {
 }
 
 class XMLClassFile : public lyr::test::Sandbox {};
-
-TEST_F(XMLClassFile, SaveToFileWritesTheText) {
-  Item item;
-  item.value = "saved";
-  const std::string path = PathOf("item.xml");
-  item.SaveToFile(path);
-  EXPECT_EQ(lyr::test::ReadAll(path), "<item v=\"saved\"/>");
-}
 
 }  // namespace
 }  // namespace lyr::rtl

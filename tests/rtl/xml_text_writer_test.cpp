@@ -53,100 +53,6 @@ TEST(XMLTextWriter, IndentsNestedElementsByDepth) {
                 "</a>\r\n");
 }
 
-TEST(XMLTextWriter, WriteElementWithEmptyValueWritesElementWithoutContent) {
-  CXMLTextWriter writer;
-  writer.StartElement("b");
-  writer.WriteElement("a", "");
-  writer.EndElement();
-  EXPECT_EQ(writer.GetXML(), "<b>\r\n\t<a/>\r\n</b>");
-}
-
-TEST(XMLTextWriter, WriteElementWithInnermostNameWritesTextOfThatElement) {
-  CXMLTextWriter writer;
-  writer.StartElement("b");
-  writer.WriteElement("b", "x");
-  writer.EndElement();
-  EXPECT_EQ(writer.GetXML(), "<b>x</b>");
-}
-
-TEST(XMLTextWriter, WriteElementWithEmptyNameWritesTextOfInnermostElement) {
-  CXMLTextWriter writer;
-  writer.StartElement("a");
-  writer.StartElement("b");
-  writer.WriteElement("", "x");
-  writer.EndDocument();
-  EXPECT_EQ(writer.GetXML(), "<a>\r\n\t<b>x</b>\r\n</a>\r\n");
-}
-
-TEST(XMLTextWriter, AttributeAfterChildIsNotWritten) {
-  CXMLTextWriter writer;
-  writer.StartElement("a");
-  writer.AddAttribute("before", "1");
-  writer.WriteElement("c", "t");
-  writer.AddAttribute("after", "2");
-  writer.EndElement();
-  EXPECT_EQ(writer.GetXML(), "<a before=\"1\">\r\n\t<c>t</c>\r\n</a>");
-}
-
-TEST(XMLTextWriter, AttributeAfterTextIsNotWritten) {
-  CXMLTextWriter writer;
-  writer.StartElement("a");
-  writer.WriteElement("", "t");
-  writer.AddAttribute("after", "2");
-  writer.EndElement();
-  EXPECT_EQ(writer.GetXML(), "<a>t</a>");
-}
-
-TEST(XMLTextWriter, EndDocumentClosesThreeOpenElementsInnermostFirst) {
-  CXMLTextWriter writer;
-  writer.StartDocument();
-  writer.StartElement("one");
-  writer.StartElement("two");
-  writer.StartElement("three");
-  writer.EndDocument();
-  EXPECT_EQ(writer.GetXML(),
-            kDeclaration + "\r\n<one>\r\n\t<two>\r\n\t\t<three/>\r\n\t</two>\r\n</one>\r\n");
-}
-
-TEST(XMLTextWriter, BooleanAttributesAreTrueAndFalse) {
-  CXMLTextWriter writer;
-  writer.StartElement("a");
-  writer.AddAttribute("yes", true);
-  writer.AddAttribute("no", false);
-  writer.EndElement();
-  EXPECT_EQ(writer.GetXML(), "<a yes=\"true\" no=\"false\"/>");
-}
-
-TEST(XMLTextWriter, AttributeWithoutOpenElementIsIgnored) {
-  CXMLTextWriter writer;
-  writer.AddAttribute("a", "1");
-  writer.StartElement("e");
-  writer.EndElement();
-  EXPECT_EQ(writer.GetXML(), "<e/>");
-}
-
-TEST(XMLTextWriter, GetXMLTwiceReturnsSameText) {
-  CXMLTextWriter writer;
-  writer.StartDocument();
-  writer.StartElement("a");
-  writer.WriteElement("b", "c");
-  writer.EndDocument();
-  const std::string first = writer.GetXML();
-  EXPECT_EQ(writer.GetXML(), first);
-}
-
-TEST(XMLTextWriter, ResetStartsAFreshDocument) {
-  CXMLTextWriter writer;
-  writer.StartDocument();
-  writer.StartElement("a");
-  writer.EndDocument();
-  writer.Reset();
-  writer.StartDocument();
-  writer.StartElement("b");
-  writer.EndDocument();
-  EXPECT_EQ(writer.GetXML(), kDeclaration + "\r\n<b/>\r\n");
-}
-
 TEST(XMLTextWriter, WritesCyrillicNamesAndValuesAsWindows1251) {
   CXMLTextWriter writer;
   writer.StartElement(Msg(u8"ТрансИнф"));
@@ -219,36 +125,11 @@ TEST(XMLTextWriter, EscapesGreaterThanInsideAttributeValue) {
   EXPECT_EQ(writer.GetXML(), "<a v=\"x&gt;y&quot;z\"/>");
 }
 
-TEST(XMLTextWriterFailure, StartElementAfterEndDocument) {
-  CXMLTextWriter writer;
-  writer.StartElement("a");
-  writer.EndDocument();
-  ExpectRaises([&] { writer.StartElement("b"); },
-               Msg(u8"Нельзя добавить элемент, уже есть содержимое"));
-}
-
-TEST(XMLTextWriterFailure, AddAttributeAfterEndDocument) {
-  CXMLTextWriter writer;
-  writer.StartElement("a");
-  writer.EndDocument();
-  ExpectRaises([&] { writer.AddAttribute("b", "1"); },
-               Msg(u8"Нельзя добавить атрибут, уже есть содержимое"));
-}
-
 TEST(XMLTextWriterFailure, EmptyAttributeValue) {
   CXMLTextWriter writer;
   writer.StartElement("a");
   ExpectRaises([&] { writer.AddAttribute(Msg(u8"имяФайла"), ""); },
                Msg(u8"Попытка записи пустого значения в атрибут [имяФайла]"));
-}
-
-TEST(XMLTextWriterFailure, ClearedHandlerLetsOperationReturn) {
-  CXMLTextWriter writer;
-  writer.SetErrorHandler(nullptr);
-  writer.StartElement("a");
-  writer.AddAttribute("b", "");
-  writer.EndElement();
-  EXPECT_EQ(writer.GetXML(), "<a/>");
 }
 
 struct RefusalCase {

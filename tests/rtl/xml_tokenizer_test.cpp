@@ -104,13 +104,6 @@ INSTANTIATE_TEST_SUITE_P(
                       NormalizeCase{"SpacesJoinedByRemovedLineBreak", "a \r\n b", "a b"}),
     [](const auto& info) { return info.param.name; });
 
-TEST(XMLTokenizer, StaysAtEndOfData) {
-  TXMLTokenizer tokenizer("<a/>");
-  EXPECT_EQ(tokenizer.NextToken(), Kind::EndOfData);
-  EXPECT_EQ(tokenizer.NextToken(), Kind::EndOfData);
-  EXPECT_EQ(tokenizer.GetTokenText(), "");
-}
-
 TEST(XMLTokenizer, CountsLineFeedsBetweenTokens) {
   TXMLTokenizer tokenizer("<a>\n\n<b>\r\n<c>");
   EXPECT_EQ(tokenizer.LineCounter(), 1);
@@ -118,20 +111,6 @@ TEST(XMLTokenizer, CountsLineFeedsBetweenTokens) {
   EXPECT_EQ(tokenizer.LineCounter(), 3);
   tokenizer.NextToken();
   EXPECT_EQ(tokenizer.LineCounter(), 4);
-}
-
-TEST(XMLTokenizer, RawTextKeepsLineBreaks) {
-  TXMLTokenizer tokenizer("<a\r\n  b='1'>");
-  EXPECT_EQ(tokenizer.RawText(), "<a\r\n  b='1'>");
-  EXPECT_EQ(tokenizer.GetTokenText(), "<a b='1'>");
-}
-
-TEST(XMLTokenizer, LongTextIsOneToken) {
-  const std::string text = "<a>" + std::string(3'000'000, 'x') + "</a>";
-  TXMLTokenizer tokenizer(text);
-  EXPECT_EQ(tokenizer.NextToken(), Kind::Text);
-  EXPECT_EQ(tokenizer.RawText().size(), 3'000'000U);
-  EXPECT_EQ(tokenizer.NextToken(), Kind::EndTag);
 }
 
 }  // namespace
