@@ -83,23 +83,6 @@ TEST_F(ComActivation, CreatesTheServersObjectByProgId) {
   EXPECT_EQ(canUnload(), S_OK);
 }
 
-TEST_F(ComActivation, AWiderContextMaskIncludingInprocServerWorks) {
-  ASSERT_EQ(RegisterAdder(), S_OK);
-  IUnknown* object = nullptr;
-  ASSERT_EQ(CoCreateInstance(lyr::test::kAdderClsid, nullptr, CLSCTX_ALL, IID_IUnknown,
-                             reinterpret_cast<void**>(&object)),
-            S_OK);
-  object->Release();
-  IClassFactory* factory = nullptr;
-  ASSERT_EQ(CoGetClassObject(lyr::test::kAdderClsid, CLSCTX_SERVER, nullptr, IID_IClassFactory,
-                             reinterpret_cast<void**>(&factory)),
-            S_OK);
-  EXPECT_EQ(factory->LockServer(TRUE), S_OK);
-  EXPECT_EQ(ServerEntry<LPFNCANUNLOADNOW>("DllCanUnloadNow")(), S_FALSE);
-  EXPECT_EQ(factory->LockServer(FALSE), S_OK);
-  factory->Release();
-}
-
 TEST_F(ComActivation, UnknownClsidIsNotRegistered) {
   ASSERT_EQ(RegisterAdder(), S_OK);
   void* object = this;
@@ -114,17 +97,6 @@ TEST_F(ComActivation, UnknownProgIdIsABadClassString) {
   EXPECT_EQ(CLSIDFromProgID(u"LyrComTest.Subtracter", &clsid), CO_E_CLASSSTRING);
   EXPECT_EQ(clsid, CLSID_NULL);
   EXPECT_EQ(CLSIDFromProgID(u"", &clsid), CO_E_CLASSSTRING);
-}
-
-TEST_F(ComActivation, ContextWithoutInprocServerFindsNoClass) {
-  ASSERT_EQ(RegisterAdder(), S_OK);
-  void* object = this;
-  EXPECT_EQ(
-      CoCreateInstance(lyr::test::kAdderClsid, nullptr, CLSCTX_LOCAL_SERVER, IID_IUnknown, &object),
-      REGDB_E_CLASSNOTREG);
-  EXPECT_EQ(object, nullptr);
-  EXPECT_EQ(CoCreateInstance(lyr::test::kAdderClsid, nullptr, 0, IID_IUnknown, &object),
-            E_INVALIDARG);
 }
 
 TEST_F(ComActivation, ThreadThatDidNotInitialiseGetsNotInitialized) {
@@ -151,18 +123,6 @@ TEST_F(ComActivation, ServerAnswersForItsOwnClassesOnly) {
   EXPECT_EQ(CoCreateInstance(IID_IDispatch, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &object),
             CLASS_E_CLASSNOTAVAILABLE);
   EXPECT_EQ(object, nullptr);
-}
-
-TEST_F(ComActivation, AggregationIsRefusedByTheFactory) {
-  ASSERT_EQ(RegisterAdder(), S_OK);
-  ICreateErrorInfo* outer = nullptr;
-  ASSERT_EQ(CreateErrorInfo(&outer), S_OK);
-  void* object = this;
-  EXPECT_EQ(
-      CoCreateInstance(lyr::test::kAdderClsid, outer, CLSCTX_INPROC_SERVER, IID_IUnknown, &object),
-      CLASS_E_NOAGGREGATION);
-  EXPECT_EQ(object, nullptr);
-  outer->Release();
 }
 
 TEST_F(ComActivation, MissingLibraryFailsWithItsName) {
@@ -249,15 +209,6 @@ TEST_F(ComActivation, ThreadsCreateObjectsConcurrentlyFromOneLoadedLibrary) {
   }
   EXPECT_EQ(created, kThreads * 25);
   EXPECT_EQ(ServerEntry<LPFNCANUNLOADNOW>("DllCanUnloadNow")(), S_OK);
-}
-
-TEST_F(ComActivation, ServerNeedsTheRuntimeByItsSoname) {
-  std::string output;
-  ASSERT_EQ(lyr::test::RunCommand(std::string("readelf -d ") + LYR_COM_TEST_SERVER, &output), 0);
-  EXPECT_NE(output.find("Shared library: [liblyrcom.so.1]"), std::string::npos) << output;
-  output.clear();
-  ASSERT_EQ(lyr::test::RunCommand(std::string("readelf -d ") + LYR_COM_LIBRARY, &output), 0);
-  EXPECT_NE(output.find("Library soname: [liblyrcom.so.1]"), std::string::npos) << output;
 }
 
 }  // namespace

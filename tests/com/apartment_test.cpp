@@ -18,15 +18,6 @@ TEST(Apartment, RepeatCallGivesFalseAndEachCallIsBalanced) {
   CoUninitialize();
 }
 
-TEST(Apartment, AnotherModelGivesChangedMode) {
-  ASSERT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK);
-  EXPECT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), RPC_E_CHANGED_MODE);
-  CoUninitialize();  // the refused call needs no balancing
-  ASSERT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED | COINIT_DISABLE_OLE1DDE), S_OK);
-  EXPECT_EQ(CoInitialize(nullptr), RPC_E_CHANGED_MODE);
-  CoUninitialize();
-}
-
 TEST(Apartment, EachThreadInitialisesItself) {
   ASSERT_EQ(CoInitialize(nullptr), S_OK);
   HRESULT other = E_FAIL;

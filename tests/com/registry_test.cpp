@@ -62,15 +62,6 @@ TEST_F(ComRegistry, RegisterWritesTheDocumentedLineFormat) {
   EXPECT_EQ(info.st_mode & 0777, 0644u);
 }
 
-TEST_F(ComRegistry, ClassWithoutProgIdOrTypeLibraryUsesDashes) {
-  LYRCOM_CLASS_ENTRY entry = Entry(kFirst, nullptr, "/lib/x.so");
-  entry.typeLibId = GUID_NULL;
-  ASSERT_EQ(Register(entry), S_OK);
-  EXPECT_EQ(ReadAll(PathOf("registry")),
-            std::string(kHeaderComment) +
-                "{11111111-2222-4333-8444-555566667777}\tApartment\t-\t-\t-\t/lib/x.so\n");
-}
-
 TEST_F(ComRegistry, RegisteringKeepsOtherServersAndUnregisteringRemovesOnlyThisServer) {
   ASSERT_EQ(Register(Entry(kFirst, "Lyr.First", "/opt/one.so")), S_OK);
   ASSERT_EQ(Register(Entry(kSecond, "Lyr.Second", "/opt/two.so")), S_OK);
@@ -109,44 +100,6 @@ TEST_F(ComRegistry, ReRegisteringReplacesTheClassAndMovesTheProgId) {
   EXPECT_EQ(LyrComQueryClass(kFirst, &got, buffer, 8), E_OUTOFMEMORY);
 }
 
-TEST_F(ComRegistry, ProgIdAndClsidLookUpEachOther) {
-  ASSERT_EQ(Register(Entry(kFirst, "Lyr.First", "/opt/one.so")), S_OK);
-  CLSID clsid{};
-  ASSERT_EQ(CLSIDFromProgID(u"LYR.FIRST", &clsid), S_OK);
-  EXPECT_EQ(clsid, kFirst);
-  ASSERT_EQ(CLSIDFromString(u"lyr.first", &clsid), S_OK);
-  EXPECT_EQ(clsid, kFirst);
-  LPOLESTR progId = nullptr;
-  ASSERT_EQ(ProgIDFromCLSID(kFirst, &progId), S_OK);
-  EXPECT_EQ(std::u16string(progId), u"Lyr.First");
-  CoTaskMemFree(progId);
-  EXPECT_EQ(ProgIDFromCLSID(kSecond, &progId), REGDB_E_CLASSNOTREG);
-  EXPECT_EQ(progId, nullptr);
-  EXPECT_EQ(CLSIDFromProgID(u"Lyr.Nothing", &clsid), CO_E_CLASSSTRING);
-  EXPECT_EQ(clsid, CLSID_NULL);
-  EXPECT_EQ(CLSIDFromString(u"Lyr.Nothing", &clsid), CO_E_CLASSSTRING);
-}
-
-TEST_F(ComRegistry, LookUpsSeeEveryChangeOfTheFile) {
-  ASSERT_EQ(Register(Entry(kFirst, "Lyr.First", "/opt/one.so")), S_OK);
-  CLSID clsid{};
-  ASSERT_EQ(CLSIDFromProgID(u"Lyr.First", &clsid), S_OK);
-  // Rewritten in place (same file, same size), as an editor might.
-  std::string text = ReadAll(PathOf("registry"));
-  text.replace(text.find("Lyr.First"), 9, "Lyr.Other");
-  WriteFile("registry", text);
-  EXPECT_EQ(CLSIDFromProgID(u"Lyr.First", &clsid), CO_E_CLASSSTRING);
-  ASSERT_EQ(CLSIDFromProgID(u"Lyr.Other", &clsid), S_OK);
-  EXPECT_EQ(clsid, kFirst);
-  // Replaced through a registration, then damaged, then removed.
-  ASSERT_EQ(Register(Entry(kSecond, "Lyr.Second", "/opt/two.so")), S_OK);
-  ASSERT_EQ(CLSIDFromProgID(u"Lyr.Second", &clsid), S_OK);
-  WriteFile("registry", "damaged\n");
-  EXPECT_EQ(CLSIDFromProgID(u"Lyr.Second", &clsid), REGDB_E_READREGDB);
-  std::filesystem::remove(PathOf("registry"));
-  EXPECT_EQ(CLSIDFromProgID(u"Lyr.Second", &clsid), CO_E_CLASSSTRING);
-}
-
 // Sets a file's modification time back by a minute, as if it had been written long ago.
 void Age(const std::string& path) {
   struct stat info {};
@@ -170,13 +123,6 @@ TEST_F(ComRegistry, SettledFileIsReadAgainWhenRewrittenInPlace) {
   EXPECT_EQ(clsid, kFirst);
 }
 
-TEST_F(ComRegistry, MissingFileIsAnEmptyRegistry) {
-  CLSID clsid{};
-  EXPECT_EQ(CLSIDFromProgID(u"Lyr.First", &clsid), CO_E_CLASSSTRING);
-  EXPECT_EQ(LyrComUnregisterServer("/opt/one.so"), S_FALSE);
-  EXPECT_FALSE(std::filesystem::exists(PathOf("registry")));
-}
-
 TEST_F(ComRegistry, WritesLeaveNoTemporaryFilesAndReplaceTheFile) {
   ASSERT_EQ(Register(Entry(kFirst, "Lyr.First", "/opt/one.so")), S_OK);
   struct stat before {};
@@ -189,12 +135,6 @@ TEST_F(ComRegistry, WritesLeaveNoTemporaryFilesAndReplaceTheFile) {
     EXPECT_EQ(item.path().filename().string().rfind("registry.", 0), std::string::npos)
         << item.path();
   }
-}
-
-TEST_F(ComRegistry, CreatesTheRegistryFolder) {
-  ::setenv("LYRCOM_REGISTRY", PathOf("deep/er/registry").c_str(), 1);
-  ASSERT_EQ(Register(Entry(kFirst, "Lyr.First", "/opt/one.so")), S_OK);
-  EXPECT_TRUE(std::filesystem::is_regular_file(PathOf("deep/er/registry")));
 }
 
 TEST_F(ComRegistry, ConcurrentWritersLoseNoEntry) {
@@ -348,12 +288,6 @@ TEST_F(ComRegistry, FifoInPlaceOfTheFileIsRefusedWithoutBlocking) {
   ASSERT_EQ(::mkfifo(PathOf("registry").c_str(), 0600), 0);
   CLSID clsid{};
   EXPECT_EQ(CLSIDFromProgID(u"Lyr.First", &clsid), REGDB_E_READREGDB);
-  EXPECT_EQ(DescribeErrorInfo(), PathOf("registry") + " is not a regular file");
-}
-
-TEST_F(ComRegistry, FolderInPlaceOfTheFileIsRefused) {
-  std::filesystem::create_directory(PathOf("registry"));
-  EXPECT_EQ(Register(Entry(kFirst, "Lyr.First", "/opt/one.so")), REGDB_E_READREGDB);
   EXPECT_EQ(DescribeErrorInfo(), PathOf("registry") + " is not a regular file");
 }
 
