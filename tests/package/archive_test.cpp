@@ -129,13 +129,6 @@ INSTANTIATE_TEST_SUITE_P(
                       RoundTripCase{"RandomThenText", RandomBytes(50000, 2) + Text(200000), 8}),
     [](const auto& info) { return info.param.name; });
 
-TEST_F(ArchiveTest, PackedRandomDataIsStoredAtItsOwnSize) {
-  const std::string data = RandomBytes(100000, 3);
-  const std::string packed = COsAbbreviaTool::PackDocument("file", data);
-  // Local header (30 + 4) + data + central header (46 + 4) + end record (22).
-  EXPECT_EQ(packed.size(), data.size() + 30 + 4 + 46 + 4 + 22);
-}
-
 TEST_F(ArchiveTest, UnpackRefusesAnArchiveWithoutEntries) {
   const std::string empty = std::string("PK\x05\x06", 4) + std::string(18, '\0');
   ExpectRaises([&] { Unpack(empty); }, Msg(u8"Неверное число файлов в архиве: [0]"));
@@ -224,38 +217,6 @@ TEST_F(ArchiveTest, BuildAndExtractRoundTripWithCyrillicNames) {
   EXPECT_EQ(rtl::ReadFileToString(target + "a.bin"), RandomBytes(3000, 6));
 }
 
-TEST_F(ArchiveTest, BuildWithMaskTakesMatchingFilesOnly) {
-  const std::string folder = PathOf("in");
-  fs::create_directory(folder);
-  rtl::WriteStringToFile(folder + "/a.bin", "a");
-  rtl::WriteStringToFile(folder + "/b.xml", "b");
-  ASSERT_TRUE(COsAbbreviaTool::BuildArchiveFromDirectory(folder, "*.bin", PathOf("out.zip")));
-  EXPECT_EQ(PythonEntries(PathOf("out.zip")), "a.bin:0:1\n");
-}
-
-TEST_F(ArchiveTest, BuildIntoTheFolderItselfLeavesTheArchiveOutOfItsEntries) {
-  const std::string folder = PathOf("in");
-  fs::create_directory(folder);
-  rtl::WriteStringToFile(folder + "/doc.bin", "content");
-  const std::string archive = folder + "/package.zip";
-  ASSERT_TRUE(COsAbbreviaTool::BuildArchiveFromDirectory(folder, "*.*", archive));
-  ASSERT_TRUE(COsAbbreviaTool::BuildArchiveFromDirectory(folder, "*.*", archive));  // again
-  EXPECT_EQ(PythonEntries(archive), "doc.bin:0:7\n");
-  EXPECT_EQ(Listing(folder), (std::set<std::string>{"doc.bin", "package.zip"}));
-}
-
-TEST_F(ArchiveTest, BuildFromMissingFolderReturnsFalseAndCreatesNothing) {
-  EXPECT_FALSE(
-      COsAbbreviaTool::BuildArchiveFromDirectory(PathOf("missing"), "*.*", PathOf("x.zip")));
-  EXPECT_EQ(Listing(Home()), std::set<std::string>{"tmp"});
-}
-
-TEST_F(ArchiveTest, BuildFromEmptyFolderWritesAnEmptyArchive) {
-  fs::create_directory(PathOf("in"));
-  ASSERT_TRUE(COsAbbreviaTool::BuildArchiveFromDirectory(PathOf("in"), "*.*", PathOf("x.zip")));
-  EXPECT_EQ(PythonEntries(PathOf("x.zip")), "\n");
-}
-
 TEST_F(ArchiveTest, FailedBuildLeavesTheOldArchiveAndNoScratchFile) {
   const std::string folder = PathOf("in");
   fs::create_directory(folder);
@@ -330,18 +291,6 @@ TEST_F(ArchiveTest, ExtractReadsLegacyCp866Names) {
       archive);
   const std::string target = COsAbbreviaTool::ExtractArchive(PathOf("out"), archive, false);
   EXPECT_EQ(rtl::ReadFileToString(target + Msg(u8"Отчёт.txt")), "legacy");
-}
-
-TEST_F(ArchiveTest, ExtractWithMakeUniqueUsesANewBracedFolder) {
-  const std::string archive = WriteFile("one.zip", COsAbbreviaTool::PackDocument("file", "x"));
-  const std::string first = COsAbbreviaTool::ExtractArchive(PathOf("out"), archive, true);
-  const std::string second = COsAbbreviaTool::ExtractArchive(PathOf("out"), archive, true);
-  EXPECT_NE(first, second);
-  const std::string name = fs::path(first).parent_path().filename().string();
-  EXPECT_EQ(name.size(), 38u);
-  EXPECT_EQ(name.front(), '{');
-  EXPECT_EQ(rtl::ReadFileToString(first + "file"), "x");
-  EXPECT_EQ(rtl::ReadFileToString(second + "file"), "x");
 }
 
 TEST_F(ArchiveTest, ExtractOfAMissingOrRandomFileFailsWithTheArchiveLibrarysText) {

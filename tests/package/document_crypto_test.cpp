@@ -221,36 +221,6 @@ TEST_F(DocumentAddSign, TakesTheSignerFromAnOpenSslSignatureAndRecordsTheRole) {
   EXPECT_EQ(EntryAt(0).Signatures().Items(0).Role(), kSubjectTaxAuthority);
 }
 
-TEST_F(DocumentAddSign, TheSameSignerTwiceFails) {
-  const auto item = NewItem("01", "twice");
-  const CTdx880Key key = UserKey();
-  ASSERT_TRUE(item->Sign(&key));
-  const std::string other = OpenSslSignature("twice", SharedPki().user, SharedPki().user_key);
-  ExpectRaises([&] { item->AddSign(other, kSubjectAbonent); },
-               rtl::Format(Msg(u8"Добавляемая подпись [%s] уже имеется под документом"), UserCN()));
-  EXPECT_EQ(item->GetSignatureCount(), 1);
-  EXPECT_EQ(EntryAt(0).Signatures().Count(), 1);
-}
-
-TEST_F(DocumentAddSign, TwoSignersAreKeptInOrder) {
-  const auto item = NewItem("01", "two signers");
-  const CTdx880Key key = UserKey();
-  ASSERT_TRUE(item->Sign(&key));
-  ASSERT_TRUE(
-      item->AddSign(OpenSslSignature("two signers", SharedPki().inter, SharedPki().inter_key),
-                    kSubjectSpecialOperator));
-  ASSERT_EQ(item->GetSignatureCount(), 2);
-  EXPECT_EQ(item->GetSignature(0)->Key().SubjectCN(), UserCN());
-  EXPECT_EQ(item->GetSignature(1)->Key().SubjectCN(), InterCN());
-  EXPECT_NE(item->GetSignature(0)->FileName(), item->GetSignature(1)->FileName());
-}
-
-TEST_F(DocumentAddSign, EmptyContentFails) {
-  const auto item = NewItem();
-  ExpectRaises([&] { item->AddSign("", kSubjectAbonent); },
-               Msg(u8"Передан пустой аргумент: sSignatureContent"));
-}
-
 TEST_F(DocumentAddSign, BytesThatAreNoSignatureAreRefusedAndNothingIsAdded) {
   const auto item = NewItem();
   const std::string error = MessageOf([&] { item->AddSign("not a signature", kSubjectAbonent); });
@@ -314,18 +284,6 @@ TEST_F(DocumentSignatureFiles, RemoveAllSignaturesDropsObjectsAndEntriesAndClose
   EXPECT_EQ(item->GetSignatureCount(), 1);
 }
 
-TEST_F(DocumentSignatureFiles, ClosingTheItemClosesTheSignaturesAHolderKeeps) {
-  const auto item = NewItem("01", "content");
-  const CTdx880Key key = UserKey();
-  ASSERT_TRUE(item->Sign(&key));
-  const std::shared_ptr<CTdx880Signature> held = item->GetSignature(0);
-  ASSERT_TRUE(item->Close());
-  description_.Documents().Clear();
-  EXPECT_FALSE(held->IsDocumentOpened());
-  EXPECT_EQ(held->SignatureContent(), "");
-  EXPECT_EQ(held->Key().Sha1(), "");
-}
-
 // ---- Verification refusals ------------------------------------------------------------------
 
 using DocumentCheckSign = CryptoItemTest;
@@ -340,22 +298,6 @@ TEST_F(DocumentCheckSign, OfAnEncryptedItemFails) {
           u8"расшифровать");
   ExpectRaises([&] { item->CheckSign(); }, expected);
   ExpectRaises([&] { item->CheckSignEx(false, false); }, expected);
-}
-
-TEST_F(DocumentCheckSign, OfAnEmptyContentChecksNothing) {
-  const auto item = NewItem("01", "");
-  ASSERT_TRUE(item->AddSign(OpenSslSignature("other", SharedPki().user, SharedPki().user_key),
-                            kSubjectAbonent));
-  EXPECT_TRUE(item->CheckSign());
-  EXPECT_EQ(item->GetSignature(0)->Signers().Count(), 0);
-}
-
-TEST_F(DocumentCheckSign, WithTheErrorHandlerClearedReturnsFalse) {
-  const auto item = NewItem("01", "content");
-  const CTdx880Key key = UserKey();
-  ASSERT_TRUE(item->Encrypt(&key));
-  item->SetErrorHandler({});
-  EXPECT_FALSE(item->CheckSign());
 }
 
 // ---- Encryption -----------------------------------------------------------------------------
@@ -376,27 +318,6 @@ TEST_F(DocumentEncrypt, ATypeMarkedForEncryptionIsStoredAsAnEnvelopeOfAOneEntryZ
   const std::string xml = EntryAt(0).GetXML();
   EXPECT_NE(xml.find(Msg(u8"сжат=\"true\"")), std::string::npos) << xml;
   EXPECT_NE(xml.find(Msg(u8"зашифрован=\"true\"")), std::string::npos) << xml;
-}
-
-TEST_F(DocumentEncrypt, ATypeNotMarkedStaysUnencrypted) {
-  const auto item = NewItem("02", "description");
-  const CTdx880Key key = UserKey();
-  ASSERT_TRUE(item->EncryptIfRequired(&key));
-  EXPECT_FALSE(item->IsEncrypted());
-  EXPECT_FALSE(item->IsCompressed());
-  EXPECT_EQ(item->Content(), "description");
-}
-
-TEST_F(DocumentEncrypt, EncryptingTwiceChangesNothing) {
-  const auto item = NewItem("01", "once only");
-  const CTdx880Key key = UserKey();
-  ASSERT_TRUE(item->EncryptIfRequired(&key));
-  const std::string enveloped = item->Content();
-  ASSERT_TRUE(item->EncryptIfRequired(&key));
-  ASSERT_TRUE(item->Encrypt(&key));
-  EXPECT_EQ(item->Content(), enveloped);
-  ASSERT_TRUE(item->Decrypt());
-  EXPECT_EQ(item->Content(), "once only");
 }
 
 TEST_F(DocumentEncrypt, ByThumbprintUsesTheAddressBook) {
@@ -444,19 +365,6 @@ TEST_F(DocumentEncrypt, AFailedDecryptionLeavesTheItemEncrypted) {
   EXPECT_TRUE(item->IsEncrypted());
   EXPECT_TRUE(item->IsCompressed());
   EXPECT_EQ(item->Content(), enveloped);
-}
-
-TEST_F(DocumentEncrypt, WithoutKeyFails) {
-  const auto item = NewItem("01", "content");
-  ExpectRaises([&] { item->EncryptIfRequired(nullptr); }, Msg(u8"Передан пустой аргумент: pKey"));
-  ExpectRaises([&] { item->Encrypt(nullptr); }, Msg(u8"Передан пустой аргумент: pKey"));
-}
-
-TEST_F(DocumentEncrypt, DecryptingAPlainItemDoesNothing) {
-  const auto item = NewItem("01", "plain");
-  ASSERT_TRUE(item->DecryptIfEncrypted());
-  ASSERT_TRUE(item->Decrypt());
-  EXPECT_EQ(item->Content(), "plain");
 }
 
 // ---- Without the GOST provider --------------------------------------------------------------

@@ -38,43 +38,9 @@ TEST_F(DocumentNew, NamesTheContentFileAndTheDocumentCodeWithNewIdentifiers) {
   EXPECT_NE(NewItem()->FileName(), item->FileName());
 }
 
-TEST_F(DocumentNew, KeepsANameAndCodeTheEntryAlreadyHas) {
-  description_.Documents().Add();
-  EntryAt(0).SetFileName(std::string(32, 'a') + ".bin");
-  EntryAt(0).SetDocumentCode(std::string(32, 'b'));
-  CTdx880Document item;
-  CTdx880ItemConfig config = ConfigFor(0);
-  ASSERT_TRUE(item.New(&config));
-  EXPECT_EQ(item.FileName(), std::string(32, 'a') + ".bin");
-  EXPECT_EQ(item.DocumentCode(), std::string(32, 'b'));
-}
-
-TEST_F(DocumentNew, OnAnOpenItemFails) {
-  const auto item = NewItem();
-  CTdx880ItemConfig config = ConfigFor(0);
-  ExpectRaises([&] { item->New(&config); }, Msg(u8"Документ уже открыт, операция невозможна"));
-}
-
-TEST_F(DocumentNew, WithTheErrorHandlerClearedReturnsFalse) {
-  const auto item = NewItem();
-  item->SetErrorHandler({});
-  CTdx880ItemConfig config = ConfigFor(0);
-  EXPECT_FALSE(item->New(&config));
-  EXPECT_TRUE(item->IsDocumentOpened());
-}
-
 // ---- Properties -----------------------------------------------------------------------------
 
 using DocumentProperties = ItemTest;
-
-TEST_F(DocumentProperties, DocTypeCodeStoresTheTypeNameOfTheFlowsTable) {
-  const auto item = NewItem("01");
-  EXPECT_EQ(item->DocTypeCode(), "01");
-  EXPECT_EQ(item->DocType(), Msg(u8"декларация"));
-  item->SetDocTypeCode("02");
-  EXPECT_EQ(item->DocType(), Msg(u8"описание"));
-  EXPECT_EQ(EntryAt(0).DocumentType(), Msg(u8"описание"));
-}
 
 TEST_F(DocumentProperties, UnknownDocTypeCodeFailsAndKeepsTheOldType) {
   const auto item = NewItem("01");
@@ -140,14 +106,6 @@ INSTANTIATE_TEST_SUITE_P(
 
 using DocumentStoredForm = ItemTest;
 
-TEST_F(DocumentStoredForm, SetContentGivesAPlainItem) {
-  const auto item = NewItem("02", "hello");
-  EXPECT_EQ(item->Content(), "hello");
-  EXPECT_EQ(item->RawContent(), "hello");
-  EXPECT_FALSE(item->IsCompressed());
-  EXPECT_FALSE(item->IsEncrypted());
-}
-
 TEST_F(DocumentStoredForm, SaveStoresAOneEntryZipNamedFileHoldingTheText) {
   const auto item = NewItem("02", "short text");
   ASSERT_TRUE(item->Save());
@@ -162,15 +120,6 @@ TEST_F(DocumentStoredForm, SaveStoresAOneEntryZipNamedFileHoldingTheText) {
   EXPECT_NE(xml.find(Msg(u8"зашифрован=\"false\"")), std::string::npos) << xml;
 }
 
-TEST_F(DocumentStoredForm, SavingTwiceDoesNotCompressTwice) {
-  const auto item = NewItem("02", "twice");
-  ASSERT_TRUE(item->Save());
-  const std::string first = rtl::ReadFileToString(WorkFile(item->FileName()));
-  ASSERT_TRUE(item->Save());
-  EXPECT_EQ(rtl::ReadFileToString(WorkFile(item->FileName())), first);
-  EXPECT_EQ(PythonZipEntries(WorkFile(item->FileName())), "file=twice");
-}
-
 TEST_F(DocumentStoredForm, BinaryContentSurvivesTheRoundTrip) {
   std::string bytes;
   for (int i = 0; i < 70000; ++i) {
@@ -181,30 +130,6 @@ TEST_F(DocumentStoredForm, BinaryContentSurvivesTheRoundTrip) {
   const auto loaded = LoadItem(0);
   EXPECT_EQ(loaded->Content(), bytes);
   EXPECT_EQ(loaded->RawContent(), bytes);
-}
-
-TEST_F(DocumentStoredForm, EmptyContentIsStoredAsAnEmptyEntry) {
-  const auto item = NewItem("02", "");
-  ASSERT_TRUE(item->Save());
-  EXPECT_EQ(PythonZipEntries(WorkFile(item->FileName())), "file=");
-  const auto loaded = LoadItem(0);
-  EXPECT_EQ(loaded->Content(), "");
-  EXPECT_FALSE(loaded->IsCompressed());
-}
-
-TEST_F(DocumentStoredForm, SaveNamesAnUnnamedContentFile) {
-  const auto item = NewItem();
-  EntryAt(0).SetFileName("");
-  ASSERT_TRUE(item->Save());
-  EXPECT_EQ(item->FileName().size(), 36U);
-  EXPECT_TRUE(std::filesystem::exists(WorkFile(item->FileName())));
-}
-
-TEST_F(DocumentStoredForm, PlainContentUnpacksWithoutChangingTheItem) {
-  const auto item = NewItem("02", "plain");
-  ASSERT_TRUE(item->Save());
-  EXPECT_EQ(item->PlainContent(), "plain");
-  EXPECT_TRUE(item->IsCompressed());
 }
 
 // ---- Loading from the working folder --------------------------------------------------------
@@ -219,13 +144,6 @@ TEST_F(DocumentLoad, GivesThePlainContentBack) {
   EXPECT_EQ(loaded->RawContent(), "declaration text");
   EXPECT_FALSE(loaded->IsCompressed());
   EXPECT_FALSE(loaded->IsEncrypted());
-}
-
-TEST_F(DocumentLoad, OfAnOpenItemReturnsTrueAtOnce) {
-  const auto item = NewItem("02", "kept");
-  CTdx880ItemConfig config = ConfigFor(0);
-  EXPECT_TRUE(item->Open(&config));
-  EXPECT_EQ(item->Content(), "kept");
 }
 
 TEST_F(DocumentLoad, AnUncompressedEntryIsTakenAsItIs) {
@@ -248,13 +166,6 @@ TEST_F(DocumentLoad, AnEncryptedEntryKeepsItsBytesAndHasNoRawContent) {
   EXPECT_EQ(loaded->RawContent(), "");
   EXPECT_TRUE(loaded->IsEncrypted());
   EXPECT_TRUE(loaded->IsCompressed());
-}
-
-TEST_F(DocumentLoad, AnEntryWithoutContentFileLoadsEmpty) {
-  description_.Documents().Add();
-  const auto loaded = LoadItem(0);
-  EXPECT_EQ(loaded->Content(), "");
-  EXPECT_EQ(loaded->FileName(), "");
 }
 
 const std::string kName = std::string(32, 'd') + ".bin";
@@ -363,14 +274,6 @@ TEST_F(DocumentClose, ForgetsContentAndEntryAndHolderKeepsAValidObject) {
   ExpectRaises([&] { holder->SetContent("x"); }, Msg(u8"Документ не открыт"));
   ExpectRaises([&] { holder->Save(); }, Msg(u8"Документ не открыт"));
   EXPECT_TRUE(holder->Close());
-}
-
-TEST_F(DocumentClose, ClosedItemCanBeCreatedAgain) {
-  const auto item = NewItem("02", "first");
-  ASSERT_TRUE(item->Close());
-  CTdx880ItemConfig config = ConfigFor(0);
-  ASSERT_TRUE(item->New(&config));
-  EXPECT_EQ(item->Content(), "");
 }
 
 }  // namespace

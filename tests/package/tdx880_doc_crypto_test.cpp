@@ -206,18 +206,6 @@ TEST_F(PackageCryptoTest, ReopenedPackageDecryptsAndVerifies) {
   EXPECT_TRUE(doc.GetFile(0)->CheckSignEx(false, false));
 }
 
-TEST_F(PackageCryptoTest, CheckSignAfterSaveVerifiesThePlainContent) {
-  CTdx880Doc doc;
-  Fill(doc);
-  ASSERT_TRUE(doc.SignFile("TR_DEKL.xml", &key_));
-  ASSERT_TRUE(doc.SaveAs(PathOf("p.zip")));
-  EXPECT_TRUE(doc.GetFile(1)->IsCompressed());
-  EXPECT_TRUE(OpenSslVerifies(kDescription,
-                              Entry(PathOf("p.zip"), doc.GetFile(1)->GetSignature(0)->FileName())));
-  EXPECT_TRUE(doc.GetFile(1)->CheckSignEx(false, false));
-  ASSERT_TRUE(doc.SaveAs(PathOf("p.zip")));
-}
-
 struct SignFileCase {
   std::string name;
   std::string file_name;
@@ -280,18 +268,6 @@ TEST_F(PackageCryptoTest, DeletedSignaturesStayDeletedAfterSaveAndReopen) {
   EXPECT_EQ(EntryNames(PathOf("one.zip")).size(), 2u);
 }
 
-TEST_F(PackageCryptoTest, EncryptingTwiceChangesNothing) {
-  CTdx880Doc doc;
-  Fill(doc);
-  ASSERT_TRUE(doc.Encrypt(&key_));
-  const std::string once = doc.GetFile(0)->Content();
-  ASSERT_TRUE(doc.Encrypt(&key_));
-  EXPECT_EQ(doc.GetFile(0)->Content(), once);
-  EXPECT_TRUE(doc.GetFile(0)->IsEncrypted());
-  EXPECT_FALSE(doc.GetFile(1)->IsEncrypted());
-  EXPECT_TRUE(doc.IsEncrypted());
-}
-
 TEST_F(PackageCryptoTest, EncryptByCertificateUsesTheBodyAlone) {
   CTdx880Doc doc;
   Fill(doc);
@@ -312,17 +288,6 @@ TEST_F(PackageCryptoTest, ClosedPackageRefusesCryptography) {
   ExpectRaises([&] { doc.Encrypt(&key_); }, expected);
   ExpectRaises([&] { doc.EncryptByCertificate(user_.Der()); }, expected);
   ExpectRaises([&] { doc.Decrypt(); }, expected);
-}
-
-TEST_F(PackageCryptoTest, ClearedErrorHandlerTurnsFailuresIntoFalse) {
-  CTdx880Doc doc;
-  doc.SetErrorHandler({});
-  Fill(doc);
-  EXPECT_FALSE(doc.SignFile("missing.xml", &key_));
-  EXPECT_FALSE(doc.Open(PathOf("missing.zip")));
-  EXPECT_FALSE(doc.IsDocumentOpened());
-  EXPECT_EQ(doc.GetFile(0), nullptr);
-  EXPECT_EQ(doc.GetFileCount(), 0);
 }
 
 TEST_F(PackageCryptoTest, DecryptingANestedArchiveOverTheBudgetRefusesIt) {

@@ -185,16 +185,6 @@ TEST_F(PackageDocTest, SavedDescriptionIsWellFormedAndNamesEachEntry) {
   }
 }
 
-TEST_F(PackageDocTest, EachDocumentEntryIsAOneEntryZipHoldingTheDocument) {
-  const std::string archive = SavedPackage();
-  CTdx880Doc doc;
-  ASSERT_TRUE(doc.Open(archive));
-  const std::string item_entry = doc.GetFile(0)->FileName();
-  const std::string inner = WriteFile("inner.zip", Entry(archive, item_entry));
-  EXPECT_EQ(EntryNames(inner), std::vector<std::string>{"file"});
-  EXPECT_EQ(Entry(inner, "file"), kDeclaration);
-}
-
 TEST_F(PackageDocTest, GeneratedNameJoinsParticipantsIdentifierAndCodes) {
   const std::string archive = SavedPackage();
   EXPECT_EQ(fs::path(archive).parent_path(), fs::path(PathOf("out")));
@@ -224,52 +214,6 @@ TEST_F(PackageDocTest, GeneratedNameRefusesAnIdentifierThatLeavesTheFolder) {
   EXPECT_EQ(Listing(PathOf("a")), std::set<std::string>{"b"});
 }
 
-TEST_F(PackageDocTest, SaveTwiceToOneFolderReplacesTheFile) {
-  fs::create_directories(PathOf("out"));
-  CTdx880Doc doc;
-  FillDeclarationPackage(doc);
-  ASSERT_TRUE(doc.Save(PathOf("out")));
-  const std::string first = doc.FileName();
-  doc.AddFile("04", "txt", "date.txt", "2026-12-06");
-  ASSERT_TRUE(doc.Save(PathOf("out")));
-  EXPECT_EQ(doc.FileName(), first);
-  EXPECT_EQ(Listing(PathOf("out")), std::set<std::string>{fs::path(first).filename().string()});
-  EXPECT_EQ(EntryNames(first).size(), 4u);
-  CTdx880Doc reread;
-  ASSERT_TRUE(reread.Open(first));
-  EXPECT_EQ(reread.GetFileCount(), 3);
-}
-
-TEST_F(PackageDocTest, NewThenSaveAfterOpenReusesTheOpenedName) {
-  const std::string opened = SavedPackage("first");
-  CTdx880Doc doc;
-  ASSERT_TRUE(doc.Open(opened));
-  ASSERT_TRUE(doc.New("01", "01"));
-  EXPECT_EQ(doc.FileName(), opened);
-  EXPECT_FALSE(doc.IsLoaded());
-  EXPECT_TRUE(doc.IsReaded());
-  EXPECT_EQ(doc.GetFileCount(), 0);
-  doc.SetSenderIdentifier("1111");
-  doc.SetReceiverIdentifier("2222");
-  doc.AddFile("01", "xml", "other.xml", "<other/>");
-  fs::create_directories(PathOf("second"));
-  ASSERT_TRUE(doc.Save(PathOf("second")));
-  EXPECT_EQ(doc.FileName(), PathOf("second") + "/" + fs::path(opened).filename().string());
-  CTdx880Doc reread;
-  ASSERT_TRUE(reread.Open(doc.FileName()));
-  EXPECT_EQ(reread.SenderIdentifier(), "1111");
-  EXPECT_EQ(reread.GetFile(0)->RawContent(), "<other/>");
-}
-
-TEST_F(PackageDocTest, SaveAsWritesTheNamedFileAndRequiresAName) {
-  CTdx880Doc doc;
-  FillDeclarationPackage(doc);
-  ExpectRaises([&] { doc.SaveAs(""); }, Msg(u8"Передан пустой аргумент: Имя файла"));
-  ASSERT_TRUE(doc.SaveAs(PathOf("named.zip")));
-  EXPECT_EQ(doc.FileName(), PathOf("named.zip"));
-  EXPECT_EQ(EntryNames(PathOf("named.zip")).size(), 3u);
-}
-
 TEST_F(PackageDocTest, FailedSaveLeavesTheExistingFileAsItWas) {
   const std::string target = WriteFile("keep.zip", "the old package");
   CTdx880Doc doc;
@@ -291,24 +235,6 @@ TEST_F(PackageDocTest, TargetThatCannotBeReplacedFails) {
       [&] { doc.SaveAs(PathOf("out/occupied.zip")); },
       Msg(u8"Файл уже существует: продолжение невозможно [") + PathOf("out/occupied.zip") + "]");
   EXPECT_TRUE(fs::is_directory(PathOf("out/occupied.zip")));
-}
-
-TEST_F(PackageDocTest, ClearedSosIdentifierRemovesTheSpecialOperator) {
-  CTdx880Doc doc;
-  FillDeclarationPackage(doc);
-  doc.SetSOSIdentifier("2AL");
-  EXPECT_EQ(doc.Description()->SpecialOperator().SubjectCode(), kSubjectSpecialOperator);
-  ASSERT_TRUE(doc.SaveAs(PathOf("with.zip")));
-  EXPECT_NE(rtl::AnsiToUtf8String(Entry(PathOf("with.zip"), "packageDescription.xml"))
-                .find("<спецоператор идентификаторСубъекта=\"2AL\" типСубъекта=\"спецоператор\""),
-            std::string::npos);
-  doc.SetSOSIdentifier("");
-  EXPECT_EQ(doc.SOSIdentifier(), "");
-  EXPECT_EQ(doc.Description()->SpecialOperator().SubjectCode(), kSubjectUnknown);
-  ASSERT_TRUE(doc.SaveAs(PathOf("without.zip")));
-  EXPECT_EQ(rtl::AnsiToUtf8String(Entry(PathOf("without.zip"), "packageDescription.xml"))
-                .find("спецоператор"),
-            std::string::npos);
 }
 
 // ---- Opening --------------------------------------------------------------------------------
@@ -536,18 +462,6 @@ TEST_F(PackageDocTest, OpenOfAnEmptyNameNamesTheCurrentFolder) {
   EXPECT_FALSE(doc.IsDocumentOpened());
 }
 
-TEST_F(PackageDocTest, OpenOfARelativeNameKeepsTheFullPath) {
-  SavedPackage("rel");
-  const std::string name = *Listing(PathOf("rel")).begin();
-  const fs::path old = fs::current_path();
-  fs::current_path(PathOf("rel"));
-  CTdx880Doc doc;
-  const bool opened = doc.Open(name);
-  fs::current_path(old);
-  ASSERT_TRUE(opened);
-  EXPECT_EQ(doc.FileName(), PathOf("rel") + "/" + name);
-}
-
 TEST_F(PackageDocTest, FailedOpenOfAnotherPackageClosesTheFirst) {
   const std::string first = SavedPackage("one");
   CTdx880Doc doc;
@@ -590,35 +504,6 @@ TEST_F(PackageDocTest, WorkingFolderIsPrivateAndGoesWithCloseAndDestruction) {
   EXPECT_EQ(Listing(Tmp()), std::set<std::string>{});
 }
 
-TEST_F(PackageDocTest, TmpDirThatDoesNotExistFailsNewWithAnOsError) {
-  CTdx880Doc doc;
-  doc.SetTmpDir(PathOf("no/such/folder"));
-  const std::string error = lyr::test::MessageOf([&] { doc.New(); });
-  EXPECT_TRUE(error.starts_with("System Error.  Code: 2.")) << error;
-  EXPECT_FALSE(doc.IsDocumentOpened());
-}
-
-TEST_F(PackageDocTest, StatesFollowNewOpenAndClose) {
-  const std::string archive = SavedPackage();
-  CTdx880Doc doc;
-  EXPECT_FALSE(doc.IsOpened());
-  ASSERT_TRUE(doc.New());
-  EXPECT_TRUE(doc.IsOpened());
-  EXPECT_FALSE(doc.IsLoaded());
-  EXPECT_TRUE(doc.IsReaded());
-  EXPECT_EQ(doc.PackageDescriptionContent(), "");
-  ASSERT_TRUE(doc.Open(archive));
-  EXPECT_TRUE(doc.IsLoaded());
-  EXPECT_NE(doc.PackageDescriptionContent(), "");
-  ASSERT_TRUE(doc.Close());
-  EXPECT_FALSE(doc.IsOpened());
-  EXPECT_FALSE(doc.IsLoaded());
-  EXPECT_FALSE(doc.IsReaded());
-  EXPECT_EQ(doc.PackageDescriptionContent(), "");
-  EXPECT_EQ(doc.FileName(), archive) << "Close keeps the file name";
-  EXPECT_EQ(doc.Description(), nullptr);
-}
-
 struct ClosedCase {
   std::string name;
   std::function<void(CTdx880Doc&)> call;
@@ -655,30 +540,12 @@ INSTANTIATE_TEST_SUITE_P(
         ClosedCase{"SetThreadCode", [](CTdx880Doc& d) { d.SetThreadCode(std::string(32, 'a')); }}),
     [](const auto& info) { return info.param.name; });
 
-TEST_F(PackageDocTest, ClosedPackageIsNotEncrypted) {
-  CTdx880Doc doc;
-  EXPECT_FALSE(doc.IsEncrypted());
-}
-
 TEST_F(PackageDocTest, NewWithUnknownCodesFailsAndLeavesAnEmptyPackage) {
   CTdx880Doc doc;
   ExpectRaises([&] { doc.New("01", "99"); },
                Msg(u8"Неизвестный код транзацкии [99] в документообороте [01][Декларация]"));
   EXPECT_TRUE(doc.IsOpened());
   EXPECT_EQ(doc.ThreadTypeCode(), "");
-}
-
-TEST_F(PackageDocTest, NewSetsNamesAndParticipantTypesFromTheCodeTables) {
-  CTdx880Doc doc;
-  ASSERT_TRUE(doc.New("01", "05"));
-  EXPECT_EQ(doc.ThreadType(), Msg(u8"Декларация"));
-  EXPECT_EQ(doc.TransactType(), Msg(u8"ИзвещениеРезультатПриемаСОС"));
-  EXPECT_EQ(doc.SenderType(), kSubjectSpecialOperator);
-  EXPECT_EQ(doc.ReceiverType(), kSubjectTaxAuthority);
-  ExpectRaises([&] { doc.SetSenderIdentifier(""); },
-               Msg(u8"Передан пустой аргумент: SubjectIdentifier"));
-  ExpectRaises([&] { doc.SetThreadCode("abc"); },
-               Msg(u8"Длина переменной [ThreadCode = \"abc\"] должна быть равной [32]"));
 }
 
 // ---- Items ----------------------------------------------------------------------------------
@@ -700,42 +567,6 @@ TEST_F(PackageDocTest, IndexesAreRangeChecked) {
   ExpectRaises([&] { static_cast<void>(doc.GetFileSignature(0, 0)); },
                Msg(u8"iSignaturesCount: ошибка задания диапазона - минимальное значение (0) больше "
                    u8"максимального(-1)"));
-}
-
-TEST_F(PackageDocTest, AddFileWithAnUnknownTypeKeepsTheItemWithTheFieldsSetSoFar) {
-  CTdx880Doc doc;
-  ASSERT_TRUE(doc.New("01", "01"));
-  ExpectRaises([&] { doc.AddFile("77", "xml", "a.xml", "a"); },
-               Msg(u8"Неизвестный код документа [77] в документообороте [01][Декларация]"));
-  EXPECT_EQ(doc.GetFileCount(), 1);
-  EXPECT_EQ(doc.Description()->Documents().Count(), 1);
-}
-
-TEST_F(PackageDocTest, AddFileKeepsTheNamePartAndTheDescriptionInStep) {
-  CTdx880Doc doc;
-  FillDeclarationPackage(doc);
-  const auto item = doc.GetFile(0);
-  EXPECT_EQ(item->OriginalFilename(), "declaration.xml");
-  EXPECT_EQ(item->DocTypeCode(), "01");
-  EXPECT_EQ(item->DocType(), Msg(u8"декларация"));
-  EXPECT_EQ(item->ContentType(), "xml");
-  EXPECT_EQ(item->RawContent(), kDeclaration);
-  EXPECT_EQ(item->FileName().size(), 36u);
-  EXPECT_EQ(item->DocumentCode().size(), 32u);
-  EXPECT_EQ(&doc.Description()->Documents().Items(0).FileName(), &item->FileName());
-}
-
-TEST_F(PackageDocTest, AddSpecDocStoresADeclarationDescriptionAsTrDekl) {
-  CTdx880Doc doc;
-  ASSERT_TRUE(doc.New("01", "01"));
-  xml::CXMLGprDeklDescription description;
-  const auto item = doc.AddSpecDoc(description);
-  ASSERT_NE(item, nullptr);
-  EXPECT_EQ(item->OriginalFilename(), "TR_DEKL.xml");
-  EXPECT_EQ(item->DocTypeCode(), "02");
-  EXPECT_EQ(item->DocType(), Msg(u8"описание"));
-  EXPECT_EQ(item->ContentType(), "xml");
-  EXPECT_EQ(item->RawContent(), description.GetXML());
 }
 
 TEST_F(PackageDocTest, DeleteFileRemovesItemAndEntryAtTheSameIndex) {
@@ -770,17 +601,6 @@ TEST_F(PackageDocTest, ItemsOutliveCloseAndTheContainer) {
   EXPECT_FALSE(item->IsDocumentOpened());
   EXPECT_EQ(item.use_count(), 1);
   EXPECT_TRUE(item->Close());
-}
-
-TEST_F(PackageDocTest, MainFileIsTheFirstMainItem) {
-  CTdx880Doc doc;
-  ASSERT_TRUE(doc.New("01", "01"));
-  doc.AddFile("02", "xml", "TR_DEKL.xml", "d");
-  EXPECT_EQ(doc.GetMainFile(), nullptr);
-  doc.AddFile("01", "xml", "first.xml", "1");
-  doc.AddFile("01", "xml", "second.xml", "2");
-  ASSERT_NE(doc.GetMainFile(), nullptr);
-  EXPECT_EQ(doc.GetMainFile()->OriginalFilename(), "first.xml");
 }
 
 TEST_F(PackageDocTest, MainFileLookupFailsForCodesNotAllowedTogether) {

@@ -61,32 +61,6 @@ TEST(DeklDescription, KindNoneAndEmptyPeriodAreLeftOutAndReadBack) {
   ExpectEqual(read, description);
 }
 
-TEST(DeklDescription, CorrectionRoundTrips) {
-  CXMLGprDeklDescription description;
-  Fill(description, 2, "3");
-  CXMLGprDeklDescription read;
-  read.SetXML(description.GetXML());
-  read.Read();
-  ExpectEqual(read, description);
-  EXPECT_EQ(read.DeklKind(), 2);
-}
-
-TEST(DeklDescription, ReadsValuesWithoutSetterChecksAndUnknownKindAsNone) {
-  CXMLGprDeklDescription read;
-  read.SetXML(
-      W(u8"<описание><имяФормы/><КНДФормы>1</КНДФормы><видДокумента>Первичный"
-        u8"</видДокумента><год>24</год><НОПоМестуУчета></НОПоМестуУчета>"
-        u8"<НОПоМестуНахождения>123456</НОПоМестуНахождения></описание>"));
-  read.Read();
-  EXPECT_EQ(read.FormName(), "");
-  EXPECT_EQ(read.FormKnd(), "1");
-  EXPECT_EQ(read.DeklKind(), 0);
-  EXPECT_EQ(read.Year(), "24");
-  EXPECT_EQ(read.PeriodCode(), "");
-  EXPECT_EQ(read.SonoAccount(), "");
-  EXPECT_EQ(read.SonoSituation(), "123456");
-}
-
 struct ReadFailureCase {
   std::string name;
   std::string document;
@@ -151,13 +125,6 @@ INSTANTIATE_TEST_SUITE_P(
         SetterCase{"EmptySonoSituation", [](auto& d) { d.SetSonoSituation(""); },
                    W(u8"Передан пустой аргумент: SonoSituation")}),
     [](const auto& info) { return info.param.name; });
-
-TEST(DeklDescription, EmptyPeriodCodeIsAccepted) {
-  CXMLGprDeklDescription description;
-  Fill(description, 1, "21");
-  description.SetPeriodCode("");
-  EXPECT_EQ(description.PeriodCode(), "");
-}
 
 }  // namespace
 }  // namespace lyr::xml

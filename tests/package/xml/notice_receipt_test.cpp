@@ -62,12 +62,6 @@ TEST(NoticeReceipt, WritesFrameConfirmingPartyFilesAndParties) {
                   u8"</Файл>\r\n"));
 }
 
-TEST(NoticeReceipt, FormCodeAndFormatVersion) {
-  CXMLGprNoticeReceipt notice;
-  EXPECT_EQ(notice.FormKnd(), "1166008");
-  EXPECT_EQ(notice.FormatVersion(), "5.03");
-}
-
 TEST(NoticeReceipt, ReadsFrameAndReceivedFiles) {
   CXMLGprNoticeReceipt notice;
   Fill(notice);
@@ -99,13 +93,6 @@ TEST(NoticeReceipt, ReceiptFileReadsBackItsSignatures) {
   read.Read();
   EXPECT_EQ(read.FileName(), W(u8"Отчёт"));
   EXPECT_EQ(read.Signatures(), file.Signatures());
-}
-
-TEST(NoticeReceipt, SettersRefuseEmptyValues) {
-  CXMLGprNoticeReceipt notice;
-  ExpectRaises([&] { notice.SetFileIdentifier(""); },
-               W(u8"Передан пустой аргумент: FileIdentifier"));
-  ExpectRaises([&] { notice.SetProgVersion(""); }, W(u8"Передан пустой аргумент: ProgVersion"));
 }
 
 TEST(NoticeReceipt, PartyOfUnknownTypeFails) {

@@ -83,28 +83,6 @@ TEST(PackageDescription, WritesExactText) {
                   u8"</ТрансИнф>\r\n"));
 }
 
-TEST(PackageDescription, NewPackageGetsFormatVersionNewThreadCodeAndNoSpecialOperator) {
-  CXMLGprPackage package;
-  FillHeader(package);
-  const std::string text = package.GetXML();
-  EXPECT_NE(text.find(W(u8" версияФормата=\"ТДХ:1.0\"")), std::string::npos);
-  EXPECT_EQ(text.find(W(u8"спецоператор")), std::string::npos);
-  ASSERT_EQ(package.ThreadCode().size(), 32U);
-  EXPECT_EQ(package.ThreadCode().find_first_not_of("0123456789abcdef"), std::string::npos);
-  EXPECT_NE(text.find(W(u8" идентификаторДокументооборота=\"") + package.ThreadCode() + "\""),
-            std::string::npos);
-}
-
-TEST(PackageDescription, DocumentWithoutCodeGetsNewIdentifier) {
-  CXMLGprPackage package;
-  FillHeader(package);
-  AddDocument(package, 'a', 0);
-  (void)package.GetXML();
-  const std::string& code = package.Documents().Items(0).DocumentCode();
-  ASSERT_EQ(code.size(), 32U);
-  EXPECT_EQ(code.find_first_not_of("0123456789abcdef"), std::string::npos);
-}
-
 void ExpectSameSubject(const CXMLGprSubject& read, const CXMLGprSubject& written) {
   EXPECT_EQ(read.SubjectIdentifier(), written.SubjectIdentifier());
   EXPECT_EQ(read.SubjectCode(), written.SubjectCode() == 4 ? 1 : written.SubjectCode());
@@ -177,14 +155,6 @@ TEST(PackageDescription, EverySubjectCodeRoundTrips) {
   }
 }
 
-TEST(PackageDescription, SubjectCodeFourIsWrittenAsAbonent) {
-  EXPECT_EQ(SubjectCodeToWord(4), W(u8"абонент"));
-  EXPECT_EQ(SubjectCodeFromWord(W(u8"абонент")), 1);
-  EXPECT_EQ(SubjectCodeToWord(0), std::nullopt);
-  EXPECT_EQ(SubjectCodeToWord(12), std::nullopt);
-  EXPECT_EQ(SubjectCodeFromWord(W(u8"Абонент")), std::nullopt);
-}
-
 struct WriteFailureCase {
   std::string name;
   std::function<void(CXMLGprPackage&)> spoil;
@@ -244,13 +214,6 @@ const std::u8string_view kGoodAttributes =
     u8" кодТипаДокумента=\"01\" типДокумента=\"декларация\" типСодержимого=\"xml\" "
     u8"идентификаторДокумента=\"fedcba9876543210fedcba9876543210\"";
 
-TEST(PackageDescription, FreshPackageFailsOnFirstEmptyAttribute) {
-  CXMLGprPackage package;
-  package.Sender().SetSubjectCode(1);
-  ExpectRaises([&] { (void)package.GetXML(); },
-               W(u8"Попытка записи пустого значения в атрибут [кодТипаДокументооборота]"));
-}
-
 TEST(PackageDescriptionReading, ReadsHeaderSubjectsAndDocuments) {
   CXMLGprPackage read;
   read.SetXML(Description(u8"") + Document(kGoodAttributes, u8"<содержимое имяФайла=\"short\"/>"));
@@ -274,56 +237,6 @@ TEST(PackageDescriptionReading, ReadsHeaderSubjectsAndDocuments) {
   EXPECT_EQ(document.FileName(), "short");
   EXPECT_EQ(document.OriginalFilename(), "");
   EXPECT_EQ(document.Signatures().Count(), 0);
-}
-
-TEST(PackageDescriptionReading, MissingTransactionCodeGivesEmptyValue) {
-  std::string text = Description(u8"");
-  const std::string attribute = W(u8" кодТипаТранзакции=\"02\"");
-  text.erase(text.find(attribute), attribute.size());
-  CXMLGprPackage read;
-  read.SetXML(text);
-  read.Read();
-  EXPECT_EQ(read.TransactTypeCode(), "");
-  EXPECT_EQ(read.TransactType(), W(u8"Тр"));
-  EXPECT_EQ(read.ThreadTypeCode(), "01");
-  EXPECT_EQ(read.Documents().Count(), 0);
-}
-
-TEST(PackageDescriptionReading, DocumentWithoutContentHasEmptyFileNameAndContentIsNotChecked) {
-  const std::string body = Document(kGoodAttributes, u8"") +
-                           Document(kGoodAttributes, u8"<содержимое имяФайла=\"short\"/>");
-  CXMLGprPackage read;
-  read.SetXML(Description(u8"") + body + "</x>");
-  read.Read();
-  ASSERT_EQ(read.Documents().Count(), 2);
-  EXPECT_EQ(read.Documents().Items(0).FileName(), "");
-  EXPECT_EQ(read.Documents().Items(1).FileName(), "short");
-  EXPECT_FALSE(read.Documents().Items(0).IsCompressed());
-}
-
-TEST(PackageDescriptionReading, UnknownElementBeforeDocumentsLeavesNoDocuments) {
-  CXMLGprPackage read;
-  read.SetXML(Description(u8"<прочее/>") + Document(kGoodAttributes, u8""));
-  read.Read();
-  EXPECT_EQ(read.Documents().Count(), 0);
-}
-
-TEST(PackageDescriptionReading, ElementsAfterDocumentsAreIgnored) {
-  CXMLGprPackage read;
-  read.SetXML(Description(u8"") + Document(kGoodAttributes, u8"") + "<x/>" +
-              Document(kGoodAttributes, u8""));
-  read.Read();
-  EXPECT_EQ(read.Documents().Count(), 1);
-}
-
-TEST(PackageDescriptionReading, ReadingAgainReplacesDocuments) {
-  CXMLGprPackage read;
-  const std::string text = Description(u8"") + Document(kGoodAttributes, u8"");
-  read.SetXML(text);
-  read.Read();
-  read.SetXML(text);
-  read.Read();
-  EXPECT_EQ(read.Documents().Count(), 1);
 }
 
 TEST(PackageDescriptionReading, Utf8DescriptionIsConverted) {
@@ -484,17 +397,6 @@ INSTANTIATE_TEST_SUITE_P(
         SetterCase{"EmptySignatureFileName", [] { CXMLGprSignature().SetFileName(""); },
                    W(u8"Передан пустой аргумент: FileName")}),
     [](const auto& info) { return info.param.name; });
-
-TEST(PackageDescription, AcceptsLimitsOfSetters) {
-  CXMLGprPackage package;
-  package.SetThreadType(std::string(50, 'x'));
-  package.SetProgVersion(std::string(40, 'v'));
-  CXMLGprDocument document;
-  document.SetFileName("");
-  document.SetOriginalFilename("");
-  EXPECT_EQ(package.ThreadType().size(), 50U);
-  EXPECT_EQ(package.ProgVersion().size(), 40U);
-}
 
 }  // namespace
 }  // namespace lyr::xml

@@ -43,24 +43,6 @@ TEST(Participants, LegalEntityMemberWithKpp) {
               u8"сыновья\" ИННЮЛ=\"7701234567\" КПП=\"770101001\"/>\r\n</ОтпрДок>"));
 }
 
-TEST(Participants, LegalEntityWithoutKppHasNoKppAttribute) {
-  CXMLGprUL entity(W(u8"ЮЛ"));
-  FillLegalEntity(entity, "");
-  EXPECT_EQ(entity.GetXML(), W(u8"<ЮЛ НаимОрг=\"ООО &quot;Ромашка&quot; &amp; сыновья\" "
-                               u8"ИННЮЛ=\"7701234567\"/>"));
-}
-
-TEST(Participants, IndividualWithoutPatronymicHasSurnameAndNameOnly) {
-  CXMLGprMemberInfo member(W(u8"ПолДок"));
-  member.SetMemberType(CXMLGprMemberInfo::kIndividual);
-  member.SetEmail("ivanov@mail.ru");
-  member.FL().FIO().SetLName(W(u8"Иванов"));
-  member.FL().FIO().SetFName(W(u8"Иван"));
-  EXPECT_EQ(member.GetXML(),
-            W(u8"<ПолДок E-mail=\"ivanov@mail.ru\">\r\n\t<ФЛ>\r\n"
-              u8"\t\t<ФИО Фамилия=\"Иванов\" Имя=\"Иван\"/>\r\n\t</ФЛ>\r\n</ПолДок>"));
-}
-
 TEST(Participants, IndividualWithInnAndPatronymic) {
   CXMLGprFL person(W(u8"ФЛ"));
   person.SetInn("770123456789");
@@ -69,16 +51,6 @@ TEST(Participants, IndividualWithInnAndPatronymic) {
   person.FIO().SetMName(W(u8"Сергеевна"));
   EXPECT_EQ(person.GetXML(), W(u8"<ФЛ ИННФЛ=\"770123456789\">\r\n\t<ФИО Фамилия=\"Петрова\" "
                                u8"Имя=\"Анна\" Отчество=\"Сергеевна\"/>\r\n</ФЛ>"));
-}
-
-TEST(Participants, SpecialOperatorMember) {
-  CXMLGprMemberInfo member(W(u8"ПодтвДок"));
-  member.SetMemberType(CXMLGprMemberInfo::kSpecialOperator);
-  member.SetEmail("sos@op.ru");
-  member.SOS().SetName(W(u8"Оператор"));
-  member.SOS().SetIdentifier("2AA");
-  EXPECT_EQ(member.GetXML(), W(u8"<ПодтвДок E-mail=\"sos@op.ru\">\r\n\t<СпецОперат "
-                               u8"НаимОрг=\"Оператор\" ИденСОС=\"2AA\"/>\r\n</ПодтвДок>"));
 }
 
 TEST(Participants, UnknownMemberTypeFailsOnWriting) {
@@ -95,14 +67,6 @@ TEST(Participants, MemberWithoutEmailFailsOnWriting) {
   member.SetMemberType(CXMLGprMemberInfo::kTaxOffice);
   ExpectRaises([&] { (void)member.GetXML(); },
                W(u8"Попытка записи пустого значения в атрибут [E-mail]"));
-}
-
-TEST(Participants, MemberReadsNothing) {
-  CXMLGprMemberInfo member(W(u8"ПодтвДок"));
-  member.SetXML(W(u8"<ПодтвДок E-mail=\"x@y.ru\"><КодНО>1</КодНО></ПодтвДок>"));
-  member.Read();
-  EXPECT_EQ(member.Email(), "");
-  EXPECT_EQ(member.NO().Code(), "");
 }
 
 TEST(Participants, LegalEntityReadsBackAsWritten) {
@@ -129,14 +93,6 @@ TEST(Participants, IndividualReadsBackWithFullName) {
   EXPECT_EQ(read.FIO().LName(), W(u8"Петрова"));
   EXPECT_EQ(read.FIO().FName(), W(u8"Анна"));
   EXPECT_EQ(read.FIO().MName(), W(u8"Сергеевна"));
-}
-
-TEST(Participants, ReadingTakesAttributesWithoutChecks) {
-  CXMLGprUL read(W(u8"ЮЛ"));
-  read.SetXML(W(u8"<ЮЛ ИННЮЛ=\"1\"/>"));
-  read.Read();
-  EXPECT_EQ(read.Name(), "");
-  EXPECT_EQ(read.Inn(), "1");
 }
 
 TEST(Participants, SpecialOperatorAndTaxOfficeReadBack) {
@@ -196,18 +152,6 @@ INSTANTIATE_TEST_SUITE_P(
         SetterCase{"LongPatronymic", [] { CXMLGprFIO().SetMName(std::string(61, 'x')); },
                    W(u8"MName: длина строки должна быть от 0 до 60 символов")}),
     [](const auto& info) { return info.param.name; });
-
-TEST(Participants, OptionalValuesAcceptEmptyAndLimits) {
-  CXMLGprUL entity(W(u8"ЮЛ"));
-  entity.SetKpp("");
-  entity.SetName(std::string(1000, 'x'));
-  CXMLGprFL person(W(u8"ФЛ"));
-  person.SetInn("");
-  person.FIO().SetMName("");
-  person.FIO().SetLName(std::string(60, 'x'));
-  EXPECT_EQ(entity.Name().size(), 1000U);
-  EXPECT_EQ(person.FIO().LName().size(), 60U);
-}
 
 }  // namespace
 }  // namespace lyr::xml
