@@ -1,7 +1,6 @@
 // The Crypt and Key objects driven by a host through the public COM headers. Keys and
 // certificates are made by the tdx880 tool, as another program would; rtl's windows-1251 table
 // stands for the byte mapping a host implements.
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -11,8 +10,8 @@
 #include "lyr/com/com.h"
 #include "lyr/tdx880/LyrTdxPackage880.h"
 #include "rtl/text.h"
+#include "server_host.h"
 #include "support/expect_error_info.h"
-#include "support/sandbox.h"
 
 namespace {
 
@@ -86,19 +85,12 @@ std::string KeyText(K* key) {
   return text + std::to_string(role) + "|" + Utf16ToAnsi(TakeBstr(value));
 }
 
-class CryptHost : public lyr::test::Sandbox {
+class CryptHost : public lyr::automation::host::ServerHost {
  protected:
   void SetUp() override {
-    Sandbox::SetUp();
-    server_ = ::dlopen(LYR_AUTOMATION_SERVER, RTLD_NOW | RTLD_LOCAL);
-    ASSERT_NE(server_, nullptr) << ::dlerror();
-    ASSERT_EQ(Entry("DllRegisterServer")(), S_OK);
-    ASSERT_TRUE(SUCCEEDED(::CoInitialize(nullptr)));
-    CLSID clsid{};
-    ASSERT_EQ(::CLSIDFromProgID(u"LyrTdxPackage880.Tdx880Crypt", &clsid), S_OK);
-    ASSERT_EQ(::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_ITdx880Crypt,
-                                 reinterpret_cast<void**>(&crypt_)),
-              S_OK);
+    ServerHost::SetUp();
+    crypt_ = Create<ITdx880Crypt>(u"LyrTdxPackage880.Tdx880Crypt", IID_ITdx880Crypt);
+    ASSERT_NE(crypt_, nullptr);
     // A key container with a self-signed certificate in "MY", trusted in "ROOT".
     const std::string pem = PathOf("alice.pem");
     std::string out;
@@ -116,16 +108,9 @@ class CryptHost : public lyr::test::Sandbox {
       crypt_->Release();
     }
     ::unsetenv("LYR_TDX_GOST_ENGINE");
-    ::SetErrorInfo(0, nullptr);
-    ::CoUninitialize();
-    EXPECT_EQ(Entry("DllCanUnloadNow")(), S_OK);
-    ::dlclose(server_);
-    Sandbox::TearDown();
+    ServerHost::TearDown();
   }
 
-  HRESULT (*Entry(const char* name))() {
-    return reinterpret_cast<HRESULT (*)()>(::dlsym(server_, name));
-  }
   static int Tool(const std::string& arguments, std::string* out = nullptr) {
     return lyr::test::RunCommand(std::string(LYR_TDX880_TOOL) + " " + arguments, out);
   }
@@ -143,7 +128,6 @@ class CryptHost : public lyr::test::Sandbox {
   // KeyText of the certificate with a role and a body.
   std::string Alice(char role, const std::string& body) const { return alice_ + role + "|" + body; }
 
-  void* server_ = nullptr;
   C* crypt_ = nullptr;
   std::u16string sha1_;
   std::string der_;
@@ -307,32 +291,6 @@ TEST_F(CryptHost, CheckSignatureChecksTheHostsBytesAndFailsEvenInSafeMode) {
   EXPECT_EQ(crypt_->CheckSignature(Text(content).value, signature.value), kUnexpected);
   EXPECT_TRUE(TakeErrorDescription().starts_with(u"Ошибка при проверке подписи [0x80090006"));
   EXPECT_EQ(LastErrorOf(crypt_), u"0: ");
-}
-
-TEST_F(CryptHost, FlagUsageUserStorageReInitsOnChangeFollowingSafeMode) {
-  VARIANT_BOOL flag = VARIANT_FALSE;
-  ASSERT_EQ(crypt_->get_FlagUsageUserStorage(&flag), S_OK);
-  EXPECT_EQ(flag, VARIANT_TRUE);
-  ASSERT_EQ(crypt_->put_FlagUsageUserStorage(1), S_OK);  // the same value: no Init
-  EXPECT_EQ(PrivateCount(), 0);
-  ASSERT_EQ(crypt_->put_FlagUsageUserStorage(VARIANT_FALSE), S_OK);
-  K* key = nullptr;
-  EXPECT_EQ(crypt_->GetPrivateKeyBySha1(Text(sha1_).value, &key),
-            kUnexpected);  // the machine's "MY"
-  ASSERT_EQ(crypt_->put_FlagUsageUserStorage(VARIANT_TRUE), S_OK);
-  EXPECT_EQ(PrivateCount(), 1);
-
-  ::setenv("LYR_TDX_GOST_ENGINE", PathOf("missing.so").c_str(), 1);
-  ASSERT_EQ(crypt_->IsCryptographyOk(&flag), S_OK);
-  EXPECT_EQ(flag, VARIANT_FALSE);
-  const std::u16string failed =
-      u"Не установлен СКЗИ КриптоПро, который требуется для операции: инициализация";
-  SetSafeMode(crypt_, true);
-  EXPECT_EQ(crypt_->put_FlagUsageUserStorage(VARIANT_FALSE), S_OK);
-  EXPECT_EQ(LastErrorOf(crypt_), u"-1: " + failed);
-  SetSafeMode(crypt_, false);
-  EXPECT_EQ(crypt_->put_FlagUsageUserStorage(VARIANT_TRUE), kUnexpected);
-  EXPECT_EQ(TakeErrorDescription(), failed);
 }
 
 }  // namespace

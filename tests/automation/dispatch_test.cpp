@@ -93,23 +93,6 @@ TEST_F(Dispatch, FindsNamesCaseInsensitivelyWithParameterPositions) {
   EXPECT_EQ(ids[2], 0);
 }
 
-TEST_F(Dispatch, UnknownNameIsReportedWithDispidUnknown) {
-  LPOLESTR names[] = {const_cast<LPOLESTR>(u"Nothing")};
-  DISPID id = 0;
-  EXPECT_EQ(dispatch_->GetIDsOfNames(IID_NULL, names, 1, 0, &id), DISP_E_UNKNOWNNAME);
-  EXPECT_EQ(id, DISPID_UNKNOWN);
-}
-
-TEST_F(Dispatch, RefusesAnInterfaceIdOtherThanNull) {
-  LPOLESTR names[] = {const_cast<LPOLESTR>(u"FileName")};
-  DISPID id = 0;
-  EXPECT_EQ(dispatch_->GetIDsOfNames(IID_ITdx880File, names, 1, 0, &id), DISP_E_UNKNOWNINTERFACE);
-  DISPPARAMS none{nullptr, nullptr, 0, 0};
-  EXPECT_EQ(dispatch_->Invoke(208, IID_ITdx880File, 0, DISPATCH_PROPERTYGET, &none, nullptr,
-                              nullptr, nullptr),
-            DISP_E_UNKNOWNINTERFACE);
-}
-
 TEST_F(Dispatch, PassesArgumentsInDeclarationOrderFromTheReversedList) {
   args_ = {I4Arg(SIGN_ROLE_TYPE_SOS), BstrArg(u"подпись")};
   Variant result;
@@ -172,16 +155,6 @@ TEST_F(Dispatch, PutsPropertiesWithTheNamedPropertyPutArgument) {
   EXPECT_EQ(BstrView(result.value.bstrVal), u"имя.bin");
 }
 
-TEST_F(Dispatch, PutWithoutThePropertyPutNameIsRefused) {
-  args_ = {BstrArg(u"x")};
-  EXPECT_EQ(Call(208, DISPATCH_PROPERTYPUT, nullptr), DISP_E_PARAMNOTFOUND);
-}
-
-TEST_F(Dispatch, OtherNamedArgumentsAreRefused) {
-  args_ = {BoolArg(true), BoolArg(false)};
-  EXPECT_EQ(Call(213, DISPATCH_METHOD, nullptr, nullptr, nullptr, {0, 1}), DISP_E_NONAMEDARGS);
-}
-
 TEST_F(Dispatch, WrongArgumentCountIsRefused) {
   args_ = {BoolArg(true)};
   EXPECT_EQ(Call(213, DISPATCH_METHOD, nullptr), DISP_E_BADPARAMCOUNT);
@@ -208,11 +181,6 @@ TEST_F(Dispatch, FailingMemberGivesExceptionWithExcepInfoAndKeepsErrorInfo) {
   ComPtr<IErrorInfo> info;
   EXPECT_EQ(::GetErrorInfo(0, info.Receive()), S_OK);
   EXPECT_TRUE(info);
-}
-
-TEST_F(Dispatch, FailingMemberWithoutExcepInfoGivesTheMembersResult) {
-  file_->fail_message = "boom";
-  EXPECT_EQ(Call(209, DISPATCH_METHOD, nullptr), static_cast<HRESULT>(0x8000FFFF));
 }
 
 TEST_F(Dispatch, PassesObjectsAsTheirDeclaredInterface) {
@@ -262,81 +230,6 @@ TEST_F(Dispatch, SafeInterfaceDispatchesItsOwnMembers) {
       S_OK);
   EXPECT_EQ(error.value.vt, VT_DISPATCH);
   EXPECT_NE(error.value.pdispVal, nullptr);
-}
-
-TEST_F(Dispatch, TypeInfoListsTheDispatchView) {
-  UINT count = 0;
-  EXPECT_EQ(dispatch_->GetTypeInfoCount(&count), S_OK);
-  EXPECT_EQ(count, 1u);
-  ComPtr<ITypeInfo> info;
-  ASSERT_EQ(dispatch_->GetTypeInfo(0, 0, info.Receive()), S_OK);
-  TYPEATTR* attr = nullptr;
-  ASSERT_EQ(info->GetTypeAttr(&attr), S_OK);
-  EXPECT_EQ(attr->typekind, TKIND_DISPATCH);
-  EXPECT_EQ(attr->cFuncs, 18);
-  EXPECT_TRUE(attr->guid == IID_ITdx880File);
-  EXPECT_EQ(attr->wMajorVerNum, 1);
-  EXPECT_EQ(attr->wMinorVerNum, 2);
-  info->ReleaseTypeAttr(attr);
-
-  FUNCDESC* func = nullptr;
-  ASSERT_EQ(info->GetFuncDesc(17, &func), S_OK);  // AddSign
-  EXPECT_EQ(func->memid, 214);
-  EXPECT_EQ(func->invkind, INVOKE_FUNC);
-  EXPECT_EQ(func->funckind, FUNC_DISPATCH);
-  EXPECT_EQ(func->cParams, 2);
-  EXPECT_EQ(func->lprgelemdescParam[0].tdesc.vt, VT_BSTR);
-  EXPECT_EQ(func->lprgelemdescParam[1].tdesc.vt, VT_USERDEFINED);
-  EXPECT_EQ(func->elemdescFunc.tdesc.vt, VT_BOOL);
-  info->ReleaseFuncDesc(func);
-
-  BSTR names[3] = {};
-  UINT found = 0;
-  ASSERT_EQ(info->GetNames(214, names, 3, &found), S_OK);
-  ASSERT_EQ(found, 3u);
-  EXPECT_EQ(BstrView(names[0]), u"AddSign");
-  EXPECT_EQ(BstrView(names[1]), u"wsSignatureContent");
-  EXPECT_EQ(BstrView(names[2]), u"enRole");
-  for (BSTR name : names) {
-    ::SysFreeString(name);
-  }
-
-  ASSERT_EQ(info->GetFuncDesc(2, &func), S_OK);  // DocTypeCode's put
-  EXPECT_EQ(func->invkind, INVOKE_PROPERTYPUT);
-  EXPECT_EQ(func->memid, 202);
-  EXPECT_EQ(func->elemdescFunc.tdesc.vt, VT_VOID);
-  info->ReleaseFuncDesc(func);
-  EXPECT_EQ(info->GetFuncDesc(18, &func), TYPE_E_ELEMENTNOTFOUND);
-
-  BSTR type_name = nullptr;
-  ASSERT_EQ(info->GetDocumentation(MEMBERID_NIL, &type_name, nullptr, nullptr, nullptr), S_OK);
-  EXPECT_EQ(BstrView(type_name), u"ITdx880File");
-  ::SysFreeString(type_name);
-}
-
-TEST_F(Dispatch, TypeInfoFollowsReferencesToEnumerations) {
-  ComPtr<ITypeInfo> info;
-  ASSERT_EQ(dispatch_->GetTypeInfo(0, 0, info.Receive()), S_OK);
-  FUNCDESC* func = nullptr;
-  ASSERT_EQ(info->GetFuncDesc(17, &func), S_OK);
-  ComPtr<ITypeInfo> roles;
-  ASSERT_EQ(info->GetRefTypeInfo(func->lprgelemdescParam[1].tdesc.hreftype, roles.Receive()), S_OK);
-  info->ReleaseFuncDesc(func);
-  TYPEATTR* attr = nullptr;
-  ASSERT_EQ(roles->GetTypeAttr(&attr), S_OK);
-  EXPECT_EQ(attr->typekind, TKIND_ENUM);
-  EXPECT_EQ(attr->cVars, 5);
-  roles->ReleaseTypeAttr(attr);
-  VARDESC* var = nullptr;
-  ASSERT_EQ(roles->GetVarDesc(4, &var), S_OK);
-  EXPECT_EQ(var->varkind, VAR_CONST);
-  EXPECT_EQ(var->lpvarValue->lVal, 4);
-  BSTR name = nullptr;
-  UINT found = 0;
-  ASSERT_EQ(roles->GetNames(var->memid, &name, 1, &found), S_OK);
-  EXPECT_EQ(BstrView(name), u"SIGN_ROLE_TYPE_FCOD");
-  ::SysFreeString(name);
-  roles->ReleaseVarDesc(var);
 }
 
 }  // namespace

@@ -7,135 +7,38 @@
 
 #include "lyr/com/com.h"
 #include "lyr/tdx880/LyrTdxPackage880.h"
+#include "server_host.h"
 #include "support/expect_error_info.h"
-#include "support/sandbox.h"
 
 namespace {
 
 using lyr::test::TakeBstr;
 using lyr::test::TakeErrorInfo;
 
-using EntryPoint = HRESULT (*)();
-
-// The server library, loaded as a host loads it (liblyrcom loads the same one for
-// CoCreateInstance).
-class Server {
- public:
-  Server() : handle_(::dlopen(LYR_AUTOMATION_SERVER, RTLD_NOW | RTLD_LOCAL)) {}
-  Server(const Server&) = delete;
-  Server& operator=(const Server&) = delete;
-  ~Server() {
-    if (handle_ != nullptr) {
-      ::dlclose(handle_);
-    }
-  }
-  template <typename F>
-  F Entry(const char* name) const {
-    return reinterpret_cast<F>(::dlsym(handle_, name));
-  }
-  [[nodiscard]] bool Loaded() const { return handle_ != nullptr; }
-
- private:
-  void* handle_;
-};
-
-class Host : public lyr::test::Sandbox {
+class Host : public lyr::automation::host::ServerHost {
  protected:
-  void SetUp() override {
-    Sandbox::SetUp();
-    ASSERT_TRUE(server_.Loaded()) << ::dlerror();
-    ASSERT_EQ(server_.Entry<EntryPoint>("DllRegisterServer")(), S_OK);
-    ASSERT_TRUE(SUCCEEDED(::CoInitialize(nullptr)));
-    ::SetErrorInfo(0, nullptr);
-  }
   void TearDown() override {
     if (manager_ != nullptr) {
       manager_->Release();
     }
-    ::SetErrorInfo(0, nullptr);
-    ::CoUninitialize();
-    EXPECT_EQ(server_.Entry<EntryPoint>("DllCanUnloadNow")(), S_OK);
-    Sandbox::TearDown();
+    ServerHost::TearDown();
   }
 
   ITdx880Manager* CreateManager() {
-    CLSID clsid{};
-    EXPECT_EQ(::CLSIDFromProgID(u"LyrTdxPackage880.Tdx880Manager", &clsid), S_OK);
-    EXPECT_TRUE(clsid == CLSID_Tdx880Manager);
-    void* object = nullptr;
-    EXPECT_EQ(::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_ITdx880Manager, &object),
-              S_OK);
-    manager_ = static_cast<ITdx880Manager*>(object);
+    manager_ = Create<ITdx880Manager>(u"LyrTdxPackage880.Tdx880Manager", IID_ITdx880Manager);
     return manager_;
   }
 
   ITdx880Manager* manager_ = nullptr;
-  Server server_;
 };
 
-TEST_F(Host, RegistersTheManagerUnderItsProgIdWithApartmentThreading) {
-  const std::string file = lyr::test::ReadAll(std::string(std::getenv("LYRCOM_REGISTRY")));
-  EXPECT_NE(file.find("LyrTdxPackage880.Tdx880Manager"), std::string::npos) << file;
-  EXPECT_NE(file.find("Apartment"), std::string::npos) << file;
-  EXPECT_NE(file.find("libLyrTdxPackage880.so"), std::string::npos) << file;
-  EXPECT_NE(file.find("LyrTdxPackage880.Tdx880Package"), std::string::npos) << file;
-}
-
 TEST_F(Host, UnregisterRemovesTheClassesAndRegisterBringsThemBack) {
-  ASSERT_EQ(server_.Entry<EntryPoint>("DllUnregisterServer")(), S_OK);
+  ASSERT_EQ(Entry("DllUnregisterServer")(), S_OK);
   CLSID clsid{};
   EXPECT_EQ(::CLSIDFromProgID(u"LyrTdxPackage880.Tdx880Manager", &clsid), CO_E_CLASSSTRING);
-  ASSERT_EQ(server_.Entry<EntryPoint>("DllRegisterServer")(), S_OK);
+  ASSERT_EQ(Entry("DllRegisterServer")(), S_OK);
   EXPECT_EQ(::CLSIDFromProgID(u"lyrtdxpackage880.tdx880manager", &clsid), S_OK);
   EXPECT_TRUE(clsid == CLSID_Tdx880Manager);
-}
-
-TEST_F(Host, ClassObjectOfAnUnknownClassIsNotAvailableAndNull) {
-  using GetClassObject = HRESULT (*)(REFCLSID, REFIID, LPVOID*);
-  void* object = reinterpret_cast<void*>(0x1);
-  // An interface's id names no class.
-  EXPECT_EQ(server_.Entry<GetClassObject>("DllGetClassObject")(IID_ITdx880File, IID_IClassFactory,
-                                                               &object),
-            static_cast<HRESULT>(0x80040111));
-  EXPECT_EQ(object, nullptr);
-}
-
-TEST_F(Host, NewManagerIsNotInSafeModeAndItsLastErrorIsEmpty) {
-  ITdx880Manager* manager = CreateManager();
-  ASSERT_NE(manager, nullptr);
-  ITdx880Safe* safe = nullptr;
-  ASSERT_EQ(manager->QueryInterface(IID_ITdx880Safe, reinterpret_cast<void**>(&safe)), S_OK);
-  VARIANT_BOOL mode = VARIANT_TRUE;
-  EXPECT_EQ(safe->get_SafeMode(&mode), S_OK);
-  EXPECT_EQ(mode, VARIANT_FALSE);
-  ITdx880Error* first = nullptr;
-  ITdx880Error* second = nullptr;
-  ASSERT_EQ(safe->get_LastError(&first), S_OK);
-  ASSERT_EQ(safe->get_LastError(&second), S_OK);
-  EXPECT_EQ(first, second);
-  LONG code = 7;
-  EXPECT_EQ(first->get_Code(&code), S_OK);
-  EXPECT_EQ(code, 0);
-  BSTR message = nullptr;
-  EXPECT_EQ(first->get_Message(&message), S_OK);
-  EXPECT_EQ(TakeBstr(message), u"");
-  first->Release();
-  second->Release();
-  safe->Release();
-}
-
-TEST_F(Host, TmpDirStartsAsTheEnvironmentAndKeepsCyrillicTextExactly) {
-  ITdx880Manager* manager = CreateManager();
-  ASSERT_NE(manager, nullptr);
-  BSTR value = nullptr;
-  ASSERT_EQ(manager->get_TmpDir(&value), S_OK);
-  const std::string tmp = std::getenv("TMP");
-  EXPECT_EQ(TakeBstr(value), std::u16string(tmp.begin(), tmp.end()));  // the sandbox path is ASCII
-  BSTR cyrillic = ::SysAllocString(u"/tmp/Временная папка");
-  ASSERT_EQ(manager->put_TmpDir(cyrillic), S_OK);
-  ::SysFreeString(cyrillic);
-  ASSERT_EQ(manager->get_TmpDir(&value), S_OK);
-  EXPECT_EQ(TakeBstr(value), u"/tmp/Временная папка");
 }
 
 TEST_F(Host, CallsByNameThroughIDispatchGiveTheVtableResults) {
@@ -249,8 +152,7 @@ TEST_F(Host, TypeInfoListsTheManagersMembers) {
 }
 
 TEST_F(Host, ServerCanUnloadOnlyAfterEveryObjectIsReleased) {
-  using CanUnload = HRESULT (*)();
-  const auto can_unload = server_.Entry<CanUnload>("DllCanUnloadNow");
+  const auto can_unload = Entry("DllCanUnloadNow");
   EXPECT_EQ(can_unload(), S_OK);
   ITdx880Manager* manager = CreateManager();
   ASSERT_NE(manager, nullptr);
@@ -268,13 +170,12 @@ TEST_F(Host, ServerCanUnloadOnlyAfterEveryObjectIsReleased) {
 }
 
 TEST_F(Host, ServerLockKeepsTheServerLoaded) {
-  using CanUnload = HRESULT (*)();
   IClassFactory* factory = nullptr;
   ASSERT_EQ(::CoGetClassObject(CLSID_Tdx880Manager, CLSCTX_ALL, nullptr, IID_IClassFactory,
                                reinterpret_cast<void**>(&factory)),
             S_OK);
   EXPECT_EQ(factory->LockServer(TRUE), S_OK);
-  EXPECT_EQ(server_.Entry<CanUnload>("DllCanUnloadNow")(), S_FALSE);
+  EXPECT_EQ(Entry("DllCanUnloadNow")(), S_FALSE);
   EXPECT_EQ(factory->LockServer(FALSE), S_OK);
   void* object = reinterpret_cast<void*>(0x1);
   IUnknown* outer = reinterpret_cast<IUnknown*>(factory);

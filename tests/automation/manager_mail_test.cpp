@@ -18,38 +18,19 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Text {
-  explicit Text(std::u16string_view text) : value(AllocBstr(text)) {}
-  Text(const Text&) = delete;
-  Text& operator=(const Text&) = delete;
-  ~Text() { ::SysFreeString(value); }
-  operator BSTR() const { return value; }  // NOLINT: passed as an argument
-  BSTR value;
-};
-
-class ManagerMail : public lyr::test::Sandbox {
+class ManagerMail : public PackageObjectTest {
  protected:
   void SetUp() override {
-    Sandbox::SetUp();
-    ::SetErrorInfo(0, nullptr);
+    PackageObjectTest::SetUp();
     ASSERT_EQ(ClassFactoryOf(CLSID_Tdx880Manager)
                   ->CreateInstance(nullptr, IID_ITdx880Manager, manager_.ReceiveVoid()),
               S_OK);
-    package_ = CreatePackageObject();
-    VARIANT_BOOL done = VARIANT_FALSE;
-    ASSERT_EQ(package_->New(Text(u"01"), Text(u"01"), &done), S_OK);
+    Start();
     ASSERT_EQ(package_->put_SenderIdentifier(Text(u"7701000001")), S_OK);
     ASSERT_EQ(package_->put_ReceiverIdentifier(Text(u"7702")), S_OK);
     for (const auto* type : {u"01", u"02"}) {
-      ComPtr<ITdx880File> file;
-      ASSERT_EQ(
-          package_->AddFile(Text(type), Text(u"xml"), Text(type), Text(u"<a/>"), file.Receive()),
-          S_OK);
+      Add(type, type);
     }
-  }
-  void TearDown() override {
-    ::SetErrorInfo(0, nullptr);
-    Sandbox::TearDown();
   }
   std::u16string FileNameOf(ITdx880Package* package) {
     BSTR name = nullptr;
@@ -58,7 +39,6 @@ class ManagerMail : public lyr::test::Sandbox {
   }
 
   ComPtr<ITdx880Manager> manager_;
-  ComPtr<ITdx880Package> package_;
 };
 
 TEST_F(ManagerMail, PackageTravelsThroughTheTmpDirAndComesBackWithTheSafeMode) {

@@ -34,29 +34,6 @@ TEST_F(ObjectFrame, NewObjectIsNotInSafeModeAndHasAnEmptyLastError) {
   EXPECT_TRUE(file_->Initialized());
 }
 
-TEST_F(ObjectFrame, SafeModePutTakesAnyNonZeroValueAsTrue) {
-  ComPtr<ITdx880Safe> safe;
-  ASSERT_EQ(file_->QueryInterface(IID_ITdx880Safe, safe.ReceiveVoid()), S_OK);
-  ASSERT_EQ(safe->put_SafeMode(7), S_OK);
-  VARIANT_BOOL mode = 0;
-  EXPECT_EQ(safe->get_SafeMode(&mode), S_OK);
-  EXPECT_EQ(mode, VARIANT_TRUE);
-}
-
-TEST_F(ObjectFrame, LastErrorIsTheSameObjectOnEveryCall) {
-  ComPtr<ITdx880Safe> safe;
-  ASSERT_EQ(file_->QueryInterface(IID_ITdx880Safe, safe.ReceiveVoid()), S_OK);
-  ComPtr<ITdx880Error> first;
-  ComPtr<ITdx880Error> second;
-  ASSERT_EQ(safe->get_LastError(first.Receive()), S_OK);
-  file_->fail_message = "boom";
-  SetSafeMode(file_->DispatchPointer(), true);
-  VARIANT_BOOL result = VARIANT_TRUE;
-  ASSERT_EQ(file_->CheckSign(&result), S_OK);
-  ASSERT_EQ(safe->get_LastError(second.Receive()), S_OK);
-  EXPECT_EQ(first.Get(), second.Get());
-}
-
 TEST_F(ObjectFrame, GuardedFailureInSafeModeReturnsOkFalseAndRecordsTheError) {
   SetSafeMode(file_->DispatchPointer(), true);
   file_->fail_message = rtl::Msg(u8"Документ не открыт");
@@ -122,19 +99,6 @@ TEST_F(ObjectFrame, UnguardedPutFailsEvenInSafeModeAndLeavesLastErrorAlone) {
   EXPECT_EQ(error.message, u"earlier");
 }
 
-TEST_F(ObjectFrame, NullResultPointerIsRefused) {
-  EXPECT_EQ(file_->CheckSign(nullptr), E_POINTER);
-  EXPECT_EQ(file_->get_FileName(nullptr), E_POINTER);
-}
-
-TEST_F(ObjectFrame, SupportsErrorInfoForItsOwnInterfacesOnly) {
-  ComPtr<ISupportErrorInfo> support;
-  ASSERT_EQ(file_->QueryInterface(IID_ISupportErrorInfo, support.ReceiveVoid()), S_OK);
-  EXPECT_EQ(support->InterfaceSupportsErrorInfo(IID_ITdx880File), S_OK);
-  EXPECT_EQ(support->InterfaceSupportsErrorInfo(IID_ITdx880Safe), S_OK);
-  EXPECT_EQ(support->InterfaceSupportsErrorInfo(IID_ITdx880Package), S_FALSE);
-}
-
 TEST_F(ObjectFrame, QueryInterfaceKeepsOneIdentity) {
   ComPtr<IUnknown> from_file;
   ComPtr<ITdx880Safe> safe;
@@ -164,14 +128,6 @@ TEST(ObjectCounts, CountEveryLiveObjectIncludingErrorObjects) {
   EXPECT_EQ(LiveObjectCount(), before);
 }
 
-TEST(ObjectCounts, ServerLocksKeepTheServerLoaded) {
-  ASSERT_TRUE(CanUnloadServer());
-  LockServer(true);
-  EXPECT_FALSE(CanUnloadServer());
-  LockServer(false);
-  EXPECT_TRUE(CanUnloadServer());
-}
-
 }  // namespace
 }  // namespace lyr::automation::test
 
@@ -198,15 +154,6 @@ TEST(ObjectWrapper, ArgumentNotMadeByThisLibraryFailsTheInterfaceCast) {
 
 namespace lyr::automation::test {
 namespace {
-
-TEST(ClassFactory, MakesTheCryptObjectInternallyAsAHostWould) {
-  ComPtr<ITdx880Crypt> crypt(
-      static_cast<ITdx880Crypt*>(CreateByClassFactory(CLSID_Tdx880Crypt, IID_ITdx880Crypt)));
-  VARIANT_BOOL flag = VARIANT_FALSE;
-  ASSERT_EQ(crypt->get_FlagUsageUserStorage(&flag), S_OK);
-  EXPECT_EQ(flag, VARIANT_TRUE);
-  EXPECT_THROW(CreateByClassFactory(IID_ITdx880Error, IID_IUnknown), rtl::Exception);  // no class
-}
 
 TEST(KeyConversions, CopyTheRecordBothWaysAndReachItThroughTheWrapper) {
   crypt::CTdx880Key record;

@@ -408,16 +408,6 @@ INSTANTIATE_TEST_SUITE_P(Roads, PackageHost, ::testing::Bool(),
 
 using Registration = HostSandbox;
 
-TEST_F(Registration, RegisterWritesTheThreeCreatableClassesAndEachIsCreatedByProgId) {
-  for (const char16_t* prog_id : {kPackage, kManager, kCrypt}) {
-    Ref<IDispatch> object;
-    Create(prog_id, IID_IDispatch, object);
-    Ref<ITdx880Safe> safe;
-    ASSERT_NE(object.get(), nullptr);
-    EXPECT_EQ(object->QueryInterface(IID_ITdx880Safe, safe.OutVoid()), S_OK);
-  }
-}
-
 // --- Answer packages of the Manager ---
 
 constexpr char kMainFile[] = "NO_NDS_7702_7702_7707083893773601001_20260101_A1.xml";

@@ -24,16 +24,6 @@ using lyr::test::ExpectRaises;
 
 constexpr HRESULT kUnexpected = static_cast<HRESULT>(0x8000FFFF);
 
-// A BSTR owned for the length of one call.
-struct Text {
-  explicit Text(std::u16string_view text) : value(AllocBstr(text)) {}
-  Text(const Text&) = delete;
-  Text& operator=(const Text&) = delete;
-  ~Text() { ::SysFreeString(value); }
-  operator BSTR() const { return value; }  // NOLINT: passed as an argument
-  BSTR value;
-};
-
 bool SafeModeOf(IUnknown* object) {
   ComPtr<ITdx880Safe> safe;
   EXPECT_EQ(object->QueryInterface(IID_ITdx880Safe, safe.ReceiveVoid()), S_OK);
@@ -42,71 +32,7 @@ bool SafeModeOf(IUnknown* object) {
   return mode != VARIANT_FALSE;
 }
 
-class PackageObject : public lyr::test::Sandbox {
- protected:
-  void SetUp() override {
-    Sandbox::SetUp();
-    ::SetErrorInfo(0, nullptr);
-    package_ = CreatePackageObject();  // after the sandbox set TMP
-  }
-  void TearDown() override {
-    ::SetErrorInfo(0, nullptr);
-    Sandbox::TearDown();
-  }
-
-  // New(flow, transaction) that must succeed.
-  void Start(std::u16string_view flow = u"01", std::u16string_view transaction = u"01") {
-    VARIANT_BOOL done = VARIANT_FALSE;
-    ASSERT_EQ(package_->New(Text(flow), Text(transaction), &done), S_OK);
-    ASSERT_EQ(done, VARIANT_TRUE);
-  }
-  ComPtr<ITdx880File> Add(std::u16string_view type, std::u16string_view name = u"a.xml",
-                          std::u16string_view content = u"<a/>") {
-    ComPtr<ITdx880File> file;
-    EXPECT_EQ(
-        package_->AddFile(Text(type), Text(u"xml"), Text(name), Text(content), file.Receive()),
-        S_OK);
-    return file;
-  }
-  LONG Count() {
-    LONG count = -1;
-    EXPECT_EQ(package_->GetFileCount(&count), S_OK);
-    return count;
-  }
-
-  ComPtr<ITdx880Package> package_;
-};
-
-TEST_F(PackageObject, NewObjectIsClosedUsesTheUserStorageAndTakesTmp) {
-  VARIANT_BOOL flag = VARIANT_TRUE;
-  EXPECT_EQ(package_->IsOpened(&flag), S_OK);
-  EXPECT_EQ(flag, VARIANT_FALSE);
-  EXPECT_EQ(package_->get_FlagUsageUserStorage(&flag), S_OK);
-  EXPECT_EQ(flag, VARIANT_TRUE);
-  EXPECT_FALSE(SafeModeOf(package_.Get()));
-  BSTR tmp = nullptr;
-  EXPECT_EQ(package_->get_TmpDir(&tmp), S_OK);
-  EXPECT_EQ(TakeBstr(tmp), rtl::AnsiToUtf16(std::getenv("TMP")));
-  // IObjectWrapper hands out the container itself.
-  ComPtr<IObjectWrapper> wrapper;
-  ASSERT_EQ(package_->QueryInterface(IID_IObjectWrapper, wrapper.ReceiveVoid()), S_OK);
-  Start();
-  auto* doc = dynamic_cast<package::CTdx880Doc*>(wrapper->WrappedObject());
-  ASSERT_NE(doc, nullptr);
-  EXPECT_TRUE(doc->IsDocumentOpened());
-}
-
-TEST_F(PackageObject, FileNameAndTmpDirTakeAnyTextAsItIs) {
-  for (const std::u16string_view value : {u"", u"/нет/такой/папки", u"x"}) {
-    EXPECT_EQ(package_->put_FileName(Text(value)), S_OK);
-    EXPECT_EQ(package_->put_TmpDir(Text(value)), S_OK);
-    BSTR read = nullptr;
-    EXPECT_EQ(package_->get_FileName(&read), S_OK);
-    EXPECT_EQ(TakeBstr(read), value);
-    EXPECT_EQ(package_->get_TmpDir(&read), S_OK);
-    EXPECT_EQ(TakeBstr(read), value);
-  }
-}
+using PackageObject = PackageObjectTest;
 
 // Guarded failures: SafeMode gives S_OK with the failure value, otherwise E_UNEXPECTED with
 // error information; LastError holds -1 and the message either way.
@@ -172,21 +98,6 @@ TEST_P(PackageGuard, AddSpecDocRefusesArgumentsThatAreNotSpecialDocuments) {
 INSTANTIATE_TEST_SUITE_P(SafeMode, PackageGuard, ::testing::Bool(),
                          [](const auto& info) { return info.param ? "On" : "Off"; });
 
-TEST_F(PackageObject, AddSpecDocAddsTheDeclarationDescriptionAsAChildFile) {
-  SetSafeMode(package_.Get(), true);
-  Start();
-  auto declaration = MakeObject<CTdx880TrDekl_class>(std::u16string(kPackageProgId));
-  ComPtr<ITdx880File> file;
-  ASSERT_EQ(package_->AddSpecDoc(declaration->DispatchPointer(), file.Receive()), S_OK);
-  ASSERT_TRUE(file);
-  EXPECT_TRUE(SafeModeOf(file.Get()));
-  BSTR text = nullptr;
-  EXPECT_EQ(file->get_OriginalFilename(&text), S_OK);
-  EXPECT_EQ(TakeBstr(text), u"TR_DEKL.xml");
-  EXPECT_EQ(file->get_DocTypeCode(&text), S_OK);
-  EXPECT_EQ(TakeBstr(text), u"02");
-}
-
 TEST_F(PackageObject, ChildFilesTakeSafeModeExceptTheMainFile) {
   SetSafeMode(package_.Get(), true);
   Start();
@@ -215,28 +126,6 @@ TEST_F(PackageObject, ChildFilesTakeSafeModeExceptTheMainFile) {
   EXPECT_EQ(main_file->get_OriginalFilename(&name), S_OK);
   EXPECT_EQ(TakeBstr(name), u"declaration.xml");
 }
-
-struct RoleCase {
-  std::u16string flow, transaction;
-  SIGN_ROLE_TYPES sender, receiver;
-};
-
-class PackageRoles : public PackageObject, public ::testing::WithParamInterface<RoleCase> {};
-
-TEST_P(PackageRoles, SenderAndReceiverTypesAreAutomationRoles) {
-  Start(GetParam().flow, GetParam().transaction);
-  SIGN_ROLE_TYPES role = SIGN_ROLE_TYPE_UNKNOWN;
-  EXPECT_EQ(package_->get_SenderType(&role), S_OK);
-  EXPECT_EQ(role, GetParam().sender);
-  EXPECT_EQ(package_->get_ReceiverType(&role), S_OK);
-  EXPECT_EQ(role, GetParam().receiver);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Flows, PackageRoles,
-    ::testing::Values(RoleCase{u"01", u"01", SIGN_ROLE_TYPE_ABONENT, SIGN_ROLE_TYPE_TDX},
-                      RoleCase{u"04", u"01", SIGN_ROLE_TYPE_TDX, SIGN_ROLE_TYPE_SOS},
-                      RoleCase{u"88", u"77", SIGN_ROLE_TYPE_ABONENT, SIGN_ROLE_TYPE_FCOD}));
 
 TEST_F(PackageObject, UnguardedMembersLeaveLastErrorAndFailEvenInSafeMode) {
   SetSafeMode(package_.Get(), true);

@@ -1,15 +1,14 @@
 // Subject and declaration-description objects made by the Manager, driven by a host through the
 // public headers: every check with its message, FIO split and join, DeklKind, the XML round trip,
 // and SafeMode of the objects the Manager hands out.
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "lyr/com/com.h"
 #include "lyr/tdx880/LyrTdxPackage880.h"
+#include "server_host.h"
 #include "support/expect_error_info.h"
-#include "support/sandbox.h"
 
 namespace {
 
@@ -17,61 +16,24 @@ using lyr::test::ExpectErrorInfo;
 using lyr::test::TakeBstr;
 using lyr::test::TakeErrorDescription;
 
-// A BSTR owned for the length of one call.
-struct Text {
-  explicit Text(std::u16string_view text)
-      : value(::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {}
-  Text(const Text&) = delete;
-  Text& operator=(const Text&) = delete;
-  ~Text() { ::SysFreeString(value); }
-  BSTR value;
-};
+using lyr::automation::host::Text;
 
-class Subjects : public lyr::test::Sandbox {
+class Subjects : public lyr::automation::host::ServerHost {
  protected:
   void SetUp() override {
-    Sandbox::SetUp();
-    server_ = ::dlopen(LYR_AUTOMATION_SERVER, RTLD_NOW | RTLD_LOCAL);
-    ASSERT_NE(server_, nullptr) << ::dlerror();
-    using EntryPoint = HRESULT (*)();
-    ASSERT_EQ(reinterpret_cast<EntryPoint>(::dlsym(server_, "DllRegisterServer"))(), S_OK);
-    ASSERT_TRUE(SUCCEEDED(::CoInitialize(nullptr)));
-    CLSID clsid{};
-    ASSERT_EQ(::CLSIDFromProgID(u"LyrTdxPackage880.Tdx880Manager", &clsid), S_OK);
-    ASSERT_EQ(::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_ITdx880Manager,
-                                 reinterpret_cast<void**>(&manager_)),
-              S_OK);
-    ::SetErrorInfo(0, nullptr);
+    ServerHost::SetUp();
+    manager_ = Create<ITdx880Manager>(u"LyrTdxPackage880.Tdx880Manager", IID_ITdx880Manager);
+    ASSERT_NE(manager_, nullptr);
   }
   void TearDown() override {
     if (manager_ != nullptr) {
       manager_->Release();
     }
-    ::SetErrorInfo(0, nullptr);
-    ::CoUninitialize();
-    using EntryPoint = HRESULT (*)();
-    EXPECT_EQ(reinterpret_cast<EntryPoint>(::dlsym(server_, "DllCanUnloadNow"))(), S_OK);
-    ::dlclose(server_);
-    Sandbox::TearDown();
+    ServerHost::TearDown();
   }
 
-  void* server_ = nullptr;
   ITdx880Manager* manager_ = nullptr;
 };
-
-TEST_F(Subjects, TaxAuthorityIdentifierHasExactlyFourCharacters) {
-  ITdx880SubjectNO* no = nullptr;
-  ASSERT_EQ(manager_->CreateSubjectNO(&no), S_OK);
-  EXPECT_EQ(no->put_Indentifier(Text(u"7701").value), S_OK);
-  ExpectErrorInfo(no->put_Indentifier(Text(u"770").value), E_UNEXPECTED,
-                  u"Длина переменной [Identifier = \"770\"] должна быть равной [4]");
-  ExpectErrorInfo(no->put_Indentifier(Text(u"").value), E_UNEXPECTED,
-                  u"Передан пустой аргумент: Identifier");
-  BSTR value = nullptr;
-  ASSERT_EQ(no->get_Indentifier(&value), S_OK);
-  EXPECT_EQ(TakeBstr(value), u"7701");
-  no->Release();
-}
 
 TEST_F(Subjects, OrganisationIdentifierHasOneToFortySixCharacters) {
   ITdx880SubjectUL* ul = nullptr;
@@ -100,18 +62,6 @@ TEST_F(Subjects, OrganisationInnIsCheckedForLengthThenCheckDigit) {
   ul->Release();
 }
 
-TEST_F(Subjects, EmailTakesUpTo255Characters) {
-  ITdx880SubjectSOS* sos = nullptr;
-  ASSERT_EQ(manager_->CreateSubjectSOS(&sos), S_OK);
-  EXPECT_EQ(sos->put_Email(Text(std::u16string(255, u'a')).value), S_OK);
-  EXPECT_EQ(sos->put_Email(Text(u"").value), S_OK);
-  ExpectErrorInfo(sos->put_Email(Text(std::u16string(256, u'a')).value), E_UNEXPECTED,
-                  u"Email: длина строки должна быть от 0 до 255 символов");
-  ExpectErrorInfo(sos->put_Indentifier(Text(u"2AE1").value), E_UNEXPECTED,
-                  u"Длина переменной [Identifier = \"2AE1\"] должна быть равной [3]");
-  sos->Release();
-}
-
 TEST_F(Subjects, PersonFioSplitsIntoThreeNamesAndJoinsWithBlanks) {
   ITdx880SubjectFL* fl = nullptr;
   ASSERT_EQ(manager_->CreateSubjectFL(&fl), S_OK);
@@ -129,20 +79,6 @@ TEST_F(Subjects, PersonFioSplitsIntoThreeNamesAndJoinsWithBlanks) {
   EXPECT_EQ(TakeBstr(value), u"");
   ASSERT_EQ(fl->get_FIO(&value), S_OK);
   EXPECT_EQ(TakeBstr(value), u"Петров Пётр ");
-  fl->Release();
-}
-
-TEST_F(Subjects, PersonFioWithoutFirstNameKeepsTheLastNameItSet) {
-  ITdx880SubjectFL* fl = nullptr;
-  ASSERT_EQ(manager_->CreateSubjectFL(&fl), S_OK);
-  ExpectErrorInfo(fl->put_FIO(Text(u"Сидоров").value), E_UNEXPECTED,
-                  u"FName: длина строки должна быть от 1 до 60 символов");
-  BSTR value = nullptr;
-  ASSERT_EQ(fl->get_LName(&value), S_OK);
-  EXPECT_EQ(TakeBstr(value), u"Сидоров");
-  EXPECT_EQ(fl->put_Inn(Text(u"500100732259").value), S_OK);
-  ExpectErrorInfo(fl->put_Inn(Text(u"7707083893").value), E_UNEXPECTED,
-                  u"Длина переменной [Inn = \"7707083893\"] должна быть равной [12]");
   fl->Release();
 }
 
@@ -181,61 +117,6 @@ TEST_F(Subjects, SubjectsStartOutOfSafeModeEvenFromASafeManager) {
   safe->Release();
   declaration->Release();
   ul->Release();
-}
-
-TEST_F(Subjects, SubjectPropertiesWorkByNameThroughIDispatch) {
-  ITdx880SubjectUL* ul = nullptr;
-  ASSERT_EQ(manager_->CreateSubjectUL(&ul), S_OK);
-  IDispatch* dispatch = nullptr;
-  ASSERT_EQ(ul->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&dispatch)), S_OK);
-  LPOLESTR names[] = {const_cast<LPOLESTR>(u"indentifier")};
-  DISPID id = 0;
-  ASSERT_EQ(dispatch->GetIDsOfNames(IID_NULL, names, 1, 0, &id), S_OK);
-  EXPECT_EQ(id, 201);
-  VARIANT value;
-  ::VariantInit(&value);
-  value.vt = VT_BSTR;
-  value.bstrVal = ::SysAllocString(u"ООО Ромашка");
-  DISPID named = DISPID_PROPERTYPUT;
-  DISPPARAMS put{&value, &named, 1, 1};
-  EXPECT_EQ(
-      dispatch->Invoke(id, IID_NULL, 0, DISPATCH_PROPERTYPUT, &put, nullptr, nullptr, nullptr),
-      S_OK);
-  ::VariantClear(&value);
-  value.vt = VT_BSTR;
-  value.bstrVal = ::SysAllocString(u"123");
-  EXCEPINFO exception{};
-  EXPECT_EQ(
-      dispatch->Invoke(302, IID_NULL, 0, DISPATCH_PROPERTYPUT, &put, nullptr, &exception, nullptr),
-      DISP_E_EXCEPTION);
-  EXPECT_EQ(exception.scode, static_cast<SCODE>(0x8000FFFF));
-  EXPECT_EQ(TakeBstr(exception.bstrDescription),
-            u"Длина переменной [Inn = \"123\"] должна быть равной [10]");
-  ::SysFreeString(exception.bstrSource);
-  ::VariantClear(&value);
-  BSTR identifier = nullptr;
-  ASSERT_EQ(ul->get_Indentifier(&identifier), S_OK);
-  EXPECT_EQ(TakeBstr(identifier), u"ООО Ромашка");
-  dispatch->Release();
-  ul->Release();
-}
-
-TEST_F(Subjects, NewDeclarationDescriptionIsEmptyOfKindNone) {
-  ITdx880TrDekl* declaration = nullptr;
-  ASSERT_EQ(manager_->CreateTrDekl(&declaration), S_OK);
-  DEKL_KIND_TYPES kind = DEKL_KIND_TYPE_PRIMARY;
-  EXPECT_EQ(declaration->get_DeklKind(&kind), S_OK);
-  EXPECT_EQ(kind, DEKL_KIND_TYPE_NONE);
-  BSTR value = nullptr;
-  ASSERT_EQ(declaration->get_FormName(&value), S_OK);
-  EXPECT_EQ(TakeBstr(value), u"");
-  EXPECT_EQ(declaration->put_DeklKind(static_cast<DEKL_KIND_TYPES>(7)), S_OK);
-  EXPECT_EQ(declaration->get_DeklKind(&kind), S_OK);
-  EXPECT_EQ(kind, DEKL_KIND_TYPE_NONE);
-  EXPECT_EQ(declaration->put_DeklKind(DEKL_KIND_TYPE_CORRECTION), S_OK);
-  EXPECT_EQ(declaration->get_DeklKind(&kind), S_OK);
-  EXPECT_EQ(kind, DEKL_KIND_TYPE_CORRECTION);
-  declaration->Release();
 }
 
 TEST_F(Subjects, DeclarationDescriptionChecksItsValues) {

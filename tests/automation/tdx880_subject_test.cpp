@@ -19,28 +19,6 @@ TEST(SubjectModel, OrganisationKeyIsInnAndKpp) {
   EXPECT_EQ(ul.Role(), 1);
 }
 
-TEST(SubjectModel, OperatorAndTaxAuthorityKeysAreTheirIdentifiers) {
-  CTdx880SubjectSOS sos;
-  sos.SetIdentifier("2AE");
-  EXPECT_EQ(sos.Key(), "2AE");
-  EXPECT_EQ(sos.Role(), 3);
-  CTdx880SubjectNO no;
-  no.SetIdentifier("7701");
-  EXPECT_EQ(no.Key(), "7701");
-  EXPECT_EQ(no.Role(), 2);
-  CTdx880SubjectFL fl;
-  fl.SetInn("500100732259");
-  EXPECT_EQ(fl.Key(), "500100732259");
-  EXPECT_EQ(fl.Role(), 1);
-}
-
-TEST(SubjectModel, RejectedValueLeavesTheFieldUnchanged) {
-  CTdx880SubjectUL ul;
-  ul.SetKpp("770701001");
-  EXPECT_THROW(ul.SetKpp("1"), rtl::Exception);
-  EXPECT_EQ(ul.Kpp(), "770701001");
-}
-
 TEST(SubjectModel, OrganisationFillsTheLegalEntityPartAndIdentifierAsEmail) {
   CTdx880SubjectUL ul;
   ul.SetIdentifier("2AE-ORG");

@@ -64,39 +64,6 @@ std::vector<std::string> SlotsOf(std::string_view interface_name) {
   return slots;
 }
 
-TEST(TypeLibrary, HasNameVersionLocaleAndHelpString) {
-  EXPECT_EQ(Library().name, "LyrTdxPackage880");
-  EXPECT_EQ(Library().major_version, 1);
-  EXPECT_EQ(Library().minor_version, 2);
-  EXPECT_EQ(Library().lcid, 0x0409u);
-  EXPECT_EQ(Library().help_string, "LyrTdxPackage880 [KORAL]");
-}
-
-TEST(TypeLibrary, ListsTwentyTypeDescriptionsInOrder) {
-  const std::vector<std::string> expected = {
-      "ITdx880Package",   "ITdx880Safe",       "ITdx880File",      "ITdx880Signature",
-      "SIGN_ROLE_TYPES",  "ITdx880Crypt",      "Tdx880Crypt",      "ITdx880Key",
-      "ITdx880Manager",   "ITdx880Subject",    "ITdx880SubjectUL", "ITdx880SubjectFL",
-      "ITdx880SubjectNO", "ITdx880SubjectSOS", "Tdx880Manager",    "ITdx880SpecDoc",
-      "ITdx880TrDekl",    "DEKL_KIND_TYPES",   "Tdx880Package",    "ITdx880Error"};
-  std::vector<std::string> names;
-  for (const TypeDescription& type : Library().types) {
-    names.emplace_back(type.name);
-  }
-  EXPECT_EQ(names, expected);
-}
-
-TEST(TypeLibrary, GivesEveryTypeItsOwnGuid) {
-  std::set<std::string> seen;
-  auto text = [](const GUID& g) {
-    return std::string(reinterpret_cast<const char*>(&g), sizeof g);
-  };
-  seen.insert(text(Library().libid));
-  for (const TypeDescription& type : Library().types) {
-    EXPECT_TRUE(seen.insert(text(type.guid)).second) << type.name;
-  }
-}
-
 TEST(TypeLibrary, PackageInterfaceHasFortyTwoSlotsWithFileNamePutAfterIsReaded) {
   const std::vector<std::string> expected = {
       "m New 201 BSTR wsThreadTypeCode, BSTR wsTransactTypeCode : VARIANT_BOOL bResult",
@@ -287,17 +254,6 @@ TEST(TypeLibrary, EnumerationsHaveTheirValues) {
                                       "DEKL_KIND_TYPE_CORRECTION=2"}));
 }
 
-TEST(TypeLibrary, CreatableClassesNameTheirDefaultInterfaces) {
-  auto default_of = [](std::string_view name) {
-    const TypeDescription& type = Library().types[*Library().IndexOf(name)];
-    EXPECT_EQ(type.kind, TypeKind::CoClass);
-    return std::string(Library().types[static_cast<std::size_t>(type.default_interface)].name);
-  };
-  EXPECT_EQ(default_of("Tdx880Package"), "ITdx880Package");
-  EXPECT_EQ(default_of("Tdx880Manager"), "ITdx880Manager");
-  EXPECT_EQ(default_of("Tdx880Crypt"), "ITdx880Crypt");
-}
-
 TEST(TypeLibrary, OwnMembersStartAt201AndDerivedInterfacesAt301) {
   for (const TypeDescription& type : Library().types) {
     if (type.kind != TypeKind::Interface || type.members.empty()) {
@@ -309,14 +265,6 @@ TEST(TypeLibrary, OwnMembersStartAt201AndDerivedInterfacesAt301) {
     }
     EXPECT_EQ(lowest, type.parent < 0 ? 201 : 301) << type.name;
   }
-}
-
-TEST(TypeLibrary, FindsTypesByGuidAndName) {
-  const TypeDescription& manager = Library().types[*Library().IndexOf("ITdx880Manager")];
-  EXPECT_EQ(Library().IndexOf(manager.guid), Library().IndexOf("ITdx880Manager"));
-  EXPECT_FALSE(Library().IndexOf("ITdx880Nothing").has_value());
-  EXPECT_EQ(Library().Depth(*Library().IndexOf("ITdx880TrDekl")), 1u);
-  EXPECT_EQ(Library().Depth(*Library().IndexOf("ITdx880Manager")), 0u);
 }
 
 }  // namespace

@@ -30,26 +30,5 @@ TEST(TypeLibraryTexts, CheckedInIdlIsTheGeneratedOne) {
       << "run: cmake --build build --target lyr_update_typelib_sources";
 }
 
-TEST(TypeLibraryTexts, IdlDeclaresPropertyAccessorsWithTheirDispids) {
-  const std::string idl = IdlText(LyrTdxPackage880Library());
-  EXPECT_NE(idl.find("[propput, id(0x000000E8)]\n    HRESULT FileName([in] BSTR Value);"),
-            std::string::npos);
-  EXPECT_NE(idl.find("[propget, id(0x000000C9)]\n    HRESULT Indentifier([out, retval] BSTR* "
-                     "Value);"),
-            std::string::npos);
-  EXPECT_NE(idl.find("helpstring(\"LyrTdxPackage880 [KORAL]\")"), std::string::npos);
-  EXPECT_NE(idl.find("interface ITdx880TrDekl: ITdx880SpecDoc"), std::string::npos);
-}
-
-TEST(TypeLibraryTexts, HeaderDeclaresSlotsInTableOrder) {
-  const std::string header = InterfaceHeaderText(LyrTdxPackage880Library());
-  const auto is_readed = header.find("get_IsReaded(VARIANT_BOOL* Value) = 0;");
-  const auto file_name_put = header.find("put_FileName(BSTR Value) = 0;");
-  const auto main_file = header.find("GetMainFile(ITdx880File** pFile) = 0;");
-  ASSERT_NE(is_readed, std::string::npos);
-  EXPECT_LT(is_readed, file_name_put);
-  EXPECT_LT(file_name_put, main_file);
-}
-
 }  // namespace
 }  // namespace lyr::automation
