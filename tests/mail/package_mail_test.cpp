@@ -185,8 +185,8 @@ TEST_F(MailTest, AttachmentOverThePlainBudgetIsRefusedByItsName) {
       PackageBase64());
   CTdx880Doc doc;
   doc.Config().SetMaxPlainSize(16);
-  EXPECT_EQ(ErrorOf([&] { CreatePackageByEmail(message, Tmp(), doc); }),
-            Msg(u8"Слишком большой объём документов в пакете: [p.zip]"));
+  ExpectRaises([&] { CreatePackageByEmail(message, Tmp(), doc); },
+               Msg(u8"Слишком большой объём документов в пакете: [p.zip]"));
   EXPECT_TRUE(TmpIsEmpty());
 }
 
