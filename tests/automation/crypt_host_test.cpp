@@ -200,25 +200,6 @@ TEST_F(CryptHost, KeysWorkByNameThroughIDispatchAndCarryEveryByte) {
   ::VariantClear(&key);
 }
 
-TEST_F(CryptHost, KeyPutsCheckTheirValuesEvenInSafeMode) {
-  Init();
-  K* key = nullptr;
-  ASSERT_EQ(crypt_->GetPrivateKeyBySha1(Text(sha1_).value, &key), S_OK);
-  SetSafeMode(key, true);
-  const Text empty(u"");
-  for (auto put : {&K::put_Sha1, &K::put_SubjectCN, &K::put_CertificateBody}) {
-    EXPECT_EQ((key->*put)(empty.value), kUnexpected);
-  }
-  EXPECT_EQ(TakeErrorDescription(), u"Передан пустой аргумент: CertificateBody");
-  EXPECT_EQ(key->put_SignRole(static_cast<SIGN_ROLE_TYPES>(5)), kUnexpected);
-  EXPECT_EQ(TakeErrorDescription(), u"Неизвестная роль: [5]");
-  EXPECT_EQ(key->put_ContainerName(empty.value), S_OK);
-  EXPECT_EQ(key->put_SignRole(SIGN_ROLE_TYPE_FCOD), S_OK);
-  EXPECT_EQ(KeyText(key), Alice('4', der_));
-  EXPECT_EQ(LastErrorOf(key), u"0: ");
-  key->Release();
-}
-
 // A failing member: a guarded one follows SafeMode; an unguarded one fails whatever SafeMode is
 // and leaves LastError as an earlier member set it.
 struct Failure {

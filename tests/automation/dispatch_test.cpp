@@ -210,28 +210,6 @@ TEST_F(Dispatch, RefusesAnObjectOfAnotherInterface) {
   EXPECT_EQ(argument_error, 0u);
 }
 
-TEST_F(Dispatch, SafeInterfaceDispatchesItsOwnMembers) {
-  ComPtr<ITdx880Safe> safe;
-  ASSERT_EQ(file_->QueryInterface(IID_ITdx880Safe, safe.ReceiveVoid()), S_OK);
-  LPOLESTR names[] = {const_cast<LPOLESTR>(u"SafeMode")};
-  DISPID id = 0;
-  ASSERT_EQ(safe->GetIDsOfNames(IID_NULL, names, 1, 0, &id), S_OK);
-  EXPECT_EQ(id, 201);
-  VARIANT value = BoolArg(true);
-  DISPID named = DISPID_PROPERTYPUT;
-  DISPPARAMS put{&value, &named, 1, 1};
-  EXPECT_EQ(safe->Invoke(id, IID_NULL, 0, DISPATCH_PROPERTYPUT, &put, nullptr, nullptr, nullptr),
-            S_OK);
-  EXPECT_TRUE(file_->SafeMode());
-  DISPPARAMS none{nullptr, nullptr, 0, 0};
-  Variant error;
-  EXPECT_EQ(
-      safe->Invoke(202, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &error.value, nullptr, nullptr),
-      S_OK);
-  EXPECT_EQ(error.value.vt, VT_DISPATCH);
-  EXPECT_NE(error.value.pdispVal, nullptr);
-}
-
 }  // namespace
 }  // namespace lyr::automation::test
 

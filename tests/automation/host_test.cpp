@@ -32,15 +32,6 @@ class Host : public lyr::automation::host::ServerHost {
   ITdx880Manager* manager_ = nullptr;
 };
 
-TEST_F(Host, UnregisterRemovesTheClassesAndRegisterBringsThemBack) {
-  ASSERT_EQ(Entry("DllUnregisterServer")(), S_OK);
-  CLSID clsid{};
-  EXPECT_EQ(::CLSIDFromProgID(u"LyrTdxPackage880.Tdx880Manager", &clsid), CO_E_CLASSSTRING);
-  ASSERT_EQ(Entry("DllRegisterServer")(), S_OK);
-  EXPECT_EQ(::CLSIDFromProgID(u"lyrtdxpackage880.tdx880manager", &clsid), S_OK);
-  EXPECT_TRUE(clsid == CLSID_Tdx880Manager);
-}
-
 TEST_F(Host, CallsByNameThroughIDispatchGiveTheVtableResults) {
   ITdx880Manager* manager = CreateManager();
   ASSERT_NE(manager, nullptr);

@@ -155,29 +155,5 @@ TEST(ObjectWrapper, ArgumentNotMadeByThisLibraryFailsTheInterfaceCast) {
 namespace lyr::automation::test {
 namespace {
 
-TEST(KeyConversions, CopyTheRecordBothWaysAndReachItThroughTheWrapper) {
-  crypt::CTdx880Key record;
-  record.SetSha1(std::string(40, 'A'));
-  record.SetSubjectCN(rtl::Msg(u8"Алиса"));
-  record.SetCertificateBody(std::string("\x30\x98\x00\xFF", 4));
-  record.SetSignRole(11);
-  const ComPtr<ITdx880Key> key = KeyToAutomation(&record, kTestProgId);
-  crypt::CTdx880Key& wrapped = WrappedObjectOf<crypt::CTdx880Key>(key.Get(), "pKey");
-  EXPECT_NE(&wrapped, &record);
-  crypt::CTdx880Key back;
-  KeyFromAutomation(key.Get(), &back);
-  for (const crypt::CTdx880Key* copy : {&wrapped, &back}) {
-    EXPECT_EQ(copy->CertificateBody(), record.CertificateBody());
-    EXPECT_EQ(copy->SubjectCN(), record.SubjectCN());
-    EXPECT_EQ(copy->SignRole(), 11);
-  }
-  try {
-    KeyToAutomation(nullptr, kTestProgId);
-    ADD_FAILURE();
-  } catch (const rtl::Exception& error) {
-    EXPECT_EQ(error.Message(), rtl::Msg(u8"Передан пустой аргумент: pСTdx880Key"));
-  }
-}
-
 }  // namespace
 }  // namespace lyr::automation::test

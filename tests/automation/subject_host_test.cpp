@@ -82,43 +82,6 @@ TEST_F(Subjects, PersonFioSplitsIntoThreeNamesAndJoinsWithBlanks) {
   fl->Release();
 }
 
-TEST_F(Subjects, SubjectsStartOutOfSafeModeEvenFromASafeManager) {
-  ITdx880Safe* manager_safe = nullptr;
-  ASSERT_EQ(manager_->QueryInterface(IID_ITdx880Safe, reinterpret_cast<void**>(&manager_safe)),
-            S_OK);
-  ASSERT_EQ(manager_safe->put_SafeMode(VARIANT_TRUE), S_OK);
-  manager_safe->Release();
-
-  ITdx880SubjectUL* ul = nullptr;
-  ASSERT_EQ(manager_->CreateSubjectUL(&ul), S_OK);
-  ITdx880Safe* safe = nullptr;
-  ASSERT_EQ(ul->QueryInterface(IID_ITdx880Safe, reinterpret_cast<void**>(&safe)), S_OK);
-  VARIANT_BOOL mode = VARIANT_TRUE;
-  EXPECT_EQ(safe->get_SafeMode(&mode), S_OK);
-  EXPECT_EQ(mode, VARIANT_FALSE);
-
-  // An unguarded put fails even in SafeMode and leaves LastError as it was.
-  ASSERT_EQ(safe->put_SafeMode(VARIANT_TRUE), S_OK);
-  ExpectErrorInfo(ul->put_Kpp(Text(u"1").value), E_UNEXPECTED,
-                  u"Длина переменной [Kpp = \"1\"] должна быть равной [9]");
-  ITdx880Error* error = nullptr;
-  ASSERT_EQ(safe->get_LastError(&error), S_OK);
-  LONG code = 5;
-  EXPECT_EQ(error->get_Code(&code), S_OK);
-  EXPECT_EQ(code, 0);
-  error->Release();
-  safe->Release();
-
-  ITdx880TrDekl* declaration = nullptr;
-  ASSERT_EQ(manager_->CreateTrDekl(&declaration), S_OK);
-  ASSERT_EQ(declaration->QueryInterface(IID_ITdx880Safe, reinterpret_cast<void**>(&safe)), S_OK);
-  EXPECT_EQ(safe->get_SafeMode(&mode), S_OK);
-  EXPECT_EQ(mode, VARIANT_TRUE);  // the declaration description takes the Manager's mode
-  safe->Release();
-  declaration->Release();
-  ul->Release();
-}
-
 TEST_F(Subjects, DeclarationDescriptionChecksItsValues) {
   ITdx880TrDekl* declaration = nullptr;
   ASSERT_EQ(manager_->CreateTrDekl(&declaration), S_OK);

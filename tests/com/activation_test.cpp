@@ -146,31 +146,6 @@ TEST_F(ComActivation, LibraryWithoutDllGetClassObjectIsAnErrorInTheLibrary) {
             std::string("server library ") + LYR_COM_LIBRARY + " exports no DllGetClassObject");
 }
 
-TEST_F(ComActivation, ServerRegistersAndUnregistersItselfThroughTheRuntime) {
-  void* library = ::dlopen(LYR_COM_TEST_SERVER, RTLD_NOW | RTLD_LOCAL);
-  ASSERT_NE(library, nullptr);
-  auto registerServer = reinterpret_cast<HRESULT (*)()>(::dlsym(library, "DllRegisterServer"));
-  auto unregisterServer = reinterpret_cast<HRESULT (*)()>(::dlsym(library, "DllUnregisterServer"));
-  ASSERT_NE(registerServer, nullptr);
-  ASSERT_NE(unregisterServer, nullptr);
-  ASSERT_EQ(registerServer(), S_OK);
-  LYRCOM_CLASS_ENTRY got{};
-  char buffer[1024];
-  ASSERT_EQ(LyrComQueryClass(lyr::test::kAdderClsid, &got, buffer, sizeof buffer), S_OK);
-  EXPECT_STREQ(got.libraryPath, LYR_COM_TEST_SERVER);
-  EXPECT_STREQ(got.progId, "LyrComTest.Adder");
-  EXPECT_EQ(got.typeLibId, lyr::test::kAdderTypeLib);
-  IUnknown* object = nullptr;
-  ASSERT_EQ(CoCreateInstance(lyr::test::kAdderClsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
-                             reinterpret_cast<void**>(&object)),
-            S_OK);
-  object->Release();
-  ASSERT_EQ(unregisterServer(), S_OK);
-  EXPECT_EQ(LyrComQueryClass(lyr::test::kAdderClsid, &got, buffer, sizeof buffer),
-            REGDB_E_CLASSNOTREG);
-  ::dlclose(library);
-}
-
 TEST_F(ComActivation, CHostCreatesTheObjectThroughTheCInterface) {
   ASSERT_EQ(RegisterAdder(), S_OK);
   std::string output;

@@ -78,28 +78,6 @@ TEST_F(ComRegistry, RegisteringKeepsOtherServersAndUnregisteringRemovesOnlyThisS
   EXPECT_EQ(ReadAll(PathOf("registry")), left);
 }
 
-TEST_F(ComRegistry, ReRegisteringReplacesTheClassAndMovesTheProgId) {
-  ASSERT_EQ(Register(Entry(kFirst, "Lyr.Shared", "/opt/one.so")), S_OK);
-  ASSERT_EQ(Register(Entry(kFirst, "Lyr.First", "/opt/one-v2.so")), S_OK);
-  ASSERT_EQ(Register(Entry(kSecond, "LYR.SHARED", "/opt/two.so")), S_OK);
-  LYRCOM_CLASS_ENTRY got{};
-  char buffer[512];
-  ASSERT_EQ(LyrComQueryClass(kFirst, &got, buffer, sizeof buffer), S_OK);
-  EXPECT_STREQ(got.libraryPath, "/opt/one-v2.so");
-  EXPECT_STREQ(got.progId, "Lyr.First");
-  EXPECT_STREQ(got.threadingModel, "Apartment");
-  EXPECT_EQ(got.typeLibId, kTypeLib);
-  EXPECT_EQ(got.typeLibMajor, 1);
-  EXPECT_EQ(got.typeLibMinor, 2);
-  CLSID clsid{};
-  ASSERT_EQ(CLSIDFromProgID(u"lyr.shared", &clsid), S_OK);
-  EXPECT_EQ(clsid, kSecond);
-  ASSERT_EQ(LyrComUnregisterClass(kSecond), S_OK);
-  EXPECT_EQ(LyrComUnregisterClass(kSecond), S_FALSE);
-  EXPECT_EQ(LyrComQueryClass(kSecond, &got, buffer, sizeof buffer), REGDB_E_CLASSNOTREG);
-  EXPECT_EQ(LyrComQueryClass(kFirst, &got, buffer, 8), E_OUTOFMEMORY);
-}
-
 // Sets a file's modification time back by a minute, as if it had been written long ago.
 void Age(const std::string& path) {
   struct stat info {};

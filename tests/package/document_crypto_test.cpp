@@ -320,22 +320,6 @@ TEST_F(DocumentEncrypt, ATypeMarkedForEncryptionIsStoredAsAnEnvelopeOfAOneEntryZ
   EXPECT_NE(xml.find(Msg(u8"зашифрован=\"true\"")), std::string::npos) << xml;
 }
 
-TEST_F(DocumentEncrypt, ByThumbprintUsesTheAddressBook) {
-  const auto item = NewItem("01", "by thumbprint");
-  const CTdx880Key key = ThumbprintOnlyKey();
-  ExpectRaises(
-      [&] { item->Encrypt(&key); },
-      rtl::Format(Msg(u8"Сертификат для шифрования с отпечатком [%s] не найден в храниилище "
-                      u8"\"Другие пользователи\""),
-                  UserSha1()));
-  EXPECT_FALSE(item->IsEncrypted());
-  InstallCorrespondent();
-  ASSERT_TRUE(item->Encrypt(&key));
-  EXPECT_TRUE(item->IsEncrypted());
-  ASSERT_TRUE(item->DecryptIfEncrypted());
-  EXPECT_EQ(item->Content(), "by thumbprint");
-}
-
 TEST_F(DocumentEncrypt, RawContentOfALoadedEncryptedItemIsEmptyUntilDecrypted) {
   const auto item = NewItem("01", "loaded encrypted");
   const CTdx880Key key = UserKey();
@@ -415,18 +399,6 @@ INSTANTIATE_TEST_SUITE_P(
         NoProviderCase{"Decrypt", [](CTdx880Document& d, const CTdx880Key&) { d.Decrypt(); },
                        "Расшифрование"}),
     [](const auto& info) { return info.param.name; });
-
-TEST_F(CryptoItemTest, WithoutTheProviderSignaturesAreAddedAndLoadedWithoutTheirSigner) {
-  const std::string signature = OpenSslSignature("content", SharedPki().user, SharedPki().user_key);
-  ::setenv("LYR_TDX_GOST_ENGINE", PathOf("missing-engine.so").c_str(), 1);
-  const auto item = NewItem("01", "content");
-  const bool added = item->AddSign(signature, kSubjectAbonent);
-  ::unsetenv("LYR_TDX_GOST_ENGINE");
-  ASSERT_TRUE(added);
-  EXPECT_EQ(item->GetSignature(0)->Key().Sha1(), "");
-  ASSERT_TRUE(item->Save());
-  EXPECT_EQ(LoadItem(0)->GetSignature(0)->Key().Sha1(), UserSha1());
-}
 
 }  // namespace
 }  // namespace lyr::package::test

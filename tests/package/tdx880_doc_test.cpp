@@ -452,30 +452,6 @@ INSTANTIATE_TEST_SUITE_P(
             }}),
     [](const auto& info) { return info.param.name; });
 
-TEST_F(PackageDocTest, OpenOfAnEmptyNameNamesTheCurrentFolder) {
-  const fs::path old = fs::current_path();
-  fs::current_path(Home());
-  CTdx880Doc doc;
-  const std::string error = lyr::test::MessageOf([&] { doc.Open(""); });
-  fs::current_path(old);
-  EXPECT_EQ(error, Msg(u8"Файл с пакетом [") + Home().string() + Msg(u8"] не существует!"));
-  EXPECT_FALSE(doc.IsDocumentOpened());
-}
-
-TEST_F(PackageDocTest, FailedOpenOfAnotherPackageClosesTheFirst) {
-  const std::string first = SavedPackage("one");
-  CTdx880Doc doc;
-  ASSERT_TRUE(doc.Open(first));
-  const std::string folder = doc.WorkingDirectory();
-  const auto item = doc.GetFile(0);
-  EXPECT_TRUE(lyr::test::Raised([&] { doc.Open(PathOf("none.zip")); }).has_value());
-  EXPECT_FALSE(doc.IsDocumentOpened());
-  EXPECT_FALSE(fs::exists(folder));
-  EXPECT_FALSE(item->IsDocumentOpened());
-  EXPECT_EQ(doc.FileName(), first) << "the file name of the last successful open stays";
-  EXPECT_EQ(Listing(Tmp()), std::set<std::string>{});
-}
-
 // ---- Working folder and lifecycle -----------------------------------------------------------
 
 TEST_F(PackageDocTest, WorkingFolderIsPrivateAndGoesWithCloseAndDestruction) {
@@ -567,24 +543,6 @@ TEST_F(PackageDocTest, IndexesAreRangeChecked) {
   ExpectRaises([&] { static_cast<void>(doc.GetFileSignature(0, 0)); },
                Msg(u8"iSignaturesCount: ошибка задания диапазона - минимальное значение (0) больше "
                    u8"максимального(-1)"));
-}
-
-TEST_F(PackageDocTest, DeleteFileRemovesItemAndEntryAtTheSameIndex) {
-  CTdx880Doc doc;
-  FillDeclarationPackage(doc);
-  doc.AddFile("04", "txt", "date.txt", "2026");
-  const auto kept = doc.GetFile(0);
-  const auto deleted = doc.GetFile(1);
-  ASSERT_TRUE(doc.DeleteFile(1));
-  EXPECT_EQ(doc.GetFileCount(), 2);
-  EXPECT_EQ(doc.Description()->Documents().Count(), 2);
-  EXPECT_EQ(doc.GetFile(1)->OriginalFilename(), "date.txt");
-  EXPECT_EQ(doc.Description()->Documents().Items(1).OriginalFilename(), "date.txt");
-  // The holder's item stays a valid object, closed, with no reference into the package.
-  EXPECT_FALSE(deleted->IsDocumentOpened());
-  ExpectRaises([&] { static_cast<void>(deleted->OriginalFilename()); },
-               Msg(u8"Документ не открыт"));
-  EXPECT_EQ(kept, doc.GetFile(0));
 }
 
 TEST_F(PackageDocTest, ItemsOutliveCloseAndTheContainer) {
