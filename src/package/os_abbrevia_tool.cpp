@@ -25,6 +25,7 @@
 #include "rtl/free_with.h"
 #include "rtl/identifiers.h"
 #include "rtl/text.h"
+#include "rtl/unique_fd.h"
 #include "rtl/whole_file.h"
 
 namespace lyr::package {
@@ -33,6 +34,7 @@ namespace {
 using rtl::NativePath;
 
 using rtl::FreeWith;
+using rtl::UniqueFd;
 using ZipPtr = std::unique_ptr<zip_t, FreeWith<&::zip_discard>>;
 using SourcePtr = std::unique_ptr<zip_source_t, FreeWith<&::zip_source_free>>;
 using DirPtr = std::unique_ptr<DIR, FreeWith<&::closedir>>;
@@ -40,25 +42,6 @@ void CloseZipFile(zip_file_t* file) noexcept {
   ::zip_fclose(file);
 }
 using ZipFilePtr = std::unique_ptr<zip_file_t, FreeWith<&CloseZipFile>>;
-
-// A file descriptor closed when it goes out of scope.
-class UniqueFd final {
- public:
-  explicit UniqueFd(int fd) noexcept : fd_(fd) {}
-  ~UniqueFd() {
-    if (fd_ >= 0) {
-      ::close(fd_);
-    }
-  }
-  UniqueFd(const UniqueFd&) = delete;
-  UniqueFd& operator=(const UniqueFd&) = delete;
-  [[nodiscard]] int Get() const noexcept { return fd_; }
-  // Gives up the descriptor without closing it.
-  int Release() noexcept { return std::exchange(fd_, -1); }
-
- private:
-  int fd_;
-};
 
 constexpr size_t kCopyChunk = 256 * 1024;
 

@@ -17,15 +17,12 @@
 
 #include "rtl/errors.h"
 #include "rtl/file_utils.h"
+#include "rtl/free_with.h"
 #include "rtl/identifiers.h"
 
 namespace lyr::rtl {
 namespace {
 
-template <auto F>
-struct FreeWith {
-  void operator()(auto* p) const noexcept { F(p); }
-};
 using DirPtr = std::unique_ptr<DIR, FreeWith<&::closedir>>;
 
 // Length of the random part of a scratch name (mkostemp's six characters).

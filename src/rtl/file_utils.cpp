@@ -16,34 +16,15 @@
 #include <vector>
 
 #include "rtl/errors.h"
+#include "rtl/free_with.h"
 #include "rtl/str_utils.h"
 #include "rtl/text.h"
+#include "rtl/unique_fd.h"
 
 namespace lyr::rtl {
 namespace {
 
-template <auto F>
-struct FreeWith {
-  void operator()(auto* p) const noexcept { F(p); }
-};
 using DirPtr = std::unique_ptr<DIR, FreeWith<&::closedir>>;
-
-// An owned file descriptor.
-class Descriptor final {
- public:
-  explicit Descriptor(int fd) : fd_(fd) {}
-  ~Descriptor() {
-    if (fd_ >= 0) {
-      ::close(fd_);
-    }
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  [[nodiscard]] int Get() const { return fd_; }
-
- private:
-  int fd_;
-};
 
 bool IsSeparator(char c) {
   return c == '/' || c == '\\';
@@ -130,7 +111,7 @@ bool DeleteEntry(int folder, const std::string& name) {
   }
   bool ok = true;
   {
-    const Descriptor sub(OpenFolderForDeletion(folder, name.c_str()));
+    const UniqueFd sub(OpenFolderForDeletion(folder, name.c_str()));
     ok = sub.Get() >= 0 && ClearFolder(sub.Get());
   }
   return ::unlinkat(folder, name.c_str(), AT_REMOVEDIR) == 0 && ok;
@@ -199,7 +180,7 @@ bool ClearDirectory(const std::string& path) {
     return true;
   }
   const std::string root = WithoutTrailingSlashes(path);
-  const Descriptor folder(OpenFolderForDeletion(AT_FDCWD, NativePath(root).c_str()));
+  const UniqueFd folder(OpenFolderForDeletion(AT_FDCWD, NativePath(root).c_str()));
   return folder.Get() >= 0 && ClearFolder(folder.Get());
 }
 

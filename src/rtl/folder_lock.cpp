@@ -15,8 +15,10 @@
 
 #include "rtl/errors.h"
 #include "rtl/file_utils.h"
+#include "rtl/free_with.h"
 #include "rtl/identifiers.h"
 #include "rtl/trace.h"
+#include "rtl/unique_fd.h"
 
 namespace lyr::rtl {
 namespace {
@@ -27,29 +29,7 @@ constexpr std::string_view kLockSuffix = ".lock";
 // CreateLockedFolder's unique part: NewFileId, 32 lower-case hexadecimal characters.
 constexpr size_t kIdLength = 32;
 
-template <auto F>
-struct FreeWith {
-  void operator()(auto* p) const noexcept { F(p); }
-};
 using DirPtr = std::unique_ptr<DIR, FreeWith<&::closedir>>;
-
-// An owned descriptor for the local steps; Release hands it on.
-class Descriptor final {
- public:
-  explicit Descriptor(int fd) noexcept : fd_(fd) {}
-  ~Descriptor() {
-    if (fd_ >= 0) {
-      ::close(fd_);
-    }
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  [[nodiscard]] int Get() const noexcept { return fd_; }
-  int Release() noexcept { return std::exchange(fd_, -1); }
-
- private:
-  int fd_;
-};
 
 std::string WithoutTrailingSlashes(std::string path) {
   while (path.size() > 1 && (path.back() == '/' || path.back() == '\\')) {
@@ -103,7 +83,7 @@ bool IsOurFolderName(std::string_view name, std::string_view prefix) {
 // holds its lock.
 void SweepOne(int parent, const std::string& library_parent, const std::string& base) {
   const std::string lock_name = base + std::string(kLockSuffix);
-  const Descriptor lock(
+  const UniqueFd lock(
       ::openat(parent, lock_name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
   if (lock.Get() < 0 || !CarriesMark(lock.Get())) {
     return;  // no lock file, a link or not ours: not provably a leftover
@@ -136,7 +116,7 @@ FolderLock::FolderLock(std::string folder) : folder_(std::move(folder)) {
   const std::string lock_path =
       NativePath(WithoutTrailingSlashes(folder_)) + std::string(kLockSuffix);
   for (;;) {
-    Descriptor fd(::open(lock_path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
+    UniqueFd fd(::open(lock_path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (fd.Get() < 0) {
       RaiseLastOSError();
     }
@@ -202,7 +182,7 @@ bool FolderLock::Remove() noexcept {
 
 FolderLock CreateLockedFolder(const std::string& parent, std::string_view prefix) {
   const std::string native_parent = NativePath(parent);
-  const Descriptor folder(::open(native_parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  const UniqueFd folder(::open(native_parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (folder.Get() < 0) {
     RaiseLastOSError();
   }
@@ -210,8 +190,8 @@ FolderLock CreateLockedFolder(const std::string& parent, std::string_view prefix
   for (;;) {
     const std::string name = native_prefix + NewFileId();
     const std::string lock_name = name + std::string(kLockSuffix);
-    Descriptor lock(::openat(folder.Get(), lock_name.c_str(),
-                             O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    UniqueFd lock(::openat(folder.Get(), lock_name.c_str(),
+                           O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (lock.Get() < 0) {
       if (errno == EEXIST) {
         continue;
@@ -248,7 +228,7 @@ FolderLock CreateLockedFolder(const std::string& parent, std::string_view prefix
 
 void SweepStaleFolders(const std::string& parent, std::string_view prefix) noexcept {
   try {
-    const Descriptor folder(::open(NativePath(parent).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const UniqueFd folder(::open(NativePath(parent).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (folder.Get() < 0) {
       return;
     }
