@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "crypt/support/test_pki.h"
 #include "lyr/com/com.h"
 #include "lyr/tdx880/LyrTdxPackage880.h"
 #include "support/expect_error_info.h"
+#include "support/pki.h"
 #include "support/sandbox.h"
 
 namespace {

@@ -10,11 +10,11 @@
 #include "automation/tdx880_package_class.h"
 #include "automation/tdx880_subject_class.h"
 #include "automation/tdx880_tr_dekl_class.h"
-#include "crypt/support/test_pki.h"
 #include "package/tdx880_doc.h"
 #include "rtl/errors.h"
 #include "safe_probe.h"
 #include "support/expect_raises.h"
+#include "support/pki.h"
 #include "support/sandbox.h"
 
 namespace lyr::automation::test {

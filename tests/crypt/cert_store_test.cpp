@@ -12,7 +12,7 @@
 
 #include "crypt/crypt_error.h"
 #include "crypt/platform/key_container.h"
-#include "crypt/support/test_pki.h"
+#include "support/pki.h"
 #include "support/sandbox.h"
 
 namespace lyr::crypt {

@@ -7,7 +7,7 @@
 #include <ctime>
 
 #include "crypt/crypt_error.h"
-#include "crypt/support/test_pki.h"
+#include "support/pki.h"
 
 namespace lyr::crypt {
 namespace {

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "crypt/crypt_error.h"
-#include "crypt/support/test_pki.h"
+#include "support/pki.h"
 
 namespace lyr::crypt {
 namespace {

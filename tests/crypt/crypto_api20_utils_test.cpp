@@ -7,10 +7,10 @@
 
 #include "crypt/crypto_provider.h"
 #include "crypt/platform/key_container.h"
-#include "crypt/support/test_pki.h"
 #include "rtl/base64.h"
 #include "rtl/errors.h"
 #include "rtl/text.h"
+#include "support/pki.h"
 #include "support/sandbox.h"
 
 namespace lyr::crypt {

@@ -1,6 +1,6 @@
 // Importing certificates into the system stores: AddCertificateToStore with its container
 // binding, ImportChain sorting a chain into "CA", "ROOT" and "addressbook", IsCACertificate,
-// CCryptoStore and CCryptCertificate.
+// and CCryptoStore.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -11,7 +11,6 @@
 #include <ostream>
 #include <set>
 
-#include "crypt/crypt_certificate.h"
 #include "crypt/crypt_error.h"
 #include "crypt/crypto_api20_utils.h"
 #include "crypt/crypto_provider.h"
@@ -19,11 +18,11 @@
 #include "crypt/crypto_store.h"
 #include "crypt/platform/key_container.h"
 #include "crypt/platform/private_key.h"
-#include "crypt/support/test_pki.h"
 #include "rtl/base64.h"
 #include "rtl/errors.h"
 #include "rtl/format.h"
 #include "rtl/text.h"
+#include "support/pki.h"
 #include "support/sandbox.h"
 
 namespace lyr::crypt {
@@ -570,23 +569,6 @@ TEST_F(StoreImport, CryptoStoreRaisesTheOsErrorForWhatItCannotOpen) {
                 store.Open(store_provider::kPkcs7, "x");
               }).starts_with("System Error.  Code: -2146881269.\r\nASN1 bad tag value met."));
   EXPECT_FALSE(store.Opened());
-}
-
-// ---- CCryptCertificate ----
-
-TEST(CryptCertificate, HoldsItsOwnReferenceAndGivesTheUtcValidity) {
-  std::optional<Certificate> caller = Load(SharedPki().user);
-  const int64_t not_before = caller->NotBefore();
-  const int64_t not_after = caller->NotAfter();
-  CCryptCertificate wrapper(&*caller);
-  caller.reset();
-  ASSERT_NE(wrapper.Context(), nullptr);
-  EXPECT_EQ(wrapper.Context()->Thumbprint(), Load(SharedPki().user).Thumbprint());
-  EXPECT_EQ(wrapper.NotBefore(), rtl::UnixTimeToUtcDateTime(not_before));
-  EXPECT_EQ(wrapper.NotAfter(), rtl::UnixTimeToUtcDateTime(not_after));
-  wrapper.SetHandle(nullptr);
-  EXPECT_EQ(wrapper.Context(), nullptr);
-  EXPECT_EQ(wrapper.NotBefore(), 0);
 }
 
 }  // namespace

@@ -15,7 +15,7 @@
 #include "crypt/platform/der_reader.h"
 #include "crypt/platform/key_container.h"
 #include "crypt/platform/pki_builder.h"
-#include "crypt/support/test_pki.h"
+#include "support/pki.h"
 #include "support/sandbox.h"
 
 namespace lyr::crypt {

@@ -7,7 +7,7 @@
 #include <cstdlib>
 
 #include "crypt/crypt_error.h"
-#include "crypt/support/test_pki.h"
+#include "support/pki.h"
 #include "support/sandbox.h"
 
 namespace lyr::crypt {

@@ -7,10 +7,10 @@
 #include <memory>
 #include <ostream>
 
-#include "crypt/support/test_pki.h"
 #include "rtl/base64.h"
 #include "rtl/errors.h"
 #include "rtl/text.h"
+#include "support/pki.h"
 
 namespace lyr::crypt {
 namespace {
@@ -183,16 +183,6 @@ TEST(KoralCertificate, AttachedCertificateOutlivesTheCallersCopy) {
   EXPECT_TRUE(certificate.Owned());
   EXPECT_EQ(certificate.GetValue(), "");
 }
-
-TEST(KoralCertificate, KeepsTheProviderItIsGiven) {
-  CKORALCertificate certificate;
-  EXPECT_EQ(certificate.Provider(), nullptr);
-  auto* provider = reinterpret_cast<CCryptoProvider*>(&certificate);  // any address will do
-  certificate.SetProvider(provider);
-  EXPECT_EQ(certificate.Provider(), provider);
-}
-
-// ---- decoded fields ----
 
 TEST(KoralCertificateContext, DecodesTheFieldsOfTheCertificate) {
   CKORALCertificate certificate;

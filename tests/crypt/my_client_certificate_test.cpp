@@ -9,11 +9,11 @@
 #include "crypt/crypt_error.h"
 #include "crypt/platform/cert_store.h"
 #include "crypt/platform/key_container.h"
-#include "crypt/support/test_pki.h"
 #include "http/http_client_tool.h"
 #include "http/https_client.h"
 #include "http/https_server.h"
 #include "rtl/text.h"
+#include "support/pki.h"
 #include "support/sandbox.h"
 
 namespace lyr::crypt {

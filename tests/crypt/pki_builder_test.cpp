@@ -7,9 +7,8 @@
 #include <ctime>
 
 #include "crypt/crypt_error.h"
-#include "crypt/support/test_pki.h"
 #include "rtl/text.h"
-#include "support/sandbox.h"
+#include "support/pki.h"
 
 namespace lyr::crypt {
 namespace {
@@ -43,10 +42,10 @@ CertificateSpec EndEntitySpec(const std::string& cn, const std::string& serial) 
 }
 
 // A three-level PKI made by the builder, with its files written as PEM into the sandbox.
-class PkiBuilderTest : public test::Sandbox {
+class PkiBuilderTest : public test::PkiSandbox {
  protected:
   void SetUp() override {
-    test::Sandbox::SetUp();
+    test::PkiSandbox::SetUp();
     root_key_ = PrivateKey::Generate(GostParamSet::kXA);
     root_ = IssueSelfSigned(CaSpec("Builder Root", "01"), root_key_);
     inter_key_ = PrivateKey::Generate(GostParamSet::kA);
@@ -63,13 +62,6 @@ class PkiBuilderTest : public test::Sandbox {
     WriteFile("root.pem", CertificateToPem(*root_));
     WriteFile("inter.pem", CertificateToPem(*inter_));
     WriteFile("user.pem", CertificateToPem(*user_));
-  }
-
-  // Runs openssl on files of the sandbox; returns the exit status, output in *output.
-  int OpenSsl(const std::string& arguments, std::string* output) const {
-    return test::RunCommand("cd '" + Home().string() + "' && OPENSSL_CONF='" +
-                                test::OpenSslConfigPath() + "' openssl " + arguments + " 2>&1",
-                            output);
   }
 
   Crl CrlOf(const Certificate& issuer, const PrivateKey& key,
@@ -144,29 +136,6 @@ TEST_F(PkiBuilderTest, OpenSslShowsTheChosenFields) {
   EXPECT_NE(output.find("Digital Signature, Non Repudiation, Key Encipherment, Data Encipherment"),
             std::string::npos)
       << output;
-}
-
-TEST_F(PkiBuilderTest, ParsedBackByCertificate) {
-  EXPECT_EQ(inter_->SerialNumber(), std::string("\x01\x02", 2));
-  EXPECT_EQ(user_->SerialNumber(), std::string("\x00\xA1\xB2\xC3", 4));
-  EXPECT_EQ(inter_->SubjectCN(), "Builder Inter");
-  EXPECT_EQ(inter_->IssuerCN(), "Builder Root");
-  EXPECT_EQ(inter_->IssuerNameDer(), root_->SubjectNameDer());
-  EXPECT_TRUE(root_->IsSelfIssued());
-  EXPECT_FALSE(inter_->IsSelfIssued());
-  EXPECT_TRUE(root_->IsSignedBy(*root_));
-  EXPECT_TRUE(inter_->IsSignedBy(*root_));
-  EXPECT_TRUE(user_->IsSignedBy(*inter_));
-  EXPECT_FALSE(user_->IsSignedBy(*root_));
-  EXPECT_TRUE(user_key_.Matches(*user_));
-  EXPECT_EQ(user_->SignatureAlgorithmOid(), "1.2.643.2.2.3");
-  EXPECT_EQ(user_->PublicKeyAlgorithmOid(), "1.2.643.2.2.19");
-  const std::optional<BasicConstraints> constraints = inter_->GetBasicConstraints();
-  ASSERT_TRUE(constraints);
-  EXPECT_TRUE(constraints->critical);
-  EXPECT_TRUE(constraints->ca);
-  EXPECT_EQ(constraints->path_length, 0);
-  EXPECT_EQ(user_->CrlDistributionUrls(), std::vector<std::string>{"http://127.0.0.1:1/inter.crl"});
 }
 
 TEST(PkiBuilder, WritesExactValidityInBothTimeForms) {
@@ -354,25 +323,6 @@ TEST_F(PkiBuilderTest, RequestVerifiesWithOpenSsl) {
   const Certificate issued = Certificate::FromPem(test::ReadAll(Home() / "issued.pem"));
   EXPECT_TRUE(user_key_.Matches(issued));
   EXPECT_TRUE(issued.IsSignedBy(*root_));
-}
-
-TEST(PkiBuilder, ParamSetsReachTheKeys) {
-  for (const auto& [param_set, oid] : {std::pair{GostParamSet::kA, "1.2.643.2.2.35.1"},
-                                       std::pair{GostParamSet::kB, "1.2.643.2.2.35.2"},
-                                       std::pair{GostParamSet::kXA, "1.2.643.2.2.36.0"}}) {
-    const PrivateKey key = PrivateKey::Generate(param_set);
-    const std::string info = key.PublicKeyInfoDer();
-    // The SubjectPublicKeyInfo's parameters start with the parameter set's OID.
-    std::string encoded;
-    if (std::string_view(oid) == "1.2.643.2.2.35.1") {
-      encoded = std::string("\x06\x07\x2A\x85\x03\x02\x02\x23\x01", 9);
-    } else if (std::string_view(oid) == "1.2.643.2.2.35.2") {
-      encoded = std::string("\x06\x07\x2A\x85\x03\x02\x02\x23\x02", 9);
-    } else {
-      encoded = std::string("\x06\x07\x2A\x85\x03\x02\x02\x24\x00", 9);
-    }
-    EXPECT_NE(info.find(encoded), std::string::npos) << oid;
-  }
 }
 
 TEST_F(PkiBuilderTest, IssuerKeyMustBeTheIssuers) {

@@ -20,9 +20,9 @@
 #include "crypt/koral_certificate.h"
 #include "crypt/platform/cert_store.h"
 #include "crypt/platform/key_container.h"
-#include "crypt/support/test_pki.h"
 #include "rtl/errors.h"
 #include "rtl/text.h"
+#include "support/pki.h"
 #include "support/sandbox.h"
 
 namespace lyr::crypt {
@@ -65,13 +65,7 @@ Coded CodedFailureOf(Body&& body) {
   return {};
 }
 
-std::string Content(size_t size) {
-  std::string content(size, '\0');
-  for (size_t i = 0; i < size; ++i) {
-    content[i] = static_cast<char>((i * 131) ^ (i >> 8));
-  }
-  return content;
-}
+using test::Content;
 
 // A chain builder that records what the verification asked of it.
 struct BuilderLog {
@@ -95,15 +89,11 @@ class RecordingBuilder final : public ISignerChainBuilder {
   BuilderLog* log_;
 };
 
-class SignatureTest : public test::Sandbox {
+class SignatureTest : public test::PkiSandbox {
  protected:
   void SetUp() override {
-    Sandbox::SetUp();
-    const PrivateKey key = PrivateKey::FromPem(test::FileBytes(SharedPki().user_key), std::nullopt);
-    KeyContainer::Create(StoreLocation::kCurrentUser, "user-key", key);
-    Certificate bound = user_;
-    bound.SetKeyProv(KeyProvInfo{"user-key", "", 75, 1, 1});
-    my_.Add(bound, AddDisposition::kReplaceExisting);
+    PkiSandbox::SetUp();
+    test::InstallSigner(SharedPki().user_party, "user-key");
     provider_.AcquireVerifyContext(75, false);
   }
 
@@ -141,7 +131,7 @@ class SignatureTest : public test::Sandbox {
     return test::ReadAll(out);
   }
 
-  Certificate user_ = Certificate::FromDer(test::PemFileToDer(SharedPki().user));
+  const Certificate& user_ = SharedPki().user_party.certificate;
   CertStore my_ = CertStore::OpenSystem(StoreLocation::kCurrentUser, "MY");
   CCryptoProvider provider_;
   CCryptoSignatureConfig config_{&provider_, 2, 0, 2};

@@ -16,11 +16,11 @@
 #include "crypt/platform/cert_store.h"
 #include "crypt/platform/key_container.h"
 #include "crypt/platform/private_key.h"
-#include "crypt/support/test_pki.h"
 #include "crypt/tdx880_crypto_tool.h"
 #include "rtl/errors.h"
 #include "rtl/format.h"
 #include "rtl/text.h"
+#include "support/pki.h"
 #include "support/sandbox.h"
 
 namespace lyr::crypt {
@@ -28,12 +28,6 @@ namespace {
 
 using rtl::Msg;
 using test::SharedPki;
-
-// The key-provider flags of a binding: CERT_SET_KEY_CONTEXT_PROP_ID, plus CRYPT_MACHINE_KEYSET
-// for a container of the local machine.
-uint32_t KeyProvFlags(StoreLocation location) {
-  return location == StoreLocation::kLocalMachine ? 0x21 : 0x01;
-}
 
 template <typename Body>
 std::string MessageOf(Body&& body) {
@@ -64,32 +58,19 @@ std::string EmptyRangeMessage(const char* name) {
 
 const std::string kCertificateGone = Msg(u8"Внутренняя ошибка: Сертификат не найден");
 
-Certificate PkiCertificate(const std::filesystem::path& pem) {
-  return Certificate::FromDer(test::PemFileToDer(pem));
-}
-
-class CryptEngineTest : public test::Sandbox {
+class CryptEngineTest : public test::PkiSandbox {
  protected:
-  void TearDown() override {
-    ::unsetenv("LYR_TDX_GOST_ENGINE");
-    Sandbox::TearDown();
-  }
-
   static void AddTo(StoreLocation location, const char* store, const Certificate& certificate) {
-    CertStore::OpenSystem(location, store).Add(certificate, AddDisposition::kReplaceExisting);
+    test::AddToStore(certificate, store, location);
   }
   // The user's certificate in "MY" bound to a container holding its key.
   void InstallPersonal(StoreLocation location, const std::string& container = "user-key") {
-    const PrivateKey key = PrivateKey::FromPem(test::FileBytes(SharedPki().user_key), std::nullopt);
-    KeyContainer::Create(location, container, key);
-    Certificate bound = user_;
-    bound.SetKeyProv(KeyProvInfo{container, "", 75, KeyProvFlags(location), 1});
-    AddTo(location, "MY", bound);
+    test::InstallSigner(SharedPki().user_party, container, location);
   }
 
-  Certificate user_ = PkiCertificate(SharedPki().user);
-  Certificate root_ = PkiCertificate(SharedPki().root);
-  Certificate inter_ = PkiCertificate(SharedPki().inter);
+  const Certificate& user_ = SharedPki().user_party.certificate;
+  const Certificate& root_ = SharedPki().root_party.certificate;
+  const Certificate& inter_ = SharedPki().inter_party.certificate;
   CTdx880Crypt crypt_;
 };
 
@@ -146,7 +127,7 @@ TEST_P(CryptEngineBeforeInit, FailsNamingTheOperation) {
 TEST_P(CryptEngineBeforeInit, FailsNamingTheOperationAfterAnInitWithoutTheProvider) {
   InstallPersonal(StoreLocation::kCurrentUser);
   ASSERT_TRUE(crypt_.Init(true));
-  ::setenv("LYR_TDX_GOST_ENGINE", PathOf("missing.so").c_str(), 1);
+  HideEngine();
   EXPECT_EQ(MessageOf([&] { crypt_.Init(true); }), NotAvailable(u8"инициализация"));
   EXPECT_FALSE(crypt_.CryptographyAvailable());
   CTdx880Key key;
@@ -157,7 +138,7 @@ INSTANTIATE_TEST_SUITE_P(Operations, CryptEngineBeforeInit, ::testing::ValuesIn(
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(CryptEngineTest, InitWithoutTheProviderFailsAndLeavesCryptographyUnavailable) {
-  ::setenv("LYR_TDX_GOST_ENGINE", PathOf("missing.so").c_str(), 1);
+  HideEngine();
   EXPECT_FALSE(CTdx880Crypt::IsCryptographyOk());
   EXPECT_EQ(MessageOf([&] { crypt_.Init(true); }), NotAvailable(u8"инициализация"));
   EXPECT_FALSE(crypt_.CryptographyAvailable());

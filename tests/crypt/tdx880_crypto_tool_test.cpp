@@ -18,11 +18,11 @@
 #include "crypt/platform/cert_store.h"
 #include "crypt/platform/key_container.h"
 #include "crypt/platform/private_key.h"
-#include "crypt/support/test_pki.h"
 #include "crypt/tdx880_key.h"
 #include "rtl/errors.h"
 #include "rtl/format.h"
 #include "rtl/text.h"
+#include "support/pki.h"
 #include "support/sandbox.h"
 
 namespace lyr::crypt {
@@ -30,12 +30,6 @@ namespace {
 
 using rtl::Msg;
 using test::SharedPki;
-
-// The key-provider flags of a binding: CERT_SET_KEY_CONTEXT_PROP_ID, plus CRYPT_MACHINE_KEYSET
-// for a container of the local machine.
-uint32_t KeyProvFlags(StoreLocation location) {
-  return location == StoreLocation::kLocalMachine ? 0x21 : 0x01;
-}
 
 template <typename Body>
 std::string MessageOf(Body&& body) {
@@ -52,14 +46,6 @@ std::string LengthMessage(const std::string& value) {
                      value, 40);
 }
 
-std::string Content(size_t size, unsigned seed = 7) {
-  std::string content(size, '\0');
-  for (size_t i = 0; i < size; ++i) {
-    content[i] = static_cast<char>((i * 131 + seed) ^ (i >> 8));
-  }
-  return content;
-}
-
 std::string Lower(std::string text) {
   for (char& c : text) {
     if (c >= 'A' && c <= 'Z') {
@@ -69,35 +55,20 @@ std::string Lower(std::string text) {
   return text;
 }
 
+using test::Content;
+
 // The sandbox with the test PKI's user as a personal key ("MY" bound to a container) and as a
 // correspondent ("addressbook") at a location.
-class CryptoToolTest : public test::Sandbox {
+class CryptoToolTest : public test::PkiSandbox {
  protected:
-  void TearDown() override {
-    ::unsetenv("LYR_TDX_GOST_ENGINE");
-    Sandbox::TearDown();
-  }
-
   void InstallPersonal(StoreLocation location) {
-    const PrivateKey key = PrivateKey::FromPem(test::FileBytes(SharedPki().user_key), std::nullopt);
-    KeyContainer::Create(location, "user-key", key);
-    Certificate bound = user_;
-    bound.SetKeyProv(KeyProvInfo{"user-key", "", 75, KeyProvFlags(location), 1});
-    CertStore::OpenSystem(location, "MY").Add(bound, AddDisposition::kReplaceExisting);
+    test::InstallSigner(SharedPki().user_party, "user-key", location);
   }
   void InstallCorrespondent(StoreLocation location) {
-    CertStore::OpenSystem(location, "addressbook").Add(user_, AddDisposition::kUseExisting);
+    test::AddToStore(user_, "addressbook", location);
   }
 
-  // True when openssl cms accepts signature over content (signature only, no chain).
-  bool OpenSslVerifies(const std::string& content, const std::string& signature) {
-    const std::string content_file = WriteFile("content.bin", content);
-    const std::string signature_file = WriteFile("signature.p7s", signature);
-    return test::RunOpenSsl("cms -verify -binary -noverify -inform DER -in " + signature_file +
-                            " -content " + content_file + " -out /dev/null") == 0;
-  }
-
-  Certificate user_ = Certificate::FromDer(test::PemFileToDer(SharedPki().user));
+  const Certificate& user_ = SharedPki().user_party.certificate;
   CTdx880CryptoTool tool_;
 };
 
@@ -171,7 +142,7 @@ TEST_F(CryptoToolTest, EmptyContentIsCheckedBeforeTheThumbprint) {
 }
 
 TEST_F(CryptoToolTest, CertificateWithoutContainerCannotSign) {
-  CertStore::OpenSystem(StoreLocation::kCurrentUser, "MY").Add(user_, AddDisposition::kNew);
+  test::AddToStore(user_, "MY");
   const std::string message = MessageOf([&] { (void)tool_.Sign(true, "x", user_.Thumbprint()); });
   EXPECT_TRUE(message.starts_with("0x8009200B")) << message;
 }
@@ -316,13 +287,15 @@ TEST_F(CryptoToolTest, SignerFromSignatureGivesBodyThumbprintAndName) {
 }
 
 TEST_F(CryptoToolTest, SignerFromOpenSslSignatureWithoutCertificatesIsRefused) {
-  const std::string content_file = WriteFile("content.bin", "text");
-  const std::string out = PathOf("nocerts.p7s");
-  ASSERT_EQ(test::RunOpenSsl("cms -sign -binary -md md_gost94 -nocerts -outform DER -in " +
-                             content_file + " -signer " + SharedPki().user.string() + " -inkey " +
-                             SharedPki().user_key.string() + " -out " + out),
-            0);
-  EXPECT_EQ(MessageOf([&] { (void)CTdx880CryptoTool::SignerFromSignature(test::ReadAll(out)); }),
+  WriteFile("content.bin", "text");
+  ASSERT_EQ(
+      OpenSsl("cms -sign -binary -md md_gost94 -nocerts -outform DER -in content.bin -signer '" +
+              SharedPki().user.string() + "' -inkey '" + SharedPki().user_key.string() +
+              "' -out nocerts.p7s"),
+      0);
+  EXPECT_EQ(MessageOf([&] {
+              (void)CTdx880CryptoTool::SignerFromSignature(test::ReadAll(PathOf("nocerts.p7s")));
+            }),
             Msg(u8"Подпись не содержит сертификата подписанта"));
 }
 
@@ -338,12 +311,12 @@ TEST_F(CryptoToolTest, SignerFromBytesThatAreNoSignatureIsRefused) {
 
 TEST_F(CryptoToolTest, CryptographyIsAvailableWithTheGostEngineOnly) {
   EXPECT_TRUE(CTdx880CryptoTool::IsCryptographyOk());
-  ::setenv("LYR_TDX_GOST_ENGINE", PathOf("missing.so").c_str(), 1);
+  HideEngine();
   EXPECT_FALSE(CTdx880CryptoTool::IsCryptographyOk());
 }
 
 TEST_F(CryptoToolTest, ToolWithoutTheProviderFailsWithTheInitialisationMessage) {
-  ::setenv("LYR_TDX_GOST_ENGINE", PathOf("missing.so").c_str(), 1);
+  HideEngine();
   const std::string message = MessageOf([] { const CCryptoAPI20Tool tool; });
   EXPECT_TRUE(message.starts_with(Msg(u8"Ошибка при инициализации криптопровайдера: ") +
                                   CryptErrorCodeText(code::kNteProviderDllFail)))
@@ -424,18 +397,10 @@ TEST_P(CryptoAPI20ToolCheck, FailsWithTheUniformMessage) {
 INSTANTIATE_TEST_SUITE_P(Checks, CryptoAPI20ToolCheck, ::testing::ValuesIn(kToolChecks),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(CryptoToolTest, WorkerStartsWithTheGostProviderAndTheCurrentUser) {
-  const CCryptoAPI20Tool tool;
-  EXPECT_EQ(tool.ProviderName(), "Crypto-Pro GOST R 34.10-2001 Cryptographic Service Provider");
-  EXPECT_EQ(tool.ProviderType(), 75U);
-  EXPECT_EQ(tool.StoreLocation(), 2);
-  EXPECT_NE(tool.Handle(), nullptr);
-}
-
 TEST_F(CryptoToolTest, WorkerListsEveryCertificateOfAStoreByThumbprint) {
   InstallPersonal(StoreLocation::kLocalMachine);
-  const Certificate root = Certificate::FromDer(test::PemFileToDer(SharedPki().root));
-  CertStore::OpenSystem(StoreLocation::kLocalMachine, "MY").Add(root, AddDisposition::kNew);
+  const Certificate& root = SharedPki().root_party.certificate;
+  test::AddToStore(root, "MY", StoreLocation::kLocalMachine);
   CCryptoAPI20Tool tool;
   rtl::CStrArray list;
   list.SetOwnershipMode(rtl::StrArrayOwnership::kDestroy);

@@ -3,9 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include "crypt/support/test_pki.h"
 #include "rtl/errors.h"
 #include "rtl/text.h"
+#include "support/pki.h"
 
 namespace lyr::crypt {
 namespace {
@@ -20,15 +20,6 @@ std::string MessageOf(Body&& body) {
     return error.Message();
   }
   return "(no error)";
-}
-
-TEST(Tdx880Key, NewRecordIsEmptyWithRoleAbonent) {
-  const CTdx880Key key;
-  EXPECT_EQ(key.Sha1(), "");
-  EXPECT_EQ(key.SubjectCN(), "");
-  EXPECT_EQ(key.ContainerName(), "");
-  EXPECT_EQ(key.CertificateBody(), "");
-  EXPECT_EQ(key.SignRole(), sign_role::kAbonent);
 }
 
 struct EmptySetterCase {
@@ -58,17 +49,6 @@ INSTANTIATE_TEST_SUITE_P(
                       EmptySetterCase{"CertificateBody", &CTdx880Key::SetCertificateBody,
                                       "CertificateBody"}),
     [](const auto& info) { return std::string(info.param.name); });
-
-TEST(Tdx880Key, ContainerNameAndRoleTakeAnyValue) {
-  CTdx880Key key;
-  key.SetContainerName("c");
-  key.SetContainerName("");
-  EXPECT_EQ(key.ContainerName(), "");
-  key.SetSignRole(sign_role::kDataCentre);
-  EXPECT_EQ(key.SignRole(), 11);
-  key.SetSignRole(sign_role::kUnknown);
-  EXPECT_EQ(key.SignRole(), 0);
-}
 
 TEST(Tdx880Key, FillFromCertificateSetsThumbprintNameAndBodyOnly) {
   const Certificate user = Certificate::FromDer(test::PemFileToDer(test::SharedPki().user));

@@ -1,53 +1,29 @@
 // Checking document signatures through CTdx880CryptoTool and CTdx880Crypt: sign -> check round
 // trips at both locations, CheckSignEx's signer list, openssl cms signatures, the coded failures
-// of signature, chain and revocation, and checks from two threads at once. The PKI is made in
-// process by the openssl command line; the stores and containers are real ones in the sandbox
-// home.
+// of signature, chain and revocation, and checks from two threads at once.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <optional>
+#include <ctime>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "crypt/crypto_api20_exception.h"
 #include "crypt/koral_certificate.h"
-#include "crypt/platform/cert_store.h"
-#include "crypt/platform/crl.h"
-#include "crypt/platform/key_container.h"
-#include "crypt/platform/private_key.h"
-#include "crypt/support/test_pki.h"
+#include "crypt/platform/pki_builder.h"
 #include "crypt/tdx880_crypt.h"
 #include "crypt/tdx880_crypto_tool.h"
 #include "crypt/tdx880_key.h"
 #include "rtl/errors.h"
-#include "rtl/format.h"
 #include "rtl/text.h"
-#include "support/sandbox.h"
+#include "support/pki.h"
 
 namespace lyr::crypt {
 namespace {
 
 using rtl::Msg;
-
-// The key-provider flags of a binding: CERT_SET_KEY_CONTEXT_PROP_ID, plus CRYPT_MACHINE_KEYSET
-// for a container of the local machine.
-uint32_t KeyProvFlags(StoreLocation location) {
-  return location == StoreLocation::kLocalMachine ? 0x21 : 0x01;
-}
-
-template <typename Body>
-std::string MessageOf(Body&& body) {
-  try {
-    body();
-  } catch (const rtl::Exception& error) {
-    return error.Message();
-  }
-  return "(no error)";
-}
+using test::Content;
+using test::PkiParty;
 
 struct Coded {
   int code = -1;
@@ -66,132 +42,44 @@ Coded CodedFailureOf(Body&& body) {
   return {-1, "(no error)"};
 }
 
-std::string Content(size_t size, unsigned seed = 3) {
-  std::string content(size, '\0');
-  for (size_t i = 0; i < size; ++i) {
-    content[i] = static_cast<char>((i * 37 + seed) ^ (i >> 7));
+// A root and users it issued without access or CRL extensions: "Check User" (serial 0A11) and
+// "Check Old User", valid in January 2025 only; the root's CRLs, one empty, one revoking 0A11 on
+// 2025-01-01.
+struct CheckPki {
+  static PkiParty Issue(const char* subject, const char* serial, int64_t from, int64_t to,
+                        const PkiParty* issuer) {
+    CertificateSpec fields;
+    fields.serial_hex = serial;
+    fields.subject = ParseDistinguishedName(subject);
+    fields.not_before = from;
+    fields.not_after = to;
+    fields.ca = issuer == nullptr;
+    fields.key_usage = issuer == nullptr ? key_usage::kCa : key_usage::kEndEntity;
+    const PrivateKey key = PrivateKey::Generate();
+    return {key, issuer == nullptr
+                     ? IssueSelfSigned(fields, key)
+                     : IssueCertificate(fields, key, issuer->certificate, issuer->key)};
   }
-  return content;
-}
-
-constexpr const char* kCaConfig = R"([req]
-distinguished_name = dn
-[dn]
-[ca]
-default_ca = ca_default
-[ca_default]
-database = ./index.txt
-crlnumber = ./crlnumber
-default_md = md_gost94
-default_crl_days = 30
-[revoked]
-database = ./revoked-index.txt
-crlnumber = ./crlnumber
-default_md = md_gost94
-default_crl_days = 30
-[old]
-database = ./old-index.txt
-new_certs_dir = .
-serial = ./serial
-default_md = md_gost94
-policy = policy_any
-email_in_dn = no
-x509_extensions = v3_user
-[policy_any]
-commonName = supplied
-organizationName = optional
-[v3_root]
-basicConstraints = critical,CA:TRUE
-keyUsage = keyCertSign, cRLSign
-[v3_user]
-basicConstraints = CA:FALSE
-keyUsage = digitalSignature, nonRepudiation, keyEncipherment, dataEncipherment
-)";
-
-void WriteText(const std::filesystem::path& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
-}
-
-// A root and a user it issued, with the root's CRLs (one empty, one revoking the user on
-// 2025-01-01), made once per process by the openssl command line with the GOST engine.
-struct Pki {
-  Pki() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "lyr-check-pki-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) {
-      return;
-    }
-    folder = pattern;
-    WriteText(folder / "ca.cnf", kCaConfig);
-    WriteText(folder / "index.txt", "");
-    WriteText(folder / "revoked-index.txt",
-              "R\t301231235959Z\t250101000000Z\t0A11\tunknown\t/CN=Check User/O=Lyr\n");
-    WriteText(folder / "crlnumber", "01\n");
-    WriteText(folder / "old-index.txt", "");
-    WriteText(folder / "serial", "0A12\n");
-    const std::string script =
-        "cd '" + folder.string() + "' && export OPENSSL_CONF='" + test::OpenSslConfigPath() +
-        "' && unset CRYPT_PARAMS && "
-        "openssl genpkey -algorithm gost2001 -pkeyopt paramset:XA -out root.key && "
-        "openssl req -config ca.cnf -new -x509 -key root.key -subj '/CN=Check Root/O=Lyr' "
-        "-days 3650 -set_serial 1 -extensions v3_root -md_gost94 -out root.pem && "
-        "openssl genpkey -algorithm gost2001 -pkeyopt paramset:XA -out user.key && "
-        "openssl req -config ca.cnf -new -key user.key -subj '/CN=Check User/O=Lyr' -out user.csr "
-        "&& "
-        "openssl x509 -req -in user.csr -CA root.pem -CAkey root.key -set_serial 0x0A11 -days 365 "
-        "-extfile ca.cnf -extensions v3_user -md_gost94 -out user.pem && "
-        "openssl ca -config ca.cnf -gencrl -keyfile root.key -cert root.pem -out root.crl && "
-        "openssl ca -config ca.cnf -name revoked -gencrl -keyfile root.key -cert root.pem "
-        "-out revoked.crl && "
-        "openssl genpkey -algorithm gost2001 -pkeyopt paramset:XA -out old.key && "
-        "openssl req -config ca.cnf -new -key old.key -subj '/CN=Check Old User/O=Lyr' "
-        "-out old.csr && "
-        "openssl ca -config ca.cnf -name old -batch -notext -startdate 20250101000000Z "
-        "-enddate 20250201000000Z -cert root.pem -keyfile root.key -in old.csr -out old.pem 2>&1";
-    std::string output;
-    made = test::RunCommand(script, &output) == 0;
-    if (!made) {
-      error = output;
-    }
-  }
-  ~Pki() {
-    std::error_code ec;
-    if (!folder.empty()) {
-      std::filesystem::remove_all(folder, ec);
-    }
-  }
-  Pki(const Pki&) = delete;
-  Pki& operator=(const Pki&) = delete;
-
-  [[nodiscard]] std::filesystem::path File(const char* name) const { return folder / name; }
-  [[nodiscard]] Certificate Root() const {
-    return Certificate::FromPem(test::FileBytes(File("root.pem")));
-  }
-  [[nodiscard]] Certificate User() const {
-    return Certificate::FromPem(test::FileBytes(File("user.pem")));
-  }
-  [[nodiscard]] PrivateKey UserKey() const {
-    return PrivateKey::FromPem(test::FileBytes(File("user.key")), std::nullopt);
-  }
-  // A user whose certificate was valid in January 2025 only.
-  [[nodiscard]] Certificate OldUser() const {
-    return Certificate::FromPem(test::FileBytes(File("old.pem")));
-  }
-  [[nodiscard]] PrivateKey OldUserKey() const {
-    return PrivateKey::FromPem(test::FileBytes(File("old.key")), std::nullopt);
-  }
-  [[nodiscard]] Crl RootCrl() const { return Crl::FromPem(test::FileBytes(File("root.crl"))); }
-  [[nodiscard]] Crl RevokingCrl() const {
-    return Crl::FromPem(test::FileBytes(File("revoked.crl")));
+  static Crl CrlOf(const PkiParty& root, std::vector<CrlSpec::Entry> revoked) {
+    CrlSpec fields;
+    fields.this_update = std::time(nullptr) - test::kDay;
+    fields.next_update = std::time(nullptr) + 30 * test::kDay;
+    fields.revoked = std::move(revoked);
+    return IssueCrl(fields, root.certificate, root.key);
   }
 
-  std::filesystem::path folder;
-  bool made = false;
-  std::string error;
+  int64_t now = std::time(nullptr);
+  PkiParty root =
+      Issue("CN=Check Root,O=Lyr", "01", now - test::kDay, now + 3650 * test::kDay, nullptr);
+  PkiParty user =
+      Issue("CN=Check User,O=Lyr", "0A11", now - test::kDay, now + 365 * test::kDay, &root);
+  PkiParty old = Issue("CN=Check Old User,O=Lyr", "0A12", 1735689600, 1738368000, &root);
+  Crl root_crl = CrlOf(root, {});
+  Crl revoking_crl = CrlOf(root, {{"0A11", 1735689600}});
 };
 
-const Pki& SharedCheckPki() {
-  static const Pki pki;
+const CheckPki& Pki() {
+  static const CheckPki pki;
   return pki;
 }
 
@@ -204,49 +92,32 @@ struct LocationCase {
 const LocationCase kLocations[] = {{"CurrentUser", true, StoreLocation::kCurrentUser},
                                    {"LocalMachine", false, StoreLocation::kLocalMachine}};
 
-class SignatureCheckTest : public test::Sandbox {
+class SignatureCheckTest : public test::PkiSandbox {
  protected:
-  // The root trusted, its current CRL in "CA", and the user's certificate in "MY" bound to a
-  // container holding its key.
-  void SetUp() override {
-    Sandbox::SetUp();
-    ASSERT_TRUE(pki_.made) << pki_.error;
-    root_ = pki_.Root();
-    user_ = pki_.User();
-  }
-
+  // The root trusted, its current CRL in "CA" (with_crl), and the user's certificate in "MY"
+  // bound to a container holding its key.
   void Install(StoreLocation location, bool with_crl = true) {
-    CertStore::OpenSystem(location, "ROOT").Add(root_, AddDisposition::kReplaceExisting);
+    test::AddToStore(pki_.root.certificate, "ROOT", location);
     if (with_crl) {
-      CertStore::OpenSystem(location, "CA")
-          .AddCrl(pki_.RootCrl(), AddDisposition::kReplaceExisting);
+      test::AddCrlToStore(pki_.root_crl, "CA", location);
     }
-    InstallSigner(location, user_, pki_.UserKey(), "user-key");
-  }
-  static void InstallSigner(StoreLocation location, const Certificate& certificate,
-                            const PrivateKey& key, const std::string& container) {
-    KeyContainer::Create(location, container, key);
-    Certificate bound = certificate;
-    bound.SetKeyProv(KeyProvInfo{container, "", 75, KeyProvFlags(location), 1});
-    CertStore::OpenSystem(location, "MY").Add(bound, AddDisposition::kReplaceExisting);
+    test::InstallSigner(pki_.user, "user-key", location);
   }
 
   // A detached signature by the openssl command line with the user's key.
   std::string OpenSslSignature(const std::string& content, const std::string& extra = {}) {
-    const std::string content_file = WriteFile("osl-content.bin", content);
-    const std::string signer = pki_.File("user.pem").string();
-    const std::string key = pki_.File("user.key").string();
-    const std::string out = PathOf("osl.p7s");
-    EXPECT_EQ(test::RunOpenSsl("cms -sign -md md_gost94 -binary -nosmimecap -outform DER -in " +
-                               content_file + " -signer " + signer + " -inkey " + key + " -out " +
-                               out + " " + extra),
+    WriteFile("osl-content.bin", content);
+    WriteFile("osl-user.pem", CertificateToPem(user_));
+    WriteFile("osl-user.key", pki_.user.key.ToPkcs8Pem());
+    EXPECT_EQ(OpenSsl("cms -sign -md md_gost94 -binary -nosmimecap -outform DER -in "
+                      "osl-content.bin -signer osl-user.pem -inkey osl-user.key -out osl.p7s " +
+                      extra),
               0);
-    return test::ReadAll(out);
+    return test::ReadAll(PathOf("osl.p7s"));
   }
 
-  const Pki& pki_ = SharedCheckPki();
-  Certificate root_ = Certificate::FromDer(test::PemFileToDer(test::SharedPki().root));
-  Certificate user_ = root_;
+  const CheckPki& pki_ = Pki();
+  const Certificate& user_ = pki_.user.certificate;
   CTdx880CryptoTool tool_;
 };
 
@@ -320,8 +191,9 @@ TEST_F(SignatureCheckTest, CheckSignExLeavesTheCertificateAndTheKeyInTheList) {
 }
 
 TEST_F(SignatureCheckTest, CheckSignExWithoutListIsRefused) {
-  EXPECT_EQ(MessageOf([&] { tool_.CheckSignEx(true, "c", false, false, nullptr, "s"); }),
-            Msg(u8"Передан пустой аргумент: pSignerList"));
+  EXPECT_EQ(
+      CodedFailureOf([&] { tool_.CheckSignEx(true, "c", false, false, nullptr, "s"); }).message,
+      Msg(u8"Передан пустой аргумент: pSignerList"));
 }
 
 TEST_F(SignatureCheckTest, CheckSignExWithRevocationNeedsTheIssuersCrl) {
@@ -376,8 +248,7 @@ TEST_F(SignatureCheckTest, OpenSslSignatureWithoutCertificatesFailsWithCode32) {
 
 TEST_F(SignatureCheckTest, RevokedSignerFailsWithCode21) {
   Install(StoreLocation::kCurrentUser, false);
-  CertStore::OpenSystem(StoreLocation::kCurrentUser, "CA")
-      .AddCrl(pki_.RevokingCrl(), AddDisposition::kReplaceExisting);
+  test::AddCrlToStore(pki_.revoking_crl);
   const std::string signature = tool_.Sign(true, "revoked", user_.Thumbprint());
   const Coded failure = CodedFailureOf([&] { tool_.CheckSign(true, "revoked", signature); });
   EXPECT_EQ(failure.code, 21);
@@ -386,8 +257,8 @@ TEST_F(SignatureCheckTest, RevokedSignerFailsWithCode21) {
 
 TEST_F(SignatureCheckTest, SignatureOfAnExpiredCertificateFailsWithCode21AtTheCheckingTime) {
   Install(StoreLocation::kCurrentUser);
-  const Certificate old = pki_.OldUser();
-  InstallSigner(StoreLocation::kCurrentUser, old, pki_.OldUserKey(), "old-key");
+  const Certificate& old = pki_.old.certificate;
+  test::InstallSigner(pki_.old, "old-key");
   // Signing does not look at the validity; every check judges it now.
   const std::string signature = tool_.Sign(true, "late", old.Thumbprint());
   const Coded failure = CodedFailureOf([&] { tool_.CheckSign(true, "late", signature); });

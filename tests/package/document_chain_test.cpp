@@ -17,12 +17,12 @@
 #include "crypt/platform/crl.h"
 #include "crypt/platform/key_container.h"
 #include "crypt/platform/private_key.h"
-#include "crypt/support/test_pki.h"
 #include "crypt/tdx880_key.h"
 #include "package/item_fixture.h"
 #include "package/tdx880_document.h"
 #include "package/tdx880_signature.h"
 #include "rtl/text.h"
+#include "support/pki.h"
 
 namespace lyr::package::test {
 namespace {

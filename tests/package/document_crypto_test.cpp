@@ -16,7 +16,6 @@
 #include "crypt/platform/certificate.h"
 #include "crypt/platform/key_container.h"
 #include "crypt/platform/private_key.h"
-#include "crypt/support/test_pki.h"
 #include "crypt/tdx880_key.h"
 #include "package/item_fixture.h"
 #include "package/os_abbrevia_tool.h"
@@ -25,6 +24,7 @@
 #include "rtl/format.h"
 #include "rtl/text.h"
 #include "rtl/whole_file.h"
+#include "support/pki.h"
 
 namespace lyr::package::test {
 namespace {

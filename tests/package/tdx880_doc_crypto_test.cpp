@@ -16,7 +16,6 @@
 #include "crypt/platform/certificate.h"
 #include "crypt/platform/key_container.h"
 #include "crypt/platform/private_key.h"
-#include "crypt/support/test_pki.h"
 #include "crypt/tdx880_crypto_tool.h"
 #include "crypt/tdx880_key.h"
 #include "package/tdx880_doc.h"
@@ -25,6 +24,7 @@
 #include "rtl/errors.h"
 #include "rtl/text.h"
 #include "support/expect_raises.h"
+#include "support/pki.h"
 #include "support/sandbox.h"
 #include "zip_bomb.h"
 

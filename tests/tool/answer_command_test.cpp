@@ -6,16 +6,16 @@
 #include <filesystem>
 #include <string>
 
-#include "tool/crypt_tool_fixture.h"
+#include "tool/tool_fixture.h"
 
 namespace lyr::tool {
 namespace {
 
 namespace fs = std::filesystem;
-using test::CryptToolTest;
+using test::Quote;
 using test::ToolResult;
 
-class AnswerCommand : public CryptToolTest {
+class AnswerCommand : public test::ToolTest {
  protected:
   // A saved package of flow 01, transaction 01, from the tax payer 7701234560 to 7701; its path.
   std::string Received() {

@@ -8,8 +8,8 @@
 #include "crypt/platform/cert_store.h"
 #include "crypt/platform/key_container.h"
 #include "crypt/provider_context.h"
-#include "crypt/support/test_pki.h"
 #include "rtl/text.h"
+#include "support/pki.h"
 #include "support/sandbox.h"
 
 namespace lyr::tool {
