@@ -16,9 +16,9 @@ namespace {
 using lyr::com::ClassEntry;
 using lyr::com::RegistryError;
 
-// The registry's entries, read again only when the file changed.
+// The classes of the user's and the machine registry, read again only when a file changed.
 std::shared_ptr<const std::vector<ClassEntry>> Registry() {
-  return lyr::com::CachedRegistry(lyr::com::RegistryPath());
+  return lyr::com::ClassesInForce();
 }
 
 std::optional<ClassEntry> FindClass(REFCLSID clsid) {

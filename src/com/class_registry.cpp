@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstdlib>
@@ -161,11 +162,14 @@ std::string FolderOf(const std::string& path) {
   return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// Creates the folder and its missing parents (0700, as working folders are).
-void MakeFolders(const std::string& folder) {
+// Creates the folder and its missing parents with the given mode (whatever the umask says):
+// 0700 for a user's registry, 0755 for the machine registry that every user reads.
+void MakeFolders(const std::string& folder, mode_t mode) {
   for (size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
     const std::string part = folder.substr(0, slash);
-    if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) {
+    if (::mkdir(part.c_str(), mode) == 0) {
+      ::chmod(part.c_str(), mode);
+    } else if (errno != EEXIST) {
       Fail(REGDB_E_WRITEREGDB, "cannot create folder " + part + ": " + ErrnoText(errno));
     }
     if (slash == std::string::npos) {
@@ -303,6 +307,14 @@ std::string RegistryPath() {
   Fail(REGDB_E_READREGDB, "no class registry location: LYRCOM_REGISTRY and HOME are not set");
 }
 
+std::string MachineRegistryPath() {
+  if (const char* explicitPath = std::getenv("LYRCOM_MACHINE_REGISTRY");
+      explicitPath != nullptr && *explicitPath != '\0') {
+    return explicitPath;
+  }
+  return "/etc/lyrcom/registry";
+}
+
 namespace {
 
 // What identifies one version of the registry file.
@@ -341,27 +353,99 @@ std::vector<ClassEntry> LoadRegistry(const std::string& path) {
 }
 
 std::shared_ptr<const std::vector<ClassEntry>> CachedRegistry(const std::string& path) {
-  struct Cache {
-    std::mutex mutex;
+  // One slot per file: the user's registry and the machine registry (a few more when a process
+  // switches LYRCOM_REGISTRY, as tests do; the oldest slot then makes room).
+  struct Slot {
     std::string path;
     FileIdentity identity;
     std::shared_ptr<const std::vector<ClassEntry>> entries;
   };
+  struct Cache {
+    std::mutex mutex;
+    std::vector<Slot> slots;
+  };
+  constexpr size_t kMaxSlots = 4;
   static Cache* cache = new Cache();  // lives as long as the process
+  const auto find = [&]() -> Slot* {
+    for (Slot& slot : cache->slots) {
+      if (slot.path == path) {
+        return &slot;
+      }
+    }
+    return nullptr;
+  };
   struct stat info {};
   if (::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
     const std::lock_guard<std::mutex> guard(cache->mutex);
-    if (cache->entries != nullptr && cache->path == path && cache->identity == IdentityOf(info)) {
-      return cache->entries;
+    const Slot* slot = find();
+    if (slot != nullptr && slot->entries != nullptr && slot->identity == IdentityOf(info)) {
+      return slot->entries;
     }
   }
   FileIdentity identity;
   auto entries = std::make_shared<const std::vector<ClassEntry>>(Load(path, &identity));
   const std::lock_guard<std::mutex> guard(cache->mutex);
-  cache->path = path;
-  cache->identity = identity;
-  cache->entries = IsSettled(identity) ? entries : nullptr;
+  Slot* slot = find();
+  if (slot == nullptr) {
+    if (cache->slots.size() == kMaxSlots) {
+      cache->slots.erase(cache->slots.begin());
+    }
+    slot = &cache->slots.emplace_back(Slot{path, {}, nullptr});
+  }
+  slot->identity = identity;
+  slot->entries = IsSettled(identity) ? entries : nullptr;
   return entries;
+}
+
+std::shared_ptr<const std::vector<ClassEntry>> ClassesInForce() {
+  const std::string machinePath = MachineRegistryPath();
+  std::string userPath;
+  try {
+    userPath = RegistryPath();
+  } catch (const RegistryError&) {
+    // No user location (no HOME, as for a system service): the machine registry alone.
+    return CachedRegistry(machinePath);
+  }
+  const auto user = CachedRegistry(userPath);
+  if (userPath == machinePath) {
+    return user;
+  }
+  const auto machine = CachedRegistry(machinePath);
+  if (machine->empty()) {
+    return user;
+  }
+  // The merged list is kept while both files' cached lists are the ones it was made from.
+  struct Merged {
+    std::mutex mutex;
+    std::shared_ptr<const std::vector<ClassEntry>> user, machine, entries;
+  };
+  static Merged* merged = new Merged();  // lives as long as the process
+  {
+    const std::lock_guard<std::mutex> guard(merged->mutex);
+    if (merged->user == user && merged->machine == machine && merged->entries != nullptr) {
+      return merged->entries;
+    }
+  }
+  std::vector<ClassEntry> entries = *user;
+  for (ClassEntry entry : *machine) {
+    const auto listed = [&](const ClassEntry& e) { return IsEqualGUID(e.clsid, entry.clsid); };
+    if (std::any_of(user->begin(), user->end(), listed)) {
+      continue;
+    }
+    const auto holdsProgId = [&](const ClassEntry& e) {
+      return SameProgId(e.progId, entry.progId);
+    };
+    if (!entry.progId.empty() && std::any_of(user->begin(), user->end(), holdsProgId)) {
+      entry.progId.clear();
+    }
+    entries.push_back(std::move(entry));
+  }
+  auto result = std::make_shared<const std::vector<ClassEntry>>(std::move(entries));
+  const std::lock_guard<std::mutex> guard(merged->mutex);
+  merged->user = user;
+  merged->machine = machine;
+  merged->entries = result;
+  return result;
 }
 
 namespace {
@@ -411,7 +495,7 @@ std::vector<ClassEntry> Load(const std::string& path, FileIdentity* identity) {
 void UpdateRegistry(const std::string& path,
                     const std::function<bool(std::vector<ClassEntry>&)>& change) {
   const std::string folder = FolderOf(path);
-  MakeFolders(folder);
+  MakeFolders(folder, path == MachineRegistryPath() ? 0755 : 0700);
   // Writers of the same registry take turns: each reads the file only once it holds the lock.
   Fd lock(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (lock.fd < 0) {

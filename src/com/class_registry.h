@@ -74,6 +74,10 @@ std::vector<ClassEntry> ParseRegistry(std::string_view text, const std::string& 
 // neither HOME nor XDG_CONFIG_HOME is set.
 std::string RegistryPath();
 
+// The machine-wide registry file: $LYRCOM_MACHINE_REGISTRY, else /etc/lyrcom/registry. Its folder
+// is created readable by every user (0755) on the first write.
+std::string MachineRegistryPath();
+
 // Reads the registry file; a missing file is an empty registry. Refuses anything but a regular
 // file of reasonable size.
 std::vector<ClassEntry> LoadRegistry(const std::string& path);
@@ -82,6 +86,12 @@ std::vector<ClassEntry> LoadRegistry(const std::string& path);
 // when it was read are kept per process, and read again once the file at path is another file or
 // was changed (device, inode, size or modification time differ). Thread-safe.
 std::shared_ptr<const std::vector<ClassEntry>> CachedRegistry(const std::string& path);
+
+// The classes in force for look-ups: the user's registry (when a user location is known), then
+// the machine registry's classes the user's file does not list. A machine class whose ProgID the
+// user's file gives to another class keeps its CLSID but loses the ProgID there. Each file is
+// cached as CachedRegistry caches it. Throws RegistryError when either file is unreadable.
+std::shared_ptr<const std::vector<ClassEntry>> ClassesInForce();
 
 // Under an exclusive lock on the registry's folder: loads the entries, lets change edit them and,
 // when it returns true, writes them back atomically (temporary file in the same folder, fsync,

@@ -110,7 +110,8 @@ HRESULT LyrComQueryClass(REFCLSID rclsid, LYRCOM_CLASS_ENTRY* entry, char* buffe
     if (entry == nullptr || buffer == nullptr) {
       return E_INVALIDARG;
     }
-    for (const ClassEntry& e : lyr::com::LoadRegistry(lyr::com::RegistryPath())) {
+    const auto registry = lyr::com::ClassesInForce();  // kept alive for the loop
+    for (const ClassEntry& e : *registry) {
       if (IsEqualGUID(e.clsid, rclsid)) {
         UINT used = 0;
         entry->clsid = e.clsid;
@@ -130,6 +131,19 @@ HRESULT LyrComQueryClass(REFCLSID rclsid, LYRCOM_CLASS_ENTRY* entry, char* buffe
 UINT LyrComRegistryPath(char* buffer, UINT cbBuffer) {
   try {
     const std::string path = lyr::com::RegistryPath();
+    if (buffer == nullptr || path.size() + 1 > cbBuffer) {
+      return 0;
+    }
+    std::memcpy(buffer, path.c_str(), path.size() + 1);
+    return static_cast<UINT>(path.size());
+  } catch (...) {
+    return 0;
+  }
+}
+
+UINT LyrComMachineRegistryPath(char* buffer, UINT cbBuffer) {
+  try {
+    const std::string path = lyr::com::MachineRegistryPath();
     if (buffer == nullptr || path.size() + 1 > cbBuffer) {
       return 0;
     }

@@ -26,6 +26,8 @@ void Sandbox::SetUp() {
   ::setenv("LYR_TDX_HOME", (home_ / "user").c_str(), 1);
   ::setenv("LYR_TDX_MACHINE_HOME", (home_ / "machine").c_str(), 1);
   ::setenv("LYRCOM_REGISTRY", (home_ / "registry").c_str(), 1);
+  // A machine-wide registry of the computer running the tests stays out of them.
+  ::setenv("LYRCOM_MACHINE_REGISTRY", (home_ / "etc/lyrcom/registry").c_str(), 1);
   ::setenv("TMP", tmp.c_str(), 1);
 }
 

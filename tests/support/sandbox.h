@@ -8,8 +8,9 @@
 
 namespace lyr::test {
 
-// Makes a fresh 0700 folder, points LYR_TDX_HOME, LYR_TDX_MACHINE_HOME, TMP and LYRCOM_REGISTRY
-// into it, and removes it (links are not followed) when the test ends.
+// Makes a fresh 0700 folder, points LYR_TDX_HOME, LYR_TDX_MACHINE_HOME, TMP, LYRCOM_REGISTRY and
+// LYRCOM_MACHINE_REGISTRY (etc/lyrcom/registry) into it, and removes it (links are not followed)
+// when the test ends.
 class Sandbox : public ::testing::Test {
  protected:
   void SetUp() override;

@@ -35,6 +35,17 @@ TEST_F(RegisterCommand, RegistersTheCreatableClassesAndUnregistersThem) {
   EXPECT_EQ(Registry().find("LyrTdxPackage880."), std::string::npos);
 }
 
+TEST_F(RegisterCommand, MachineRegistrationWritesTheMachineFileOnly) {
+  const std::string machine = std::getenv("LYRCOM_MACHINE_REGISTRY");
+  std::string output;
+  ASSERT_EQ(Run("register --machine", &output), 0) << output;
+  EXPECT_NE(output.find(" in " + machine + "\n"), std::string::npos) << output;
+  EXPECT_NE(test::ReadAll(machine).find("LyrTdxPackage880.Tdx880Manager"), std::string::npos);
+  EXPECT_EQ(Registry(), "");
+  ASSERT_EQ(Run("unregister --machine", &output), 0) << output;
+  EXPECT_EQ(test::ReadAll(machine).find("LyrTdxPackage880."), std::string::npos);
+}
+
 TEST_F(RegisterCommand, NamesAServerThatDoesNotLoad) {
   std::string output;
   EXPECT_EQ(Run("register --server " + PathOf("missing.so"), &output), 1);
@@ -45,7 +56,7 @@ TEST_F(RegisterCommand, NamesAServerThatDoesNotLoad) {
 TEST_F(RegisterCommand, RefusesUnknownArguments) {
   std::string output;
   EXPECT_EQ(Run("register now", &output), 2);
-  EXPECT_EQ(output, "usage: tdx880 register|unregister [--server FILE]\n");
+  EXPECT_EQ(output, "usage: tdx880 register|unregister [--machine] [--server FILE]\n");
 }
 
 }  // namespace

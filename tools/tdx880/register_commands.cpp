@@ -1,10 +1,11 @@
 // tdx880 register / unregister: the automation server's own registration entry points, writing the
-// class registry ($LYRCOM_REGISTRY or the per-user default).
+// class registry ($LYRCOM_REGISTRY or the per-user default), or the machine-wide one.
 #include <dlfcn.h>
 #include <link.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -67,15 +68,32 @@ std::string RegistryPath() {
 }
 
 // Runs one entry point of the server; 0 on success, 1 on failure, kUsageError for bad arguments.
+// With --machine the server's registration writes the machine-wide registry: liblyrcom writes the
+// file $LYRCOM_REGISTRY names, so the tool points it there for the rest of its run.
 int RunEntryPoint(const Arguments& arguments, const char* entry_point, const char* done) {
   std::string server;
-  if (arguments.empty()) {
+  bool machine = false;
+  for (size_t i = 0; i < arguments.size(); ++i) {
+    if (arguments[i] == "--machine" && !machine) {
+      machine = true;
+    } else if (arguments[i] == "--server" && server.empty() && i + 1 < arguments.size() &&
+               !arguments[i + 1].empty()) {
+      server = arguments[++i];
+    } else {
+      PrintError("usage: tdx880 register|unregister [--machine] [--server FILE]\n");
+      return kUsageError;
+    }
+  }
+  if (server.empty()) {
     server = FindServer();
-  } else if (arguments.size() == 2 && arguments[0] == "--server") {
-    server = arguments[1];
-  } else {
-    PrintError("usage: tdx880 register|unregister [--server FILE]\n");
-    return kUsageError;
+  }
+  if (machine) {
+    char path[4096];
+    const UINT length = ::LyrComMachineRegistryPath(path, sizeof path);
+    if (length == 0 || ::setenv("LYRCOM_REGISTRY", path, 1) != 0) {
+      PrintError("tdx880: no machine registry location\n");
+      return 1;
+    }
   }
   ServerLibrary library;
   library.handle = ::dlopen(server.c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -118,11 +136,14 @@ int Unregister(const Arguments& arguments) {
 
 std::vector<Command> RegisterCommands() {
   return {
-      {"register", "[--server FILE]",
-       "register the automation server's classes in the class registry ($LYRCOM_REGISTRY)",
+      {"register", "[--machine] [--server FILE]",
+       "register the automation server's classes in the user's class registry "
+       "($LYRCOM_REGISTRY), or with --machine in the machine-wide one (/etc/lyrcom/registry)",
        &Register},
-      {"unregister", "[--server FILE]",
-       "remove the automation server's classes from the class registry", &Unregister},
+      {"unregister", "[--machine] [--server FILE]",
+       "remove the automation server's classes from the user's (or the machine-wide) class "
+       "registry",
+       &Unregister},
   };
 }
 

@@ -132,14 +132,20 @@ LYRCOM_API HRESULT WINAPI LyrComRegisterClasses(const LYRCOM_CLASS_ENTRY* entrie
 LYRCOM_API HRESULT WINAPI LyrComUnregisterServer(const char* libraryPath);
 /* Removes one class; S_FALSE when it was not registered. */
 LYRCOM_API HRESULT WINAPI LyrComUnregisterClass(REFCLSID rclsid);
-/* Looks one class up; S_OK and *entry filled (strings point into buffer, which holds cbBuffer
- * bytes), REGDB_E_CLASSNOTREG, REGDB_E_READREGDB, or E_OUTOFMEMORY when the buffer is too small. */
+/* Looks one class up among the classes in force (the user's, then the machine's); S_OK and *entry
+ * filled (strings point into buffer, which holds cbBuffer bytes), REGDB_E_CLASSNOTREG,
+ * REGDB_E_READREGDB, or E_OUTOFMEMORY when the buffer is too small. */
 LYRCOM_API HRESULT WINAPI LyrComQueryClass(REFCLSID rclsid, LYRCOM_CLASS_ENTRY* entry, char* buffer,
                                            UINT cbBuffer);
 /* The registry file in use: $LYRCOM_REGISTRY, else
  * ${XDG_CONFIG_HOME:-$HOME/.config}/lyrcom/registry. Returns the length written (without the NUL),
  * or 0 when the buffer is too small or no location can be determined. */
 LYRCOM_API UINT WINAPI LyrComRegistryPath(char* buffer, UINT cbBuffer);
+/* The machine-wide registry file: $LYRCOM_MACHINE_REGISTRY, else /etc/lyrcom/registry. Look-ups
+ * read the user's registry first and then this one: a class (or ProgID) in the user's file hides
+ * the machine's. The registration functions above write the machine file when $LYRCOM_REGISTRY
+ * names it. Returns the length written (without the NUL), or 0 when the buffer is too small. */
+LYRCOM_API UINT WINAPI LyrComMachineRegistryPath(char* buffer, UINT cbBuffer);
 
 LYRCOM_END_EXTERN_C
 
