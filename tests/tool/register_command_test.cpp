@@ -22,8 +22,9 @@ TEST_F(RegisterCommand, RegistersTheCreatableClassesAndUnregistersThem) {
   std::string output;
   ASSERT_EQ(Run("register", &output), 0) << output;
   EXPECT_EQ(output.rfind("Registered ", 0), 0u) << output;
-  EXPECT_NE(output.find("libLyrTdxPackage880.so in " + std::string(std::getenv("LYRCOM_REGISTRY"))),
-            std::string::npos)
+  EXPECT_NE(
+      output.find("libLyrTdxPackage880.so.1 in " + std::string(std::getenv("LYRCOM_REGISTRY"))),
+      std::string::npos)
       << output;
   EXPECT_NE(Registry().find("LyrTdxPackage880.Tdx880Manager"), std::string::npos);
   EXPECT_NE(Registry().find("LyrTdxPackage880.Tdx880Package"), std::string::npos);

@@ -17,9 +17,9 @@
 namespace lyr::tool {
 namespace {
 
-// The server is found as the loader finds libraries (the tool's run path points at the library
-// folder of its installation), unless --server names its file.
-constexpr char kServerName[] = "libLyrTdxPackage880.so";
+// The server is found by its SONAME as the loader finds libraries (the tool's run path points at
+// the library folder of its installation), unless --server names its file.
+constexpr char kServerName[] = "libLyrTdxPackage880.so.1";
 
 struct ServerLibrary {
   void* handle = nullptr;
