@@ -99,7 +99,8 @@ BENCHMARK(BM_PackDocument)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 void BM_UnpackDocument(benchmark::State& state) {
   const std::string packed = COsAbbreviaTool::PackDocument("file", Data(state.range(0)));
   for (auto _ : state) {
-    benchmark::DoNotOptimize(COsAbbreviaTool::UnpackDocument(packed));
+    lyr::rtl::DecompressionBudget budget;
+    benchmark::DoNotOptimize(COsAbbreviaTool::UnpackDocument(packed, budget));
   }
   SetLabel(state);
 }
