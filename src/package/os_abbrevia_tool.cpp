@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <ctime>
 #include <exception>
 #include <memory>
@@ -26,7 +27,6 @@
 #include "rtl/identifiers.h"
 #include "rtl/text.h"
 #include "rtl/unique_fd.h"
-#include "rtl/whole_file.h"
 
 namespace lyr::package {
 namespace {
@@ -363,14 +363,87 @@ class Extractor final {
 
 // ---- Writing entries ------------------------------------------------------------------------
 
+// Bytes in one malloc'd block that grows with realloc: no zero filling when it is made, and a
+// large block grows in place or by remapping its pages rather than by copying them.
+class ByteBlock final {
+ public:
+  [[nodiscard]] std::string_view View() const noexcept { return {data_.get(), size_}; }
+  [[nodiscard]] char* Data() const noexcept { return data_.get(); }
+  [[nodiscard]] size_t Size() const noexcept { return size_; }
+  [[nodiscard]] size_t Capacity() const noexcept { return capacity_; }
+
+  // Makes room for capacity bytes; the first Size() bytes are kept.
+  void Reserve(size_t capacity) {
+    if (capacity <= capacity_) {
+      return;
+    }
+    void* grown = std::realloc(data_.get(), capacity);
+    if (grown == nullptr) {
+      throw std::bad_alloc();
+    }
+    (void)data_.release();
+    data_.reset(static_cast<char*>(grown));
+    capacity_ = capacity;
+  }
+  void SetSize(size_t size) noexcept { size_ = size; }
+  void Clear() noexcept {
+    data_.reset();
+    size_ = 0;
+    capacity_ = 0;
+  }
+
+ private:
+  std::unique_ptr<char, FreeWith<&std::free>> data_;
+  size_t size_ = 0;
+  size_t capacity_ = 0;
+};
+
+// Reads the whole file path into block (its size as fstat gives it; a file that grew or shrank
+// meanwhile reads as it is now, and the caller compares sizes).
+void ReadFileInto(const std::string& path, ByteBlock& block) {
+  const UniqueFd fd(::open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC));
+  struct stat st {};
+  if (fd.Get() < 0 || ::fstat(fd.Get(), &st) != 0) {
+    rtl::RaiseLastOSError();
+  }
+  if (static_cast<uint64_t>(st.st_size) >= uint64_t{1} << 32) {
+    rtl::RaiseFmt(u8"Файл слишком велик!");  // as rtl::ReadFileToString says
+  }
+  ::posix_fadvise(fd.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+  const auto size = static_cast<size_t>(st.st_size);
+  block.Clear();
+  block.Reserve(size + 1);
+  size_t done = 0;
+  while (done <= size) {  // one byte more than expected tells a file that grew
+    const ssize_t got = ::read(fd.Get(), block.Data() + done, size + 1 - done);
+    if (got < 0 && errno == EINTR) {
+      continue;
+    }
+    if (got < 0) {
+      rtl::RaiseLastOSError();
+    }
+    if (got == 0) {
+      break;
+    }
+    done += static_cast<size_t>(got);
+  }
+  block.SetSize(done);
+}
+
 // Deflate or store, decided per entry. libzip 1.7 deflates every entry it is given, even when the
 // result is larger (random bytes grow by about 0.02%). So each entry is deflated once here with
-// zlib (raw Deflate per RFC 1951, level 6, the normal level) into a buffer one byte smaller than
-// the data: when the stream does not fit, deflating does not pay and the data are stored. The
-// entry is then handed to libzip through a source that reports the compression method, sizes and
-// CRC itself, so libzip copies the prepared bytes without compressing again (APPNOTE 4.4.5:
-// method 8 deflated, 0 stored). Incompressible data (encrypted or already packed documents, most
-// of a package's bytes) are thus deflated exactly once and never twice.
+// zlib (raw Deflate per RFC 1951, level 6, the normal level), stopping as soon as the stream
+// reaches the size of the data: then deflating does not pay and the data are stored. The entry is
+// handed to libzip through a source that reports the compression method, sizes and CRC itself,
+// so libzip copies the prepared bytes without compressing again (APPNOTE 4.4.5: method 8
+// deflated, 0 stored).
+//
+// Most of a package's bytes are incompressible (encrypted documents, a document's stored form
+// that is itself deflated), and deflating 100 MB of them only to throw the result away costs
+// seconds. So an entry of more than kSampleThreshold bytes is first judged by deflating three
+// samples of kSampleSize bytes (its start, middle and end): when they do not shrink by at least
+// 1/64, the entry is stored without deflating the rest. Whatever is decided, the archive is an
+// ordinary ZIP; a mixed entry judged wrongly is only stored larger than it could be.
 //
 // The decision is needed when the entry is added (libzip takes the method then), so each entry is
 // read and deflated while it is added. A deflated entry keeps only its compressed bytes until
@@ -378,6 +451,9 @@ class Extractor final {
 // it (reading twice is cheap, deflating twice is not).
 class EntrySource final {
  public:
+  static constexpr size_t kSampleThreshold = size_t{1} << 20;
+  static constexpr size_t kSampleSize = size_t{64} << 10;
+
   // An entry with data in memory (not copied: data must outlive the archive's close).
   explicit EntrySource(std::string_view data) : data_(data), mtime_(::time(nullptr)) {}
   // An entry read from a file.
@@ -413,6 +489,20 @@ class EntrySource final {
     return error;
   }
 
+  // Whether deflating plain is worth trying in full (see the class comment).
+  static bool WorthDeflating(std::string_view plain) {
+    if (plain.size() <= kSampleThreshold) {
+      return !plain.empty();
+    }
+    size_t packed = 0;
+    ByteBlock out;
+    for (const size_t at :
+         {size_t{0}, (plain.size() - kSampleSize) / 2, plain.size() - kSampleSize}) {
+      packed += Deflate(plain.substr(at, kSampleSize), out) ? out.Size() : kSampleSize;
+    }
+    return packed <= 3 * kSampleSize - 3 * kSampleSize / 64;
+  }
+
  private:
   static zip_int64_t Callback(void* user, void* data, zip_uint64_t length,
                               zip_source_cmd_t command) {
@@ -442,8 +532,8 @@ class EntrySource final {
         return static_cast<zip_int64_t>(n);
       }
       case ZIP_SOURCE_CLOSE:
-        std::string().swap(file_);
-        std::string().swap(compressed_);
+        file_.Clear();
+        compressed_.Clear();
         return 0;
       case ZIP_SOURCE_STAT:
         return Stat(data, length);
@@ -480,45 +570,42 @@ class EntrySource final {
     return sizeof(zip_stat_t);
   }
 
-  [[nodiscard]] std::string_view Plain() const {
-    return path_.empty() ? data_ : std::string_view(file_);
-  }
-  [[nodiscard]] std::string_view Bytes() const {
-    return deflated_ ? std::string_view(compressed_) : Plain();
-  }
+  [[nodiscard]] std::string_view Plain() const { return path_.empty() ? data_ : file_.View(); }
+  [[nodiscard]] std::string_view Bytes() const { return deflated_ ? compressed_.View() : Plain(); }
 
   // Reads the data, takes size and CRC, decides the method and keeps the deflated bytes.
   void Prepare() {
     if (!path_.empty()) {
-      file_ = rtl::ReadFileToString(path_);
+      ReadFileInto(path_, file_);
     }
     const std::string_view plain = Plain();
     size_ = plain.size();
     crc_ = static_cast<uint32_t>(
         ::crc32_z(0, reinterpret_cast<const Bytef*>(plain.data()), plain.size()));
-    deflated_ = Deflate(plain, compressed_);
+    deflated_ = WorthDeflating(plain) && Deflate(plain, compressed_);
     if (!deflated_) {
-      std::string().swap(compressed_);
+      compressed_.Clear();
     }
-    compressed_size_ = compressed_.size();
-    std::string().swap(file_);
+    compressed_size_ = compressed_.Size();
+    file_.Clear();
   }
 
   // The bytes libzip copies now: a stored file is read again (and must not have changed size);
   // deflated bytes dropped by an earlier copy are made again.
   void Load() {
-    if (deflated_ && compressed_.empty()) {
+    if (deflated_ && compressed_.Size() == 0) {
       Prepare();
     } else if (!deflated_ && !path_.empty()) {
-      file_ = rtl::ReadFileToString(path_);
+      ReadFileInto(path_, file_);
     }
     if (Bytes().size() != (deflated_ ? compressed_size_ : size_)) {
       rtl::RaiseFmt(u8"Файл изменился во время упаковки: [%s]", path_);
     }
   }
 
-  // Raw Deflate of plain into out; false when the stream is not smaller than plain.
-  static bool Deflate(std::string_view plain, std::string& out) {
+  // Raw Deflate of plain into out; false when the stream is not smaller than plain. out starts
+  // at a quarter of plain (text deflates to less) and grows as needed, never beyond plain.
+  static bool Deflate(std::string_view plain, ByteBlock& out) {
     if (plain.empty()) {
       return false;
     }
@@ -527,41 +614,43 @@ class EntrySource final {
         Z_OK) {
       rtl::Raise("deflateInit2 failed");
     }
-    out.resize(plain.size() - 1);
+    const size_t limit = plain.size() - 1;  // the stream must be smaller than the data
+    out.SetSize(0);
+    out.Reserve(std::min(limit, std::max(plain.size() / 4, size_t{64} << 10)));
     stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(plain.data()));
-    stream.next_out = reinterpret_cast<Bytef*>(out.data());
     size_t in_left = plain.size();
-    size_t out_left = out.size();
+    size_t done = 0;
     int status = Z_OK;
     constexpr size_t kStep = size_t{1} << 30;  // zlib counts in 32-bit units
     while (status == Z_OK) {
+      if (done == out.Capacity()) {
+        if (done == limit) {
+          break;  // the output reached the size of the data: not smaller
+        }
+        out.Reserve(std::min(limit, done * 2));
+      }
       const auto in_step = static_cast<uInt>(std::min(in_left, kStep));
-      const auto out_step = static_cast<uInt>(std::min(out_left, kStep));
+      const auto out_step = static_cast<uInt>(std::min(out.Capacity() - done, kStep));
+      stream.next_out = reinterpret_cast<Bytef*>(out.Data() + done);
       stream.avail_in = in_step;
       stream.avail_out = out_step;
       status = ::deflate(&stream, in_step == in_left ? Z_FINISH : Z_NO_FLUSH);
       in_left -= in_step - stream.avail_in;
-      out_left -= out_step - stream.avail_out;
-      if (status == Z_OK && out_left == 0) {
-        break;  // the output reached the size of the data: not smaller
-      }
-      if (status == Z_BUF_ERROR && out_left > 0 && in_left > 0) {
-        status = Z_OK;
+      done += out_step - stream.avail_out;
+      if (status == Z_BUF_ERROR) {
+        status = Z_OK;  // no progress possible without more room: the loop makes room
       }
     }
     ::deflateEnd(&stream);
-    if (status != Z_STREAM_END) {
-      return false;
-    }
-    out.resize(out.size() - out_left);
-    return true;
+    out.SetSize(done);
+    return status == Z_STREAM_END;
   }
 
   std::string_view data_;
   std::string path_;
   time_t mtime_;
-  std::string file_;
-  std::string compressed_;
+  ByteBlock file_;
+  ByteBlock compressed_;
   zip_error_t error_{};
   uint64_t size_ = 0;
   uint64_t position_ = 0;
@@ -649,10 +738,16 @@ class MemoryArchive final {
 
   [[nodiscard]] zip_t* Zip() const noexcept { return zip_.get(); }
 
-  // Closes the archive (writing it into the buffer), then hands the bytes to sink in chunks.
-  template <typename Sink>
-  void Finish(const std::string& archive, Sink&& sink) {
+  // Closes the archive (writing it into the buffer), then hands the bytes to sink in chunks;
+  // reserve learns their total first.
+  template <typename Reserve, typename Sink>
+  void Finish(const std::string& archive, Reserve&& reserve, Sink&& sink) {
     CloseArchive(zip_, archive);
+    zip_stat_t stat;
+    ::zip_stat_init(&stat);
+    if (::zip_source_stat(buffer_.get(), &stat) == 0 && (stat.valid & ZIP_STAT_SIZE) != 0) {
+      reserve(stat.size);
+    }
     if (::zip_source_open(buffer_.get()) < 0) {
       RaiseZipError(::zip_source_error(buffer_.get()), archive);
     }
@@ -730,7 +825,8 @@ bool COsAbbreviaTool::BuildArchiveFromDirectory(const std::string& directory,
                        std::make_unique<EntrySource>(rtl::CombinePath(directory, name), mtime),
                        name, archive);
     }
-    built.Finish(archive, [&](std::string_view chunk) { file.Write(chunk); });
+    built.Finish(
+        archive, [](uint64_t) {}, [&](std::string_view chunk) { file.Write(chunk); });
   }
   file.Commit();
   return true;
@@ -740,7 +836,9 @@ std::string COsAbbreviaTool::PackDocument(const std::string& entry_name, std::st
   MemoryArchive built;
   EntrySource::Add(built.Zip(), std::make_unique<EntrySource>(data), entry_name, {});
   std::string result;
-  built.Finish({}, [&](std::string_view chunk) { result += chunk; });
+  built.Finish(
+      {}, [&](uint64_t size) { result.reserve(static_cast<size_t>(size)); },
+      [&](std::string_view chunk) { result += chunk; });
   return result;
 }
 

@@ -1,7 +1,9 @@
 // CTdx880Document: lifecycle, stored form and signature list of a package item.
 #include "package/tdx880_document.h"
 
+#include <future>
 #include <optional>
+#include <system_error>
 
 #include "crypt/tdx880_crypto_tool.h"
 #include "crypt/tdx880_key.h"
@@ -24,6 +26,9 @@ namespace {
 
 // The single entry of a compressed content carries this name.
 constexpr const char* kCompressedEntryName = "file";
+
+// Content from this size on is signed on another thread while it is compressed.
+constexpr size_t kSignBesideCompression = size_t{64} << 10;
 
 }  // namespace
 
@@ -64,6 +69,8 @@ bool CTdx880Document::Close() {
     CloseSignatures();
     SetStored({});
     raw_content_ = content_;
+    packed_.reset();
+    packed_plain_.reset();
     entry_ = nullptr;
     config_.Assign(CTdx880ItemConfig());
     return true;
@@ -165,6 +172,8 @@ void CTdx880Document::SetContent(std::string value) {
   xml::CXMLGprDocument& entry = Entry();
   SetStored(std::move(value));
   raw_content_ = content_;
+  packed_.reset();
+  packed_plain_.reset();
   entry.SetIsCompressed(false);
   entry.SetIsEncrypted(false);
 }
@@ -177,6 +186,9 @@ std::shared_ptr<const std::string> CTdx880Document::PlainBytes() const {
   rtl::Assert(!IsEncrypted(), "CTdx880Document.PlainContent of an encrypted document",
               "Tdx880Document");
   if (IsCompressed()) {
+    if (packed_ != nullptr && packed_ == content_) {
+      return packed_plain_;
+    }
     return std::make_shared<const std::string>(
         COsAbbreviaTool::UnpackDocument(*content_, Budget()));
   }
@@ -221,8 +233,7 @@ bool CTdx880Document::Sign(const crypt::CTdx880Key* key) {
         rtl::RaiseFmt(u8"Подпись [%s] уже имеется под этим документом", key->SubjectCN());
       }
     }
-    const std::string signature = crypt::CTdx880CryptoTool().Sign(
-        PackageConfig().FlagUsageUserStorage(), *content_, key->Sha1());
+    const std::string signature = SignBesideCompression(*key);
     AddSignature(signature, key->SignRole());
     return true;
   });
@@ -370,16 +381,22 @@ void CTdx880Document::DecryptContent() {
   if (!IsEncrypted()) {
     return;
   }
-  std::string plain =
-      crypt::CTdx880CryptoTool().Decrypt(PackageConfig().FlagUsageUserStorage(), *content_);
+  auto opened = std::make_shared<const std::string>(
+      crypt::CTdx880CryptoTool().Decrypt(PackageConfig().FlagUsageUserStorage(), *content_));
+  std::shared_ptr<const std::string> packed;
   if (IsCompressed()) {
-    plain = COsAbbreviaTool::UnpackDocument(plain, Budget());
+    packed = std::move(opened);
+    opened =
+        std::make_shared<const std::string>(COsAbbreviaTool::UnpackDocument(*packed, Budget()));
   }
   xml::CXMLGprDocument& entry = Entry();
-  SetStored(std::move(plain));
+  content_ = std::move(opened);
   entry.SetIsEncrypted(false);
   entry.SetIsCompressed(false);
   raw_content_ = content_;
+  if (packed) {
+    KeepPacked(std::move(packed));
+  }
 }
 
 // The configuration is copied; its entry must be a document entry and its package configuration
@@ -450,7 +467,12 @@ void CTdx880Document::Compress() {
   if (IsEncrypted() || IsCompressed()) {
     return;
   }
-  SetStored(COsAbbreviaTool::PackDocument(kCompressedEntryName, *content_));
+  if (!PackedMatches()) {
+    packed_plain_ = content_;
+    packed_ = std::make_shared<const std::string>(
+        COsAbbreviaTool::PackDocument(kCompressedEntryName, *content_));
+  }
+  content_ = packed_;
   Entry().SetIsCompressed(true);
 }
 
@@ -458,8 +480,54 @@ void CTdx880Document::Decompress() {
   if (!IsCompressed() || IsEncrypted()) {
     return;
   }
-  SetStored(COsAbbreviaTool::UnpackDocument(*content_, Budget()));
+  if (packed_ != nullptr && packed_ == content_) {
+    content_ = packed_plain_;
+  } else {
+    std::shared_ptr<const std::string> packed = content_;
+    SetStored(COsAbbreviaTool::UnpackDocument(*packed, Budget()));
+    KeepPacked(std::move(packed));
+  }
   Entry().SetIsCompressed(false);
+}
+
+void CTdx880Document::KeepPacked(std::shared_ptr<const std::string> packed) {
+  // A form that is not clearly smaller (an incompressible document, stored) is made again
+  // cheaply: the archive adaptor stores such data without deflating it.
+  if (packed->size() <= content_->size() / 4 * 3) {
+    packed_ = std::move(packed);
+    packed_plain_ = content_;
+  } else {
+    packed_.reset();
+    packed_plain_.reset();
+  }
+}
+
+std::string CTdx880Document::SignBesideCompression(const crypt::CTdx880Key& key) {
+  const bool user_storage = PackageConfig().FlagUsageUserStorage();
+  const std::shared_ptr<const std::string> plain = content_;
+  const std::string sha1 = key.Sha1();
+  const auto sign = [user_storage, plain, sha1] {
+    return crypt::CTdx880CryptoTool().Sign(user_storage, *plain, sha1);
+  };
+  if (plain->size() < kSignBesideCompression || PackedMatches()) {
+    return sign();
+  }
+  std::future<std::string> signature;
+  try {
+    signature = std::async(std::launch::async, sign);
+  } catch (const std::system_error&) {
+    return sign();  // no thread to be had: one after the other
+  }
+  try {
+    packed_ = std::make_shared<const std::string>(
+        COsAbbreviaTool::PackDocument(kCompressedEntryName, *plain));
+    packed_plain_ = plain;
+  } catch (...) {
+    // Only a head start: compressing at Save or encryption reports the error.
+    packed_.reset();
+    packed_plain_.reset();
+  }
+  return signature.get();
 }
 
 void CTdx880Document::CloseSignatures() noexcept {

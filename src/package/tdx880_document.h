@@ -108,6 +108,9 @@ class CTdx880Document final : public rtl::CCustomDoc {
   // The plain content, unpacked from a compressed one without changing the item. An encrypted
   // item fails a program check.
   [[nodiscard]] std::string PlainContent() const;
+  // The plain content as PlainContent, shared instead of copied when the item holds it (plain,
+  // or compressed from a plain form it still knows).
+  [[nodiscard]] std::shared_ptr<const std::string> PlainBytes() const;
 
   // --- Signatures ---
 
@@ -174,9 +177,15 @@ class CTdx880Document final : public rtl::CCustomDoc {
   void Verify(bool download_content, bool check_crl);
   void EncryptContent(const crypt::CTdx880Key& key);
   void DecryptContent();
-  // The plain content without copying it when it is held plain.
-  [[nodiscard]] std::shared_ptr<const std::string> PlainBytes() const;
   void SetStored(std::string value);
+  // Signs the plain content; a large one is compressed meanwhile on this thread (Save and
+  // encryption need that form next) while another thread signs.
+  [[nodiscard]] std::string SignBesideCompression(const crypt::CTdx880Key& key);
+  // Keeps packed as the compressed form of the plain content held now (see packed_).
+  void KeepPacked(std::shared_ptr<const std::string> packed);
+  [[nodiscard]] bool PackedMatches() const noexcept {
+    return packed_ != nullptr && packed_plain_ == content_;
+  }
 
   xml::CXMLGprDocument* entry_ = nullptr;
   CTdx880ItemConfig config_;
@@ -185,6 +194,13 @@ class CTdx880Document final : public rtl::CCustomDoc {
   // large document is held once.
   std::shared_ptr<const std::string> content_ = std::make_shared<const std::string>();
   std::shared_ptr<const std::string> raw_content_ = content_;
+  // A compressed form and the plain content it holds, remembered from loading, decryption or
+  // an earlier compression: compressing or unpacking that plain content again gives these bytes
+  // without deflating or inflating, so saving an opened, unchanged package is cheap. Kept for a
+  // loaded form only when it is clearly smaller than the plain content (memory), always for one
+  // made here.
+  std::shared_ptr<const std::string> packed_;
+  std::shared_ptr<const std::string> packed_plain_;
   bool crypto_available_ = false;
 };
 

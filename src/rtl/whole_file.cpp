@@ -50,12 +50,27 @@ std::string ReadFileToString(const std::string& file_name) {
     RaiseFmt(u8"Файл слишком велик!");
   }
   // Read to the end rather than trusting the size: a file that grows meanwhile or reports no
-  // size (a pipe) is still read whole.
+  // size (a pipe) is still read whole. The end is probed with a small read first, so a file of
+  // the size fstat reported (the usual case) is never copied into a larger buffer.
   std::string bytes(static_cast<size_t>(st.st_size), '\0');
   size_t done = 0;
   for (;;) {
     if (done == bytes.size()) {
+      char probe[4096];
+      const ssize_t n = ::read(file.Get(), probe, sizeof probe);
+      if (n < 0 && errno == EINTR) {
+        continue;
+      }
+      if (n < 0) {
+        RaiseLastOSError();
+      }
+      if (n == 0) {
+        break;
+      }
+      bytes.append(probe, static_cast<size_t>(n));
+      done = bytes.size();
       bytes.resize(bytes.size() + (bytes.size() < 65536 ? 65536 : bytes.size() / 2));
+      continue;
     }
     const ssize_t n = ::read(file.Get(), bytes.data() + done, bytes.size() - done);
     if (n < 0 && errno == EINTR) {

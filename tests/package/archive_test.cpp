@@ -126,7 +126,11 @@ INSTANTIATE_TEST_SUITE_P(
                       RoundTripCase{"Text1MB", Text(1 << 20), 8},
                       RoundTripCase{"Random100000", RandomBytes(100000, 1), 0},
                       RoundTripCase{"Zeros3MB", std::string(3 << 20, '\0'), 8},
-                      RoundTripCase{"RandomThenText", RandomBytes(50000, 2) + Text(200000), 8}),
+                      RoundTripCase{"RandomThenText", RandomBytes(50000, 2) + Text(200000), 8},
+                      // Over 1 MiB the method is judged by samples of start, middle and end.
+                      RoundTripCase{"Random2MB", RandomBytes(2 << 20, 9), 0},
+                      RoundTripCase{"Random1MBThenText", RandomBytes(1 << 20, 10) + Text(1 << 20),
+                                    8}),
     [](const auto& info) { return info.param.name; });
 
 TEST_F(ArchiveTest, UnpackRefusesAnArchiveWithoutEntries) {

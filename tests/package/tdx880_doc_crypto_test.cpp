@@ -206,6 +206,36 @@ TEST_F(PackageCryptoTest, ReopenedPackageDecryptsAndVerifies) {
   EXPECT_TRUE(doc.GetFile(0)->CheckSignEx(false, false));
 }
 
+// A document large enough to be signed on another thread while it is compressed; the package
+// saved again after reopening and decrypting reuses the compressed form it was read with.
+TEST_F(PackageCryptoTest, LargeDocumentSignedBesideCompressionPassesThePeersAfterTwoSaves) {
+  std::string large;
+  for (int line = 0; large.size() < (300 << 10); ++line) {
+    large += "<Строка Номер=\"" + std::to_string(line) + "\"/>\n";
+  }
+  CTdx880Doc doc;
+  Fill(doc);
+  doc.GetFile(0)->SetContent(large);
+  ASSERT_TRUE(doc.SignFile("declaration.xml", &key_));
+  ASSERT_TRUE(doc.Encrypt(&key_));
+  ASSERT_TRUE(doc.SaveAs(PathOf("first.zip")));
+  CTdx880Doc reopened;
+  ASSERT_TRUE(reopened.Open(PathOf("first.zip")));
+  ASSERT_TRUE(reopened.Decrypt());
+  ASSERT_TRUE(reopened.SaveAs(PathOf("second.zip")));
+  for (const std::string name : {"first.zip", "second.zip"}) {
+    CTdx880Doc read;
+    ASSERT_TRUE(read.Open(PathOf(name)));
+    const auto item = read.GetFile(0);
+    const std::string stored = Entry(PathOf(name), item->FileName());  // the second is plain
+    EXPECT_EQ(OneEntry(item->IsEncrypted() ? OpenSslDecrypt(stored) : stored), "file=" + large);
+    ASSERT_TRUE(read.Decrypt());
+    EXPECT_EQ(item->RawContent(), large) << name;
+    EXPECT_TRUE(item->CheckSignEx(false, false)) << name;
+    EXPECT_TRUE(OpenSslVerifies(large, item->GetSignature(0)->SignatureContent())) << name;
+  }
+}
+
 struct SignFileCase {
   std::string name;
   std::string file_name;

@@ -91,7 +91,7 @@ std::string Verdict(const CTdx880Doc& package, const CTdx880Document& item,
                     CTdx880Signature& signature, bool download, bool check_crl, bool& valid) {
   valid = false;
   try {
-    crypt::CTdx880CryptoTool().CheckSignEx(package.FlagUsageUserStorage(), item.PlainContent(),
+    crypt::CTdx880CryptoTool().CheckSignEx(package.FlagUsageUserStorage(), *item.PlainBytes(),
                                            check_crl, download, &signature.Signers(),
                                            signature.SignatureContent());
     valid = true;
