@@ -115,6 +115,7 @@ std::string CCryptoAPI20Tool::SignContent(bool user_storage, CCryptoProvider* pr
   config.SetCertificateInclusion(kIncludeSignerCertificate);
   CCryptoSignature signature;
   signature.Open(&config);
+  signature.SetKeepSignedContent(false);
   signature.Sign(sha1, content);
   return signature.GetSignature();
 }
@@ -136,6 +137,7 @@ bool CCryptoAPI20Tool::VerifySignature(bool user_storage, std::string_view conte
   config.SetVerificationFlags(VerificationFlags(check_revocation, download));
   CCryptoSignature verifier;
   verifier.Open(&config);
+  verifier.SetKeepSignedContent(false);
   verifier.Verify(content, signature, signing_date);
   if (signers != nullptr) {
     const rtl::CStrArray& found = verifier.Signers();

@@ -200,7 +200,7 @@ bool CCryptoSignature::Sign(std::string_view thumbprint, std::string_view conten
   rtl::CValueCheckTool::CheckLength(thumbprint, "sha1", 40);
   rtl::CValueCheckTool::CheckNotEmpty(content, "signedText");
   const CCryptoSignatureConfig& config = Config();
-  signed_content_.assign(content);
+  signed_content_.assign(keep_signed_content_ ? content : std::string_view());
   const CryptoRuntime runtime;
   const std::optional<Certificate> certificate = CCryptoAPI20Utils::FindCertificateBySha1(
       config.Provider()->Handle(), config.StoreLocation(), thumbprint, kStoreMy);
@@ -230,7 +230,7 @@ bool CCryptoSignature::Verify(std::string_view signed_content, std::string_view 
   signers_.Clear();
   rtl::CValueCheckTool::CheckNotEmpty(signed_content, "sSignedData");
   rtl::CValueCheckTool::CheckNotEmpty(signature, "sSignatureContent");
-  signed_content_.assign(signed_content);
+  signed_content_.assign(keep_signed_content_ ? signed_content : std::string_view());
   signature_.assign(signature);
 
   const CryptoRuntime runtime;
@@ -240,7 +240,7 @@ bool CCryptoSignature::Verify(std::string_view signed_content, std::string_view 
   if (!certificate) {
     RaiseNoSignerCertificate();
   }
-  CheckSignature(cms.get(), certificate.get(), signed_content_);
+  CheckSignature(cms.get(), certificate.get(), signed_content);
   if ((config.VerificationFlags() & verify_flags::kCheckChain) != 0) {
     CheckChains(signature_, builder.get());
   }

@@ -39,6 +39,10 @@ class CCryptoSignature : public rtl::CCustomDoc {
   bool Sign(std::string_view thumbprint, std::string_view content);
   [[nodiscard]] const std::string& GetSignature() const noexcept { return signature_; }
   [[nodiscard]] const std::string& SignedContent() const noexcept { return signed_content_; }
+  // Whether Sign and Verify keep a copy of the signed content for SignedContent (the default).
+  // A caller that signs or checks a large document once and only wants the result turns it off:
+  // SignedContent then stays empty and the document is not copied.
+  void SetKeepSignedContent(bool keep) noexcept { keep_signed_content_ = keep; }
 
   // Checks signature (detached, "sSignatureContent") over signed_content ("sSignedData") with
   // the signer certificate carried in the signature, matched by issuer and serial number. Raises
@@ -59,6 +63,7 @@ class CCryptoSignature : public rtl::CCustomDoc {
 
   std::string signature_;
   std::string signed_content_;
+  bool keep_signed_content_ = true;
   CCryptoSignatureConfig* config_ = nullptr;
   rtl::CStrArray signers_;
 };

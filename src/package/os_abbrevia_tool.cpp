@@ -11,11 +11,13 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdlib>
 #include <ctime>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <set>
 #include <utility>
 #include <vector>
@@ -398,12 +400,39 @@ class ByteBlock final {
   size_t capacity_ = 0;
 };
 
+int OpenForReading(const std::string& path) {
+  const int fd = ::open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    rtl::RaiseLastOSError();
+  }
+  return fd;
+}
+
+// Reads up to size bytes at offset into buffer; fewer only at the end of the file.
+size_t ReadAt(int fd, char* buffer, size_t size, uint64_t offset) {
+  size_t done = 0;
+  while (done < size) {
+    const ssize_t got = ::pread(fd, buffer + done, size - done, static_cast<off_t>(offset + done));
+    if (got < 0 && errno == EINTR) {
+      continue;
+    }
+    if (got < 0) {
+      rtl::RaiseLastOSError();
+    }
+    if (got == 0) {
+      break;
+    }
+    done += static_cast<size_t>(got);
+  }
+  return done;
+}
+
 // Reads the whole file path into block (its size as fstat gives it; a file that grew or shrank
 // meanwhile reads as it is now, and the caller compares sizes).
 void ReadFileInto(const std::string& path, ByteBlock& block) {
-  const UniqueFd fd(::open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC));
+  const UniqueFd fd(OpenForReading(path));
   struct stat st {};
-  if (fd.Get() < 0 || ::fstat(fd.Get(), &st) != 0) {
+  if (::fstat(fd.Get(), &st) != 0) {
     rtl::RaiseLastOSError();
   }
   if (static_cast<uint64_t>(st.st_size) >= uint64_t{1} << 32) {
@@ -494,13 +523,9 @@ class EntrySource final {
     if (plain.size() <= kSampleThreshold) {
       return !plain.empty();
     }
-    size_t packed = 0;
-    ByteBlock out;
-    for (const size_t at :
-         {size_t{0}, (plain.size() - kSampleSize) / 2, plain.size() - kSampleSize}) {
-      packed += Deflate(plain.substr(at, kSampleSize), out) ? out.Size() : kSampleSize;
-    }
-    return packed <= 3 * kSampleSize - 3 * kSampleSize / 64;
+    const std::array<size_t, 3> at = SampleOffsets(plain.size());
+    return SamplesShrink({plain.substr(at[0], kSampleSize), plain.substr(at[1], kSampleSize),
+                          plain.substr(at[2], kSampleSize)});
   }
 
  private:
@@ -525,6 +550,9 @@ class EntrySource final {
         position_ = 0;
         return 0;
       case ZIP_SOURCE_READ: {
+        if (streamed_) {
+          return ReadStreamed(static_cast<char*>(data), length);
+        }
         const std::string_view bytes = Bytes();
         const size_t n = static_cast<size_t>(std::min<uint64_t>(length, bytes.size() - position_));
         std::copy_n(bytes.data() + position_, n, static_cast<char*>(data));
@@ -532,6 +560,7 @@ class EntrySource final {
         return static_cast<zip_int64_t>(n);
       }
       case ZIP_SOURCE_CLOSE:
+        fd_.reset();
         file_.Clear();
         compressed_.Clear();
         return 0;
@@ -570,12 +599,30 @@ class EntrySource final {
     return sizeof(zip_stat_t);
   }
 
+  // Start, middle and end of data of size bytes (more than kSampleThreshold).
+  static std::array<size_t, 3> SampleOffsets(size_t size) {
+    return {0, (size - kSampleSize) / 2, size - kSampleSize};
+  }
+
+  static bool SamplesShrink(const std::array<std::string_view, 3>& samples) {
+    size_t packed = 0;
+    ByteBlock out;
+    for (const std::string_view sample : samples) {
+      packed += Deflate(sample, out) ? out.Size() : sample.size();
+    }
+    return packed <= 3 * kSampleSize - 3 * kSampleSize / 64;
+  }
+
   [[nodiscard]] std::string_view Plain() const { return path_.empty() ? data_ : file_.View(); }
   [[nodiscard]] std::string_view Bytes() const { return deflated_ ? compressed_.View() : Plain(); }
 
   // Reads the data, takes size and CRC, decides the method and keeps the deflated bytes.
   void Prepare() {
+    streamed_ = false;
     if (!path_.empty()) {
+      if (PrepareStreamedFile()) {
+        return;
+      }
       ReadFileInto(path_, file_);
     }
     const std::string_view plain = Plain();
@@ -593,6 +640,14 @@ class EntrySource final {
   // The bytes libzip copies now: a stored file is read again (and must not have changed size);
   // deflated bytes dropped by an earlier copy are made again.
   void Load() {
+    if (streamed_) {
+      fd_.emplace(OpenForReading(path_));
+      struct stat st {};
+      if (::fstat(fd_->Get(), &st) != 0 || static_cast<uint64_t>(st.st_size) != size_) {
+        rtl::RaiseFmt(u8"Файл изменился во время упаковки: [%s]", path_);
+      }
+      return;
+    }
     if (deflated_ && compressed_.Size() == 0) {
       Prepare();
     } else if (!deflated_ && !path_.empty()) {
@@ -601,6 +656,60 @@ class EntrySource final {
     if (Bytes().size() != (deflated_ ? compressed_size_ : size_)) {
       rtl::RaiseFmt(u8"Файл изменился во время упаковки: [%s]", path_);
     }
+  }
+
+  // A large file whose samples do not shrink is never held whole: its size and CRC are taken
+  // reading it in chunks, and libzip's reads are served from the file (Load opens it again).
+  // False, with nothing decided, for a small file or one judged worth deflating.
+  bool PrepareStreamedFile() {
+    const UniqueFd fd(OpenForReading(path_));
+    struct stat st {};
+    if (::fstat(fd.Get(), &st) != 0) {
+      rtl::RaiseLastOSError();
+    }
+    const auto size = static_cast<uint64_t>(st.st_size);
+    if (size >= uint64_t{1} << 32) {
+      rtl::RaiseFmt(u8"Файл слишком велик!");  // as rtl::ReadFileToString says
+    }
+    if (size <= kSampleThreshold) {
+      return false;
+    }
+    ::posix_fadvise(fd.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+    const std::array<size_t, 3> at = SampleOffsets(static_cast<size_t>(size));
+    std::array<std::string, 3> samples;
+    for (size_t i = 0; i < samples.size(); ++i) {
+      samples[i].resize(kSampleSize);
+      if (ReadAt(fd.Get(), samples[i].data(), kSampleSize, at[i]) != kSampleSize) {
+        return false;  // shrank meanwhile: read whole
+      }
+    }
+    if (SamplesShrink({samples[0], samples[1], samples[2]})) {
+      return false;
+    }
+    std::vector<char> chunk(kCopyChunk);
+    uLong crc = ::crc32_z(0, nullptr, 0);
+    uint64_t total = 0;
+    for (size_t got; (got = ReadAt(fd.Get(), chunk.data(), chunk.size(), total)) > 0;) {
+      crc = ::crc32_z(crc, reinterpret_cast<const Bytef*>(chunk.data()), got);
+      total += got;
+    }
+    size_ = total;
+    crc_ = static_cast<uint32_t>(crc);
+    deflated_ = false;
+    compressed_.Clear();
+    compressed_size_ = 0;
+    streamed_ = true;
+    return true;
+  }
+
+  // libzip's read of a streamed file: the next bytes, never more than were prepared.
+  zip_int64_t ReadStreamed(char* data, uint64_t length) {
+    const auto n = static_cast<size_t>(std::min<uint64_t>(length, size_ - position_));
+    if (ReadAt(fd_->Get(), data, n, position_) != n) {
+      rtl::RaiseFmt(u8"Файл изменился во время упаковки: [%s]", path_);
+    }
+    position_ += n;
+    return static_cast<zip_int64_t>(n);
   }
 
   // Raw Deflate of plain into out; false when the stream is not smaller than plain. out starts
@@ -651,12 +760,14 @@ class EntrySource final {
   time_t mtime_;
   ByteBlock file_;
   ByteBlock compressed_;
+  std::optional<UniqueFd> fd_;  // a streamed file while libzip copies it
   zip_error_t error_{};
   uint64_t size_ = 0;
   uint64_t position_ = 0;
   uint64_t compressed_size_ = 0;
   uint32_t crc_ = 0;
   bool deflated_ = false;
+  bool streamed_ = false;
 };
 
 // zip_close, turning a callback's error back into the error it was.

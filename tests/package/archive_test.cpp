@@ -184,18 +184,24 @@ TEST_F(ArchiveTest, BuildStoresRandomDataAndDeflatesTextReadableByPeers) {
   rtl::WriteStringToFile(folder + "/random.bin", RandomBytes(200000, 5));
   rtl::WriteStringToFile(folder + "/text.xml", Text(200000));
   rtl::WriteStringToFile(folder + "/empty.bin", "");
+  // Over 1 MiB and incompressible: judged by samples and streamed from the file.
+  rtl::WriteStringToFile(folder + "/large.bin", RandomBytes(3 << 20, 11));
   fs::create_directory(folder + "/sub");                 // folders are not searched
   ::symlink("/etc/passwd", (folder + "/link").c_str());  // links are skipped
   const std::string archive = PathOf("out.zip");
 
   ASSERT_TRUE(COsAbbreviaTool::BuildArchiveFromDirectory(folder, "*.*", archive));
 
-  EXPECT_EQ(PythonEntries(archive), "empty.bin:0:0 random.bin:0:200000 text.xml:8:200000\n");
+  EXPECT_EQ(PythonEntries(archive),
+            "empty.bin:0:0 large.bin:0:3145728 random.bin:0:200000 text.xml:8:200000\n");
   std::string output;
   EXPECT_EQ(lyr::test::RunCommand("unzip -tq " + archive, &output), 0) << output;
+  std::string large;
+  EXPECT_EQ(lyr::test::RunCommand("unzip -p " + archive + " large.bin", &large), 0);
+  EXPECT_EQ(large, RandomBytes(3 << 20, 11));
   EXPECT_EQ(Listing(Home()),
-            (std::set<std::string>{"in", "in/empty.bin", "in/link", "in/random.bin", "in/sub",
-                                   "in/text.xml", "out.zip", "script.py", "tmp"}))
+            (std::set<std::string>{"in", "in/empty.bin", "in/large.bin", "in/link", "in/random.bin",
+                                   "in/sub", "in/text.xml", "out.zip", "script.py", "tmp"}))
       << "no scratch file remains";
 }
 
