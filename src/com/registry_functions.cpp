@@ -55,6 +55,21 @@ const char* Pack(const std::string& text, char* buffer, UINT size, UINT* used) {
   return start;
 }
 
+// Copies the path that path_of gives, with its terminating zero, into buffer of cbBuffer bytes;
+// its length, or 0 when it does not fit or cannot be found.
+UINT CopyRegistryPath(std::string (*path_of)(), char* buffer, UINT cbBuffer) {
+  try {
+    const std::string path = path_of();
+    if (buffer == nullptr || path.size() + 1 > cbBuffer) {
+      return 0;
+    }
+    std::memcpy(buffer, path.c_str(), path.size() + 1);
+    return static_cast<UINT>(path.size());
+  } catch (...) {
+    return 0;
+  }
+}
+
 }  // namespace
 
 extern "C" {
@@ -129,29 +144,11 @@ HRESULT LyrComQueryClass(REFCLSID rclsid, LYRCOM_CLASS_ENTRY* entry, char* buffe
 }
 
 UINT LyrComRegistryPath(char* buffer, UINT cbBuffer) {
-  try {
-    const std::string path = lyr::com::RegistryPath();
-    if (buffer == nullptr || path.size() + 1 > cbBuffer) {
-      return 0;
-    }
-    std::memcpy(buffer, path.c_str(), path.size() + 1);
-    return static_cast<UINT>(path.size());
-  } catch (...) {
-    return 0;
-  }
+  return CopyRegistryPath(&lyr::com::RegistryPath, buffer, cbBuffer);
 }
 
 UINT LyrComMachineRegistryPath(char* buffer, UINT cbBuffer) {
-  try {
-    const std::string path = lyr::com::MachineRegistryPath();
-    if (buffer == nullptr || path.size() + 1 > cbBuffer) {
-      return 0;
-    }
-    std::memcpy(buffer, path.c_str(), path.size() + 1);
-    return static_cast<UINT>(path.size());
-  } catch (...) {
-    return 0;
-  }
+  return CopyRegistryPath(&lyr::com::MachineRegistryPath, buffer, cbBuffer);
 }
 
 }  // extern "C"

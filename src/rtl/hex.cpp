@@ -8,7 +8,9 @@ namespace {
 
 constexpr char kDigits[] = "0123456789ABCDEF";
 
-int DigitValue(char c) {
+}  // namespace
+
+int HexDigitValue(char c) {
   if (c >= '0' && c <= '9') {
     return c - '0';
   }
@@ -20,8 +22,6 @@ int DigitValue(char c) {
   }
   return -1;
 }
-
-}  // namespace
 
 std::string BytesToHexPlain(std::string_view bytes) {
   std::string text;
@@ -45,8 +45,8 @@ std::string HexToBytes(std::string_view text) {
   std::string bytes;
   bytes.reserve(text.size() / 2);
   for (size_t i = 0; i + 1 < text.size(); i += 2) {
-    const int high = DigitValue(text[i]);
-    const int low = DigitValue(text[i + 1]);
+    const int high = HexDigitValue(text[i]);
+    const int low = HexDigitValue(text[i + 1]);
     if (high < 0 || low < 0) {
       RaiseFmt(u8"Неверное шестнадцатеричное значение: [%s]", text);
     }

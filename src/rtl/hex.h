@@ -13,5 +13,7 @@ std::string BytesToHexPlain(std::string_view bytes);
 // Two hexadecimal digits (either case) per byte. Text of odd length or with a character that is
 // not a hexadecimal digit fails with "Неверное шестнадцатеричное значение: [%s]" (the text).
 std::string HexToBytes(std::string_view text);
+// The value of one hexadecimal digit (either case); -1 for any other character.
+int HexDigitValue(char c);
 
 }  // namespace lyr::rtl

@@ -38,6 +38,19 @@ class ReadHandle final {
   int fd_;
 };
 
+// Reads up to size bytes into data, again after an interruption; 0 at the end of the file.
+size_t ReadSome(int fd, char* data, size_t size) {
+  for (;;) {
+    const ssize_t n = ::read(fd, data, size);
+    if (n >= 0) {
+      return static_cast<size_t>(n);
+    }
+    if (errno != EINTR) {
+      RaiseLastOSError();
+    }
+  }
+}
+
 }  // namespace
 
 std::string ReadFileToString(const std::string& file_name) {
@@ -57,32 +70,20 @@ std::string ReadFileToString(const std::string& file_name) {
   for (;;) {
     if (done == bytes.size()) {
       char probe[4096];
-      const ssize_t n = ::read(file.Get(), probe, sizeof probe);
-      if (n < 0 && errno == EINTR) {
-        continue;
-      }
-      if (n < 0) {
-        RaiseLastOSError();
-      }
+      const size_t n = ReadSome(file.Get(), probe, sizeof probe);
       if (n == 0) {
         break;
       }
-      bytes.append(probe, static_cast<size_t>(n));
+      bytes.append(probe, n);
       done = bytes.size();
       bytes.resize(bytes.size() + (bytes.size() < 65536 ? 65536 : bytes.size() / 2));
       continue;
     }
-    const ssize_t n = ::read(file.Get(), bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) {
-      continue;
-    }
-    if (n < 0) {
-      RaiseLastOSError();
-    }
+    const size_t n = ReadSome(file.Get(), bytes.data() + done, bytes.size() - done);
     if (n == 0) {
       break;
     }
-    done += static_cast<size_t>(n);
+    done += n;
     if (done >= k4GiB) {
       RaiseFmt(u8"Файл слишком велик!");
     }

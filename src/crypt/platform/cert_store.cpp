@@ -13,6 +13,7 @@
 #include "crypt/platform/ossl.h"
 #include "rtl/file_utils.h"
 #include "rtl/format.h"
+#include "rtl/hex.h"
 #include "rtl/trace.h"
 
 namespace lyr::crypt {
@@ -62,25 +63,13 @@ std::string PercentEncode(std::string_view text) {
   return encoded;
 }
 
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') {
-    return c - '0';
-  }
-  if (c >= 'A' && c <= 'F') {
-    return c - 'A' + 10;
-  }
-  if (c >= 'a' && c <= 'f') {
-    return c - 'a' + 10;
-  }
-  return -1;
-}
-
 std::string PercentDecode(std::string_view text) {
   std::string decoded;
   for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '%' && i + 2 < text.size() + 0 && HexValue(text[i + 1]) >= 0 &&
-        HexValue(text[i + 2]) >= 0) {
-      decoded += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
+    if (text[i] == '%' && i + 2 < text.size() + 0 && rtl::HexDigitValue(text[i + 1]) >= 0 &&
+        rtl::HexDigitValue(text[i + 2]) >= 0) {
+      decoded +=
+          static_cast<char>(rtl::HexDigitValue(text[i + 1]) * 16 + rtl::HexDigitValue(text[i + 2]));
       i += 2;
     } else {
       decoded += text[i];
