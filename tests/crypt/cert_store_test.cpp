@@ -1,4 +1,4 @@
-// Certificate stores on disk, in memory and over PKCS#7.
+// Certificate stores on disk, in memory and over PKCS#7, and the folders of the locations.
 #include "crypt/platform/cert_store.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +11,7 @@
 #include <fstream>
 
 #include "crypt/crypt_error.h"
+#include "crypt/crypt_test.h"
 #include "crypt/platform/key_container.h"
 #include "support/pki.h"
 #include "support/sandbox.h"
@@ -18,12 +19,11 @@
 namespace lyr::crypt {
 namespace {
 
-using test::PemFileToDer;
 using test::SharedPki;
+using test_util::CodeOf;
+using test_util::Load;
 
-Certificate Load(const std::filesystem::path& pem) {
-  return Certificate::FromDer(PemFileToDer(pem));
-}
+constexpr StoreLocation kUser = StoreLocation::kCurrentUser;
 
 uint32_t ModeOf(const std::filesystem::path& path) {
   struct stat info {};
@@ -31,83 +31,75 @@ uint32_t ModeOf(const std::filesystem::path& path) {
   return info.st_mode & 0777;
 }
 
-template <typename Body>
-uint32_t ErrorCodeOf(Body&& body) {
-  try {
-    body();
-  } catch (const ECryptError& error) {
-    return error.ErrorCode();
-  }
-  return 0;
-}
-
 class CertStoreTest : public test::Sandbox {
  protected:
-  Certificate root_ = Load(SharedPki().root);
-  Certificate inter_ = Load(SharedPki().inter);
-  Certificate user_ = Load(SharedPki().user);
-};
-
-class StoreLocationFolder : public test::Sandbox {
- protected:
-  void SetUp() override {
-    Sandbox::SetUp();
-    for (const char* name : {"HOME", "XDG_DATA_HOME"}) {
-      const char* value = std::getenv(name);
-      saved_.emplace_back(name,
-                          value != nullptr ? std::optional<std::string>(value) : std::nullopt);
-    }
-  }
   void TearDown() override {
-    for (const auto& [name, value] : saved_) {
-      if (value) {
-        ::setenv(name.c_str(), value->c_str(), 1);
-      } else {
-        ::unsetenv(name.c_str());
-      }
+    for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
+      it->second ? ::setenv(it->first.c_str(), it->second->c_str(), 1)
+                 : ::unsetenv(it->first.c_str());
     }
     Sandbox::TearDown();
   }
+  void SetEnvironment(const char* name, const char* value) {
+    const char* old = std::getenv(name);
+    saved_.emplace_back(name, old != nullptr ? std::optional<std::string>(old) : std::nullopt);
+    value != nullptr ? ::setenv(name, value, 1) : ::unsetenv(name);
+  }
+  CertStore Store(const char* name) const { return CertStore::OpenSystem(kUser, name); }
+  std::filesystem::path EntryOf(const char* store, const Certificate& certificate,
+                                const char* extension = ".cer") const {
+    return Home() / "user" / "stores" / store / (certificate.Thumbprint() + extension);
+  }
+
+  const Certificate& root_ = SharedPki().root_party.certificate;
+  const Certificate& inter_ = SharedPki().inter_party.certificate;
+  const Certificate& user_ = SharedPki().user_party.certificate;
 
  private:
   std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
 };
 
-TEST_F(StoreLocationFolder, FollowsTheEnvironmentOverrides) {
-  EXPECT_EQ(LocationFolder(StoreLocation::kCurrentUser), PathOf("user"));
+TEST_F(CertStoreTest, LocationFoldersFollowTheEnvironment) {
+  EXPECT_EQ(LocationFolder(kUser), PathOf("user"));
   EXPECT_EQ(LocationFolder(StoreLocation::kLocalMachine), PathOf("machine"));
-}
-
-TEST_F(StoreLocationFolder, DefaultsToXdgDataHomeAndVarLib) {
-  ::unsetenv("LYR_TDX_HOME");
-  ::unsetenv("LYR_TDX_MACHINE_HOME");
-  ::setenv("XDG_DATA_HOME", "/data/x", 1);
-  EXPECT_EQ(LocationFolder(StoreLocation::kCurrentUser), "/data/x/lyr-tdx880");
-  ::unsetenv("XDG_DATA_HOME");
-  ::setenv("HOME", "/home/someone", 1);
-  EXPECT_EQ(LocationFolder(StoreLocation::kCurrentUser), "/home/someone/.local/share/lyr-tdx880");
+  SetEnvironment("LYR_TDX_HOME", nullptr);
+  SetEnvironment("LYR_TDX_MACHINE_HOME", nullptr);
+  SetEnvironment("XDG_DATA_HOME", "/data/x");
+  EXPECT_EQ(LocationFolder(kUser), "/data/x/lyr-tdx880");
+  SetEnvironment("XDG_DATA_HOME", nullptr);
+  SetEnvironment("HOME", "/home/someone");
+  EXPECT_EQ(LocationFolder(kUser), "/home/someone/.local/share/lyr-tdx880");
   EXPECT_EQ(LocationFolder(StoreLocation::kLocalMachine), "/var/lib/lyr-tdx880");
 }
 
-TEST_F(CertStoreTest, AddWritesTheDerNamedByThumbprintWithPrivateModes) {
-  CertStore store = CertStore::OpenSystem(StoreLocation::kCurrentUser, "MY");
-  store.Add(user_, AddDisposition::kReplaceExisting);
-  const auto file = Home() / "user" / "stores" / "MY" / (user_.Thumbprint() + ".cer");
-  EXPECT_EQ(test::ReadAll(file), user_.Der());
-  EXPECT_EQ(ModeOf(file), 0600U);
-  EXPECT_EQ(ModeOf(Home() / "user" / "stores" / "MY"), 0700U);
-  EXPECT_EQ(ModeOf(Home() / "user" / "stores"), 0700U);
-  EXPECT_EQ(ModeOf(Home() / "user"), 0700U);
+TEST_F(CertStoreTest, EntriesAreTheDerNamedByThumbprintWithPrivateModes) {
+  CertStore store = Store("MY");
+  Certificate bound = user_;
+  // A windows-1251 container name with a blank, a percent sign and a line break.
+  const KeyProvInfo info{"\xCA\xEE\xED\xF2 1 %\n2", "Crypto-Pro GOST R 34.10-2001", 75, 1, 1};
+  bound.SetKeyProv(info);
+  store.Add(bound, AddDisposition::kReplaceExisting);
+  EXPECT_EQ(test::ReadAll(EntryOf("MY", user_)), user_.Der());
   EXPECT_EQ(store.Folder(), PathOf("user/stores/MY"));
+  for (const auto& path : {EntryOf("MY", user_), EntryOf("MY", user_, ".key-prov")}) {
+    EXPECT_EQ(ModeOf(path), 0600U) << path;
+  }
+  for (const char* folder : {"user", "user/stores", "user/stores/MY"}) {
+    EXPECT_EQ(ModeOf(PathOf(folder)), 0700U) << folder;
+  }
+  EXPECT_EQ(*store.FindByThumbprint(user_.Thumbprint())->KeyProv(), info);
+  CertStore::OpenSystem(StoreLocation::kLocalMachine, "ROOT").Add(root_, AddDisposition::kNew);
+  EXPECT_TRUE(std::filesystem::exists(Home() / "machine" / "stores" / "ROOT" /
+                                      (root_.Thumbprint() + ".cer")));
+  EXPECT_TRUE(Store("ROOT").Certificates().empty());
 }
 
 // The environment holds UTF-8; the library's paths are windows-1251 and reach the disk as UTF-8
 // again, so a Cyrillic home folder works.
 TEST_F(CertStoreTest, CyrillicHomeFolderIsTheSameFolderOnDisk) {
-  const std::string home =
-      (Home() / "\xD0\xBF\xD0\xB0\xD0\xBF\xD0\xBA\xD0\xB0").string();  // "папка"
+  const std::string home = (Home() / "\xD0\xBF\xD0\xB0\xD0\xBF\xD0\xBA\xD0\xB0").string();
   ::setenv("LYR_TDX_HOME", home.c_str(), 1);
-  CertStore store = CertStore::OpenSystem(StoreLocation::kCurrentUser, "MY");
+  CertStore store = Store("MY");
   Certificate bound = user_;
   bound.SetKeyProv(KeyProvInfo{"k", "", 75, 1, 1});
   store.Add(bound, AddDisposition::kReplaceExisting);
@@ -118,17 +110,8 @@ TEST_F(CertStoreTest, CyrillicHomeFolderIsTheSameFolderOnDisk) {
   EXPECT_TRUE(store.Delete(user_.Thumbprint()));
 }
 
-TEST_F(CertStoreTest, MachineStoresLiveUnderTheMachineHome) {
-  CertStore::OpenSystem(StoreLocation::kLocalMachine, "ROOT")
-      .Add(root_, AddDisposition::kUseExisting);
-  EXPECT_TRUE(std::filesystem::exists(Home() / "machine" / "stores" / "ROOT" /
-                                      (root_.Thumbprint() + ".cer")));
-  EXPECT_TRUE(CertStore::OpenSystem(StoreLocation::kCurrentUser, "ROOT").Certificates().empty());
-}
-
-TEST_F(CertStoreTest, EnumeratesEveryCertificateByThumbprintOrder) {
-  CertStore store = CertStore::OpenSystem(StoreLocation::kCurrentUser, "CA");
-  EXPECT_TRUE(store.Certificates().empty());
+TEST_F(CertStoreTest, ListsByThumbprintOrderAndFindsByThumbprintExactlyAsWritten) {
+  CertStore store = Store("CA");
   for (const Certificate& certificate : {user_, root_, inter_}) {
     store.Add(certificate, AddDisposition::kUseExisting);
   }
@@ -136,113 +119,76 @@ TEST_F(CertStoreTest, EnumeratesEveryCertificateByThumbprintOrder) {
   ASSERT_EQ(listed.size(), 3U);
   EXPECT_LT(listed[0].Thumbprint(), listed[1].Thumbprint());
   EXPECT_LT(listed[1].Thumbprint(), listed[2].Thumbprint());
-}
-
-TEST_F(CertStoreTest, FindsByThumbprintExactlyAsWritten) {
-  CertStore store = CertStore::OpenSystem(StoreLocation::kCurrentUser, "addressbook");
-  store.Add(user_, AddDisposition::kUseExisting);
-  ASSERT_TRUE(store.FindByThumbprint(user_.Thumbprint()).has_value());
+  ASSERT_TRUE(store.FindByThumbprint(user_.Thumbprint()));
   EXPECT_TRUE(store.FindByThumbprint(user_.Thumbprint())->SameAs(user_));
-  std::string lower = user_.Thumbprint();
-  for (char& c : lower) {
-    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (const std::string& wrong : {test_util::Lower(user_.Thumbprint()),
+                                   "../MY/" + user_.Thumbprint().substr(6), std::string()}) {
+    EXPECT_FALSE(store.FindByThumbprint(wrong)) << wrong;
   }
-  EXPECT_FALSE(store.FindByThumbprint(lower).has_value());
-  EXPECT_FALSE(store.FindByThumbprint("../MY/" + user_.Thumbprint().substr(6)).has_value());
-  EXPECT_FALSE(store.FindByThumbprint("").has_value());
 }
 
-TEST_F(CertStoreTest, KeyProviderBindingTravelsWithTheCertificate) {
-  CertStore store = CertStore::OpenSystem(StoreLocation::kCurrentUser, "MY");
-  Certificate bound = user_;
-  // A windows-1251 container name with a blank, a percent sign and a line break.
-  const KeyProvInfo info{"\xCA\xEE\xED\xF2 1 %\n2", "Crypto-Pro GOST R 34.10-2001", 75, 1, 1};
-  bound.SetKeyProv(info);
-  store.Add(bound, AddDisposition::kReplaceExisting);
-  const auto found = store.FindByThumbprint(user_.Thumbprint());
-  ASSERT_TRUE(found.has_value());
-  ASSERT_TRUE(found->KeyProv().has_value());
-  EXPECT_EQ(*found->KeyProv(), info);
-  EXPECT_EQ(ModeOf(Home() / "user" / "stores" / "MY" / (user_.Thumbprint() + ".key-prov")), 0600U);
-}
-
-TEST_F(CertStoreTest, UseExistingKeepsTheStoredEntryAndItsBinding) {
-  CertStore store = CertStore::OpenSystem(StoreLocation::kCurrentUser, "MY");
+TEST_F(CertStoreTest, DispositionsDecideWhatHappensToAnEntryThatIsThere) {
+  CertStore store = Store("MY");
   Certificate bound = user_;
   bound.SetKeyProv(KeyProvInfo{"first", "", 75, 1, 1});
   store.Add(bound, AddDisposition::kReplaceExisting);
   const Certificate kept = store.Add(user_, AddDisposition::kUseExisting);
   ASSERT_TRUE(kept.KeyProv().has_value());
-  EXPECT_EQ(kept.KeyProv()->container_name, "first");
   EXPECT_EQ(store.FindByThumbprint(user_.Thumbprint())->KeyProv()->container_name, "first");
-}
-
-TEST_F(CertStoreTest, ReplaceExistingReplacesTheBindingToo) {
-  CertStore store = CertStore::OpenSystem(StoreLocation::kCurrentUser, "MY");
-  Certificate bound = user_;
-  bound.SetKeyProv(KeyProvInfo{"first", "", 75, 1, 1});
-  store.Add(bound, AddDisposition::kReplaceExisting);
+  EXPECT_EQ(CodeOf([&] { store.Add(user_, AddDisposition::kNew); }), code::kCryptEExists);
+  EXPECT_EQ(CodeOf([&] { store.Add(user_, AddDisposition::kNewer); }), code::kCryptEExists);
   store.Add(user_, AddDisposition::kReplaceExisting);
   EXPECT_FALSE(store.FindByThumbprint(user_.Thumbprint())->KeyProv().has_value());
-  EXPECT_EQ(store.Certificates().size(), 1U);
-}
-
-TEST_F(CertStoreTest, AddNewAndNewerRefuseWhatIsThere) {
-  CertStore store = CertStore::OpenSystem(StoreLocation::kCurrentUser, "CA");
-  store.Add(inter_, AddDisposition::kNew);
-  EXPECT_EQ(ErrorCodeOf([&] { store.Add(inter_, AddDisposition::kNew); }), code::kCryptEExists);
-  EXPECT_EQ(ErrorCodeOf([&] { store.Add(inter_, AddDisposition::kNewer); }), code::kCryptEExists);
-  EXPECT_EQ(store.Certificates().size(), 1U);
-}
-
-TEST_F(CertStoreTest, DeleteRemovesCertificateAndBinding) {
-  CertStore store = CertStore::OpenSystem(StoreLocation::kCurrentUser, "MY");
-  Certificate bound = user_;
-  bound.SetKeyProv(KeyProvInfo{"c", "", 75, 1, 1});
   store.Add(bound, AddDisposition::kReplaceExisting);
   EXPECT_TRUE(store.Delete(user_.Thumbprint()));
   EXPECT_FALSE(store.Delete(user_.Thumbprint()));
-  EXPECT_TRUE(std::filesystem::is_empty(Home() / "user" / "stores" / "MY"));
+  EXPECT_TRUE(std::filesystem::is_empty(store.Folder())) << "the binding goes too";
 }
 
-TEST_F(CertStoreTest, UnreadableEntriesAreSkipped) {
-  CertStore store = CertStore::OpenSystem(StoreLocation::kCurrentUser, "CA");
+TEST_F(CertStoreTest, CrlsLiveInTheStoreFolder) {
+  CertStore store = Store("CA");
+  const Crl crl = Crl::FromPem(test::FileBytes(SharedPki().root_crl));
+  store.AddCrl(crl, AddDisposition::kReplaceExisting);
+  EXPECT_TRUE(std::filesystem::exists(Home() / "user/stores/CA" / (crl.Thumbprint() + ".crl")));
+  EXPECT_EQ(CodeOf([&] { store.AddCrl(crl, AddDisposition::kNewer); }), code::kCryptEExists);
+  store.AddCrl(crl, AddDisposition::kUseExisting);
+  ASSERT_EQ(store.Crls().size(), 1U);
+  EXPECT_EQ(store.Crls()[0].Der(), crl.Der());
+  EXPECT_TRUE(store.Certificates().empty());
+}
+
+TEST_F(CertStoreTest, UnreadableEntriesAndBadStoreNamesAreRefused) {
+  CertStore store = Store("CA");
   store.Add(root_, AddDisposition::kNew);
   WriteFile("user/stores/CA/0000000000000000000000000000000000000000.cer", "garbage");
   WriteFile("user/stores/CA/" + inter_.Thumbprint() + ".cer", root_.Der());  // wrong name
   const std::vector<Certificate> listed = store.Certificates();
   ASSERT_EQ(listed.size(), 1U);
   EXPECT_TRUE(listed[0].SameAs(root_));
-}
-
-TEST_F(CertStoreTest, StoreNamesMustBePlainFileNames) {
   for (const char* name : {"", "../MY", "a/b", ".", "MY\n"}) {
-    EXPECT_EQ(ErrorCodeOf([&] { (void)CertStore::OpenSystem(StoreLocation::kCurrentUser, name); }),
-              code::kEInvalidArg)
-        << name;
+    EXPECT_EQ(CodeOf([&] { (void)Store(name); }), code::kEInvalidArg) << name;
   }
 }
 
 TEST_F(CertStoreTest, FailedWriteRaisesAFileErrorAndLeavesTheStore) {
-  CertStore store = CertStore::OpenSystem(StoreLocation::kCurrentUser, "CA");
+  CertStore store = Store("CA");
   store.Add(root_, AddDisposition::kNew);
   if (::geteuid() == 0) {
     // root ignores permissions: make the store folder a file instead.
-    std::filesystem::remove_all(Home() / "user" / "stores" / "CA");
+    std::filesystem::remove_all(store.Folder());
     WriteFile("user/stores/CA", "not a folder");
-    EXPECT_EQ(ErrorCodeOf([&] { store.Add(inter_, AddDisposition::kNew); }),
-              code::kErrorPathNotFound);
+    EXPECT_EQ(CodeOf([&] { store.Add(inter_, AddDisposition::kNew); }), code::kErrorPathNotFound);
     return;
   }
-  ::chmod((Home() / "user" / "stores" / "CA").c_str(), 0500);
-  EXPECT_EQ(ErrorCodeOf([&] { store.Add(inter_, AddDisposition::kNew); }), code::kEAccessDenied);
+  ::chmod(store.Folder().c_str(), 0500);
+  EXPECT_EQ(CodeOf([&] { store.Add(inter_, AddDisposition::kNew); }), code::kEAccessDenied);
   EXPECT_EQ(store.Certificates().size(), 1U);
 }
 
 // Files an attacker may plant in store and container folders are skipped or refused without
 // waiting on a FIFO or reading /dev/zero; the good entries still serve lookups.
 TEST_F(CertStoreTest, PlantedSpecialFilesNeitherStallNorSwampReaders) {
-  CertStore store = CertStore::OpenSystem(StoreLocation::kCurrentUser, "CA");
+  CertStore store = Store("CA");
   store.Add(inter_, AddDisposition::kNew);
   store.AddCrl(Crl::FromPem(test::FileBytes(SharedPki().root_crl)), AddDisposition::kNew);
   const std::filesystem::path folder = store.Folder();
@@ -262,33 +208,15 @@ TEST_F(CertStoreTest, PlantedSpecialFilesNeitherStallNorSwampReaders) {
   EXPECT_EQ(store.FindBySubjectName(inter_.SubjectNameDer()).size(), 1U);
   EXPECT_FALSE(store.FindByThumbprint(std::string(40, 'A')));
 
-  KeyContainer::Create(StoreLocation::kCurrentUser, "planted",
-                       PrivateKey::FromPem(test::FileBytes(SharedPki().user_key), std::nullopt));
-  const std::string key =
-      KeyContainer::Open(StoreLocation::kCurrentUser, "planted").Folder() + "/key.pem";
+  KeyContainer::Create(kUser, "planted", SharedPki().user_party.key);
+  const std::string key = KeyContainer::Open(kUser, "planted").Folder() + "/key.pem";
   ASSERT_EQ(::unlink(key.c_str()), 0);
   ASSERT_EQ(::mkfifo(key.c_str(), 0600), 0);
-  EXPECT_EQ(ErrorCodeOf([] {
-              (void)KeyContainer::Open(StoreLocation::kCurrentUser, "planted").GetPrivateKey();
-            }),
+  EXPECT_EQ(CodeOf([] { (void)KeyContainer::Open(kUser, "planted").GetPrivateKey(); }),
             code::kNteNoKey);
 }
 
-TEST_F(CertStoreTest, CrlsLiveInTheStoreFolder) {
-  CertStore store = CertStore::OpenSystem(StoreLocation::kCurrentUser, "CA");
-  const Crl crl = Crl::FromPem(test::FileBytes(SharedPki().root_crl));
-  store.AddCrl(crl, AddDisposition::kReplaceExisting);
-  EXPECT_TRUE(
-      std::filesystem::exists(Home() / "user" / "stores" / "CA" / (crl.Thumbprint() + ".crl")));
-  ASSERT_EQ(store.Crls().size(), 1U);
-  EXPECT_EQ(store.Crls()[0].Der(), crl.Der());
-  EXPECT_EQ(ErrorCodeOf([&] { store.AddCrl(crl, AddDisposition::kNewer); }), code::kCryptEExists);
-  store.AddCrl(crl, AddDisposition::kUseExisting);
-  EXPECT_EQ(store.Crls().size(), 1U);
-  EXPECT_TRUE(store.Certificates().empty());
-}
-
-TEST_F(CertStoreTest, MemoryStoreKeepsOrderOfAddition) {
+TEST_F(CertStoreTest, MemoryStoreKeepsOrderOfAdditionAndWritesNothing) {
   CertStore store = CertStore::OpenMemory();
   EXPECT_FALSE(store.IsSystem());
   store.Add(user_, AddDisposition::kReplaceExisting);
@@ -296,59 +224,43 @@ TEST_F(CertStoreTest, MemoryStoreKeepsOrderOfAddition) {
   store.Add(user_, AddDisposition::kUseExisting);
   const std::vector<Certificate> listed = store.Certificates();
   ASSERT_EQ(listed.size(), 2U);
-  EXPECT_TRUE(listed[0].SameAs(user_));
-  EXPECT_TRUE(listed[1].SameAs(root_));
+  EXPECT_TRUE(listed[0].SameAs(user_) && listed[1].SameAs(root_));
   EXPECT_TRUE(store.FindByThumbprint(root_.Thumbprint()).has_value());
-  ASSERT_TRUE(store.FindByIssuerAndSerial(user_.IssuerNameDer(), user_.SerialNumber()));
+  EXPECT_TRUE(store.FindByIssuerAndSerial(user_.IssuerNameDer(), user_.SerialNumber()));
   EXPECT_EQ(store.FindBySubjectName(root_.SubjectNameDer()).size(), 1U);
   EXPECT_TRUE(std::filesystem::is_empty(Home() / "tmp"));
 }
 
-TEST_F(CertStoreTest, Pkcs7StoreListsTheCertificatesInOrderAndIsReadOnly) {
-  const std::string blob = MakeCertificatesPkcs7({root_, inter_, user_});
-  CertStore store = CertStore::OpenPkcs7(blob);
+TEST_F(CertStoreTest, Pkcs7StoresAreReadOnlyAndReadByOpenSslBothWays) {
+  CertStore store = CertStore::OpenPkcs7(MakeCertificatesPkcs7({root_, inter_, user_}));
   const std::vector<Certificate> listed = store.Certificates();
   ASSERT_EQ(listed.size(), 3U);
-  EXPECT_TRUE(listed[0].SameAs(root_));
-  EXPECT_TRUE(listed[1].SameAs(inter_));
-  EXPECT_TRUE(listed[2].SameAs(user_));
+  EXPECT_TRUE(listed[0].SameAs(root_) && listed[1].SameAs(inter_) && listed[2].SameAs(user_));
   EXPECT_TRUE(store.IsReadOnly());
-  EXPECT_EQ(ErrorCodeOf([&] { store.Add(root_, AddDisposition::kAlways); }), code::kEAccessDenied);
-}
+  EXPECT_EQ(CodeOf([&] { store.Add(root_, AddDisposition::kAlways); }), code::kEAccessDenied);
+  EXPECT_TRUE(CertificatesOfPkcs7(MakeCertificatesPkcs7({})).empty());
 
-TEST_F(CertStoreTest, Pkcs7MadeByOpenSslIsRead) {
+  const std::string ours = WriteFile("ours.p7b", MakeCertificatesPkcs7({root_, user_}));
   std::string output;
-  ASSERT_EQ(test::RunOpenSsl("crl2pkcs7 -nocrl -certfile inter.pem -certfile user.pem -outform DER "
-                             "| base64 -w0",
-                             &output),
-            0);
-  const std::string der = test::PemFileToDer(
-      WriteFile("chain.pem", "-----BEGIN PKCS7-----\n" + output + "\n-----END PKCS7-----\n"));
-  const std::vector<Certificate> listed = CertificatesOfPkcs7(der);
-  ASSERT_EQ(listed.size(), 2U);
-  EXPECT_TRUE(listed[0].SameAs(inter_));
-  EXPECT_TRUE(listed[1].SameAs(user_));
-}
-
-TEST_F(CertStoreTest, OurPkcs7IsReadByOpenSsl) {
-  const std::string file = WriteFile("chain.p7b", MakeCertificatesPkcs7({root_, user_}));
-  std::string output;
-  ASSERT_EQ(test::RunOpenSsl("pkcs7 -inform DER -in '" + file + "' -print_certs -noout", &output),
+  ASSERT_EQ(test::RunOpenSsl("pkcs7 -inform DER -in '" + ours + "' -print_certs -noout", &output),
             0);
   EXPECT_NE(output.find("subject=CN = Test Root CA, O = Lyr"), std::string::npos) << output;
   EXPECT_NE(output.find("subject=CN = Test User, O = Lyr"), std::string::npos) << output;
-}
-
-TEST_F(CertStoreTest, Pkcs7WithoutCertificatesIsAnEmptyStore) {
-  EXPECT_TRUE(CertificatesOfPkcs7(MakeCertificatesPkcs7({})).empty());
+  const std::string theirs = PathOf("theirs.p7b");
+  ASSERT_EQ(test::RunOpenSsl("crl2pkcs7 -nocrl -certfile inter.pem -certfile user.pem -outform "
+                             "DER -out '" +
+                             theirs + "'"),
+            0);
+  const std::vector<Certificate> read = CertificatesOfPkcs7(test::ReadAll(theirs));
+  ASSERT_EQ(read.size(), 2U);
+  EXPECT_TRUE(read[0].SameAs(inter_) && read[1].SameAs(user_));
 }
 
 TEST_F(CertStoreTest, BytesThatAreNoPkcs7AreRefused) {
-  EXPECT_EQ(ErrorCodeOf([&] { (void)CertStore::OpenPkcs7(user_.Der()); }), code::kCryptEAsn1BadTag);
-  EXPECT_EQ(ErrorCodeOf([&] { (void)CertStore::OpenPkcs7(""); }), code::kCryptEAsn1BadTag);
   const std::string blob = MakeCertificatesPkcs7({root_});
-  EXPECT_EQ(ErrorCodeOf([&] { (void)CertStore::OpenPkcs7(blob.substr(0, blob.size() - 1)); }),
-            code::kCryptEAsn1BadTag);
+  for (const std::string& bytes : {user_.Der(), std::string(), blob.substr(0, blob.size() - 1)}) {
+    EXPECT_EQ(CodeOf([&] { (void)CertStore::OpenPkcs7(bytes); }), code::kCryptEAsn1BadTag);
+  }
 }
 
 // Two processes import the same certificates into one store at once, over and over; every file
@@ -363,11 +275,11 @@ TEST_F(CertStoreTest, ConcurrentImportsFromTwoProcessesLeaveEveryCertificateWhol
     if (pid == 0) {
       int status = 0;
       try {
-        CertStore store = CertStore::OpenSystem(StoreLocation::kCurrentUser, "addressbook");
+        CertStore store = Store("addressbook");
         for (int round = 0; round < 40; ++round) {
           for (size_t i = 0; i < certificates.size(); ++i) {
-            const Certificate& c = certificates[child == 0 ? i : certificates.size() - 1 - i];
-            store.Add(c, AddDisposition::kReplaceExisting);
+            store.Add(certificates[child == 0 ? i : certificates.size() - 1 - i],
+                      AddDisposition::kReplaceExisting);
           }
         }
       } catch (...) {
@@ -377,7 +289,7 @@ TEST_F(CertStoreTest, ConcurrentImportsFromTwoProcessesLeaveEveryCertificateWhol
     }
     children.push_back(pid);
   }
-  CertStore reader = CertStore::OpenSystem(StoreLocation::kCurrentUser, "addressbook");
+  CertStore reader = Store("addressbook");
   for (int i = 0; i < 50; ++i) {
     for (const Certificate& c : reader.Certificates()) {
       EXPECT_EQ(c.Der().size(), reader.FindByThumbprint(c.Thumbprint())->Der().size());
@@ -389,11 +301,10 @@ TEST_F(CertStoreTest, ConcurrentImportsFromTwoProcessesLeaveEveryCertificateWhol
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   }
   size_t files = 0;
-  for (const auto& entry :
-       std::filesystem::directory_iterator(Home() / "user" / "stores" / "addressbook")) {
+  for (const auto& entry : std::filesystem::directory_iterator(reader.Folder())) {
     ++files;
-    const Certificate read = Certificate::FromDer(test::ReadAll(entry.path()));
-    EXPECT_EQ(entry.path().filename().string(), read.Thumbprint() + ".cer");
+    EXPECT_EQ(entry.path().filename().string(),
+              Certificate::FromDer(test::ReadAll(entry.path())).Thumbprint() + ".cer");
   }
   EXPECT_EQ(files, certificates.size());
 }

@@ -1,46 +1,67 @@
-// CZeroString and CCryptoProvider.
+// The crypto error table and last error, loading the GOST engine, CZeroString and CCryptoProvider.
 #include "crypt/crypto_provider.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <set>
+#include <thread>
 
+#include "crypt/crypt_error.h"
+#include "crypt/platform/crypto_runtime.h"
 #include "crypt/platform/key_container.h"
-#include "rtl/errors.h"
-#include "rtl/text.h"
+#include "support/expect_raises.h"
 #include "support/sandbox.h"
 
 namespace lyr::crypt {
 namespace {
 
-template <typename Body>
-std::string MessageOf(Body&& body) {
-  try {
-    body();
-  } catch (const rtl::Exception& error) {
-    return error.Message();
+using test::MessageOf;
+
+TEST(CryptErrors, TableHoldsEachCodeOnceAndTheCryptoApiValues) {
+  std::set<uint32_t> codes;
+  std::set<std::string_view> names;
+  for (const CryptErrorInfo& info : CryptErrorTable()) {
+    EXPECT_TRUE(codes.insert(info.code).second && names.insert(info.name).second) << info.name;
+    EXPECT_FALSE(info.text.empty()) << info.name;
+    EXPECT_EQ(FindCryptError(info.code), &info);
   }
-  return "(no error)";
+  for (const auto& [code, name] : {std::pair{0x80092004U, "CRYPT_E_NOT_FOUND"},
+                                   {0x80090006U, "NTE_BAD_SIGNATURE"},
+                                   {0x8009200CU, "CRYPT_E_NO_DECRYPT_CERT"},
+                                   {0x80090016U, "NTE_BAD_KEYSET"},
+                                   {259U, "ERROR_NO_MORE_ITEMS"}}) {
+    ASSERT_NE(FindCryptError(code), nullptr) << name;
+    EXPECT_EQ(FindCryptError(code)->name, name);
+  }
 }
 
-TEST(ZeroString, IsAbsentUntilOpenedAndAfterClose) {
+TEST(CryptErrors, TextsShowHexSignedDecimalTextAndDetail) {
+  SetLastCryptError(code::kNteBadSignature, "(bad signature)");
+  EXPECT_EQ(LastCryptErrorText(), "0x80090006 (-2146893818): Invalid Signature. (bad signature)");
+  EXPECT_EQ(CryptErrorCodeText(259), "0x00000103 (259): No more data is available.");
+  EXPECT_EQ(CryptErrorCodeText(0x80001234), "0x80001234 (-2147478988): Unknown error");
+  const std::optional<ECryptError> raised =
+      test::Raised<ECryptError>([] { RaiseCryptError(code::kCryptEExists, "(x)"); });
+  ASSERT_TRUE(raised);
+  EXPECT_EQ(raised->Message(),
+            "0x80092005 (-2146885627): The object or property already exists. (x)");
+  EXPECT_EQ(GetLastCryptError(), code::kCryptEExists);
+  uint32_t seen_by_other = 1;
+  std::thread([&] { seen_by_other = GetLastCryptError(); }).join();
+  EXPECT_EQ(seen_by_other, 0U) << "the last error is kept per thread";
+}
+
+TEST(ZeroString, AbsentEmptyAndNullDiffer) {
   CZeroString text;
-  EXPECT_FALSE(text.Present());
   EXPECT_EQ(text.Value(), nullptr);
   text.Open("");
   ASSERT_NE(text.Value(), nullptr);
   EXPECT_STREQ(text.Value(), "");
-  text.Open("container");
-  EXPECT_STREQ(text.Value(), "container");
   text.Close();
-  EXPECT_EQ(text.Value(), nullptr);
-}
-
-TEST(ZeroString, NullTextIsRefused) {
-  CZeroString text;
+  EXPECT_FALSE(text.Present());
   EXPECT_EQ(MessageOf([&] { text.Open(nullptr); }),
             "Parameter pszObjId = NULL of CZeroString.Open is invalid");
-  EXPECT_FALSE(text.Present());
 }
 
 class CryptoProviderTest : public test::Sandbox {
@@ -49,21 +70,37 @@ class CryptoProviderTest : public test::Sandbox {
     ::unsetenv("LYR_TDX_GOST_ENGINE");
     Sandbox::TearDown();
   }
+  void SetEngine(const std::string& path) { ::setenv("LYR_TDX_GOST_ENGINE", path.c_str(), 1); }
 };
 
-TEST_F(CryptoProviderTest, VerificationContextHasNoContainer) {
+TEST_F(CryptoProviderTest, EngineLoadsReloadsAndIsMissedWhenItsFileIsNoEngine) {
+  EXPECT_TRUE(GostEngineFile().ends_with("/gost.so")) << GostEngineFile();
+  { const CryptoRuntime first, nested; }
+  EXPECT_TRUE(IsGostProviderInstalled()) << "reloads after the last runtime went away";
+  {
+    const CryptoRuntime held;
+    SetEngine(PathOf("gone.so"));
+    EXPECT_FALSE(IsGostProviderInstalled()) << "another engine is held";
+  }
+  const std::optional<ECryptError> error =
+      test::Raised<ECryptError>([] { const CryptoRuntime runtime; });
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->ErrorCode(), code::kNteProviderDllFail);
+  EXPECT_NE(error->Message().find("gone.so"), std::string::npos) << error->Message();
+  EXPECT_EQ(MessageOf([] { CCryptoProvider().AcquireVerifyContext(75, false); }),
+            "CCryptoProvider.AcquireContext\n\rProvider DLL failed to initialize correctly.");
+  SetEngine(WriteFile("fake.so", "not a shared object"));
+  EXPECT_FALSE(IsGostProviderInstalled());
+}
+
+TEST_F(CryptoProviderTest, VerificationContextFlagsAndKeySet) {
   CCryptoProvider provider;
   provider.AcquireVerifyContext(75, false);
-  EXPECT_TRUE(provider.Opened());
-  ASSERT_NE(provider.Handle(), nullptr);
   EXPECT_EQ(provider.AcquireFlags(), 0xF0000000U);
   EXPECT_FALSE(provider.Handle()->Container().has_value());
   EXPECT_EQ(provider.Handle()->KeyLocation(), StoreLocation::kCurrentUser);
   EXPECT_EQ(provider.Handle()->ProviderName(), kGostProviderName);
-}
-
-TEST_F(CryptoProviderTest, MachineAndSilentFlagsAreAdded) {
-  CCryptoProvider provider;
+  provider.Close();
   provider.SetMachineKeySet(true);
   provider.SetSilent(true);
   provider.AcquireVerifyContext(75, false);
@@ -72,9 +109,9 @@ TEST_F(CryptoProviderTest, MachineAndSilentFlagsAreAdded) {
   provider.SetMachineKeySet(false);  // ignored while opened
   EXPECT_TRUE(provider.MachineKeySet());
   provider.Close();
+  EXPECT_EQ(provider.Handle(), nullptr);
   provider.SetMachineKeySet(false);
   EXPECT_FALSE(provider.MachineKeySet());
-  EXPECT_EQ(provider.Handle(), nullptr);
 }
 
 TEST_F(CryptoProviderTest, NewKeySetCreatesTheContainerOnce) {
@@ -89,46 +126,26 @@ TEST_F(CryptoProviderTest, NewKeySetCreatesTheContainerOnce) {
   EXPECT_EQ(provider.AcquireFlags(), 0U);
 }
 
-struct AcquireFailure {
-  const char* name;
-  uint32_t type;
-  const char* container;
-  const char* text;
-};
-
-class CryptoProviderFailures : public CryptoProviderTest,
-                               public ::testing::WithParamInterface<AcquireFailure> {};
-
-TEST_P(CryptoProviderFailures, RaiseTheAcquireMessageWithThePlatformText) {
-  CCryptoProvider provider;
-  EXPECT_EQ(MessageOf([&] {
-              provider.AcquireContext(GetParam().type, GetParam().container, true, false);
-            }),
-            std::string("CCryptoProvider.AcquireContext\n\r") + GetParam().text);
-  EXPECT_FALSE(provider.Opened());
-}
-
-INSTANTIATE_TEST_SUITE_P(Cases, CryptoProviderFailures,
-                         ::testing::Values(AcquireFailure{"MissingContainer", 75, "nothing",
-                                                          "Keyset does not exist"},
-                                           AcquireFailure{"OtherProviderType", 80, nullptr,
-                                                          "Provider type not defined."},
-                                           AcquireFailure{"EmptyContainerName", 75, "",
-                                                          "The Keyset parameter is invalid."}),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(CryptoProviderTest, OtherProviderNameIsNotDefined) {
-  CCryptoProvider provider;
-  provider.SetProviderName("Microsoft Base Cryptographic Provider v1.0");
-  EXPECT_EQ(MessageOf([&] { provider.AcquireVerifyContext(75, false); }),
-            "CCryptoProvider.AcquireContext\n\rThe keyset is not defined.");
-}
-
-TEST_F(CryptoProviderTest, MissingEngineFailsTheAcquire) {
-  ::setenv("LYR_TDX_GOST_ENGINE", PathOf("missing.so").c_str(), 1);
-  CCryptoProvider provider;
-  EXPECT_EQ(MessageOf([&] { provider.AcquireVerifyContext(75, false); }),
-            "CCryptoProvider.AcquireContext\n\rProvider DLL failed to initialize correctly.");
+TEST_F(CryptoProviderTest, FailedAcquiresGiveThePlatformText) {
+  struct Case {
+    uint32_t type;
+    const char* container;
+    const char* provider_name;
+    const char* text;
+  };
+  for (const Case& c : {Case{75, "nothing", nullptr, "Keyset does not exist"},
+                        Case{80, nullptr, nullptr, "Provider type not defined."},
+                        Case{75, "", nullptr, "The Keyset parameter is invalid."},
+                        Case{75, nullptr, "Microsoft Base Cryptographic Provider v1.0",
+                             "The keyset is not defined."}}) {
+    CCryptoProvider provider;
+    if (c.provider_name != nullptr) {
+      provider.SetProviderName(c.provider_name);
+    }
+    EXPECT_EQ(MessageOf([&] { provider.AcquireContext(c.type, c.container, true, false); }),
+              std::string("CCryptoProvider.AcquireContext\n\r") + c.text);
+    EXPECT_FALSE(provider.Opened());
+  }
 }
 
 TEST_F(CryptoProviderTest, EnumeratesContainersOfItsKeySet) {
