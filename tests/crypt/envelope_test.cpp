@@ -15,6 +15,7 @@
 #include "crypt/platform/der_reader.h"
 #include "crypt/platform/key_container.h"
 #include "crypt/platform/pki_builder.h"
+#include "support/expect_raises.h"
 #include "support/pki.h"
 #include "support/sandbox.h"
 
@@ -30,52 +31,34 @@ struct Failure {
 
 template <typename Body>
 Failure FailureOf(Body&& body) {
-  try {
-    body();
-  } catch (const ECryptError& error) {
-    return {error.ErrorCode(), error.Message()};
-  }
-  return {};
+  const std::optional<ECryptError> error = test::Raised<ECryptError>(body);
+  return error ? Failure{error->ErrorCode(), error->Message()} : Failure{};
 }
 
 class EnvelopeTest : public test::Sandbox {
  protected:
   void SetUp() override {
     Sandbox::SetUp();
-    const PrivateKey key = PrivateKey::FromPem(test::FileBytes(SharedPki().user_key), std::nullopt);
-    KeyContainer::Create(StoreLocation::kCurrentUser, "user-key", key);
-    Certificate bound = user_;
-    bound.SetKeyProv(KeyProvInfo{"user-key", "", 75, 1, 1});
-    my_.Add(bound, AddDisposition::kReplaceExisting);
+    test::InstallSigner(SharedPki().user_party, "user-key");
   }
 
-  Certificate user_ = Certificate::FromDer(test::PemFileToDer(SharedPki().user));
-  Certificate inter_ = Certificate::FromDer(test::PemFileToDer(SharedPki().inter));
+  const Certificate& user_ = SharedPki().user_party.certificate;
+  const PrivateKey& user_key_ = SharedPki().user_party.key;
   CertStore my_ = CertStore::OpenSystem(StoreLocation::kCurrentUser, "MY");
 };
 
-class EnvelopeRoundTrip : public EnvelopeTest, public ::testing::WithParamInterface<size_t> {};
-
-TEST_P(EnvelopeRoundTrip, DecryptsWhatItEncrypted) {
-  std::string content(GetParam(), '\0');
-  for (size_t i = 0; i < content.size(); ++i) {
-    content[i] = static_cast<char>((i * 131) ^ (i >> 8));
+TEST_F(EnvelopeTest, DecryptsWhatItEncryptedWithGost28147CryptoProA) {
+  for (const size_t size : {0, 1, 8, 1000, 300000}) {
+    const std::string content = test::Content(size);
+    const std::string envelope = EncryptEnvelope(user_, content);
+    EXPECT_EQ(DecryptEnvelope(envelope, my_), content) << size;
+    EXPECT_EQ(InspectEnvelope(envelope).content_encryption, kOidGost28147);
+    EXPECT_EQ(InspectEnvelope(envelope).parameter_set, kOidCryptoProA);
   }
-  const std::string envelope = EncryptEnvelope(user_, content);
-  EXPECT_EQ(DecryptEnvelope(envelope, my_), content);
-  const EnvelopeAlgorithms algorithms = InspectEnvelope(envelope);
-  EXPECT_EQ(algorithms.content_encryption, kOidGost28147);
-  EXPECT_EQ(algorithms.parameter_set, kOidCryptoProA);
-}
-
-INSTANTIATE_TEST_SUITE_P(Sizes, EnvelopeRoundTrip, ::testing::Values(0, 1, 8, 1000, 300000),
-                         [](const auto& info) { return "Bytes" + std::to_string(info.param); });
-
-TEST_F(EnvelopeTest, EncryptingTwiceGivesDifferentEnvelopes) {
   EXPECT_NE(EncryptEnvelope(user_, "same"), EncryptEnvelope(user_, "same"));
 }
 
-TEST_F(EnvelopeTest, OpenSslDecryptsOurEnvelopeAndSeesCryptoProA) {
+TEST_F(EnvelopeTest, OpenSslDecryptsOurEnvelopesAndWeDecryptItsOwn) {
   const std::string content = "Interop content\r\nwith CR LF and \x00 byte";
   const std::string file = WriteFile("ours.p7m", EncryptEnvelope(user_, content));
   const std::string out = PathOf("plain.out");
@@ -87,16 +70,12 @@ TEST_F(EnvelopeTest, OpenSslDecryptsOurEnvelopeAndSeesCryptoProA) {
   ASSERT_EQ(test::RunOpenSsl("cms -cmsout -print -inform DER -in '" + file + "'", &printed), 0);
   EXPECT_NE(printed.find("id-Gost28147-89-CryptoPro-A-ParamSet"), std::string::npos) << printed;
   EXPECT_NE(printed.find("GOST 28147-89"), std::string::npos) << printed;
-}
-
-TEST_F(EnvelopeTest, WeDecryptWhatOpenSslEncrypted) {
-  const std::string content(5000, 'x');
-  const std::string plain = WriteFile("plain.txt", content);
-  const std::string file = PathOf("theirs.p7m");
+  const std::string plain = WriteFile("plain.txt", std::string(5000, 'x'));
+  const std::string theirs = PathOf("theirs.p7m");
   ASSERT_EQ(test::RunOpenSsl("cms -encrypt -gost89 -binary -outform DER -in '" + plain +
-                             "' -out '" + file + "' user.pem"),
+                             "' -out '" + theirs + "' user.pem"),
             0);
-  EXPECT_EQ(DecryptEnvelope(test::ReadAll(file), my_), content);
+  EXPECT_EQ(DecryptEnvelope(test::ReadAll(theirs), my_), std::string(5000, 'x'));
 }
 
 // The engine takes CRYPT_PARAMS from the environment when it is loaded, over the library's own
@@ -117,29 +96,22 @@ TEST_F(EnvelopeTest, EngineLoadedUnderForeignCryptParamsRefusesToEncrypt) {
       << failure.message;
 }
 
-TEST_F(EnvelopeTest, WrongKeyIsAnErrorNotRandomBytes) {
+TEST_F(EnvelopeTest, OnlyTheRecipientsBoundKeyOpensAnEnvelope) {
   const std::string envelope = EncryptEnvelope(user_, "secret");
-  const PrivateKey other =
-      PrivateKey::FromPem(test::FileBytes(SharedPki().inter_key), std::nullopt);
-  EXPECT_EQ(FailureOf([&] { (void)DecryptEnvelope(envelope, user_, other); }).code,
-            code::kNteBadData);
-}
-
-TEST_F(EnvelopeTest, EnvelopeForSomeoneElseFindsNoKey) {
-  const std::string envelope = EncryptEnvelope(inter_, "not for us");
-  const Failure failure = FailureOf([&] { (void)DecryptEnvelope(envelope, my_); });
+  EXPECT_EQ(
+      FailureOf([&] { (void)DecryptEnvelope(envelope, user_, SharedPki().inter_party.key); }).code,
+      code::kNteBadData)
+      << "a wrong key is an error, not random bytes";
+  const Certificate& inter = SharedPki().inter_party.certificate;
+  const std::string for_inter = EncryptEnvelope(inter, "not for us");
+  const Failure failure = FailureOf([&] { (void)DecryptEnvelope(for_inter, my_); });
   EXPECT_EQ(failure.code, code::kCryptENoDecryptCert);
   EXPECT_EQ(failure.message,
             "0x8009200C (-2146885620): Cannot find the certificate and private key to use for "
             "decryption.");
-  const PrivateKey key = PrivateKey::FromPem(test::FileBytes(SharedPki().user_key), std::nullopt);
-  EXPECT_EQ(FailureOf([&] { (void)DecryptEnvelope(envelope, user_, key); }).code,
+  EXPECT_EQ(FailureOf([&] { (void)DecryptEnvelope(for_inter, user_, user_key_); }).code,
             code::kCryptERecipientNotFound);
-}
-
-TEST_F(EnvelopeTest, CertificateWithoutBindingIsNotUsed) {
   my_.Add(user_, AddDisposition::kReplaceExisting);  // drops the binding
-  const std::string envelope = EncryptEnvelope(user_, "x");
   EXPECT_EQ(FailureOf([&] { (void)DecryptEnvelope(envelope, my_); }).code,
             code::kCryptENoDecryptCert);
 }
@@ -230,103 +202,92 @@ Path Child(Path path, std::initializer_list<int> more) {
 
 const std::string kNull("\x05\x00", 2);
 
+// Well-formed but false parts (detail "") reach the engine, which fails cleanly.
 struct Mutation {
   const char* name;
   Path path;
   Edit edit;
   uint32_t code;
-  const char* detail;  // "" for failures of the engine, whose text is OpenSSL's
+  const char* detail;
 };
 
-class MutatedEnvelope : public EnvelopeTest, public ::testing::WithParamInterface<Mutation> {};
-
-TEST_P(MutatedEnvelope, IsRefusedWithItsErrorAndTheProcessLives) {
-  const Mutation& mutation = GetParam();
+TEST_F(EnvelopeTest, MutatedEnvelopesAreRefusedWithTheirErrorsAndTheProcessLives) {
+  const uint32_t kBad = code::kCryptEBadMsg;
+  const uint32_t kAlgo = code::kCryptEUnknownAlgo;
+  const std::string kSignedDataOid = Oid("\x2A\x86\x48\x86\xF7\x0D\x01\x07\x02");
+  const Path kIv = Child(kCipherParameters, {0});
+  const Path kEphemeral = Child(kTransportParameters, {1, 1, 0});
+  const std::vector<Mutation> mutations{
+      {"NullInCipherParameters", kCipherParameters, Append(kNull), kBad,
+       "unexpected data in cipher parameters"},
+      {"BooleanInCipherParameters", kCipherParameters, Append(std::string("\x01\x01\xFF", 3)), kBad,
+       "unexpected data in cipher parameters"},
+      {"StrayByteInCipherParameters", kCipherParameters, Append(std::string(1, '\0')), kBad,
+       "unexpected data in cipher parameters"},
+      {"ByteAfterTheEnvelope",
+       {},
+       [](uint8_t, std::string_view all) { return std::string(all) + '\0'; },
+       kBad,
+       "unexpected data after the content info"},
+      {"UnprotectedAttributes", kEnveloped, Append(Tlv(0xA1, kNull)), kBad,
+       "unexpected data in enveloped data"},
+      {"OriginatorInfo", Child(kEnveloped, {0}),
+       Replace(Tlv(der::kInteger, std::string(1, '\0')) + Tlv(0xA0, "")), kBad,
+       "unexpected element instead of recipient infos"},
+      {"NullInSessionKey", kSessionKey, Append(kNull), kBad, "unexpected data in session key"},
+      {"NullAfterKeyTransport", Child(kRecipient, {3}), Append(kNull), kBad,
+       "unexpected data in recipient encrypted key"},
+      {"NullInEncryptedContentInfo", kEncryptedContentInfo, Append(kNull), kBad,
+       "unexpected data in encrypted content info"},
+      {"NoTransportParameters", kTransportParameters, Replace(""), kBad,
+       "transport parameters missing"},
+      {"IvOf7Bytes", kIv, Resize(7), kBad, "IV is not 8 bytes"},
+      {"IvOf9Bytes", kIv, Resize(9), kBad, "IV is not 8 bytes"},
+      {"UkmOf7Bytes", Child(kTransportParameters, {2}), Resize(7), kBad, "UKM is not 8 bytes"},
+      {"EncryptedKeyOf33Bytes", Child(kSessionKey, {0}), Resize(33), kBad,
+       "encrypted key is not 32 bytes"},
+      {"MacOf3Bytes", Child(kSessionKey, {1}), Resize(3), kBad, "key MAC is not 4 bytes"},
+      {"EphemeralKeyOf63Bytes", kEphemeral, Resize(63), kBad,
+       "ephemeral public key is not 64 bytes"},
+      {"IndefiniteLength", kEnveloped, Indefinite(), kBad, "enveloped data is not DER"},
+      {"LongFormOfAShortLength", kIv, LongFormLength(), kBad, "IV is not DER"},
+      {"Version1", Child(kEnveloped, {0}), Replace(Tlv(der::kInteger, std::string(1, '\1'))), kBad,
+       "unsupported version"},
+      {"SignedDataType",
+       {0, 0},
+       Replace(kSignedDataOid),
+       code::kCryptEInvalidMsgType,
+       "not EnvelopedData"},
+      {"Gost94RecipientKey", Child(kRecipient, {2, 0}), Replace(Oid("\x2A\x85\x03\x02\x02\x14")),
+       kAlgo, "key transport algorithm 1.2.643.2.2.20 is not supported"},
+      {"ContentEncryptionGost3411", Child(kEncryptedContentInfo, {1, 0}),
+       Replace(Oid("\x2A\x85\x03\x02\x02\x09")), kAlgo,
+       "unsupported content encryption 1.2.643.2.2.9"},
+      {"UnknownParameterSet", Child(kCipherParameters, {1}),
+       Replace(Oid("\x2A\x85\x03\x02\x02\x1F\x07")), kBad,
+       "parameter set 1.2.643.2.2.31.7 is not supported"},
+      {"EncryptedSignedData", Child(kEncryptedContentInfo, {0}), Replace(kSignedDataOid), kBad,
+       "encrypted content type 1.2.840.113549.1.7.2 is not supported"},
+      {"KeyAgreementRecipient", kRecipient, Retag(0xA1), kAlgo,
+       "key agreement recipients are not supported"},
+      {"KekRecipient", kRecipient, Retag(0xA2), kAlgo,
+       "only key transport recipients are supported"},
+      {"ForgedEncryptedKey", Child(kSessionKey, {0}), Resize(32), code::kNteBadData, ""},
+      {"EphemeralKeyOffTheCurve", kEphemeral, Resize(64), code::kNteBadData, ""}};
   const std::string real = EncryptEnvelope(user_, "content of the envelope");
-  const std::string envelope =
-      mutation.path.empty() ? mutation.edit(0, real) : EditAt(real, mutation.path, mutation.edit);
-  ASSERT_NE(envelope, real);
-  const Failure failure = FailureOf([&] { (void)DecryptEnvelope(envelope, my_); });
-  EXPECT_EQ(failure.code, mutation.code) << failure.message;
-  if (*mutation.detail != '\0') {
-    EXPECT_EQ(failure.message,
-              CryptErrorCodeText(mutation.code) + " (" + std::string(mutation.detail) + ")");
+  for (const Mutation& mutation : mutations) {
+    SCOPED_TRACE(mutation.name);
+    const std::string envelope =
+        mutation.path.empty() ? mutation.edit(0, real) : EditAt(real, mutation.path, mutation.edit);
+    ASSERT_NE(envelope, real);
+    const Failure failure = FailureOf([&] { (void)DecryptEnvelope(envelope, my_); });
+    EXPECT_EQ(failure.code, mutation.code) << failure.message;
+    if (*mutation.detail != '\0') {
+      EXPECT_EQ(failure.message,
+                CryptErrorCodeText(mutation.code) + " (" + std::string(mutation.detail) + ")");
+    }
   }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Envelopes, MutatedEnvelope,
-    ::testing::Values(
-        Mutation{"NullInCipherParameters", kCipherParameters, Append(kNull), code::kCryptEBadMsg,
-                 "unexpected data in cipher parameters"},
-        Mutation{"BooleanInCipherParameters", kCipherParameters,
-                 Append(std::string("\x01\x01\xFF", 3)), code::kCryptEBadMsg,
-                 "unexpected data in cipher parameters"},
-        Mutation{"StrayByteInCipherParameters", kCipherParameters, Append(std::string(1, '\0')),
-                 code::kCryptEBadMsg, "unexpected data in cipher parameters"},
-        Mutation{"ByteAfterTheEnvelope",
-                 {},
-                 [](uint8_t, std::string_view all) { return std::string(all) + '\0'; },
-                 code::kCryptEBadMsg,
-                 "unexpected data after the content info"},
-        Mutation{"UnprotectedAttributes", kEnveloped, Append(Tlv(0xA1, kNull)), code::kCryptEBadMsg,
-                 "unexpected data in enveloped data"},
-        Mutation{"OriginatorInfo", Child(kEnveloped, {0}),
-                 Replace(Tlv(der::kInteger, std::string(1, '\0')) + Tlv(0xA0, "")),
-                 code::kCryptEBadMsg, "unexpected element instead of recipient infos"},
-        Mutation{"NullInSessionKey", kSessionKey, Append(kNull), code::kCryptEBadMsg,
-                 "unexpected data in session key"},
-        Mutation{"NullAfterKeyTransport", Child(kRecipient, {3}), Append(kNull),
-                 code::kCryptEBadMsg, "unexpected data in recipient encrypted key"},
-        Mutation{"NullInEncryptedContentInfo", kEncryptedContentInfo, Append(kNull),
-                 code::kCryptEBadMsg, "unexpected data in encrypted content info"},
-        Mutation{"NoTransportParameters", kTransportParameters, Replace(""), code::kCryptEBadMsg,
-                 "transport parameters missing"},
-        Mutation{"IvOf7Bytes", Child(kCipherParameters, {0}), Resize(7), code::kCryptEBadMsg,
-                 "IV is not 8 bytes"},
-        Mutation{"IvOf9Bytes", Child(kCipherParameters, {0}), Resize(9), code::kCryptEBadMsg,
-                 "IV is not 8 bytes"},
-        Mutation{"UkmOf7Bytes", Child(kTransportParameters, {2}), Resize(7), code::kCryptEBadMsg,
-                 "UKM is not 8 bytes"},
-        Mutation{"EncryptedKeyOf33Bytes", Child(kSessionKey, {0}), Resize(33), code::kCryptEBadMsg,
-                 "encrypted key is not 32 bytes"},
-        Mutation{"MacOf3Bytes", Child(kSessionKey, {1}), Resize(3), code::kCryptEBadMsg,
-                 "key MAC is not 4 bytes"},
-        Mutation{"EphemeralKeyOf63Bytes", Child(kTransportParameters, {1, 1, 0}), Resize(63),
-                 code::kCryptEBadMsg, "ephemeral public key is not 64 bytes"},
-        Mutation{"IndefiniteLength", kEnveloped, Indefinite(), code::kCryptEBadMsg,
-                 "enveloped data is not DER"},
-        Mutation{"LongFormOfAShortLength", Child(kCipherParameters, {0}), LongFormLength(),
-                 code::kCryptEBadMsg, "IV is not DER"},
-        Mutation{"Version1", Child(kEnveloped, {0}),
-                 Replace(Tlv(der::kInteger, std::string(1, '\1'))), code::kCryptEBadMsg,
-                 "unsupported version"},
-        Mutation{"SignedDataType",
-                 {0, 0},
-                 Replace(Oid("\x2A\x86\x48\x86\xF7\x0D\x01\x07\x02")),
-                 code::kCryptEInvalidMsgType,
-                 "not EnvelopedData"},
-        Mutation{"Gost94RecipientKey", Child(kRecipient, {2, 0}),
-                 Replace(Oid("\x2A\x85\x03\x02\x02\x14")), code::kCryptEUnknownAlgo,
-                 "key transport algorithm 1.2.643.2.2.20 is not supported"},
-        Mutation{"ContentEncryptionGost3411", Child(kEncryptedContentInfo, {1, 0}),
-                 Replace(Oid("\x2A\x85\x03\x02\x02\x09")), code::kCryptEUnknownAlgo,
-                 "unsupported content encryption 1.2.643.2.2.9"},
-        Mutation{"UnknownParameterSet", Child(kCipherParameters, {1}),
-                 Replace(Oid("\x2A\x85\x03\x02\x02\x1F\x07")), code::kCryptEBadMsg,
-                 "parameter set 1.2.643.2.2.31.7 is not supported"},
-        Mutation{"EncryptedSignedData", Child(kEncryptedContentInfo, {0}),
-                 Replace(Oid("\x2A\x86\x48\x86\xF7\x0D\x01\x07\x02")), code::kCryptEBadMsg,
-                 "encrypted content type 1.2.840.113549.1.7.2 is not supported"},
-        Mutation{"KeyAgreementRecipient", kRecipient, Retag(0xA1), code::kCryptEUnknownAlgo,
-                 "key agreement recipients are not supported"},
-        Mutation{"KekRecipient", kRecipient, Retag(0xA2), code::kCryptEUnknownAlgo,
-                 "only key transport recipients are supported"},
-        // Well-formed but false: the engine gets them and fails cleanly.
-        Mutation{"ForgedEncryptedKey", Child(kSessionKey, {0}), Resize(32), code::kNteBadData, ""},
-        Mutation{"EphemeralKeyOffTheCurve", Child(kTransportParameters, {1, 1, 0}), Resize(64),
-                 code::kNteBadData, ""}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 // The point size of each GOST R 34.10-2012 kind's shape is checked (round trips: tests/tool).
 TEST_F(EnvelopeTest, Gost2012EphemeralKeyOfAnotherSizeIsRefused) {
@@ -348,17 +309,12 @@ TEST_F(EnvelopeTest, Gost2012EphemeralKeyOfAnotherSizeIsRefused) {
 }
 
 TEST_F(EnvelopeTest, BytesThatAreNoEnvelopeAreRefused) {
-  EXPECT_EQ(FailureOf([&] { (void)DecryptEnvelope("", my_); }).code, code::kCryptEBadMsg);
-  EXPECT_EQ(FailureOf([&] { (void)DecryptEnvelope("garbage", my_); }).code, code::kCryptEBadMsg);
-  EXPECT_EQ(FailureOf([&] { (void)DecryptEnvelope(user_.Der(), my_); }).code, code::kCryptEBadMsg);
   const std::string envelope = EncryptEnvelope(user_, "content");
-  EXPECT_EQ(
-      FailureOf([&] { (void)DecryptEnvelope(envelope.substr(0, envelope.size() - 3), my_); }).code,
-      code::kCryptEBadMsg);
-  EXPECT_EQ(FailureOf([&] { (void)DecryptEnvelope(envelope + "x", my_); }).code,
-            code::kCryptEBadMsg);
-  const std::string pkcs7 = MakeCertificatesPkcs7({user_});
-  EXPECT_EQ(FailureOf([&] { (void)DecryptEnvelope(pkcs7, my_); }).code,
+  for (const std::string& bytes : {std::string(), std::string("garbage"), user_.Der(),
+                                   envelope.substr(0, envelope.size() - 3), envelope + "x"}) {
+    EXPECT_EQ(FailureOf([&] { (void)DecryptEnvelope(bytes, my_); }).code, code::kCryptEBadMsg);
+  }
+  EXPECT_EQ(FailureOf([&] { (void)DecryptEnvelope(MakeCertificatesPkcs7({user_}), my_); }).code,
             code::kCryptEInvalidMsgType);
 }
 
