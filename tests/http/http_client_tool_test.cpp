@@ -16,9 +16,9 @@ using test::ErrorOf;
 using test::LoopbackServer;
 using test::TransportError;
 
-LoopbackServer::Handler Answer(std::string body) {
+LoopbackServer::Handler Answer(int status, std::string reason, std::string body) {
   return [=](int socket, const std::string&) {
-    LoopbackServer::Send(socket, LoopbackServer::Response(200, "OK", body));
+    LoopbackServer::Send(socket, LoopbackServer::Response(status, reason, body));
   };
 }
 
@@ -31,19 +31,17 @@ const std::string kCannotConnect =
 
 class DownloadFromAnyUrl : public test::HttpTest {};
 
-TEST_F(DownloadFromAnyUrl, ReturnsTheFirstUrlThatWorksAndTriesNoFurther) {
-  LoopbackServer first(Answer("first"));
-  LoopbackServer second(Answer("second"));
+TEST_F(DownloadFromAnyUrl, ReturnsTheFirstUrlThatWorksSkippingBlankPieces) {
+  LoopbackServer first(Answer(200, "OK", "first"));
+  LoopbackServer second(Answer(404, "Not Found", "second"));
   EXPECT_EQ(CHTTPClientTool::DownloadFromAnyUrl(first.Url("a") + "," + second.Url("b")), "first");
   EXPECT_TRUE(second.Requests().empty());
-}
-
-TEST_F(DownloadFromAnyUrl, SkipsBlankPiecesAndFallsThroughToTheNextUrl) {
-  LoopbackServer second(Answer("second"));
-  const std::string failing = ClosedUrl("a.crl");
-  EXPECT_EQ(CHTTPClientTool::DownloadFromAnyUrl(" " + failing + " , ,  " + second.Url("b.crl")),
-            "second");
+  EXPECT_EQ(CHTTPClientTool::DownloadFromAnyUrl(" " + ClosedUrl("a.crl") + " , ,  " +
+                                                second.Url("b.crl")),
+            "second")
+      << "a 404 body is content";
   EXPECT_EQ(second.Requests().size(), 1u);
+  EXPECT_EQ(CHTTPClientTool::DownloadFromAnyUrl(" , ,"), "");
 }
 
 TEST_F(DownloadFromAnyUrl, JoinsTheAttemptTextsWhenEveryUrlFails) {
@@ -53,66 +51,34 @@ TEST_F(DownloadFromAnyUrl, JoinsTheAttemptTextsWhenEveryUrlFails) {
             kCannotConnect + "[" + first + "], " +
                 TransportError("The server name could not be resolved.", 12007) + "[" + second +
                 "]");
-}
-
-TEST_F(DownloadFromAnyUrl, WritesPercentSignsOfAFailedUrlAsBlanks) {
+  // Percent signs of a failed URL are written as blanks.
   const std::string url = ClosedUrl("ca%20root.crl");
   std::string shown = url;
   shown.replace(shown.find('%'), 1, " ");
   EXPECT_EQ(ErrorOf([&] { CHTTPClientTool::DownloadFromAnyUrl(url); }),
             kCannotConnect + "[" + shown + "]");
-}
-
-TEST_F(DownloadFromAnyUrl, NamesTheUrlOfAnEmptyAddressPiece) {
   EXPECT_EQ(ErrorOf([&] { CHTTPClientTool::DownloadFromAnyUrl("http://nohost"); }),
             TransportError("The URL is invalid.", 12005) + "[http://nohost]");
-}
-
-TEST_F(DownloadFromAnyUrl, ReturnsA404BodyAsContent) {
-  LoopbackServer server([](int socket, const std::string&) {
-    LoopbackServer::Send(socket, LoopbackServer::Response(404, "Not Found", "absent"));
-  });
-  EXPECT_EQ(CHTTPClientTool::DownloadFromAnyUrl(server.Url("a")), "absent");
-}
-
-TEST_F(DownloadFromAnyUrl, ReturnsNothingWhenEveryPieceIsBlank) {
-  EXPECT_EQ(CHTTPClientTool::DownloadFromAnyUrl(" , ,"), "");
-}
-
-TEST_F(DownloadFromAnyUrl, FailsForAnEmptyList) {
-  EXPECT_EQ(ErrorOf([] { CHTTPClientTool::DownloadFromAnyUrl(""); }),
-            rtl::Msg(u8"Передан пустой аргумент: url"));
+  for (const auto& download : {+[] { CHTTPClientTool::DownloadFromAnyUrl(""); },
+                               +[] { CHTTPClientTool::DownloadFromAnyUrl("", {}); }}) {
+    EXPECT_EQ(ErrorOf(download), rtl::Msg(u8"Передан пустой аргумент: url"));
+  }
 }
 
 TEST_F(DownloadFromAnyUrl, UsesTheGivenConfigurationForEveryAttempt) {
-  LoopbackServer failing([](int socket, const std::string&) {
-    LoopbackServer::Send(socket, LoopbackServer::Response(404, "Not Here", "absent"));
-  });
-  LoopbackServer working(Answer("found"));
+  LoopbackServer failing(Answer(404, "Not Here", "absent"));
+  LoopbackServer working(Answer(200, "OK", "found"));
   CHttpsClientConfig config;
   config.UserAgent = "chain-builder";
   config.CheckStatus = true;
   EXPECT_EQ(CHTTPClientTool::DownloadFromAnyUrl(failing.Url("a") + "," + working.Url("b"), config),
             "found");
-  ASSERT_EQ(failing.Requests().size(), 1u);
-  ASSERT_EQ(working.Requests().size(), 1u);
-  EXPECT_NE(failing.Requests()[0].find("\r\nUser-Agent: chain-builder\r\n"), std::string::npos);
-  EXPECT_NE(working.Requests()[0].find("\r\nUser-Agent: chain-builder\r\n"), std::string::npos);
-}
-
-TEST_F(DownloadFromAnyUrl, ReportsTheStatusTextOfTheGivenConfigurationsCheck) {
-  LoopbackServer server([](int socket, const std::string&) {
-    LoopbackServer::Send(socket, LoopbackServer::Response(404, "Not Here", "absent"));
-  });
-  CHttpsClientConfig config;
-  config.CheckStatus = true;
-  EXPECT_EQ(ErrorOf([&] { CHTTPClientTool::DownloadFromAnyUrl(server.Url("a"), config); }),
-            "Not Here[" + server.Url("a") + "]");
-}
-
-TEST_F(DownloadFromAnyUrl, ChecksTheListBeforeUsingTheGivenConfiguration) {
-  EXPECT_EQ(ErrorOf([] { CHTTPClientTool::DownloadFromAnyUrl("", CHttpsClientConfig{}); }),
-            rtl::Msg(u8"Передан пустой аргумент: url"));
+  for (const LoopbackServer* server : {&failing, &working}) {
+    ASSERT_EQ(server->Requests().size(), 1u);
+    EXPECT_NE(server->Requests()[0].find("\r\nUser-Agent: chain-builder\r\n"), std::string::npos);
+  }
+  EXPECT_EQ(ErrorOf([&] { CHTTPClientTool::DownloadFromAnyUrl(failing.Url("a"), config); }),
+            "Not Here[" + failing.Url("a") + "]");
 }
 
 }  // namespace

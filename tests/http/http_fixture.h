@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <functional>
 #include <map>
-#include <optional>
 #include <string>
 
 #include "rtl/errors.h"

@@ -91,94 +91,67 @@ class HttpsClientTls : public test::HttpTest {
   std::vector<std::string> asked_;
 };
 
-TEST_F(HttpsClientTls, DownloadsOverTlsFromASelfSignedServerWithAnotherName) {
+TEST_F(HttpsClientTls, ServerCertificatesAreNotCheckedAndNoClientOneIsSoughtUnlessAsked) {
   const HttpsServer server = StartServer(false);
   ASSERT_NE(server.Port(), 0);
   CHttpsClient client;
   EXPECT_EQ(client.Get(server.Url("x/y.crl")), "secure GET /x/y.crl HTTP/1.1 for anonymous");
-}
-
-TEST_F(HttpsClientTls, LooksForNoCertificateWhenTheServerAsksForNone) {
-  const HttpsServer server = StartServer(false);
-  CHttpsClient client;
   client.Config.ClientCertificate = Thumbprint("client");
   client.Config.CertificateSource = SourceOf("client");
   EXPECT_EQ(client.Get(server.Url("a")), "secure GET /a HTTP/1.1 for anonymous");
   EXPECT_TRUE(asked_.empty());
 }
 
-TEST_F(HttpsClientTls, FailsWithClientAuthenticationWhenNoCertificateIsConfigured) {
+TEST_F(HttpsClientTls, RetriesOnceWithTheConfiguredClientCertificateWhenAsked) {
   const HttpsServer server = StartServer(true);
   CHttpsClient client;
   EXPECT_EQ(ErrorOf([&] { client.Get(server.Url("a")); }),
             TransportError("The server is requesting client authentication.", 12044));
-}
-
-TEST_F(HttpsClientTls, RetriesOnceWithTheConfiguredClientCertificate) {
-  const HttpsServer server = StartServer(true);
-  CHttpsClient client;
   client.Config.ClientCertificate = Thumbprint("client");
   client.Config.CertificateSource = SourceOf("client");
   EXPECT_EQ(client.Get(server.Url("private.crl")),
             "secure GET /private.crl HTTP/1.1 for lyr-client");
   ASSERT_EQ(asked_.size(), 1u);
   EXPECT_EQ(asked_[0], rtl::HexToBytes(Thumbprint("client")));
-}
-
-TEST_F(HttpsClientTls, AcceptsALowerCaseThumbprint) {
-  const HttpsServer server = StartServer(true);
-  CHttpsClient client;
-  std::string thumbprint = Thumbprint("client");
-  for (char& c : thumbprint) {
+  std::string lower = Thumbprint("client");
+  for (char& c : lower) {
     c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   }
-  client.Config.ClientCertificate = thumbprint;
-  client.Config.CertificateSource = SourceOf("client");
+  client.Config.ClientCertificate = lower;
   EXPECT_EQ(client.Get(server.Url("a")), "secure GET /a HTTP/1.1 for lyr-client");
 }
 
-class HttpsClientTlsCertificateNotFound : public HttpsClientTls,
-                                          public ::testing::WithParamInterface<const char*> {};
-
-TEST_P(HttpsClientTlsCertificateNotFound, FailsWithTheCertificateContextMessage) {
+TEST_F(HttpsClientTls, CertificateThatCannotBeHadFailsWithTheCertificateContextMessage) {
   const HttpsServer server = StartServer(true);
-  CHttpsClient client;
-  const std::string which = GetParam();
-  client.Config.ClientCertificate = Thumbprint("client");
-  if (which == "NoSource") {
-    client.Config.CertificateSource = nullptr;
-  } else if (which == "UnknownThumbprint") {
-    client.Config.ClientCertificate = std::string(40, 'A');
-    client.Config.CertificateSource = SourceOf("client");
-  } else if (which == "ThumbprintNotHex") {
-    client.Config.ClientCertificate = "not a thumbprint";
-    client.Config.CertificateSource = SourceOf("client");
-  } else if (which == "SourceHandsOutAnotherCertificate") {
-    client.Config.CertificateSource = [this](const std::string&) {
-      return std::optional<ClientCertificate>(ClientCertificate{
-          test::ReadAll(PathOf("stranger.pem")), test::ReadAll(PathOf("stranger.key"))});
+  const auto pair = [this](const char* certificate, const char* key) {
+    return [this, certificate, key](const std::string&) {
+      return std::optional<ClientCertificate>(
+          ClientCertificate{test::ReadAll(PathOf(certificate)), test::ReadAll(PathOf(key))});
     };
-  } else if (which == "KeyDoesNotMatch") {
-    client.Config.CertificateSource = [this](const std::string&) {
-      return std::optional<ClientCertificate>(ClientCertificate{
-          test::ReadAll(PathOf("client.pem")), test::ReadAll(PathOf("stranger.key"))});
-    };
-  } else if (which == "SourceFails") {
-    client.Config.CertificateSource = [](const std::string&) -> std::optional<ClientCertificate> {
-      rtl::Raise("store broken");
-    };
+  };
+  struct Case {
+    const char* name;
+    std::string thumbprint;
+    ClientCertificateSource source;
+  };
+  const std::string client_thumbprint = Thumbprint("client");
+  const std::vector<Case> cases{
+      {"NoSource", client_thumbprint, nullptr},
+      {"UnknownThumbprint", std::string(40, 'A'), SourceOf("client")},
+      {"ThumbprintNotHex", "not a thumbprint", SourceOf("client")},
+      {"SourceHandsOutAnotherCertificate", client_thumbprint, pair("stranger.pem", "stranger.key")},
+      {"KeyDoesNotMatch", client_thumbprint, pair("client.pem", "stranger.key")},
+      {"SourceFails", client_thumbprint,
+       [](const std::string&) -> std::optional<ClientCertificate> { rtl::Raise("store broken"); }}};
+  for (const Case& c : cases) {
+    CHttpsClient client;
+    client.Config.ClientCertificate = c.thumbprint;
+    client.Config.CertificateSource = c.source;
+    EXPECT_EQ(ErrorOf([&] { client.Get(server.Url("a")); }),
+              rtl::Msg(u8"Ошибка получения контекста сертификата"))
+        << c.name;
   }
-  EXPECT_EQ(ErrorOf([&] { client.Get(server.Url("a")); }),
-            rtl::Msg(u8"Ошибка получения контекста сертификата"));
 }
-
-INSTANTIATE_TEST_SUITE_P(Cases, HttpsClientTlsCertificateNotFound,
-                         ::testing::Values("NoSource", "UnknownThumbprint", "ThumbprintNotHex",
-                                           "SourceHandsOutAnotherCertificate", "KeyDoesNotMatch",
-                                           "SourceFails"),
-                         [](const ::testing::TestParamInfo<const char*>& info) {
-                           return std::string(info.param);
-                         });
 
 // Connects to 127.0.0.1:port.
 int ConnectLoopback(int port) {
@@ -226,7 +199,7 @@ test::LoopbackServer::Handler TunnelTo(int port) {
   };
 }
 
-TEST_F(HttpsClientTls, TunnelsThroughTheNamedProxy) {
+TEST_F(HttpsClientTls, TunnelsThroughTheNamedOrTheEnvironmentProxy) {
   const HttpsServer server = StartServer(false);
   const test::LoopbackServer proxy(TunnelTo(server.Port()));
   CHttpsClient client;
@@ -234,17 +207,12 @@ TEST_F(HttpsClientTls, TunnelsThroughTheNamedProxy) {
   client.Config.ProxyConfig.Host = "127.0.0.1";
   client.Config.ProxyConfig.Port = std::to_string(proxy.Port());
   EXPECT_EQ(client.Get(server.Url("tunnel.crl")), "secure GET /tunnel.crl HTTP/1.1 for anonymous");
-  EXPECT_EQ(proxy.Requests().size(), 1u);
-}
-
-TEST_F(HttpsClientTls, TunnelsThroughTheEnvironmentProxyForSecureAddresses) {
-  const HttpsServer server = StartServer(false);
-  const test::LoopbackServer proxy(TunnelTo(server.Port()));
   ::setenv("https_proxy", ("http://" + proxy.Authority()).c_str(), 1);
-  CHttpsClient client;
-  EXPECT_EQ(client.Get(server.Url("env.crl")), "secure GET /env.crl HTTP/1.1 for anonymous");
-  ASSERT_EQ(proxy.Requests().size(), 1u);
-  EXPECT_TRUE(proxy.Requests()[0].starts_with("CONNECT 127.0.0.1:"));
+  CHttpsClient by_environment;
+  EXPECT_EQ(by_environment.Get(server.Url("env.crl")),
+            "secure GET /env.crl HTTP/1.1 for anonymous");
+  ASSERT_EQ(proxy.Requests().size(), 2u);
+  EXPECT_TRUE(proxy.Requests()[1].starts_with("CONNECT 127.0.0.1:"));
 }
 
 }  // namespace
