@@ -16,18 +16,15 @@
 #include "rtl/base64.h"
 #include "rtl/text.h"
 #include "rtl/whole_file.h"
-#include "support/expect_raises.h"
 
 namespace lyr::mail {
 namespace {
 
 namespace fs = std::filesystem;
-using lyr::test::ExpectRaises;
-using lyr::test::MessageOf;
 using package::CTdx880Doc;
+using package::test::ExpectRaises;
+using package::test::MessageOf;
 using rtl::Msg;
-
-constexpr char kDeclaration[] = "<?xml version=\"1.0\"?><Файл><Документ КНД=\"1151001\"/></Файл>";
 
 // A message with one part of the given headers and body.
 std::string Message(const std::string& part_headers, const std::string& body) {
@@ -36,24 +33,17 @@ std::string Message(const std::string& part_headers, const std::string& body) {
          part_headers + "\r\n\r\n" + body + "\r\n--XX--\r\n";
 }
 
-class MailTest : public package::test::ItemTest {
+class MailTest : public package::test::PackageTest {
  protected:
   void SetUp() override {
-    ItemTest::SetUp();
+    PackageTest::SetUp();
     fs::create_directories(Tmp());
   }
   // The conversions' temporary folder (the containers' working folders lie in TMP).
   std::string Tmp() const { return PathOf("mail"); }
   bool TmpIsEmpty() const { return fs::is_empty(Tmp()); }
 
-  // A declaration package of flow 01, transaction 01, open in doc.
-  void Fill(CTdx880Doc& doc) {
-    ASSERT_TRUE(doc.New("01", "01"));
-    doc.SetSenderIdentifier("7701000001");
-    doc.SetReceiverIdentifier("7702");
-    doc.AddFile("01", "xml", "declaration.xml", kDeclaration);
-    doc.AddFile("02", "xml", "TR_DEKL.xml", "<description/>");
-  }
+  static void Fill(CTdx880Doc& doc) { package::test::FillDeclarationPackage(doc); }
   // "name=content" of every document of the package, in order.
   static std::string Documents(CTdx880Doc& doc) {
     std::string text;

@@ -14,20 +14,17 @@
 #include <string>
 #include <vector>
 
-#include "rtl/errors.h"
+#include "package/item_fixture.h"
 #include "rtl/file_utils.h"
-#include "rtl/text.h"
 #include "rtl/whole_file.h"
-#include "support/expect_raises.h"
-#include "support/sandbox.h"
 
 namespace lyr::package {
 namespace {
 
-using lyr::test::ExpectRaises;
-
 namespace fs = std::filesystem;
 using rtl::Msg;
+using test::ExpectRaises;
+using test::Listing;
 
 // UnpackDocument with the default budget.
 std::string Unpack(std::string_view bytes) {
@@ -53,31 +50,8 @@ std::string Text(size_t size) {
   return text;
 }
 
-// Lists what is in a folder, recursively, as relative UTF-8 names.
-std::set<std::string> Listing(const fs::path& folder) {
-  std::set<std::string> names;
-  if (!fs::exists(folder)) {
-    return names;
-  }
-  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-    names.insert(entry.path().lexically_relative(folder).string());
-  }
-  return names;
-}
-
-class ArchiveTest : public lyr::test::Sandbox {
+class ArchiveTest : public test::PackageTest {
  protected:
-  // Runs a Python script (written to the sandbox) with arguments; returns its output, fails the
-  // test on a non-zero exit status.
-  std::string Python(const std::string& script, const std::string& arguments) {
-    const std::string path = WriteFile("script.py", script);
-    std::string output;
-    const int status =
-        lyr::test::RunCommand("python3 " + path + " " + arguments + " 2>&1", &output);
-    EXPECT_EQ(status, 0) << output;
-    return output;
-  }
-
   // "name:method:size" per entry, as Python's zipfile sees the archive, after testzip passed.
   std::string PythonEntries(const std::string& archive) {
     return Python(

@@ -216,17 +216,11 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return info.param.name; });
 
 TEST_F(DocumentLoad, ACompressedEntryOfTwoFilesFails) {
-  WriteFile("a.txt", "a");
-  WriteFile("b.txt", "b");
-  const std::string folder = PathOf("two");
-  std::filesystem::create_directory(folder);
-  std::filesystem::copy_file(PathOf("a.txt"), folder + "/a.txt");
-  std::filesystem::copy_file(PathOf("b.txt"), folder + "/b.txt");
-  ASSERT_TRUE(COsAbbreviaTool::BuildArchiveFromDirectory(folder, "*.*", PathOf("two.zip")));
   description_.Documents().Add();
   EntryAt(0).SetFileName(kName);
   EntryAt(0).SetIsCompressed(true);
-  std::filesystem::copy_file(PathOf("two.zip"), WorkFile(kName));
+  std::filesystem::copy_file(PythonZip("two.zip", {{"'a.txt'", "a"}, {"'b.txt'", "b"}}),
+                             WorkFile(kName));
   CTdx880Document item;
   CTdx880ItemConfig config = ConfigFor(0);
   ExpectRaises([&] { item.Open(&config); }, Msg(u8"Неверное число файлов в архиве: [2]"));

@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <functional>
@@ -19,105 +20,28 @@
 #include <thread>
 #include <vector>
 
+#include "package/item_fixture.h"
 #include "package/tdx880_document.h"
-#include "package/xml/xml_gpr_dekl_description.h"
-#include "package/xml/xml_gpr_package.h"
-#include "rtl/errors.h"
 #include "rtl/file_utils.h"
-#include "rtl/text.h"
 #include "rtl/whole_file.h"
-#include "support/expect_raises.h"
-#include "support/sandbox.h"
 #include "zip_bomb.h"
 
-namespace lyr::package {
+namespace lyr::package::test {
 namespace {
 
-using lyr::test::ExpectRaises;
-
 namespace fs = std::filesystem;
-using rtl::Msg;
 
 constexpr char kSender[] = "7701000001";
 constexpr char kReceiver[] = "7702";
-const char kDeclaration[] = "<?xml version=\"1.0\"?><Файл><Документ КНД=\"1151001\"/></Файл>";
 
-std::set<std::string> Listing(const fs::path& folder) {
-  std::set<std::string> names;
-  if (!fs::exists(folder)) {
-    return names;
-  }
-  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-    names.insert(entry.path().lexically_relative(folder).string());
-  }
-  return names;
-}
-
-// A declaration package of flow 01, transaction 01: the declaration (the main document) and its
-// description.
-void FillDeclarationPackage(CTdx880Doc& doc) {
-  ASSERT_TRUE(doc.New("01", "01"));
-  doc.SetSenderIdentifier(kSender);
-  doc.SetReceiverIdentifier(kReceiver);
-  ASSERT_NE(doc.AddFile("01", "xml", "/home/user/declaration.xml", kDeclaration), nullptr);
-  ASSERT_NE(doc.AddFile("02", "xml", "TR_DEKL.xml", "<description/>"), nullptr);
-}
-
-class PackageDocTest : public lyr::test::Sandbox {
+class PackageDocTest : public PackageTest {
  public:
+  using PackageTest::PythonZip;
+  using PackageTest::SavedPackage;
   using Sandbox::PathOf;
   using Sandbox::WriteFile;
 
   std::string Tmp() const { return PathOf("tmp"); }
-
-  std::string Python(const std::string& script, const std::string& arguments,
-                     int expected_status = 0) {
-    const std::string path = WriteFile("script.py", script);
-    std::string output;
-    const int status =
-        lyr::test::RunCommand("python3 " + path + " " + arguments + " 2>&1", &output);
-    EXPECT_EQ(status, expected_status) << output;
-    return output;
-  }
-
-  // The entry names of a package as Python's zipfile lists them, after testzip passed.
-  std::vector<std::string> EntryNames(const std::string& archive) {
-    const std::string output = Python(
-        "import sys, zipfile\n"
-        "z = zipfile.ZipFile(sys.argv[1])\n"
-        "assert z.testzip() is None\n"
-        "for i in z.infolist(): print(i.filename)\n",
-        archive);
-    std::vector<std::string> names;
-    std::istringstream lines(output);
-    for (std::string line; std::getline(lines, line);) {
-      names.push_back(line);
-    }
-    return names;
-  }
-
-  // The bytes of one entry, read by `unzip -p`.
-  static std::string Entry(const std::string& archive, const std::string& name) {
-    std::string bytes;
-    EXPECT_EQ(lyr::test::RunCommand("unzip -p '" + archive + "' '" + name + "'", &bytes), 0);
-    return bytes;
-  }
-
-  // A ZIP archive made by Python with the given entries (name -> data, latin-1 names allowed).
-  std::string PythonZip(const std::string& name,
-                        const std::vector<std::pair<std::string, std::string>>& entries) {
-    const std::string archive = PathOf(name);
-    std::string script =
-        "import sys, zipfile\n"
-        "with zipfile.ZipFile(sys.argv[1], 'w') as z:\n";
-    for (size_t i = 0; i < entries.size(); ++i) {
-      WriteFile("entry" + std::to_string(i), entries[i].second);
-      script += "    z.writestr(" + entries[i].first + ", open('" +
-                PathOf("entry" + std::to_string(i)) + "', 'rb').read())\n";
-    }
-    Python(script, archive);
-    return archive;
-  }
 
   // A saved declaration package whose documents' stored forms (the ".bin" entries) are replaced
   // by stored_form; returns its path.
@@ -135,62 +59,36 @@ class PackageDocTest : public lyr::test::Sandbox {
         saved + " " + archive + " " + replacement);
     return archive;
   }
-
-  // Saves a declaration package into folder and returns its path.
-  std::string SavedPackage(const std::string& folder = "out") {
-    fs::create_directories(PathOf(folder));
-    CTdx880Doc doc;
-    FillDeclarationPackage(doc);
-    EXPECT_TRUE(doc.Save(PathOf(folder)));
-    return doc.FileName();
-  }
 };
 
 // ---- Saving ---------------------------------------------------------------------------------
 
-TEST_F(PackageDocTest, SavedPackageHoldsTheDescriptionAndOneBinEntryPerDocument) {
+// The saved package under its generated name, read by zipfile, unzip -t and xmllint: the
+// description and one ".bin" entry per document, each named by the description.
+TEST_F(PackageDocTest, SavedPackagePassesThePeers) {
   const std::string archive = SavedPackage();
+  const std::string name = fs::path(archive).filename().string();
+  EXPECT_TRUE(std::regex_match(name, std::regex("TDX_7701000001_7702_[0-9a-f]{32}_01_01_01\\.zip")))
+      << archive;
+  EXPECT_EQ(Listing(PathOf("out")), std::set<std::string>{name});
+  EXPECT_EQ(lyr::test::RunCommand("unzip -tq '" + archive + "'"), 0);
+  const std::string path = WriteFile("description.xml", Entry(archive, "packageDescription.xml"));
+  EXPECT_EQ(lyr::test::RunCommand("xmllint --noout '" + path + "' 2>&1"), 0);
+  const std::string text = rtl::AnsiToUtf8String(lyr::test::ReadAll(path));
+  for (const char* attribute : {"encoding=\"windows-1251\"", "ВерсПрог=\"Lyr.Tdx.Package880\"",
+                                "версияФормата=\"ТДХ:1.0\""}) {
+    EXPECT_NE(text.find(attribute), std::string::npos) << attribute;
+  }
+  EXPECT_EQ(text.find("спецоператор"), std::string::npos);
   const std::vector<std::string> names = EntryNames(archive);
   ASSERT_EQ(names.size(), 3u);
-  const std::regex bin("[0-9a-f]{32}\\.bin");
-  int descriptions = 0;
-  for (const std::string& name : names) {
-    if (name == "packageDescription.xml") {
-      ++descriptions;
-    } else {
-      EXPECT_TRUE(std::regex_match(name, bin)) << name;
-      EXPECT_EQ(name.size(), 36u);
+  EXPECT_EQ(std::count(names.begin(), names.end(), "packageDescription.xml"), 1);
+  for (const std::string& entry : names) {
+    if (entry != "packageDescription.xml") {
+      EXPECT_TRUE(std::regex_match(entry, std::regex("[0-9a-f]{32}\\.bin"))) << entry;
+      EXPECT_NE(text.find("имяФайла=\"" + entry + "\""), std::string::npos) << entry;
     }
   }
-  EXPECT_EQ(descriptions, 1);
-  std::string output;
-  EXPECT_EQ(lyr::test::RunCommand("unzip -tq '" + archive + "'", &output), 0) << output;
-}
-
-TEST_F(PackageDocTest, SavedDescriptionIsWellFormedAndNamesEachEntry) {
-  const std::string archive = SavedPackage();
-  const std::string description = Entry(archive, "packageDescription.xml");
-  const std::string path = WriteFile("description.xml", description);
-  std::string output;
-  EXPECT_EQ(lyr::test::RunCommand("xmllint --noout '" + path + "' 2>&1", &output), 0) << output;
-  const std::string text = rtl::AnsiToUtf8String(description);
-  EXPECT_NE(text.find("encoding=\"windows-1251\""), std::string::npos);
-  EXPECT_NE(text.find("ВерсПрог=\"Lyr.Tdx.Package880\""), std::string::npos);
-  EXPECT_NE(text.find("версияФормата=\"ТДХ:1.0\""), std::string::npos);
-  EXPECT_EQ(text.find("спецоператор"), std::string::npos);
-  for (const std::string& name : EntryNames(archive)) {
-    if (name != "packageDescription.xml") {
-      EXPECT_NE(text.find("имяФайла=\"" + name + "\""), std::string::npos) << name;
-    }
-  }
-}
-
-TEST_F(PackageDocTest, GeneratedNameJoinsParticipantsIdentifierAndCodes) {
-  const std::string archive = SavedPackage();
-  EXPECT_EQ(fs::path(archive).parent_path(), fs::path(PathOf("out")));
-  const std::regex pattern("TDX_7701000001_7702_[0-9a-f]{32}_01_01_01\\.zip");
-  EXPECT_TRUE(std::regex_match(fs::path(archive).filename().string(), pattern)) << archive;
-  EXPECT_EQ(Listing(PathOf("out")), std::set<std::string>{fs::path(archive).filename().string()});
 }
 
 TEST_F(PackageDocTest, SaveWithoutMainDocumentFails) {
@@ -295,10 +193,6 @@ struct OpenFailureCase {
 class PackageOpenFailure : public PackageDocTest,
                            public ::testing::WithParamInterface<OpenFailureCase> {};
 
-std::string MissingMainFile(const std::string&) {
-  return Msg(u8"Неверный формат пакета: не найден главный файл [packageDescription.xml]");
-}
-
 // A description of flow 01 / transaction 01 with one document of type code doc_code whose
 // content file is file_name.
 std::string DescriptionWith(const std::string& doc_code, const std::string& file_name) {
@@ -343,31 +237,37 @@ TEST_P(PackageOpenFailure, FailsWithItsMessageAndLeavesNothingBehind) {
   ExpectRaises([&] { static_cast<void>(doc.GetFileCount()); }, Msg(u8"Документ не открыт"));
 }
 
+std::string NotExisting(const std::string& path) {
+  return Msg(u8"Файл с пакетом [") + path + Msg(u8"] не существует!");
+}
+
+// An archive Python makes of entries (Python name expressions and data); message "" when only
+// the archive library's text is known. A file lies beside the working folders for names that
+// would leave them.
+OpenFailureCase Zip(const std::string& name,
+                    const std::vector<std::pair<std::string, std::string>>& entries,
+                    const std::u8string& message = u8"") {
+  return {name,
+          [name, entries](PackageDocTest& t) {
+            t.WriteFile("outside.txt", "outside the working folder");
+            return t.PythonZip(name + ".zip", entries);
+          },
+          [message](const std::string&) { return message.empty() ? "" : Msg(message); }};
+}
+
+const std::string kDescriptionEntry = "'packageDescription.xml'";
+
 INSTANTIATE_TEST_SUITE_P(
     Archives, PackageOpenFailure,
     ::testing::Values(
         OpenFailureCase{"MissingFile", [](PackageDocTest& t) { return t.PathOf("none.zip"); },
-                        [](const std::string& path) {
-                          return Msg(u8"Файл с пакетом [") + path + Msg(u8"] не существует!");
-                        }},
+                        NotExisting},
         OpenFailureCase{"FolderInsteadOfFile",
                         [](PackageDocTest& t) {
                           fs::create_directories(t.PathOf("folder.zip"));
                           return t.PathOf("folder.zip");
                         },
-                        [](const std::string& path) {
-                          return Msg(u8"Файл с пакетом [") + path + Msg(u8"] не существует!");
-                        }},
-        OpenFailureCase{"WithoutDescription",
-                        [](PackageDocTest& t) {
-                          return t.PythonZip("nodesc.zip", {{"'a.bin'", "data"}});
-                        },
-                        MissingMainFile},
-        OpenFailureCase{"DescriptionInAFolder",
-                        [](PackageDocTest& t) {
-                          return t.PythonZip("sub.zip", {{"'sub/packageDescription.xml'", "<a/>"}});
-                        },
-                        [](const std::string&) { return std::string(); }},
+                        NotExisting},
         OpenFailureCase{
             "RandomBytes",
             [](PackageDocTest& t) {
@@ -386,70 +286,30 @@ INSTANTIATE_TEST_SUITE_P(
                           return t.WriteFile("cut.zip", whole.substr(0, whole.size() / 2));
                         },
                         [](const std::string&) { return std::string(); }},
-        OpenFailureCase{"DotDotEntry",
-                        [](PackageDocTest& t) {
-                          return t.PythonZip("dotdot.zip", {{"'packageDescription.xml'",
-                                                             DescriptionWith("01", kContentName)},
-                                                            {"'../x'", "outside"}});
-                        },
-                        [](const std::string&) { return std::string(); }},
-        OpenFailureCase{"AbsoluteEntry",
-                        [](PackageDocTest& t) {
-                          return t.PythonZip(
-                              "absolute.zip",
-                              {{"'packageDescription.xml'", DescriptionWith("01", kContentName)},
-                               {"zipfile.ZipInfo('/tmp/lyr-tdx880-absolute-entry')", "outside"}});
-                        },
-                        [](const std::string&) { return std::string(); }},
-        OpenFailureCase{"DescribedFileMissing",
-                        [](PackageDocTest& t) {
-                          return t.PythonZip(
-                              "missing.zip",
-                              {{"'packageDescription.xml'", DescriptionWith("01", kContentName)}});
-                        },
-                        [](const std::string&) {
-                          return Msg(u8"Файл в пакете не найден: [") + kContentName + "]";
-                        }},
-        OpenFailureCase{"ContentNameLeavesTheFolder",
-                        [](PackageDocTest& t) {
-                          t.WriteFile("outside.txt", "outside the working folder");
-                          return t.PythonZip("escape.zip",
-                                             {{"'packageDescription.xml'",
-                                               DescriptionWith("01", "../../outside.txt")}});
-                        },
-                        [](const std::string&) {
-                          return Msg(u8"Файл в пакете не найден: [../../outside.txt]");
-                        }},
-        OpenFailureCase{"CodesNotAllowedTogether",
-                        [](PackageDocTest& t) {
-                          return t.PythonZip("codes.zip", {{"'packageDescription.xml'",
-                                                            DescriptionWith("09", kContentName)},
-                                                           {"'" + kContentName + "'", "x"}});
-                        },
-                        [](const std::string&) {
-                          return Msg(
-                              u8"Неверная комбинация кодов документооборота [01], транзакции [01] "
-                              u8"и документа [09]");
-                        }},
-        OpenFailureCase{
-            "NotXml",
-            [](PackageDocTest& t) {
-              return t.PythonZip("notxml.zip", {{"'packageDescription.xml'", "just text"}});
-            },
-            [](const std::string&) {
-              return Msg(u8"Неверный формат XML: данные вне корневого элемента (строка 1)");
-            }},
-        OpenFailureCase{
-            "DescriptionCutBeforeTheRootCloses",
-            [](PackageDocTest& t) {
-              const std::string whole = DescriptionWith("01", kContentName);
-              return t.PythonZip("cut-description.zip",
-                                 {{"'packageDescription.xml'", whole.substr(0, whole.rfind('<'))},
-                                  {"'" + kContentName + "'", "x"}});
-            },
-            [](const std::string&) {
-              return Msg(u8"Неверный формат XML: документ закончился внутри элемента [ТрансИнф]");
-            }}),
+        Zip("WithoutDescription", {{"'a.bin'", "data"}},
+            u8"Неверный формат пакета: не найден главный файл [packageDescription.xml]"),
+        Zip("DescriptionInAFolder", {{"'sub/packageDescription.xml'", "<a/>"}}),
+        Zip("DotDotEntry",
+            {{kDescriptionEntry, DescriptionWith("01", kContentName)}, {"'../x'", "outside"}}),
+        Zip("AbsoluteEntry", {{kDescriptionEntry, DescriptionWith("01", kContentName)},
+                              {"zipfile.ZipInfo('/tmp/lyr-tdx880-absolute-entry')", "outside"}}),
+        Zip("DescribedFileMissing", {{kDescriptionEntry, DescriptionWith("01", kContentName)}},
+            u8"Файл в пакете не найден: [" +
+                std::u8string(kContentName.begin(), kContentName.end()) + u8"]"),
+        Zip("ContentNameLeavesTheFolder",
+            {{kDescriptionEntry, DescriptionWith("01", "../../outside.txt")}},
+            u8"Файл в пакете не найден: [../../outside.txt]"),
+        Zip("CodesNotAllowedTogether",
+            {{kDescriptionEntry, DescriptionWith("09", kContentName)},
+             {"'" + kContentName + "'", "x"}},
+            u8"Неверная комбинация кодов документооборота [01], транзакции [01] и документа [09]"),
+        Zip("NotXml", {{kDescriptionEntry, "just text"}},
+            u8"Неверный формат XML: данные вне корневого элемента (строка 1)"),
+        Zip("DescriptionCutBeforeTheRootCloses",
+            {{kDescriptionEntry, DescriptionWith("01", kContentName)
+                                     .substr(0, DescriptionWith("01", kContentName).rfind('<'))},
+             {"'" + kContentName + "'", "x"}},
+            u8"Неверный формат XML: документ закончился внутри элемента [ТрансИнф]")),
     [](const auto& info) { return info.param.name; });
 
 // ---- Working folder and lifecycle -----------------------------------------------------------
@@ -742,4 +602,4 @@ TEST_F(PackageDocTest, KilledSaveLeavesNoScratchFileAndItsWorkingFolderIsSwept) 
 }
 
 }  // namespace
-}  // namespace lyr::package
+}  // namespace lyr::package::test

