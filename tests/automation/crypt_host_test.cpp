@@ -25,23 +25,10 @@ using K = ITdx880Key;
 constexpr HRESULT kUnexpected = static_cast<HRESULT>(0x8000FFFF);
 
 // A BSTR for one call, of text or of bytes (one unit per byte).
-struct Text {
-  explicit Text(std::u16string_view text)
-      : value(::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {}
-  explicit Text(const std::string& bytes) : Text(AnsiToUtf16(bytes)) {}
-  Text(const Text&) = delete;
-  ~Text() { ::SysFreeString(value); }
-  BSTR value;
+struct Text : lyr::automation::host::Text {
+  using lyr::automation::host::Text::Text;
+  explicit Text(const std::string& bytes) : lyr::automation::host::Text(AnsiToUtf16(bytes)) {}
 };
-
-// A VARIANT that borrows a BSTR.
-VARIANT Borrowed(BSTR text) {
-  VARIANT value;
-  ::VariantInit(&value);
-  value.vt = VT_BSTR;
-  value.bstrVal = text;
-  return value;
-}
 
 // Calls f with the object's ITdx880Safe, reached by QueryInterface.
 void WithSafe(IUnknown* object, const std::function<void(ITdx880Safe*)>& f) {
@@ -111,9 +98,6 @@ class CryptHost : public lyr::automation::host::ServerHost {
     ServerHost::TearDown();
   }
 
-  static int Tool(const std::string& arguments, std::string* out = nullptr) {
-    return lyr::test::RunCommand(std::string(LYR_TDX880_TOOL) + " " + arguments, out);
-  }
   void Init() {
     VARIANT_BOOL done = VARIANT_FALSE;
     ASSERT_EQ(crypt_->Init(&done), S_OK);
@@ -165,39 +149,20 @@ TEST_F(CryptHost, ListsAndFindsKeysWhichOutliveTheCryptObject) {
 }
 
 TEST_F(CryptHost, KeysWorkByNameThroughIDispatchAndCarryEveryByte) {
-  auto call = [](IDispatch* target, const char16_t* member, WORD flags, VARIANT* arg) {
-    LPOLESTR names[] = {const_cast<LPOLESTR>(member)};
-    DISPID id = 0;
-    DISPID put = DISPID_PROPERTYPUT;
-    DISPPARAMS params{arg, flags == DISPATCH_PROPERTYPUT ? &put : nullptr, arg ? 1U : 0U,
-                      flags == DISPATCH_PROPERTYPUT ? 1U : 0U};
-    VARIANT result;
-    ::VariantInit(&result);
-    EXPECT_EQ(target->GetIDsOfNames(IID_NULL, names, 1, 0x0409, &id), S_OK);
-    EXPECT_EQ(target->Invoke(id, IID_NULL, 0x0409, flags, &params, &result, nullptr, nullptr),
-              S_OK);
-    return result;
-  };
-  const Text sha1_text(sha1_);
-  VARIANT sha1 = Borrowed(sha1_text.value);
-  call(crypt_, u"init", DISPATCH_METHOD, nullptr);
-  VARIANT key = call(crypt_, u"GetPrivateKeyBySha1", DISPATCH_METHOD, &sha1);
-  ASSERT_EQ(key.vt, VT_DISPATCH);
-  EXPECT_EQ(Utf16ToAnsi(TakeBstr(
-                call(key.pdispVal, u"CertificateBody", DISPATCH_PROPERTYGET, nullptr).bstrVal)),
-            der_);
+  using lyr::automation::host::Call;
+  using lyr::automation::host::Var;
+  Call(crypt_, u"init");
+  const Var key = Call(crypt_, u"GetPrivateKeyBySha1", {Var(sha1_)});
+  EXPECT_EQ(Utf16ToAnsi(Call(key.Object(), u"CertificateBody").Str()), der_);
   std::string bytes;
   for (int i = 255; i >= 0; --i) {
     bytes += static_cast<char>(i);
   }
-  const Text every_byte(bytes);
-  VARIANT body = Borrowed(every_byte.value);
-  call(key.pdispVal, u"certificatebody", DISPATCH_PROPERTYPUT, &body);
+  Call(key.Object(), u"certificatebody", {Var(AnsiToUtf16(bytes))}, DISPATCH_PROPERTYPUT);
   K* typed = nullptr;
-  ASSERT_EQ(key.pdispVal->QueryInterface(IID_ITdx880Key, reinterpret_cast<void**>(&typed)), S_OK);
+  ASSERT_EQ(key.Object()->QueryInterface(IID_ITdx880Key, reinterpret_cast<void**>(&typed)), S_OK);
   EXPECT_EQ(KeyText(typed), Alice('1', bytes));
   typed->Release();
-  ::VariantClear(&key);
 }
 
 // A failing member: a guarded one follows SafeMode; an unguarded one fails whatever SafeMode is

@@ -22,65 +22,48 @@ class ObjectFrame : public ::testing::Test {
   ComPtr<CComObject<CTestFile_class>> file_ = MakeObject<CTestFile_class>();
 };
 
-TEST_F(ObjectFrame, NewObjectIsNotInSafeModeAndHasAnEmptyLastError) {
+// A guarded member in and out of SafeMode, failing with a message or an OS error, or succeeding
+// and so resetting LastError; a new object is out of SafeMode with an empty LastError.
+TEST_F(ObjectFrame, GuardedMemberFollowsSafeModeAndRecordsLastError) {
   ComPtr<ITdx880Safe> safe;
   ASSERT_EQ(file_->QueryInterface(IID_ITdx880Safe, safe.ReceiveVoid()), S_OK);
   VARIANT_BOOL mode = VARIANT_TRUE;
   EXPECT_EQ(safe->get_SafeMode(&mode), S_OK);
   EXPECT_EQ(mode, VARIANT_FALSE);
-  const ErrorState error = LastErrorOf(file_->DispatchPointer());
-  EXPECT_EQ(error.code, 0);
-  EXPECT_EQ(error.message, u"");
+  EXPECT_EQ(LastErrorOf(file_->DispatchPointer()).code, 0);
   EXPECT_TRUE(file_->Initialized());
-}
-
-TEST_F(ObjectFrame, GuardedFailureInSafeModeReturnsOkFalseAndRecordsTheError) {
-  SetSafeMode(file_->DispatchPointer(), true);
-  file_->fail_message = rtl::Msg(u8"Документ не открыт");
-  VARIANT_BOOL result = VARIANT_TRUE;
-  EXPECT_EQ(file_->CheckSign(&result), S_OK);
-  EXPECT_EQ(result, VARIANT_FALSE);
-  const ErrorState error = LastErrorOf(file_->DispatchPointer());
-  EXPECT_EQ(error.code, -1);
-  EXPECT_EQ(error.message, u"Документ не открыт");
-  EXPECT_FALSE(TakeErrorInfo().present);
-}
-
-TEST_F(ObjectFrame, NextSuccessfulGuardedMemberResetsLastError) {
-  SetSafeMode(file_->DispatchPointer(), true);
-  file_->fail_message = "boom";
-  VARIANT_BOOL result = VARIANT_FALSE;
-  ASSERT_EQ(file_->CheckSign(&result), S_OK);
-  file_->fail_message.clear();
-  EXPECT_EQ(file_->CheckSign(&result), S_OK);
-  EXPECT_EQ(result, VARIANT_TRUE);
-  const ErrorState error = LastErrorOf(file_->DispatchPointer());
-  EXPECT_EQ(error.code, 0);
-  EXPECT_EQ(error.message, u"");
-}
-
-TEST_F(ObjectFrame, GuardedFailureOutOfSafeModeIsUnexpectedWithErrorInfoAndLastError) {
-  file_->fail_message = rtl::Msg(u8"Документ не открыт");
-  VARIANT_BOOL result = VARIANT_TRUE;
-  EXPECT_EQ(file_->CheckSign(&result), static_cast<HRESULT>(0x8000FFFF));
-  EXPECT_EQ(result, VARIANT_FALSE);
-  const PublishedError published = TakeErrorInfo();
-  EXPECT_TRUE(published.present);
-  EXPECT_EQ(published.description, u"Документ не открыт");
-  EXPECT_EQ(published.source, u"LyrTdxPackage880.Tdx880Package");
-  const ErrorState error = LastErrorOf(file_->DispatchPointer());
-  EXPECT_EQ(error.code, -1);
-  EXPECT_EQ(error.message, u"Документ не открыт");
-}
-
-TEST_F(ObjectFrame, GuardedOsErrorRecordsTheOsCode) {
-  SetSafeMode(file_->DispatchPointer(), true);
-  file_->os_code = 2;
-  VARIANT_BOOL result = VARIANT_TRUE;
-  EXPECT_EQ(file_->CheckSign(&result), S_OK);
-  const ErrorState error = LastErrorOf(file_->DispatchPointer());
-  EXPECT_EQ(error.code, 2);
-  EXPECT_EQ(error.message, rtl::AnsiToUtf16(rtl::OSErrorMessage(2)));
+  const std::string closed = rtl::Msg(u8"Документ не открыт");
+  const struct {
+    bool safe_mode;
+    std::string fail_message;
+    int32_t os_code;
+    HRESULT hr;
+    LONG code;  // LastError's
+    std::u16string message;
+  } cases[] = {
+      {true, closed, 0, S_OK, -1, u"Документ не открыт"},
+      {true, "", 0, S_OK, 0, u""},
+      {false, closed, 0, static_cast<HRESULT>(0x8000FFFF), -1, u"Документ не открыт"},
+      {true, "", 2, S_OK, 2, rtl::AnsiToUtf16(rtl::OSErrorMessage(2))},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(lyr::test::Shown(c.message));
+    SetSafeMode(file_->DispatchPointer(), c.safe_mode);
+    file_->fail_message = c.fail_message;
+    file_->os_code = c.os_code;
+    VARIANT_BOOL result = VARIANT_FALSE;
+    EXPECT_EQ(file_->CheckSign(&result), c.hr);
+    EXPECT_EQ(result, c.code == 0 ? VARIANT_TRUE : VARIANT_FALSE);
+    const PublishedError published = TakeErrorInfo();
+    EXPECT_EQ(published.present, c.hr != S_OK);
+    if (published.present) {
+      EXPECT_EQ(published.description, c.message);
+      EXPECT_EQ(published.source, u"LyrTdxPackage880.Tdx880Package");
+    }
+    const ErrorState error = LastErrorOf(file_->DispatchPointer());
+    EXPECT_EQ(error.code, c.code);
+    EXPECT_EQ(error.message, c.message);
+  }
 }
 
 TEST_F(ObjectFrame, UnguardedPutFailsEvenInSafeModeAndLeavesLastErrorAlone) {
@@ -148,12 +131,6 @@ TEST(ObjectWrapper, ArgumentNotMadeByThisLibraryFailsTheInterfaceCast) {
   EXPECT_EQ(FailureOf(file->DispatchPointer()), "Interface not supported");
   EXPECT_EQ(FailureOf(nullptr), rtl::Msg(u8"Передан пустой аргумент: pPackage"));
 }
-
-}  // namespace
-}  // namespace lyr::automation::test
-
-namespace lyr::automation::test {
-namespace {
 
 }  // namespace
 }  // namespace lyr::automation::test

@@ -1,15 +1,18 @@
 // The set-up the host tests share: the server library loaded as a host loads it and registered
-// into the sandbox registry, the thread's apartment, objects created by ProgID, and BSTR arguments
-// owned for one call. Public COM headers only.
+// into the sandbox registry, the thread's apartment, objects created by ProgID, owned BSTRs,
+// VARIANTs and references, and members called by name through IDispatch. Public COM headers only.
 #pragma once
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "lyr/com/com.h"
 #include "lyr/tdx880/LyrTdxPackage880.h"
+#include "support/expect_error_info.h"
 #include "support/sandbox.h"
 
 namespace lyr::automation::host {
@@ -23,6 +26,91 @@ struct Text {
   ~Text() { ::SysFreeString(value); }
   BSTR value;
 };
+
+// One reference of an interface.
+template <typename T>
+class Ref {
+ public:
+  Ref() = default;
+  Ref(const Ref&) = delete;
+  Ref& operator=(const Ref&) = delete;
+  ~Ref() { Reset(); }
+  void Reset() {
+    if (p_ != nullptr) {
+      p_->Release();
+      p_ = nullptr;
+    }
+  }
+  T** Out() { return &p_; }
+  void** OutVoid() { return reinterpret_cast<void**>(&p_); }
+  T* operator->() const { return p_; }
+  T* get() const { return p_; }
+
+ private:
+  T* p_ = nullptr;
+};
+
+// A VARIANT owned by the host.
+struct Var {
+  Var() { ::VariantInit(&v); }
+  explicit Var(std::u16string_view text) : Var() {
+    v.vt = VT_BSTR;
+    v.bstrVal = ::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+  }
+  explicit Var(LONG number) : Var() {
+    v.vt = VT_I4;
+    v.lVal = number;
+  }
+  explicit Var(IDispatch* object) : Var() {
+    v.vt = VT_DISPATCH;
+    v.pdispVal = object;
+    object->AddRef();
+  }
+  Var(const Var& other) : Var() { ::VariantCopy(&v, &other.v); }
+  Var& operator=(const Var&) = delete;
+  ~Var() { ::VariantClear(&v); }
+
+  [[nodiscard]] bool Bool() const { return v.vt == VT_BOOL && v.boolVal == VARIANT_TRUE; }
+  [[nodiscard]] LONG Long() const { return v.vt == VT_I4 ? v.lVal : -1; }
+  [[nodiscard]] std::u16string Str() const {
+    return v.vt == VT_BSTR ? std::u16string(v.bstrVal, ::SysStringLen(v.bstrVal)) : u"";
+  }
+  [[nodiscard]] IDispatch* Object() const { return v.vt == VT_DISPATCH ? v.pdispVal : nullptr; }
+
+  VARIANT v;
+};
+
+// A member called by name as a late-binding host calls it: GetIDsOfNames, then Invoke with the
+// arguments in reverse order. The call must succeed.
+inline Var Call(IDispatch* object, const char16_t* name, std::vector<Var> args = {},
+                WORD flags = DISPATCH_METHOD | DISPATCH_PROPERTYGET) {
+  Var result;
+  if (object == nullptr) {
+    ADD_FAILURE() << "no object for " << test::Shown(name);
+    return result;
+  }
+  LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+  DISPID id = 0;
+  EXPECT_EQ(object->GetIDsOfNames(IID_NULL, names, 1, 0x0409, &id), S_OK) << test::Shown(name);
+  std::vector<VARIANT> reversed;
+  for (auto it = args.rbegin(); it != args.rend(); ++it) {
+    reversed.push_back(it->v);
+  }
+  DISPID put = DISPID_PROPERTYPUT;
+  const bool is_put = flags == DISPATCH_PROPERTYPUT;
+  DISPPARAMS params{reversed.data(), is_put ? &put : nullptr, static_cast<UINT>(reversed.size()),
+                    is_put ? 1u : 0u};
+  EXCEPINFO exception{};
+  EXPECT_EQ(object->Invoke(id, IID_NULL, 0x0409, flags, &params, &result.v, &exception, nullptr),
+            S_OK)
+      << test::Shown(name) << ": " << test::Shown(test::TakeBstr(exception.bstrDescription));
+  ::SysFreeString(exception.bstrSource);
+  return result;
+}
+
+inline void Put(IDispatch* object, const char16_t* name, std::u16string_view value) {
+  Call(object, name, {Var(value)}, DISPATCH_PROPERTYPUT);
+}
 
 // Loads and registers the server, enters the apartment; on tear-down leaves it and checks that
 // the server could unload (every object the test made must be released before).
@@ -61,6 +149,16 @@ class ServerHost : public lyr::test::Sandbox {
     EXPECT_EQ(::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, iid, &object), S_OK);
     return static_cast<T*>(object);
   }
+  template <typename T>
+  void Create(const char16_t* prog_id, REFIID iid, Ref<T>& object) {
+    *object.Out() = Create<T>(prog_id, iid);
+  }
+
+  // The tdx880 tool run as another program would run it (keys, certificates, packages).
+  static int Tool(const std::string& arguments, std::string* out = nullptr) {
+    return lyr::test::RunCommand(std::string(LYR_TDX880_TOOL) + " " + arguments, out);
+  }
+  static std::string Quote(const std::string& path) { return "'" + path + "'"; }
 
   void* server_ = nullptr;
 };

@@ -1,4 +1,4 @@
-// The type library table by its invariants: DISPIDs, property pairs and enumeration values. The
+// The type library table by its invariants: DISPIDs and property pairs. The
 // slot order of every interface is the published header's, which type_library_texts_test keeps
 // equal to the table's.
 #include "automation/type_library.h"
@@ -7,31 +7,12 @@
 
 #include <algorithm>
 #include <set>
-#include <string>
-#include <vector>
 
 namespace lyr::automation {
 namespace {
 
 const TypeLibrary& Library() {
   return LyrTdxPackage880Library();
-}
-
-TEST(TypeLibrary, EnumerationsHaveTheirValues) {
-  auto values = [](std::string_view name) {
-    std::vector<std::string> list;
-    for (const EnumValue& value : Library().types[*Library().IndexOf(name)].values) {
-      list.push_back(std::string(value.name) + "=" + std::to_string(value.value));
-    }
-    return list;
-  };
-  EXPECT_EQ(values("SIGN_ROLE_TYPES"),
-            (std::vector<std::string>{"SIGN_ROLE_TYPE_UNKNOWN=0", "SIGN_ROLE_TYPE_ABONENT=1",
-                                      "SIGN_ROLE_TYPE_TDX=2", "SIGN_ROLE_TYPE_SOS=3",
-                                      "SIGN_ROLE_TYPE_FCOD=4"}));
-  EXPECT_EQ(values("DEKL_KIND_TYPES"),
-            (std::vector<std::string>{"DEKL_KIND_TYPE_NONE=0", "DEKL_KIND_TYPE_PRIMARY=1",
-                                      "DEKL_KIND_TYPE_CORRECTION=2"}));
 }
 
 TEST(TypeLibrary, OwnMembersStartAt201AndDerivedInterfacesAt301) {

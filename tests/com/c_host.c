@@ -22,46 +22,21 @@ _Static_assert(sizeof(VARIANT) == 24, "VARIANT size");
 /* Every function of the runtime, with C linkage and its Win32 signature: this only links when
  * liblyrcom exports each of them under its plain name. */
 typedef void (*AnyFunction)(void);
+#define F(name) ((AnyFunction)(name))
 static const AnyFunction kEveryFunction[] = {
-    (AnyFunction)CoInitialize,
-    (AnyFunction)CoInitializeEx,
-    (AnyFunction)CoUninitialize,
-    (AnyFunction)CoCreateInstance,
-    (AnyFunction)CoGetClassObject,
-    (AnyFunction)CLSIDFromProgID,
-    (AnyFunction)ProgIDFromCLSID,
-    (AnyFunction)CLSIDFromString,
-    (AnyFunction)StringFromCLSID,
-    (AnyFunction)StringFromIID,
-    (AnyFunction)StringFromGUID2,
-    (AnyFunction)IIDFromString,
-    (AnyFunction)CoCreateGuid,
-    (AnyFunction)CoTaskMemAlloc,
-    (AnyFunction)CoTaskMemRealloc,
-    (AnyFunction)CoTaskMemFree,
-    (AnyFunction)SysAllocString,
-    (AnyFunction)SysAllocStringLen,
-    (AnyFunction)SysAllocStringByteLen,
-    (AnyFunction)SysReAllocString,
-    (AnyFunction)SysReAllocStringLen,
-    (AnyFunction)SysFreeString,
-    (AnyFunction)SysStringLen,
-    (AnyFunction)SysStringByteLen,
-    (AnyFunction)VariantInit,
-    (AnyFunction)VariantClear,
-    (AnyFunction)VariantCopy,
-    (AnyFunction)VariantCopyInd,
-    (AnyFunction)VariantChangeType,
-    (AnyFunction)VariantChangeTypeEx,
-    (AnyFunction)SetErrorInfo,
-    (AnyFunction)GetErrorInfo,
-    (AnyFunction)CreateErrorInfo,
-    (AnyFunction)LyrComRegisterClasses,
-    (AnyFunction)LyrComUnregisterServer,
-    (AnyFunction)LyrComUnregisterClass,
-    (AnyFunction)LyrComQueryClass,
-    (AnyFunction)LyrComRegistryPath,
-};
+    F(CoInitialize),          F(CoInitializeEx),         F(CoUninitialize),
+    F(CoCreateInstance),      F(CoGetClassObject),       F(CLSIDFromProgID),
+    F(ProgIDFromCLSID),       F(CLSIDFromString),        F(StringFromCLSID),
+    F(StringFromIID),         F(StringFromGUID2),        F(IIDFromString),
+    F(CoCreateGuid),          F(CoTaskMemAlloc),         F(CoTaskMemRealloc),
+    F(CoTaskMemFree),         F(SysAllocString),         F(SysAllocStringLen),
+    F(SysAllocStringByteLen), F(SysReAllocString),       F(SysReAllocStringLen),
+    F(SysFreeString),         F(SysStringLen),           F(SysStringByteLen),
+    F(VariantInit),           F(VariantClear),           F(VariantCopy),
+    F(VariantCopyInd),        F(VariantChangeType),      F(VariantChangeTypeEx),
+    F(SetErrorInfo),          F(GetErrorInfo),           F(CreateErrorInfo),
+    F(LyrComRegisterClasses), F(LyrComUnregisterServer), F(LyrComUnregisterClass),
+    F(LyrComQueryClass),      F(LyrComRegistryPath)};
 
 static int failures = 0;
 
@@ -72,16 +47,6 @@ static int failures = 0;
       ++failures;                                             \
     }                                                         \
   } while (0)
-
-static void CheckStrings(void) {
-  BSTR s = SysAllocString(u"host");
-  CHECK(s != NULL);
-  CHECK(SysStringLen(s) == 4);
-  CHECK(SysStringByteLen(s) == 8);
-  CHECK(memcmp(s, u"host", 10) == 0);
-  SysFreeString(s);
-  CHECK(SysStringLen(NULL) == 0);
-}
 
 static void CheckVariants(void) {
   VARIANT v;
@@ -119,20 +84,6 @@ static void CheckErrorInfo(void) {
   CHECK(IErrorInfo_Release(info) == 1);
   CHECK(ICreateErrorInfo_Release(create) == 0);
   CHECK(GetErrorInfo(0, &got) == S_FALSE && got == NULL);
-}
-
-static void CheckGuids(void) {
-  OLECHAR text[39];
-  GUID guid;
-  GUID back;
-  CHECK(StringFromGUID2(&IID_IDispatch, text, 39) == 39);
-  CHECK(memcmp(text, u"{00020400-0000-0000-C000-000000000046}", sizeof text) == 0);
-  CHECK(CoCreateGuid(&guid) == S_OK);
-  CHECK(StringFromGUID2(&guid, text, 39) == 39);
-  CHECK(CLSIDFromString(text, &back) == S_OK);
-  CHECK(IsEqualGUID(&guid, &back));
-  CHECK(!IsEqualIID(&IID_IUnknown, &IID_IDispatch));
-  CHECK(IIDFromString(u"{not a guid}", &back) == E_INVALIDARG);
 }
 
 /* The test server's IAdder, as a C host declares it from the server's documentation. */
@@ -177,8 +128,6 @@ static void CheckCreation(void) {
 }
 
 int main(int argc, char** argv) {
-  CheckStrings();
-  CheckGuids();
   CheckVariants();
   CheckErrorInfo();
   if (argc > 1 && strcmp(argv[1], "create") == 0) {

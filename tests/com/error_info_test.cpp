@@ -1,27 +1,23 @@
-// Error objects and the per-thread error slot: SetErrorInfo/GetErrorInfo/CreateErrorInfo.
+// Error objects and the per-thread error slot: SetErrorInfo/GetErrorInfo/CreateErrorInfo, and the
+// apartment counts of CoInitialize(Ex)/CoUninitialize that release the slot.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <thread>
 
 #include "lyr/com/com.h"
+#include "support/expect_error_info.h"
 
 namespace {
 
-std::u16string Take(BSTR bstr) {
-  std::u16string text(bstr, SysStringLen(bstr));
-  SysFreeString(bstr);
-  return text;
-}
+using lyr::test::TakeBstr;
+using lyr::test::TakeErrorDescription;
 
-// An error object with the given description and source, as a failing member publishes it.
-IErrorInfo* MakeError(const char16_t* description, const char16_t* source) {
+// An error object with the given description, as a failing member publishes it.
+IErrorInfo* MakeError(std::u16string description) {
   ICreateErrorInfo* create = nullptr;
   EXPECT_EQ(CreateErrorInfo(&create), S_OK);
-  std::u16string d(description);
-  std::u16string s(source);
-  create->SetDescription(d.data());
-  create->SetSource(s.data());
+  create->SetDescription(description.data());
   IErrorInfo* info = nullptr;
   EXPECT_EQ(create->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(&info)), S_OK);
   create->Release();
@@ -43,11 +39,11 @@ TEST(ErrorInfo, CreatedObjectReportsWhatWasSet) {
   ASSERT_EQ(create->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(&info)), S_OK);
   BSTR text = nullptr;
   ASSERT_EQ(info->GetDescription(&text), S_OK);
-  EXPECT_EQ(Take(text), description);
+  EXPECT_EQ(TakeBstr(text), description);
   ASSERT_EQ(info->GetSource(&text), S_OK);
-  EXPECT_EQ(Take(text), source);
+  EXPECT_EQ(TakeBstr(text), source);
   ASSERT_EQ(info->GetHelpFile(&text), S_OK);
-  EXPECT_EQ(Take(text), help);
+  EXPECT_EQ(TakeBstr(text), help);
   DWORD context = 0;
   ASSERT_EQ(info->GetHelpContext(&context), S_OK);
   EXPECT_EQ(context, 17u);
@@ -58,44 +54,54 @@ TEST(ErrorInfo, CreatedObjectReportsWhatWasSet) {
   EXPECT_EQ(create->Release(), 0u);
 }
 
-TEST(ErrorInfo, GetErrorInfoHandsOverAndClearsTheSlot) {
-  IErrorInfo* info = MakeError(u"failed", u"source");
+TEST(ErrorInfo, GetErrorInfoHandsOverAndClearsTheSlotOfItsOwnThread) {
+  IErrorInfo* info = MakeError(u"main thread");
   ASSERT_EQ(SetErrorInfo(0, info), S_OK);
   info->Release();  // the slot holds its own reference
+  HRESULT other_before = E_FAIL;
+  std::thread([&] {
+    IErrorInfo* got = nullptr;
+    other_before = GetErrorInfo(0, &got);
+    IErrorInfo* its = MakeError(u"other thread");
+    SetErrorInfo(0, its);
+    its->Release();  // left in the slot: released when the thread ends
+  }).join();
+  EXPECT_EQ(other_before, S_FALSE);
   IErrorInfo* got = nullptr;
   ASSERT_EQ(GetErrorInfo(0, &got), S_OK);
   ASSERT_EQ(got, info);
   BSTR text = nullptr;
   ASSERT_EQ(got->GetDescription(&text), S_OK);
-  EXPECT_EQ(Take(text), u"failed");
+  EXPECT_EQ(TakeBstr(text), u"main thread");
   EXPECT_EQ(got->Release(), 0u);
   IErrorInfo* again = info;
   EXPECT_EQ(GetErrorInfo(0, &again), S_FALSE);
   EXPECT_EQ(again, nullptr);
 }
 
-TEST(ErrorInfo, EachThreadHasItsOwnSlot) {
-  IErrorInfo* mine = MakeError(u"main thread", u"s");
-  ASSERT_EQ(SetErrorInfo(0, mine), S_OK);
-  mine->Release();
-  HRESULT otherBefore = E_FAIL;
-  std::u16string otherText;
-  std::thread other([&] {
-    IErrorInfo* got = nullptr;
-    otherBefore = GetErrorInfo(0, &got);
-    IErrorInfo* its = MakeError(u"other thread", u"s");
-    SetErrorInfo(0, its);
-    its->Release();
-    // Left in the slot: released when the thread ends.
-  });
-  other.join();
-  EXPECT_EQ(otherBefore, S_FALSE);
-  IErrorInfo* got = nullptr;
-  ASSERT_EQ(GetErrorInfo(0, &got), S_OK);
-  BSTR text = nullptr;
-  got->GetDescription(&text);
-  EXPECT_EQ(Take(text), u"main thread");
-  got->Release();
+TEST(Apartment, CallsAreCountedPerThreadAndTheLastUninitializeEmptiesTheSlot) {
+  CoUninitialize();  // unbalanced: harmless
+  ASSERT_EQ(CoInitialize(nullptr), S_OK);
+  EXPECT_EQ(CoInitialize(nullptr), S_FALSE);
+  EXPECT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_FALSE);
+  EXPECT_EQ(CoInitializeEx(nullptr, 0x100), E_INVALIDARG);
+  HRESULT other = E_FAIL;
+  std::thread([&] {
+    other = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    CoUninitialize();
+  }).join();
+  EXPECT_EQ(other, S_OK);
+  IErrorInfo* info = MakeError(u"left");
+  SetErrorInfo(0, info);
+  CoUninitialize();
+  CoUninitialize();
+  EXPECT_EQ(TakeErrorDescription(), u"left");  // not the last call yet
+  SetErrorInfo(0, info);
+  CoUninitialize();
+  EXPECT_EQ(info->Release(), 0u);  // the slot no longer held it
+  EXPECT_EQ(TakeErrorDescription(), u"(no error information)");
+  EXPECT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK);  // fully uninitialised again
+  CoUninitialize();
 }
 
 }  // namespace

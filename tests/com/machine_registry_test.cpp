@@ -6,6 +6,7 @@
 #include <string>
 
 #include "lyr/com/com.h"
+#include "support/expect_error_info.h"
 #include "support/sandbox.h"
 
 namespace {
@@ -14,6 +15,7 @@ constexpr GUID kShared = {
     0x11111111, 0x2222, 0x4333, {0x84, 0x44, 0x55, 0x55, 0x66, 0x66, 0x77, 0x77}};
 constexpr GUID kOther = {
     0xAAAAAAAA, 0xBBBB, 0x4CCC, {0x8D, 0xDD, 0xEE, 0xEE, 0xFF, 0xFF, 0x00, 0x01}};
+constexpr GUID kMine = {0x3, 0x4, 0x4005, {0x86, 0, 0, 0, 0, 0, 0, 0x7}};
 
 class ComRegistryMachine : public lyr::test::Sandbox {
  protected:
@@ -22,17 +24,9 @@ class ComRegistryMachine : public lyr::test::Sandbox {
     user_ = std::getenv("LYRCOM_REGISTRY");
     machine_ = std::getenv("LYRCOM_MACHINE_REGISTRY");
   }
-  void TearDown() override {
-    ::setenv("LYRCOM_REGISTRY", user_.c_str(), 1);
-    Sandbox::TearDown();
-  }
   // Registers one class in the machine file (as `tdx880 register --machine` does) or the user's.
   void Register(bool machine, const GUID& clsid, const char* progId, const char* library) {
-    LYRCOM_CLASS_ENTRY entry{};
-    entry.clsid = clsid;
-    entry.libraryPath = library;
-    entry.threadingModel = "Apartment";
-    entry.progId = progId;
+    const LYRCOM_CLASS_ENTRY entry{clsid, library, "Apartment", progId, {}, 0, 0};
     ::setenv("LYRCOM_REGISTRY", (machine ? machine_ : user_).c_str(), 1);
     ASSERT_EQ(::LyrComRegisterClasses(&entry, 1), S_OK);
     ::setenv("LYRCOM_REGISTRY", user_.c_str(), 1);
@@ -44,60 +38,38 @@ class ComRegistryMachine : public lyr::test::Sandbox {
     return ::LyrComQueryClass(clsid, &entry, buffer, sizeof buffer) == S_OK ? entry.libraryPath
                                                                             : "";
   }
-  static HRESULT Find(const char16_t* progId, GUID* clsid) {
-    return ::CLSIDFromProgID(progId, clsid);
-  }
 
   std::string user_;
   std::string machine_;
 };
 
-TEST_F(ComRegistryMachine, MachineClassesAreFoundAndItsFolderIsReadableByAll) {
+TEST_F(ComRegistryMachine, MachineClassesAreFoundAndUserEntriesOverrideThem) {
   Register(true, kShared, "Lyr.Shared", "/usr/lib/libshared.so");
+  Register(true, kOther, "Lyr.Other", "/usr/lib/libother.so");
   GUID clsid{};
-  EXPECT_EQ(Find(u"Lyr.Shared", &clsid), S_OK);
+  EXPECT_EQ(::CLSIDFromProgID(u"Lyr.Shared", &clsid), S_OK);
   EXPECT_TRUE(IsEqualGUID(clsid, kShared));
   EXPECT_EQ(Library(kShared), "/usr/lib/libshared.so");
-  EXPECT_FALSE(lyr::test::ReadAll(machine_).empty());
   struct stat info {};
   ASSERT_EQ(::stat(PathOf("etc/lyrcom").c_str(), &info), 0);
-  EXPECT_EQ(info.st_mode & 0777, 0755u);
+  EXPECT_EQ(info.st_mode & 0777, 0755u);  // readable by all
   char path[4096];
   ASSERT_EQ(::LyrComMachineRegistryPath(path, sizeof path), machine_.size());
   EXPECT_EQ(std::string(path), machine_);
-}
-
-TEST_F(ComRegistryMachine, UserEntriesOverrideMachineEntries) {
-  Register(true, kShared, "Lyr.Shared", "/usr/lib/libshared.so");
-  Register(true, kOther, "Lyr.Other", "/usr/lib/libother.so");
-  // The user's own build of the shared class, and a class of the user's taking the ProgID
-  // Lyr.Other.
+  // The user's own build of the shared class, and a class of the user's taking Lyr.Other.
   Register(false, kShared, "Lyr.Shared", "/home/u/lib/libshared.so");
-  const GUID userClass = {0x3, 0x4, 0x4005, {0x86, 0, 0, 0, 0, 0, 0, 0x7}};
-  Register(false, userClass, "Lyr.Other", "/home/u/lib/libmine.so");
+  Register(false, kMine, "Lyr.Other", "/home/u/lib/libmine.so");
   EXPECT_EQ(Library(kShared), "/home/u/lib/libshared.so");
   EXPECT_EQ(Library(kOther), "/usr/lib/libother.so");
-  GUID clsid{};
-  EXPECT_EQ(Find(u"Lyr.Other", &clsid), S_OK);
-  EXPECT_TRUE(IsEqualGUID(clsid, userClass));
+  EXPECT_EQ(::CLSIDFromProgID(u"Lyr.Other", &clsid), S_OK);
+  EXPECT_TRUE(IsEqualGUID(clsid, kMine));
   LPOLESTR progId = nullptr;
   EXPECT_EQ(::ProgIDFromCLSID(kOther, &progId), REGDB_E_CLASSNOTREG);
-}
-
-TEST_F(ComRegistryMachine, DamagedMachineFileMakesLookUpsFail) {
-  Register(false, kShared, "Lyr.Shared", "/home/u/lib/libshared.so");
+  // A damaged machine file makes look-ups fail.
   WriteFile("etc/lyrcom/registry", "lyrcom-registry 1\nnot a class\n");
-  GUID clsid{};
-  EXPECT_EQ(Find(u"Lyr.Shared", &clsid), REGDB_E_READREGDB);
-  IErrorInfo* info = nullptr;
-  ASSERT_EQ(::GetErrorInfo(0, &info), S_OK);
-  BSTR text = nullptr;
-  info->GetDescription(&text);
-  info->Release();
-  const std::u16string description(text, ::SysStringLen(text));
-  ::SysFreeString(text);
-  const std::string expected = machine_ + ":2: expected 6 tab-separated fields, found 1";
-  EXPECT_EQ(description, std::u16string(expected.begin(), expected.end()));
+  EXPECT_EQ(::CLSIDFromProgID(u"Lyr.Shared", &clsid), REGDB_E_READREGDB);
+  EXPECT_EQ(lyr::test::DescribeErrorInfo(),
+            machine_ + ":2: expected 6 tab-separated fields, found 1");
 }
 
 }  // namespace

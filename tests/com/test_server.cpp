@@ -1,10 +1,7 @@
 // A tiny in-process server for the activation tests: one class, a multi-instance class factory,
-// and the four entry points. It links liblyrcom by its SONAME like any server.
-#include <dlfcn.h>
-
+// and the entry points liblyrcom calls. It links liblyrcom by its SONAME like any server.
 #include <atomic>
 #include <cstring>
-#include <new>
 
 #include "test_server.h"
 
@@ -23,16 +20,12 @@ class Adder final : public IAdder {
   Adder& operator=(const Adder&) = delete;
 
   HRESULT QueryInterface(REFIID riid, void** ppv) override {
-    if (ppv == nullptr) {
-      return E_POINTER;
+    *ppv = riid == IID_IUnknown || riid == lyr::test::kAdderIid ? this : nullptr;
+    if (*ppv == nullptr) {
+      return E_NOINTERFACE;
     }
-    if (riid == IID_IUnknown || riid == lyr::test::kAdderIid) {
-      *ppv = static_cast<IAdder*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
+    AddRef();
+    return S_OK;
   }
   ULONG AddRef() override { return ++references_; }
   ULONG Release() override {
@@ -43,22 +36,13 @@ class Adder final : public IAdder {
     return left;
   }
   HRESULT Add(LONG a, LONG b, LONG* sum) override {
-    if (sum == nullptr) {
-      return E_POINTER;
-    }
     *sum = a + b;
     return S_OK;
   }
   HRESULT Concat(BSTR a, BSTR b, BSTR* joined) override {
-    if (joined == nullptr) {
-      return E_POINTER;
-    }
     const UINT la = SysStringByteLen(a);
     const UINT lb = SysStringByteLen(b);
     *joined = SysAllocStringByteLen(nullptr, la + lb);
-    if (*joined == nullptr) {
-      return E_OUTOFMEMORY;
-    }
     std::memcpy(*joined, a, la);
     std::memcpy(reinterpret_cast<char*>(*joined) + la, b, lb);
     return S_OK;
@@ -68,34 +52,21 @@ class Adder final : public IAdder {
   std::atomic<ULONG> references_{1};
 };
 
+// The factory lives as long as the library.
 class AdderFactory final : public IClassFactory {
  public:
   HRESULT QueryInterface(REFIID riid, void** ppv) override {
-    if (ppv == nullptr) {
-      return E_POINTER;
-    }
-    if (riid == IID_IUnknown || riid == IID_IClassFactory) {
-      *ppv = static_cast<IClassFactory*>(this);
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
+    *ppv = riid == IID_IUnknown || riid == IID_IClassFactory ? this : nullptr;
+    return *ppv != nullptr ? S_OK : E_NOINTERFACE;
   }
-  // The factory lives as long as the library.
   ULONG AddRef() override { return 2; }
   ULONG Release() override { return 1; }
   HRESULT CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override {
-    if (ppv == nullptr) {
-      return E_POINTER;
-    }
     *ppv = nullptr;
     if (outer != nullptr) {
       return CLASS_E_NOAGGREGATION;
     }
-    auto* adder = new (std::nothrow) Adder();
-    if (adder == nullptr) {
-      return E_OUTOFMEMORY;
-    }
+    auto* adder = new Adder();
     const HRESULT hr = adder->QueryInterface(riid, ppv);
     adder->Release();
     return hr;
@@ -108,22 +79,12 @@ class AdderFactory final : public IClassFactory {
 
 AdderFactory factory;
 
-// This library's own file, found through one of its symbols.
-const char* OwnPath() {
-  Dl_info info{};
-  ::dladdr(reinterpret_cast<void*>(&OwnPath), &info);
-  return info.dli_fname;
-}
-
 }  // namespace
 
 extern "C" {
 
 __attribute__((visibility("default"))) HRESULT DllGetClassObject(REFCLSID rclsid, REFIID riid,
                                                                  LPVOID* ppv) {
-  if (ppv == nullptr) {
-    return E_POINTER;
-  }
   *ppv = nullptr;
   if (!IsEqualGUID(rclsid, lyr::test::kAdderClsid)) {
     return CLASS_E_CLASSNOTAVAILABLE;
@@ -133,22 +94,6 @@ __attribute__((visibility("default"))) HRESULT DllGetClassObject(REFCLSID rclsid
 
 __attribute__((visibility("default"))) HRESULT DllCanUnloadNow() {
   return liveObjects == 0 && serverLocks == 0 ? S_OK : S_FALSE;
-}
-
-__attribute__((visibility("default"))) HRESULT DllRegisterServer() {
-  LYRCOM_CLASS_ENTRY entry{};
-  entry.clsid = lyr::test::kAdderClsid;
-  entry.libraryPath = OwnPath();
-  entry.threadingModel = "Apartment";
-  entry.progId = lyr::test::kAdderProgId;
-  entry.typeLibId = lyr::test::kAdderTypeLib;
-  entry.typeLibMajor = 1;
-  entry.typeLibMinor = 2;
-  return SUCCEEDED(LyrComRegisterClasses(&entry, 1)) ? S_OK : E_FAIL;
-}
-
-__attribute__((visibility("default"))) HRESULT DllUnregisterServer() {
-  return SUCCEEDED(LyrComUnregisterServer(OwnPath())) ? S_OK : E_FAIL;
 }
 
 }  // extern "C"

@@ -11,9 +11,6 @@ inline constexpr CLSID kAdderClsid = {
 // {6F1B2C3E-4E5F-4A6B-8C7D-9E0F1A2B3C4D}
 inline constexpr IID kAdderIid = {
     0x6F1B2C3E, 0x4E5F, 0x4A6B, {0x8C, 0x7D, 0x9E, 0x0F, 0x1A, 0x2B, 0x3C, 0x4D}};
-// {6F1B2C3F-4E5F-4A6B-8C7D-9E0F1A2B3C4D}: the server's type library id in its registration.
-inline constexpr GUID kAdderTypeLib = {
-    0x6F1B2C3F, 0x4E5F, 0x4A6B, {0x8C, 0x7D, 0x9E, 0x0F, 0x1A, 0x2B, 0x3C, 0x4D}};
 inline constexpr char kAdderProgId[] = "LyrComTest.Adder";
 
 struct IAdder : public IUnknown {

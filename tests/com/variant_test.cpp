@@ -18,36 +18,32 @@ VARIANT Bstr(const char16_t* text) {
   return v;
 }
 
-TEST(Variant, ClearFreesTheStringAndLeavesEmpty) {
+VARIANT Object(VARTYPE vt, TestObject& object) {
+  VARIANT v;
+  v.vt = vt;
+  v.pdispVal = &object;
+  object.AddRef();
+  return v;
+}
+
+TEST(Variant, ClearReleasesWhatItHoldsAndRefusesTypesItDoesNotHold) {
   VARIANT v = Bstr(u"text");
   EXPECT_EQ(VariantClear(&v), S_OK);
   EXPECT_EQ(v.vt, VT_EMPTY);
-}
-
-TEST(Variant, ClearReleasesTheObject) {
   TestObject object;
-  VARIANT v;
-  v.vt = VT_DISPATCH;
-  v.pdispVal = &object;
-  object.AddRef();
+  v = Object(VT_DISPATCH, object);
   EXPECT_EQ(VariantClear(&v), S_OK);
   EXPECT_EQ(object.References(), 1u);
   EXPECT_EQ(v.vt, VT_EMPTY);
-}
-
-TEST(Variant, ClearRefusesTypesItDoesNotHold) {
-  VARIANT v;
-  v.vt = VT_ARRAY | VT_I4;
-  EXPECT_EQ(VariantClear(&v), DISP_E_BADVARTYPE);
-  EXPECT_EQ(v.vt, VT_ARRAY | VT_I4);
-  v.vt = 0x0FFF;
-  EXPECT_EQ(VariantClear(&v), DISP_E_BADVARTYPE);
-  v.vt = VT_VARIANT;
-  EXPECT_EQ(VariantClear(&v), DISP_E_BADVARTYPE);
+  for (const VARTYPE vt : {VARTYPE(VT_ARRAY | VT_I4), VARTYPE(0x0FFF), VARTYPE(VT_VARIANT)}) {
+    v.vt = vt;
+    EXPECT_EQ(VariantClear(&v), DISP_E_BADVARTYPE);
+    EXPECT_EQ(v.vt, vt);
+  }
   EXPECT_EQ(VariantClear(nullptr), E_INVALIDARG);
 }
 
-TEST(Variant, CopyDuplicatesTheStringKeepingItsBytes) {
+TEST(Variant, CopyDuplicatesStringsKeepingTheirBytesAndAddsReferences) {
   VARIANT source;
   VariantInit(&source);
   source.vt = VT_BSTR;
@@ -55,62 +51,32 @@ TEST(Variant, CopyDuplicatesTheStringKeepingItsBytes) {
   VARIANT copy;
   VariantInit(&copy);
   ASSERT_EQ(VariantCopy(&copy, &source), S_OK);
-  EXPECT_EQ(copy.vt, VT_BSTR);
   EXPECT_NE(copy.bstrVal, source.bstrVal);
-  EXPECT_EQ(SysStringByteLen(copy.bstrVal), 5u);
-  EXPECT_EQ(std::string(reinterpret_cast<const char*>(copy.bstrVal), 5), std::string("odd\0x", 5));
+  EXPECT_EQ(
+      std::string(reinterpret_cast<const char*>(copy.bstrVal), SysStringByteLen(copy.bstrVal)),
+      std::string("odd\0x", 5));
   VariantClear(&source);
-  VariantClear(&copy);
-}
-
-TEST(Variant, CopyAddsAReferenceToTheObject) {
+  ASSERT_EQ(VariantCopy(&copy, &copy), S_OK);  // onto itself: kept
+  EXPECT_EQ(SysStringByteLen(copy.bstrVal), 5u);
   TestObject object;
-  VARIANT source;
-  source.vt = VT_DISPATCH;
-  source.pdispVal = &object;
-  object.AddRef();
-  VARIANT copy;
-  VariantInit(&copy);
+  source = Object(VT_DISPATCH, object);
   ASSERT_EQ(VariantCopy(&copy, &source), S_OK);
   EXPECT_EQ(copy.pdispVal, &object);
   EXPECT_EQ(object.References(), 3u);
-  VariantClear(&copy);
-  VariantClear(&source);
-  EXPECT_EQ(object.References(), 1u);
-}
-
-TEST(Variant, CopyClearsWhatTheDestinationHeld) {
-  TestObject object;
-  VARIANT dest;
-  dest.vt = VT_UNKNOWN;
-  dest.punkVal = &object;
-  object.AddRef();
-  VARIANT source;
-  source.vt = VT_I2;
+  source.vt = VT_I2;  // the destination's object is released
   source.iVal = -7;
-  ASSERT_EQ(VariantCopy(&dest, &source), S_OK);
+  object.Release();
+  ASSERT_EQ(VariantCopy(&copy, &source), S_OK);
   EXPECT_EQ(object.References(), 1u);
-  EXPECT_EQ(dest.vt, VT_I2);
-  EXPECT_EQ(dest.iVal, -7);
-}
-
-TEST(Variant, CopyOntoItselfKeepsTheValue) {
-  VARIANT v = Bstr(u"same");
-  ASSERT_EQ(VariantCopy(&v, &v), S_OK);
-  EXPECT_EQ(std::u16string(v.bstrVal), u"same");
-  VariantClear(&v);
-}
-
-TEST(Variant, CopyRefusesABadSourceTypeAndKeepsTheDestination) {
-  VARIANT dest = Bstr(u"kept");
-  VARIANT source;
+  EXPECT_EQ(copy.iVal, -7);
+  VARIANT kept = Bstr(u"kept");
   source.vt = VT_RECORD;
-  EXPECT_EQ(VariantCopy(&dest, &source), DISP_E_BADVARTYPE);
-  EXPECT_EQ(std::u16string(dest.bstrVal), u"kept");
-  VariantClear(&dest);
+  EXPECT_EQ(VariantCopy(&kept, &source), DISP_E_BADVARTYPE);
+  EXPECT_EQ(std::u16string(kept.bstrVal), u"kept");
+  VariantClear(&kept);
 }
 
-TEST(Variant, CopyIndReadsThroughAStringReference) {
+TEST(Variant, CopyIndReadsThroughOneReference) {
   BSTR text = SysAllocString(u"behind");
   VARIANT source;
   source.vt = VT_BYREF | VT_BSTR;
@@ -123,31 +89,22 @@ TEST(Variant, CopyIndReadsThroughAStringReference) {
   EXPECT_EQ(std::u16string(copy.bstrVal), u"behind");
   VariantClear(&copy);
   SysFreeString(text);
-}
 
-TEST(Variant, CopyIndReadsThroughAVariantReferenceInPlace) {
   VARIANT inner = Bstr(u"inner");
   VARIANT v;
   v.vt = VT_BYREF | VT_VARIANT;
   v.pvarVal = &inner;
-  ASSERT_EQ(VariantCopyInd(&v, &v), S_OK);
-  EXPECT_EQ(v.vt, VT_BSTR);
+  ASSERT_EQ(VariantCopyInd(&v, &v), S_OK);  // in place
   EXPECT_EQ(std::u16string(v.bstrVal), u"inner");
   EXPECT_NE(v.bstrVal, inner.bstrVal);
   VariantClear(&v);
   VariantClear(&inner);
-}
 
-TEST(Variant, CopyIndAddsAReferenceToAReferencedObject) {
   TestObject object;
   IDispatch* pointer = &object;
-  VARIANT source;
   source.vt = VT_BYREF | VT_DISPATCH;
   source.ppdispVal = &pointer;
-  VARIANT copy;
-  VariantInit(&copy);
   ASSERT_EQ(VariantCopyInd(&copy, &source), S_OK);
-  EXPECT_EQ(copy.vt, VT_DISPATCH);
   EXPECT_EQ(object.References(), 2u);
   VariantClear(&copy);
   EXPECT_EQ(object.References(), 1u);

@@ -10,33 +10,6 @@
 namespace lyr::rtl {
 namespace {
 
-struct Vector {
-  std::string name;
-  std::string bytes;
-  std::string text;
-};
-
-class Base64Vectors : public ::testing::TestWithParam<Vector> {};
-
-// RFC 4648 section 10.
-INSTANTIATE_TEST_SUITE_P(Rfc4648, Base64Vectors,
-                         ::testing::Values(Vector{"Empty", "", ""}, Vector{"f", "f", "Zg=="},
-                                           Vector{"fo", "fo", "Zm8="}, Vector{"foo", "foo", "Zm9v"},
-                                           Vector{"foob", "foob", "Zm9vYg=="},
-                                           Vector{"fooba", "fooba", "Zm9vYmE="},
-                                           Vector{"foobar", "foobar", "Zm9vYmFy"},
-                                           Vector{"HighBytes", "\xFB\xFF\xBF", "+/+/"},
-                                           Vector{"Zeros", std::string(3, '\0'), "AAAA"}),
-                         [](const auto& info) { return info.param.name; });
-
-TEST_P(Base64Vectors, EncodesToVector) {
-  EXPECT_EQ(EncodeBase64(GetParam().bytes), GetParam().text);
-}
-
-TEST_P(Base64Vectors, DecodesVector) {
-  EXPECT_EQ(DecodeBase64(GetParam().text), GetParam().bytes);
-}
-
 std::string Bytes(size_t count) {
   std::string bytes(count, '\0');
   std::mt19937 random(static_cast<unsigned>(count));
@@ -46,9 +19,28 @@ std::string Bytes(size_t count) {
   return bytes;
 }
 
+TEST(Base64, EncodesAndDecodesTheRfc4648VectorsAndEveryLength) {
+  const std::pair<std::string, std::string> vectors[] = {{"", ""},
+                                                         {"f", "Zg=="},
+                                                         {"fo", "Zm8="},
+                                                         {"foo", "Zm9v"},
+                                                         {"foob", "Zm9vYg=="},
+                                                         {"fooba", "Zm9vYmE="},
+                                                         {"foobar", "Zm9vYmFy"},
+                                                         {"\xFB\xFF\xBF", "+/+/"},
+                                                         {std::string(3, '\0'), "AAAA"}};
+  for (const auto& [bytes, text] : vectors) {
+    EXPECT_EQ(EncodeBase64(bytes), text);
+    EXPECT_EQ(DecodeBase64(text), bytes);
+  }
+  for (size_t n = 0; n < 200; ++n) {
+    EXPECT_EQ(DecodeBase64(EncodeBase64(Bytes(n))), Bytes(n)) << n;
+  }
+}
+
 // The coreutils encoder with the same line length is the peer: same lines, LF instead of CR LF
 // and a final LF.
-class Base64Peer : public test::Sandbox {};
+using Base64Peer = test::Sandbox;
 
 TEST_F(Base64Peer, MatchesCoreutilsBase64Wrapped76) {
   const std::string bytes = Bytes(100000);
@@ -56,64 +48,32 @@ TEST_F(Base64Peer, MatchesCoreutilsBase64Wrapped76) {
   std::string expected;
   ASSERT_EQ(test::RunCommand("base64 -w 76 '" + path + "'", &expected), 0);
   std::string ours = EncodeBase64(bytes);
-  std::string as_lf;
-  for (const char c : ours) {
-    if (c != '\r') {
-      as_lf += c;
-    }
-  }
-  EXPECT_EQ(as_lf + "\n", expected);
+  std::erase(ours, '\r');
+  EXPECT_EQ(ours + "\n", expected);
   EXPECT_EQ(DecodeBase64(expected), bytes);
 }
 
-TEST(Base64Decode, RoundTripsEveryLength) {
-  for (size_t n = 0; n < 200; ++n) {
-    const std::string bytes = Bytes(n);
-    EXPECT_EQ(DecodeBase64(EncodeBase64(bytes)), bytes) << n;
-  }
-}
-
-TEST(Base64Decode, SkipsCharactersOutsideTheAlphabet) {
+TEST(Base64, DecodingSkipsForeignCharactersStopsAtPaddingAndTakesUnpaddedTails) {
   EXPECT_EQ(DecodeBase64("Zm9v\r\nYmFy"), "foobar");
   EXPECT_EQ(DecodeBase64(" Zm 9v*Ym\xFF-Fy\t"), "foobar");
   EXPECT_EQ(DecodeBase64("----- \r\n*"), "");
-}
-
-TEST(Base64Decode, StopsAtPadding) {
   EXPECT_EQ(DecodeBase64("Zg==Zm9v"), "f");
-}
-
-TEST(Base64Decode, UnpaddedTailStillDecodes) {
   EXPECT_EQ(DecodeBase64("Zm8"), "fo");
   EXPECT_EQ(DecodeBase64("Zg"), "f");
   EXPECT_EQ(DecodeBase64("Z"), "");
 }
 
-struct TextCase {
-  std::string name;
-  std::string text;
-  bool expected;
-};
-
-class Base64TextCheck : public ::testing::TestWithParam<TextCase> {};
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, Base64TextCheck,
-    ::testing::Values(TextCase{"Empty", "", true},
-                      TextCase{"WholeAlphabet",
-                               "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/",
-                               true},
-                      TextCase{"PaddingHyphenBlankCrLf", "Zg== -\r\n", true},
-                      TextCase{"PemArmour", "-----BEGIN CERTIFICATE-----\r\nMIIB\r\n", true},
-                      TextCase{"Tab", "Zg==\t", false}, TextCase{"Colon", "a:b", false},
-                      TextCase{"Nul", std::string("Zg\0=", 4), false},
-                      TextCase{"CyrillicByte", "Zg\xC0", false},
-                      TextCase{"DerBytes", "\x30\x82\x01\x0A", false},
-                      TextCase{"Underscore", "Zg_", false}, TextCase{"Dot", "Zg.", false}),
-    [](const auto& info) { return info.param.name; });
-
-TEST_P(Base64TextCheck, AcceptsOnlyAlphabetAndSeparators) {
-  EXPECT_EQ(IsBase64Text(GetParam().text), GetParam().expected);
+TEST(Base64, TextCheckAcceptsOnlyTheAlphabetAndSeparators) {
+  for (const std::string text :
+       {"", "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/", "Zg== -\r\n",
+        "-----BEGIN CERTIFICATE-----\r\nMIIB\r\n"}) {
+    EXPECT_TRUE(IsBase64Text(text)) << text;
+  }
+  for (const std::string& text :
+       {std::string("Zg==\t"), std::string("a:b"), std::string("Zg\0=", 4), std::string("Zg\xC0"),
+        std::string("\x30\x82\x01\x0A"), std::string("Zg_")}) {
+    EXPECT_FALSE(IsBase64Text(text)) << text;
+  }
 }
 
 }  // namespace

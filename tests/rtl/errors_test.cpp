@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "rtl/trace.h"
+#include "support/expect_raises.h"
 #include "support/sandbox.h"
 
 namespace lyr::rtl {
@@ -30,19 +31,11 @@ TEST_F(Trace, SilentByDefault) {
 }
 
 TEST(OSError, CarriesCodeAndSystemText) {
-  try {
-    RaiseOSError(ENOENT);
-    FAIL();
-  } catch (const EOSError& error) {
-    EXPECT_EQ(error.ErrorCode(), ENOENT);
-    EXPECT_EQ(error.Message(), "System Error.  Code: 2.\r\nNo such file or directory");
-  }
-  try {
-    RaiseOSError(0);
-    FAIL();
-  } catch (const EOSError& error) {
-    EXPECT_EQ(error.Message(), "A call to an OS function failed");
-  }
+  const auto error = test::Raised<EOSError>([] { RaiseOSError(ENOENT); });
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->ErrorCode(), ENOENT);
+  EXPECT_EQ(error->Message(), "System Error.  Code: 2.\r\nNo such file or directory");
+  test::ExpectRaises<EOSError>([] { RaiseOSError(0); }, "A call to an OS function failed");
 }
 
 TEST(OSError, LastErrorTextShowsHexDecimalAndText) {
@@ -52,14 +45,9 @@ TEST(OSError, LastErrorTextShowsHexDecimalAndText) {
 }
 
 TEST(Assertion, NamesUnitAndLine) {
-  try {
-    Assert(false, "The index parameter raised StrArray's bounds", "StrArray");
-    FAIL();
-  } catch (const EAssertionFailed& error) {
-    EXPECT_EQ(
-        error.Message(),
-        Format("The index parameter raised StrArray's bounds (StrArray, line %d)", __LINE__ - 5));
-  }
+  const int line = __LINE__ + 1;
+  test::ExpectRaises<EAssertionFailed>([] { Assert(false, "Index out of bounds", "StrArray"); },
+                                       Format("Index out of bounds (StrArray, line %d)", line));
   EXPECT_NO_THROW(Assert(true, "never", "StrArray"));
 }
 

@@ -15,6 +15,7 @@
 #include "rtl/errors.h"
 #include "rtl/text.h"
 #include "rtl/whole_file.h"
+#include "support/expect_raises.h"
 #include "support/sandbox.h"
 
 namespace lyr::rtl {
@@ -63,99 +64,60 @@ uint32_t ModeOf(const fs::path& path) {
   return st.st_mode & 07777;
 }
 
-struct TrailingCase {
-  std::string name;
-  std::string path;
-  std::string expected;
-};
-
-class IncludeTrailingBackslashCases : public ::testing::TestWithParam<TrailingCase> {};
-
-INSTANTIATE_TEST_SUITE_P(Cases, IncludeTrailingBackslashCases,
-                         ::testing::Values(TrailingCase{"Empty", "", ""},
-                                           TrailingCase{"Blanks", "   ", ""},
-                                           TrailingCase{"Plain", "/tmp/a", "/tmp/a/"},
-                                           TrailingCase{"Trimmed", "  /tmp/a \t", "/tmp/a/"},
-                                           TrailingCase{"EndsInSlash", "/tmp/a/", "/tmp/a/"},
-                                           TrailingCase{"EndsInBackslash", "C:\\a\\", "C:\\a\\"},
-                                           TrailingCase{"Root", "/", "/"},
-                                           TrailingCase{"Relative", "a", "a/"}),
-                         [](const auto& info) { return info.param.name; });
-
-TEST_P(IncludeTrailingBackslashCases, AppendsSeparatorOnlyWhenMissing) {
-  EXPECT_EQ(IncludeTrailingBackslash(GetParam().path), GetParam().expected);
-}
-
-struct CombineCase {
-  std::string name;
-  std::string directory;
-  std::string file;
-  std::string expected;
-};
-
-class CombinePathCases : public ::testing::TestWithParam<CombineCase> {};
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, CombinePathCases,
-    ::testing::Values(
-        CombineCase{"BothEmpty", "", "", ""}, CombineCase{"BothBlank", "  ", " ", ""},
-        CombineCase{"Plain", "/tmp/work", "a.bin", "/tmp/work/a.bin"},
-        CombineCase{"DirectoryEndsInSlash", "/tmp/work/", "a.bin", "/tmp/work/a.bin"},
-        CombineCase{"BackslashThenSlash", "/tmp/work\\", "/a.bin", "/tmp/work/a.bin"},
-        CombineCase{"SlashThenBackslash", "/tmp/work/", "\\a.bin", "/tmp/work/a.bin"},
-        CombineCase{"BackslashesBecomeSlashes", "dir\\sub", "x\\y.bin", "dir/sub/x/y.bin"},
-        CombineCase{"Trimmed", "  /tmp/work  ", "  a.bin ", "/tmp/work/a.bin"},
-        CombineCase{"OnlyDirectory", "/tmp/work", "", "/tmp/work"},
-        CombineCase{"OnlyName", "", "a.bin", "a.bin"},
-        CombineCase{"OnlyNameWithLeadingSlash", "", "/a.bin", "a.bin"},
-        CombineCase{"RootDirectory", "/", "etc", "/etc"},
-        CombineCase{"NameKeepsTrailingSlash", "/tmp", "sub/", "/tmp/sub/"},
-        CombineCase{"DotSegmentsGo", "/tmp/./work", "./a.bin", "/tmp/work/a.bin"},
-        CombineCase{"DotDotClimbs", "/tmp/work", "../a.bin", "/tmp/a.bin"},
-        CombineCase{"DotDotStopsAtRoot", "/tmp", "../../../etc", "/etc"},
-        CombineCase{"RelativeDotDotKept", "..", "a", "../a"},
-        CombineCase{"DoubleSlashesCollapse", "/tmp//work", "//a.bin", "/tmp/work/a.bin"},
-        CombineCase{"CyrillicBytes", "/tmp/\xCF\xE0\xEF\xEA\xE0", "\xD4\xE0\xE9\xEB",
-                    "/tmp/\xCF\xE0\xEF\xEA\xE0/\xD4\xE0\xE9\xEB"}),
-    [](const auto& info) { return info.param.name; });
-
-TEST_P(CombinePathCases, JoinsWithOneSlash) {
-  EXPECT_EQ(CombinePath(GetParam().directory, GetParam().file), GetParam().expected);
-}
-
-TEST(CombinePath, ResultOfPathMaxCharactersFailsAsNameTooLong) {
-  const std::string directory = "/" + std::string(PATH_MAX - 3, 'd');
-  try {
-    CombinePath(directory, "f");
-    FAIL();
-  } catch (const EOSError& error) {
-    EXPECT_EQ(error.ErrorCode(), ENAMETOOLONG);
-    EXPECT_EQ(error.Message(), "System Error.  Code: 36.\r\nFile name too long");
+TEST(PathText, TrailingSeparatorsJoinsAndNames) {
+  const std::pair<std::string, std::string> trailing[] = {{"", ""},
+                                                          {"   ", ""},
+                                                          {"/tmp/a", "/tmp/a/"},
+                                                          {"  /tmp/a \t", "/tmp/a/"},
+                                                          {"/tmp/a/", "/tmp/a/"},
+                                                          {"C:\\a\\", "C:\\a\\"},
+                                                          {"/", "/"},
+                                                          {"a", "a/"}};
+  for (const auto& [path, expected] : trailing) {
+    EXPECT_EQ(IncludeTrailingBackslash(path), expected) << path;
+  }
+  const struct {
+    std::string directory, file, expected;
+  } joins[] = {{"", "", ""},
+               {"  ", " ", ""},
+               {"/tmp/work", "a.bin", "/tmp/work/a.bin"},
+               {"/tmp/work/", "a.bin", "/tmp/work/a.bin"},
+               {"/tmp/work\\", "/a.bin", "/tmp/work/a.bin"},
+               {"/tmp/work/", "\\a.bin", "/tmp/work/a.bin"},
+               {"dir\\sub", "x\\y.bin", "dir/sub/x/y.bin"},
+               {"  /tmp/work  ", "  a.bin ", "/tmp/work/a.bin"},
+               {"/tmp/work", "", "/tmp/work"},
+               {"", "/a.bin", "a.bin"},
+               {"/", "etc", "/etc"},
+               {"/tmp", "sub/", "/tmp/sub/"},
+               {"/tmp/./work", "./a.bin", "/tmp/work/a.bin"},
+               {"/tmp/work", "../a.bin", "/tmp/a.bin"},
+               {"/tmp", "../../../etc", "/etc"},  // stops at the root
+               {"..", "a", "../a"},
+               {"/tmp//work", "//a.bin", "/tmp/work/a.bin"},
+               {"/tmp/\xCF\xE0\xEF\xEA\xE0", "\xD4\xE0\xE9\xEB",
+                "/tmp/\xCF\xE0\xEF\xEA\xE0/\xD4\xE0\xE9\xEB"}};
+  for (const auto& c : joins) {
+    EXPECT_EQ(CombinePath(c.directory, c.file), c.expected) << c.directory << " + " << c.file;
+  }
+  const std::pair<std::string, std::string> names[] = {{"/tmp/a/report.xml", "report"},
+                                                       {"C:\\in\\report.xml", "report"},
+                                                       {"/tmp/a.tar.gz", "a.tar"},
+                                                       {"/tmp/a.d/README", "README"},
+                                                       {"/home/.profile", ""},
+                                                       {"/tmp/a/", ""},
+                                                       {"", ""}};
+  for (const auto& [path, expected] : names) {
+    EXPECT_EQ(FileNameWithoutExt(path), expected) << path;
   }
 }
 
-struct NameCase {
-  std::string name;
-  std::string path;
-  std::string expected;
-};
-
-class FileNameWithoutExtCases : public ::testing::TestWithParam<NameCase> {};
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, FileNameWithoutExtCases,
-    ::testing::Values(NameCase{"Plain", "/tmp/a/report.xml", "report"},
-                      NameCase{"NoFolder", "report.xml", "report"},
-                      NameCase{"BackslashFolder", "C:\\in\\report.xml", "report"},
-                      NameCase{"TwoExtensions", "/tmp/a.tar.gz", "a.tar"},
-                      NameCase{"NoExtension", "/tmp/README", "README"},
-                      NameCase{"DotInFolderOnly", "/tmp/a.d/README", "README"},
-                      NameCase{"HiddenFile", "/home/.profile", ""},
-                      NameCase{"EndsInSlash", "/tmp/a/", ""}, NameCase{"Empty", "", ""}),
-    [](const auto& info) { return info.param.name; });
-
-TEST_P(FileNameWithoutExtCases, GivesNameWithoutFolderAndExtension) {
-  EXPECT_EQ(FileNameWithoutExt(GetParam().path), GetParam().expected);
+TEST(PathText, ResultOfPathMaxCharactersFailsAsNameTooLong) {
+  const std::string directory = "/" + std::string(PATH_MAX - 3, 'd');
+  const auto error = test::Raised<EOSError>([&] { CombinePath(directory, "f"); });
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->ErrorCode(), ENAMETOOLONG);
+  EXPECT_EQ(error->Message(), "System Error.  Code: 36.\r\nFile name too long");
 }
 
 class FileUtils : public test::Sandbox {
@@ -223,29 +185,21 @@ TEST_F(FileUtils, ClearDirectoryKeepsFolderAndNeverFollowsLinks) {
   ExpectOutsideUntouched();
 }
 
-TEST_F(FileUtils, DeleteDirectoryTreeOfLinkDeletesOnlyTheLink) {
-  MakeTree();
-  fs::create_symlink(P("outside"), P("root-link"));
-  EXPECT_TRUE(DeleteDirectoryTree(P("root-link").string() + "/"));
-  EXPECT_FALSE(fs::exists(fs::symlink_status(P("root-link"))));
-  ExpectOutsideUntouched();
-}
-
-TEST_F(FileUtils, ClearDirectoryOfLinkFailsAndTouchesNothing) {
+// A link given as the folder: deleting the tree deletes the link alone, clearing refuses; a
+// missing folder or a file fails both.
+TEST_F(FileUtils, LinksMissingFoldersAndFilesAreNotTreesToWalk) {
   MakeTree();
   fs::create_symlink(P("outside"), P("root-link"));
   EXPECT_FALSE(ClearDirectory(P("root-link").string()));
   EXPECT_FALSE(ClearDirectory(P("root-link").string() + "/"));
   EXPECT_TRUE(fs::is_symlink(P("root-link")));
+  EXPECT_TRUE(DeleteDirectoryTree(P("root-link").string() + "/"));
+  EXPECT_FALSE(fs::exists(fs::symlink_status(P("root-link"))));
   ExpectOutsideUntouched();
-}
-
-TEST_F(FileUtils, MissingFolderFails) {
   EXPECT_FALSE(DeleteDirectoryTree(P("missing").string()));
   EXPECT_FALSE(ClearDirectory(P("missing").string()));
-  MakeFile("file.txt");
-  EXPECT_FALSE(DeleteDirectoryTree(P("file.txt").string()));
-  EXPECT_TRUE(fs::exists(P("file.txt")));
+  EXPECT_FALSE(DeleteDirectoryTree(P("tree/plain.txt").string()));
+  EXPECT_TRUE(fs::exists(P("tree/plain.txt")));
 }
 
 TEST_F(FileUtils, FailureIsReportedButTheWalkGoesOn) {
@@ -276,10 +230,7 @@ TEST_F(FileUtils, ForceDirectoriesCreatesEveryMissingFolderPrivately) {
   EXPECT_EQ(ModeOf(P("a/b/c/d")), 0700u);
   EXPECT_TRUE(ForceDirectories(path));
   EXPECT_TRUE(ForceDirectories(""));
-}
-
-TEST_F(FileUtils, ForceDirectoriesStopsAtFileInTheWay) {
-  MakeFile("a/file");
+  MakeFile("a/file");  // a file in the way stops it
   EXPECT_FALSE(ForceDirectories(P("a/file/b/c").string()));
   EXPECT_FALSE(fs::exists(P("a/file/b")));
 }
@@ -299,16 +250,8 @@ TEST_F(FileUtils, TempDirectoryIsTmpThenTmpdirThenSlashTmp) {
   }
 }
 
-}  // namespace
-}  // namespace lyr::rtl
-
-namespace lyr::rtl {
-namespace {
-
-class NativePaths : public test::Sandbox {};
-
 // Library paths are windows-1251; on disk the same name must appear in UTF-8.
-TEST_F(NativePaths, CyrillicNamesReachTheFileSystemAsUtf8) {
+TEST_F(FileUtils, CyrillicNamesReachTheFileSystemAsUtf8) {
   const std::string folder = CombinePath(Home().string(), Msg(u8"Пакеты/Входящие"));
   ASSERT_TRUE(ForceDirectories(folder));
   EXPECT_TRUE(std::filesystem::is_directory(Home() / "Пакеты" / "Входящие"));

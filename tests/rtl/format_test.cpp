@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "rtl/errors.h"
+#include "support/expect_raises.h"
 
 namespace lyr::rtl {
 namespace {
@@ -28,34 +29,20 @@ TEST(Format, NumbersWidthsAndPrecision) {
   EXPECT_EQ(Format("%D %S", 1, "s"), "1 s");
 }
 
-struct BadFormat {
-  const char* format;
-  const char* message;
-  friend void PrintTo(const BadFormat& c, std::ostream* os) { *os << c.format; }
-};
-
-class FormatFailure : public ::testing::TestWithParam<BadFormat> {};
-
-TEST_P(FormatFailure, IsAClearError) {
-  try {
-    (void)Format(GetParam().format, "text", 5);
-    FAIL() << "no error for " << GetParam().format;
-  } catch (const Exception& error) {
-    EXPECT_EQ(error.Message(), GetParam().message);
+TEST(Format, BadPatternsAndMissingArgumentsAreClearErrors) {
+  const std::string invalid = "' invalid or incompatible with argument";
+  const std::pair<std::string, std::string> cases[] = {
+      {"%s %d %s", "No argument for format '%s %d %s'"},
+      {"%d", "Format '%d" + invalid},
+      {"%s %s", "Format '%s %s" + invalid},
+      {"%5:s", "No argument for format '%5:s'"},
+      {"tail %", "Format 'tail %" + invalid},
+      {"%q", "Format '%q" + invalid},
+      {"%99999999999d", "Format '%99999999999d" + invalid}};
+  for (const auto& [format, message] : cases) {
+    test::ExpectRaises([&] { (void)Format(format, "text", 5); }, message);
   }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, FormatFailure,
-    ::testing::Values(BadFormat{"%s %d %s", "No argument for format '%s %d %s'"},
-                      BadFormat{"%d", "Format '%d' invalid or incompatible with argument"},
-                      BadFormat{"%s %s", "Format '%s %s' invalid or incompatible with argument"},
-                      BadFormat{"%5:s", "No argument for format '%5:s'"},
-                      BadFormat{"tail %", "Format 'tail %' invalid or incompatible with argument"},
-                      BadFormat{"%q", "Format '%q' invalid or incompatible with argument"},
-                      BadFormat{"%99999999999d",
-                                "Format '%99999999999d' invalid or incompatible with argument"}),
-    [](const auto& info) { return std::to_string(info.index); });
 
 }  // namespace
 }  // namespace lyr::rtl

@@ -1,15 +1,13 @@
 // Tests of CXMLClass and CXMLCollection: writing and reading through own and given writers and
-// readers, wrapper and item tags, guarded errors and SaveToFile.
+// readers, wrapper and item tags, guarded errors.
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
 
 #include "rtl/errors.h"
 #include "rtl/xml_class.h"
 #include "rtl/xml_collection.h"
 #include "support/expect_raises.h"
-#include "support/sandbox.h"
 
 namespace lyr::rtl {
 namespace {
@@ -82,7 +80,7 @@ TEST(XMLCollection, WritesItemsWithoutWrapperAndReadsThemBack) {
   EXPECT_TRUE(read.after);
 }
 
-TEST(XMLCollection, WrappedItemsReadBack) {
+TEST(XMLCollection, WrappedItemsReadBackAndAMissingWrapperFailsWithTheReadersMessage) {
   Root<WrappedItemList> root;
   root.items.Add().value = "x";
   Root<WrappedItemList> read;
@@ -91,10 +89,6 @@ TEST(XMLCollection, WrappedItemsReadBack) {
   ASSERT_EQ(read.items.Count(), 1);
   EXPECT_EQ(read.items.Items(0).value, "x");
   EXPECT_TRUE(read.after);
-}
-
-TEST(XMLCollection, MissingWrapperFailsWithReaderMessage) {
-  Root<WrappedItemList> read;
   read.SetXML("<root><item v='1'/></root>");
   ExpectRaises([&] { read.Read(); },
                Msg(u8"Не найден ожидаемый узел [items] (вместо найденного <item v='1'/>)"));
@@ -122,8 +116,6 @@ TEST(XMLClass, ErrorReachesCallerWithSameMessageAndClearedHandlerReturns) {
   item.Read();
   EXPECT_EQ(item.value, "");
 }
-
-class XMLClassFile : public lyr::test::Sandbox {};
 
 }  // namespace
 }  // namespace lyr::rtl

@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
+#include <vector>
 
 #include "rtl/errors.h"
 #include "rtl/text.h"
@@ -63,59 +63,40 @@ TEST(XMLTextWriter, WritesCyrillicNamesAndValuesAsWindows1251) {
             "\xEC\xE5\xED\xF2\xE0=\"\xA8\xEB\xEA\xE0\"/>");
 }
 
-struct EncodingCase {
-  std::string name;
-  std::string value;
-};
-
-class XMLTextWriterEncodingReplacement : public ::testing::TestWithParam<EncodingCase> {};
-
-TEST_P(XMLTextWriterEncodingReplacement, ReplacesUtf16InAnyLetterCase) {
-  CXMLTextWriter writer;
-  writer.StartElement("a");
-  writer.WriteElement("", "x " + GetParam().value + " y");
-  writer.EndElement();
-  EXPECT_EQ(writer.GetXML(), "<a>x encoding=\"windows-1251\" y</a>");
+TEST(XMLTextWriter, ReplacesAUtf16DeclarationInAnyLetterCase) {
+  for (const char* value :
+       {R"(encoding="utf-16")", R"(ENCODING="UTF-16")", R"(EnCoDiNg="Utf-16")"}) {
+    CXMLTextWriter writer;
+    writer.StartElement("a");
+    writer.WriteElement("", std::string("x ") + value + " y");
+    writer.EndElement();
+    EXPECT_EQ(writer.GetXML(), "<a>x encoding=\"windows-1251\" y</a>");
+  }
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, XMLTextWriterEncodingReplacement,
-                         ::testing::Values(EncodingCase{"Lower", R"(encoding="utf-16")"},
-                                           EncodingCase{"Upper", R"(ENCODING="UTF-16")"},
-                                           EncodingCase{"Mixed", R"(EnCoDiNg="Utf-16")"}),
-                         [](const auto& info) { return info.param.name; });
-
-struct EscapeCase {
-  std::string name;
-  std::string value;
-  std::string text;       // expected in text content
-  std::string attribute;  // expected in an attribute value
-};
-
-class XMLTextWriterEscaping : public ::testing::TestWithParam<EscapeCase> {};
-
-TEST_P(XMLTextWriterEscaping, EscapesTextAndAttributes) {
-  EXPECT_EQ(EscapeXMLText(GetParam().value), GetParam().text);
-  EXPECT_EQ(EscapeXMLAttribute(GetParam().value), GetParam().attribute);
+TEST(XMLTextWriter, EscapesTextAndAttributes) {
+  const struct {
+    std::string value, text, attribute;
+  } cases[] = {{"abc", "abc", "abc"},
+               {"A&B", "A&amp;B", "A&amp;B"},
+               {"a<b", "a&lt;b", "a&lt;b"},
+               {"a>b", "a&gt;b", "a&gt;b"},
+               {"a\"b", "a\"b", "a&quot;b"},
+               {"a'b", "a'b", "a&apos;b"},
+               {"&lt;", "&amp;lt;", "&amp;lt;"},
+               {"a\tb", "a\tb", "a&#9;b"},
+               {"a\nb", "a\nb", "a&#10;b"},
+               {"a\r\nb", "a&#13;\nb", "a&#13;&#10;b"},
+               {"a b", "a b", "a b"},
+               {"a   b", "a &#32; b", "a &#32; b"},
+               {" a\t", "&#32;a&#9;", " a&#9;"},
+               {"  ", "&#32;&#32;", " &#32;"},
+               {"\xC0\xE1\xE2", "\xC0\xE1\xE2", "\xC0\xE1\xE2"}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(EscapeXMLText(c.value), c.text) << c.value;
+    EXPECT_EQ(EscapeXMLAttribute(c.value), c.attribute) << c.value;
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, XMLTextWriterEscaping,
-    ::testing::Values(EscapeCase{"Plain", "abc", "abc", "abc"},
-                      EscapeCase{"Ampersand", "A&B", "A&amp;B", "A&amp;B"},
-                      EscapeCase{"LessThan", "a<b", "a&lt;b", "a&lt;b"},
-                      EscapeCase{"GreaterThan", "a>b", "a&gt;b", "a&gt;b"},
-                      EscapeCase{"DoubleQuote", "a\"b", "a\"b", "a&quot;b"},
-                      EscapeCase{"SingleQuote", "a'b", "a'b", "a&apos;b"},
-                      EscapeCase{"EntityLookingText", "&lt;", "&amp;lt;", "&amp;lt;"},
-                      EscapeCase{"TabInside", "a\tb", "a\tb", "a&#9;b"},
-                      EscapeCase{"LineFeedInside", "a\nb", "a\nb", "a&#10;b"},
-                      EscapeCase{"CrLfInside", "a\r\nb", "a&#13;\nb", "a&#13;&#10;b"},
-                      EscapeCase{"SingleSpaceInside", "a b", "a b", "a b"},
-                      EscapeCase{"ThreeSpacesInside", "a   b", "a &#32; b", "a &#32; b"},
-                      EscapeCase{"BlanksAtEdges", " a\t", "&#32;a&#9;", " a&#9;"},
-                      EscapeCase{"OnlySpaces", "  ", "&#32;&#32;", " &#32;"},
-                      EscapeCase{"Cyrillic", "\xC0\xE1\xE2", "\xC0\xE1\xE2", "\xC0\xE1\xE2"}),
-    [](const auto& info) { return info.param.name; });
 
 TEST(XMLTextWriter, EscapesGreaterThanInsideAttributeValue) {
   CXMLTextWriter writer;
@@ -125,107 +106,61 @@ TEST(XMLTextWriter, EscapesGreaterThanInsideAttributeValue) {
   EXPECT_EQ(writer.GetXML(), "<a v=\"x&gt;y&quot;z\"/>");
 }
 
-TEST(XMLTextWriterFailure, EmptyAttributeValue) {
-  CXMLTextWriter writer;
-  writer.StartElement("a");
-  ExpectRaises([&] { writer.AddAttribute(Msg(u8"имяФайла"), ""); },
-               Msg(u8"Попытка записи пустого значения в атрибут [имяФайла]"));
+// Runs writer operations written as text: "<name" starts an element, "@name=value" adds an
+// attribute, "#name=value" writes a text element, ">" ends an element, "?" starts the document.
+void Play(CXMLTextWriter& writer, const std::vector<std::string>& operations) {
+  for (const std::string& op : operations) {
+    const std::string rest = op.substr(1);
+    const size_t equals = rest.find('=');
+    const std::string name = rest.substr(0, equals);
+    const std::string value = equals == std::string::npos ? "" : rest.substr(equals + 1);
+    switch (op[0]) {
+      case '<':
+        writer.StartElement(name);
+        break;
+      case '@':
+        writer.AddAttribute(name, value);
+        break;
+      case '#':
+        writer.WriteElement(name, value);
+        break;
+      case '>':
+        writer.EndElement();
+        break;
+      default:
+        writer.StartDocument();
+    }
+  }
 }
 
-struct RefusalCase {
-  std::string name;
-  std::function<void(CXMLTextWriter&)> operation;
-  std::string message;
-};
-
-class XMLTextWriterRefusal : public ::testing::TestWithParam<RefusalCase> {};
-
-TEST_P(XMLTextWriterRefusal, RefusesWhatWouldBeMalformed) {
-  CXMLTextWriter writer;
-  ExpectRaises([&] { GetParam().operation(writer); }, GetParam().message);
+TEST(XMLTextWriterFailure, RefusesWhatWouldBeMalformed) {
+  const auto code = [](int c) { return Msg(u8"Символ с кодом ") + std::to_string(c); };
+  const struct {
+    std::vector<std::string> operations;
+    std::string message;
+  } cases[] = {
+      {{"<e", std::string("@attr=a\0b", 9), ">"}, code(0) + Msg(u8" недопустим в XML: [attr]")},
+      {{"<e", "@attr=a\x01", ">"}, code(1) + Msg(u8" недопустим в XML: [attr]")},
+      {{"<e", "#t=a\x0B"}, code(11) + Msg(u8" недопустим в XML: [t]")},
+      {{"<e", "#t=\x0C"}, code(12) + Msg(u8" недопустим в XML: [t]")},
+      {{"<e", "#t=\x1F"}, code(31) + Msg(u8" недопустим в XML: [t]")},
+      {{"<e", "#t=\x98"}, code(152) + Msg(u8" недопустим в XML: [t]")},
+      {{"<", ">"}, Msg(u8"Недопустимое имя XML: []")},
+      {{"<1a", ">"}, Msg(u8"Недопустимое имя XML: [1a]")},
+      {{"<a b", ">"}, Msg(u8"Недопустимое имя XML: [a b]")},
+      {{"<e", "@a\"=1", ">"}, Msg(u8"Недопустимое имя XML: [a\"]")},
+      {{"<e", "@a=", ">"}, Msg(u8"Попытка записи пустого значения в атрибут [a]")},
+      {{"<e", "@a=1", "@a=2", ">"}, Msg(u8"Атрибут [a] уже есть в элементе [e]")},
+      {{">"}, Msg(u8"Нет открытого элемента XML для закрытия")},
+      {{"#=x"}, Msg(u8"Текст вне корневого элемента XML недопустим")},
+      {{"?", "<a", ">", "<b", ">"}, Msg(u8"Второй корневой элемент XML: [b]")},
+      {{"<a", "#=x", "?"}, Msg(u8"Объявление XML допустимо только в начале документа")},
+  };
+  for (const auto& c : cases) {
+    CXMLTextWriter writer;
+    ExpectRaises([&] { Play(writer, c.operations); }, c.message);
+  }
 }
-
-void WriteInAttribute(CXMLTextWriter& writer, const std::string& value) {
-  writer.StartElement("e");
-  writer.AddAttribute("attr", value);
-  writer.EndElement();
-}
-
-void WriteAsText(CXMLTextWriter& writer, const std::string& value) {
-  writer.StartElement("e");
-  writer.WriteElement("t", value);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, XMLTextWriterRefusal,
-    ::testing::Values(RefusalCase{"NulInAttribute",
-                                  [](auto& w) { WriteInAttribute(w, std::string("a\0b", 3)); },
-                                  Msg(u8"Символ с кодом 0 недопустим в XML: [attr]")},
-                      RefusalCase{"ControlOneInAttribute",
-                                  [](auto& w) { WriteInAttribute(w, "a\x01"); },
-                                  Msg(u8"Символ с кодом 1 недопустим в XML: [attr]")},
-                      RefusalCase{"VerticalTabInText", [](auto& w) { WriteAsText(w, "a\x0B"); },
-                                  Msg(u8"Символ с кодом 11 недопустим в XML: [t]")},
-                      RefusalCase{"FormFeedInText", [](auto& w) { WriteAsText(w, "\x0C"); },
-                                  Msg(u8"Символ с кодом 12 недопустим в XML: [t]")},
-                      RefusalCase{"Control1FInText", [](auto& w) { WriteAsText(w, "\x1F"); },
-                                  Msg(u8"Символ с кодом 31 недопустим в XML: [t]")},
-                      RefusalCase{"UndefinedByte98InText", [](auto& w) { WriteAsText(w, "\x98"); },
-                                  Msg(u8"Символ с кодом 152 недопустим в XML: [t]")},
-                      RefusalCase{"EmptyElementName",
-                                  [](auto& w) {
-                                    w.StartElement("");
-                                    w.EndElement();
-                                  },
-                                  Msg(u8"Недопустимое имя XML: []")},
-                      RefusalCase{"NameStartingWithDigit",
-                                  [](auto& w) {
-                                    w.StartElement("1a");
-                                    w.EndElement();
-                                  },
-                                  Msg(u8"Недопустимое имя XML: [1a]")},
-                      RefusalCase{"NameWithSpace",
-                                  [](auto& w) {
-                                    w.StartElement("a b");
-                                    w.EndElement();
-                                  },
-                                  Msg(u8"Недопустимое имя XML: [a b]")},
-                      RefusalCase{"AttributeNameWithQuote",
-                                  [](auto& w) {
-                                    w.StartElement("e");
-                                    w.AddAttribute("a\"", "1");
-                                    w.EndElement();
-                                  },
-                                  Msg(u8"Недопустимое имя XML: [a\"]")},
-                      RefusalCase{"DuplicateAttribute",
-                                  [](auto& w) {
-                                    w.StartElement("e");
-                                    w.AddAttribute("a", "1");
-                                    w.AddAttribute("a", "2");
-                                    w.EndElement();
-                                  },
-                                  Msg(u8"Атрибут [a] уже есть в элементе [e]")},
-                      RefusalCase{"EndWithoutOpenElement", [](auto& w) { w.EndElement(); },
-                                  Msg(u8"Нет открытого элемента XML для закрытия")},
-                      RefusalCase{"TextOutsideRoot", [](auto& w) { w.WriteElement("", "x"); },
-                                  Msg(u8"Текст вне корневого элемента XML недопустим")},
-                      RefusalCase{"SecondRoot",
-                                  [](auto& w) {
-                                    w.StartDocument();
-                                    w.StartElement("a");
-                                    w.EndElement();
-                                    w.StartElement("b");
-                                    w.EndElement();
-                                  },
-                                  Msg(u8"Второй корневой элемент XML: [b]")},
-                      RefusalCase{"DeclarationAfterContent",
-                                  [](auto& w) {
-                                    w.StartElement("a");
-                                    w.WriteElement("", "x");
-                                    w.StartDocument();
-                                  },
-                                  Msg(u8"Объявление XML допустимо только в начале документа")}),
-    [](const auto& info) { return info.param.name; });
 
 TEST(XMLTextWriterFailure, RefusedStartTagKeepsFailingUntilReset) {
   CXMLTextWriter writer;
