@@ -8,7 +8,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <algorithm>
+#include <array>
 #include <memory>
+#include <new>
 #include <vector>
 
 #include "mail/encoded_words.h"
@@ -21,6 +24,7 @@
 #include "rtl/free_with.h"
 #include "rtl/identifiers.h"
 #include "rtl/text.h"
+#include "rtl/unique_fd.h"
 
 namespace lyr::mail {
 namespace {
@@ -76,18 +80,115 @@ void AppendEncodedHeader(GMimeObject* object, const char* name, std::string_view
   ::g_mime_header_set_raw_value(header, EncodeHeaderValue(name, value).c_str());
 }
 
+// A GMime stream that reads a file in large steps into a buffer of its own. GMime copies content
+// in 4 KiB pieces, and its file stream makes two system calls for each (a seek and a read); a
+// mapping would make the whole package resident beside the message.
+struct FileStream {
+  GMimeStream parent;
+  int fd;
+  char* buffer;
+  size_t begin;
+  size_t end;
+  gboolean eos;
+};
+struct FileStreamClass {
+  GMimeStreamClass parent;
+};
+
+constexpr size_t kFileStep = size_t{1} << 20;
+
+G_DEFINE_TYPE(FileStream, file_stream, GMIME_TYPE_STREAM)
+
+FileStream* AsFileStream(GMimeStream* stream) {
+  return reinterpret_cast<FileStream*>(stream);
+}
+
+ssize_t FileStreamRead(GMimeStream* stream, char* data, size_t size) {
+  FileStream* self = AsFileStream(stream);
+  if (self->begin == self->end) {
+    if (self->eos) {
+      return 0;
+    }
+    ssize_t got = 0;
+    do {
+      got = ::read(self->fd, self->buffer, kFileStep);
+    } while (got < 0 && errno == EINTR);
+    if (got < 0) {
+      return -1;
+    }
+    self->begin = 0;
+    self->end = static_cast<size_t>(got);
+    self->eos = got == 0;
+  }
+  const size_t n = std::min(size, self->end - self->begin);
+  std::copy_n(self->buffer + self->begin, n, data);
+  self->begin += n;
+  stream->position += static_cast<gint64>(n);
+  return static_cast<ssize_t>(n);
+}
+
+int FileStreamReset(GMimeStream* stream) {
+  FileStream* self = AsFileStream(stream);
+  if (::lseek(self->fd, 0, SEEK_SET) != 0) {
+    return -1;
+  }
+  self->begin = self->end = 0;
+  self->eos = FALSE;
+  stream->position = 0;
+  return 0;
+}
+
+gboolean FileStreamEos(GMimeStream* stream) {
+  const FileStream* self = AsFileStream(stream);
+  return self->eos && self->begin == self->end;
+}
+
+gint64 FileStreamTell(GMimeStream* stream) {
+  return stream->position;
+}
+
+gint64 FileStreamLength(GMimeStream* stream) {
+  struct stat status {};
+  return ::fstat(AsFileStream(stream)->fd, &status) == 0 ? status.st_size : -1;
+}
+
+void FileStreamFinalize(GObject* object) {
+  FileStream* self = AsFileStream(GMIME_STREAM(object));
+  ::close(self->fd);
+  ::g_free(self->buffer);
+  G_OBJECT_CLASS(file_stream_parent_class)->finalize(object);
+}
+
+void file_stream_class_init(FileStreamClass* klass) {
+  G_OBJECT_CLASS(klass)->finalize = &FileStreamFinalize;
+  GMimeStreamClass* stream = GMIME_STREAM_CLASS(klass);
+  stream->read = &FileStreamRead;
+  stream->reset = &FileStreamReset;
+  stream->eos = &FileStreamEos;
+  stream->tell = &FileStreamTell;
+  stream->length = &FileStreamLength;
+}
+
+void file_stream_init(FileStream* stream) {
+  stream->fd = -1;
+  stream->buffer = static_cast<char*>(::g_malloc(kFileStep));
+}
+
 // Opens the saved package and deletes its file at once: the open stream keeps the content
 // readable until the message is written, and no copy of the package stays behind on disk.
 GPtr<GMimeStream> OpenAndDelete(const std::string& path) {
   const std::string native = rtl::NativePath(path);
-  const int fd = ::open(native.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
+  rtl::UniqueFd fd(::open(native.c_str(), O_RDONLY | O_CLOEXEC));
+  if (fd.Get() < 0) {
     rtl::RaiseLastOSError();
   }
-  GPtr<GMimeStream> stream(::g_mime_stream_fs_new(fd));
   if (::unlink(native.c_str()) != 0) {
     rtl::RaiseLastOSError();
   }
+  GPtr<GMimeStream> stream(GMIME_STREAM(::g_object_new(file_stream_get_type(), nullptr)));
+  ::g_mime_stream_construct(stream.get(), 0, -1);
+  ::posix_fadvise(fd.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+  AsFileStream(stream.get())->fd = fd.Release();
   return stream;
 }
 
@@ -104,39 +205,80 @@ GPtr<GMimeObject> AttachmentPart(GMimeStream* content, const std::string& file_n
   return GPtr<GMimeObject>(GMIME_OBJECT(mixed.release()));
 }
 
-// GMime writes the message into an unnamed file in tmp_dir, which is then read into the result at
-// its exact size: the text is held in memory once, not in a growing buffer and again in the
-// result.
-std::string WriteMessage(GMimeMessage* message, const std::string& tmp_dir) {
-  std::string name = rtl::NativePath(rtl::CombinePath(tmp_dir, "mail-XXXXXX"));
-  const int fd = ::mkostemp(name.data(), O_CLOEXEC);
-  if (fd < 0) {
+// A GMime stream that appends what is written to a string: GMime writes the message straight
+// into the result, which is reserved at its expected size, so the text is made once and held once.
+struct StringStream {
+  GMimeStream parent;
+  std::string* text;
+};
+struct StringStreamClass {
+  GMimeStreamClass parent;
+};
+
+G_DEFINE_TYPE(StringStream, string_stream, GMIME_TYPE_STREAM)
+
+ssize_t StringStreamWrite(GMimeStream* stream, const char* data, size_t size) {
+  auto* self = reinterpret_cast<StringStream*>(stream);
+  try {
+    self->text->append(data, size);
+  } catch (const std::bad_alloc&) {
+    errno = ENOMEM;
+    return -1;
+  }
+  stream->position += static_cast<gint64>(size);
+  return static_cast<ssize_t>(size);
+}
+
+int StringStreamNothing(GMimeStream* /*stream*/) {
+  return 0;
+}
+
+gint64 StringStreamTell(GMimeStream* stream) {
+  return stream->position;
+}
+
+void string_stream_class_init(StringStreamClass* klass) {
+  GMimeStreamClass* stream = GMIME_STREAM_CLASS(klass);
+  stream->write = &StringStreamWrite;
+  stream->flush = &StringStreamNothing;
+  stream->close = &StringStreamNothing;
+  stream->tell = &StringStreamTell;
+}
+
+void string_stream_init(StringStream* stream) {
+  stream->text = nullptr;
+}
+
+// The message text, base64 of a package of package_size bytes in lines of at most 76 characters
+// ending in CR LF, and room for the headers: reserved at once, the text is never moved.
+size_t ExpectedMessageSize(uint64_t package_size) {
+  const uint64_t encoded = (package_size + 2) / 3 * 4;
+  return static_cast<size_t>(encoded + (encoded / 76 + 1) * 2 + (16 << 10));
+}
+
+// Asks for the large pages of the range that lie wholly inside it: the text of a large message
+// then costs a page fault per 2 MiB rather than per 4 KiB when it is first written. Only advice.
+void AdviseHugePages(char* data, size_t size) {
+  constexpr uintptr_t kHuge = uintptr_t{2} << 20;
+  const auto begin = (reinterpret_cast<uintptr_t>(data) + kHuge - 1) & ~(kHuge - 1);
+  const auto end = (reinterpret_cast<uintptr_t>(data) + size) & ~(kHuge - 1);
+  if (begin < end) {
+    ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+  }
+}
+
+std::string WriteMessage(GMimeMessage* message, uint64_t package_size) {
+  std::string text;
+  text.reserve(ExpectedMessageSize(package_size));
+  AdviseHugePages(text.data(), text.capacity());
+  const GPtr<GMimeStream> out(GMIME_STREAM(::g_object_new(string_stream_get_type(), nullptr)));
+  reinterpret_cast<StringStream*>(out.get())->text = &text;
+  ::g_mime_stream_construct(out.get(), 0, -1);
+  const FormatOptionsPtr options(::g_mime_format_options_new());
+  // RFC 5322 lines end in CR LF.
+  ::g_mime_format_options_set_newline_format(options.get(), GMIME_NEWLINE_FORMAT_DOS);
+  if (::g_mime_object_write_to_stream(GMIME_OBJECT(message), options.get(), out.get()) < 0) {
     rtl::RaiseLastOSError();
-  }
-  const GPtr<GMimeStream> file(::g_mime_stream_fs_new(fd));
-  ::unlink(name.c_str());
-  {
-    const GPtr<GMimeStream> out(
-        ::g_mime_stream_buffer_new(file.get(), GMIME_STREAM_BUFFER_BLOCK_WRITE));
-    const FormatOptionsPtr options(::g_mime_format_options_new());
-    // RFC 5322 lines end in CR LF.
-    ::g_mime_format_options_set_newline_format(options.get(), GMIME_NEWLINE_FORMAT_DOS);
-    if (::g_mime_object_write_to_stream(GMIME_OBJECT(message), options.get(), out.get()) < 0 ||
-        ::g_mime_stream_flush(out.get()) != 0) {
-      rtl::RaiseLastOSError();
-    }
-  }
-  const gint64 size = ::g_mime_stream_tell(file.get());
-  if (size < 0 || ::g_mime_stream_seek(file.get(), 0, GMIME_STREAM_SEEK_SET) != 0) {
-    rtl::RaiseLastOSError();
-  }
-  std::string text(static_cast<size_t>(size), '\0');
-  for (size_t at = 0; at < text.size();) {
-    const ssize_t read = ::g_mime_stream_read(file.get(), text.data() + at, text.size() - at);
-    if (read <= 0) {
-      rtl::RaiseLastOSError();
-    }
-    at += static_cast<size_t>(read);
   }
   return text;
 }
@@ -149,19 +291,33 @@ std::string WriteMessage(GMimeMessage* message, const std::string& tmp_dir) {
 
 // Counts "boundary" (any case): every multipart GMime nests needs one, so a bound on them bounds
 // the depth and width of what the parser walks (its own nesting limit is far deeper, and each
-// level makes every following line be compared with all open boundaries).
+// level makes every following line be compared with all open boundaries). The text is scanned
+// Horspool-wise: the byte under the word's last letter tells how far the word can move on, so
+// most of a base64 body is stepped over eight bytes at a time.
 int32_t CountBoundaries(std::string_view text) {
   constexpr std::string_view kWord = "boundary";
+  constexpr size_t kLast = kWord.size() - 1;
+  std::array<uint8_t, 256> shift{};
+  shift.fill(static_cast<uint8_t>(kWord.size()));
+  for (size_t i = 0; i < kLast; ++i) {
+    const auto lower = static_cast<unsigned char>(kWord[i]);
+    shift[lower] = shift[lower & ~0x20U] = static_cast<uint8_t>(kLast - i);
+  }
   int32_t count = 0;
-  for (size_t at = 0; at + kWord.size() <= text.size(); ++at) {
-    size_t i = 0;
-    while (i < kWord.size() && (text[at + i] | 0x20) == kWord[i]) {
-      ++i;
+  for (size_t at = 0; at + kWord.size() <= text.size();) {
+    const auto last = static_cast<unsigned char>(text[at + kLast]);
+    if ((last | 0x20U) == static_cast<unsigned char>(kWord[kLast])) {
+      size_t i = 0;
+      while (i < kLast && (text[at + i] | 0x20) == kWord[i]) {
+        ++i;
+      }
+      if (i == kLast) {
+        ++count;
+        at += kWord.size();
+        continue;
+      }
     }
-    if (i == kWord.size()) {
-      ++count;
-      at += i - 1;
-    }
+    at += shift[last];
   }
   return count;
 }
@@ -265,24 +421,36 @@ std::string SafeFileName(const char* utf8_name) {
   return safe;
 }
 
+// The kinds of bytes a base64 body holds.
+enum Base64Kind : uint8_t { kOther, kLetter, kBlank, kPadding };
+
+constexpr std::array<uint8_t, 256> Base64Kinds() {
+  std::array<uint8_t, 256> kinds{};
+  for (int c = 0; c < 256; ++c) {
+    const bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+                        (c >= '0' && c <= '9') || c == '+' || c == '/';
+    const bool blank = c == '\r' || c == '\n' || c == ' ' || c == '\t';
+    kinds[static_cast<size_t>(c)] = letter ? kLetter : (blank ? kBlank : (c == '=' ? kPadding : kOther));
+  }
+  return kinds;
+}
+
 // Base64 checked as it streams by: only the alphabet and blanks, "=" only as one or two final
 // padding characters, whole groups of four. GMime's decoder would skip anything else silently.
 class Base64Check final {
  public:
   void Feed(const char* data, size_t size) {
+    static constexpr std::array<uint8_t, 256> kKinds = Base64Kinds();
     for (size_t i = 0; i < size; ++i) {
-      const char c = data[i];
-      if (c == '\r' || c == '\n' || c == ' ' || c == '\t') {
-        continue;
-      }
-      const bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
-                          (c >= '0' && c <= '9') || c == '+' || c == '/';
-      if (c == '=') {
+      const uint8_t kind = kKinds[static_cast<unsigned char>(data[i])];
+      if (kind == kLetter && padding_ == 0) {
+        ++significant_;
+      } else if (kind == kPadding) {
         ++padding_;
-      } else if (!letter || padding_ > 0) {
+        ++significant_;
+      } else if (kind != kBlank) {
         Fail();
       }
-      ++significant_;
     }
     if (padding_ > 2) {
       Fail();
@@ -443,6 +611,7 @@ std::string CreateEmailByPackage(package::CTdx880Doc& doc, const std::string& tm
     rtl::RaiseFmt(u8"Не удалось сохранить пакет в папку [%s]", tmp_dir);
   }
   const GPtr<GMimeStream> content = OpenAndDelete(doc.FileName());
+  const gint64 package_size = ::g_mime_stream_length(content.get());
 
   GMimeObject* headers = GMIME_OBJECT(message.get());
   const std::string version = Msg(kTaxVersion);
@@ -455,7 +624,7 @@ std::string CreateEmailByPackage(package::CTdx880Doc& doc, const std::string& tm
   ::g_mime_message_set_date(message.get(), now.get());
   const GPtr<GMimeObject> body = AttachmentPart(content.get(), rtl::FileNamePart(doc.FileName()));
   ::g_mime_message_set_mime_part(message.get(), body.get());
-  return WriteMessage(message.get(), tmp_dir);
+  return WriteMessage(message.get(), static_cast<uint64_t>(std::max<gint64>(package_size, 0)));
 }
 
 void CreatePackageByEmail(std::string_view email, const std::string& tmp_dir,
