@@ -7,9 +7,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <memory>
 #include <new>
 #include <vector>
@@ -23,6 +23,7 @@
 #include "rtl/format.h"
 #include "rtl/free_with.h"
 #include "rtl/identifiers.h"
+#include "rtl/large_buffer.h"
 #include "rtl/text.h"
 #include "rtl/unique_fd.h"
 
@@ -256,21 +257,9 @@ size_t ExpectedMessageSize(uint64_t package_size) {
   return static_cast<size_t>(encoded + (encoded / 76 + 1) * 2 + (16 << 10));
 }
 
-// Asks for the large pages of the range that lie wholly inside it: the text of a large message
-// then costs a page fault per 2 MiB rather than per 4 KiB when it is first written. Only advice.
-void AdviseHugePages(char* data, size_t size) {
-  constexpr uintptr_t kHuge = uintptr_t{2} << 20;
-  const auto begin = (reinterpret_cast<uintptr_t>(data) + kHuge - 1) & ~(kHuge - 1);
-  const auto end = (reinterpret_cast<uintptr_t>(data) + size) & ~(kHuge - 1);
-  if (begin < end) {
-    ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-  }
-}
-
 std::string WriteMessage(GMimeMessage* message, uint64_t package_size) {
   std::string text;
-  text.reserve(ExpectedMessageSize(package_size));
-  AdviseHugePages(text.data(), text.capacity());
+  rtl::ReserveLarge(text, ExpectedMessageSize(package_size));
   const GPtr<GMimeStream> out(GMIME_STREAM(::g_object_new(string_stream_get_type(), nullptr)));
   reinterpret_cast<StringStream*>(out.get())->text = &text;
   ::g_mime_stream_construct(out.get(), 0, -1);
@@ -430,7 +419,8 @@ constexpr std::array<uint8_t, 256> Base64Kinds() {
     const bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
                         (c >= '0' && c <= '9') || c == '+' || c == '/';
     const bool blank = c == '\r' || c == '\n' || c == ' ' || c == '\t';
-    kinds[static_cast<size_t>(c)] = letter ? kLetter : (blank ? kBlank : (c == '=' ? kPadding : kOther));
+    kinds[static_cast<size_t>(c)] =
+        letter ? kLetter : (blank ? kBlank : (c == '=' ? kPadding : kOther));
   }
   return kinds;
 }

@@ -27,6 +27,7 @@
 #include "rtl/file_utils.h"
 #include "rtl/free_with.h"
 #include "rtl/identifiers.h"
+#include "rtl/large_buffer.h"
 #include "rtl/text.h"
 #include "rtl/unique_fd.h"
 
@@ -948,7 +949,7 @@ std::string COsAbbreviaTool::PackDocument(const std::string& entry_name, std::st
   EntrySource::Add(built.Zip(), std::make_unique<EntrySource>(data), entry_name, {});
   std::string result;
   built.Finish(
-      {}, [&](uint64_t size) { result.reserve(static_cast<size_t>(size)); },
+      {}, [&](uint64_t size) { rtl::ReserveLarge(result, static_cast<size_t>(size)); },
       [&](std::string_view chunk) { result += chunk; });
   return result;
 }
@@ -966,7 +967,7 @@ std::string COsAbbreviaTool::UnpackDocument(std::string_view archive_bytes,
   // Taken before the buffer is reserved: a bomb that says how large it is costs nothing.
   budget.Take(stat.size);
   std::string result;
-  result.reserve(static_cast<size_t>(stat.size));
+  rtl::ReserveLarge(result, static_cast<size_t>(stat.size));
   ReadEntry(zip.get(), 0, stat.size, name, {}, [&](std::string_view chunk) { result += chunk; });
   return result;
 }

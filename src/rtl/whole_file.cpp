@@ -12,6 +12,7 @@
 #include "rtl/atomic_file.h"
 #include "rtl/errors.h"
 #include "rtl/file_utils.h"
+#include "rtl/large_buffer.h"
 #include "rtl/maped_file.h"
 
 namespace lyr::rtl {
@@ -65,7 +66,9 @@ std::string ReadFileToString(const std::string& file_name) {
   // Read to the end rather than trusting the size: a file that grows meanwhile or reports no
   // size (a pipe) is still read whole. The end is probed with a small read first, so a file of
   // the size fstat reported (the usual case) is never copied into a larger buffer.
-  std::string bytes(static_cast<size_t>(st.st_size), '\0');
+  std::string bytes;
+  ReserveLarge(bytes, static_cast<size_t>(st.st_size));
+  bytes.resize(static_cast<size_t>(st.st_size));
   size_t done = 0;
   for (;;) {
     if (done == bytes.size()) {
