@@ -168,23 +168,12 @@ TEST_F(MailTest, RoundTripKeepsTheDocumentsAndNamesThePackageAfterTheAttachment)
   EXPECT_TRUE(TmpIsEmpty());
 }
 
-TEST_F(MailTest, AttachmentOverThePlainBudgetIsRefusedByItsName) {
-  const std::string message = Message(
-      "Content-Type: application/octet-stream\r\nContent-Transfer-Encoding: base64\r\n"
-      "Content-Disposition: attachment; filename=p.zip",
-      PackageBase64());
-  CTdx880Doc doc;
-  doc.Config().SetMaxPlainSize(16);
-  ExpectRaises([&] { CreatePackageByEmail(message, Tmp(), doc); },
-               Msg(u8"Слишком большой объём документов в пакете: [p.zip]"));
-  EXPECT_TRUE(TmpIsEmpty());
-}
-
 struct HostileCase {
   const char* name;
   std::string (*make)(const std::string& good, const std::string& package_base64);
   MailLimits limits;
   std::u8string_view error;
+  uint64_t max_plain_size = 0;  // the package's budget (0: the default)
 };
 
 class HostileMessage : public MailTest, public ::testing::WithParamInterface<HostileCase> {};
@@ -196,6 +185,9 @@ TEST_P(HostileMessage, IsRefusedAndLeavesTmpEmpty) {
       "Content-Disposition: attachment; filename=p.zip",
       base64);
   CTdx880Doc doc;
+  if (GetParam().max_plain_size != 0) {
+    doc.Config().SetMaxPlainSize(GetParam().max_plain_size);
+  }
   ExpectRaises(
       [&] { CreatePackageByEmail(GetParam().make(good, base64), Tmp(), doc, GetParam().limits); },
       Msg(GetParam().error));
@@ -263,6 +255,11 @@ INSTANTIATE_TEST_SUITE_P(
         HostileCase{"AttachmentAboveTheLimit",
                     [](const std::string& m, const std::string&) { return m; },
                     Limits(1 << 20, 100), u8"Вложение больше допустимого размера (100 байт)"},
+        HostileCase{"PackageOverThePlainBudget",
+                    [](const std::string& m, const std::string&) { return m; },
+                    {},
+                    u8"Слишком большой объём документов в пакете: [p.zip]",
+                    16},
         HostileCase{
             "LoneTextPart",
             [](const std::string&, const std::string&) {

@@ -114,6 +114,8 @@ TEST_F(ToolCommand, Keys) {
 }
 
 TEST_F(ToolCommand, ContainerNewAndList) {
+  EXPECT_EQ(Tool("container list").out,
+            "no key containers in " + crypt::LocationFolder(StoreLocation::kCurrentUser) + "\n");
   ToolResult result = Tool("container new my-key --subject 'CN=Иванов Иван,O=Lyr,C=RU' -o " +
                            Quote(PathOf("req.pem")));
   ASSERT_EQ(result.status, 0) << result.err;

@@ -10,7 +10,6 @@
 #include <unistd.h>
 
 #include <csignal>
-#include <ctime>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -19,7 +18,6 @@
 #include <vector>
 
 #include "crypt/platform/key_container.h"
-#include "crypt/platform/pki_builder.h"
 #include "package/tdx880_doc.h"
 #include "package/tdx880_document.h"
 #include "rtl/format.h"
@@ -30,17 +28,11 @@ namespace {
 
 namespace fs = std::filesystem;
 using crypt::Certificate;
-using crypt::PrivateKey;
-using lyr::test::kDay;
 using rtl::Format;
 using test::Occurrences;
 using test::Quote;
 using test::ToolResult;
 using test::Utf8;
-
-int64_t Now() {
-  return static_cast<int64_t>(std::time(nullptr));
-}
 
 // A sandbox home with two documents to pack.
 class PackageCommand : public test::ToolTest {
@@ -108,20 +100,7 @@ TEST_F(PackageCommand, PacksShowsAndExtracts) {
   EXPECT_TRUE(std::regex_match(
       path, std::regex(PathOf("out") + "/TDX_7701234567_7701_[0-9a-f]{32}_01_01_01\\.zip")))
       << path;
-  // Two documents stored as one-entry archives ("file") under 36-character names, and the
-  // description.
-  std::string inner;
-  ASSERT_EQ(Python("import io, sys, zipfile\n"
-                   "z = zipfile.ZipFile(sys.argv[1])\n"
-                   "for n in sorted(z.namelist()):\n"
-                   "  if n.endswith(\".bin\"):\n"
-                   "    one = zipfile.ZipFile(io.BytesIO(z.read(n)))\n"
-                   "    print(len(n), one.namelist(), len(one.read(\"file\")))\n"
-                   "  else: print(n)\n",
-                   path, &inner),
-            0);
-  EXPECT_EQ(Occurrences(inner, "36 ['file'] "), 2) << inner;
-  EXPECT_NE(inner.find("packageDescription.xml\n"), std::string::npos) << inner;
+  // The archive's own form is the library's; the peers only confirm it is one.
   EXPECT_EQ(lyr::test::RunCommand("unzip -tq " + Quote(path) + " >/dev/null"), 0);
   EXPECT_EQ(lyr::test::RunCommand("unzip -p " + Quote(path) +
                                   " packageDescription.xml | xmllint --noout - 2>&1"),
@@ -162,46 +141,22 @@ TEST_F(PackageCommand, ExtractNeverReplacesAFile) {
   EXPECT_FALSE(fs::exists(PathOf("docs/declaration.xml")));
 }
 
-// The same home with a test root in "ROOT", its CRL in "CA", the abonent's and the tax
-// authority's certificates in "MY" bound to their key containers (so one home both sends and
-// receives), and the tax authority's also in "addressbook".
+// The same home with the chain scenario's root trusted, its intermediate and both revocation
+// lists in "CA", the abonent's (the scenario's user) and the tax authority's (its directly issued
+// user) certificates in "MY" bound to their key containers (so one home both sends and receives),
+// and the tax authority's also in "addressbook".
 class PackageCryptoCommand : public PackageCommand {
  protected:
   void SetUp() override {
     PackageCommand::SetUp();
-    crypt::CertificateSpec fields;
-    fields.subject = crypt::ParseDistinguishedName("CN=Package Test Root,O=Lyr");
-    fields.not_before = Now() - kDay;
-    fields.not_after = Now() + 365 * kDay;
-    fields.ca = true;
-    fields.key_usage = crypt::key_usage::kCa;
-    root_ = crypt::IssueSelfSigned(fields, root_key_);
-    lyr::test::AddToStore(*root_, "ROOT");
-    crypt::CrlSpec crl;
-    crl.this_update = Now() - kDay;
-    crl.next_update = Now() + 30 * kDay;
-    lyr::test::AddCrlToStore(crypt::IssueCrl(crl, *root_, root_key_));
-    abonent_ = MakeIdentity("abonent", "CN=Test Abonent", "1001");
-    tax_ = MakeIdentity("tax", "CN=Test Tax Authority", "1002");
+    scenario_.emplace(Home() / "scenario");
+    scenario_->TrustRoot();
+    scenario_->AddIntermediateToCa();
+    lyr::test::AddCrlToStore(scenario_->root_crl);
+    lyr::test::AddCrlToStore(scenario_->inter_crl);
+    abonent_ = lyr::test::InstallSigner(scenario_->user, "abonent");
+    tax_ = lyr::test::InstallSigner(scenario_->direct, "tax");
     lyr::test::AddToStore(*tax_, "addressbook");
-  }
-
-  // A certificate issued by the root for a fresh key container of the current user, in "MY"
-  // bound to the container.
-  Certificate MakeIdentity(const std::string& container, const std::string& subject,
-                           const std::string& serial) {
-    const PrivateKey key = PrivateKey::Generate();
-    return lyr::test::InstallSigner({key, Issue(key, subject, serial)}, container);
-  }
-
-  Certificate Issue(const PrivateKey& key, const std::string& subject, const std::string& serial) {
-    crypt::CertificateSpec fields;
-    fields.serial_hex = serial;
-    fields.subject = crypt::ParseDistinguishedName(subject);
-    fields.not_before = Now() - kDay;
-    fields.not_after = Now() + 365 * kDay;
-    fields.key_usage = crypt::key_usage::kEndEntity;
-    return crypt::IssueCertificate(fields, key, *root_, root_key_);
   }
 
   std::string SignedAndEncrypted() {
@@ -211,27 +166,18 @@ class PackageCryptoCommand : public PackageCommand {
 
   // The line "show" prints for a signature of the abonent (after its file name).
   std::string AbonentSignature() const {
-    return Utf8(u8", role абонент, signer Test Abonent (") + abonent_->Thumbprint() + ")\n";
+    return Utf8(u8", role абонент, signer Scenario User (") + abonent_->Thumbprint() + ")\n";
   }
 
-  PrivateKey root_key_ = PrivateKey::Generate();
-  std::optional<Certificate> root_;
+  std::optional<lyr::test::ChainScenario> scenario_;
   std::optional<Certificate> abonent_;
   std::optional<Certificate> tax_;
 };
 
-// A signed and encrypted package: its entries, the stored form and the signers "show" prints,
+// A signed and encrypted package: the stored form and the signers "show" prints,
 // every signature valid after decryption, extract decrypting every document.
 TEST_F(PackageCryptoCommand, SignsEncryptsVerifiesAndExtracts) {
   const std::string path = SignedAndEncrypted();
-  std::string names;
-  ASSERT_EQ(Python("import sys, zipfile\n"
-                   "for n in sorted(zipfile.ZipFile(sys.argv[1]).namelist()): print(n)\n",
-                   path, &names),
-            0);
-  EXPECT_TRUE(
-      std::regex_match(names, std::regex("([0-9a-f]{32}\\.bin\n){4}packageDescription\\.xml\n")))
-      << names;
   EXPECT_EQ(lyr::test::RunCommand("unzip -tq " + Quote(path) + " >/dev/null"), 0);
   ToolResult result = Tool("show " + Quote(path));
   ASSERT_EQ(result.status, 0) << result.err;
@@ -246,10 +192,10 @@ TEST_F(PackageCryptoCommand, SignsEncryptsVerifiesAndExtracts) {
   EXPECT_EQ(result.status, 0) << result.out << result.err;
   EXPECT_EQ(result.out,
             "document 1 (declaration.xml): decrypted\n"
-            "document 1 (declaration.xml), signature 1, signer Test Abonent (" +
+            "document 1 (declaration.xml), signature 1, signer Scenario User (" +
                 abonent_->Thumbprint() +
                 "): valid\n"
-                "document 2 (TR_DEKL.xml), signature 1, signer Test Abonent (" +
+                "document 2 (TR_DEKL.xml), signature 1, signer Scenario User (" +
                 abonent_->Thumbprint() +
                 "): valid\n"
                 "result: every signature is valid (2)\n");
@@ -293,11 +239,11 @@ TEST_F(PackageCryptoCommand, VerifyFailsForATamperedDocument) {
   ASSERT_EQ(Python(program, path), 0);
   const ToolResult result = Tool("verify " + Quote(path) + " --no-download");
   EXPECT_EQ(result.status, 1) << result.out;
-  EXPECT_NE(result.out.find("document 1 (declaration.xml), signature 1, signer Test Abonent (" +
+  EXPECT_NE(result.out.find("document 1 (declaration.xml), signature 1, signer Scenario User (" +
                             abonent_->Thumbprint() + "): NOT VALID (code 22): "),
             std::string::npos)
       << result.out;
-  EXPECT_NE(result.out.find("document 2 (TR_DEKL.xml), signature 1, signer Test Abonent (" +
+  EXPECT_NE(result.out.find("document 2 (TR_DEKL.xml), signature 1, signer Scenario User (" +
                             abonent_->Thumbprint() + "): valid\n"),
             std::string::npos)
       << result.out;
@@ -306,7 +252,7 @@ TEST_F(PackageCryptoCommand, VerifyFailsForATamperedDocument) {
 
 TEST_F(PackageCryptoCommand, VerifyFailsWhenNoKeyOpensTheEnvelope) {
   // A recipient whose key is nowhere on this machine.
-  const Certificate stranger = Issue(PrivateKey::Generate(), "CN=Stranger", "1003");
+  const Certificate& stranger = scenario_->bare.certificate;
   const std::string certificate = WriteFile("stranger.cer", stranger.Der());
   const std::string path = Pack("--sign " + abonent_->Thumbprint() + " --encrypt-cert " +
                                 Quote(certificate) + " -o " + Quote(PathOf("s.zip")));
@@ -314,7 +260,7 @@ TEST_F(PackageCryptoCommand, VerifyFailsWhenNoKeyOpensTheEnvelope) {
   EXPECT_EQ(result.status, 1) << result.out;
   EXPECT_NE(result.out.find("document 1 (declaration.xml): NOT DECRYPTED: "), std::string::npos)
       << result.out;
-  EXPECT_NE(result.out.find("document 1 (declaration.xml), signature 1, signer Test Abonent (" +
+  EXPECT_NE(result.out.find("document 1 (declaration.xml), signature 1, signer Scenario User (" +
                             abonent_->Thumbprint() + "): NOT CHECKED: the document is encrypted\n"),
             std::string::npos)
       << result.out;
@@ -666,8 +612,7 @@ TEST_P(DemoOfKind, RemovesItsTemporaryHome) {
   EXPECT_FALSE(fs::exists(PathOf("user")));
 }
 
-INSTANTIATE_TEST_SUITE_P(Kinds, DemoOfKind,
-                         ::testing::Values("", " --alg gost2012-256", " --alg gost2012-512"));
+INSTANTIATE_TEST_SUITE_P(Kinds, DemoOfKind, ::testing::Values("", " --alg gost2012-256"));
 
 }  // namespace
 }  // namespace lyr::tool

@@ -121,6 +121,12 @@ const UsageCase kCases[] = {
     {"ReceiptWithoutBy", "receipt p.zip --id 7701 -o out", 2, "usage: tdx880 receipt "},
     {"ReceiptByAnUnknownKind", "receipt p.zip --by xx --id 7701 -o out", 1,
      "--by takes ul, fl, no or sos: xx\n"},
+    {"ReceiptByATaxPayer",
+     "receipt p.zip --by ul --id 7702 --inn 7701234560 --kpp 770101001 --sender-inn 7701234560 "
+     "--sender-kpp 770101001 -o out",
+     1,
+     Utf8(u8"На документооборот [01][Декларация] и транзакцию [01][ДекларацияНП] не может быть "
+          u8"сформировано извещение о получении от [налогоплательщик]\n")},
     {"ErrorPackageWithASenderOnly", "error-package p.zip --text p.zip --sender 7701:2 -o out", 2,
      "usage: tdx880 error-package "},
     {"ErrorPackageOfAnUnknownSubjectType",
