@@ -69,48 +69,42 @@ HRESULT GuardedFailure(CTdx880Safe& safe, const ErrorSource& source) noexcept;
 // LastError is not touched.
 HRESULT UnguardedFailure(const ErrorSource& source) noexcept;
 
-// Runs a guarded member whose body returns the result's value: reset the error object, failure
-// value first, run, and on an error record it (SafeMode returns S_OK with the failure value).
+// The one catch of the automation boundary: runs body and gives S_OK; an error of any kind that
+// body raises ends in failure(), called inside the catch block so that it reads that error.
+template <typename Body, typename Failure>
+HRESULT AtBoundary(Body&& body, Failure&& failure) noexcept {
+  try {
+    body();
+    return S_OK;
+  } catch (...) {
+    return failure();
+  }
+}
+
+// A guarded member without a result: reset the error object, run, and on an error record it
+// (SafeMode returns S_OK).
+template <typename Body>
+HRESULT GuardedVoid(CTdx880Safe& safe, const ErrorSource& source, Body&& body) noexcept {
+  safe.ResetError();
+  return AtBoundary(body, [&] { return GuardedFailure(safe, source); });
+}
+
+// A guarded member whose body returns the result's value: the failure value first, then as
+// GuardedVoid (SafeMode returns S_OK with the failure value).
 template <typename Result, typename Body>
 HRESULT Guarded(CTdx880Safe& safe, const ErrorSource& source, Result* result,
                 Body&& body) noexcept {
   if (result == nullptr) {
     return E_POINTER;
   }
-  if constexpr (std::is_pointer_v<Result>) {
-    *result = nullptr;
-  }
-  safe.ResetError();
   SetFailureValue(result);
-  try {
-    StoreResult(result, body());
-    return S_OK;
-  } catch (...) {
-    return GuardedFailure(safe, source);
-  }
-}
-
-// A guarded member without a result.
-template <typename Body>
-HRESULT GuardedVoid(CTdx880Safe& safe, const ErrorSource& source, Body&& body) noexcept {
-  safe.ResetError();
-  try {
-    body();
-    return S_OK;
-  } catch (...) {
-    return GuardedFailure(safe, source);
-  }
+  return GuardedVoid(safe, source, [&] { StoreResult(result, body()); });
 }
 
 // An unguarded member: any error becomes E_UNEXPECTED with error information, whatever SafeMode.
 template <typename Body>
 HRESULT Unguarded(const ErrorSource& source, Body&& body) noexcept {
-  try {
-    body();
-    return S_OK;
-  } catch (...) {
-    return UnguardedFailure(source);
-  }
+  return AtBoundary(body, [&] { return UnguardedFailure(source); });
 }
 
 // An unguarded getter: the body's value, delivered as Guarded delivers it.

@@ -41,7 +41,12 @@ bool CCryptoAPI20ChainBuilderBase::Open(rtl::CBaseClass* config) {
     std::unique_ptr<CCryptoAPI20ChainBuilderBaseConfig> own = CreateConfig();
     own->Assign(*given);
     config_ = std::move(own);
-    OpenStores();
+    try {
+      OpenStores();
+    } catch (...) {
+      Close();  // a store that cannot be read leaves the builder closed, not half open
+      throw;
+    }
     return result;
   });
 }

@@ -23,7 +23,7 @@ class CCryptoAPI20ChainBuilderBase : public rtl::CCustomDoc {
 
   // Opens with a copy of config (a CCryptoAPI20ChainBuilderBaseConfig; none or another class
   // raises "Передан пустой аргумент: config"), closing first when open, and fills the working
-  // store (OpenStores). Guarded.
+  // store (OpenStores); when a store cannot be read the builder is left closed. Guarded.
   bool Open(rtl::CBaseClass* config) override;
   // Closes the working store and frees the configuration. Always true.
   bool Close() override;

@@ -10,6 +10,7 @@
 #include "automation/tdx880_package_class.h"
 #include "automation/tdx880_subject_class.h"
 #include "automation/tdx880_tr_dekl_class.h"
+#include "crypt/crypto_api20_chain_builder_strict.h"
 #include "package/tdx880_doc.h"
 #include "rtl/errors.h"
 #include "safe_probe.h"
@@ -249,6 +250,16 @@ TEST_P(OrphanFile, FailsEveryItemMemberClearlyAndKeepsItsErrorModel) {
 INSTANTIATE_TEST_SUITE_P(Removals, OrphanFile,
                          ::testing::Values(Removal::kDeleteFile, Removal::kClose, Removal::kNew,
                                            Removal::kOpen, Removal::kRelease));
+
+// The Crypt object's signature checks open the strict chain builder on the stores of a location:
+// one that cannot be read fails the open and leaves the builder closed, not half open.
+TEST(ChainBuilder, UnreadableStoreLocationLeavesTheBuilderClosed) {
+  crypt::CCryptoAPI20ChainBuilderStrict builder;
+  crypt::CCryptoAPI20ChainBuilderStrictConfig config;
+  config.SetStoreLocation(3);
+  ExpectRaises([&] { builder.Open(&config); }, u8"Недоступное хранилище: [3]");
+  EXPECT_FALSE(builder.IsDocumentOpened());
+}
 
 }  // namespace
 }  // namespace lyr::automation::test

@@ -11,6 +11,7 @@
 #include <filesystem>
 
 #include "rtl/errors.h"
+#include "support/expect_raises.h"
 #include "support/sandbox.h"
 
 namespace lyr::rtl {
@@ -86,13 +87,10 @@ TEST_F(AtomicFileTest, ModeBitsAreExactWhateverTheUmask) {
 }
 
 TEST_F(AtomicFileTest, MissingFolderFailsWithOSError) {
-  try {
-    AtomicFile file(PathOf("missing/a.bin"));
-    FAIL();
-  } catch (const EOSError& error) {
-    EXPECT_EQ(error.ErrorCode(), ENOENT);
-    EXPECT_EQ(error.Message(), "System Error.  Code: 2.\r\nNo such file or directory");
-  }
+  const auto error = test::Raised<EOSError>([&] { AtomicFile file(PathOf("missing/a.bin")); });
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->ErrorCode(), ENOENT);
+  EXPECT_EQ(error->Message(), "System Error.  Code: 2.\r\nNo such file or directory");
 }
 
 TEST_F(AtomicFileTest, FailedRenameLeavesTargetAndRemovesTemporaryFile) {

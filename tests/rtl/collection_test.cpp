@@ -7,6 +7,8 @@
 #include <memory>
 #include <string>
 
+#include "support/expect_raises.h"
+
 namespace lyr::rtl {
 namespace {
 
@@ -44,14 +46,9 @@ class Parts final : public CCollection {
 class Wheel final : public Part {};
 class Wheels final : public CTypedCollection<Wheel> {};
 
-// Expects op to fail a program check "<message> (Collection, line <n>)".
+// Expects op to fail a program check of the unit Collection.
 void ExpectCollectionCheck(const std::function<void()>& op, const std::string& message) {
-  try {
-    op();
-    ADD_FAILURE() << "no program check: " << message;
-  } catch (const EAssertionFailed& error) {
-    EXPECT_EQ(error.Message().rfind(message + " (Collection, line ", 0), 0u) << error.Message();
-  }
+  test::ExpectProgramCheck(op, message, "Collection");
 }
 
 TEST(Collection, DestroysEveryItemExactlyOnce) {

@@ -14,15 +14,10 @@
 namespace lyr::rtl {
 namespace {
 
-using lyr::test::MessageOf;
-
-// The program check op fails, without its "(StrArray, line n)" suffix.
+// The program check op fails, of the unit StrArray.
 template <typename Op>
-std::string ProgramCheck(Op op) {
-  const std::string message = MessageOf<EAssertionFailed>(op);
-  const size_t suffix = message.find(" (StrArray, line ");
-  EXPECT_NE(suffix, std::string::npos) << message;
-  return message.substr(0, suffix);
+void ExpectCheck(Op op, std::string_view message) {
+  test::ExpectProgramCheck(op, message, "StrArray");
 }
 
 // Counts its own destruction.
@@ -45,8 +40,8 @@ TEST(StrArray, DestroyModeDestroysEveryObjectExactlyOnce) {
     list.Delete(1);
     EXPECT_EQ(destroyed, 1);
     EXPECT_EQ(list.Count(), 3);
-    EXPECT_EQ(ProgramCheck([&] { list.SetOwnershipMode(StrArrayOwnership::kNone); }),
-              "The ownership mode of a StrArray holding objects cannot change");
+    ExpectCheck([&] { list.SetOwnershipMode(StrArrayOwnership::kNone); },
+                "The ownership mode of a StrArray holding objects cannot change");
   }
   EXPECT_EQ(destroyed, 4);
 }
@@ -54,8 +49,8 @@ TEST(StrArray, DestroyModeDestroysEveryObjectExactlyOnce) {
 TEST(StrArray, ObjectOfTheWrongOwnershipIsRefusedAndStillDestroyed) {
   int destroyed = 0;
   CStrArray list;
-  EXPECT_EQ(ProgramCheck([&] { list.AddObject("a", std::make_unique<Tracked>(&destroyed)); }),
-            "The object's ownership does not match the StrArray's ownership mode");
+  ExpectCheck([&] { list.AddObject("a", std::make_unique<Tracked>(&destroyed)); },
+              "The object's ownership does not match the StrArray's ownership mode");
   EXPECT_EQ(destroyed, 1);
   EXPECT_EQ(list.Count(), 0);
 }
@@ -67,11 +62,10 @@ TEST(StrArray, TypedAccessAndBoundsAreProgramChecks) {
   list.Add("b");
   EXPECT_EQ(list.Object<int>(0), &value);
   EXPECT_EQ(list.Object<int>(1), nullptr);
-  EXPECT_EQ(ProgramCheck([&] { (void)list.Object<long>(0); }),
-            "The object of the StrArray item is not of the requested type");
+  ExpectCheck([&] { (void)list.Object<long>(0); },
+              "The object of the StrArray item is not of the requested type");
   for (const int index : {-1, 2}) {
-    EXPECT_EQ(ProgramCheck([&] { (void)list.Strings(index); }),
-              "The index parameter raised StrArray's bounds");
+    ExpectCheck([&] { (void)list.Strings(index); }, "The index parameter raised StrArray's bounds");
   }
 }
 

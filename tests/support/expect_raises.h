@@ -62,4 +62,16 @@ void ExpectRaises(Body&& body, std::u8string_view message,
   ExpectRaises<E>(body, std::string_view(rtl::Msg(message)), where);
 }
 
+// Expects body to fail a program check of unit: "<message> (<unit>, line <n>)".
+template <typename Body>
+void ExpectProgramCheck(Body&& body, std::string_view message, std::string_view unit,
+                        std::source_location where = std::source_location::current()) {
+  const std::string got = MessageOf<rtl::EAssertionFailed>(body, where);
+  if (!got.starts_with(std::string(message) + " (" + std::string(unit) + ", line ")) {
+    ADD_FAILURE_AT(where.file_name(), static_cast<int>(where.line()))
+        << "program check \"" << got << "\"\n expected \"" << message << " (" << unit
+        << ", line n)\"";
+  }
+}
+
 }  // namespace lyr::test
