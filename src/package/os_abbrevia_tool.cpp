@@ -885,6 +885,47 @@ class MemoryArchive final {
 
 }  // namespace
 
+namespace {
+
+ZipPtr OpenArchiveFile(const std::string& archive, int flags) {
+  int error_code = 0;
+  ZipPtr zip(::zip_open(NativePath(archive).c_str(), flags, &error_code));
+  if (!zip) {
+    zip_error_t error;
+    ::zip_error_init_with_code(&error, error_code);
+    RaiseZipError(&error, archive);
+  }
+  return zip;
+}
+
+// Extracts the archive into the folder target gives (which exists), asked for when the first
+// entry is written; an entry for which keep_in_memory says yes goes to it instead. Files written
+// before a failure are removed again.
+template <typename Target, typename Keep>
+void ExtractInto(Target&& target, const std::string& archive, rtl::DecompressionBudget* budget,
+                 Keep&& keep_in_memory) {
+  ZipPtr zip = OpenArchiveFile(archive, ZIP_RDONLY | ZIP_CHECKCONS);
+  const std::vector<PlannedEntry> plan = PlanExtraction(zip.get(), archive, budget);
+  std::optional<Extractor> extractor;
+  try {
+    for (const PlannedEntry& entry : plan) {
+      if (!keep_in_memory(zip.get(), entry)) {
+        if (!extractor) {
+          extractor.emplace(zip.get(), archive, target());
+        }
+        extractor->Extract(entry);
+      }
+    }
+  } catch (...) {
+    if (extractor) {
+      extractor->Undo();
+    }
+    throw;
+  }
+}
+
+}  // namespace
+
 std::string COsAbbreviaTool::ExtractArchive(const std::string& directory,
                                             const std::string& archive, bool make_unique,
                                             rtl::DecompressionBudget* budget) {
@@ -897,25 +938,54 @@ std::string COsAbbreviaTool::ExtractArchive(const std::string& directory,
   if (!rtl::ForceDirectories(target)) {
     rtl::RaiseLastOSError();
   }
-  int error_code = 0;
-  ZipPtr zip(::zip_open(NativePath(archive).c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &error_code));
-  if (!zip) {
-    zip_error_t error;
-    ::zip_error_init_with_code(&error, error_code);
-    RaiseZipError(&error, archive);
-  }
-  const std::vector<PlannedEntry> plan = PlanExtraction(zip.get(), archive, budget);
-  Extractor extractor(zip.get(), archive, target);
-  try {
-    for (const PlannedEntry& entry : plan) {
-      extractor.Extract(entry);
-    }
-  } catch (...) {
-    extractor.Undo();
-    throw;
-  }
+  ExtractInto([&] { return target; }, archive, budget,
+              [](zip_t*, const PlannedEntry&) { return false; });
   return rtl::IncludeTrailingBackslash(target);
 }
+
+void COsAbbreviaTool::ExtractArchiveKeeping(
+    const std::function<std::string()>& directory, const std::string& archive,
+    rtl::DecompressionBudget* budget, uint64_t memory_limit,
+    const std::function<void(const std::string&, std::string)>& keep) {
+  uint64_t kept = 0;
+  ExtractInto(directory, archive, budget, [&](zip_t* zip, const PlannedEntry& entry) {
+    if (entry.is_directory || entry.segments.size() != 1 || entry.size > memory_limit - kept) {
+      return false;
+    }
+    kept += entry.size;
+    std::string bytes;
+    bytes.reserve(static_cast<size_t>(entry.size));
+    ReadEntry(zip, entry.index, entry.size, entry.name, archive,
+              [&](std::string_view chunk) { bytes += chunk; });
+    keep(entry.name, std::move(bytes));
+    return true;
+  });
+}
+
+namespace {
+
+// Writes the archive of the entries add_entries adds through rtl::AtomicFile; nothing added
+// makes an empty archive. A package that is replaced keeps its permission bits; a new one gets
+// those of a new file.
+template <typename AddEntries>
+void WriteArchive(const std::string& archive, bool empty, AddEntries&& add_entries) {
+  struct stat old {};
+  const bool replaces = ::stat(NativePath(archive).c_str(), &old) == 0 && S_ISREG(old.st_mode);
+  rtl::AtomicFile file(archive, replaces ? (old.st_mode & 07777) : rtl::AtomicFile::kCreationMode);
+  if (empty) {
+    file.Write(kEmptyArchive);
+  } else {
+    MemoryArchive built;
+    add_entries(built.Zip());
+    built.Finish(
+        archive, [](uint64_t) {}, [&](std::string_view chunk) { file.Write(chunk); });
+  }
+  // The data are flushed before the rename, so a crash never leaves a partial archive under the
+  // target's name; the folder is not flushed (see docs/package.md, "Saving").
+  file.Commit(rtl::AtomicFile::Durability::kData);
+}
+
+}  // namespace
 
 bool COsAbbreviaTool::BuildArchiveFromDirectory(const std::string& directory,
                                                 const std::string& mask,
@@ -924,24 +994,23 @@ bool COsAbbreviaTool::BuildArchiveFromDirectory(const std::string& directory,
     return false;
   }
   const std::vector<std::pair<std::string, time_t>> files = ListFiles(directory, mask, archive);
-  // A package that is replaced keeps its permission bits; a new one gets those of a new file.
-  struct stat old {};
-  const bool replaces = ::stat(NativePath(archive).c_str(), &old) == 0 && S_ISREG(old.st_mode);
-  rtl::AtomicFile file(archive, replaces ? (old.st_mode & 07777) : rtl::AtomicFile::kCreationMode);
-  if (files.empty()) {
-    file.Write(kEmptyArchive);
-  } else {
-    MemoryArchive built;
+  WriteArchive(archive, files.empty(), [&](zip_t* zip) {
     for (const auto& [name, mtime] : files) {
-      EntrySource::Add(built.Zip(),
-                       std::make_unique<EntrySource>(rtl::CombinePath(directory, name), mtime),
+      EntrySource::Add(zip, std::make_unique<EntrySource>(rtl::CombinePath(directory, name), mtime),
                        name, archive);
     }
-    built.Finish(
-        archive, [](uint64_t) {}, [&](std::string_view chunk) { file.Write(chunk); });
-  }
-  file.Commit();
+  });
   return true;
+}
+
+void COsAbbreviaTool::BuildArchive(
+    const std::vector<std::pair<std::string, std::string_view>>& entries,
+    const std::string& archive) {
+  WriteArchive(archive, entries.empty(), [&](zip_t* zip) {
+    for (const auto& [name, bytes] : entries) {
+      EntrySource::Add(zip, std::make_unique<EntrySource>(bytes), name, archive);
+    }
+  });
 }
 
 std::string COsAbbreviaTool::PackDocument(const std::string& entry_name, std::string_view data) {
@@ -972,23 +1041,37 @@ std::string COsAbbreviaTool::UnpackDocument(std::string_view archive_bytes,
   return result;
 }
 
-uint64_t COsAbbreviaTool::DeclaredPlainSize(const std::string& archive) {
-  int error_code = 0;
-  const ZipPtr zip(::zip_open(NativePath(archive).c_str(), ZIP_RDONLY, &error_code));
-  if (!zip) {
-    return 0;
-  }
-  const zip_int64_t count = ::zip_get_num_entries(zip.get(), 0);
+namespace {
+
+uint64_t DeclaredSizes(zip_t* zip) {
+  const zip_int64_t count = ::zip_get_num_entries(zip, 0);
   uint64_t total = 0;
   for (zip_int64_t index = 0; index < count; ++index) {
     zip_stat_t stat;
     ::zip_stat_init(&stat);
-    if (::zip_stat_index(zip.get(), static_cast<zip_uint64_t>(index), 0, &stat) == 0 &&
+    if (::zip_stat_index(zip, static_cast<zip_uint64_t>(index), 0, &stat) == 0 &&
         (stat.valid & ZIP_STAT_SIZE) != 0) {
-      total += std::min<uint64_t>(stat.size, kMaxEntrySize + 1);
+      total += std::min<uint64_t>(stat.size, COsAbbreviaTool::kMaxEntrySize + 1);
     }
   }
   return total;
+}
+
+}  // namespace
+
+uint64_t COsAbbreviaTool::DeclaredPlainSize(const std::string& archive) {
+  int error_code = 0;
+  const ZipPtr zip(::zip_open(NativePath(archive).c_str(), ZIP_RDONLY, &error_code));
+  return zip ? DeclaredSizes(zip.get()) : 0;
+}
+
+uint64_t COsAbbreviaTool::DeclaredPlainSizeOf(std::string_view archive_bytes) {
+  try {
+    const ZipPtr zip = OpenMemoryArchive(archive_bytes, ZIP_RDONLY);
+    return DeclaredSizes(zip.get());
+  } catch (const rtl::Exception&) {
+    return 0;  // not readable as an archive: whoever inflates it reports that
+  }
 }
 
 uint64_t COsAbbreviaTool::EntryCount(std::string_view archive_bytes) {

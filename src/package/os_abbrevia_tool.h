@@ -3,8 +3,11 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "rtl/base_class.h"
 #include "rtl/decompression_budget.h"
@@ -37,6 +40,17 @@ class COsAbbreviaTool final : public rtl::CBaseClass {
   static std::string ExtractArchive(const std::string& directory, const std::string& archive,
                                     bool make_unique, rtl::DecompressionBudget* budget = nullptr);
 
+  // ExtractArchive, except that each file entry at the archive's root is handed to keep (its name
+  // and its bytes) instead of being written, as long as the entries kept so far and this one add
+  // up to at most memory_limit bytes. The others are written as ExtractArchive writes them, into
+  // the folder that directory gives (an existing one, ending in "/"), asked for when the first of
+  // them comes. The checks, the budget and the errors are ExtractArchive's; after a failure,
+  // files written are removed again and keep may have been called for some entries.
+  static void ExtractArchiveKeeping(
+      const std::function<std::string()>& directory, const std::string& archive,
+      rtl::DecompressionBudget* budget, uint64_t memory_limit,
+      const std::function<void(const std::string&, std::string)>& keep);
+
   // Builds archive from the regular files of directory whose names match mask ("*.*" or "*" for
   // all; folders are not searched, links are skipped); entry names are the bare file names.
   // Returns false and does nothing when directory does not exist. The archive is built in memory
@@ -46,6 +60,12 @@ class COsAbbreviaTool final : public rtl::CBaseClass {
   // behind. A replaced archive keeps its permission bits; a new one gets 0666 less the umask.
   static bool BuildArchiveFromDirectory(const std::string& directory, const std::string& mask,
                                         const std::string& archive);
+
+  // Builds archive from entries in memory (name, bytes), in the order given, written as
+  // BuildArchiveFromDirectory writes it (through rtl::AtomicFile, same permission rules). Entries
+  // are deflated or stored as there. No entries make an empty archive.
+  static void BuildArchive(const std::vector<std::pair<std::string, std::string_view>>& entries,
+                           const std::string& archive);
 
   // The bytes of a ZIP archive holding one entry named entry_name with data. Built in memory.
   static std::string PackDocument(const std::string& entry_name, std::string_view data);
@@ -63,6 +83,8 @@ class COsAbbreviaTool final : public rtl::CBaseClass {
   // directory without inflating anything; 0 when it cannot be read as an archive (whoever
   // inflates it later reports that).
   static uint64_t DeclaredPlainSize(const std::string& archive);
+  // DeclaredPlainSize of the ZIP archive archive_bytes in memory.
+  static uint64_t DeclaredPlainSizeOf(std::string_view archive_bytes);
 
   // The number of entries of the ZIP archive archive_bytes.
   static uint64_t EntryCount(std::string_view archive_bytes);

@@ -56,16 +56,53 @@ bool IsPackageFileName(std::string_view file_name) noexcept {
   return file_name.find_first_of(std::string_view("/\\\0", 3)) == std::string_view::npos;
 }
 
-std::string ReadPackageFile(const CTdx880PackageConfig& config, const std::string& file_name) {
-  if (!IsPackageFileName(file_name) ||
-      !rtl::FileExists(PathInWorkingDirectory(config, file_name))) {
+PackageFiles::Bytes PackageFiles::Find(const std::string& name) const {
+  const auto found = files_.find(name);
+  return found == files_.end() ? nullptr : found->second;
+}
+
+PackageFiles::Bytes ReadPackageBytes(const CTdx880PackageConfig& config,
+                                     const std::string& file_name) {
+  if (!IsPackageFileName(file_name)) {
     rtl::RaiseFmt(u8"Файл в пакете не найден: [%s]", file_name);
   }
-  return rtl::ReadFileToString(PathInWorkingDirectory(config, file_name));
+  if (config.Files() != nullptr) {
+    if (PackageFiles::Bytes staged = config.Files()->Find(file_name)) {
+      return staged;
+    }
+    if (config.WorkingDirectory().empty()) {
+      rtl::RaiseFmt(u8"Файл в пакете не найден: [%s]", file_name);
+    }
+  }
+  const std::string path = PathInWorkingDirectory(config, file_name);
+  if (!rtl::FileExists(path)) {
+    rtl::RaiseFmt(u8"Файл в пакете не найден: [%s]", file_name);
+  }
+  return std::make_shared<const std::string>(rtl::ReadFileToString(path));
+}
+
+std::string ReadPackageFile(const CTdx880PackageConfig& config, const std::string& file_name) {
+  return *ReadPackageBytes(config, file_name);
+}
+
+void WritePackageFile(const CTdx880PackageConfig& config, const std::string& file_name,
+                      PackageFiles::Bytes bytes) {
+  if (!IsPackageFileName(file_name)) {
+    rtl::RaiseFmt(u8"Недопустимое имя файла в пакете: [%s]", file_name);
+  }
+  if (config.Files() != nullptr) {
+    config.Files()->Put(file_name, std::move(bytes));
+    return;
+  }
+  WriteScratchFile(PathInWorkingDirectory(config, file_name), *bytes);
 }
 
 void WritePackageFile(const CTdx880PackageConfig& config, const std::string& file_name,
                       std::string_view bytes) {
+  if (config.Files() != nullptr) {
+    WritePackageFile(config, file_name, std::make_shared<const std::string>(bytes));
+    return;
+  }
   if (!IsPackageFileName(file_name)) {
     rtl::RaiseFmt(u8"Недопустимое имя файла в пакете: [%s]", file_name);
   }

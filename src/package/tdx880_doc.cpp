@@ -75,6 +75,7 @@ std::string ExpandPackagePath(const std::string& path) {
 
 CTdx880Doc::CTdx880Doc() : tmp_dir_(rtl::GetTempDirectory()) {
   config_.SetMaxPlainSize(rtl::DecompressionBudget::LimitFromEnvironment());
+  config_.SetFiles(&files_);
 }
 
 CTdx880Doc::~CTdx880Doc() {
@@ -90,7 +91,7 @@ bool CTdx880Doc::Open(const std::string& file_name) {
       const std::string path = ExpandPackagePath(file_name);
       description_ = std::make_unique<xml::CXMLGprPackage>();
       config_.SetDescription(description_.get());
-      CreateWorkingDirectory();
+      PrepareTmpDir();
       ReadArchive(path);
       file_name_ = path;
       is_opened_ = true;
@@ -120,6 +121,7 @@ void CTdx880Doc::DoClose() {
     working_directory_.clear();
     config_.SetWorkingDirectory({});
   }
+  files_.Clear();
   config_.SetDescription(nullptr);
   config_.Budget().Reset();
   description_.reset();
@@ -138,8 +140,8 @@ bool CTdx880Doc::New(rtl::CBaseClass* /*source*/) {
 
 void CTdx880Doc::DoNew() {
   auto description = std::make_unique<xml::CXMLGprPackage>();
-  if (working_directory_.empty()) {
-    CreateWorkingDirectory();
+  if (!is_opened_) {
+    PrepareTmpDir();
   }
   ReleaseItems();
   config_.Budget().Reset();
@@ -199,13 +201,29 @@ bool CTdx880Doc::SaveAs(const std::string& file_name) {
 
 // --- Working folder and the two algorithms ---
 
-void CTdx880Doc::CreateWorkingDirectory() {
+// The sweep runs whenever a package opens, and TmpDir must take a folder: the errors making one
+// would give now rather than on first use.
+void CTdx880Doc::PrepareTmpDir() const {
   // Working folders are named by a bare identifier (no prefix); the sweep only takes those with a
   // lock file of FolderLock beside them.
   rtl::SweepStaleFolders(tmp_dir_, "");
-  working_lock_ = rtl::CreateLockedFolder(tmp_dir_, "");
-  working_directory_ = rtl::IncludeTrailingBackslash(working_lock_->Folder());
-  config_.SetWorkingDirectory(working_directory_);
+  if (::access(NativePath(tmp_dir_).c_str(), W_OK | X_OK) != 0) {
+    rtl::RaiseLastOSError();
+  }
+}
+
+const std::string& CTdx880Doc::MakeWorkingDirectory() const {
+  if (working_directory_.empty()) {
+    rtl::FolderLock lock = rtl::CreateLockedFolder(tmp_dir_, "");
+    working_directory_ = rtl::IncludeTrailingBackslash(lock.Folder());
+    working_lock_ = std::move(lock);
+  }
+  return working_directory_;
+}
+
+const std::string& CTdx880Doc::WorkingDirectory() const {
+  static const std::string kNone;
+  return is_opened_ ? MakeWorkingDirectory() : kNone;
 }
 
 void CTdx880Doc::ReadArchive(const std::string& path) {
@@ -214,15 +232,35 @@ void CTdx880Doc::ReadArchive(const std::string& path) {
   }
   rtl::DecompressionBudget& budget = config_.Budget();
   budget.SetName(path);
-  working_directory_ = COsAbbreviaTool::ExtractArchive(working_directory_, path, false, &budget);
-  config_.SetWorkingDirectory(working_directory_);
-
-  const std::string description_path = rtl::CombinePath(working_directory_, kDescriptionFileName);
-  if (!rtl::FileExists(description_path)) {
-    rtl::RaiseFmt(u8"Неверный формат пакета: не найден главный файл [%s]",
-                  std::string(kDescriptionFileName));
+  // The entries pass through memory on their way to the items; only what exceeds the
+  // configuration's MaxStagedSize is written into the working folder.
+  files_.Clear();
+  COsAbbreviaTool::ExtractArchiveKeeping(
+      [&]() -> std::string {
+        config_.SetWorkingDirectory(MakeWorkingDirectory());
+        return working_directory_;
+      },
+      path, &budget, config_.MaxStagedSize(),
+      [&](const std::string& name, std::string bytes) {
+        files_.Put(name, std::make_shared<const std::string>(std::move(bytes)));
+      });
+  try {
+    LoadItems();
+  } catch (...) {
+    files_.Clear();
+    throw;
   }
-  package_description_content_ = rtl::ReadFileToString(description_path);
+  // The items hold what they loaded; entries the description does not name are dropped.
+  files_.Clear();
+}
+
+void CTdx880Doc::LoadItems() {
+  const std::string name(kDescriptionFileName);
+  if (!files_.Find(name) && (working_directory_.empty() ||
+                             !rtl::FileExists(rtl::CombinePath(working_directory_, name)))) {
+    rtl::RaiseFmt(u8"Неверный формат пакета: не найден главный файл [%s]", name);
+  }
+  package_description_content_ = ReadPackageFile(config_, name);
   is_loaded_ = true;
 
   description_->SetDocument(package_description_content_);
@@ -242,11 +280,15 @@ void CTdx880Doc::ReadArchive(const std::string& path) {
   for (int32_t i = 0; i < documents.Count(); ++i) {
     const xml::CXMLGprDocument& entry = documents.Items(i);
     if (entry.IsCompressed() && !entry.IsEncrypted() && IsPackageFileName(entry.FileName())) {
-      declared += COsAbbreviaTool::DeclaredPlainSize(
-          rtl::CombinePath(working_directory_, entry.FileName()));
+      if (const PackageFiles::Bytes staged = files_.Find(entry.FileName())) {
+        declared += COsAbbreviaTool::DeclaredPlainSizeOf(*staged);
+      } else if (!working_directory_.empty()) {
+        declared += COsAbbreviaTool::DeclaredPlainSize(
+            rtl::CombinePath(working_directory_, entry.FileName()));
+      }
     }
   }
-  budget.Check(declared);
+  config_.Budget().Check(declared);
   for (int32_t i = 0; i < documents.Count(); ++i) {
     auto item = std::make_shared<CTdx880Document>();
     CTdx880ItemConfig item_config(&documents.Items(i), &config_);
@@ -259,23 +301,42 @@ void CTdx880Doc::ReadArchive(const std::string& path) {
 
 void CTdx880Doc::WriteArchive(const std::string& path) {
   CheckTargetReplaceable(path);
-  if (!rtl::DirectoryExists(working_directory_)) {
-    CreateWorkingDirectory();
-  }
-  if (!rtl::ClearDirectory(working_directory_)) {
+  // Files that Open wrote there are not carried into the new archive, as the items' files are
+  // staged in memory.
+  if (!working_directory_.empty() && rtl::DirectoryExists(working_directory_) &&
+      !rtl::ClearDirectory(working_directory_)) {
     rtl::RaiseLastOSError();
   }
+  try {
+    StageFiles();
+    std::vector<std::pair<std::string, std::string_view>> entries;
+    entries.reserve(files_.All().size());
+    for (const auto& [name, bytes] : files_.All()) {
+      entries.emplace_back(name, *bytes);
+    }
+    // The archive adaptor writes it through rtl::AtomicFile: the old file stays whole until the
+    // new one is complete.
+    COsAbbreviaTool::BuildArchive(entries, path);
+  } catch (...) {
+    files_.Clear();
+    throw;
+  }
+  files_.Clear();
+}
+
+// The items' content and signature files and the description, staged in memory.
+void CTdx880Doc::StageFiles() {
+  files_.Clear();
   for (const DocumentPtr& item : items_) {
     if (!item->Save()) {
       rtl::RaiseFmt(u8"Документ не сохранён: [%s]", item->OriginalFilename());
     }
   }
   description_->SetProgVersion(std::string(kProgVersion));
-  description_->SaveToFile(rtl::CombinePath(working_directory_, kDescriptionFileName));
-  // The archive adaptor writes it through rtl::AtomicFile: the old file stays whole until the new
-  // one is complete.
-  if (!COsAbbreviaTool::BuildArchiveFromDirectory(working_directory_, "*.*", path)) {
-    rtl::RaiseOSError(ENOENT);
+  std::string description = description_->GetXML();
+  if (!description.empty()) {
+    files_.Put(std::string(kDescriptionFileName),
+               std::make_shared<const std::string>(std::move(description)));
   }
 }
 

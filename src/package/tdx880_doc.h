@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "package/package_file.h"
 #include "package/subject_codes.h"
 #include "package/tdx880_package_config.h"
 #include "rtl/custom_doc.h"
@@ -31,12 +32,14 @@ namespace lyr::package {
 class CTdx880Document;
 class CTdx880Signature;
 
-// One open package at a time. Open or New create a private working folder (a new identifier
-// under TmpDir, mode 0700) that holds the package's files while it is open; Close, a failed Open
-// and destruction delete it. The folder is locked for its life (rtl::FolderLock: an flock on
-// "<folder>.lock" beside it), and before making one Open and New sweep TmpDir of working
-// folders whose lock no live process holds (rtl::SweepStaleFolders), so the plain files of a
-// process that was killed do not stay behind.
+// One open package at a time. An open package has a private working folder (a new identifier
+// under TmpDir, mode 0700) for the package's files that do not pass through memory; Close, a
+// failed Open and destruction delete it. The folder is made on first use: when Open meets more
+// entries than it keeps in memory, or when WorkingDirectory is asked for; Open and New check that
+// TmpDir can take it (the OS error otherwise). The folder is locked for its life
+// (rtl::FolderLock: an flock on "<folder>.lock" beside it), and Open and New sweep TmpDir of
+// working folders whose lock no live process holds (rtl::SweepStaleFolders), so the plain files
+// of a process that was killed do not stay behind.
 //
 // Every public operation is guarded (CBaseClass): an error raised inside goes to the error
 // handler, which by default raises it again; with the handler cleared the operation returns
@@ -109,8 +112,9 @@ class CTdx880Doc final : public rtl::CCustomDoc {
   // The description was read (Open) or made empty (New).
   [[nodiscard]] bool IsReaded() const noexcept { return is_readed_; }
   [[nodiscard]] bool IsOpened() const noexcept { return is_opened_; }
-  // Full path of the working folder, ending in "/"; "" while none exists.
-  [[nodiscard]] const std::string& WorkingDirectory() const noexcept { return working_directory_; }
+  // Full path of the working folder, ending in "/", made now when the open package has none yet;
+  // "" while no package is open.
+  [[nodiscard]] const std::string& WorkingDirectory() const;
   // The description while the package is open, else null. Owned by the container.
   [[nodiscard]] xml::CXMLGprPackage* Description() const noexcept { return description_.get(); }
   // The settings handed to every item (description, working folder, FlagUsageUserStorage).
@@ -212,20 +216,27 @@ class CTdx880Doc final : public rtl::CCustomDoc {
   void DoNew();
   void RequireOpened() const;
   xml::CXMLGprPackage& OpenedDescription() const;
-  void CreateWorkingDirectory();
+  void PrepareTmpDir() const;
+  const std::string& MakeWorkingDirectory() const;
   void ReadArchive(const std::string& path);
+  void LoadItems();
   void WriteArchive(const std::string& path);
+  void StageFiles();
   [[nodiscard]] std::string GeneratePackageFileName();
 
   bool is_loaded_ = false;
   bool is_readed_ = false;
   bool is_opened_ = false;
-  std::string working_directory_;
+  // Made on first use (MakeWorkingDirectory), so also by the const WorkingDirectory.
+  mutable std::string working_directory_;
   // Holds the working folder's lock while the folder exists (rtl::FolderLock).
-  std::optional<rtl::FolderLock> working_lock_;
+  mutable std::optional<rtl::FolderLock> working_lock_;
   std::unique_ptr<xml::CXMLGprPackage> description_;
   CTdx880PackageConfig config_;
   std::vector<DocumentPtr> items_;
+  // The archive's entries while Open loads the items, the items' files while Save builds the
+  // archive; empty otherwise.
+  PackageFiles files_;
   std::string file_name_;
   std::string package_description_content_;
   std::string tmp_dir_;

@@ -99,7 +99,7 @@ bool CTdx880Document::Save() {
   return Guarded([&] {
     NameFileWhenUnnamed();
     Compress();
-    WritePackageFile(PackageConfig(), Entry().FileName(), *content_);
+    WritePackageFile(PackageConfig(), Entry().FileName(), content_);
     for (const SignaturePtr& signature : signatures_) {
       if (!signature->Save()) {
         return false;
@@ -436,7 +436,7 @@ void CTdx880Document::NameFileWhenUnnamed() {
 
 bool CTdx880Document::Load() {
   if (!Entry().FileName().empty()) {
-    SetStored(ReadPackageFile(PackageConfig(), Entry().FileName()));
+    content_ = ReadPackageBytes(PackageConfig(), Entry().FileName());
     Decompress();
   }
   if (!LoadSignatures()) {

@@ -1,5 +1,5 @@
 // CTdx880PackageConfig: the settings a package container hands to each of its items and signature
-// objects (description, working folder, user-storage flag, decompression budget).
+// objects (description, working folder, staged files, user-storage flag, decompression budget).
 #pragma once
 
 #include <cstdint>
@@ -13,6 +13,8 @@ class CXMLGprPackage;
 }  // namespace lyr::xml
 
 namespace lyr::package {
+
+class PackageFiles;
 
 class CTdx880PackageConfig final : public rtl::CBaseClass {
  public:
@@ -29,6 +31,18 @@ class CTdx880PackageConfig final : public rtl::CBaseClass {
   // Full path of the container's working folder, ending in "/" ("" when there is none).
   [[nodiscard]] const std::string& WorkingDirectory() const noexcept { return working_directory_; }
   void SetWorkingDirectory(std::string path) { working_directory_ = std::move(path); }
+
+  // The container's staged files (package/package_file.h; not owned): while they are set, items
+  // and signature objects read and write their files there instead of in the working folder.
+  // Null for a configuration without a container.
+  [[nodiscard]] PackageFiles* Files() const noexcept { return files_; }
+  void SetFiles(PackageFiles* files) noexcept { files_ = files; }
+
+  // Open keeps the archive's entries in memory up to this many bytes together and writes the rest
+  // into the working folder.
+  static constexpr uint64_t kDefaultMaxStagedSize = uint64_t{256} << 20;
+  [[nodiscard]] uint64_t MaxStagedSize() const noexcept { return max_staged_size_; }
+  void SetMaxStagedSize(uint64_t value) noexcept { max_staged_size_ = value; }
 
   // Handed unchanged to every cryptographic call of the items; true by default.
   [[nodiscard]] bool FlagUsageUserStorage() const noexcept { return flag_usage_user_storage_; }
@@ -47,6 +61,8 @@ class CTdx880PackageConfig final : public rtl::CBaseClass {
  private:
   xml::CXMLGprPackage* description_ = nullptr;
   std::string working_directory_;
+  PackageFiles* files_ = nullptr;
+  uint64_t max_staged_size_ = kDefaultMaxStagedSize;
   bool flag_usage_user_storage_ = true;
   rtl::DecompressionBudget budget_;
 };

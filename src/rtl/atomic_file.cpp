@@ -228,7 +228,7 @@ void AtomicFile::LinkUnnamed() {
   }
 }
 
-void AtomicFile::Commit() {
+void AtomicFile::Commit(Durability durability) {
   Assert(!committed_ && fd_ >= 0, "AtomicFile.Commit called twice", "atomic_file");
   if (::fsync(fd_) != 0) {
     RaiseLastOSError();
@@ -245,7 +245,9 @@ void AtomicFile::Commit() {
   if (rc != 0) {
     RaiseLastOSError();
   }
-  SyncFolder(folder_);
+  if (durability == Durability::kRenamed) {
+    SyncFolder(folder_);
+  }
 }
 
 void WriteFileAtomically(const std::string& path, std::string_view bytes, uint32_t mode) {

@@ -31,10 +31,21 @@ class AtomicFile final {
   // Appends bytes to the scratch file. Raises an OS error on failure, an assertion error after
   // Commit.
   void Write(std::string_view bytes);
-  // Flushes the scratch file to disk, moves it over path and flushes the folder. Raises an OS
-  // error on failure (the scratch file is then removed by the destructor and path is left as it
-  // was); an assertion error when called twice.
-  void Commit();
+  // How far Commit makes the new file durable before it returns.
+  enum class Durability {
+    // The file's data and the rename: once Commit returns, the new file survives a crash of the
+    // system (a power loss).
+    kRenamed,
+    // The file's data only: a crash of the system shortly after Commit may bring back the old
+    // file (or none, for a new one), never a partial one; the rename reaches the disk with the
+    // file system's next commit. Saves a flush of the folder.
+    kData,
+  };
+
+  // Flushes the scratch file to disk, moves it over path and (kRenamed) flushes the folder.
+  // Raises an OS error on failure (the scratch file is then removed by the destructor and path is
+  // left as it was); an assertion error when called twice.
+  void Commit(Durability durability = Durability::kRenamed);
 
   // The target, as the file system names it (UTF-8).
   [[nodiscard]] const std::string& Path() const noexcept { return path_; }

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <random>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -247,6 +248,41 @@ TEST_F(ArchiveTest, ExtractReadsArchivesMadeByPythonWithFolders) {
                                    "Документ.txt"}));
   EXPECT_EQ(rtl::ReadFileToString(target + "dir/inner.txt"), "inner");
   EXPECT_EQ(rtl::ReadFileToString(target + Msg(u8"Документ.txt")), "utf-8 name");
+}
+
+TEST_F(ArchiveTest, ExtractKeepingHandsRootFilesUpToTheLimitOverAndWritesTheRest) {
+  const std::string archive = PathOf("py.zip");
+  Python(
+      "import sys, zipfile\n"
+      "with zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED) as z:\n"
+      "    z.writestr('a.txt', 'first')\n"
+      "    z.writestr('dir/inner.txt', 'inner')\n"
+      "    z.writestr('b.txt', 'second')\n",
+      archive);
+  struct Case {
+    uint64_t limit;
+    std::set<std::string> kept;
+    std::set<std::string> written;
+  };
+  int round = 0;
+  for (const Case& c : {Case{UINT64_MAX, {"a.txt=first", "b.txt=second"}, {"dir", "dir/inner.txt"}},
+                        Case{5, {"a.txt=first"}, {"b.txt", "dir", "dir/inner.txt"}},
+                        Case{0, {}, {"a.txt", "b.txt", "dir", "dir/inner.txt"}}}) {
+    const std::string folder = PathOf("out" + std::to_string(round++)) + "/";
+    ASSERT_TRUE(rtl::ForceDirectories(folder));
+    std::set<std::string> kept;
+    COsAbbreviaTool::ExtractArchiveKeeping(
+        [&] { return folder; }, archive, nullptr, c.limit,
+        [&](const std::string& name, std::string bytes) { kept.insert(name + "=" + bytes); });
+    EXPECT_EQ(kept, c.kept) << c.limit;
+    EXPECT_EQ(Listing(folder), c.written) << c.limit;
+  }
+  // Nothing to write: the folder is never asked for.
+  const std::string flat = PathOf("flat.zip");
+  Python("import sys, zipfile\nzipfile.ZipFile(sys.argv[1], 'w').writestr('a', 'b')\n", flat);
+  COsAbbreviaTool::ExtractArchiveKeeping(
+      []() -> std::string { throw std::logic_error("folder asked for"); }, flat, nullptr,
+      UINT64_MAX, [](const std::string&, std::string) {});
 }
 
 TEST_F(ArchiveTest, ExtractReadsArchivesMadeByZip) {

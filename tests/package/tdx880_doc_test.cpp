@@ -137,7 +137,11 @@ TEST_F(PackageDocTest, TargetThatCannotBeReplacedFails) {
 
 // ---- Opening --------------------------------------------------------------------------------
 
-TEST_F(PackageDocTest, OpenReadsBackWhatWasSaved) {
+// The archive's entries pass through memory up to the configuration's MaxStagedSize; the rest
+// is written into the working folder (0: all of them; 600 bytes: some of them).
+class OpenStaged : public PackageDocTest, public ::testing::WithParamInterface<uint64_t> {};
+
+TEST_P(OpenStaged, OpenReadsBackWhatWasSaved) {
   CTdx880Doc saved;
   FillDeclarationPackage(saved);
   saved.SetSOSIdentifier("2AL");
@@ -145,7 +149,10 @@ TEST_F(PackageDocTest, OpenReadsBackWhatWasSaved) {
   ASSERT_TRUE(saved.SaveAs(PathOf("p.zip")));
 
   CTdx880Doc doc;
+  doc.Config().SetMaxStagedSize(GetParam());
   ASSERT_TRUE(doc.Open(PathOf("p.zip")));
+  EXPECT_EQ(Listing(Tmp()).empty(), GetParam() == CTdx880PackageConfig::kDefaultMaxStagedSize)
+      << "only entries beyond the limit are written into a working folder";
   EXPECT_TRUE(doc.IsOpened());
   EXPECT_TRUE(doc.IsLoaded());
   EXPECT_TRUE(doc.IsReaded());
@@ -168,7 +175,12 @@ TEST_F(PackageDocTest, OpenReadsBackWhatWasSaved) {
   EXPECT_EQ(doc.GetFile(1)->RawContent(), "<description/>");
   EXPECT_EQ(doc.GetMainFile(), doc.GetFile(0));
   EXPECT_FALSE(doc.IsEncrypted());
+  ASSERT_TRUE(doc.SaveAs(PathOf("again.zip")));
+  EXPECT_EQ(EntryNames(PathOf("again.zip")), EntryNames(PathOf("p.zip")));
 }
+
+INSTANTIATE_TEST_SUITE_P(MemoryOrFolder, OpenStaged,
+                         ::testing::Values(CTdx880PackageConfig::kDefaultMaxStagedSize, 0, 600));
 
 TEST_F(PackageDocTest, EntriesTheDescriptionDoesNotNameAreNotCarriedOver) {
   const std::string archive = SavedPackage();
@@ -571,6 +583,7 @@ TEST_F(PackageDocTest, KilledSaveLeavesNoScratchFileAndItsWorkingFolderIsSwept) 
     // Saves a package with a large document over the target again and again until killed.
     CTdx880Doc doc;
     FillDeclarationPackage(doc);
+    static_cast<void>(doc.WorkingDirectory());  // made on first use: a folder for the sweep
     std::string noise(32 * kMiB, '\0');
     uint64_t state = 88172645463325252ULL;
     for (char& c : noise) {
