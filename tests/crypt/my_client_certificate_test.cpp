@@ -11,8 +11,6 @@
 #include "crypt/platform/key_container.h"
 #include "http/https_client.h"
 #include "http/https_server.h"
-#include "rtl/text.h"
-#include "support/expect_raises.h"
 #include "support/pki.h"
 
 namespace lyr::crypt {
@@ -109,16 +107,6 @@ TEST_F(MyClientCertificate, IsPresentedOnceWhenTheServerAsks) {
   EXPECT_EQ(client.Get(server.Url("private.crl")),
             "secure GET /private.crl HTTP/1.1 for lyr-client");
   EXPECT_EQ(asked, 1);
-}
-
-TEST_F(MyClientCertificate, BindingToAMissingContainerFailsTheRequestWithTheContextMessage) {
-  AddToMy(client_, "gone");
-  const test::HttpsServer server = StartServer();
-  http::CHttpsClient client;
-  client.Config.ClientCertificate = client_.Thumbprint();
-  client.Config.CertificateSource = MyClientCertificateSource();
-  test::ExpectRaises([&] { client.Get(server.Url("a")); },
-                     u8"Ошибка получения контекста сертификата");
 }
 
 }  // namespace
