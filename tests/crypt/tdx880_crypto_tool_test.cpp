@@ -207,25 +207,6 @@ TEST_F(CryptoToolTest, WorkerChecksItsArgumentsWithTheUniformMessages) {
   }
 }
 
-TEST_F(CryptoToolTest, WorkerListsEveryCertificateOfAStoreByThumbprint) {
-  InstallPersonal(StoreLocation::kLocalMachine);
-  const Certificate& root = SharedPki().root_party.certificate;
-  test::AddToStore(root, "MY", StoreLocation::kLocalMachine);
-  CCryptoAPI20Tool tool;
-  rtl::CStrArray list;
-  list.SetOwnershipMode(rtl::StrArrayOwnership::kDestroy);
-  tool.LoadStore(store_code::kMy, &list);
-  EXPECT_EQ(list.Count(), 0) << "the current user's MY is empty";
-  tool.SetStoreLocation(1);
-  tool.LoadStore(store_code::kMy, &list);
-  ASSERT_EQ(list.Count(), 2);
-  for (int32_t i = 0; i < list.Count(); ++i) {
-    EXPECT_EQ(list.Strings(i), list.Object<Certificate>(i)->Thumbprint());
-  }
-  EXPECT_NE(list.IndexOf(root.Thumbprint()), -1);
-  EXPECT_NE(list.IndexOf(user_.Thumbprint()), -1);
-}
-
 // ---- signature checks ----
 
 // A root and users it issued without access or CRL extensions: "Check User" (serial 0A11) and
@@ -276,27 +257,20 @@ class SignatureCheckTest : public test::PkiSandbox {
   CTdx880CryptoTool tool_;
 };
 
-class SignatureCheckAtLocation : public SignatureCheckTest,
-                                 public ::testing::WithParamInterface<bool> {};
-
-INSTANTIATE_TEST_SUITE_P(Locations, SignatureCheckAtLocation, ::testing::Bool(),
-                         [](const auto& info) {
-                           return std::string(info.param ? "CurrentUser" : "LocalMachine");
-                         });
-
-TEST_P(SignatureCheckAtLocation, ChecksWhatItSignedWhereTheRootIsTrusted) {
-  const bool here = GetParam();
-  Install(here ? StoreLocation::kCurrentUser : StoreLocation::kLocalMachine);
+// Checks judge at their location: signed and trusted at the local machine, the current user's
+// stores know no root.
+TEST_F(SignatureCheckTest, ChecksWhatItSignedWhereTheRootIsTrusted) {
+  Install(StoreLocation::kLocalMachine);
   const std::string content = Content(100000);
-  const std::string signature = tool_.Sign(here, content, user_.Thumbprint());
-  EXPECT_TRUE(tool_.CheckSign(here, content, signature));
-  const Coded failure = CodedOf([&] { tool_.CheckSign(!here, content, signature); });
+  const std::string signature = tool_.Sign(false, content, user_.Thumbprint());
+  EXPECT_TRUE(tool_.CheckSign(false, content, signature));
+  const Coded failure = CodedOf([&] { tool_.CheckSign(true, content, signature); });
   EXPECT_EQ(failure.code, 35);
   EXPECT_EQ(failure.message, Msg(u8"Не найден сертификат УЦ [Check Root]"));
   CTdx880Crypt crypt;
-  ASSERT_TRUE(crypt.Init(here));
+  ASSERT_TRUE(crypt.Init(false));
   EXPECT_TRUE(crypt.CheckSignature(content, signature));
-  ASSERT_TRUE(crypt.Init(!here));
+  ASSERT_TRUE(crypt.Init(true));
   EXPECT_EQ(CodedOf([&] { crypt.CheckSignature(content, signature); }).code, 35);
 }
 
