@@ -161,27 +161,6 @@ TEST(CryptoUtils, NamesSerialsAndExtensions) {
   }
 }
 
-TEST_F(StoreImport, FindsByExactThumbprintAndEnumeratesByThumbprint) {
-  test::AddToStore(user_, "addressbook");
-  const auto found = Utils::FindCertificateBySha1(nullptr, 2, user_.Thumbprint(), 4);
-  ASSERT_TRUE(found.has_value());
-  EXPECT_TRUE(found->SameAs(user_));
-  const std::string lower = test_util::Lower(user_.Thumbprint());
-  EXPECT_FALSE(Utils::FindCertificateBySha1(nullptr, 2, lower, 4).has_value());
-  EXPECT_FALSE(Utils::FindCertificateBySha1(nullptr, 1, user_.Thumbprint(), 4).has_value());
-  ExpectRaises([&] { Utils::FindCertificateBySha1(nullptr, 2, lower, 9); },
-               u8"Недоступное имя хранилища: [9]");
-  test::AddToStore(root_, "ROOT", StoreLocation::kLocalMachine);
-  test::AddToStore(user_, "ROOT", StoreLocation::kLocalMachine);
-  CertificateList list;
-  Utils::EnumerateStore(nullptr, 1, list, 2);
-  Utils::EnumerateStore(nullptr, 2, list, 2);
-  ASSERT_EQ(list.size(), 2U) << "appends";
-  for (const auto& [name, certificate] : list) {
-    EXPECT_EQ(name, certificate.Thumbprint());
-  }
-}
-
 TEST_F(StoreImport, EncryptAndDecryptMessages) {
   test::InstallSigner(SharedPki().user_party, "k");
   const CertStore my = CertStore::OpenSystem(StoreLocation::kCurrentUser, "MY");
