@@ -460,6 +460,39 @@ void ReadFileInto(const std::string& path, ByteBlock& block) {
   block.SetSize(done);
 }
 
+// One zlib deflate state (about 270 KiB) for every entry of one archive: each entry resets it
+// rather than making a new one, whose memory the allocator would give back to the system and fault
+// in (zeroed) again for the next entry.
+class Deflater final {
+ public:
+  Deflater() = default;
+  ~Deflater() {
+    if (ready_) {
+      ::deflateEnd(&stream_);
+    }
+  }
+  Deflater(const Deflater&) = delete;
+  Deflater& operator=(const Deflater&) = delete;
+
+  // The stream, ready for new data: raw Deflate (RFC 1951) at the normal level.
+  z_stream& Fresh() {
+    if (!ready_) {
+      if (::deflateInit2(&stream_, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) !=
+          Z_OK) {
+        rtl::Raise("deflateInit2 failed");
+      }
+      ready_ = true;
+    } else if (::deflateReset(&stream_) != Z_OK) {
+      rtl::Raise("deflateReset failed");
+    }
+    return stream_;
+  }
+
+ private:
+  z_stream stream_{};
+  bool ready_ = false;
+};
+
 // Deflate or store, decided per entry. libzip 1.7 deflates every entry it is given, even when the
 // result is larger (random bytes grow by about 0.02%). So each entry is deflated once here with
 // zlib (raw Deflate per RFC 1951, level 6, the normal level), stopping as soon as the stream
@@ -490,8 +523,10 @@ class EntrySource final {
   EntrySource(std::string path, time_t mtime) : path_(std::move(path)), mtime_(mtime) {}
 
   // Prepares the entry and adds it to zip under name; the archive owns the source afterwards.
+  // deflater serves every deflating of the entry and must outlive the archive's close.
   static void Add(zip_t* zip, std::unique_ptr<EntrySource> entry, const std::string& name,
-                  const std::string& archive) {
+                  const std::string& archive, Deflater& deflater) {
+    entry->deflater_ = &deflater;
     entry->Prepare();
     const zip_int32_t method = entry->deflated_ ? ZIP_CM_DEFLATE : ZIP_CM_STORE;
     zip_source_t* source = ::zip_source_function(zip, &EntrySource::Callback, entry.get());
@@ -520,7 +555,7 @@ class EntrySource final {
   }
 
   // Whether deflating plain is worth trying in full (see the class comment).
-  static bool WorthDeflating(std::string_view plain) {
+  bool WorthDeflating(std::string_view plain) {
     if (plain.size() <= kSampleThreshold) {
       return !plain.empty();
     }
@@ -605,11 +640,11 @@ class EntrySource final {
     return {0, (size - kSampleSize) / 2, size - kSampleSize};
   }
 
-  static bool SamplesShrink(const std::array<std::string_view, 3>& samples) {
+  bool SamplesShrink(const std::array<std::string_view, 3>& samples) {
     size_t packed = 0;
     ByteBlock out;
     for (const std::string_view sample : samples) {
-      packed += Deflate(sample, out) ? out.Size() : sample.size();
+      packed += Deflate(sample, out, *deflater_) ? out.Size() : sample.size();
     }
     return packed <= 3 * kSampleSize - 3 * kSampleSize / 64;
   }
@@ -630,7 +665,7 @@ class EntrySource final {
     size_ = plain.size();
     crc_ = static_cast<uint32_t>(
         ::crc32_z(0, reinterpret_cast<const Bytef*>(plain.data()), plain.size()));
-    deflated_ = WorthDeflating(plain) && Deflate(plain, compressed_);
+    deflated_ = WorthDeflating(plain) && Deflate(plain, compressed_, *deflater_);
     if (!deflated_) {
       compressed_.Clear();
     }
@@ -715,15 +750,11 @@ class EntrySource final {
 
   // Raw Deflate of plain into out; false when the stream is not smaller than plain. out starts
   // at a quarter of plain (text deflates to less) and grows as needed, never beyond plain.
-  static bool Deflate(std::string_view plain, ByteBlock& out) {
+  static bool Deflate(std::string_view plain, ByteBlock& out, Deflater& deflater) {
     if (plain.empty()) {
       return false;
     }
-    z_stream stream{};
-    if (::deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) !=
-        Z_OK) {
-      rtl::Raise("deflateInit2 failed");
-    }
+    z_stream& stream = deflater.Fresh();
     const size_t limit = plain.size() - 1;  // the stream must be smaller than the data
     out.SetSize(0);
     out.Reserve(std::min(limit, std::max(plain.size() / 4, size_t{64} << 10)));
@@ -751,7 +782,6 @@ class EntrySource final {
         status = Z_OK;  // no progress possible without more room: the loop makes room
       }
     }
-    ::deflateEnd(&stream);
     out.SetSize(done);
     return status == Z_STREAM_END;
   }
@@ -759,6 +789,7 @@ class EntrySource final {
   std::string_view data_;
   std::string path_;
   time_t mtime_;
+  Deflater* deflater_ = nullptr;
   ByteBlock file_;
   ByteBlock compressed_;
   std::optional<UniqueFd> fd_;  // a streamed file while libzip copies it
@@ -857,13 +888,15 @@ class MemoryArchive final {
     CloseArchive(zip_, archive);
     zip_stat_t stat;
     ::zip_stat_init(&stat);
+    size_t chunk_size = kCopyChunk;
     if (::zip_source_stat(buffer_.get(), &stat) == 0 && (stat.valid & ZIP_STAT_SIZE) != 0) {
       reserve(stat.size);
+      chunk_size = static_cast<size_t>(std::clamp<uint64_t>(stat.size, 1, kCopyChunk));
     }
     if (::zip_source_open(buffer_.get()) < 0) {
       RaiseZipError(::zip_source_error(buffer_.get()), archive);
     }
-    std::vector<char> chunk(kCopyChunk);
+    std::vector<char> chunk(chunk_size);
     for (;;) {
       const zip_int64_t got = ::zip_source_read(buffer_.get(), chunk.data(), chunk.size());
       if (got < 0) {
@@ -954,7 +987,7 @@ void COsAbbreviaTool::ExtractArchiveKeeping(
     }
     kept += entry.size;
     std::string bytes;
-    bytes.reserve(static_cast<size_t>(entry.size));
+    rtl::ReserveLarge(bytes, static_cast<size_t>(entry.size));
     ReadEntry(zip, entry.index, entry.size, entry.name, archive,
               [&](std::string_view chunk) { bytes += chunk; });
     keep(entry.name, std::move(bytes));
@@ -975,8 +1008,9 @@ void WriteArchive(const std::string& archive, bool empty, AddEntries&& add_entri
   if (empty) {
     file.Write(kEmptyArchive);
   } else {
+    Deflater deflater;  // outlives the archive's close, which may deflate again
     MemoryArchive built;
-    add_entries(built.Zip());
+    add_entries(built.Zip(), deflater);
     built.Finish(
         archive, [](uint64_t) {}, [&](std::string_view chunk) { file.Write(chunk); });
   }
@@ -994,10 +1028,10 @@ bool COsAbbreviaTool::BuildArchiveFromDirectory(const std::string& directory,
     return false;
   }
   const std::vector<std::pair<std::string, time_t>> files = ListFiles(directory, mask, archive);
-  WriteArchive(archive, files.empty(), [&](zip_t* zip) {
+  WriteArchive(archive, files.empty(), [&](zip_t* zip, Deflater& deflater) {
     for (const auto& [name, mtime] : files) {
       EntrySource::Add(zip, std::make_unique<EntrySource>(rtl::CombinePath(directory, name), mtime),
-                       name, archive);
+                       name, archive, deflater);
     }
   });
   return true;
@@ -1006,16 +1040,17 @@ bool COsAbbreviaTool::BuildArchiveFromDirectory(const std::string& directory,
 void COsAbbreviaTool::BuildArchive(
     const std::vector<std::pair<std::string, std::string_view>>& entries,
     const std::string& archive) {
-  WriteArchive(archive, entries.empty(), [&](zip_t* zip) {
+  WriteArchive(archive, entries.empty(), [&](zip_t* zip, Deflater& deflater) {
     for (const auto& [name, bytes] : entries) {
-      EntrySource::Add(zip, std::make_unique<EntrySource>(bytes), name, archive);
+      EntrySource::Add(zip, std::make_unique<EntrySource>(bytes), name, archive, deflater);
     }
   });
 }
 
 std::string COsAbbreviaTool::PackDocument(const std::string& entry_name, std::string_view data) {
+  Deflater deflater;
   MemoryArchive built;
-  EntrySource::Add(built.Zip(), std::make_unique<EntrySource>(data), entry_name, {});
+  EntrySource::Add(built.Zip(), std::make_unique<EntrySource>(data), entry_name, {}, deflater);
   std::string result;
   built.Finish(
       {}, [&](uint64_t size) { rtl::ReserveLarge(result, static_cast<size_t>(size)); },
