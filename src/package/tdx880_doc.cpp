@@ -201,12 +201,8 @@ bool CTdx880Doc::SaveAs(const std::string& file_name) {
 
 // --- Working folder and the two algorithms ---
 
-// The sweep runs whenever a package opens, and TmpDir must take a folder: the errors making one
-// would give now rather than on first use.
+// TmpDir must take a folder: the errors making one would give, now rather than on first use.
 void CTdx880Doc::PrepareTmpDir() const {
-  // Working folders are named by a bare identifier (no prefix); the sweep only takes those with a
-  // lock file of FolderLock beside them.
-  rtl::SweepStaleFolders(tmp_dir_, "");
   if (::access(NativePath(tmp_dir_).c_str(), W_OK | X_OK) != 0) {
     rtl::RaiseLastOSError();
   }
@@ -214,6 +210,9 @@ void CTdx880Doc::PrepareTmpDir() const {
 
 const std::string& CTdx880Doc::MakeWorkingDirectory() const {
   if (working_directory_.empty()) {
+    // Working folders are named by a bare identifier (no prefix); the sweep only takes those with
+    // a lock file of FolderLock beside them.
+    rtl::SweepStaleFolders(tmp_dir_, "");
     rtl::FolderLock lock = rtl::CreateLockedFolder(tmp_dir_, "");
     working_directory_ = rtl::IncludeTrailingBackslash(lock.Folder());
     working_lock_ = std::move(lock);

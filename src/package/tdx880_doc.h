@@ -37,9 +37,9 @@ class CTdx880Signature;
 // failed Open and destruction delete it. The folder is made on first use: when Open meets more
 // entries than it keeps in memory, or when WorkingDirectory is asked for; Open and New check that
 // TmpDir can take it (the OS error otherwise). The folder is locked for its life
-// (rtl::FolderLock: an flock on "<folder>.lock" beside it), and Open and New sweep TmpDir of
-// working folders whose lock no live process holds (rtl::SweepStaleFolders), so the plain files
-// of a process that was killed do not stay behind.
+// (rtl::FolderLock: an flock on "<folder>.lock" beside it), and before making one the container
+// sweeps TmpDir of working folders whose lock no live process holds (rtl::SweepStaleFolders), so
+// the plain files of a process that was killed do not stay behind.
 //
 // Every public operation is guarded (CBaseClass): an error raised inside goes to the error
 // handler, which by default raises it again; with the handler cleared the operation returns
