@@ -15,6 +15,9 @@
 
 namespace {
 
+using lyr::automation::host::LastErrorOf;
+using lyr::automation::host::SafeModeOf;
+using lyr::automation::host::SetSafeMode;
 using lyr::test::TakeBstr;
 using lyr::test::TakeErrorDescription;
 
@@ -29,34 +32,6 @@ struct Text : lyr::automation::host::Text {
   using lyr::automation::host::Text::Text;
   explicit Text(const std::string& bytes) : lyr::automation::host::Text(AnsiToUtf16(bytes)) {}
 };
-
-// Calls f with the object's ITdx880Safe, reached by QueryInterface.
-void WithSafe(IUnknown* object, const std::function<void(ITdx880Safe*)>& f) {
-  ITdx880Safe* safe = nullptr;
-  ASSERT_EQ(object->QueryInterface(IID_ITdx880Safe, reinterpret_cast<void**>(&safe)), S_OK);
-  f(safe);
-  safe->Release();
-}
-
-void SetSafeMode(IUnknown* object, bool on) {
-  WithSafe(object, [&](ITdx880Safe* safe) { EXPECT_EQ(safe->put_SafeMode(on ? -1 : 0), S_OK); });
-}
-
-// LastError as "code: message".
-std::u16string LastErrorOf(IUnknown* object) {
-  std::u16string text;
-  WithSafe(object, [&](ITdx880Safe* safe) {
-    ITdx880Error* error = nullptr;
-    ASSERT_EQ(safe->get_LastError(&error), S_OK);
-    LONG code = 0;
-    BSTR message = nullptr;
-    error->get_Code(&code);
-    error->get_Message(&message);
-    error->Release();
-    text = AnsiToUtf16(std::to_string(code)) + u": " + TakeBstr(message);
-  });
-  return text;
-}
 
 // "Sha1|SubjectCN|ContainerName|SignRole|CertificateBody" (windows-1251 bytes).
 std::string KeyText(K* key) {
@@ -137,11 +112,7 @@ TEST_F(CryptHost, ListsAndFindsKeysWhichOutliveTheCryptObject) {
   ASSERT_EQ(crypt_->ImportOpponentCertificate(Text(der_).value, &key), S_OK);
   key->Release();
   ASSERT_EQ(crypt_->GetOpponentKeyBySha1(Text(sha1_).value, &key), S_OK);
-  WithSafe(key, [](ITdx880Safe* safe) {
-    VARIANT_BOOL mode = VARIANT_FALSE;
-    EXPECT_EQ(safe->get_SafeMode(&mode), S_OK);
-    EXPECT_EQ(mode, VARIANT_TRUE);  // the Crypt object's mode
-  });
+  EXPECT_TRUE(SafeModeOf(key));  // the Crypt object's mode
   crypt_->Release();
   crypt_ = nullptr;
   EXPECT_EQ(KeyText(key), Alice('1', der_));

@@ -84,20 +84,12 @@ TEST_F(Host, FailingMembersReportAsGuardedMembers) {
   ::SysFreeString(exception.bstrSource);
 
   // In SafeMode the failure stays in LastError.
-  Ref<ITdx880Safe> safe;
-  ASSERT_EQ(manager_->QueryInterface(IID_ITdx880Safe, safe.OutVoid()), S_OK);
-  ASSERT_EQ(safe->put_SafeMode(VARIANT_TRUE), S_OK);
+  lyr::automation::host::SetSafeMode(manager_.get(), true);
   BSTR email = reinterpret_cast<BSTR>(0x1);
   EXPECT_EQ(manager_->CreateEmailByPackage(nullptr, nullptr, nullptr, &email), S_OK);
   EXPECT_EQ(email, nullptr);
-  Ref<ITdx880Error> error;
-  ASSERT_EQ(safe->get_LastError(error.Out()), S_OK);
-  LONG code = 0;
-  EXPECT_EQ(error->get_Code(&code), S_OK);
-  EXPECT_EQ(code, -1);
-  BSTR message = nullptr;
-  EXPECT_EQ(error->get_Message(&message), S_OK);
-  EXPECT_EQ(TakeBstr(message), u"Передан пустой аргумент: pPackage");
+  EXPECT_EQ(lyr::automation::host::LastErrorOf(manager_.get()),
+            u"-1: Передан пустой аргумент: pPackage");
 }
 
 TEST_F(Host, ServerUnloadsOnlyWhenNoObjectOrLockIsLeft) {

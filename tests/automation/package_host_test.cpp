@@ -248,17 +248,11 @@ class AnswerHost : public HostSandbox {
   }
   // The failure of a member called in SafeMode: S_OK, a null result, the message in LastError.
   std::u16string SafeFailure(const char16_t* member, std::vector<Var> args) {
-    Ref<ITdx880Safe> safe;
-    EXPECT_EQ(manager_->QueryInterface(IID_ITdx880Safe, safe.OutVoid()), S_OK);
-    EXPECT_EQ(safe->put_SafeMode(VARIANT_TRUE), S_OK);
+    lyr::automation::host::SetSafeMode(manager_.get(), true);
     const Var result = Call(manager_.get(), member, std::move(args));
-    EXPECT_EQ(safe->put_SafeMode(VARIANT_FALSE), S_OK);
+    lyr::automation::host::SetSafeMode(manager_.get(), false);
     EXPECT_EQ(result.Object(), nullptr);
-    Ref<ITdx880Error> error;
-    EXPECT_EQ(safe->get_LastError(error.Out()), S_OK);
-    BSTR message = nullptr;
-    EXPECT_EQ(error->get_Message(&message), S_OK);
-    return TakeBstr(message);
+    return lyr::automation::host::LastErrorOf(manager_.get());
   }
 
   Ref<IDispatch> manager_;
@@ -345,7 +339,7 @@ TEST_P(NoticeLookup, AnswersATransactionByTheCorroborantsRole) {
     const Var item = Call(notice.Object(), u"GetFile", {Var(LONG{0})});
     EXPECT_EQ(Call(item.Object(), u"OriginalFilename").Str().substr(0, outcome.size()), outcome);
   } else {
-    EXPECT_EQ(SafeFailure(u"CreateIPPackage", args), outcome);
+    EXPECT_EQ(SafeFailure(u"CreateIPPackage", args), u"-1: " + outcome);
   }
 }
 
@@ -393,7 +387,7 @@ TEST_F(AnswerHost, ErrorPackagesAnswerNewAndReadSources) {
   EXPECT_EQ(Call(given.Object(), u"ReceiverIdentifier").Str(), u"0002");
   EXPECT_EQ(SafeFailure(u"CreateErrorPackageEx", {read, Var(u"0001"), Var(LONG{7}), Var(u"0002"),
                                                   Var(LONG{2}), Var(u"<ошибка/>")}),
-            u"Неизвестный тип субъекта: [7]");
+            u"-1: Неизвестный тип субъекта: [7]");
 }
 
 }  // namespace

@@ -112,6 +112,34 @@ inline void Put(IDispatch* object, const char16_t* name, std::u16string_view val
   Call(object, name, {Var(value)}, DISPATCH_PROPERTYPUT);
 }
 
+// SafeMode of an object, set and read through ITdx880Safe reached by QueryInterface.
+inline void SetSafeMode(IUnknown* object, bool on) {
+  Ref<ITdx880Safe> safe;
+  ASSERT_EQ(object->QueryInterface(IID_ITdx880Safe, safe.OutVoid()), S_OK);
+  EXPECT_EQ(safe->put_SafeMode(on ? VARIANT_TRUE : VARIANT_FALSE), S_OK);
+}
+inline bool SafeModeOf(IUnknown* object) {
+  Ref<ITdx880Safe> safe;
+  VARIANT_BOOL mode = VARIANT_FALSE;
+  EXPECT_EQ(object->QueryInterface(IID_ITdx880Safe, safe.OutVoid()), S_OK);
+  EXPECT_EQ(safe->get_SafeMode(&mode), S_OK);
+  return mode == VARIANT_TRUE;
+}
+
+// An object's LastError as "code: message".
+inline std::u16string LastErrorOf(IUnknown* object) {
+  Ref<ITdx880Safe> safe;
+  Ref<ITdx880Error> error;
+  EXPECT_EQ(object->QueryInterface(IID_ITdx880Safe, safe.OutVoid()), S_OK);
+  EXPECT_EQ(safe->get_LastError(error.Out()), S_OK);
+  LONG code = 0;
+  BSTR message = nullptr;
+  EXPECT_EQ(error->get_Code(&code), S_OK);
+  EXPECT_EQ(error->get_Message(&message), S_OK);
+  const std::string number = std::to_string(code);
+  return std::u16string(number.begin(), number.end()) + u": " + test::TakeBstr(message);
+}
+
 // Loads and registers the server, enters the apartment; on tear-down leaves it and checks that
 // the server could unload (every object the test made must be released before).
 class ServerHost : public lyr::test::Sandbox {
