@@ -82,6 +82,20 @@ std::string PackageTest::PythonZip(
   return PathOf(name);
 }
 
+std::string PackageTest::WithEntries(const std::string& archive, const std::string& name,
+                                     const std::string& condition, const std::string& bytes) const {
+  Python(
+      "import sys, zipfile\n"
+      "src, dst, form = sys.argv[1:4]\n"
+      "with zipfile.ZipFile(src) as z, zipfile.ZipFile(dst, 'w', zipfile.ZIP_DEFLATED) as out:\n"
+      "    for i in z.infolist():\n"
+      "        name = i.filename\n"
+      "        out.writestr(name, open(form, 'rb').read() if " +
+          condition + " else z.read(i))\n",
+      "'" + archive + "' '" + PathOf(name) + "' '" + WriteFile("replacement.bin", bytes) + "'");
+  return PathOf(name);
+}
+
 std::string PackageTest::SavedPackage(const std::string& folder) const {
   fs::create_directories(PathOf(folder));
   CTdx880Doc doc;

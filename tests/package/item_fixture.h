@@ -56,6 +56,10 @@ class PackageTest : public lyr::test::PkiSandbox {
   // A ZIP archive made by Python in the sandbox: (Python expression of the name, data) entries.
   std::string PythonZip(const std::string& name,
                         const std::vector<std::pair<std::string, std::string>>& entries) const;
+  // A copy of archive named name in the sandbox, its entries for whose `name` the Python condition
+  // holds replaced by bytes; its path.
+  std::string WithEntries(const std::string& archive, const std::string& name,
+                          const std::string& condition, const std::string& bytes) const;
   // A declaration package saved into folder; its path.
   std::string SavedPackage(const std::string& folder = "out") const;
 
