@@ -84,7 +84,7 @@ void AppendEncodedHeader(GMimeObject* object, const char* name, std::string_view
 // A GMime stream that reads a file in large steps into a buffer of its own. GMime copies content
 // in 4 KiB pieces, and its file stream makes two system calls for each (a seek and a read); a
 // mapping would make the whole package resident beside the message.
-struct FileStream {
+struct LyrMailFileStream {
   GMimeStream parent;
   int fd;
   char* buffer;
@@ -92,20 +92,21 @@ struct FileStream {
   size_t end;
   gboolean eos;
 };
-struct FileStreamClass {
+struct LyrMailFileStreamClass {
   GMimeStreamClass parent;
 };
 
 constexpr size_t kFileStep = size_t{1} << 20;
 
-G_DEFINE_TYPE(FileStream, file_stream, GMIME_TYPE_STREAM)
+// GObject type names are one namespace per process (a host's own types included), hence the prefix.
+G_DEFINE_TYPE(LyrMailFileStream, lyr_mail_file_stream, GMIME_TYPE_STREAM)
 
-FileStream* AsFileStream(GMimeStream* stream) {
-  return reinterpret_cast<FileStream*>(stream);
+LyrMailFileStream* AsFileStream(GMimeStream* stream) {
+  return reinterpret_cast<LyrMailFileStream*>(stream);
 }
 
 ssize_t FileStreamRead(GMimeStream* stream, char* data, size_t size) {
-  FileStream* self = AsFileStream(stream);
+  LyrMailFileStream* self = AsFileStream(stream);
   if (self->begin == self->end) {
     if (self->eos) {
       return 0;
@@ -129,7 +130,7 @@ ssize_t FileStreamRead(GMimeStream* stream, char* data, size_t size) {
 }
 
 int FileStreamReset(GMimeStream* stream) {
-  FileStream* self = AsFileStream(stream);
+  LyrMailFileStream* self = AsFileStream(stream);
   if (::lseek(self->fd, 0, SEEK_SET) != 0) {
     return -1;
   }
@@ -140,7 +141,7 @@ int FileStreamReset(GMimeStream* stream) {
 }
 
 gboolean FileStreamEos(GMimeStream* stream) {
-  const FileStream* self = AsFileStream(stream);
+  const LyrMailFileStream* self = AsFileStream(stream);
   return self->eos && self->begin == self->end;
 }
 
@@ -154,13 +155,13 @@ gint64 FileStreamLength(GMimeStream* stream) {
 }
 
 void FileStreamFinalize(GObject* object) {
-  FileStream* self = AsFileStream(GMIME_STREAM(object));
+  LyrMailFileStream* self = AsFileStream(GMIME_STREAM(object));
   ::close(self->fd);
   ::g_free(self->buffer);
-  G_OBJECT_CLASS(file_stream_parent_class)->finalize(object);
+  G_OBJECT_CLASS(lyr_mail_file_stream_parent_class)->finalize(object);
 }
 
-void file_stream_class_init(FileStreamClass* klass) {
+void lyr_mail_file_stream_class_init(LyrMailFileStreamClass* klass) {
   G_OBJECT_CLASS(klass)->finalize = &FileStreamFinalize;
   GMimeStreamClass* stream = GMIME_STREAM_CLASS(klass);
   stream->read = &FileStreamRead;
@@ -170,7 +171,7 @@ void file_stream_class_init(FileStreamClass* klass) {
   stream->length = &FileStreamLength;
 }
 
-void file_stream_init(FileStream* stream) {
+void lyr_mail_file_stream_init(LyrMailFileStream* stream) {
   stream->fd = -1;
   stream->buffer = static_cast<char*>(::g_malloc(kFileStep));
 }
@@ -186,7 +187,7 @@ GPtr<GMimeStream> OpenAndDelete(const std::string& path) {
   if (::unlink(native.c_str()) != 0) {
     rtl::RaiseLastOSError();
   }
-  GPtr<GMimeStream> stream(GMIME_STREAM(::g_object_new(file_stream_get_type(), nullptr)));
+  GPtr<GMimeStream> stream(GMIME_STREAM(::g_object_new(lyr_mail_file_stream_get_type(), nullptr)));
   ::g_mime_stream_construct(stream.get(), 0, -1);
   ::posix_fadvise(fd.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
   AsFileStream(stream.get())->fd = fd.Release();
@@ -208,18 +209,18 @@ GPtr<GMimeObject> AttachmentPart(GMimeStream* content, const std::string& file_n
 
 // A GMime stream that appends what is written to a string: GMime writes the message straight
 // into the result, which is reserved at its expected size, so the text is made once and held once.
-struct StringStream {
+struct LyrMailStringStream {
   GMimeStream parent;
   std::string* text;
 };
-struct StringStreamClass {
+struct LyrMailStringStreamClass {
   GMimeStreamClass parent;
 };
 
-G_DEFINE_TYPE(StringStream, string_stream, GMIME_TYPE_STREAM)
+G_DEFINE_TYPE(LyrMailStringStream, lyr_mail_string_stream, GMIME_TYPE_STREAM)
 
 ssize_t StringStreamWrite(GMimeStream* stream, const char* data, size_t size) {
-  auto* self = reinterpret_cast<StringStream*>(stream);
+  auto* self = reinterpret_cast<LyrMailStringStream*>(stream);
   try {
     self->text->append(data, size);
   } catch (const std::bad_alloc&) {
@@ -238,7 +239,7 @@ gint64 StringStreamTell(GMimeStream* stream) {
   return stream->position;
 }
 
-void string_stream_class_init(StringStreamClass* klass) {
+void lyr_mail_string_stream_class_init(LyrMailStringStreamClass* klass) {
   GMimeStreamClass* stream = GMIME_STREAM_CLASS(klass);
   stream->write = &StringStreamWrite;
   stream->flush = &StringStreamNothing;
@@ -246,7 +247,7 @@ void string_stream_class_init(StringStreamClass* klass) {
   stream->tell = &StringStreamTell;
 }
 
-void string_stream_init(StringStream* stream) {
+void lyr_mail_string_stream_init(LyrMailStringStream* stream) {
   stream->text = nullptr;
 }
 
@@ -260,8 +261,9 @@ size_t ExpectedMessageSize(uint64_t package_size) {
 std::string WriteMessage(GMimeMessage* message, uint64_t package_size) {
   std::string text;
   rtl::ReserveLarge(text, ExpectedMessageSize(package_size));
-  const GPtr<GMimeStream> out(GMIME_STREAM(::g_object_new(string_stream_get_type(), nullptr)));
-  reinterpret_cast<StringStream*>(out.get())->text = &text;
+  const GPtr<GMimeStream> out(
+      GMIME_STREAM(::g_object_new(lyr_mail_string_stream_get_type(), nullptr)));
+  reinterpret_cast<LyrMailStringStream*>(out.get())->text = &text;
   ::g_mime_stream_construct(out.get(), 0, -1);
   const FormatOptionsPtr options(::g_mime_format_options_new());
   // RFC 5322 lines end in CR LF.
@@ -432,10 +434,22 @@ class Base64Check final {
   void Feed(const char* data, size_t size) {
     static constexpr std::array<uint8_t, 256> kKinds = Base64Kinds();
     for (size_t i = 0; i < size; ++i) {
+      // The letters of a line in one tight run, then what ends it.
+      const size_t start = i;
+      while (i < size && kKinds[static_cast<unsigned char>(data[i])] == kLetter) {
+        ++i;
+      }
+      if (i > start) {
+        if (padding_ > 0) {
+          Fail();
+        }
+        significant_ += static_cast<int64_t>(i - start);
+        if (i == size) {
+          break;
+        }
+      }
       const uint8_t kind = kKinds[static_cast<unsigned char>(data[i])];
-      if (kind == kLetter && padding_ == 0) {
-        ++significant_;
-      } else if (kind == kPadding) {
+      if (kind == kPadding) {
         ++padding_;
         ++significant_;
       } else if (kind != kBlank) {

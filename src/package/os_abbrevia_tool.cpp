@@ -524,11 +524,14 @@ class EntrySource final {
 
   // Prepares the entry and adds it to zip under name; the archive owns the source afterwards.
   // deflater serves every deflating of the entry and must outlive the archive's close.
-  static void Add(zip_t* zip, std::unique_ptr<EntrySource> entry, const std::string& name,
-                  const std::string& archive, Deflater& deflater) {
+  // Returns the room the entry takes in the archive: its bytes, its local and central headers
+  // with the name, and some more for extra fields.
+  static uint64_t Add(zip_t* zip, std::unique_ptr<EntrySource> entry, const std::string& name,
+                      const std::string& archive, Deflater& deflater) {
     entry->deflater_ = &deflater;
     entry->Prepare();
     const zip_int32_t method = entry->deflated_ ? ZIP_CM_DEFLATE : ZIP_CM_STORE;
+    const uint64_t bytes = entry->deflated_ ? entry->compressed_size_ : entry->size_;
     zip_source_t* source = ::zip_source_function(zip, &EntrySource::Callback, entry.get());
     if (source == nullptr) {
       RaiseZipError(zip, archive);
@@ -546,6 +549,8 @@ class EntrySource final {
     if (::zip_set_file_compression(zip, static_cast<zip_uint64_t>(index), method, 0) < 0) {
       RaiseZipError(zip, archive);
     }
+    constexpr uint64_t kHeaderRoom = 128;
+    return bytes + 2 * (stored.size() + kHeaderRoom);
   }
 
   // The first error raised inside a callback (libzip only sees a code).
@@ -624,8 +629,8 @@ class EntrySource final {
     }
     auto* stat = static_cast<zip_stat_t*>(data);
     ::zip_stat_init(stat);
-    stat->valid = ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_CRC | ZIP_STAT_COMP_METHOD |
-                  ZIP_STAT_ENCRYPTION_METHOD | ZIP_STAT_MTIME;
+    stat->valid = ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_COMP_METHOD |
+                  ZIP_STAT_ENCRYPTION_METHOD | ZIP_STAT_MTIME | (deflated_ ? ZIP_STAT_CRC : 0);
     stat->size = size_;
     stat->comp_size = deflated_ ? compressed_size_ : size_;
     stat->crc = crc_;
@@ -652,7 +657,9 @@ class EntrySource final {
   [[nodiscard]] std::string_view Plain() const { return path_.empty() ? data_ : file_.View(); }
   [[nodiscard]] std::string_view Bytes() const { return deflated_ ? compressed_.View() : Plain(); }
 
-  // Reads the data, takes size and CRC, decides the method and keeps the deflated bytes.
+  // Reads the data, takes its size, decides the method and keeps the deflated bytes (and the
+  // CRC of the data with them: libzip checks a deflated entry by it; a stored entry's CRC libzip
+  // takes itself while it copies the data, so it is not taken here too).
   void Prepare() {
     streamed_ = false;
     if (!path_.empty()) {
@@ -663,10 +670,11 @@ class EntrySource final {
     }
     const std::string_view plain = Plain();
     size_ = plain.size();
-    crc_ = static_cast<uint32_t>(
-        ::crc32_z(0, reinterpret_cast<const Bytef*>(plain.data()), plain.size()));
     deflated_ = WorthDeflating(plain) && Deflate(plain, compressed_, *deflater_);
-    if (!deflated_) {
+    if (deflated_) {
+      crc_ = static_cast<uint32_t>(
+          ::crc32_z(0, reinterpret_cast<const Bytef*>(plain.data()), plain.size()));
+    } else {
       compressed_.Clear();
     }
     compressed_size_ = compressed_.Size();
@@ -694,8 +702,8 @@ class EntrySource final {
     }
   }
 
-  // A large file whose samples do not shrink is never held whole: its size and CRC are taken
-  // reading it in chunks, and libzip's reads are served from the file (Load opens it again).
+  // A large file whose samples do not shrink is never held whole: it is stored, libzip's reads are
+  // served from the file (Load opens it again), and libzip takes the CRC as it copies.
   // False, with nothing decided, for a small file or one judged worth deflating.
   bool PrepareStreamedFile() {
     const UniqueFd fd(OpenForReading(path_));
@@ -722,15 +730,7 @@ class EntrySource final {
     if (SamplesShrink({samples[0], samples[1], samples[2]})) {
       return false;
     }
-    std::vector<char> chunk(kCopyChunk);
-    uLong crc = ::crc32_z(0, nullptr, 0);
-    uint64_t total = 0;
-    for (size_t got; (got = ReadAt(fd.Get(), chunk.data(), chunk.size(), total)) > 0;) {
-      crc = ::crc32_z(crc, reinterpret_cast<const Bytef*>(chunk.data()), got);
-      total += got;
-    }
-    size_ = total;
-    crc_ = static_cast<uint32_t>(crc);
+    size_ = size;
     deflated_ = false;
     compressed_.Clear();
     compressed_size_ = 0;
@@ -860,60 +860,178 @@ std::vector<std::pair<std::string, time_t>> ListFiles(const std::string& directo
 // central directory record (APPNOTE 4.3.16) is written by hand.
 constexpr std::string_view kEmptyArchive("PK\x05\x06\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0", 22);
 
-// A new archive written by libzip into a growing memory buffer (libzip writes archives only to
-// a path or a source; a buffer source keeps one copy of the archive, in fragments, and lets the
-// caller put it where it wants). The buffer outlives the archive's close.
-class MemoryArchive final {
+// A new archive written by libzip through a writable source of our own (libzip writes archives
+// only to a path or a source, and its own buffer source keeps the archive in fragments that would
+// be copied out again): straight into a string reserved at the size the caller expects, or
+// straight into an rtl::AtomicFile in steps of kFileStep bytes (libzip writes in small pieces and
+// goes back to complete each local header).
+class NewArchive final {
  public:
-  MemoryArchive() {
-    zip_error_t error;
-    ::zip_error_init(&error);
-    buffer_.reset(::zip_source_buffer_create(nullptr, 0, 0, &error));
-    if (!buffer_) {
-      RaiseZipError(&error, {});
-    }
-    zip_.reset(::zip_open_from_source(buffer_.get(), ZIP_TRUNCATE, &error));
-    if (!zip_) {
-      RaiseZipError(&error, {});
-    }
-    ::zip_source_keep(buffer_.get());  // one reference for the archive, one for us
-  }
+  // Into a string; expected_size: the archive's size as far as the caller can tell.
+  explicit NewArchive(size_t expected_size) : expected_size_(expected_size) { Open(); }
+  // Into file, which the caller commits after Finish.
+  explicit NewArchive(rtl::AtomicFile& file) : file_(&file) { Open(); }
 
   [[nodiscard]] zip_t* Zip() const noexcept { return zip_.get(); }
 
-  // Closes the archive (writing it into the buffer), then hands the bytes to sink in chunks;
-  // reserve learns their total first.
-  template <typename Reserve, typename Sink>
-  void Finish(const std::string& archive, Reserve&& reserve, Sink&& sink) {
+  // The archive is expected to be bytes larger.
+  void Expect(uint64_t bytes) { expected_size_ += static_cast<size_t>(bytes); }
+
+  // Closes the archive (writing it) and returns its bytes (nothing when written into a file).
+  std::string Finish(const std::string& archive) {
     CloseArchive(zip_, archive);
-    zip_stat_t stat;
-    ::zip_stat_init(&stat);
-    size_t chunk_size = kCopyChunk;
-    if (::zip_source_stat(buffer_.get(), &stat) == 0 && (stat.valid & ZIP_STAT_SIZE) != 0) {
-      reserve(stat.size);
-      chunk_size = static_cast<size_t>(std::clamp<uint64_t>(stat.size, 1, kCopyChunk));
-    }
-    if (::zip_source_open(buffer_.get()) < 0) {
-      RaiseZipError(::zip_source_error(buffer_.get()), archive);
-    }
-    std::vector<char> chunk(chunk_size);
-    for (;;) {
-      const zip_int64_t got = ::zip_source_read(buffer_.get(), chunk.data(), chunk.size());
-      if (got < 0) {
-        ::zip_source_close(buffer_.get());
-        RaiseZipError(::zip_source_error(buffer_.get()), archive);
-      }
-      if (got == 0) {
-        break;
-      }
-      sink(std::string_view(chunk.data(), static_cast<size_t>(got)));
-    }
-    ::zip_source_close(buffer_.get());
+    return std::move(data_);
   }
 
  private:
-  SourcePtr buffer_;
-  ZipPtr zip_;
+  static constexpr size_t kFileStep = size_t{1} << 20;
+
+  void Open() {
+    zip_error_t error;
+    ::zip_error_init(&error);
+    SourcePtr source(::zip_source_function_create(&NewArchive::Callback, this, &error));
+    if (!source) {
+      RaiseZipError(&error, {});
+    }
+    zip_.reset(::zip_open_from_source(source.get(), ZIP_TRUNCATE, &error));
+    if (!zip_) {
+      RaiseZipError(&error, {});
+    }
+    (void)source.release();  // the archive owns it now
+  }
+
+  static zip_int64_t Callback(void* user, void* data, zip_uint64_t length,
+                              zip_source_cmd_t command) {
+    auto* self = static_cast<NewArchive*>(user);
+    try {
+      return self->Handle(data, length, command);
+    } catch (...) {
+      if (!EntrySource::PendingError()) {
+        EntrySource::PendingError() = std::current_exception();
+      }
+      ::zip_error_set(&self->error_, ZIP_ER_WRITE, 0);
+      return -1;
+    }
+  }
+
+  zip_int64_t Handle(void* data, zip_uint64_t length, zip_source_cmd_t command) {
+    switch (command) {
+      case ZIP_SOURCE_OPEN:
+        read_at_ = 0;
+        return 0;
+      case ZIP_SOURCE_READ: {
+        const auto n = static_cast<size_t>(std::min<uint64_t>(length, data_.size() - read_at_));
+        std::copy_n(data_.data() + read_at_, n, static_cast<char*>(data));
+        read_at_ += n;
+        return static_cast<zip_int64_t>(n);
+      }
+      case ZIP_SOURCE_CLOSE:
+        return 0;
+      case ZIP_SOURCE_STAT: {
+        if (length < sizeof(zip_stat_t)) {
+          ::zip_error_set(&error_, ZIP_ER_INVAL, 0);
+          return -1;
+        }
+        auto* stat = static_cast<zip_stat_t*>(data);
+        ::zip_stat_init(stat);
+        stat->valid = ZIP_STAT_SIZE;
+        stat->size = data_.size();
+        return sizeof(zip_stat_t);
+      }
+      case ZIP_SOURCE_SEEK:
+        return Seek(data, length, data_.size(), read_at_);
+      case ZIP_SOURCE_TELL:
+        return static_cast<zip_int64_t>(read_at_);
+      case ZIP_SOURCE_BEGIN_WRITE:
+        written_.clear();
+        if (file_ == nullptr) {
+          rtl::ReserveLarge(written_, expected_size_);
+        }
+        write_at_ = size_ = step_at_ = 0;
+        return 0;
+      case ZIP_SOURCE_WRITE:
+        Write(std::string_view(static_cast<const char*>(data), static_cast<size_t>(length)));
+        return static_cast<zip_int64_t>(length);
+      case ZIP_SOURCE_SEEK_WRITE:
+        return Seek(data, length, size_, write_at_);
+      case ZIP_SOURCE_TELL_WRITE:
+        return static_cast<zip_int64_t>(write_at_);
+      case ZIP_SOURCE_COMMIT_WRITE:
+        if (file_ != nullptr) {
+          WriteStep();
+        } else {
+          data_ = std::move(written_);
+        }
+        written_.clear();
+        return 0;
+      case ZIP_SOURCE_ROLLBACK_WRITE:
+        written_.clear();
+        return 0;
+      case ZIP_SOURCE_REMOVE:
+        data_.clear();
+        return 0;
+      case ZIP_SOURCE_ERROR:
+        return ::zip_error_to_data(&error_, data, length);
+      case ZIP_SOURCE_FREE:
+        return 0;  // the object belongs to its owner, not to the source
+      case ZIP_SOURCE_SUPPORTS:
+        return ::zip_source_make_command_bitmap(
+            ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE, ZIP_SOURCE_STAT, ZIP_SOURCE_SEEK,
+            ZIP_SOURCE_TELL, ZIP_SOURCE_BEGIN_WRITE, ZIP_SOURCE_WRITE, ZIP_SOURCE_SEEK_WRITE,
+            ZIP_SOURCE_TELL_WRITE, ZIP_SOURCE_COMMIT_WRITE, ZIP_SOURCE_ROLLBACK_WRITE,
+            ZIP_SOURCE_REMOVE, ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE, ZIP_SOURCE_SUPPORTS, -1);
+      default:
+        ::zip_error_set(&error_, ZIP_ER_OPNOTSUPP, 0);
+        return -1;
+    }
+  }
+
+  // bytes at write_at_. Into a string: in place. Into a file: written_ holds the step of the file
+  // from step_at_ on; bytes that do not continue it go out after the step.
+  void Write(std::string_view bytes) {
+    if (file_ == nullptr) {
+      const size_t overwritten = std::min(bytes.size(), written_.size() - write_at_);
+      written_.replace(write_at_, overwritten, bytes);
+    } else if (write_at_ == step_at_ + written_.size()) {
+      written_ += bytes;
+      if (written_.size() >= kFileStep) {
+        WriteStep();
+      }
+    } else {
+      WriteStep();
+      file_->WriteAt(write_at_, bytes);
+      step_at_ = write_at_ + bytes.size();
+    }
+    write_at_ += bytes.size();
+    size_ = std::max(size_, write_at_);
+  }
+
+  void WriteStep() {
+    file_->WriteAt(step_at_, written_);
+    step_at_ += written_.size();
+    written_.clear();
+  }
+
+  // A read or write position moved as the seek arguments in data say, within size bytes.
+  zip_int64_t Seek(void* data, zip_uint64_t length, size_t size, size_t& position) {
+    const zip_int64_t to = ::zip_source_seek_compute_offset(position, size, data, length, &error_);
+    if (to < 0) {
+      return -1;
+    }
+    position = static_cast<size_t>(to);
+    return 0;
+  }
+
+  rtl::AtomicFile* file_ = nullptr;
+  size_t expected_size_ = 0;
+  std::string data_;     // the archive as last committed (into a string)
+  std::string written_;  // the archive being written, or the step of the file not yet written
+  size_t read_at_ = 0;
+  size_t write_at_ = 0;
+  size_t size_ = 0;     // of the archive being written
+  size_t step_at_ = 0;  // where written_ goes in the file
+  zip_error_t error_{};
+  ZipPtr zip_;  // last: closed or discarded before the rest goes
 };
 
 }  // namespace
@@ -1009,10 +1127,9 @@ void WriteArchive(const std::string& archive, bool empty, AddEntries&& add_entri
     file.Write(kEmptyArchive);
   } else {
     Deflater deflater;  // outlives the archive's close, which may deflate again
-    MemoryArchive built;
+    NewArchive built(file);
     add_entries(built.Zip(), deflater);
-    built.Finish(
-        archive, [](uint64_t) {}, [&](std::string_view chunk) { file.Write(chunk); });
+    built.Finish(archive);
   }
   // The data are flushed before the rename, so a crash never leaves a partial archive under the
   // target's name; the folder is not flushed (see docs/package.md, "Saving").
@@ -1049,13 +1166,10 @@ void COsAbbreviaTool::BuildArchive(
 
 std::string COsAbbreviaTool::PackDocument(const std::string& entry_name, std::string_view data) {
   Deflater deflater;
-  MemoryArchive built;
-  EntrySource::Add(built.Zip(), std::make_unique<EntrySource>(data), entry_name, {}, deflater);
-  std::string result;
-  built.Finish(
-      {}, [&](uint64_t size) { rtl::ReserveLarge(result, static_cast<size_t>(size)); },
-      [&](std::string_view chunk) { result += chunk; });
-  return result;
+  NewArchive built(kEmptyArchive.size());
+  built.Expect(
+      EntrySource::Add(built.Zip(), std::make_unique<EntrySource>(data), entry_name, {}, deflater));
+  return built.Finish({});
 }
 
 std::string COsAbbreviaTool::UnpackDocument(std::string_view archive_bytes,

@@ -53,11 +53,11 @@ class COsAbbreviaTool final : public rtl::CBaseClass {
 
   // Builds archive from the regular files of directory whose names match mask ("*.*" or "*" for
   // all; folders are not searched, links are skipped); entry names are the bare file names.
-  // Returns false and does nothing when directory does not exist. The archive is built in memory
-  // (one copy of it, which libzip keeps in fragments) and written through rtl::AtomicFile: an
-  // unnamed scratch file in the archive's folder, renamed over the archive when complete. So a
-  // failure, or a crash at any point, leaves an existing archive as it was and no scratch file
-  // behind. A replaced archive keeps its permission bits; a new one gets 0666 less the umask.
+  // Returns false and does nothing when directory does not exist. libzip writes the archive
+  // straight into an rtl::AtomicFile (never holding it in memory): an unnamed scratch file in the
+  // archive's folder, renamed over the archive when complete. So a failure, or a crash at any
+  // point, leaves an existing archive as it was and no scratch file behind. A replaced archive
+  // keeps its permission bits; a new one gets 0666 less the umask.
   static bool BuildArchiveFromDirectory(const std::string& directory, const std::string& mask,
                                         const std::string& archive);
 

@@ -207,6 +207,21 @@ void AtomicFile::Write(std::string_view bytes) {
   }
 }
 
+void AtomicFile::WriteAt(uint64_t offset, std::string_view bytes) {
+  Assert(!committed_ && fd_ >= 0, "AtomicFile.WriteAt after Commit", "atomic_file");
+  while (!bytes.empty()) {
+    const ssize_t written = ::pwrite(fd_, bytes.data(), bytes.size(), static_cast<off_t>(offset));
+    if (written < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      RaiseLastOSError();
+    }
+    bytes.remove_prefix(static_cast<size_t>(written));
+    offset += static_cast<uint64_t>(written);
+  }
+}
+
 // Gives the unnamed file a scratch name: through /proc/self/fd (any user), else AT_EMPTY_PATH
 // (needs CAP_DAC_READ_SEARCH). rename cannot take an unnamed file, and linkat cannot replace.
 void AtomicFile::LinkUnnamed() {

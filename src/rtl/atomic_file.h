@@ -31,6 +31,9 @@ class AtomicFile final {
   // Appends bytes to the scratch file. Raises an OS error on failure, an assertion error after
   // Commit.
   void Write(std::string_view bytes);
+  // Writes bytes at offset of the scratch file (over what is there, or extending it), leaving the
+  // position Write appends at alone. Raises as Write does.
+  void WriteAt(uint64_t offset, std::string_view bytes);
   // How far Commit makes the new file durable before it returns.
   enum class Durability {
     // The file's data and the rename: once Commit returns, the new file survives a crash of the

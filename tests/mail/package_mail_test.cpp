@@ -217,6 +217,17 @@ INSTANTIATE_TEST_SUITE_P(
                     [](const std::string&, const std::string&) { return Nested(1000); },
                     {},
                     u8"Слишком много составных частей в сообщении (больше 32)"},
+        // 31 in a header, the message's own and one as its last bytes: 33 in any case.
+        HostileCase{"BoundaryWordsInAnyCase",
+                    [](const std::string& m, const std::string&) {
+                      std::string words = "X-Words:";
+                      for (int i = 0; i < 31; ++i) {
+                        words += " bOuNdArY";
+                      }
+                      return words + "\r\n" + m + "BOUNDARY";
+                    },
+                    {},
+                    u8"Слишком много составных частей в сообщении (больше 32)"},
         HostileCase{"Nested20DeepWithoutEnds",
                     [](const std::string&, const std::string&) { return Nested(20); },
                     {},
