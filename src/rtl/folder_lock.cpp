@@ -52,16 +52,27 @@ bool WriteMark(int fd) {
   return ::write(fd, kMark.data(), kMark.size()) == static_cast<ssize_t>(kMark.size());
 }
 
-// True when fd is a small regular file of ours that holds exactly the mark.
-bool CarriesMark(int fd) {
+// What a sweep finds in a lock file of the name CreateLockedFolder gives.
+enum class LockFile : uint8_t {
+  Foreign,  // not provably ours: left alone
+  Marked,   // ours, with the mark
+  Unmarked  // ours and empty: its maker died before writing the mark, so before the folder
+};
+
+LockFile KindOf(int fd) {
   struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid() ||
-      st.st_size != static_cast<off_t>(kMark.size())) {
-    return false;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) {
+    return LockFile::Foreign;
+  }
+  if (st.st_size == 0) {
+    return LockFile::Unmarked;
   }
   char buffer[kMark.size()];
-  return ::pread(fd, buffer, sizeof(buffer), 0) == static_cast<ssize_t>(sizeof(buffer)) &&
-         std::string_view(buffer, sizeof(buffer)) == kMark;
+  const bool marked =
+      st.st_size == static_cast<off_t>(kMark.size()) &&
+      ::pread(fd, buffer, sizeof(buffer), 0) == static_cast<ssize_t>(sizeof(buffer)) &&
+      std::string_view(buffer, sizeof(buffer)) == kMark;
+  return marked ? LockFile::Marked : LockFile::Foreign;
 }
 
 bool IsLowerHex(std::string_view text) {
@@ -85,7 +96,8 @@ void SweepOne(int parent, const std::string& library_parent, const std::string& 
   const std::string lock_name = base + std::string(kLockSuffix);
   const UniqueFd lock(
       ::openat(parent, lock_name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
-  if (lock.Get() < 0 || !CarriesMark(lock.Get())) {
+  const LockFile kind = lock.Get() < 0 ? LockFile::Foreign : KindOf(lock.Get());
+  if (kind == LockFile::Foreign) {
     return;  // no lock file, a link or not ours: not provably a leftover
   }
   if (::flock(lock.Get(), LOCK_EX | LOCK_NB) != 0) {
@@ -96,7 +108,7 @@ void SweepOne(int parent, const std::string& library_parent, const std::string& 
   }
   struct stat st {};
   if (::fstatat(parent, base.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
-    if (!S_ISDIR(st.st_mode) || st.st_uid != ::geteuid()) {
+    if (kind != LockFile::Marked || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid()) {
       return;  // not a folder of ours: left alone together with its lock file
     }
     const std::string folder = CombinePath(library_parent, LibraryPath(base));

@@ -104,14 +104,19 @@ TEST_F(FolderLockTest, SweepRemovesOnlyFoldersWhoseLockNobodyHolds) {
   const std::string linked = FolderOfDeadOwner(parent_, "pre-");
   fs::remove_all(PathOf("tmp/" + linked));
   fs::create_directory_symlink(PathOf("outside"), PathOf("tmp/" + linked));
-  // A stale lock file whose folder is gone.
+  // A stale lock file whose folder is gone; an empty one of a maker killed before the mark (and
+  // one beside a folder, which no maker leaves: not provably ours).
   const std::string orphan = FolderOfDeadOwner(parent_, "pre-");
   fs::remove_all(PathOf("tmp/" + orphan));
+  const std::string unmarked = "pre-" + std::string(32, 'd');
+  WriteFile("tmp/" + unmarked + ".lock", "");
+  WriteFile("tmp/pre-" + std::string(32, 'e') + ".lock", "");
+  fs::create_directory(PathOf("tmp/pre-" + std::string(32, 'e')));
 
   const std::set<std::string> before = Listing();
   SweepStaleFolders(parent_, "pre-");
   std::set<std::string> expected = before;
-  for (const std::string& name : {stale, stale + ".lock", orphan + ".lock"}) {
+  for (const std::string& name : {stale, stale + ".lock", orphan + ".lock", unmarked + ".lock"}) {
     EXPECT_EQ(expected.erase(name), 1u) << name;
   }
   EXPECT_EQ(Listing(), expected);
