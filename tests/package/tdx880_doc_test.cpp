@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -180,16 +179,16 @@ TEST_P(PackageOpenFailure, FailsWithItsMessageAndLeavesNothingBehind) {
   CTdx880Doc doc;
   const std::string error = lyr::test::MessageOf([&] { doc.Open(path); });
   const std::string expected = c.message(path);
-  if (expected.empty()) {
-    EXPECT_NE(error, "");
-  } else {
-    EXPECT_EQ(error, expected);
-  }
+  EXPECT_TRUE(expected.empty() ? !error.empty() : error == expected) << error;
   EXPECT_FALSE(doc.IsLoaded());
   EXPECT_EQ(doc.WorkingDirectory() + doc.FileName(), "");
   EXPECT_EQ(Listing(Tmp()), std::set<std::string>{}) << "working folder removed";
   EXPECT_FALSE(fs::exists(PathOf("x")) || fs::exists("/tmp/lyr-tdx880-absolute-entry"));
   ExpectRaises([&] { static_cast<void>(doc.GetFileCount()); }, Msg(u8"Документ не открыт"));
+}
+
+std::string AnyMessage(const std::string&) {
+  return {};
 }
 
 std::string NotExisting(const std::string& path) {
@@ -225,22 +224,16 @@ INSTANTIATE_TEST_SUITE_P(
                         NotExisting},
         OpenFailureCase{
             "RandomBytes",
-            [](PackageDocTest& t) {
-              std::string bytes(4096, '\0');
-              for (size_t i = 0; i < bytes.size(); ++i) {
-                bytes[i] = static_cast<char>((i * 7919 + 13) & 0xFF);
-              }
-              return t.WriteFile("random.zip", bytes);
-            },
+            [](PackageDocTest& t) { return t.WriteFile("random.zip", lyr::test::Content(4096)); },
             [](const std::string& path) { return "Not a zip archive: [" + path + "]"; }},
         OpenFailureCase{"EmptyFile", [](PackageDocTest& t) { return t.WriteFile("e.zip", ""); },
-                        [](const std::string&) { return std::string(); }},
+                        AnyMessage},
         OpenFailureCase{"Truncated",
                         [](PackageDocTest& t) {
                           const std::string whole = lyr::test::ReadAll(t.SavedPackage());
                           return t.WriteFile("cut.zip", whole.substr(0, whole.size() / 2));
                         },
-                        [](const std::string&) { return std::string(); }},
+                        AnyMessage},
         Zip("WithoutDescription", {{"'a.bin'", "data"}},
             u8"Неверный формат пакета: не найден главный файл [packageDescription.xml]"),
         Zip("DescriptionInAFolder", {{"'sub/packageDescription.xml'", "<a/>"}}),
@@ -278,14 +271,11 @@ TEST_F(PackageDocTest, WorkingFolderIsPrivateAndGoesWithCloseAndDestruction) {
     ASSERT_TRUE(doc.New());
     folder = doc.WorkingDirectory();
     EXPECT_TRUE(std::regex_match(folder, std::regex(Tmp() + "/[0-9a-f]{32}/"))) << folder;
-    struct stat info {};
-    ASSERT_EQ(::stat(folder.c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 07777, 0700u);
+    EXPECT_EQ(fs::status(folder).permissions(), fs::perms::owner_all);
     ASSERT_TRUE(doc.New());
     EXPECT_EQ(doc.WorkingDirectory(), folder) << "New keeps the folder of an open package";
     ASSERT_TRUE(doc.Close());
-    EXPECT_FALSE(fs::exists(folder));
-    EXPECT_EQ(doc.WorkingDirectory(), "");
+    EXPECT_FALSE(fs::exists(folder) || !doc.WorkingDirectory().empty());
     EXPECT_TRUE(doc.Close()) << "closing twice";
     ASSERT_TRUE(doc.New());
     folder = doc.WorkingDirectory();

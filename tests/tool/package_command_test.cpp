@@ -463,14 +463,15 @@ TEST_P(StoppedTool, LeavesNothingBehind) {
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attributes);
   // The tool's folder in TMP (a package of this size passes through memory, so no working folder
-  // appears inside), or a staged file inside the staging folder.
+  // appears inside), or a staged file inside the staging folder; not a lock file, which comes
+  // before its folder.
   bool busy = false;
   for (int i = 0; i < 40000 && !busy; ++i) {
     ::usleep(500);
     std::error_code error;
     for (fs::recursive_directory_iterator it(PathOf(GetParam().busy), error), end;
          !error && it != end && !busy; it.increment(error)) {
-      busy = it.depth() == GetParam().depth;
+      busy = it.depth() == GetParam().depth && it->path().extension() != ".lock";
     }
   }
   EXPECT_TRUE(busy);
