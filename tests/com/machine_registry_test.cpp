@@ -72,4 +72,23 @@ TEST_F(ComRegistryMachine, MachineClassesAreFoundAndUserEntriesOverrideThem) {
             machine_ + ":2: expected 6 tab-separated fields, found 1");
 }
 
+// Names cross between the hosts' UTF-16 and the registry's UTF-8 letter for letter (two-, three-
+// and four-byte letters, a surrogate pair among them): a damaged registry in a folder so named is
+// reported by its path. A ProgID of such letters, or a lone surrogate, names no class.
+TEST_F(ComRegistryMachine, NamesKeepTheirLettersBetweenUtf16AndUtf8) {
+  const std::string folder = "etc/\xD0\x9F\xD0\xB0\xD0\xBA\xE2\x82\xAC\xF0\x9D\x84\x9E";
+  WriteFile(folder + "/registry", "lyrcom-registry 1\nnot a class\n");
+  ::setenv("LYRCOM_MACHINE_REGISTRY", PathOf(folder + "/registry").c_str(), 1);
+  GUID clsid{};
+  EXPECT_EQ(::CLSIDFromProgID(u"Lyr.\u041F\u0430\u043A\u20AC\U0001D11E", &clsid),
+            REGDB_E_READREGDB);
+  EXPECT_EQ(lyr::test::DescribeErrorInfo(),
+            PathOf("etc") + "/\\u041F\\u0430\\u043A\\u20AC\\uD834\\uDD1E/registry:2: expected 6 " +
+                "tab-separated fields, found 1");  // non-ASCII shown escaped
+  ::setenv("LYRCOM_MACHINE_REGISTRY", machine_.c_str(), 1);
+  EXPECT_EQ(::CLSIDFromProgID(u"Lyr.\u041F\u0430\u043A\u20AC\U0001D11E", &clsid), CO_E_CLASSSTRING);
+  const char16_t lone[] = {u'L', 0xD800, u'x', 0};
+  EXPECT_EQ(::CLSIDFromProgID(lone, &clsid), CO_E_CLASSSTRING);
+}
+
 }  // namespace
