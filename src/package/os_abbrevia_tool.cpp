@@ -443,21 +443,8 @@ void ReadFileInto(const std::string& path, ByteBlock& block) {
   const auto size = static_cast<size_t>(st.st_size);
   block.Clear();
   block.Reserve(size + 1);
-  size_t done = 0;
-  while (done <= size) {  // one byte more than expected tells a file that grew
-    const ssize_t got = ::read(fd.Get(), block.Data() + done, size + 1 - done);
-    if (got < 0 && errno == EINTR) {
-      continue;
-    }
-    if (got < 0) {
-      rtl::RaiseLastOSError();
-    }
-    if (got == 0) {
-      break;
-    }
-    done += static_cast<size_t>(got);
-  }
-  block.SetSize(done);
+  // One byte more than expected tells a file that grew.
+  block.SetSize(ReadAt(fd.Get(), block.Data(), size + 1, 0));
 }
 
 // One zlib deflate state (about 270 KiB) for every entry of one archive: each entry resets it

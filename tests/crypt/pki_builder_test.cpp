@@ -43,7 +43,7 @@ CertificateSpec EndEntitySpec(const std::string& cn, const std::string& serial) 
   return fields;
 }
 
-// The message of the E_INVALIDARG error a bad specification raises.
+// The message of the E_INVALIDARG error that bad certificate fields raise.
 std::string InvalidArgument(const std::string& detail) {
   return CryptErrorCodeText(code::kEInvalidArg) + " " + detail;
 }
@@ -259,7 +259,7 @@ TEST_F(PkiBuilderTest, RequestVerifiesWithOpenSslWhichIssuesFromIt) {
   EXPECT_TRUE(issued.IsSignedBy(*root_));
 }
 
-TEST_F(PkiBuilderTest, RefusesAWrongIssuerKeyAndBadSpecifications) {
+TEST_F(PkiBuilderTest, RefusesAWrongIssuerKeyAndBadFields) {
   EXPECT_EQ(test_util::CodeOf([&] {
               (void)IssueCertificate(EndEntitySpec("Wrong", "09"), user_key_, *inter_, root_key_);
             }),
