@@ -438,35 +438,6 @@ constexpr TypeLibrary kLibrary{
 
 }  // namespace
 
-std::optional<std::size_t> TypeLibrary::IndexOf(const GUID& guid) const {
-  for (std::size_t i = 0; i < types.size(); ++i) {
-    const GUID& own = types[i].guid;
-    if (own.Data1 == guid.Data1 && own.Data2 == guid.Data2 && own.Data3 == guid.Data3 &&
-        std::equal(std::begin(own.Data4), std::end(own.Data4), std::begin(guid.Data4))) {
-      return i;
-    }
-  }
-  return std::nullopt;
-}
-
-std::optional<std::size_t> TypeLibrary::IndexOf(std::string_view type_name) const {
-  for (std::size_t i = 0; i < types.size(); ++i) {
-    if (types[i].name == type_name) {
-      return i;
-    }
-  }
-  return std::nullopt;
-}
-
-std::size_t TypeLibrary::Depth(std::size_t interface_index) const {
-  std::size_t depth = 0;
-  for (int16_t parent = types[interface_index].parent; parent >= 0;
-       parent = types[static_cast<std::size_t>(parent)].parent) {
-    ++depth;
-  }
-  return depth;
-}
-
 const TypeLibrary& LyrTdxPackage880Library() {
   return kLibrary;
 }

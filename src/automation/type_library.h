@@ -6,7 +6,6 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <span>
 #include <string_view>
 
@@ -71,13 +70,6 @@ struct TypeLibrary {
   LCID lcid;
   std::string_view help_string;
   std::span<const TypeDescription> types;
-
-  // The type with this IID or CLSID, or none.
-  [[nodiscard]] std::optional<std::size_t> IndexOf(const GUID& guid) const;
-  [[nodiscard]] std::optional<std::size_t> IndexOf(std::string_view type_name) const;
-  // Number of interfaces between the type and IDispatch (0 for an interface derived from
-  // IDispatch directly).
-  [[nodiscard]] std::size_t Depth(std::size_t interface_index) const;
 };
 
 // The library's type library.
