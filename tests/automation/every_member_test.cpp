@@ -1,6 +1,8 @@
 // Every member of every object a host can reach, found through the objects' own type information
 // and called by name as a late-binding host calls it, with neutral arguments of the types given
 // there: each resolves to its DISPID and answers S_OK or DISP_E_EXCEPTION with a description.
+#include <cstdlib>
+#include <fstream>
 #include <set>
 #include <string>
 #include <vector>
@@ -127,6 +129,27 @@ TEST_F(EveryMember, AnswersByNameWithSuccessOrADescribedError) {
   }
   EXPECT_GE(visited_.size(), 11U);
   EXPECT_GE(calls_, 100);
+}
+
+// The entry points a host calls by name: a registry that cannot be written or read is a failure,
+// never reported as success; class objects only of the server's classes.
+TEST_F(EveryMember, EntryPointsReportFailures) {
+  IClassFactory* factory = nullptr;
+  using GetClassObject = HRESULT (*)(REFCLSID, REFIID, void**);
+  const auto get = reinterpret_cast<GetClassObject>(::dlsym(server_, "DllGetClassObject"));
+  EXPECT_EQ(get(IID_ITdx880Package, IID_IClassFactory, reinterpret_cast<void**>(&factory)),
+            CLASS_E_CLASSNOTAVAILABLE);
+  EXPECT_EQ(factory, nullptr);
+  EXPECT_EQ(get(CLSID_Tdx880Package, IID_IClassFactory, nullptr), E_POINTER);
+  const std::string registry = ::getenv("LYRCOM_REGISTRY");
+  std::ofstream(Home() / "file") << "x";
+  ::setenv("LYRCOM_REGISTRY", (Home() / "file" / "registry").c_str(), 1);
+  EXPECT_EQ(Entry("DllRegisterServer")(), E_FAIL);
+  EXPECT_EQ(Entry("DllUnregisterServer")(), E_FAIL);
+  ::setenv("LYRCOM_REGISTRY", registry.c_str(), 1);
+  EXPECT_EQ(Entry("DllUnregisterServer")(), S_OK);
+  CLSID clsid{};
+  EXPECT_NE(::CLSIDFromProgID(u"LyrTdxPackage880.Tdx880Package", &clsid), S_OK);
 }
 
 }  // namespace
