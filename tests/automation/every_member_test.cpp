@@ -110,25 +110,30 @@ class EveryMember : public ServerHost {
 };
 
 TEST_F(EveryMember, AnswersByNameWithSuccessOrADescribedError) {
-  for (const char16_t* prog_id :
-       {u"LyrTdxPackage880.Tdx880Package", u"LyrTdxPackage880.Tdx880Crypt",
-        u"LyrTdxPackage880.Tdx880Manager"}) {
-    Ref<IDispatch> object;
-    Create(prog_id, IID_IDispatch, object);
-    ASSERT_NE(object.get(), nullptr);
-    if (visited_.empty()) {  // the package holds a document, so that its items are reached too
-      EXPECT_TRUE(Call(object.get(), u"New", {Var(u"01"), Var(u"01")}).Bool());
-      const Var file =
-          Call(object.get(), u"AddFile", {Var(u"10"), Var(u"xml"), Var(u"a.xml"), Var(u"<a/>")});
-      Walk(file.Object());
-    }
+  ASSERT_EQ(Tool("container new walker --subject CN=Walker --self-signed -o " + Quote(PathOf("k"))),
+            0);
+  Ref<IDispatch> package, crypt, manager;
+  Create(u"LyrTdxPackage880.Tdx880Package", IID_IDispatch, package);
+  Create(u"LyrTdxPackage880.Tdx880Crypt", IID_IDispatch, crypt);
+  Create(u"LyrTdxPackage880.Tdx880Manager", IID_IDispatch, manager);
+  // A package holding a signed document, so that its items and signatures are reached too.
+  EXPECT_TRUE(Call(crypt.get(), u"Init").Bool());
+  const Var key = Call(crypt.get(), u"GetPrivateKey", {Var(LONG{0})});
+  EXPECT_TRUE(Call(package.get(), u"New", {Var(u"01"), Var(u"01")}).Bool());
+  const Var file =
+      Call(package.get(), u"AddFile", {Var(u"10"), Var(u"xml"), Var(u"a.xml"), Var(u"<a/>")});
+  EXPECT_TRUE(Call(package.get(), u"SignFile", {Var(u"a.xml"), Var(key.Object())}).Bool());
+  const Var signature = Call(package.get(), u"GetFileSignature", {Var(LONG{0}), Var(LONG{0})});
+  for (IDispatch* object : {signature.Object(), file.Object(), key.Object(), package.get(),
+                            crypt.get(), manager.get()}) {
+    ASSERT_NE(object, nullptr);
     Ref<IDispatch> safe;
     ASSERT_EQ(object->QueryInterface(IID_ITdx880Safe, safe.OutVoid()), S_OK);
     Walk(safe.get());
-    Walk(object.get());
+    Walk(object);
   }
-  EXPECT_GE(visited_.size(), 11U);
-  EXPECT_GE(calls_, 100);
+  EXPECT_GE(visited_.size(), 13U);
+  EXPECT_GE(calls_, 150);
 }
 
 // The entry points a host calls by name: a registry that cannot be written or read is a failure,
