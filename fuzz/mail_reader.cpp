@@ -1,10 +1,7 @@
-// Fuzz entry: arbitrary bytes read as an Internet message carrying a package. Every failure must
-// be one of the library's errors; nothing may crash, hang, leak or stay behind in the temporary
-// folder.
-#include <stdlib.h>
-
-#include <cstddef>
+// Fuzz entry: bytes as an Internet message carrying a package; every failure must be one of the
+// library's errors and nothing may stay behind in the temporary folder.
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <string_view>
 
@@ -16,27 +13,17 @@
 
 namespace {
 
-// One temporary folder for the whole run, below the system's temporary folder, removed at exit.
-class FuzzFolder final {
- public:
-  FuzzFolder() {
-    if (::mkdtemp(path_.data()) == nullptr) {
-      ::abort();
-    }
-  }
-  ~FuzzFolder() { lyr::rtl::DeleteDirectoryTree(path_); }
-  FuzzFolder(const FuzzFolder&) = delete;
-  FuzzFolder& operator=(const FuzzFolder&) = delete;
-
-  [[nodiscard]] const std::string& Path() const noexcept { return path_; }
-
- private:
-  std::string path_ = "/tmp/lyr-fuzz-mail-XXXXXX";
-};
-
+// One folder for the whole run, removed at exit.
 const std::string& TmpDir() {
-  static const FuzzFolder folder;
-  return folder.Path();
+  static const std::string* const path = [] {
+    auto* made = new std::string("/tmp/lyr-fuzz-mail-XXXXXX");
+    if (::mkdtemp(made->data()) == nullptr) {
+      std::abort();
+    }
+    std::atexit([] { lyr::rtl::DeleteDirectoryTree(TmpDir()); });
+    return made;
+  }();
+  return *path;
 }
 
 }  // namespace
@@ -53,12 +40,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                                     TmpDir(), doc, limits);
     (void)doc.GetFileCount();
   } catch (const lyr::rtl::Exception&) {
-    // A refused message: the expected outcome for most inputs.
   }
   doc.Close();
-  // The conversion's own folder must be gone whatever happened.
   if (!lyr::rtl::ClearDirectory(TmpDir()) || !lyr::rtl::DirectoryExists(TmpDir())) {
-    ::abort();
+    std::abort();
   }
   return 0;
 }

@@ -1,5 +1,5 @@
-// std::source_location for clang releases before 15 over GCC's standard library, whose
-// <source_location> needs __builtin_source_location; only the fuzz build (clang) includes it.
+// std::source_location for clang 14 over GCC's <source_location>, which needs
+// __builtin_source_location; only the fuzz build includes it (the library reads line() alone).
 #pragma once
 
 #include <source_location>
@@ -10,28 +10,13 @@
 namespace std {
 
 struct source_location {
-  static constexpr source_location current(const char* file = __builtin_FILE(),
-                                           const char* function = __builtin_FUNCTION(),
-                                           uint_least32_t line = __builtin_LINE(),
-                                           uint_least32_t column = __builtin_COLUMN()) noexcept {
+  static constexpr source_location current(uint_least32_t line = __builtin_LINE()) noexcept {
     source_location location;
-    location.file_ = file;
-    location.function_ = function;
     location.line_ = line;
-    location.column_ = column;
     return location;
   }
-  constexpr source_location() noexcept = default;
   [[nodiscard]] constexpr uint_least32_t line() const noexcept { return line_; }
-  [[nodiscard]] constexpr uint_least32_t column() const noexcept { return column_; }
-  [[nodiscard]] constexpr const char* file_name() const noexcept { return file_; }
-  [[nodiscard]] constexpr const char* function_name() const noexcept { return function_; }
-
- private:
-  const char* file_ = "";
-  const char* function_ = "";
   uint_least32_t line_ = 0;
-  uint_least32_t column_ = 0;
 };
 
 }  // namespace std

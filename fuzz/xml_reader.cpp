@@ -1,7 +1,5 @@
-// Fuzz entry: arbitrary bytes handed to the XML reader, walked as the document classes walk a
-// document, and read as a package description and as a declaration description. Every failure
-// must be one of the reader's or the setters' errors; nothing may crash, hang or leak.
-#include <cstddef>
+// Fuzz entry: bytes to the XML reader, walked as the document classes walk a document, and read as
+// a package description (written back and read again) and as a declaration description.
 #include <cstdint>
 #include <string>
 
@@ -14,6 +12,14 @@
 namespace {
 
 using lyr::rtl::CXMLTextReader;
+
+template <typename Read>
+void Try(Read&& read) {
+  try {
+    read();
+  } catch (const lyr::rtl::Exception&) {
+  }
+}
 
 // Walks every start tag, reading attributes and element values on the way.
 void Walk(CXMLTextReader& reader) {
@@ -34,39 +40,31 @@ void Walk(CXMLTextReader& reader) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);
-  CXMLTextReader reader;
-  try {
+  Try([&] {
+    CXMLTextReader reader;
     reader.SetXML(text);
     Walk(reader);
     reader.SetXML(text);
     reader.FindElement(lyr::rtl::Msg(u8"ТрансИнф"));
-  } catch (const lyr::rtl::Exception&) {
-    // A reader's error: the expected outcome for most inputs.
-  }
-  try {
-    // The strict reading of a whole document, as a package's description is read.
+  });
+  Try([&] {  // the strict reading of a whole document, as a package's description is read
     CXMLTextReader strict;
     strict.SetDocument(text);
     Walk(strict);
-  } catch (const lyr::rtl::Exception&) {
-  }
-  lyr::xml::CXMLGprPackage package;
-  try {
+  });
+  Try([&] {
+    lyr::xml::CXMLGprPackage package;
     package.SetXML(text);
     package.Read();
-    // What was read must write back (or fail with a message) and read back the same way.
-    const std::string again = package.GetXML();
     lyr::xml::CXMLGprPackage reread;
-    reread.SetXML(again);
+    reread.SetXML(package.GetXML());
     reread.Read();
-  } catch (const lyr::rtl::Exception&) {
-  }
-  lyr::xml::CXMLGprDeklDescription description;
-  try {
+  });
+  Try([&] {
+    lyr::xml::CXMLGprDeklDescription description;
     description.SetXML(text);
     description.Read();
     (void)description.GetXML();
-  } catch (const lyr::rtl::Exception&) {
-  }
+  });
   return 0;
 }

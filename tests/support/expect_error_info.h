@@ -1,6 +1,5 @@
-// The automation twin of ExpectRaises: checks the HRESULT of a call and the description of the
-// error information it published on the thread. Uses the public COM headers only, so hosts that
-// load the server through liblyrcom can use it.
+// The automation twin of ExpectRaises: a call's HRESULT and the error information it published
+// (public COM headers only, so hosts that load the server through liblyrcom use it too).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -46,8 +45,7 @@ inline PublishedError TakeErrorInfo() {
   return published;
 }
 
-// The description of the thread's error information, taken ("(no error information)" when the
-// slot is empty).
+// The description of the thread's error information, taken ("(no error information)" if none).
 inline std::u16string TakeErrorDescription() {
   PublishedError published = TakeErrorInfo();
   return published.present ? published.description : u"(no error information)";
@@ -68,13 +66,11 @@ inline std::string Shown(std::u16string_view text) {
   return shown;
 }
 
-// The description of the thread's error information, taken and shown as in a failure message.
 inline std::string DescribeErrorInfo() {
   return Shown(TakeErrorDescription());
 }
 
-// Expects a call's result to be `expected` and the error information it published to have exactly
-// this description.
+// Expects a call's result and the exact description of the error information it published.
 inline void ExpectErrorInfo(HRESULT got, HRESULT expected, std::u16string_view description,
                             std::source_location where = std::source_location::current()) {
   const PublishedError published = TakeErrorInfo();

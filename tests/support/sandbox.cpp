@@ -1,4 +1,4 @@
-// Test sandbox implementation.
+// The test sandbox.
 #include "support/sandbox.h"
 
 #include <sys/stat.h>

@@ -8,16 +8,14 @@
 
 namespace lyr::test {
 
-// Makes a fresh 0700 folder, points LYR_TDX_HOME, LYR_TDX_MACHINE_HOME, TMP, LYRCOM_REGISTRY and
-// LYRCOM_MACHINE_REGISTRY (etc/lyrcom/registry) into it, and removes it (links are not followed)
-// when the test ends.
+// LYR_TDX_HOME, LYR_TDX_MACHINE_HOME, TMP, LYRCOM_REGISTRY and LYRCOM_MACHINE_REGISTRY point into
+// a fresh 0700 folder, removed (links not followed) when the test ends.
 class Sandbox : public ::testing::Test {
  protected:
   void SetUp() override;
   void TearDown() override;
 
   [[nodiscard]] const std::filesystem::path& Home() const { return home_; }
-  // A path inside the sandbox.
   [[nodiscard]] std::string PathOf(const std::string& name) const {
     return (home_ / name).string();
   }
@@ -26,12 +24,12 @@ class Sandbox : public ::testing::Test {
 
  private:
   std::filesystem::path home_;
-  // TMP as it was before the test (restored by TearDown so the next test finds a real folder).
+  // TMP as it was before the test, restored by TearDown.
   std::string old_tmp_;
   bool had_tmp_ = false;
 };
 
-// Reads a whole file (test helper independent of the library's own helpers).
+// A whole file, read without the library.
 std::string ReadAll(const std::filesystem::path& path);
 
 // Runs a shell command, returns its exit status and collects standard output.
