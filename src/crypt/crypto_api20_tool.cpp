@@ -122,8 +122,8 @@ std::string CCryptoAPI20Tool::SignContent(bool user_storage, CCryptoProvider* pr
 
 bool CCryptoAPI20Tool::VerifySignature(bool user_storage, std::string_view content,
                                        std::string_view signature, bool check_revocation,
-                                       bool download, double signing_date,
-                                       rtl::CStrArray* signers) const {
+                                       bool download, double signing_date, rtl::CStrArray* signers,
+                                       const ContentDigests* digests) const {
   rtl::CValueCheckTool::CheckNotEmpty(content, "content");
   rtl::CValueCheckTool::CheckNotEmpty(signature, "signature");
   // The verification context is the current user's whatever the location: the provider only
@@ -138,6 +138,7 @@ bool CCryptoAPI20Tool::VerifySignature(bool user_storage, std::string_view conte
   CCryptoSignature verifier;
   verifier.Open(&config);
   verifier.SetKeepSignedContent(false);
+  verifier.SetContentDigests(digests);
   verifier.Verify(content, signature, signing_date);
   if (signers != nullptr) {
     const rtl::CStrArray& found = verifier.Signers();
@@ -178,6 +179,17 @@ std::string CCryptoAPI20Tool::DecryptContent(bool user_storage, std::string_view
   const CertStore my =
       CCryptoAPI20Utils::OpenSystemStore(provider.Handle(), location, store_code::kMy);
   return CCryptoAPI20Utils::DecryptMessage(my, enveloped);
+}
+
+void CCryptoAPI20Tool::DecryptContentTo(bool user_storage, std::string_view enveloped,
+                                        DecryptedSink& sink) const {
+  CCryptoProvider provider;
+  provider.SetMachineKeySet(!user_storage);
+  provider.AcquireVerifyContext(kGostProviderType, false);
+  const uint8_t location = provider.MachineKeySet() ? kLocalMachineLocation : kCurrentUserLocation;
+  const CertStore my =
+      CCryptoAPI20Utils::OpenSystemStore(provider.Handle(), location, store_code::kMy);
+  CCryptoAPI20Utils::DecryptMessageTo(my, enveloped, sink);
 }
 
 std::optional<Certificate> CCryptoAPI20Tool::FindInStoreBySha1(uint8_t location, uint8_t store,

@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "crypt/content_stream.h"
 #include "crypt/platform/certificate.h"
 #include "crypt/provider_context.h"
 #include "rtl/base_class.h"
@@ -90,10 +91,11 @@ class CCryptoAPI20Tool final : public rtl::CBaseClass {
   // check_revocation makes it check revocation. With signers (which must own its objects), the
   // signers' certificates (CKORALCertificate objects named by thumbprint) are appended, last first.
   // Every failure raises (CCryptoAPI20Exception with its code for a signature or chain that does
-  // not hold); the result is true.
+  // not hold); the result is true. digests, when given, are content's own digests computed
+  // before (see CCryptoSignature::SetContentDigests).
   bool VerifySignature(bool user_storage, std::string_view content, std::string_view signature,
                        bool check_revocation, bool download, double signing_date,
-                       rtl::CStrArray* signers) const;
+                       rtl::CStrArray* signers, const ContentDigests* digests = nullptr) const;
 
   // A CMS envelope (GOST 28147-89) of content for one certificate.
   [[nodiscard]] std::string EncryptForCertificate(const Certificate& certificate,
@@ -106,6 +108,8 @@ class CCryptoAPI20Tool final : public rtl::CBaseClass {
   // Opens an envelope with the key of a recipient certificate of "MY" (at the user-storage
   // flag's location) bound to a key container.
   [[nodiscard]] std::string DecryptContent(bool user_storage, std::string_view enveloped) const;
+  // DecryptContent handing the content to sink while it is decrypted.
+  void DecryptContentTo(bool user_storage, std::string_view enveloped, DecryptedSink& sink) const;
   // The certificate with that thumbprint in a store of a location, through a provider context
   // of its own; none when absent.
   [[nodiscard]] std::optional<Certificate> FindInStoreBySha1(uint8_t location, uint8_t store,

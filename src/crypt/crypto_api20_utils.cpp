@@ -274,6 +274,15 @@ std::string CCryptoAPI20Utils::DecryptMessage(const CertStore& store, std::strin
   }
 }
 
+void CCryptoAPI20Utils::DecryptMessageTo(const CertStore& store, std::string_view content,
+                                         DecryptedSink& sink) {
+  try {
+    DecryptEnvelope(content, store, sink);
+  } catch (const ECryptError&) {
+    rtl::RaiseFmt(u8"Ошибка при %s (%d): %s", rtl::Msg(u8"расшифровании"), 1, LastCryptErrorText());
+  }
+}
+
 std::optional<Certificate> CCryptoAPI20Utils::CertificateFromSignature(std::string_view signature) {
   try {
     std::vector<Certificate> certificates = CertificatesOfPkcs7(signature);

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "crypt/content_stream.h"
 #include "crypt/platform/cert_store.h"
 #include "crypt/platform/certificate.h"
 #include "crypt/platform/crl.h"
@@ -80,6 +81,9 @@ class CCryptoAPI20Utils final {
   // Opens an envelope with a key found through the store's certificates; failure raises
   // "Ошибка при расшифровании (1): " and the system text.
   static std::string DecryptMessage(const CertStore& store, std::string_view content);
+  // DecryptMessage handing the content to sink while it is decrypted.
+  static void DecryptMessageTo(const CertStore& store, std::string_view content,
+                               DecryptedSink& sink);
   // The first certificate of a SignedData, or none. Bytes that are not SignedData raise
   // "Не удалось извлечь подписанта из подписи. Неверный формат подписи: %s".
   static std::optional<Certificate> CertificateFromSignature(std::string_view signature);

@@ -141,21 +141,105 @@ ossl::X509Ptr SignerCertificate(CMS_ContentInfo* cms, CMS_SignerInfo* signer) {
   return nullptr;
 }
 
+// Content for CMS_verify when the digests are known (a memory BIO needs a non-null buffer).
+constexpr std::string_view kNoContent("", 0);
+
+// The messageDigest attribute of a signer; null when it has none (or not one).
+ASN1_OCTET_STRING* MessageDigest(CMS_SignerInfo* signer) {
+  return static_cast<ASN1_OCTET_STRING*>(::CMS_signed_get0_data_by_OBJ(
+      signer, ::OBJ_nid2obj(NID_pkcs9_messageDigest), -3, V_ASN1_OCTET_STRING));
+}
+
+// For each signer, the digest of digests that CMS_verify would compute over the content for it,
+// when every signer has one: signed attributes with a messageDigest of that digest's length, and
+// a digest algorithm that the first matching digest of the SignedData's own list (the one
+// CMS_verify takes) has by name. Empty otherwise (the content is then hashed as usual).
+std::vector<const std::string*> DigestsServing(CMS_ContentInfo* cms,
+                                               const ContentDigests& digests) {
+  std::vector<const std::string*> serving;
+  STACK_OF(CMS_SignerInfo)* signers = ::CMS_get0_SignerInfos(cms);
+  const int count = signers != nullptr ? sk_CMS_SignerInfo_num(signers) : 0;
+  if (count <= 0) {
+    return {};
+  }
+  ossl::BioPtr empty = ossl::MemoryBio(kNoContent);
+  BIO* chain = empty ? ::CMS_dataInit(cms, empty.get()) : nullptr;
+  if (chain == nullptr) {
+    ::ERR_clear_error();
+    return {};
+  }
+  (void)empty.release();  // now the end of chain
+  const ossl::BioPtr owned_chain(chain);
+  for (int i = 0; i < count; ++i) {
+    CMS_SignerInfo* signer = sk_CMS_SignerInfo_value(signers, i);
+    X509_ALGOR* algorithm = nullptr;
+    ::CMS_SignerInfo_get0_algs(signer, nullptr, nullptr, &algorithm, nullptr);
+    const int nid = algorithm != nullptr ? ::OBJ_obj2nid(algorithm->algorithm) : NID_undef;
+    const ContentDigest* digest = nullptr;
+    for (const ContentDigest& candidate : digests) {
+      if (candidate.nid == nid) {
+        digest = &candidate;
+      }
+    }
+    const ASN1_OCTET_STRING* attribute =
+        ::CMS_signed_get_attr_count(signer) >= 0 ? MessageDigest(signer) : nullptr;
+    if (digest == nullptr || attribute == nullptr ||
+        static_cast<size_t>(::ASN1_STRING_length(attribute)) != digest->value.size()) {
+      return {};
+    }
+    const EVP_MD* first = nullptr;
+    for (BIO* md_bio = chain; (md_bio = ::BIO_find_type(md_bio, BIO_TYPE_MD)) != nullptr;
+         md_bio = ::BIO_next(md_bio)) {
+      const EVP_MD* md = nullptr;
+      BIO_get_md(md_bio, &md);
+      if (md != nullptr && (::EVP_MD_get_type(md) == nid || ::EVP_MD_get_pkey_type(md) == nid)) {
+        first = md;
+        break;
+      }
+    }
+    if (first == nullptr || ::EVP_MD_get_type(first) != nid) {
+      return {};
+    }
+    serving.push_back(&digest->value);
+  }
+  ::ERR_clear_error();
+  return serving;
+}
+
 // Checks the signature of the first signer over content with its certificate (the chain is
-// left to the chain builder).
-void CheckSignature(CMS_ContentInfo* cms, X509* certificate, std::string_view content) {
+// left to the chain builder). With digests that serve every signer (DigestsServing),
+// CMS_verify checks everything but the content, then each signer's messageDigest is compared
+// with its digest, failing as CMS_verify fails on a changed content.
+void CheckSignature(CMS_ContentInfo* cms, X509* certificate, std::string_view content,
+                    const ContentDigests* digests) {
   const X509StackPtr signers(sk_X509_new_null());
   if (!signers || sk_X509_push(signers.get(), certificate) == 0) {
     SetLastCryptError(code::kEOutOfMemory);
     RaiseBadSignature();
   }
   ::X509_up_ref(certificate);
-  const ossl::BioPtr in = ossl::MemoryBio(content);
+  const std::vector<const std::string*> serving =
+      digests != nullptr ? DigestsServing(cms, *digests) : std::vector<const std::string*>();
+  const ossl::BioPtr in = ossl::MemoryBio(serving.empty() ? content : kNoContent);
+  const unsigned flags = CMS_BINARY | CMS_NO_SIGNER_CERT_VERIFY |
+                         (serving.empty() ? 0U : static_cast<unsigned>(CMS_NO_CONTENT_VERIFY));
   ::ERR_clear_error();
-  if (::CMS_verify(cms, signers.get(), nullptr, in.get(), nullptr,
-                   CMS_BINARY | CMS_NO_SIGNER_CERT_VERIFY) != 1) {
+  if (::CMS_verify(cms, signers.get(), nullptr, in.get(), nullptr, flags) != 1) {
     SetLastCryptError(code::kNteBadSignature, ossl::TakeOpenSslError());
     RaiseBadSignature();
+  }
+  STACK_OF(CMS_SignerInfo)* infos = ::CMS_get0_SignerInfos(cms);
+  for (size_t i = 0; i < serving.size(); ++i) {
+    const ASN1_OCTET_STRING* expected =
+        MessageDigest(sk_CMS_SignerInfo_value(infos, static_cast<int>(i)));
+    if (std::string_view(reinterpret_cast<const char*>(::ASN1_STRING_get0_data(expected)),
+                         static_cast<size_t>(::ASN1_STRING_length(expected))) != *serving[i]) {
+      // What CMS_SignerInfo_verify_content and CMS_verify report for a changed content.
+      ERR_raise(ERR_LIB_CMS, CMS_R_VERIFICATION_FAILURE);
+      ERR_raise(ERR_LIB_CMS, CMS_R_CONTENT_VERIFY_ERROR);
+      SetLastCryptError(code::kNteBadSignature, ossl::TakeOpenSslError());
+      RaiseBadSignature();
+    }
   }
 }
 
@@ -240,7 +324,7 @@ bool CCryptoSignature::Verify(std::string_view signed_content, std::string_view 
   if (!certificate) {
     RaiseNoSignerCertificate();
   }
-  CheckSignature(cms.get(), certificate.get(), signed_content);
+  CheckSignature(cms.get(), certificate.get(), signed_content, digests_);
   if ((config.VerificationFlags() & verify_flags::kCheckChain) != 0) {
     CheckChains(signature_, builder.get());
   }

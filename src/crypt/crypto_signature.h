@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "crypt/content_stream.h"
 #include "crypt/crypto_signature_config.h"
 #include "rtl/custom_doc.h"
 #include "rtl/str_array.h"
@@ -43,6 +44,11 @@ class CCryptoSignature : public rtl::CCustomDoc {
   // A caller that signs or checks a large document once and only wants the result turns it off:
   // SignedContent then stays empty and the document is not copied.
   void SetKeepSignedContent(bool keep) noexcept { keep_signed_content_ = keep; }
+  // Digests of the content the next Verify gets, computed before (not owned; null for none).
+  // When every signer has signed attributes and a digest algorithm that these cover, Verify
+  // compares their messageDigest with these instead of hashing the content; it makes the same
+  // checks in the same order with the same messages otherwise.
+  void SetContentDigests(const ContentDigests* digests) noexcept { digests_ = digests; }
 
   // Checks signature (detached, "sSignatureContent") over signed_content ("sSignedData") with
   // the signer certificate carried in the signature, matched by issuer and serial number. Raises
@@ -64,6 +70,7 @@ class CCryptoSignature : public rtl::CCustomDoc {
   std::string signature_;
   std::string signed_content_;
   bool keep_signed_content_ = true;
+  const ContentDigests* digests_ = nullptr;
   CCryptoSignatureConfig* config_ = nullptr;
   rtl::CStrArray signers_;
 };

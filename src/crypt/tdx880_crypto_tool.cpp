@@ -30,6 +30,11 @@ std::string CTdx880CryptoTool::Decrypt(bool user_storage, std::string_view envel
   return CCryptoAPI20Tool().DecryptContent(user_storage, enveloped);
 }
 
+void CTdx880CryptoTool::DecryptTo(bool user_storage, std::string_view enveloped,
+                                  DecryptedSink& sink) const {
+  CCryptoAPI20Tool().DecryptContentTo(user_storage, enveloped, sink);
+}
+
 std::string CTdx880CryptoTool::EncryptBySha1(bool user_storage, std::string_view content,
                                              std::string_view sha1) const {
   return CCryptoAPI20Tool().EncryptBySha1(user_storage, content, sha1);
@@ -55,13 +60,14 @@ bool CTdx880CryptoTool::CheckSign(bool user_storage, std::string_view content,
 
 void CTdx880CryptoTool::CheckSignEx(bool user_storage, std::string_view content,
                                     bool check_revocation, bool download,
-                                    rtl::CStrArray* signer_list, std::string_view signature) const {
+                                    rtl::CStrArray* signer_list, std::string_view signature,
+                                    const ContentDigests* digests) const {
   rtl::CValueCheckTool::CheckAssigned(signer_list, "pSignerList");
   signer_list->Clear();
   // The list receives certificates and a key record; it disposes of both.
   signer_list->SetOwnershipMode(rtl::StrArrayOwnership::kDestroy);
   CCryptoAPI20Tool().VerifySignature(user_storage, content, signature, check_revocation, download,
-                                     0, signer_list);
+                                     0, signer_list, digests);
   if (signer_list->Count() == 0) {
     return;
   }

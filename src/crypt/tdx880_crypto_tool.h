@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "crypt/content_stream.h"
 #include "rtl/base_class.h"
 #include "rtl/str_array.h"
 
@@ -36,6 +37,9 @@ class CTdx880CryptoTool : public rtl::CBaseClass {
                                                              bool is_private) const;
   // 2. Opens an envelope with the key of a recipient certificate of "MY".
   [[nodiscard]] virtual std::string Decrypt(bool user_storage, std::string_view enveloped) const;
+  // Decrypt handing the content to sink while it is decrypted (same checks and messages; what
+  // sink raises comes out unchanged).
+  void DecryptTo(bool user_storage, std::string_view enveloped, DecryptedSink& sink) const;
   // 3. Envelopes content for the certificate of "addressbook" with that thumbprint.
   [[nodiscard]] virtual std::string EncryptBySha1(bool user_storage, std::string_view content,
                                                   std::string_view sha1) const;
@@ -54,10 +58,12 @@ class CTdx880CryptoTool : public rtl::CBaseClass {
   // 7. Empties signer_list ("pSignerList"; it is made to own its objects) and checks signature
   // over content now with the given chain flags; then the list holds the signers' certificates
   // (CKORALCertificate objects) followed by one CTdx880Key of the first signer (Sha1 and
-  // CertificateBody set, SubjectCN empty), each named by the thumbprint.
+  // CertificateBody set, SubjectCN empty), each named by the thumbprint. digests, when given, are
+  // content's own digests computed before (while it was decrypted): the check then uses them
+  // instead of hashing content again, with the same checks and messages.
   virtual void CheckSignEx(bool user_storage, std::string_view content, bool check_revocation,
-                           bool download, rtl::CStrArray* signer_list,
-                           std::string_view signature) const;
+                           bool download, rtl::CStrArray* signer_list, std::string_view signature,
+                           const ContentDigests* digests = nullptr) const;
 
   // The first certificate a signature carries. Raises "Подпись не содержит сертификата
   // подписанта" when it carries none, "Не удалось извлечь подписанта из подписи. Неверный формат

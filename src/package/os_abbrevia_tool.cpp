@@ -1179,6 +1179,64 @@ std::string COsAbbreviaTool::UnpackDocument(std::string_view archive_bytes,
 
 namespace {
 
+uint32_t Le32(std::string_view bytes, size_t at) {
+  return static_cast<uint32_t>(static_cast<unsigned char>(bytes[at])) |
+         static_cast<uint32_t>(static_cast<unsigned char>(bytes[at + 1])) << 8 |
+         static_cast<uint32_t>(static_cast<unsigned char>(bytes[at + 2])) << 16 |
+         static_cast<uint32_t>(static_cast<unsigned char>(bytes[at + 3])) << 24;
+}
+
+uint16_t Le16(std::string_view bytes, size_t at) {
+  return static_cast<uint16_t>(static_cast<unsigned char>(bytes[at]) |
+                               static_cast<unsigned char>(bytes[at + 1]) << 8);
+}
+
+// The archive ends with an end record without comment naming one central record, which lies
+// straight before it and points at a local header at offset 0.
+bool CentralRecordPointsAtStart(std::string_view bytes) {
+  constexpr size_t kEndRecord = 22;
+  constexpr size_t kCentralRecord = 46;
+  if (bytes.size() < kEndRecord + kCentralRecord) {
+    return false;
+  }
+  const size_t end = bytes.size() - kEndRecord;
+  if (Le32(bytes, end) != 0x06054b50 || Le16(bytes, end + 8) != 1 || Le16(bytes, end + 10) != 1 ||
+      Le16(bytes, end + 20) != 0) {
+    return false;
+  }
+  const uint64_t central_size = Le32(bytes, end + 12);
+  const uint64_t central_offset = Le32(bytes, end + 16);
+  return central_offset + central_size == end && central_size >= kCentralRecord &&
+         Le32(bytes, central_offset) == 0x02014b50 && Le32(bytes, central_offset + 42) == 0;
+}
+
+}  // namespace
+
+bool COsAbbreviaTool::TakeLeadingEntry(std::string_view archive_bytes,
+                                       rtl::DecompressionBudget& budget,
+                                       const LeadingEntry& entry) {
+  ZipPtr zip = OpenMemoryArchive(archive_bytes, ZIP_RDONLY | ZIP_CHECKCONS);
+  const zip_int64_t count = ::zip_get_num_entries(zip.get(), 0);
+  if (count != 1) {
+    rtl::RaiseFmt(u8"Неверное число файлов в архиве: [%d]", static_cast<int64_t>(count));
+  }
+  const std::string name = EntryName(zip.get(), 0, {});
+  const zip_stat_t stat = StatEntry(zip.get(), 0, {});
+  CheckEntryStat(stat, name);
+  constexpr zip_uint64_t kNeeded =
+      ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_CRC | ZIP_STAT_COMP_METHOD;
+  if ((stat.valid & kNeeded) != kNeeded || stat.size != entry.size ||
+      stat.comp_size != entry.compressed_size || stat.crc != entry.crc ||
+      stat.comp_method != static_cast<zip_uint16_t>(entry.method) ||
+      !CentralRecordPointsAtStart(archive_bytes)) {
+    return false;
+  }
+  budget.Take(stat.size);
+  return true;
+}
+
+namespace {
+
 uint64_t DeclaredSizes(zip_t* zip) {
   const zip_int64_t count = ::zip_get_num_entries(zip, 0);
   uint64_t total = 0;

@@ -79,6 +79,23 @@ class COsAbbreviaTool final : public rtl::CBaseClass {
   static std::string UnpackDocument(std::string_view archive_bytes,
                                     rtl::DecompressionBudget& budget);
 
+  // What a reader that inflated the single entry of a packed document from its local header
+  // (at the archive's start) found there.
+  struct LeadingEntry {
+    uint16_t method = 0;  // 0 stored, 8 deflated
+    uint32_t crc = 0;
+    uint64_t compressed_size = 0;
+    uint64_t size = 0;
+  };
+  // Whether UnpackDocument(archive_bytes, budget) gives exactly what inflating entry gave: makes
+  // UnpackDocument's checks before it inflates, in its order and with its messages, then
+  // compares; when the archive's one entry is entry (method, CRC, sizes) and its central record
+  // points at the local header at offset 0 (checked on the plain form a ZIP writer makes: one
+  // central record straight before an end record without comment), takes the entry's size from
+  // budget as UnpackDocument does and returns true. Returns false, taking nothing, otherwise.
+  static bool TakeLeadingEntry(std::string_view archive_bytes, rtl::DecompressionBudget& budget,
+                               const LeadingEntry& entry);
+
   // The declared sizes of the entries of the ZIP file archive added up, read from its central
   // directory without inflating anything; 0 when it cannot be read as an archive (whoever
   // inflates it later reports that).

@@ -1,6 +1,7 @@
 // CTdx880Document: lifecycle, stored form and signature list of a package item.
 #include "package/tdx880_document.h"
 
+#include <algorithm>
 #include <future>
 #include <optional>
 #include <system_error>
@@ -9,6 +10,7 @@
 #include "crypt/tdx880_key.h"
 #include "package/os_abbrevia_tool.h"
 #include "package/package_file.h"
+#include "package/streamed_plain.h"
 #include "package/tdx880_signature.h"
 #include "package/tdx880_tool.h"
 #include "package/xml/xml_gpr_document.h"
@@ -29,6 +31,10 @@ constexpr const char* kCompressedEntryName = "file";
 
 // Content from this size on is signed on another thread while it is compressed.
 constexpr size_t kSignBesideCompression = size_t{64} << 10;
+
+// A signed envelope from this size on is decrypted, inflated and hashed for its signatures as a
+// stream, the hash on another thread.
+constexpr size_t kHashBesideDecryption = size_t{64} << 10;
 
 }  // namespace
 
@@ -71,6 +77,7 @@ bool CTdx880Document::Close() {
     raw_content_ = content_;
     packed_.reset();
     packed_plain_.reset();
+    digests_.reset();
     entry_ = nullptr;
     config_.Assign(CTdx880ItemConfig());
     return true;
@@ -180,6 +187,15 @@ void CTdx880Document::SetContent(std::string value) {
 
 std::string CTdx880Document::PlainContent() const {
   return *PlainBytes();
+}
+
+const crypt::ContentDigests* CTdx880Document::DigestsOf(
+    const std::shared_ptr<const std::string>& bytes) const {
+  if (digests_ == nullptr || bytes == nullptr || digests_of_.expired() ||
+      digests_of_.owner_before(bytes) || bytes.owner_before(digests_of_)) {
+    return nullptr;
+  }
+  return digests_.get();
 }
 
 std::shared_ptr<const std::string> CTdx880Document::PlainBytes() const {
@@ -354,9 +370,10 @@ void CTdx880Document::Verify(bool download_content, bool check_crl) {
   }
   const crypt::CTdx880CryptoTool tool;
   const bool user_storage = PackageConfig().FlagUsageUserStorage();
+  const crypt::ContentDigests* digests = DigestsOf(bytes);
   for (const SignaturePtr& signature : signatures_) {
     tool.CheckSignEx(user_storage, plain, check_crl, download_content, &signature->Signers(),
-                     signature->SignatureContent());
+                     signature->SignatureContent(), digests);
   }
 }
 
@@ -381,13 +398,29 @@ void CTdx880Document::DecryptContent() {
   if (!IsEncrypted()) {
     return;
   }
-  auto opened = std::make_shared<const std::string>(
-      crypt::CTdx880CryptoTool().Decrypt(PackageConfig().FlagUsageUserStorage(), *content_));
+  const bool user_storage = PackageConfig().FlagUsageUserStorage();
+  std::unique_ptr<crypt::ContentDigester> digester = DigesterForSignatures();
+  std::shared_ptr<const std::string> opened;
   std::shared_ptr<const std::string> packed;
-  if (IsCompressed()) {
-    packed = std::move(opened);
-    opened =
-        std::make_shared<const std::string>(COsAbbreviaTool::UnpackDocument(*packed, Budget()));
+  crypt::ContentDigests digests;
+  if (digester != nullptr) {
+    StreamedPlain streamed =
+        DecryptStreamed(user_storage, *content_, IsCompressed(), *digester, Budget());
+    opened = std::move(streamed.plain);
+    packed = std::move(streamed.packed);
+    digests = std::move(streamed.digests);
+  } else {
+    opened = std::make_shared<const std::string>(
+        crypt::CTdx880CryptoTool().Decrypt(user_storage, *content_));
+    if (IsCompressed()) {
+      packed = std::move(opened);
+      opened =
+          std::make_shared<const std::string>(COsAbbreviaTool::UnpackDocument(*packed, Budget()));
+    }
+  }
+  if (!digests.empty()) {
+    digests_ = std::make_shared<const crypt::ContentDigests>(std::move(digests));
+    digests_of_ = opened;
   }
   xml::CXMLGprDocument& entry = Entry();
   content_ = std::move(opened);
@@ -396,6 +429,32 @@ void CTdx880Document::DecryptContent() {
   raw_content_ = content_;
   if (packed) {
     KeepPacked(std::move(packed));
+  }
+}
+
+// A digester for the digest algorithms of the item's signatures when its envelope is large
+// enough to be worth a second thread; null otherwise (or when none can be made: decryption then
+// reports what is wrong with the crypto layer).
+std::unique_ptr<crypt::ContentDigester> CTdx880Document::DigesterForSignatures() const {
+  if (content_->size() < kHashBesideDecryption) {
+    return nullptr;
+  }
+  std::vector<int> nids;
+  for (const SignaturePtr& signature : signatures_) {
+    for (const int nid : crypt::SignatureDigestNids(signature->SignatureContent())) {
+      if (std::find(nids.begin(), nids.end(), nid) == nids.end()) {
+        nids.push_back(nid);
+      }
+    }
+  }
+  if (nids.empty()) {
+    return nullptr;
+  }
+  try {
+    auto digester = std::make_unique<crypt::ContentDigester>(nids);
+    return digester->Empty() ? nullptr : std::move(digester);
+  } catch (const rtl::Exception&) {
+    return nullptr;
   }
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "crypt/content_stream.h"
 #include "package/subject_codes.h"
 #include "package/tdx880_item_config.h"
 #include "rtl/custom_doc.h"
@@ -111,6 +112,12 @@ class CTdx880Document final : public rtl::CCustomDoc {
   // The plain content as PlainContent, shared instead of copied when the item holds it (plain,
   // or compressed from a plain form it still knows).
   [[nodiscard]] std::shared_ptr<const std::string> PlainBytes() const;
+  // The digests of bytes (what PlainBytes returned) for the item's signatures, computed while a
+  // large signed envelope was decrypted, as long as the item holds that very plain content; null
+  // otherwise. A signature check may use them instead of hashing bytes
+  // (CTdx880CryptoTool::CheckSignEx).
+  [[nodiscard]] const crypt::ContentDigests* DigestsOf(
+      const std::shared_ptr<const std::string>& bytes) const;
 
   // --- Signatures ---
 
@@ -177,6 +184,7 @@ class CTdx880Document final : public rtl::CCustomDoc {
   void Verify(bool download_content, bool check_crl);
   void EncryptContent(const crypt::CTdx880Key& key);
   void DecryptContent();
+  [[nodiscard]] std::unique_ptr<crypt::ContentDigester> DigesterForSignatures() const;
   void SetStored(std::string value);
   // Signs the plain content; a large one is compressed meanwhile on this thread (Save and
   // encryption need that form next) while another thread signs.
@@ -201,6 +209,10 @@ class CTdx880Document final : public rtl::CCustomDoc {
   // made here.
   std::shared_ptr<const std::string> packed_;
   std::shared_ptr<const std::string> packed_plain_;
+  // Digests of the plain content made by the last decryption, valid while digests_of_ (weak, so
+  // it keeps no buffer alive) is the plain content PlainBytes gives.
+  std::shared_ptr<const crypt::ContentDigests> digests_;
+  std::weak_ptr<const std::string> digests_of_;
   bool crypto_available_ = false;
 };
 

@@ -91,9 +91,10 @@ std::string Verdict(const CTdx880Doc& package, const CTdx880Document& item,
                     CTdx880Signature& signature, bool download, bool check_crl, bool& valid) {
   valid = false;
   try {
-    crypt::CTdx880CryptoTool().CheckSignEx(package.FlagUsageUserStorage(), *item.PlainBytes(),
-                                           check_crl, download, &signature.Signers(),
-                                           signature.SignatureContent());
+    const std::shared_ptr<const std::string> plain = item.PlainBytes();
+    crypt::CTdx880CryptoTool().CheckSignEx(package.FlagUsageUserStorage(), *plain, check_crl,
+                                           download, &signature.Signers(),
+                                           signature.SignatureContent(), item.DigestsOf(plain));
     valid = true;
     return "valid";
   } catch (const crypt::CCryptoAPI20Exception& error) {

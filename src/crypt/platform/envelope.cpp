@@ -4,6 +4,9 @@
 // instead.
 #include "crypt/platform/envelope.h"
 
+#include <exception>
+
+#include "crypt/content_stream.h"
 #include "crypt/crypt_error.h"
 #include "crypt/platform/certificate_access.h"
 #include "crypt/platform/crypto_runtime.h"
@@ -49,19 +52,113 @@ bool IsRecipient(CMS_ContentInfo* cms, X509* certificate) {
   return false;
 }
 
-std::string Decrypt(CMS_ContentInfo* cms, const Certificate& recipient, const PrivateKey& key) {
+// Decrypts into out (any BIO).
+void DecryptInto(CMS_ContentInfo* cms, const Certificate& recipient, const PrivateKey& key,
+                 BIO* out) {
   X509* certificate = CertificateAccess::Native(recipient);
   if (!IsRecipient(cms, certificate)) {
     RaiseCryptError(code::kCryptERecipientNotFound);
   }
   // With the certificate and CMS_DEBUG_DECRYPT a wrong key is an error; without them OpenSSL
   // would hand back random bytes (its defence against the Bleichenbacher attack on RSA).
-  const ossl::BioPtr out = ossl::NewMemoryBio();
-  if (::CMS_decrypt(cms, PrivateKeyAccess::Native(key), certificate, nullptr, out.get(),
+  if (::CMS_decrypt(cms, PrivateKeyAccess::Native(key), certificate, nullptr, out,
                     CMS_BINARY | CMS_DEBUG_DECRYPT) != 1) {
     RaiseCryptErrorWithOpenSsl(code::kNteBadData);
   }
+}
+
+std::string Decrypt(CMS_ContentInfo* cms, const Certificate& recipient, const PrivateKey& key) {
+  const ossl::BioPtr out = ossl::NewMemoryBio();
+  DecryptInto(cms, recipient, key, out.get());
   return ossl::BioContents(out.get());
+}
+
+// A BIO that hands what is written to a DecryptedSink; what the sink raises is kept (it cannot
+// cross OpenSSL's frames) and the write fails.
+struct SinkTarget {
+  DecryptedSink* sink = nullptr;
+  std::exception_ptr error;
+};
+
+int SinkWrite(BIO* bio, const char* data, int length) {
+  auto* target = static_cast<SinkTarget*>(::BIO_get_data(bio));
+  if (target->error) {
+    return -1;
+  }
+  try {
+    target->sink->Write(std::string_view(data, static_cast<size_t>(length)));
+  } catch (...) {
+    target->error = std::current_exception();
+    return -1;
+  }
+  return length;
+}
+
+long SinkControl(BIO* /*bio*/, int command, long /*number*/, void* /*pointer*/) {  // NOLINT
+  return command == BIO_CTRL_FLUSH ? 1 : 0;
+}
+
+int SinkCreate(BIO* bio) {
+  ::BIO_set_init(bio, 1);
+  return 1;
+}
+
+const BIO_METHOD* SinkMethod() {
+  static BIO_METHOD* const method = [] {
+    BIO_METHOD* made = ::BIO_meth_new(::BIO_get_new_index() | BIO_TYPE_SOURCE_SINK, "lyr sink");
+    if (made != nullptr) {
+      ::BIO_meth_set_write(made, SinkWrite);
+      ::BIO_meth_set_ctrl(made, SinkControl);
+      ::BIO_meth_set_create(made, SinkCreate);
+    }
+    return made;
+  }();
+  return method;
+}
+
+// Decrypts into sink, after telling it the size of the encrypted content.
+void DecryptToSink(CMS_ContentInfo* cms, const Certificate& recipient, const PrivateKey& key,
+                   DecryptedSink& sink) {
+  ASN1_OCTET_STRING** content = ::CMS_get0_content(cms);
+  sink.Begin(content != nullptr && *content != nullptr
+                 ? static_cast<size_t>(::ASN1_STRING_length(*content))
+                 : 0);
+  SinkTarget target{&sink, nullptr};
+  const ossl::BioPtr out(SinkMethod() != nullptr ? ::BIO_new(SinkMethod()) : nullptr);
+  if (!out) {
+    RaiseCryptErrorWithOpenSsl(code::kNteBadData);
+  }
+  ::BIO_set_data(out.get(), &target);
+  try {
+    DecryptInto(cms, recipient, key, out.get());
+  } catch (...) {
+    if (target.error) {
+      ::ERR_clear_error();
+      std::rethrow_exception(target.error);
+    }
+    throw;
+  }
+}
+
+// Finds the key of a certificate of store that is a recipient of cms and opens the envelope
+// with it through open.
+template <typename Open>
+void OpenWithStore(CMS_ContentInfo* cms, const CertStore& store, Open&& open) {
+  for (const Certificate& certificate : store.Certificates()) {
+    if (!certificate.KeyProv() || !IsRecipient(cms, CertificateAccess::Native(certificate))) {
+      continue;
+    }
+    const KeyProvInfo& binding = *certificate.KeyProv();
+    const StoreLocation location =
+        (binding.flags & kMachineKeySet) != 0 ? StoreLocation::kLocalMachine : store.Location();
+    if (!KeyContainer::Exists(location, binding.container_name)) {
+      continue;
+    }
+    const PrivateKey key = KeyContainer::Open(location, binding.container_name).GetPrivateKey();
+    open(certificate, key);
+    return;
+  }
+  RaiseCryptError(code::kCryptENoDecryptCert);
 }
 
 }  // namespace
@@ -112,20 +209,20 @@ std::string DecryptEnvelope(std::string_view envelope, const CertStore& store) {
   const CryptoRuntime runtime;
   CheckEnvelopeShape(envelope);
   const ossl::CmsPtr cms = ParseCms(envelope);
-  for (const Certificate& certificate : store.Certificates()) {
-    if (!certificate.KeyProv() || !IsRecipient(cms.get(), CertificateAccess::Native(certificate))) {
-      continue;
-    }
-    const KeyProvInfo& binding = *certificate.KeyProv();
-    const StoreLocation location =
-        (binding.flags & kMachineKeySet) != 0 ? StoreLocation::kLocalMachine : store.Location();
-    if (!KeyContainer::Exists(location, binding.container_name)) {
-      continue;
-    }
-    const PrivateKey key = KeyContainer::Open(location, binding.container_name).GetPrivateKey();
-    return Decrypt(cms.get(), certificate, key);
-  }
-  RaiseCryptError(code::kCryptENoDecryptCert);
+  std::string plain;
+  OpenWithStore(cms.get(), store, [&](const Certificate& certificate, const PrivateKey& key) {
+    plain = Decrypt(cms.get(), certificate, key);
+  });
+  return plain;
+}
+
+void DecryptEnvelope(std::string_view envelope, const CertStore& store, DecryptedSink& sink) {
+  const CryptoRuntime runtime;
+  CheckEnvelopeShape(envelope);
+  const ossl::CmsPtr cms = ParseCms(envelope);
+  OpenWithStore(cms.get(), store, [&](const Certificate& certificate, const PrivateKey& key) {
+    DecryptToSink(cms.get(), certificate, key, sink);
+  });
 }
 
 }  // namespace lyr::crypt

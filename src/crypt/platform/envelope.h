@@ -13,6 +13,8 @@
 
 namespace lyr::crypt {
 
+class DecryptedSink;
+
 // Envelopes content for one recipient. Raises ECryptError CRYPT_E_UNKNOWN_ALGO for a recipient
 // key that is not GOST R 34.10-2001/2012 or whose envelope the library would not open itself,
 // or when the engine did not use the CryptoPro-A parameter set (the environment variable
@@ -38,6 +40,10 @@ std::string DecryptEnvelope(std::string_view envelope, const Certificate& recipi
 // up at the store's location. Raises as above, and CRYPT_E_NO_DECRYPT_CERT when no certificate
 // of the store with a container is a recipient.
 std::string DecryptEnvelope(std::string_view envelope, const CertStore& store);
+
+// DecryptEnvelope(envelope, store), handing the content to sink while it is decrypted (after
+// sink.Begin with its size) instead of returning it. What sink raises comes out unchanged.
+void DecryptEnvelope(std::string_view envelope, const CertStore& store, DecryptedSink& sink);
 
 // The object identifiers of an envelope's content encryption and its parameter set (checked as
 // DecryptEnvelope does).

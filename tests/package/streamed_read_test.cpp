@@ -1,0 +1,131 @@
+// A large signed envelope is decrypted, inflated and hashed for its signatures as one stream:
+// the check that follows uses those digests and says what the check of the whole content says;
+// a damaged envelope and bombs fail as the whole-content reading fails.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "crypt/tdx880_crypto_tool.h"
+#include "package/item_fixture.h"
+#include "package/os_abbrevia_tool.h"
+#include "package/tdx880_signature.h"
+#include "package/zip_bomb.h"
+#include "rtl/format.h"
+
+namespace lyr::package::test {
+namespace {
+
+// About size bytes of declaration-like rows with varying sums: it deflates to a tenth or so,
+// which still makes an envelope above the streaming threshold.
+std::string Rows(size_t size) {
+  std::string text = "<?xml version=\"1.0\"?><Файл>";
+  uint32_t state = 17;
+  while (text.size() < size) {
+    state = state * 1103515245U + 12345U;
+    text += rtl::Format("<Строка Н=\"%d\" Сумма=\"%d\"/>", static_cast<int32_t>(text.size()),
+                        static_cast<int32_t>(state >> 8));
+  }
+  return text + "</Файл>";
+}
+
+class StreamedReadTest : public ItemTest {
+ protected:
+  void SetUp() override {
+    ItemTest::SetUp();
+    InstallUser();
+  }
+
+  // A signed item of signed_content, then holding content, enveloped for the user and saved.
+  void SaveSigned(const std::string& signed_content, const std::string& content) {
+    const auto item = NewItem("01", signed_content);
+    const crypt::CTdx880Key key = UserKey();
+    ASSERT_TRUE(item->Sign(&key));
+    item->SetContent(content);
+    ASSERT_TRUE(item->Encrypt(&key));
+    ASSERT_TRUE(item->Save());
+  }
+
+  // Replaces the saved item's file with bytes.
+  void Overwrite(const std::string& bytes) {
+    std::ofstream(WorkFile(EntryAt(0).FileName()), std::ios::binary | std::ios::trunc) << bytes;
+  }
+
+  // What the check of the whole plain content (no digests) says of the item's signature.
+  std::string WholeCheck(const CTdx880Document& item) {
+    rtl::CStrArray signers;
+    return MessageOf([&] {
+      crypt::CTdx880CryptoTool().CheckSignEx(config_.FlagUsageUserStorage(), *item.PlainBytes(),
+                                             false, false, &signers,
+                                             item.GetSignature(0)->SignatureContent());
+    });
+  }
+};
+
+TEST_F(StreamedReadTest, ALargeSignedEnvelopeDecryptsWithDigestsAndVerifies) {
+  const std::string rows = Rows(size_t{3} << 20);
+  SaveSigned(rows, rows);
+  const auto item = LoadItem(0);
+  ASSERT_TRUE(item->Decrypt());
+  EXPECT_EQ(item->RawContent(), rows);
+  ASSERT_NE(item->DigestsOf(item->PlainBytes()), nullptr);
+  EXPECT_TRUE(item->CheckSignEx(false, false));
+  // Changed content drops the digests.
+  item->SetContent(rows + " ");
+  EXPECT_EQ(item->DigestsOf(item->PlainBytes()), nullptr);
+}
+
+TEST_F(StreamedReadTest, AChangedDocumentFailsWithTheMessageOfTheWholeCheck) {
+  const std::string rows = Rows(size_t{1} << 20);
+  std::string changed = rows;
+  changed[rows.size() / 2] = '7';
+  SaveSigned(rows, changed);
+  const auto item = LoadItem(0);
+  ASSERT_TRUE(item->Decrypt());
+  ASSERT_NE(item->DigestsOf(item->PlainBytes()), nullptr);
+  const std::string expected = WholeCheck(*item);
+  EXPECT_NE(expected.find(Msg(u8"Ошибка при проверке подписи")), std::string::npos);
+  ExpectRaises([&] { item->CheckSignEx(false, false); }, expected);
+}
+
+TEST_F(StreamedReadTest, ADamagedEnvelopeFailsAsTheWholeReadingDoesAndStaysEncrypted) {
+  const std::string rows = Rows(size_t{1} << 20);
+  SaveSigned(rows, rows);
+  std::string envelope = lyr::test::FileBytes(WorkFile(EntryAt(0).FileName()));
+  envelope[envelope.size() - 5000] ^= 0x55;  // inside the encrypted deflated data
+  Overwrite(envelope);
+  rtl::DecompressionBudget budget;
+  const std::string expected = MessageOf([&] {
+    COsAbbreviaTool::UnpackDocument(
+        crypt::CTdx880CryptoTool().Decrypt(config_.FlagUsageUserStorage(), envelope), budget);
+  });
+  ASSERT_FALSE(expected.empty());
+  const auto item = LoadItem(0);
+  ExpectRaises([&] { item->Decrypt(); }, expected);
+  EXPECT_TRUE(item->IsEncrypted());
+  EXPECT_EQ(item->Content(), envelope);
+}
+
+TEST_F(StreamedReadTest, BombsInASignedEnvelopeAreRefused) {
+  SaveSigned("signed", "signed");
+  const std::string certificate = SharedPki().user_party.certificate.Der();
+  const auto enveloped = [&](uint64_t size, uint64_t declared) {
+    return crypt::CTdx880CryptoTool().EncryptByCertificate(ZeroRunZip(size, declared), certificate);
+  };
+  // Lying about its size: stopped where it passes what it declared.
+  Overwrite(enveloped(uint64_t{128} << 20, uint64_t{1} << 20));
+  ExpectRaises([&] { LoadItem(0)->Decrypt(); },
+               rtl::Format(Msg(u8"Размер файла в архиве больше заявленного: [%s]"), "file"));
+  // Honest, over the budget: refused before anything is inflated.
+  Overwrite(enveloped(uint64_t{128} << 20, 0));
+  config_.Budget().Reset();
+  config_.Budget().SetLimit(uint64_t{64} << 20);
+  ExpectRaises([&] { LoadItem(0)->Decrypt(); },
+               rtl::Format(Msg(u8"Слишком большой объём документов в пакете: [%s]"),
+                           config_.Budget().Name()));
+  EXPECT_EQ(config_.Budget().Used(), 0U);
+}
+
+}  // namespace
+}  // namespace lyr::package::test
