@@ -7,6 +7,7 @@
 
 #include "lyr/com/com.h"
 #include "support/expect_error_info.h"
+#include "support/sandbox.h"
 
 namespace {
 
@@ -22,36 +23,6 @@ IErrorInfo* MakeError(std::u16string description) {
   EXPECT_EQ(create->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(&info)), S_OK);
   create->Release();
   return info;
-}
-
-TEST(ErrorInfo, CreatedObjectReportsWhatWasSet) {
-  ICreateErrorInfo* create = nullptr;
-  ASSERT_EQ(CreateErrorInfo(&create), S_OK);
-  std::u16string description = u"Передан пустой аргумент: Name";
-  std::u16string source = u"LyrTdxPackage880.Tdx880Manager";
-  std::u16string help = u"help.txt";
-  EXPECT_EQ(create->SetDescription(description.data()), S_OK);
-  EXPECT_EQ(create->SetSource(source.data()), S_OK);
-  EXPECT_EQ(create->SetHelpFile(help.data()), S_OK);
-  EXPECT_EQ(create->SetHelpContext(17), S_OK);
-  EXPECT_EQ(create->SetGUID(IID_IDispatch), S_OK);
-  IErrorInfo* info = nullptr;
-  ASSERT_EQ(create->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(&info)), S_OK);
-  BSTR text = nullptr;
-  ASSERT_EQ(info->GetDescription(&text), S_OK);
-  EXPECT_EQ(TakeBstr(text), description);
-  ASSERT_EQ(info->GetSource(&text), S_OK);
-  EXPECT_EQ(TakeBstr(text), source);
-  ASSERT_EQ(info->GetHelpFile(&text), S_OK);
-  EXPECT_EQ(TakeBstr(text), help);
-  DWORD context = 0;
-  ASSERT_EQ(info->GetHelpContext(&context), S_OK);
-  EXPECT_EQ(context, 17u);
-  GUID guid{};
-  ASSERT_EQ(info->GetGUID(&guid), S_OK);
-  EXPECT_EQ(guid, IID_IDispatch);
-  EXPECT_EQ(info->Release(), 1u);
-  EXPECT_EQ(create->Release(), 0u);
 }
 
 TEST(ErrorInfo, GetErrorInfoHandsOverAndClearsTheSlotOfItsOwnThread) {
@@ -102,6 +73,12 @@ TEST(Apartment, CallsAreCountedPerThreadAndTheLastUninitializeEmptiesTheSlot) {
   EXPECT_EQ(TakeErrorDescription(), u"(no error information)");
   EXPECT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK);  // fully uninitialised again
   CoUninitialize();
+}
+
+TEST(ComCHost, UsesTheRuntimeThroughThePublicHeaderAlone) {
+  std::string output;
+  EXPECT_EQ(lyr::test::RunCommand(std::string(LYR_COM_C_HOST) + " 2>&1", &output), 0) << output;
+  EXPECT_EQ(output, "c host ok\n");
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// The class registry file: registration functions, the file format, atomic writes and hostile
-// files.
+// The class registry files: registration functions, the file format, atomic writes, hostile
+// files, and the machine-wide registry beside the user's.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -23,6 +23,7 @@ constexpr GUID kFirst = {
     0x11111111, 0x2222, 0x4333, {0x84, 0x44, 0x55, 0x55, 0x66, 0x66, 0x77, 0x77}};
 constexpr GUID kSecond = {
     0xAAAAAAAA, 0xBBBB, 0x4CCC, {0x8D, 0xDD, 0xEE, 0xEE, 0xFF, 0xFF, 0x00, 0x01}};
+constexpr GUID kMine = {0x3, 0x4, 0x4005, {0x86, 0, 0, 0, 0, 0, 0, 0x7}};
 constexpr GUID kTypeLib = {
     0x12345678, 0x9ABC, 0x4DEF, {0x80, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77}};
 
@@ -33,6 +34,13 @@ LYRCOM_CLASS_ENTRY Entry(const GUID& clsid, const char* progId, const char* libr
 
 HRESULT Register(const LYRCOM_CLASS_ENTRY& entry) {
   return LyrComRegisterClasses(&entry, 1);
+}
+
+// The library registered for clsid among the classes in force ("" when none).
+std::string Library(const GUID& clsid) {
+  LYRCOM_CLASS_ENTRY entry{};
+  char buffer[1024];
+  return LyrComQueryClass(clsid, &entry, buffer, sizeof buffer) == S_OK ? entry.libraryPath : "";
 }
 
 using ComRegistry = lyr::test::Sandbox;
@@ -200,6 +208,56 @@ TEST_F(ComRegistry, DefaultLocationFollowsXdgConfigHomeThenHome) {
   ::unsetenv("HOME");
   EXPECT_EQ(LyrComRegistryPath(buffer, sizeof buffer), 0u);
   ::setenv("HOME", home.c_str(), 1);
+}
+
+TEST_F(ComRegistry, MachineClassesAreFoundAndUserEntriesOverrideThem) {
+  const std::string user = PathOf("registry");
+  const std::string machine = PathOf("etc/lyrcom/registry");
+  setenv("LYRCOM_REGISTRY", machine.c_str(), 1);  // as `tdx880 register --machine` does
+  ASSERT_EQ(Register(Entry(kFirst, "Lyr.Shared", "/usr/lib/libshared.so")), S_OK);
+  ASSERT_EQ(Register(Entry(kSecond, "Lyr.Other", "/usr/lib/libother.so")), S_OK);
+  setenv("LYRCOM_REGISTRY", user.c_str(), 1);
+  GUID clsid{};
+  EXPECT_EQ(CLSIDFromProgID(u"Lyr.Shared", &clsid), S_OK);
+  EXPECT_EQ(clsid, kFirst);
+  EXPECT_EQ(Library(kFirst), "/usr/lib/libshared.so");
+  struct stat info {};
+  ASSERT_EQ(stat(PathOf("etc/lyrcom").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0755u);  // readable by all
+  char path[4096];
+  ASSERT_EQ(LyrComMachineRegistryPath(path, sizeof path), machine.size());
+  EXPECT_EQ(std::string(path), machine);
+  // The user's own build of the shared class, and a class of the user's taking Lyr.Other.
+  ASSERT_EQ(Register(Entry(kFirst, "Lyr.Shared", "/home/u/lib/libshared.so")), S_OK);
+  ASSERT_EQ(Register(Entry(kMine, "Lyr.Other", "/home/u/lib/libmine.so")), S_OK);
+  EXPECT_EQ(Library(kFirst), "/home/u/lib/libshared.so");
+  EXPECT_EQ(Library(kSecond), "/usr/lib/libother.so");
+  EXPECT_EQ(CLSIDFromProgID(u"Lyr.Other", &clsid), S_OK);
+  EXPECT_EQ(clsid, kMine);
+  LPOLESTR progId = nullptr;
+  EXPECT_EQ(ProgIDFromCLSID(kSecond, &progId), REGDB_E_CLASSNOTREG);
+  // A damaged machine file makes look-ups fail.
+  WriteFile("etc/lyrcom/registry", "lyrcom-registry 1\nnot a class\n");
+  EXPECT_EQ(CLSIDFromProgID(u"Lyr.Shared", &clsid), REGDB_E_READREGDB);
+  EXPECT_EQ(DescribeErrorInfo(), machine + ":2: expected 6 tab-separated fields, found 1");
+}
+
+// Names cross between the hosts' UTF-16 and the registry's UTF-8 letter for letter (two-, three-
+// and four-byte letters, a surrogate pair among them): a damaged registry in a folder so named is
+// reported by its path. A ProgID of such letters, or a lone surrogate, names no class.
+TEST_F(ComRegistry, NamesKeepTheirLettersBetweenUtf16AndUtf8) {
+  const std::string folder = "etc/\xD0\x9F\xD0\xB0\xD0\xBA\xE2\x82\xAC\xF0\x9D\x84\x9E";
+  WriteFile(folder + "/registry", "lyrcom-registry 1\nnot a class\n");
+  setenv("LYRCOM_MACHINE_REGISTRY", PathOf(folder + "/registry").c_str(), 1);
+  GUID clsid{};
+  EXPECT_EQ(CLSIDFromProgID(u"Lyr.\u041F\u0430\u043A\u20AC\U0001D11E", &clsid), REGDB_E_READREGDB);
+  EXPECT_EQ(DescribeErrorInfo(),
+            PathOf("etc") + "/\\u041F\\u0430\\u043A\\u20AC\\uD834\\uDD1E/registry:2: expected 6 " +
+                "tab-separated fields, found 1");  // non-ASCII shown escaped
+  setenv("LYRCOM_MACHINE_REGISTRY", PathOf("etc/lyrcom/registry").c_str(), 1);
+  EXPECT_EQ(CLSIDFromProgID(u"Lyr.\u041F\u0430\u043A\u20AC\U0001D11E", &clsid), CO_E_CLASSSTRING);
+  const char16_t lone[] = {u'L', 0xD800, u'x', 0};
+  EXPECT_EQ(CLSIDFromProgID(lone, &clsid), CO_E_CLASSSTRING);
 }
 
 }  // namespace

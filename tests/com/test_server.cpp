@@ -1,31 +1,20 @@
-// A tiny in-process server for the activation tests: one class, a multi-instance class factory,
-// and the entry points liblyrcom calls. It links liblyrcom by its SONAME like any server.
+// A tiny in-process server for the activation tests: one class, its factory and the entry points
+// liblyrcom calls. It links liblyrcom by its SONAME like any server.
 #include <atomic>
-#include <cstring>
 
 #include "test_server.h"
 
 namespace {
 
-using lyr::test::IAdder;
-
 std::atomic<long> liveObjects{0};
-std::atomic<long> serverLocks{0};
 
-class Adder final : public IAdder {
+class Adder final : public lyr::test::IAdder {
  public:
   Adder() { ++liveObjects; }
   ~Adder() { --liveObjects; }
-  Adder(const Adder&) = delete;
-  Adder& operator=(const Adder&) = delete;
-
   HRESULT QueryInterface(REFIID riid, void** ppv) override {
     *ppv = riid == IID_IUnknown || riid == lyr::test::kAdderIid ? this : nullptr;
-    if (*ppv == nullptr) {
-      return E_NOINTERFACE;
-    }
-    AddRef();
-    return S_OK;
+    return *ppv != nullptr ? (AddRef(), S_OK) : E_NOINTERFACE;
   }
   ULONG AddRef() override { return ++references_; }
   ULONG Release() override {
@@ -37,14 +26,6 @@ class Adder final : public IAdder {
   }
   HRESULT Add(LONG a, LONG b, LONG* sum) override {
     *sum = a + b;
-    return S_OK;
-  }
-  HRESULT Concat(BSTR a, BSTR b, BSTR* joined) override {
-    const UINT la = SysStringByteLen(a);
-    const UINT lb = SysStringByteLen(b);
-    *joined = SysAllocStringByteLen(nullptr, la + lb);
-    std::memcpy(*joined, a, la);
-    std::memcpy(reinterpret_cast<char*>(*joined) + la, b, lb);
     return S_OK;
   }
 
@@ -71,29 +52,21 @@ class AdderFactory final : public IClassFactory {
     adder->Release();
     return hr;
   }
-  HRESULT LockServer(BOOL lock) override {
-    serverLocks += lock ? 1 : -1;
-    return S_OK;
-  }
+  HRESULT LockServer(BOOL) override { return E_NOTIMPL; }
 };
 
 AdderFactory factory;
 
 }  // namespace
 
-extern "C" {
-
-__attribute__((visibility("default"))) HRESULT DllGetClassObject(REFCLSID rclsid, REFIID riid,
-                                                                 LPVOID* ppv) {
+extern "C" __attribute__((visibility("default"))) HRESULT DllGetClassObject(REFCLSID rclsid,
+                                                                            REFIID riid,
+                                                                            LPVOID* ppv) {
   *ppv = nullptr;
-  if (!IsEqualGUID(rclsid, lyr::test::kAdderClsid)) {
-    return CLASS_E_CLASSNOTAVAILABLE;
-  }
-  return factory.QueryInterface(riid, ppv);
+  return rclsid == lyr::test::kAdderClsid ? factory.QueryInterface(riid, ppv)
+                                          : CLASS_E_CLASSNOTAVAILABLE;
 }
 
-__attribute__((visibility("default"))) HRESULT DllCanUnloadNow() {
-  return liveObjects == 0 && serverLocks == 0 ? S_OK : S_FALSE;
+extern "C" __attribute__((visibility("default"))) HRESULT DllCanUnloadNow() {
+  return liveObjects == 0 ? S_OK : S_FALSE;
 }
-
-}  // extern "C"

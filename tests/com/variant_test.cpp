@@ -1,6 +1,8 @@
-// VARIANT lifetime: VariantInit/Clear/Copy/CopyInd and who owns what afterwards.
+// VARIANT lifetime (VariantClear/Copy/CopyInd and who owns what afterwards) and VariantChangeType
+// (the conversion table, overflow and mismatch, booleans as text, objects).
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 #include "lyr/com/com.h"
@@ -10,11 +12,36 @@ namespace {
 
 using lyr::test::TestObject;
 
-VARIANT Bstr(const char16_t* text) {
+// A scalar value in a form a table can hold: integers in i, reals in r, text in s.
+struct Value {
+  VARTYPE vt = VT_EMPTY;
+  int64_t i = 0;
+  double r = 0;
+  std::u16string s;
+};
+
+const auto Int = [](VARTYPE vt, int64_t i) { return Value{vt, i, 0, u""}; };
+const auto Real = [](VARTYPE vt, double r) { return Value{vt, 0, r, u""}; };
+const auto Text = [](std::u16string s) { return Value{VT_BSTR, 0, 0, std::move(s)}; };
+const auto Bool = [](bool b) { return Value{VT_BOOL, b ? -1 : 0, 0, u""}; };
+
+// The width in bytes of each value type's field in the union, by VARTYPE up to VT_UINT.
+constexpr size_t kWidth[] = {0, 0, 2, 4, 4, 8, 8, 8, 0, 0, 0, 2,
+                             0, 0, 0, 0, 1, 1, 2, 4, 8, 8, 4, 4};
+
+VARIANT Make(const Value& value) {
   VARIANT v;
-  VariantInit(&v);
-  v.vt = VT_BSTR;
-  v.bstrVal = SysAllocString(text);
+  std::memset(static_cast<void*>(&v), 0, sizeof v);
+  v.vt = value.vt;
+  if (value.vt == VT_BSTR) {
+    v.bstrVal = SysAllocStringLen(value.s.data(), static_cast<UINT>(value.s.size()));
+  } else if (value.vt == VT_R4) {
+    v.fltVal = static_cast<float>(value.r);
+  } else if (value.vt == VT_R8 || value.vt == VT_DATE) {
+    v.dblVal = value.r;
+  } else {
+    v.llVal = value.i;
+  }
   return v;
 }
 
@@ -27,7 +54,7 @@ VARIANT Object(VARTYPE vt, TestObject& object) {
 }
 
 TEST(Variant, ClearReleasesWhatItHoldsAndRefusesTypesItDoesNotHold) {
-  VARIANT v = Bstr(u"text");
+  VARIANT v = Make(Text(u"text"));
   EXPECT_EQ(VariantClear(&v), S_OK);
   EXPECT_EQ(v.vt, VT_EMPTY);
   TestObject object;
@@ -69,7 +96,7 @@ TEST(Variant, CopyDuplicatesStringsKeepingTheirBytesAndAddsReferences) {
   ASSERT_EQ(VariantCopy(&copy, &source), S_OK);
   EXPECT_EQ(object.References(), 1u);
   EXPECT_EQ(copy.iVal, -7);
-  VARIANT kept = Bstr(u"kept");
+  VARIANT kept = Make(Text(u"kept"));
   source.vt = VT_RECORD;
   EXPECT_EQ(VariantCopy(&kept, &source), DISP_E_BADVARTYPE);
   EXPECT_EQ(std::u16string(kept.bstrVal), u"kept");
@@ -90,7 +117,7 @@ TEST(Variant, CopyIndReadsThroughOneReference) {
   VariantClear(&copy);
   SysFreeString(text);
 
-  VARIANT inner = Bstr(u"inner");
+  VARIANT inner = Make(Text(u"inner"));
   VARIANT v;
   v.vt = VT_BYREF | VT_VARIANT;
   v.pvarVal = &inner;
@@ -124,6 +151,113 @@ TEST(Variant, CopyIndRefusesAReferenceToAReference) {
   outer.pvarVal = nullptr;
   EXPECT_EQ(VariantCopyInd(&copy, &outer), E_INVALIDARG);
   EXPECT_EQ(copy.vt, VT_EMPTY);
+}
+
+struct ChangeCase {
+  const char* name;
+  Value source;
+  USHORT flags;
+  VARTYPE target;
+  HRESULT expected;
+  Value result;  // checked when expected is S_OK
+};
+
+class VariantChangeTypeTable : public ::testing::TestWithParam<ChangeCase> {};
+
+// A failed conversion leaves the destination as it was.
+TEST_P(VariantChangeTypeTable, ConvertsAsOleAutomationDoes) {
+  const ChangeCase& c = GetParam();
+  VARIANT source = Make(c.source);
+  VARIANT dest = Make(Text(u"kept"));
+  ASSERT_EQ(VariantChangeType(&dest, &source, c.flags, c.target), c.expected);
+  VARIANT want = Make(c.expected == S_OK ? c.result : Text(u"kept"));
+  EXPECT_EQ(dest.vt, want.vt);
+  if (dest.vt == VT_BSTR && want.vt == VT_BSTR) {
+    EXPECT_EQ(std::u16string(dest.bstrVal, SysStringLen(dest.bstrVal)),
+              std::u16string(want.bstrVal, SysStringLen(want.bstrVal)));
+  } else {
+    EXPECT_EQ(std::memcmp(&dest.llVal, &want.llVal, want.vt <= VT_UINT ? kWidth[want.vt] : 0), 0);
+  }
+  VariantClear(&want);
+  VariantClear(&dest);
+  VariantClear(&source);
+}
+
+const ChangeCase kCases[] = {
+    {"I4ToI2", Int(VT_I4, -32768), 0, VT_I2, S_OK, Int(VT_I2, -32768)},
+    {"I4ToI2Overflow", Int(VT_I4, 32768), 0, VT_I2, DISP_E_OVERFLOW, {}},
+    {"I4ToUi1", Int(VT_I4, 255), 0, VT_UI1, S_OK, Int(VT_UI1, 255)},
+    {"NegativeI2ToUi1Overflow", Int(VT_I2, -1), 0, VT_UI1, DISP_E_OVERFLOW, {}},
+    {"Ui4ToI4Overflow", Int(VT_UI4, 0x80000000LL), 0, VT_I4, DISP_E_OVERFLOW, {}},
+    {"I8ToI4Overflow", Int(VT_I8, 1LL << 40), 0, VT_I4, DISP_E_OVERFLOW, {}},
+    {"R8ToI4RoundsHalfToEven", Real(VT_R8, 2.5), 0, VT_I4, S_OK, Int(VT_I4, 2)},
+    {"R8ToI4RoundsHalfUpToEven", Real(VT_R8, 3.5), 0, VT_I4, S_OK, Int(VT_I4, 4)},
+    {"R8ToI2Overflow", Real(VT_R8, 32767.6), 0, VT_I2, DISP_E_OVERFLOW, {}},
+    {"R8ToUi1Negative", Real(VT_R8, -0.6), 0, VT_UI1, DISP_E_OVERFLOW, {}},
+    {"I4ToR8", Int(VT_I4, -3), 0, VT_R8, S_OK, Real(VT_R8, -3)},
+    {"BoolTrueToUi1", Bool(true), 0, VT_UI1, S_OK, Int(VT_UI1, 255)},
+    {"IntToBool", Int(VT_INT, -2), 0, VT_BOOL, S_OK, Bool(true)},
+    {"BoolFalseToBstr", Bool(false), 0, VT_BSTR, S_OK, Text(u"0")},
+    {"BoolTrueToBstrLocal", Bool(true), VARIANT_LOCALBOOL, VT_BSTR, S_OK, Text(u"True")},
+    {"BstrTrueToBool", Text(u"True"), 0, VT_BOOL, S_OK, Bool(true)},
+    {"BstrFalseAnyCaseToBool", Text(u" fALSE "), 0, VT_BOOL, S_OK, Bool(false)},
+    {"BstrNumberToBool", Text(u"-1"), 0, VT_BOOL, S_OK, Bool(true)},
+    {"BstrWordToBoolMismatch", Text(u"yes"), 0, VT_BOOL, DISP_E_TYPEMISMATCH, {}},
+    {"Ui1ToBstr", Int(VT_UI1, 255), 0, VT_BSTR, S_OK, Text(u"255")},
+    {"R8ToBstr", Real(VT_R8, 1.5), 0, VT_BSTR, S_OK, Text(u"1.5")},
+    {"BstrPlusToI2", Text(u"+77"), 0, VT_I2, S_OK, Int(VT_I2, 77)},
+    {"BstrExponentToI4", Text(u"1e3"), 0, VT_I4, S_OK, Int(VT_I4, 1000)},
+    {"BstrHugeToI4Overflow", Text(u"99999999999999999999999"), 0, VT_I4, DISP_E_OVERFLOW, {}},
+    {"BstrLettersToI4Mismatch", Text(u"12a"), 0, VT_I4, DISP_E_TYPEMISMATCH, {}},
+    {"BstrEmptyToI4Mismatch", Text(u""), 0, VT_I4, DISP_E_TYPEMISMATCH, {}},
+    {"BstrDoubleSignToI4Mismatch", Text(u"+-1"), 0, VT_I4, DISP_E_TYPEMISMATCH, {}},
+    {"BstrArabicIndicDigitsMismatch", Text(u"١٢"), 0, VT_I4, DISP_E_TYPEMISMATCH, {}},
+    {"BstrNulMismatch", Text(std::u16string(u"1\0002", 3)), 0, VT_I4, DISP_E_TYPEMISMATCH, {}},
+    {"BstrToBstr", Text(u"Привет"), 0, VT_BSTR, S_OK, Text(u"Привет")},
+    {"EmptyToI4", Value{}, 0, VT_I4, S_OK, Int(VT_I4, 0)},
+    {"EmptyToBstr", Value{}, 0, VT_BSTR, S_OK, Text(u"")},
+    {"NullToI4Mismatch", Int(VT_NULL, 0), 0, VT_I4, DISP_E_TYPEMISMATCH, {}},
+    {"NullToBstrMismatch", Int(VT_NULL, 0), 0, VT_BSTR, DISP_E_TYPEMISMATCH, {}},
+    {"I4ToDispatchMismatch", Int(VT_I4, 1), 0, VT_DISPATCH, DISP_E_TYPEMISMATCH, {}},
+    {"FromUnknownTypeBadType", Value{0x0FFF, 0, 0, u""}, 0, VT_I4, DISP_E_BADVARTYPE, {}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cases, VariantChangeTypeTable, ::testing::ValuesIn(kCases),
+                         [](const ::testing::TestParamInfo<ChangeCase>& info) {
+                           return info.param.name;
+                         });
+
+TEST(VariantChangeType, UnknownToDispatchAsksForIDispatch) {
+  TestObject dispatch;
+  VARIANT source;
+  source.vt = VT_UNKNOWN;
+  source.punkVal = &dispatch;
+  VARIANT dest;
+  VariantInit(&dest);
+  ASSERT_EQ(VariantChangeType(&dest, &source, 0, VT_DISPATCH), S_OK);
+  EXPECT_EQ(dest.pdispVal, &dispatch);
+  VariantClear(&dest);
+  EXPECT_EQ(dispatch.References(), 1u);
+
+  TestObject plain(0, false);
+  source.punkVal = &plain;
+  EXPECT_EQ(VariantChangeType(&dest, &source, 0, VT_DISPATCH), DISP_E_TYPEMISMATCH);
+  EXPECT_EQ(plain.References(), 1u);
+}
+
+TEST(VariantChangeType, ObjectToScalarUsesItsDefaultValue) {
+  TestObject object(1234);
+  VARIANT source;
+  source.vt = VT_DISPATCH;
+  source.pdispVal = &object;
+  VARIANT dest;
+  VariantInit(&dest);
+  ASSERT_EQ(VariantChangeType(&dest, &source, 0, VT_BSTR), S_OK);
+  EXPECT_EQ(std::u16string(dest.bstrVal), u"1234");
+  VariantClear(&dest);
+  EXPECT_EQ(VariantChangeType(&dest, &source, 0, VT_UI1), DISP_E_OVERFLOW);
+  EXPECT_EQ(VariantChangeType(&dest, &source, VARIANT_NOVALUEPROP, VT_I4), DISP_E_TYPEMISMATCH);
+  EXPECT_EQ(object.References(), 1u);
 }
 
 }  // namespace

@@ -1,32 +1,22 @@
-// Tests of CHttpsClient.Get against real loopback servers.
-#include "http/https_client.h"
-
+// CHttpsClient.Get and CHTTPClientTool.DownloadFromAnyUrl against real loopback servers.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <functional>
 #include <string>
 
+#include "http/http_client_tool.h"
 #include "http/http_fixture.h"
 #include "http/http_status_exception.h"
+#include "http/https_client.h"
 #include "http/loopback_server.h"
-#include "rtl/text.h"
-#include "support/expect_raises.h"
 
 namespace lyr::http {
 namespace {
 
-using test::ErrorOf;
+using test::Answer;
 using test::LoopbackServer;
+using test::MessageOf;
 using test::TransportError;
-
-// A server that answers every request with status, reason and body.
-LoopbackServer::Handler Answer(int status, std::string reason, std::string body,
-                               std::string headers = {}) {
-  return [=](int socket, const std::string&) {
-    LoopbackServer::Send(socket, LoopbackServer::Response(status, reason, body, headers));
-  };
-}
 
 // The value of a header in a request head, or "<none>".
 std::string HeaderOf(const std::string& request, const std::string& name) {
@@ -46,8 +36,8 @@ std::string RequestLine(const std::string& request) {
 // The body Get returns, or the message of the error it raises.
 std::string BodyOrError(CHttpsClient& client, const std::string& url) {
   std::string body;
-  const std::string error = ErrorOf([&] { body = client.Get(url); });
-  return error == "<no error>" ? body : error;
+  const std::string error = MessageOf([&] { body = client.Get(url); });
+  return error.empty() ? body : error;
 }
 
 class HttpsClientGet : public test::HttpTest {};
@@ -67,70 +57,52 @@ TEST_F(HttpsClientGet, SendsGetForThePathWithItsHeadersAndEscapesOnlyBlanksAndNo
   EXPECT_EQ(HeaderOf(request, "Cache-Control"), "no-cache");
   EXPECT_EQ(RequestLine(server.Requests()[1]), "GET /dir/../a%20b%C0%41.crl?x=1%23frag HTTP/1.1");
   EXPECT_EQ(HeaderOf(server.Requests()[1], "User-Agent"), "Agent/2.0");
-  EXPECT_EQ(client.Config.MaxContentSize, 64 * 1024 * 1024) << "the default limit";
 }
 
 // What each kind of server behaviour gives: the body, or the message of the failure.
 TEST_F(HttpsClientGet, ServerBehavioursGiveTheBodyOrTheirMessage) {
-  using Behaviour = std::function<void(LoopbackServer & server, int socket)>;
-  const auto answer = [](int status, std::string reason, std::string body) -> Behaviour {
-    return [=](LoopbackServer&, int socket) {
-      LoopbackServer::Send(socket, LoopbackServer::Response(status, reason, body));
-    };
-  };
-  const auto send = [](std::string bytes, bool wait) -> Behaviour {
-    return [=](LoopbackServer& server, int socket) {
+  // Sends bytes, then (wait) holds the connection until the client gives up.
+  const auto send = [](std::string bytes, bool wait) -> LoopbackServer::Handler {
+    return [=](int socket, const std::string&) {
       LoopbackServer::Send(socket, bytes);
       if (wait) {
-        server.WaitForClose(socket);
+        LoopbackServer::WaitForClose(socket);
       }
     };
   };
-  std::string binary("CRL\0\x01\x02\xFF binary\0", 15);
-  struct Case {
+  const std::string binary("CRL\0\x01\x02\xFF binary\0", 15);
+  const std::string too_big = rtl::Msg(u8"Ответ сервера больше допустимого размера (");
+  const std::string timeout = TransportError("The request has timed out.", 12002);
+  const std::string aborted =
+      TransportError("The connection with the server has been terminated.", 12030);
+  const struct {
     const char* name;
-    Behaviour behaviour;
-    bool check_status;
+    LoopbackServer::Handler handler;
     int64_t limit;
     std::string expected;
-  };
-  const std::string too_big = rtl::Msg(u8"Ответ сервера больше допустимого размера (");
-  const std::vector<Case> cases{
-      {"Binary200", answer(200, "OK", binary), false, 0, binary},
-      {"Checked200", answer(200, "OK", "fine"), true, 0, "fine"},
-      {"Unchecked404", answer(404, "Not Found", "no such list"), false, 0, "no such list"},
-      {"NeverAnswers", send("", true), false, 0,
-       TransportError("The request has timed out.", 12002)},
-      {"BodyStalls", send("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nbegin", true), false, 0,
-       TransportError("The request has timed out.", 12002)},
-      {"DropsMidBody", send("HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\nonly a part", false),
-       false, 0, TransportError("The connection with the server has been terminated.", 12030)},
-      {"SaysNothing", send("", false), false, 0,
-       TransportError("The connection with the server has been terminated.", 12030)},
-      {"NotHttp", send("SSH-2.0-OpenSSH_9.2\r\n", false), false, 0,
+  } cases[] = {
+      {"Binary200", Answer(200, "OK", binary), 0, binary},
+      {"NeverAnswers", send("", true), 0, timeout},
+      {"BodyStalls", send("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nbegin", true), 0, timeout},
+      {"DropsMidBody", send("HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\npart", false), 0,
+       aborted},
+      {"SaysNothing", send("", false), 0, aborted},
+      {"NotHttp", send("SSH-2.0-OpenSSH_9.2\r\n", false), 0,
        TransportError("The server response could not be parsed.", 12152)},
-      {"AnnouncedAboveTheLimit", answer(200, "OK", std::string(5000, 'x')), false, 1000,
+      {"AnnouncedAboveTheLimit", Answer(200, "OK", std::string(5000, 'x')), 1000,
        too_big + rtl::Msg(u8"1000 байт)")},
-      {"ExactlyTheLimit", answer(200, "OK", std::string(1000, 'y')), false, 1000,
-       std::string(1000, 'y')},
+      {"ExactlyTheLimit", Answer(200, "OK", std::string(1000, 'y')), 1000, std::string(1000, 'y')},
       {"UnannouncedGrowsAboveTheLimit",
-       [](LoopbackServer&, int socket) {
-         LoopbackServer::Send(socket, "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n");
-         for (int i = 0; i < 64; ++i) {
-           LoopbackServer::Send(socket, std::string(1024, 'x'));
-         }
-       },
-       false, 10000, too_big + rtl::Msg(u8"10000 байт)")}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    LoopbackServer server([&](int socket, const std::string&) { c.behaviour(server, socket); });
+       send("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + std::string(65536, 'x'), false), 10000,
+       too_big + rtl::Msg(u8"10000 байт)")}};
+  for (const auto& c : cases) {
+    LoopbackServer server(c.handler);
     CHttpsClient client;
     client.Config.ReceiveTimeout = 300;
-    client.Config.CheckStatus = c.check_status;
     if (c.limit != 0) {
       client.Config.MaxContentSize = c.limit;
     }
-    EXPECT_EQ(BodyOrError(client, server.Url("a")), c.expected);
+    EXPECT_EQ(BodyOrError(client, server.Url("a")), c.expected) << c.name;
   }
 }
 
@@ -138,7 +110,6 @@ TEST_F(HttpsClientGet, ServerBehavioursGiveTheBodyOrTheirMessage) {
 TEST_F(HttpsClientGet, CheckedStatusRaisesStatusExceptionWithCodeAndReason) {
   for (const auto& [status, reason, body] :
        {std::tuple{404, "Not Found", std::string("no such list")},
-        {503, "Service Unavailable", std::string()},
         {500, "Internal Error", std::string(4096, 'x')}}) {
     LoopbackServer server(Answer(status, reason, body));
     CHttpsClient client;
@@ -166,7 +137,7 @@ TEST_F(HttpsClientGet, AddressesThatCannotBeReachedGiveTheirMessages) {
          TransportError("The attempt to connect to the server failed.", 12029)}}) {
     CHttpsClient client;
     client.Config.ConnectTimeout = 20000;
-    EXPECT_EQ(ErrorOf([&] { client.Get(url); }), expected) << url;
+    EXPECT_EQ(MessageOf([&] { client.Get(url); }), expected) << url;
   }
   EXPECT_TRUE(server.Requests().empty());
 }
@@ -181,17 +152,16 @@ TEST_F(HttpsClientGet, FollowsUpToFiveRedirectsOfTheSameSchemes) {
   EXPECT_EQ(RequestLine(target.Requests().at(0)), "GET /new/place.crl HTTP/1.1");
   LoopbackServer loop(Answer(301, "Moved", "", "Location: /again\r\n"));
   CHttpsClient plain;
-  EXPECT_EQ(ErrorOf([&] { plain.Get(loop.Url("loop")); }),
+  EXPECT_EQ(MessageOf([&] { plain.Get(loop.Url("loop")); }),
             TransportError("The redirection failed because either the scheme changed (for "
                            "example, HTTP to FTP) or all attempts made to redirect failed "
                            "(default is five attempts).",
                            12156));
   EXPECT_EQ(loop.Requests().size(), 6u);
-  for (const char* location : {"file:///etc/passwd", "ftp://127.0.0.1/pub/a.crl",
-                               "ldap://127.0.0.1/cn=ca", "gopher://127.0.0.1/a"}) {
+  for (const char* location : {"file:///etc/passwd", "ftp://127.0.0.1/pub/a.crl"}) {
     LoopbackServer elsewhere(
         Answer(302, "Found", "", "Location: " + std::string(location) + "\r\n"));
-    EXPECT_EQ(ErrorOf([&] { plain.Get(elsewhere.Url("a")); }),
+    EXPECT_EQ(MessageOf([&] { plain.Get(elsewhere.Url("a")); }),
               TransportError("The function could not handle the redirection, because the scheme "
                              "changed (for example, HTTP to FTP).",
                              12048))
@@ -199,8 +169,9 @@ TEST_F(HttpsClientGet, FollowsUpToFiveRedirectsOfTheSameSchemes) {
   }
 }
 
-TEST_F(HttpsClientGet, GoesThroughTheNamedProxyWithItsCredentialsAndNoBypassList) {
+TEST_F(HttpsClientGet, GoesThroughTheNamedProxyWithoutBypassListOrTheEnvironmentsUnlessOff) {
   LoopbackServer proxy(Answer(200, "OK", "via proxy"));
+  LoopbackServer server(Answer(200, "OK", "direct"));
   ::setenv("no_proxy", "*", 1);
   CHttpsClient client;
   client.Config.ProxyConfig.Host = "127.0.0.1";
@@ -210,27 +181,71 @@ TEST_F(HttpsClientGet, GoesThroughTheNamedProxyWithItsCredentialsAndNoBypassList
   client.Config.ProxyConfig.UserName = "user";
   client.Config.ProxyConfig.Password = "secret";
   EXPECT_EQ(client.Get("http://certs.example.test/ca/root.crl"), "via proxy");
-  const std::string request = proxy.Requests().at(1);
-  EXPECT_EQ(RequestLine(request), "GET http://certs.example.test/ca/root.crl HTTP/1.1");
-  EXPECT_EQ(HeaderOf(request, "Proxy-Authorization"), "Basic dXNlcjpzZWNyZXQ=");
+  EXPECT_EQ(RequestLine(proxy.Requests().at(1)),
+            "GET http://certs.example.test/ca/root.crl HTTP/1.1");
+  EXPECT_EQ(HeaderOf(proxy.Requests().at(1), "Proxy-Authorization"), "Basic dXNlcjpzZWNyZXQ=");
   client.Config.ProxyConfig.Port = std::to_string(test::ClosedPort());
-  EXPECT_EQ(ErrorOf([&] { client.Get("http://certs.example.test/a.crl"); }),
+  EXPECT_EQ(MessageOf([&] { client.Get("http://certs.example.test/a.crl"); }),
             TransportError("The attempt to connect to the server failed.", 12029));
-}
-
-TEST_F(HttpsClientGet, UsesTheEnvironmentProxyUnlessProxiesAreOff) {
-  LoopbackServer proxy(Answer(200, "OK", "via environment proxy"));
-  LoopbackServer server(Answer(200, "OK", "direct"));
+  ::unsetenv("no_proxy");
   ::setenv("http_proxy", ("http://" + proxy.Authority()).c_str(), 1);
-  CHttpsClient client;
-  EXPECT_EQ(client.Get("http://certs.example.test:8080/a.crl"), "via environment proxy");
-  EXPECT_EQ(RequestLine(proxy.Requests().at(0)),
+  EXPECT_EQ(CHttpsClient().Get("http://certs.example.test:8080/a.crl"), "via proxy");
+  EXPECT_EQ(RequestLine(proxy.Requests().at(2)),
             "GET http://certs.example.test:8080/a.crl HTTP/1.1");
   client.Config.UseProxy = false;
-  client.Config.ProxyConfig.Host = "127.0.0.1";
   client.Config.ProxyConfig.Port = std::to_string(proxy.Port());
   EXPECT_EQ(client.Get(server.Url("a")), "direct");
-  EXPECT_EQ(proxy.Requests().size(), 1u);
+  EXPECT_EQ(proxy.Requests().size(), 3u);
+}
+
+std::string ClosedUrl(const std::string& path) {
+  return "http://127.0.0.1:" + std::to_string(test::ClosedPort()) + "/" + path;
+}
+
+using DownloadFromAnyUrl = test::HttpTest;
+
+TEST_F(DownloadFromAnyUrl, ReturnsTheFirstUrlThatWorksSkippingBlankPiecesWithTheConfiguration) {
+  const auto download = [](std::string_view urls) {
+    return CHTTPClientTool::DownloadFromAnyUrl(urls);
+  };
+  LoopbackServer first(Answer(200, "OK", "first"));
+  LoopbackServer second(Answer(404, "Not Here", "second"));
+  EXPECT_EQ(download(first.Url("a") + "," + second.Url("b")), "first");
+  EXPECT_TRUE(second.Requests().empty());
+  EXPECT_EQ(download(" " + ClosedUrl("a.crl") + " , ,  " + second.Url("b.crl")), "second")
+      << "a 404 body is content";
+  EXPECT_EQ(download(" , ,"), "");
+  CHttpsClientConfig config;
+  config.UserAgent = "chain-builder";
+  config.CheckStatus = true;
+  EXPECT_EQ(CHTTPClientTool::DownloadFromAnyUrl(second.Url("b") + "," + first.Url("a"), config),
+            "first");
+  EXPECT_EQ(HeaderOf(second.Requests().back(), "User-Agent"), "chain-builder");
+  EXPECT_EQ(HeaderOf(first.Requests().back(), "User-Agent"), "chain-builder");
+  EXPECT_EQ(MessageOf([&] { CHTTPClientTool::DownloadFromAnyUrl(second.Url("b"), config); }),
+            "Not Here[" + second.Url("b") + "]");
+}
+
+TEST_F(DownloadFromAnyUrl, JoinsTheAttemptTextsWhenEveryUrlFails) {
+  const auto download = [](std::string_view urls) {
+    return MessageOf([&] { CHTTPClientTool::DownloadFromAnyUrl(urls); });
+  };
+  const std::string cannot_connect =
+      TransportError("The attempt to connect to the server failed.", 12029);
+  const std::string first = ClosedUrl("a.crl");
+  const std::string second = "http://no-such-host.invalid/b.crl";
+  EXPECT_EQ(download(first + ",," + second),
+            cannot_connect + "[" + first + "], " +
+                TransportError("The server name could not be resolved.", 12007) + "[" + second +
+                "]");
+  const std::string url = ClosedUrl("ca%20root.crl");  // percent signs are written as blanks
+  EXPECT_EQ(download(url),
+            cannot_connect + "[" + std::string(url).replace(url.find('%'), 1, " ") + "]");
+  EXPECT_EQ(download("http://nohost"),
+            TransportError("The URL is invalid.", 12005) + "[http://nohost]");
+  EXPECT_EQ(download(""), rtl::Msg(u8"Передан пустой аргумент: url"));
+  EXPECT_EQ(MessageOf([] { CHTTPClientTool::DownloadFromAnyUrl("", {}); }),
+            rtl::Msg(u8"Передан пустой аргумент: url"));
 }
 
 }  // namespace

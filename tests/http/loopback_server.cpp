@@ -105,9 +105,9 @@ void LoopbackServer::Send(int socket, std::string_view bytes) {
   }
 }
 
-void LoopbackServer::WaitForClose(int socket) const {
+void LoopbackServer::WaitForClose(int socket) {
   std::array<char, 256> buffer{};
-  while (WaitReadable(socket, stop_) && ::recv(socket, buffer.data(), buffer.size(), 0) > 0) {
+  while (::recv(socket, buffer.data(), buffer.size(), 0) > 0) {
   }
 }
 
@@ -116,6 +116,13 @@ std::string LoopbackServer::Response(int status, std::string_view reason, std::s
   return "HTTP/1.1 " + std::to_string(status) + " " + std::string(reason) +
          "\r\nContent-Length: " + std::to_string(body.size()) + "\r\nConnection: close\r\n" +
          std::string(extra_headers) + "\r\n" + std::string(body);
+}
+
+LoopbackServer::Handler Answer(int status, std::string reason, std::string body,
+                               std::string extra_headers) {
+  return [=](int socket, const std::string&) {
+    LoopbackServer::Send(socket, LoopbackServer::Response(status, reason, body, extra_headers));
+  };
 }
 
 uint16_t ClosedPort() {

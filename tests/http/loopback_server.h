@@ -33,8 +33,8 @@ class LoopbackServer final {
 
   // Writes all of bytes (ignores a peer that went away).
   static void Send(int socket, std::string_view bytes);
-  // Reads until the peer closes the connection or the server stops.
-  void WaitForClose(int socket) const;
+  // Reads until the peer closes the connection.
+  static void WaitForClose(int socket);
   // A complete response with Content-Length and "Connection: close".
   static std::string Response(int status, std::string_view reason, std::string_view body,
                               std::string_view extra_headers = {});
@@ -51,6 +51,10 @@ class LoopbackServer final {
   std::vector<std::string> requests_;
   std::thread thread_;
 };
+
+// A handler that answers every request with LoopbackServer::Response(...).
+LoopbackServer::Handler Answer(int status, std::string reason, std::string body,
+                               std::string extra_headers = {});
 
 // A loopback port on which nothing listens (bound, then closed).
 uint16_t ClosedPort();
