@@ -67,7 +67,7 @@ TEST_F(ComActivation, CreatesTheServersObjectByProgIdAndLetsItUnload) {
   EXPECT_EQ(CanUnload(), S_OK);
 }
 
-TEST_F(ComActivation, UnknownClassesAndProgIdsAndUninitialisedThreadsFail) {
+TEST_F(ComActivation, FailuresGiveTheirCodesAndReasons) {
   ASSERT_EQ(Register(), S_OK);
   ExpectCreateFails(IID_IDispatch, REGDB_E_CLASSNOTREG);
   CLSID clsid = kAdderClsid;
@@ -78,9 +78,6 @@ TEST_F(ComActivation, UnknownClassesAndProgIdsAndUninitialisedThreadsFail) {
   ExpectCreateFails(kAdderClsid, CO_E_NOTINITIALIZED);
   EXPECT_EQ(CLSIDFromProgID(u"LyrComTest.Adder", &clsid), S_OK);  // needs no initialisation
   ASSERT_EQ(CoInitialize(nullptr), S_OK);
-}
-
-TEST_F(ComActivation, LibrariesThatCannotMakeTheClassFailWithTheirReason) {
   ASSERT_EQ(Register(LYR_COM_TEST_SERVER, IID_IDispatch), S_OK);  // a class it does not make
   ExpectCreateFails(IID_IDispatch, CLASS_E_CLASSNOTAVAILABLE);
   const std::string missing = PathOf("gone/libnothing.so");

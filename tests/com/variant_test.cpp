@@ -6,11 +6,42 @@
 #include <string>
 
 #include "lyr/com/com.h"
-#include "test_object.h"
 
 namespace {
 
-using lyr::test::TestObject;
+// A reference-counted IDispatch object that answers DISPID_VALUE with a fixed value, or a plain
+// IUnknown that refuses IDispatch. The test owns it; References() counts the others' references.
+class TestObject final : public IDispatch {
+ public:
+  explicit TestObject(LONG defaultValue = 42, bool dispatch = true)
+      : defaultValue_(defaultValue), dispatch_(dispatch) {}
+
+  ULONG References() const { return references_; }
+
+  HRESULT QueryInterface(REFIID riid, void** ppv) override {
+    *ppv = riid == IID_IUnknown || (dispatch_ && riid == IID_IDispatch) ? this : nullptr;
+    return *ppv != nullptr ? (AddRef(), S_OK) : E_NOINTERFACE;
+  }
+  ULONG AddRef() override { return ++references_; }
+  ULONG Release() override { return --references_; }
+  HRESULT GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
+  HRESULT GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+  HRESULT Invoke(DISPID member, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
+                 UINT*) override {
+    if (member != DISPID_VALUE || (flags & DISPATCH_PROPERTYGET) == 0 || result == nullptr) {
+      return DISP_E_MEMBERNOTFOUND;
+    }
+    result->vt = VT_I4;
+    result->lVal = defaultValue_;
+    return S_OK;
+  }
+
+ private:
+  ULONG references_ = 1;
+  LONG defaultValue_;
+  bool dispatch_;
+};
 
 // A scalar value in a form a table can hold: integers in i, reals in r, text in s.
 struct Value {
@@ -35,9 +66,7 @@ VARIANT Make(const Value& value) {
   v.vt = value.vt;
   if (value.vt == VT_BSTR) {
     v.bstrVal = SysAllocStringLen(value.s.data(), static_cast<UINT>(value.s.size()));
-  } else if (value.vt == VT_R4) {
-    v.fltVal = static_cast<float>(value.r);
-  } else if (value.vt == VT_R8 || value.vt == VT_DATE) {
+  } else if (value.vt == VT_R8) {
     v.dblVal = value.r;
   } else {
     v.llVal = value.i;

@@ -1,22 +1,85 @@
-// CHttpsClient.Get and CHTTPClientTool.DownloadFromAnyUrl against real loopback servers.
+// The HTTPS client: the table of Internet-client error codes, taking addresses apart, and
+// CHttpsClient.Get and CHTTPClientTool.DownloadFromAnyUrl against real loopback servers, over TLS
+// against python3's ssl module with certificates made by openssl.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
+#include <optional>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "http/http_client_tool.h"
 #include "http/http_fixture.h"
 #include "http/http_status_exception.h"
 #include "http/https_client.h"
+#include "http/internet_errors.h"
 #include "http/loopback_server.h"
+#include "http/parsed_url.h"
+#include "rtl/hex.h"
 
 namespace lyr::http {
 namespace {
 
 using test::Answer;
+using test::HttpsServer;
 using test::LoopbackServer;
 using test::MessageOf;
 using test::TransportError;
+
+// 76 rows in ascending order (looked up by halves), each with its own name and a sentence; codes
+// without a row are "Error".
+TEST(InternetErrors, RowsAreAscendingNamedSentencesAndOtherCodesAreError) {
+  int32_t previous = 0;
+  std::set<std::string> names;
+  for (const InternetError& error : InternetErrors()) {
+    EXPECT_GT(error.Code, previous) << error.Name;
+    previous = error.Code;
+    EXPECT_TRUE(std::string(error.Name).starts_with("ERROR_") && names.insert(error.Name).second);
+    EXPECT_TRUE(std::string(error.Text).ends_with('.')) << error.Code;
+    EXPECT_EQ(InternetErrorText(error.Code), error.Text);
+  }
+  EXPECT_EQ(names.size(), 76u);
+  for (const int32_t code : {0, 5, 12000, 12034, 12035, 12051, 12054, 12149, 12172, -1}) {
+    EXPECT_EQ(InternetErrorText(code), "Error") << code;
+  }
+  // Failures the loopback servers cannot bring about.
+  EXPECT_EQ(InternetErrorText(12004), "An internal error has occurred.");
+  EXPECT_EQ(InternetErrorText(12157),
+            "The application experienced an internal error loading the SSL libraries.");
+  EXPECT_EQ(InternetErrorText(12165), "The designated proxy server cannot be reached.");
+}
+
+TEST(ParseUrl, SplitsHostPathPortAndScheme) {
+  struct Case {
+    const char* url;
+    const char* host;
+    const char* path;
+    int32_t port;
+    bool secure;
+  };
+  for (const Case& c : {
+           Case{"https://ca.example.ru:8443/x/y.crl", "ca.example.ru", "x/y.crl", 8443, true},
+           {"http://ca.example.ru", "", "", 0, false},  // no slash after the host: no host
+           {"HTTPS://ca.example.ru/a", "ca.example.ru", "a", 0, false},  // case-sensitive scheme
+           {"xhttpsx://h/a", "h", "a", 0, true},  // a scheme containing "https" is secure
+           {"ftp://h:21/pub/a.crl", "h", "pub/a.crl", 21, false},
+           {"http://h:abc/a", "h", "a", 0, false},
+           {"http://h:80x/a", "h", "a", 0, false},
+           {"http://u:p@h/a", "u", "a", 0, false},  // user information is part of the host
+           {"http://h/redirect?to=https://x/y", "h", "redirect?to=https://x/y", 0, false},
+           {"h:8080/a/b", "h", "a/b", 8080, false},  // no scheme separator: the whole address
+           {"", "", "", 0, false},
+       }) {
+    const ParsedUrl parsed = ParseUrl(c.url);
+    EXPECT_EQ(parsed.Host, c.host) << c.url;
+    EXPECT_EQ(parsed.Path, c.path) << c.url;
+    EXPECT_EQ(parsed.Port, c.port) << c.url;
+    EXPECT_EQ(parsed.Secure, c.secure) << c.url;
+  }
+}
 
 // The value of a header in a request head, or "<none>".
 std::string HeaderOf(const std::string& request, const std::string& name) {
@@ -246,6 +309,93 @@ TEST_F(DownloadFromAnyUrl, JoinsTheAttemptTextsWhenEveryUrlFails) {
   EXPECT_EQ(download(""), rtl::Msg(u8"Передан пустой аргумент: url"));
   EXPECT_EQ(MessageOf([] { CHTTPClientTool::DownloadFromAnyUrl("", {}); }),
             rtl::Msg(u8"Передан пустой аргумент: url"));
+}
+
+class HttpsClientTls : public test::HttpTest {
+ protected:
+  void SetUp() override {
+    HttpTest::SetUp();
+    // The server's certificate is self-signed and names another host: neither may matter.
+    for (const auto& [name, subject] : {std::pair{"server", "wrong-name.example"},
+                                        {"client", "lyr-client"},
+                                        {"stranger", "someone-else"}}) {
+      const std::string command =
+          "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 "
+          "-subj /CN=" +
+          std::string(subject) + " -keyout '" + PathOf(name) + ".key' -out '" + PathOf(name) +
+          ".pem' 2>/dev/null";
+      ASSERT_EQ(test::RunCommand(command), 0) << command;
+    }
+    ASSERT_EQ(test::RunCommand("openssl x509 -noout -fingerprint -sha1 -in '" +
+                                   PathOf("client.pem") + "' | cut -d= -f2 | tr -d ':\\n'",
+                               &thumbprint_),
+              0);
+  }
+
+  HttpsServer StartServer(bool require_client_certificate) {
+    std::vector<std::string> arguments{PathOf("server.pem"), PathOf("server.key")};
+    if (require_client_certificate) {
+      arguments.push_back(PathOf("client.pem"));
+    }
+    return HttpsServer(arguments, PathOf("server.log"));
+  }
+
+  // A source that hands out the named pair for the client's thumbprint and records what it was
+  // asked for.
+  ClientCertificateSource SourceOf(const std::string& certificate, const std::string& key) {
+    const ClientCertificate pair{test::ReadAll(PathOf(certificate)), test::ReadAll(PathOf(key))};
+    return [this, pair](const std::string& asked) -> std::optional<ClientCertificate> {
+      asked_.push_back(asked);
+      return asked == rtl::HexToBytes(thumbprint_) ? std::optional(pair) : std::nullopt;
+    };
+  }
+
+  std::string thumbprint_;
+  std::vector<std::string> asked_;
+};
+
+TEST_F(HttpsClientTls, PresentsTheConfiguredClientCertificateOnlyWhenAskedAndOnce) {
+  const HttpsServer open = StartServer(false);
+  const HttpsServer strict = StartServer(true);
+  ASSERT_NE(open.Port(), 0);
+  CHttpsClient client;
+  EXPECT_EQ(client.Get(open.Url("x/y.crl")), "secure GET /x/y.crl HTTP/1.1 for anonymous");
+  EXPECT_EQ(MessageOf([&] { client.Get(strict.Url("a")); }),
+            TransportError("The server is requesting client authentication.", 12044));
+  client.Config.ClientCertificate = thumbprint_;
+  client.Config.CertificateSource = SourceOf("client.pem", "client.key");
+  EXPECT_EQ(client.Get(open.Url("a")), "secure GET /a HTTP/1.1 for anonymous");
+  EXPECT_TRUE(asked_.empty());
+  EXPECT_EQ(client.Get(strict.Url("private.crl")),
+            "secure GET /private.crl HTTP/1.1 for lyr-client");
+  EXPECT_EQ(asked_, std::vector{rtl::HexToBytes(thumbprint_)});
+  std::transform(thumbprint_.begin(), thumbprint_.end(), thumbprint_.begin(), ::tolower);
+  client.Config.ClientCertificate = thumbprint_;
+  EXPECT_EQ(client.Get(strict.Url("a")), "secure GET /a HTTP/1.1 for lyr-client");
+}
+
+TEST_F(HttpsClientTls, CertificateThatCannotBeHadFailsWithTheCertificateContextMessage) {
+  const HttpsServer server = StartServer(true);
+  const struct {
+    const char* name;
+    std::string thumbprint;
+    ClientCertificateSource source;
+  } cases[] = {
+      {"NoSource", thumbprint_, nullptr},
+      {"UnknownThumbprint", std::string(40, 'A'), SourceOf("client.pem", "client.key")},
+      {"ThumbprintNotHex", "not a thumbprint", SourceOf("client.pem", "client.key")},
+      {"AnotherCertificate", thumbprint_, SourceOf("stranger.pem", "stranger.key")},
+      {"KeyDoesNotMatch", thumbprint_, SourceOf("client.pem", "stranger.key")},
+      {"SourceFails", thumbprint_,
+       [](const std::string&) -> std::optional<ClientCertificate> { rtl::Raise("store broken"); }}};
+  for (const auto& c : cases) {
+    CHttpsClient client;
+    client.Config.ClientCertificate = c.thumbprint;
+    client.Config.CertificateSource = c.source;
+    EXPECT_EQ(MessageOf([&] { client.Get(server.Url("a")); }),
+              rtl::Msg(u8"Ошибка получения контекста сертификата"))
+        << c.name;
+  }
 }
 
 }  // namespace

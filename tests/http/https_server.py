@@ -1,12 +1,7 @@
 #!/usr/bin/env python3
-"""HTTPS server of the HTTPS client tests.
-
-Usage: https_server.py CERT KEY [CLIENT_CA]
-Listens on 127.0.0.1 with an ephemeral port, prints the port on a line of its own, and answers
-every GET with the body "secure <request line> for <client certificate CN or anonymous>". With
-CLIENT_CA it requires a client certificate issued by (or equal to) that certificate. Runs until it
-is terminated.
-"""
+"""HTTPS server of the tests: https_server.py CERT KEY [CLIENT_CA] prints its port on 127.0.0.1 and
+answers every GET with "secure <request line> for <client certificate CN or anonymous>"; with
+CLIENT_CA it requires a client certificate issued by (or equal to) it."""
 import socket
 import ssl
 import sys

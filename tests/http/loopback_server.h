@@ -1,6 +1,7 @@
-// A real HTTP server for tests: listens on 127.0.0.1 with an ephemeral port and answers each
-// connection, one at a time in its own thread, with a scripted handler.
+// Real servers for tests on 127.0.0.1: an HTTP server in a thread, an HTTPS server in python3.
 #pragma once
+
+#include <sys/types.h>
 
 #include <cstdint>
 #include <functional>
@@ -12,6 +13,7 @@
 
 namespace lyr::test {
 
+// Listens on an ephemeral port and answers each connection, one at a time, with a scripted handler.
 class LoopbackServer final {
  public:
   // Called for each connection with the connection's socket and the request head (request line
@@ -58,5 +60,25 @@ LoopbackServer::Handler Answer(int status, std::string reason, std::string body,
 
 // A loopback port on which nothing listens (bound, then closed).
 uint16_t ClosedPort();
+
+// The HTTPS server of the tests (https_server.py under python3's ssl module), run as a child
+// process for the lifetime of the object.
+class HttpsServer final {
+ public:
+  // Starts "python3 https_server.py CERT KEY [CLIENT_CA]" with arguments, its standard error
+  // appended to log, and waits for the port it prints. Port() is 0 when it did not start.
+  HttpsServer(const std::vector<std::string>& arguments, const std::string& log);
+  ~HttpsServer();  // terminates the server and waits for it
+  HttpsServer(const HttpsServer&) = delete;
+  HttpsServer& operator=(const HttpsServer&) = delete;
+
+  [[nodiscard]] int Port() const { return port_; }
+  // "https://127.0.0.1:<port>/" + path
+  [[nodiscard]] std::string Url(const std::string& path) const;
+
+ private:
+  pid_t pid_ = -1;
+  int port_ = 0;
+};
 
 }  // namespace lyr::test
