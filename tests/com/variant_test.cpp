@@ -256,37 +256,29 @@ INSTANTIATE_TEST_SUITE_P(Cases, VariantChangeTypeTable, ::testing::ValuesIn(kCas
                            return info.param.name;
                          });
 
-TEST(VariantChangeType, UnknownToDispatchAsksForIDispatch) {
-  TestObject dispatch;
+// An IUnknown becomes an IDispatch when it is one; an object becomes a scalar by its default value.
+TEST(VariantChangeType, ObjectsConvertThroughIDispatchAndTheirDefaultValue) {
+  TestObject object(1234);
+  TestObject plain(0, false);
   VARIANT source;
   source.vt = VT_UNKNOWN;
-  source.punkVal = &dispatch;
+  source.punkVal = &object;
   VARIANT dest;
   VariantInit(&dest);
   ASSERT_EQ(VariantChangeType(&dest, &source, 0, VT_DISPATCH), S_OK);
-  EXPECT_EQ(dest.pdispVal, &dispatch);
+  EXPECT_EQ(dest.pdispVal, &object);
   VariantClear(&dest);
-  EXPECT_EQ(dispatch.References(), 1u);
-
-  TestObject plain(0, false);
   source.punkVal = &plain;
   EXPECT_EQ(VariantChangeType(&dest, &source, 0, VT_DISPATCH), DISP_E_TYPEMISMATCH);
-  EXPECT_EQ(plain.References(), 1u);
-}
-
-TEST(VariantChangeType, ObjectToScalarUsesItsDefaultValue) {
-  TestObject object(1234);
-  VARIANT source;
   source.vt = VT_DISPATCH;
   source.pdispVal = &object;
-  VARIANT dest;
-  VariantInit(&dest);
   ASSERT_EQ(VariantChangeType(&dest, &source, 0, VT_BSTR), S_OK);
   EXPECT_EQ(std::u16string(dest.bstrVal), u"1234");
   VariantClear(&dest);
   EXPECT_EQ(VariantChangeType(&dest, &source, 0, VT_UI1), DISP_E_OVERFLOW);
   EXPECT_EQ(VariantChangeType(&dest, &source, VARIANT_NOVALUEPROP, VT_I4), DISP_E_TYPEMISMATCH);
   EXPECT_EQ(object.References(), 1u);
+  EXPECT_EQ(plain.References(), 1u);
 }
 
 }  // namespace

@@ -311,88 +311,70 @@ TEST_F(DownloadFromAnyUrl, JoinsTheAttemptTextsWhenEveryUrlFails) {
             rtl::Msg(u8"Передан пустой аргумент: url"));
 }
 
-class HttpsClientTls : public test::HttpTest {
- protected:
-  void SetUp() override {
-    HttpTest::SetUp();
-    // The server's certificate is self-signed and names another host: neither may matter.
-    for (const auto& [name, subject] : {std::pair{"server", "wrong-name.example"},
-                                        {"client", "lyr-client"},
-                                        {"stranger", "someone-else"}}) {
-      const std::string command =
-          "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 "
-          "-subj /CN=" +
-          std::string(subject) + " -keyout '" + PathOf(name) + ".key' -out '" + PathOf(name) +
-          ".pem' 2>/dev/null";
-      ASSERT_EQ(test::RunCommand(command), 0) << command;
-    }
-    ASSERT_EQ(test::RunCommand("openssl x509 -noout -fingerprint -sha1 -in '" +
-                                   PathOf("client.pem") + "' | cut -d= -f2 | tr -d ':\\n'",
-                               &thumbprint_),
+using HttpsClientTls = test::HttpTest;
+
+// Server certificates are not checked (this one is self-signed and names another host); a client
+// certificate is presented, once, only when the server asks for one, and must be had whole.
+TEST_F(HttpsClientTls, PresentsTheConfiguredClientCertificateOnlyWhenAskedAndOnce) {
+  for (const auto& [name, subject] : {std::pair{"server", "wrong-name.example"},
+                                      {"client", "lyr-client"},
+                                      {"stranger", "someone-else"}}) {
+    ASSERT_EQ(test::RunCommand("openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 "
+                               "-nodes -days 2 -subj /CN=" +
+                               std::string(subject) + " -keyout '" + PathOf(name) + ".key' -out '" +
+                               PathOf(name) + ".pem' 2>/dev/null"),
               0);
   }
-
-  HttpsServer StartServer(bool require_client_certificate) {
-    std::vector<std::string> arguments{PathOf("server.pem"), PathOf("server.key")};
-    if (require_client_certificate) {
-      arguments.push_back(PathOf("client.pem"));
-    }
-    return HttpsServer(arguments, PathOf("server.log"));
-  }
-
-  // A source that hands out the named pair for the client's thumbprint and records what it was
-  // asked for.
-  ClientCertificateSource SourceOf(const std::string& certificate, const std::string& key) {
+  std::string thumbprint;
+  ASSERT_EQ(test::RunCommand("openssl x509 -noout -fingerprint -sha1 -in '" + PathOf("client.pem") +
+                                 "' | cut -d= -f2 | tr -d ':\\n'",
+                             &thumbprint),
+            0);
+  std::vector<std::string> asked;
+  // A source that hands out the pair for the client's thumbprint and records what it was asked.
+  const auto source = [&](const std::string& certificate, const std::string& key) {
     const ClientCertificate pair{test::ReadAll(PathOf(certificate)), test::ReadAll(PathOf(key))};
-    return [this, pair](const std::string& asked) -> std::optional<ClientCertificate> {
-      asked_.push_back(asked);
-      return asked == rtl::HexToBytes(thumbprint_) ? std::optional(pair) : std::nullopt;
+    return [&, pair](const std::string& hash) -> std::optional<ClientCertificate> {
+      asked.push_back(hash);
+      return hash == rtl::HexToBytes(thumbprint) ? std::optional(pair) : std::nullopt;
     };
-  }
-
-  std::string thumbprint_;
-  std::vector<std::string> asked_;
-};
-
-TEST_F(HttpsClientTls, PresentsTheConfiguredClientCertificateOnlyWhenAskedAndOnce) {
-  const HttpsServer open = StartServer(false);
-  const HttpsServer strict = StartServer(true);
+  };
+  const HttpsServer open({PathOf("server.pem"), PathOf("server.key")}, PathOf("server.log"));
+  const HttpsServer strict({PathOf("server.pem"), PathOf("server.key"), PathOf("client.pem")},
+                           PathOf("server.log"));
   ASSERT_NE(open.Port(), 0);
   CHttpsClient client;
   EXPECT_EQ(client.Get(open.Url("x/y.crl")), "secure GET /x/y.crl HTTP/1.1 for anonymous");
   EXPECT_EQ(MessageOf([&] { client.Get(strict.Url("a")); }),
             TransportError("The server is requesting client authentication.", 12044));
-  client.Config.ClientCertificate = thumbprint_;
-  client.Config.CertificateSource = SourceOf("client.pem", "client.key");
+  client.Config.ClientCertificate = thumbprint;
+  client.Config.CertificateSource = source("client.pem", "client.key");
   EXPECT_EQ(client.Get(open.Url("a")), "secure GET /a HTTP/1.1 for anonymous");
-  EXPECT_TRUE(asked_.empty());
+  EXPECT_TRUE(asked.empty());
   EXPECT_EQ(client.Get(strict.Url("private.crl")),
             "secure GET /private.crl HTTP/1.1 for lyr-client");
-  EXPECT_EQ(asked_, std::vector{rtl::HexToBytes(thumbprint_)});
-  std::transform(thumbprint_.begin(), thumbprint_.end(), thumbprint_.begin(), ::tolower);
-  client.Config.ClientCertificate = thumbprint_;
+  EXPECT_EQ(asked, std::vector{rtl::HexToBytes(thumbprint)});
+  std::string lower = thumbprint;
+  std::transform(lower.begin(), lower.end(), lower.begin(), ::tolower);
+  client.Config.ClientCertificate = lower;
   EXPECT_EQ(client.Get(strict.Url("a")), "secure GET /a HTTP/1.1 for lyr-client");
-}
-
-TEST_F(HttpsClientTls, CertificateThatCannotBeHadFailsWithTheCertificateContextMessage) {
-  const HttpsServer server = StartServer(true);
   const struct {
     const char* name;
     std::string thumbprint;
     ClientCertificateSource source;
   } cases[] = {
-      {"NoSource", thumbprint_, nullptr},
-      {"UnknownThumbprint", std::string(40, 'A'), SourceOf("client.pem", "client.key")},
-      {"ThumbprintNotHex", "not a thumbprint", SourceOf("client.pem", "client.key")},
-      {"AnotherCertificate", thumbprint_, SourceOf("stranger.pem", "stranger.key")},
-      {"KeyDoesNotMatch", thumbprint_, SourceOf("client.pem", "stranger.key")},
-      {"SourceFails", thumbprint_,
+      {"NoSource", thumbprint, nullptr},
+      {"UnknownThumbprint", std::string(40, 'A'), source("client.pem", "client.key")},
+      {"ThumbprintNotHex", "not a thumbprint", source("client.pem", "client.key")},
+      {"AnotherCertificate", thumbprint, source("stranger.pem", "stranger.key")},
+      {"KeyDoesNotMatch", thumbprint, source("client.pem", "stranger.key")},
+      {"SourceFails", thumbprint,
        [](const std::string&) -> std::optional<ClientCertificate> { rtl::Raise("store broken"); }}};
   for (const auto& c : cases) {
-    CHttpsClient client;
-    client.Config.ClientCertificate = c.thumbprint;
-    client.Config.CertificateSource = c.source;
-    EXPECT_EQ(MessageOf([&] { client.Get(server.Url("a")); }),
+    CHttpsClient failing;
+    failing.Config.ClientCertificate = c.thumbprint;
+    failing.Config.CertificateSource = c.source;
+    EXPECT_EQ(MessageOf([&] { failing.Get(strict.Url("a")); }),
               rtl::Msg(u8"Ошибка получения контекста сертификата"))
         << c.name;
   }
