@@ -37,8 +37,9 @@ TEST(InternetErrors, RowsAreAscendingNamedSentencesAndOtherCodesAreError) {
   for (const InternetError& error : InternetErrors()) {
     EXPECT_GT(error.Code, previous) << error.Name;
     previous = error.Code;
-    EXPECT_TRUE(std::string(error.Name).starts_with("ERROR_") && names.insert(error.Name).second);
-    EXPECT_TRUE(std::string(error.Text).ends_with('.')) << error.Code;
+    EXPECT_TRUE(std::string(error.Name).starts_with("ERROR_") && names.insert(error.Name).second &&
+                std::string(error.Text).ends_with('.'))
+        << error.Code;
     EXPECT_EQ(InternetErrorText(error.Code), error.Text);
   }
   EXPECT_EQ(names.size(), 76u);
@@ -94,13 +95,6 @@ std::string HeaderOf(const std::string& request, const std::string& name) {
 
 std::string RequestLine(const std::string& request) {
   return request.substr(0, request.find("\r\n"));
-}
-
-// The body Get returns, or the message of the error it raises.
-std::string BodyOrError(CHttpsClient& client, const std::string& url) {
-  std::string body;
-  const std::string error = MessageOf([&] { body = client.Get(url); });
-  return error.empty() ? body : error;
 }
 
 class HttpsClientGet : public test::HttpTest {};
@@ -165,7 +159,9 @@ TEST_F(HttpsClientGet, ServerBehavioursGiveTheBodyOrTheirMessage) {
     if (c.limit != 0) {
       client.Config.MaxContentSize = c.limit;
     }
-    EXPECT_EQ(BodyOrError(client, server.Url("a")), c.expected) << c.name;
+    std::string body;
+    const std::string error = MessageOf([&] { body = client.Get(server.Url("a")); });
+    EXPECT_EQ(error.empty() ? body : error, c.expected) << c.name;
   }
 }
 
