@@ -41,33 +41,6 @@ std::string Span(const Certificate& certificate) {
          rtl::DateTimeToStr(Local(certificate.NotAfter())) + "]";
 }
 
-// Bounds 100..200 (days); a margin of 24 hours is one day.
-TEST(ChainBuilderDateRule, PlacesTheDateAgainstTheBoundsAndTheMargin) {
-  constexpr auto kIn = DatePosition::kInside, kOut = DatePosition::kOutside,
-                 kClose = DatePosition::kTooClose;
-  struct Case {
-    double date;
-    int32_t margin_hours;
-    DatePosition expected;
-  };
-  for (const Case& c : {Case{99.5, 0, kOut},
-                        {100, 0, kIn},
-                        {199.999, 0, kIn},
-                        {200, 0, kOut},
-                        {98.9, 24, kOut},
-                        {99, 24, kClose},
-                        {100.5, 24, kClose},
-                        {101, 24, kIn},
-                        {198.9, 24, kIn},
-                        {199, 24, kClose},
-                        {200.5, 24, kClose},
-                        {201, 24, kOut}}) {
-    EXPECT_EQ(CCryptoAPI20ChainBuilderStrict::CompareWithMargin(c.date, 100, 200, c.margin_hours),
-              c.expected)
-        << c.date << " " << c.margin_hours;
-  }
-}
-
 TEST(ChainBuilderConfig, RefusesBadArgumentsAndAssignKeepsTheStrictFields) {
   CCryptoAPI20ChainBuilderBaseConfig config;
   config.SetDate(45000.25);
@@ -209,20 +182,6 @@ TEST_F(ChainBuilderTest, DownloadedRootIsNotTrusted) {
   EXPECT_EQ(RequestsDuring([&] { failure = Build(S().user); }),
             (std::vector<std::string>{"/inter.cer", "/root.cer"}));
   ExpectFailure(failure, 35, WithUrl(NotFound("Scenario Root CA"), S().Url("root.cer")));
-}
-
-TEST_F(ChainBuilderTest, DownloadsEveryAddressOncePerBuilderAndTheListsWithFlag4) {
-  S().TrustRoot();
-  OpenBuilder(chain_flags::kDefault);
-  const std::vector<std::string> requests = RequestsDuring([&] {
-    EXPECT_EQ(Build(S().user).code, -1);
-    EXPECT_EQ(Build(S().user).code, -1);
-  });
-  EXPECT_TRUE(builder_.LastRoot()->SameAs(S().root.certificate));
-  EXPECT_EQ(std::count(requests.begin(), requests.end(), "/inter.cer"), 1);
-  for (const char* path : {"/inter.crl", "/root.crl"}) {
-    EXPECT_NE(std::find(requests.begin(), requests.end(), path), requests.end()) << path;
-  }
 }
 
 TEST_F(ChainBuilderTest, FailedDownloadsAreTracedAndShowAsCodes35And34) {

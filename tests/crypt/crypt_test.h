@@ -1,7 +1,8 @@
 // Small helpers shared by the crypto tests.
 #pragma once
 
-#include <cctype>
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <string>
 
@@ -18,22 +19,17 @@ inline Certificate Load(const std::filesystem::path& pem) {
   return Certificate::FromDer(test::PemFileToDer(pem));
 }
 
-inline std::string Lower(std::string text) {
-  for (char& c : text) {
-    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  }
-  return text;
+inline uint32_t ModeOf(const std::filesystem::path& path) {
+  struct stat info {};
+  EXPECT_EQ(::stat(path.c_str(), &info), 0) << path;
+  return info.st_mode & 0777;
 }
 
 // The code of the ECryptError that body raises, or 0.
 template <typename Body>
 uint32_t CodeOf(Body&& body) {
-  try {
-    body();
-  } catch (const ECryptError& error) {
-    return error.ErrorCode();
-  }
-  return 0;
+  const std::optional<ECryptError> error = test::Raised<ECryptError>(body);
+  return error ? error->ErrorCode() : 0;
 }
 
 // The coded failure of a verification: code -1 when body raises nothing, 0 for an error that is
@@ -41,6 +37,8 @@ uint32_t CodeOf(Body&& body) {
 struct Coded {
   int code = -1;
   std::string message;
+  uint32_t last_error = 0;
+  std::string last_error_text;
 };
 
 template <typename Body>
@@ -48,9 +46,9 @@ Coded CodedOf(Body&& body) {
   try {
     body();
   } catch (const CCryptoAPI20Exception& error) {
-    return {error.Code(), error.Message()};
+    return {error.Code(), error.Message(), error.LastError(), error.LastErrorText()};
   } catch (const rtl::Exception& error) {
-    return {0, error.Message()};
+    return {0, error.Message(), 0, {}};
   }
   return {};
 }

@@ -148,22 +148,5 @@ TEST_F(CryptoProviderTest, FailedAcquiresGiveThePlatformText) {
   }
 }
 
-TEST_F(CryptoProviderTest, EnumeratesContainersOfItsKeySet) {
-  CCryptoProvider provider;
-  std::vector<std::string> names{"stale"};
-  provider.EnumerateContainers(names, 75);
-  EXPECT_TRUE(names.empty());
-  const PrivateKey key = PrivateKey::Generate();
-  KeyContainer::Create(StoreLocation::kCurrentUser, "b", key);
-  KeyContainer::Create(StoreLocation::kCurrentUser, "a", key);
-  KeyContainer::Create(StoreLocation::kLocalMachine, "m", key);
-  provider.EnumerateContainers(names, 75);
-  EXPECT_EQ(names, (std::vector<std::string>{"a", "b"}));
-  provider.Close();
-  provider.SetMachineKeySet(true);
-  provider.EnumerateContainers(names, 75);
-  EXPECT_EQ(names, (std::vector<std::string>{"m"}));
-}
-
 }  // namespace
 }  // namespace lyr::crypt

@@ -1,21 +1,15 @@
-// CCryptoAPI20Utils: location and store codes, bodies, names, extensions, look-ups, envelopes,
-// the signer of a signature; importing certificates into the system stores (AddCertificateToStore
-// with its container binding, ImportChain sorting a chain into "CA", "ROOT" and "addressbook",
-// IsCACertificate); and CCryptoStore.
+// CCryptoAPI20Utils (bodies, names, extensions, imports into the system stores with their
+// container binding, ImportChain sorting a chain into "CA", "ROOT" and "addressbook") and
+// CCryptoStore.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <functional>
-#include <map>
 #include <set>
 
 #include "crypt/crypt_test.h"
 #include "crypt/crypto_api20_utils.h"
 #include "crypt/crypto_provider.h"
-#include "crypt/crypto_signature.h"
 #include "crypt/crypto_store.h"
 #include "crypt/platform/key_container.h"
 #include "rtl/base64.h"
@@ -65,10 +59,6 @@ class StoreImport : public test::PkiSandbox {
     PkiSandbox::SetUp();
     provider_.AcquireVerifyContext(kGostProviderType, false);
   }
-  // A container of the current user holding the key of a party.
-  static void MakeContainer(const std::string& name, const test::PkiParty& party) {
-    KeyContainer::Create(StoreLocation::kCurrentUser, name, party.key);
-  }
   void Add(const std::string& container, uint8_t store, uint8_t location = kUser) {
     Utils::AddCertificateToStore(provider_.Handle(), location, container, user_, store);
   }
@@ -76,33 +66,15 @@ class StoreImport : public test::PkiSandbox {
 
   CCryptoProvider provider_;
   const Certificate& user_ = SharedPki().user_party.certificate;
-  const Certificate& root_ = SharedPki().root_party.certificate;
 };
 
 const std::string kBadTag = "0x8009310B (-2146881269): ASN1 bad tag value met.";
 
-TEST(CryptoUtils, LocationAndStoreCodes) {
-  EXPECT_EQ(Utils::StoreLocationFlags(1), 0x00021001U);
-  EXPECT_EQ(Utils::StoreLocationFlags(2), 0x00011001U);
-  ExpectRaises([] { Utils::StoreLocationFlags(3); }, u8"Недоступное хранилище: [3]");
-  EXPECT_EQ(Utils::StoreName(1), "MY");
-  EXPECT_EQ(Utils::StoreName(2), "ROOT");
-  EXPECT_EQ(Utils::StoreName(3), "CA");
-  EXPECT_EQ(Utils::StoreName(4), "addressbook");
-  ExpectRaises([] { Utils::StoreName(0); }, u8"Недоступное имя хранилища: [0]");
-  ExpectRaises([] { Utils::StoreName(5); }, u8"Недоступное имя хранилища: [5]");
-}
-
 TEST(CryptoUtils, CertificateBodiesInEveryFormGiveTheCertificate) {
   const std::string pem = test::FileBytes(SharedPki().user);
-  const std::string der = test::PemFileToDer(SharedPki().user);
-  std::string crlf;
-  for (const char c : pem) {
-    crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
-  }
   const std::string bare =
       pem.substr(pem.find('\n') + 1, pem.find("-----END") - pem.find('\n') - 1);
-  for (const std::string& body : {pem, crlf, bare, rtl::EncodeBase64(der), der}) {
+  for (const std::string& body : {pem, bare, test::PemFileToDer(SharedPki().user)}) {
     EXPECT_EQ(Utils::GetSha1(Utils::CertificateFromBody(body)),
               Load(SharedPki().user).Thumbprint());
   }
@@ -110,16 +82,13 @@ TEST(CryptoUtils, CertificateBodiesInEveryFormGiveTheCertificate) {
                u8"Передан пустой аргумент: CertificateBody");
   // The system text ends with OpenSSL's own explanation, which is not compared.
   for (const std::string& body :
-       {std::string("QUJDREVG"),
-        std::string("-----BEGIN CERTIFICATE-----\nMIIB!!garbage\n-----END CERTIFICATE-----\n"),
-        std::string("-----BEGIN CERTIFICATE----------END CERTIFICATE-----")}) {
+       {std::string("-----BEGIN CERTIFICATE-----\nMIIB!!garbage\n-----END CERTIFICATE-----\n"),
+        std::string("-----BEGIN CERTIFICATE----------END CERTIFICATE-----"),
+        std::string(8 << 20, 'A')}) {
     EXPECT_TRUE(MessageOf([&] {
                   Utils::CertificateFromBody(body);
                 }).starts_with(Msg(u8"Ошибка при импорте сертификата: ") + kBadTag));
   }
-  EXPECT_TRUE(MessageOf([] {
-                Utils::CertificateFromBody(std::string(8 << 20, 'A'));
-              }).starts_with(Msg(u8"Ошибка при импорте сертификата: ")));
 }
 
 TEST(CryptoUtils, CrlBodies) {
@@ -161,98 +130,12 @@ TEST(CryptoUtils, NamesSerialsAndExtensions) {
   }
 }
 
-TEST_F(StoreImport, EncryptAndDecryptMessages) {
-  test::InstallSigner(SharedPki().user_party, "k");
-  const CertStore my = CertStore::OpenSystem(StoreLocation::kCurrentUser, "MY");
-  EXPECT_EQ(Utils::DecryptMessage(my, Utils::EncryptMessage(user_, "document")), "document");
-  const std::string other = Utils::EncryptMessage(root_, "document");
-  ExpectRaises([&] { Utils::DecryptMessage(my, other); },
-               Msg(u8"Ошибка при расшифровании (1): ") +
-                   "0x8009200C (-2146885620): Cannot find the certificate and private key to use "
-                   "for decryption.");
-  EXPECT_TRUE(MessageOf([&] {
-                Utils::DecryptMessage(my, "junk");
-              }).starts_with(Msg(u8"Ошибка при расшифровании (1): ") + "0x8009200D"));
-}
-
-TEST_F(StoreImport, CertificateFromSignatureTakesTheFirstCertificate) {
-  const auto first = Utils::CertificateFromSignature(MakeCertificatesPkcs7({user_, root_}));
-  ASSERT_TRUE(first.has_value());
-  EXPECT_TRUE(first->SameAs(user_));
-  EXPECT_FALSE(Utils::CertificateFromSignature(MakeCertificatesPkcs7({})).has_value());
-  EXPECT_TRUE(MessageOf([] { Utils::CertificateFromSignature("not a signature"); })
-                  .starts_with(Msg(u8"Не удалось извлечь подписанта из подписи. Неверный формат "
-                                   u8"подписи: ") +
-                               kBadTag + " (PKCS#7): (error:"));
-  const std::string content = WriteFile("content.txt", "signed content");
-  ASSERT_EQ(
-      OpenSsl("cms -sign -binary -outform DER -md md_gost94 -signer '" + SharedPki().user.string() +
-              "' -inkey '" + SharedPki().user_key.string() + "' -in content.txt -out content.sig"),
-      0);
-  const auto signer = Utils::CertificateFromSignature(test::ReadAll(PathOf("content.sig")));
-  ASSERT_TRUE(signer.has_value());
-  EXPECT_TRUE(signer->SameAs(user_));
-}
-
-TEST_F(StoreImport, ProviderInfoAndPresence) {
-  CCryptoProvider provider;
-  provider.AcquireVerifyContext(75, false);
-  const auto [name, type] = Utils::GetProvInfo(provider.Handle());
-  EXPECT_EQ(name, kGostProviderName);
-  EXPECT_EQ(type, 75U);
-  ExpectRaises([] { Utils::GetProvInfo(nullptr); },
-               "CCryptoAPI20Utils.GetProvInfo: 0x80090001 (-2146893823): Bad UID.");
-  EXPECT_TRUE(Utils::IsCryptographyOk());
-  HideEngine();
-  EXPECT_FALSE(Utils::IsCryptographyOk());
-}
-
-TEST_F(StoreImport, WritesTheDerNamedByThumbprintAndBindsOnlyInMy) {
-  MakeContainer("k1", SharedPki().user_party);
-  for (const auto& [store, folder] :
-       {std::pair{kMy, "MY"}, {kRoot, "ROOT"}, {kCa, "CA"}, {kAddressBook, "addressbook"}}) {
-    Add(store == kMy ? "" : "k1", store);
-    const std::filesystem::path entry = Home() / "user" / "stores" / folder / user_.Thumbprint();
-    EXPECT_EQ(test::ReadAll(entry.string() + ".cer"), user_.Der()) << folder;
-    EXPECT_FALSE(std::filesystem::exists(entry.string() + ".key-prov")) << folder;
-  }
-  EXPECT_FALSE(KeyContainer::Open(StoreLocation::kCurrentUser, "k1").GetCertificate());
-  Add("", kRoot, 1);
-  EXPECT_TRUE(std::filesystem::exists(Home() / "machine" / "stores" / "ROOT" /
-                                      (user_.Thumbprint() + ".cer")));
-}
-
 TEST_F(StoreImport, UnknownCodesAndMissingProviderAreRefusedBeforeAnyWrite) {
   ExpectRaises([&] { Add("", kMy, 0); }, u8"Недоступное хранилище: [0]");
   ExpectRaises([&] { Add("", 5); }, u8"Недоступное имя хранилища: [5]");
   ExpectRaises([&] { Utils::AddCertificateToStore(nullptr, kUser, "k1", user_, kMy); },
                "CCryptoAPI20Utils.GetProvInfo: " + CryptErrorCodeText(code::kNteBadUid));
   EXPECT_FALSE(std::filesystem::exists(Home() / "user" / "stores" / "MY"));
-}
-
-TEST_F(StoreImport, BindsTheCertificateOfMyToItsContainer) {
-  MakeContainer(Msg(u8"Ключ Иванова"), SharedPki().user_party);
-  Add(Msg(u8"Ключ Иванова"), kMy);
-  const std::optional<Certificate> entry = Entry(kMy, user_);
-  ASSERT_TRUE(entry && entry->KeyProv());
-  EXPECT_EQ(*entry->KeyProv(),
-            (KeyProvInfo{Msg(u8"Ключ Иванова"), std::string(kGostProviderName), 75, 1, 1}));
-  const std::optional<Certificate> held =
-      KeyContainer::Open(StoreLocation::kCurrentUser, Msg(u8"Ключ Иванова")).GetCertificate();
-  ASSERT_TRUE(held);
-  EXPECT_TRUE(held->SameAs(user_));
-}
-
-// The binding names a container of the current user (no machine-key-set flag), wherever the
-// store is; signing with the certificate of the machine's "MY" reaches that container.
-TEST_F(StoreImport, CertificateBoundInTheMachinesMySignsWithTheUsersContainer) {
-  MakeContainer("k", SharedPki().user_party);
-  Add("k", kMy, 1);
-  CCryptoSignatureConfig config(&provider_, 1, 0, kIncludeSignerCertificate);
-  CCryptoSignature signature;
-  ASSERT_TRUE(signature.Open(&config));
-  EXPECT_TRUE(signature.Sign(user_.Thumbprint(), "content"));
-  EXPECT_TRUE(OpenSslVerifies("content", signature.GetSignature()));
 }
 
 // The certificate stays in "MY" without a binding, and the message names the failing step; a
@@ -271,7 +154,7 @@ TEST_F(StoreImport, FailedBindingLeavesTheCertificateInMyWithItsEarlierBinding) 
     ASSERT_TRUE(entry);
     EXPECT_FALSE(entry->KeyProv()) << container;
   }
-  MakeContainer("good", SharedPki().user_party);
+  KeyContainer::Create(StoreLocation::kCurrentUser, "good", SharedPki().user_party.key);
   Add("good", kMy);
   EXPECT_FALSE(MessageOf([&] { Add("gone", kMy); }).empty());
   const std::optional<Certificate> entry = Entry(kMy, user_);
@@ -279,91 +162,42 @@ TEST_F(StoreImport, FailedBindingLeavesTheCertificateInMyWithItsEarlierBinding) 
   EXPECT_EQ(entry->KeyProv()->container_name, "good");
 }
 
-TEST_F(StoreImport, SecondImportKeepsTheEntryOfAddressBookAndReplacesTheOneOfMy) {
-  Certificate bound = user_;
-  bound.SetKeyProv(KeyProvInfo{"earlier", "", 75, 1, 1});
-  Utils::OpenSystemStore(nullptr, kUser, kAddressBook).Add(bound, AddDisposition::kNew);
-  Utils::OpenSystemStore(nullptr, kUser, kMy).Add(bound, AddDisposition::kNew);
-  Add("", kAddressBook);
-  Add("", kMy);
-  ASSERT_TRUE(Entry(kAddressBook, user_) && Entry(kAddressBook, user_)->KeyProv());
-  EXPECT_EQ(Entry(kAddressBook, user_)->KeyProv()->container_name, "earlier");
-  ASSERT_TRUE(Entry(kMy, user_));
-  EXPECT_FALSE(Entry(kMy, user_)->KeyProv());
-}
-
 TEST_F(StoreImport, ImportChainSortsEveryCertificateIntoItsStore) {
+  using Files = std::vector<std::filesystem::path>;
+  const TestPki& pki = SharedPki();
   const std::string chain = ChainPkcs7();
-  ASSERT_EQ(
-      OpenSsl("crl2pkcs7 -nocrl -outform DER -out theirs.p7b -certfile '" +
-              SharedPki().chain_user.string() + "' -certfile '" + SharedPki().chain_inter.string() +
-              "' -certfile '" + SharedPki().chain_root.string() + "'"),
-      0);
-  struct Case {
-    std::string body;
-    std::vector<std::filesystem::path> ca, root, address_book;
-  };
-  const std::vector<std::filesystem::path> chain_ca{SharedPki().chain_inter},
-      chain_root{SharedPki().chain_root}, chain_user{SharedPki().chain_user};
-  const std::vector<Case> cases{
+  const Files chain_ca{pki.chain_inter}, chain_root{pki.chain_root}, chain_user{pki.chain_user};
+  // Self-issued with critical CA constraints goes to "CA"; without them, or non-critical, to
+  // "ROOT"; a non-critical CA that is not self-issued to "addressbook".
+  const std::vector<std::tuple<std::string, Files, Files, Files>> cases{
       {chain, chain_ca, chain_root, chain_user},
       {rtl::EncodeBase64(chain), chain_ca, chain_root, chain_user},
       {"-----BEGIN CERTIFICATE-----\r\n" + rtl::EncodeBase64(chain) +
            "\r\n-----END CERTIFICATE-----\r\n",
        chain_ca, chain_root, chain_user},
-      {test::ReadAll(PathOf("theirs.p7b")), chain_ca, chain_root, chain_user},
-      {MakeCertificatesPkcs7({user_, Load(SharedPki().chain_user)}),
-       {},
-       {},
-       {SharedPki().user, SharedPki().chain_user}},
+      {MakeCertificatesPkcs7({user_, Load(pki.chain_user)}), {}, {}, {pki.user, pki.chain_user}},
       {MakeCertificatesPkcs7({}), {}, {}, {}},
-      // Self-issued with critical CA constraints goes to "CA"; without them, or non-critical,
-      // to "ROOT"; a non-critical CA that is not self-issued to "addressbook".
-      {test::PemFileToDer(SharedPki().root), {SharedPki().root}, {}, {}},
-      {test::FileBytes(SharedPki().inter), {SharedPki().inter}, {}, {}},
-      {test::FileBytes(SharedPki().plain_self), {}, {SharedPki().plain_self}, {}},
-      {test::FileBytes(SharedPki().nocn), {}, {SharedPki().nocn}, {}},
-      {test::FileBytes(SharedPki().inter_noncritical), {}, {}, {SharedPki().inter_noncritical}}};
-  const auto thumbprints = [](const std::vector<std::filesystem::path>& files) {
+      {test::PemFileToDer(pki.root), {pki.root}, {}, {}},
+      {test::FileBytes(pki.inter), {pki.inter}, {}, {}},
+      {test::FileBytes(pki.plain_self), {}, {pki.plain_self}, {}},
+      {test::FileBytes(pki.nocn), {}, {pki.nocn}, {}},
+      {test::FileBytes(pki.inter_noncritical), {}, {}, {pki.inter_noncritical}}};
+  const auto thumbprints = [](const Files& files) {
     std::set<std::string> result;
     for (const auto& pem : files) {
       result.insert(Load(pem).Thumbprint());
     }
     return result;
   };
-  for (size_t i = 0; i < cases.size(); ++i) {
-    SCOPED_TRACE(i);
+  for (const auto& [body, ca, root, address_book] : cases) {
     std::filesystem::remove_all(Home() / "user" / "stores");
-    Import(cases[i].body);
-    Import(cases[i].body);  // a second import keeps one entry each
-    EXPECT_EQ(Thumbprints(kCa), thumbprints(cases[i].ca));
-    EXPECT_EQ(Thumbprints(kRoot), thumbprints(cases[i].root));
-    EXPECT_EQ(Thumbprints(kAddressBook), thumbprints(cases[i].address_book));
+    Import(body);
+    Import(body);  // a second import keeps one entry each
+    EXPECT_EQ(Thumbprints(kCa), thumbprints(ca));
+    EXPECT_EQ(Thumbprints(kRoot), thumbprints(root));
+    EXPECT_EQ(Thumbprints(kAddressBook), thumbprints(address_book));
     EXPECT_TRUE(Thumbprints(kMy).empty());
   }
-}
-
-TEST_F(StoreImport, IsCACertificateCountsOnlyCriticalBasicConstraintsWithTheCaFlag) {
-  for (const auto& [member, expected] : {std::pair{&TestPki::root, true},
-                                         {&TestPki::inter, true},
-                                         {&TestPki::user, false},
-                                         {&TestPki::nocn, false},
-                                         {&TestPki::inter_noncritical, false},
-                                         {&TestPki::critical_not_ca, false},
-                                         {&TestPki::plain_self, false}}) {
-    EXPECT_EQ(Utils::IsCACertificate(Load(SharedPki().*member)), expected)
-        << (SharedPki().*member).filename();
-  }
-}
-
-TEST_F(StoreImport, ImportTracesTheStartOfTheBody) {
-  const std::string trace = PathOf("trace.log");
-  ::setenv("LYR_TDX_TRACE", trace.c_str(), 1);
-  const std::string body = rtl::EncodeBase64(ChainPkcs7());
-  Import(body);
-  ::unsetenv("LYR_TDX_TRACE");
-  EXPECT_NE(test::ReadAll(trace).find("[Ready to open store: " + body.substr(0, 120) + "...]"),
-            std::string::npos);
 }
 
 TEST_F(StoreImport, BodiesThatAreNoChainAreRefusedAndWriteNothing) {
@@ -398,55 +232,6 @@ TEST_F(StoreImport, FailedWriteRaisesTheImportMessageAndRemovesTheEntriesItAdded
   }
   EXPECT_TRUE(Thumbprints(kCa).empty());
   EXPECT_EQ(Thumbprints(kRoot), std::set<std::string>{chain_root.Thumbprint()});
-}
-
-// Two processes import the chain and bind the user's certificate in "MY" at once, over and over;
-// every entry stays whole, the binding survives and no temporary file is left.
-TEST_F(StoreImport, ConcurrentImportsFromTwoProcessesLeaveEveryEntryWhole) {
-  MakeContainer("shared", SharedPki().user_party);
-  const std::string chain = ChainPkcs7();
-  std::vector<pid_t> children;
-  for (int child = 0; child < 2; ++child) {
-    const pid_t pid = ::fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-      int status = 0;
-      try {
-        CCryptoProvider provider;
-        provider.AcquireVerifyContext(kGostProviderType, false);
-        for (int round = 0; round < 15; ++round) {
-          Utils::ImportChain(provider.Handle(), kUser, chain, "");
-          Utils::AddCertificateToStore(provider.Handle(), kUser, "shared", user_, kMy);
-        }
-      } catch (...) {
-        status = 1;
-      }
-      ::_exit(status);
-    }
-    children.push_back(pid);
-  }
-  for (const pid_t pid : children) {
-    int status = 0;
-    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  }
-  std::map<std::string, int> files_per_store;
-  for (const auto& store : std::filesystem::directory_iterator(Home() / "user" / "stores")) {
-    for (const auto& entry : std::filesystem::directory_iterator(store.path())) {
-      const std::string name = entry.path().filename().string();
-      ++files_per_store[store.path().filename().string()];
-      if (entry.path().extension() == ".cer") {
-        EXPECT_EQ(name, Certificate::FromDer(test::ReadAll(entry.path())).Thumbprint() + ".cer");
-      } else {
-        EXPECT_EQ(entry.path().extension(), ".key-prov") << name;
-      }
-    }
-  }
-  EXPECT_EQ(files_per_store,
-            (std::map<std::string, int>{{"CA", 1}, {"MY", 2}, {"ROOT", 1}, {"addressbook", 1}}));
-  const std::optional<Certificate> entry = Entry(kMy, user_);
-  ASSERT_TRUE(entry && entry->KeyProv());
-  EXPECT_EQ(entry->KeyProv()->container_name, "shared");
 }
 
 TEST_F(StoreImport, CryptoStoreOpensSystemMemoryAndPkcs7Stores) {

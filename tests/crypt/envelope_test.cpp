@@ -344,15 +344,6 @@ TEST_F(EnvelopeVectors, Rfc4490KeyTransportEnvelopeOpensToSampleText) {
   EXPECT_EQ(InspectEnvelope(envelope).parameter_set, kOidCryptoProA);
 }
 
-TEST_F(EnvelopeVectors, Rfc4490KeyAgreementEnvelopeIsRefused) {
-  const std::string envelope = test::FileBytes(folder_ / "rfc4490" / "enveloped_keyagree.der");
-  const Failure failure = FailureOf([&] { (void)DecryptEnvelope(envelope, my_); });
-  EXPECT_EQ(failure.code, code::kCryptEUnknownAlgo);
-  EXPECT_EQ(failure.message,
-            "0x80091002 (-2146889726): Unknown cryptographic algorithm. (key agreement recipients "
-            "are not supported)");
-}
-
 // The TC26 samples (CTR-ACPKM content, kexp15 recipients) are refused for their content.
 TEST_F(EnvelopeVectors, Tc26AcpkmEnvelopesAreRefusedForTheirContentEncryption) {
   for (const auto& [file, cipher] :

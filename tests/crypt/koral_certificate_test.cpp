@@ -86,47 +86,6 @@ TEST(KoralCertificate, BadBodiesRaiseTheOsErrorOfTheBadTag) {
   EXPECT_FALSE(empty.Owned());
 }
 
-TEST(KoralCertificate, AttachedCertificateOutlivesTheCallersCopyAndKeepsItsContainerName) {
-  CKORALCertificate certificate;
-  {
-    Certificate held = Load(SharedPki().inter);
-    held.SetKeyProv(KeyProvInfo{Msg(u8"Контейнер 1"), "", 75, 1, 1});
-    ASSERT_TRUE(certificate.Attach(held));
-  }
-  ASSERT_NE(certificate.Context(), nullptr);
-  EXPECT_EQ(certificate.Context()->Thumbprint(), Load(SharedPki().inter).Thumbprint());
-  EXPECT_EQ(certificate.CertificateContext().ContainerName(), Msg(u8"Контейнер 1"));
-  EXPECT_EQ(certificate.GetValue(), "");
-}
-
-TEST(KoralCertificateContext, DecodesTheFieldsOfTheCertificate) {
-  CKORALCertificate certificate;
-  certificate.LoadFromBody(test::FileBytes(SharedPki().user));
-  const CKORALCertificateContext& context = certificate.CertificateContext();
-  const Certificate user = Load(SharedPki().user);
-  EXPECT_EQ(context.Version(), 2);
-  EXPECT_EQ(context.NotBefore(), user.NotBefore());
-  EXPECT_EQ(context.NotAfter(), user.NotAfter());
-  EXPECT_EQ(context.SerialNumber().Blob(), std::string("\xC3\xB2\xA1\x00", 4));
-  EXPECT_EQ(context.SerialNumber().GetValue(), "00A1B2C3");
-  EXPECT_EQ(context.Issuer().GetValue(), "2.5.4.3=Test Inter CA");
-  EXPECT_EQ(context.Subject().GetValue(), "2.5.4.3=Test User, 2.5.4.10=Lyr");
-  EXPECT_EQ(context.Subject().DecodedBytes(), user.SubjectNameDer());
-  EXPECT_EQ(context.Issuer().StructureType(), structure_type::kName);
-  EXPECT_EQ(context.Issuer().ValueType(), rdn_value_type::kWholeStructure);
-  EXPECT_EQ(context.SignatureAlgorithm().GetValue(), "1.2.643.2.2.3");
-  EXPECT_EQ(context.PublicKeyInfo().Algorithm().GetValue(), "1.2.643.2.2.19");
-  EXPECT_FALSE(context.PublicKeyInfo().Algorithm().Parameters().empty());
-  EXPECT_EQ(context.PublicKeyInfo().PublicKey().size(), 66U);  // OCTET STRING of 64 bytes
-  EXPECT_EQ(context.ContainerName(), "");
-  EXPECT_EQ(context.Encoding(), 0x00010001U);
-  CKORALCertificateContext other;
-  ASSERT_TRUE(other.Load(Load(SharedPki().nocn)));
-  EXPECT_EQ(other.Subject().GetValue(), "2.5.4.10=No Name, 2.5.4.6=RU");
-  ASSERT_TRUE(other.Load(Load(SharedPki().inter)));
-  EXPECT_EQ(other.SerialNumber().GetValue(), "0102");
-}
-
 struct NameEntry {
   const char* oid;
   std::u8string value;

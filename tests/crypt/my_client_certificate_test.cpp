@@ -72,12 +72,6 @@ TEST_F(MyClientCertificate, GivesTheCertificateWithTheKeyOfItsContainer) {
   EXPECT_FALSE(FindMyClientCertificate(client_.Thumbprint())) << "a hash is twenty bytes";
 }
 
-TEST_F(MyClientCertificate, LooksTheContainerOfAMachineKeySetBindingUpAtTheLocalMachine) {
-  MakeClientContainer(StoreLocation::kLocalMachine);
-  AddToMy(client_, "tls client", 1 | 0x20);
-  EXPECT_TRUE(FoundWithItsKey(client_));
-}
-
 TEST_F(MyClientCertificate, GivesNothingOutsideMyAndRefusesBadBindings) {
   MakeClientContainer();
   test::AddToStore(client_, "addressbook");

@@ -122,31 +122,6 @@ TEST_F(PkiBuilderTest, OpenSslShowsTheChosenFields) {
       << output;
 }
 
-TEST(PkiBuilder, WritesExactValidityAndCyrillicNamesAsUtf8) {
-  CertificateSpec fields = CaSpec("x", "7F");
-  fields.not_before = k2025 + 1;
-  fields.not_after = k2100 + 59;
-  fields.subject = ParseDistinguishedName(
-      rtl::Msg(u8"CN=Иванов Иван,O=ООО \"Ромашка\"\\, филиал,C=RU,INN=007701234567,"
-               u8"E=ivanov@example.ru"));
-  const Certificate certificate = IssueSelfSigned(fields, AnyKey());
-  EXPECT_EQ(certificate.NotBefore(), k2025 + 1);
-  EXPECT_EQ(certificate.NotAfter(), k2100 + 59);
-  const std::vector<NameAttribute> expected = {
-      {"2.5.4.3", rtl::Msg(u8"Иванов Иван")},
-      {"2.5.4.10", rtl::Msg(u8"ООО \"Ромашка\", филиал")},
-      {"2.5.4.6", "RU"},
-      {"1.2.643.3.131.1.1", "007701234567"},
-      {"1.2.840.113549.1.9.1", "ivanov@example.ru"},
-  };
-  EXPECT_EQ(certificate.Subject(), expected);
-  // CN as UTF8String (0C), C as PrintableString (13), e-mail as IA5String (16).
-  const std::string name = certificate.SubjectNameDer();
-  EXPECT_NE(name.find(std::string("\x06\x03\x55\x04\x03\x0C", 6)), std::string::npos);
-  EXPECT_NE(name.find(std::string("\x06\x03\x55\x04\x06\x13\x02RU", 8)), std::string::npos);
-  EXPECT_NE(name.find(std::string("\x01\x09\x01\x16", 4)), std::string::npos);
-}
-
 TEST(PkiBuilder, BasicConstraintsAreWrittenAsChosen) {
   struct Case {
     ExtensionMode mode;

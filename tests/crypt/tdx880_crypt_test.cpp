@@ -172,21 +172,6 @@ TEST_P(CryptEngineAtLocation, InitListsTheStoresAndContainersOfItsLocationOnly) 
   ExpectRaises([&] { crypt_.GetPrivateKeyBySha1(inter_.Thumbprint(), &key); }, kCertificateGone);
 }
 
-// The lists are what the last Init found; look-ups by thumbprint read the store itself.
-TEST_F(CryptEngineTest, ListsAreSnapshotsRebuiltByEachInit) {
-  ASSERT_TRUE(crypt_.Init(true));
-  InstallPersonal(StoreLocation::kCurrentUser);
-  EXPECT_EQ(crypt_.GetPrivateKeyCount(), 0);
-  CTdx880Key key;
-  crypt_.GetPrivateKeyBySha1(user_.Thumbprint(), &key);
-  EXPECT_EQ(key.Sha1(), user_.Thumbprint());
-  ASSERT_TRUE(crypt_.Init(true));
-  EXPECT_EQ(crypt_.GetPrivateKeyCount(), 1);
-  ASSERT_TRUE(crypt_.Init(false));
-  EXPECT_EQ(crypt_.GetPrivateKeyCount(), 0);
-  EXPECT_EQ(crypt_.GetContainerCount(), 0);
-}
-
 TEST_F(CryptEngineTest, KeyWhoseCertificateLeftTheStoreIsAnInternalError) {
   InstallPersonal(StoreLocation::kCurrentUser);
   AddTo(StoreLocation::kCurrentUser, "addressbook", root_);

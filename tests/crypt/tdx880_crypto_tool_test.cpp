@@ -1,8 +1,5 @@
-// CTdx880CryptoTool over CCryptoAPI20Tool: signing, encryption by thumbprint and by certificate
-// body and decryption at both locations, certificate bodies by thumbprint, the signer of a stored
-// signature, the worker's argument checks; checking signatures through the tool and CTdx880Crypt
-// (the signer list, openssl's signatures, validity judged at the checking time); and operations
-// from two threads at once.
+// CTdx880CryptoTool over CCryptoAPI20Tool: encryption, certificates by thumbprint, signers, the
+// worker's argument checks, signature checks (validity judged at the checking time), two threads.
 #include "crypt/tdx880_crypto_tool.h"
 
 #include <gtest/gtest.h>
@@ -65,17 +62,6 @@ INSTANTIATE_TEST_SUITE_P(Locations, CryptoToolAtLocation, ::testing::Bool(), [](
   return std::string(info.param ? "CurrentUser" : "LocalMachine");
 });
 
-TEST_P(CryptoToolAtLocation, SignsWithTheKeyOfItsLocationOnly) {
-  InstallPersonal(Location());
-  const std::string content = Content(20000);
-  const std::string signature = tool_.Sign(Here(), content, user_.Thumbprint());
-  EXPECT_TRUE(OpenSslVerifies(content, signature));
-  EXPECT_FALSE(OpenSslVerifies(content + "x", signature));
-  ExpectRaises(
-      [&] { (void)tool_.Sign(!Here(), "x", user_.Thumbprint()); },
-      rtl::Format(Msg(u8"Личный сертификат с отпечатком [%s] не найден"), user_.Thumbprint()));
-}
-
 TEST_P(CryptoToolAtLocation, EncryptsByThumbprintOfItsAddressBookAndDecrypts) {
   InstallPersonal(Location());
   const std::string not_found =
@@ -90,31 +76,6 @@ TEST_P(CryptoToolAtLocation, EncryptsByThumbprintOfItsAddressBookAndDecrypts) {
   EXPECT_EQ(tool_.Decrypt(Here(), envelope), content);
   ExpectRaises(
       [&] { (void)tool_.Decrypt(!Here(), envelope); },
-      Msg(u8"Ошибка при расшифровании (1): ") + CryptErrorCodeText(code::kCryptENoDecryptCert));
-}
-
-TEST_F(CryptoToolTest, SigningChecksContentThenThumbprintBeforeAnyStoreIsOpened) {
-  ExpectRaises([&] { (void)tool_.Sign(true, "", "short"); }, u8"Передан пустой аргумент: content");
-  ExpectRaises([&] { (void)tool_.Sign(true, "content", ""); }, u8"Передан пустой аргумент: sha1");
-  for (const size_t length : {39, 41}) {
-    const std::string thumbprint(length, 'A');
-    ExpectRaises([&] { (void)tool_.Sign(true, "content", thumbprint); },
-                 rtl::Format(Msg(u8"Длина переменной [%0:s = \"%1:s\"] должна быть равной [%2:d]"),
-                             "sha1", thumbprint, 40));
-  }
-  EXPECT_FALSE(std::filesystem::exists(Home() / "user")) << "a store was opened";
-}
-
-TEST_F(CryptoToolTest, EncryptionByCertificateBodyNeedsNoStoreEntry) {
-  const std::string envelope =
-      tool_.EncryptByCertificate("secret", test::FileBytes(SharedPki().user));
-  EXPECT_FALSE(std::filesystem::exists(Home() / "user" / "stores" / "addressbook"));
-  InstallPersonal(StoreLocation::kCurrentUser);
-  EXPECT_EQ(tool_.Decrypt(true, envelope), "secret");
-  const std::string for_root =
-      tool_.EncryptByCertificate("secret", test::PemFileToDer(SharedPki().root));
-  ExpectRaises(
-      [&] { (void)tool_.Decrypt(true, for_root); },
       Msg(u8"Ошибка при расшифровании (1): ") + CryptErrorCodeText(code::kCryptENoDecryptCert));
 }
 
@@ -257,23 +218,6 @@ class SignatureCheckTest : public test::PkiSandbox {
   CTdx880CryptoTool tool_;
 };
 
-// Checks judge at their location: signed and trusted at the local machine, the current user's
-// stores know no root.
-TEST_F(SignatureCheckTest, ChecksWhatItSignedWhereTheRootIsTrusted) {
-  Install(StoreLocation::kLocalMachine);
-  const std::string content = Content(100000);
-  const std::string signature = tool_.Sign(false, content, user_.Thumbprint());
-  EXPECT_TRUE(tool_.CheckSign(false, content, signature));
-  const Coded failure = CodedOf([&] { tool_.CheckSign(true, content, signature); });
-  EXPECT_EQ(failure.code, 35);
-  EXPECT_EQ(failure.message, Msg(u8"Не найден сертификат УЦ [Check Root]"));
-  CTdx880Crypt crypt;
-  ASSERT_TRUE(crypt.Init(false));
-  EXPECT_TRUE(crypt.CheckSignature(content, signature));
-  ASSERT_TRUE(crypt.Init(true));
-  EXPECT_EQ(CodedOf([&] { crypt.CheckSignature(content, signature); }).code, 35);
-}
-
 TEST_F(SignatureCheckTest, CryptEngineBeforeInitChecksAtTheCurrentUser) {
   Install(StoreLocation::kCurrentUser);
   EXPECT_TRUE(CTdx880Crypt().CheckSignature("text", tool_.Sign(true, "text", user_.Thumbprint())));
@@ -304,23 +248,6 @@ TEST_F(SignatureCheckTest, CheckSignExListsTheCertificateAndTheKeyAndNeedsTheIss
   EXPECT_EQ(key->Sha1(), user_.Thumbprint());
   EXPECT_EQ(key->CertificateBody(), user_.Der());
   EXPECT_EQ(key->SubjectCN(), "");
-}
-
-TEST_F(SignatureCheckTest, OpenSslSignatureVerifiesThroughTheTool) {
-  Install(StoreLocation::kCurrentUser);
-  const std::string content = Content(30000);
-  WriteFile("content.bin", content);
-  WriteFile("user.pem", CertificateToPem(user_));
-  WriteFile("user.key", pki_.user.key.ToPkcs8Pem());
-  ASSERT_EQ(OpenSsl("cms -sign -md md_gost94 -binary -nosmimecap -outform DER -in content.bin "
-                    "-signer user.pem -inkey user.key -out osl.p7s"),
-            0);
-  const std::string signature = test::ReadAll(PathOf("osl.p7s"));
-  EXPECT_TRUE(tool_.CheckSign(true, content, signature));
-  rtl::CStrArray signers;
-  tool_.CheckSignEx(true, content, true, false, &signers, signature);
-  ASSERT_EQ(signers.Count(), 2);
-  EXPECT_EQ(CTdx880CryptoTool::SignerFromSignature(signature).subject_cn, "Check User");
 }
 
 TEST_F(SignatureCheckTest, SignatureOfAnExpiredCertificateFailsWithCode21AtTheCheckingTime) {
