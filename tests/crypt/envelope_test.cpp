@@ -204,7 +204,6 @@ const std::string kNull("\x05\x00", 2);
 
 // Well-formed but false parts (detail "") reach the engine, which fails cleanly.
 struct Mutation {
-  const char* name;
   Path path;
   Edit edit;
   uint32_t code;
@@ -218,65 +217,48 @@ TEST_F(EnvelopeTest, MutatedEnvelopesAreRefusedWithTheirErrorsAndTheProcessLives
   const Path kIv = Child(kCipherParameters, {0});
   const Path kEphemeral = Child(kTransportParameters, {1, 1, 0});
   const std::vector<Mutation> mutations{
-      {"NullInCipherParameters", kCipherParameters, Append(kNull), kBad,
+      {kCipherParameters, Append(kNull), kBad, "unexpected data in cipher parameters"},
+      {kCipherParameters, Append(std::string("\x01\x01\xFF", 3)), kBad,
        "unexpected data in cipher parameters"},
-      {"BooleanInCipherParameters", kCipherParameters, Append(std::string("\x01\x01\xFF", 3)), kBad,
+      {kCipherParameters, Append(std::string(1, '\0')), kBad,
        "unexpected data in cipher parameters"},
-      {"StrayByteInCipherParameters", kCipherParameters, Append(std::string(1, '\0')), kBad,
-       "unexpected data in cipher parameters"},
-      {"ByteAfterTheEnvelope",
-       {},
+      {{},
        [](uint8_t, std::string_view all) { return std::string(all) + '\0'; },
        kBad,
        "unexpected data after the content info"},
-      {"UnprotectedAttributes", kEnveloped, Append(Tlv(0xA1, kNull)), kBad,
-       "unexpected data in enveloped data"},
-      {"OriginatorInfo", Child(kEnveloped, {0}),
-       Replace(Tlv(der::kInteger, std::string(1, '\0')) + Tlv(0xA0, "")), kBad,
-       "unexpected element instead of recipient infos"},
-      {"NullInSessionKey", kSessionKey, Append(kNull), kBad, "unexpected data in session key"},
-      {"NullAfterKeyTransport", Child(kRecipient, {3}), Append(kNull), kBad,
-       "unexpected data in recipient encrypted key"},
-      {"NullInEncryptedContentInfo", kEncryptedContentInfo, Append(kNull), kBad,
-       "unexpected data in encrypted content info"},
-      {"NoTransportParameters", kTransportParameters, Replace(""), kBad,
-       "transport parameters missing"},
-      {"IvOf7Bytes", kIv, Resize(7), kBad, "IV is not 8 bytes"},
-      {"IvOf9Bytes", kIv, Resize(9), kBad, "IV is not 8 bytes"},
-      {"UkmOf7Bytes", Child(kTransportParameters, {2}), Resize(7), kBad, "UKM is not 8 bytes"},
-      {"EncryptedKeyOf33Bytes", Child(kSessionKey, {0}), Resize(33), kBad,
-       "encrypted key is not 32 bytes"},
-      {"MacOf3Bytes", Child(kSessionKey, {1}), Resize(3), kBad, "key MAC is not 4 bytes"},
-      {"EphemeralKeyOf63Bytes", kEphemeral, Resize(63), kBad,
-       "ephemeral public key is not 64 bytes"},
-      {"IndefiniteLength", kEnveloped, Indefinite(), kBad, "enveloped data is not DER"},
-      {"LongFormOfAShortLength", kIv, LongFormLength(), kBad, "IV is not DER"},
-      {"Version1", Child(kEnveloped, {0}), Replace(Tlv(der::kInteger, std::string(1, '\1'))), kBad,
+      {kEnveloped, Append(Tlv(0xA1, kNull)), kBad, "unexpected data in enveloped data"},
+      {Child(kEnveloped, {0}), Replace(Tlv(der::kInteger, std::string(1, '\0')) + Tlv(0xA0, "")),
+       kBad, "unexpected element instead of recipient infos"},
+      {kSessionKey, Append(kNull), kBad, "unexpected data in session key"},
+      {Child(kRecipient, {3}), Append(kNull), kBad, "unexpected data in recipient encrypted key"},
+      {kEncryptedContentInfo, Append(kNull), kBad, "unexpected data in encrypted content info"},
+      {kTransportParameters, Replace(""), kBad, "transport parameters missing"},
+      {kIv, Resize(7), kBad, "IV is not 8 bytes"},
+      {kIv, Resize(9), kBad, "IV is not 8 bytes"},
+      {Child(kTransportParameters, {2}), Resize(7), kBad, "UKM is not 8 bytes"},
+      {Child(kSessionKey, {0}), Resize(33), kBad, "encrypted key is not 32 bytes"},
+      {Child(kSessionKey, {1}), Resize(3), kBad, "key MAC is not 4 bytes"},
+      {kEphemeral, Resize(63), kBad, "ephemeral public key is not 64 bytes"},
+      {kEnveloped, Indefinite(), kBad, "enveloped data is not DER"},
+      {kIv, LongFormLength(), kBad, "IV is not DER"},
+      {Child(kEnveloped, {0}), Replace(Tlv(der::kInteger, std::string(1, '\1'))), kBad,
        "unsupported version"},
-      {"SignedDataType",
-       {0, 0},
-       Replace(kSignedDataOid),
-       code::kCryptEInvalidMsgType,
-       "not EnvelopedData"},
-      {"Gost94RecipientKey", Child(kRecipient, {2, 0}), Replace(Oid("\x2A\x85\x03\x02\x02\x14")),
-       kAlgo, "key transport algorithm 1.2.643.2.2.20 is not supported"},
-      {"ContentEncryptionGost3411", Child(kEncryptedContentInfo, {1, 0}),
-       Replace(Oid("\x2A\x85\x03\x02\x02\x09")), kAlgo,
+      {{0, 0}, Replace(kSignedDataOid), code::kCryptEInvalidMsgType, "not EnvelopedData"},
+      {Child(kRecipient, {2, 0}), Replace(Oid("\x2A\x85\x03\x02\x02\x14")), kAlgo,
+       "key transport algorithm 1.2.643.2.2.20 is not supported"},
+      {Child(kEncryptedContentInfo, {1, 0}), Replace(Oid("\x2A\x85\x03\x02\x02\x09")), kAlgo,
        "unsupported content encryption 1.2.643.2.2.9"},
-      {"UnknownParameterSet", Child(kCipherParameters, {1}),
-       Replace(Oid("\x2A\x85\x03\x02\x02\x1F\x07")), kBad,
+      {Child(kCipherParameters, {1}), Replace(Oid("\x2A\x85\x03\x02\x02\x1F\x07")), kBad,
        "parameter set 1.2.643.2.2.31.7 is not supported"},
-      {"EncryptedSignedData", Child(kEncryptedContentInfo, {0}), Replace(kSignedDataOid), kBad,
+      {Child(kEncryptedContentInfo, {0}), Replace(kSignedDataOid), kBad,
        "encrypted content type 1.2.840.113549.1.7.2 is not supported"},
-      {"KeyAgreementRecipient", kRecipient, Retag(0xA1), kAlgo,
-       "key agreement recipients are not supported"},
-      {"KekRecipient", kRecipient, Retag(0xA2), kAlgo,
-       "only key transport recipients are supported"},
-      {"ForgedEncryptedKey", Child(kSessionKey, {0}), Resize(32), code::kNteBadData, ""},
-      {"EphemeralKeyOffTheCurve", kEphemeral, Resize(64), code::kNteBadData, ""}};
+      {kRecipient, Retag(0xA1), kAlgo, "key agreement recipients are not supported"},
+      {kRecipient, Retag(0xA2), kAlgo, "only key transport recipients are supported"},
+      {Child(kSessionKey, {0}), Resize(32), code::kNteBadData, ""},
+      {kEphemeral, Resize(64), code::kNteBadData, ""}};
   const std::string real = EncryptEnvelope(user_, "content of the envelope");
   for (const Mutation& mutation : mutations) {
-    SCOPED_TRACE(mutation.name);
+    SCOPED_TRACE(&mutation - mutations.data());
     const std::string envelope =
         mutation.path.empty() ? mutation.edit(0, real) : EditAt(real, mutation.path, mutation.edit);
     ASSERT_NE(envelope, real);

@@ -42,25 +42,6 @@ std::vector<std::string> ThumbprintsOf(StoreLocation location, const char* store
   return thumbprints;
 }
 
-TEST(Tdx880Key, SettersRefuseEmptyValuesAndFillingSetsThumbprintNameAndBodyOnly) {
-  CTdx880Key key;
-  EXPECT_EQ(key.SignRole(), sign_role::kAbonent);
-  ExpectRaises([&] { key.SetSha1(""); }, u8"Передан пустой аргумент: sha1");
-  ExpectRaises([&] { key.SetSubjectCN(""); }, u8"Передан пустой аргумент: SubjectCN");
-  ExpectRaises([&] { key.SetCertificateBody(""); }, u8"Передан пустой аргумент: CertificateBody");
-  const Certificate& user = SharedPki().user_party.certificate;
-  key.SetContainerName("kept");
-  key.SetSignRole(sign_role::kTaxService);
-  FillKeyFromCertificate(key, user);
-  EXPECT_EQ(key.Sha1(), user.Thumbprint());
-  EXPECT_EQ(key.SubjectCN(), "Test User");
-  EXPECT_EQ(key.CertificateBody(), user.Der());
-  EXPECT_EQ(key.ContainerName(), "kept");
-  EXPECT_EQ(key.SignRole(), sign_role::kTaxService);
-  FillKeyFromCertificate(key, test_util::Load(SharedPki().nocn));
-  EXPECT_EQ(key.SubjectCN(), "na");
-}
-
 class CryptEngineTest : public test::PkiSandbox {
  protected:
   static void AddTo(StoreLocation location, const char* store, const Certificate& certificate) {

@@ -170,8 +170,7 @@ TEST_F(CryptoToolTest, WorkerChecksItsArgumentsWithTheUniformMessages) {
 
 // ---- signature checks ----
 
-// A root and users it issued without access or CRL extensions: "Check User" (serial 0A11) and
-// "Check Old User", valid in January 2025 only; the root's current CRL (empty).
+// A root and a user it issued without access or CRL extensions; the root's current CRL (empty).
 struct CheckPki {
   static PkiParty Issue(const char* subject, const char* serial, int64_t from, int64_t to,
                         const PkiParty* issuer) {
@@ -191,7 +190,6 @@ struct CheckPki {
   int64_t now = std::time(nullptr);
   PkiParty root = Issue("CN=Check Root", "01", now - test::kDay, now + 3650 * test::kDay, nullptr);
   PkiParty user = Issue("CN=Check User", "0A11", now - test::kDay, now + 365 * test::kDay, &root);
-  PkiParty old = Issue("CN=Check Old User", "0A12", 1735689600, 1738368000, &root);
   Crl root_crl = IssueCrl(CrlSpec{now - test::kDay, now + 30 * test::kDay, {}, 1, true},
                           root.certificate, root.key);
 };
@@ -248,24 +246,6 @@ TEST_F(SignatureCheckTest, CheckSignExListsTheCertificateAndTheKeyAndNeedsTheIss
   EXPECT_EQ(key->Sha1(), user_.Thumbprint());
   EXPECT_EQ(key->CertificateBody(), user_.Der());
   EXPECT_EQ(key->SubjectCN(), "");
-}
-
-TEST_F(SignatureCheckTest, SignatureOfAnExpiredCertificateFailsWithCode21AtTheCheckingTime) {
-  Install(StoreLocation::kCurrentUser);
-  const Certificate& old = pki_.old.certificate;
-  test::InstallSigner(pki_.old, "old-key");
-  // Signing does not look at the validity; every check judges it now.
-  const std::string signature = tool_.Sign(true, "late", old.Thumbprint());
-  const Coded failure = CodedOf([&] { tool_.CheckSign(true, "late", signature); });
-  EXPECT_EQ(failure.code, 21);
-  EXPECT_TRUE(failure.message.starts_with(Msg(u8"Дата подписи [")) &&
-              failure.message.find(Msg(u8"] вне срока действия сертификата [")) !=
-                  std::string::npos)
-      << failure.message;
-  // Without the revocation check the dates of the signer are not judged.
-  rtl::CStrArray signers;
-  tool_.CheckSignEx(true, "late", false, false, &signers, signature);
-  EXPECT_EQ(signers.Count(), 2);
 }
 
 TEST_F(SignatureCheckTest, OperationsRunFromTwoThreadsAtOnce) {
