@@ -1,7 +1,5 @@
-// The strict chain builder: the date rule with its margin, the configurations, and every trust,
-// download, revocation and date case over the scenario PKI (root <- inter <- end entities, CRLs)
-// served by a real loopback HTTP server, with the exact messages; and whole signature checks
-// through CCryptoSignature with the default builder.
+// The strict chain builder: every trust, download, revocation and date case over the scenario PKI
+// served by a loopback HTTP server, with the exact messages; the default builder of a signature.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -100,12 +98,6 @@ class ChainBuilderTest : public test::HttpTest {
     const std::vector<std::string> all = S().RequestedPaths();
     return {all.begin() + static_cast<std::ptrdiff_t>(before), all.end()};
   }
-  // Traces into a file of the sandbox; returns its path.
-  std::string TraceToFile() {
-    const std::string path = PathOf("trace.log");
-    ::setenv("LYR_TDX_TRACE", path.c_str(), 1);
-    return path;
-  }
 
   static std::string NotFound(const std::string& issuer) {
     return Msg(u8"Не найден сертификат УЦ [") + issuer + "]";
@@ -147,18 +139,6 @@ TEST_F(ChainBuilderTest, TrustEndsAtACertificateOfRootOnly) {
   ExpectFailure(Build(S().bare), 35, NotFound("Scenario Inter CA"));
 }
 
-TEST_F(ChainBuilderTest, RootInCaEndsTheChainToo_StoresAreReadAtOpenAndDatesChooseTheIssuer) {
-  OpenBuilder(0);
-  test::AddToStore(S().root.certificate, "CA");
-  S().AddIntermediateToCa();
-  EXPECT_EQ(Build(S().user).code, chain_code::kIssuerNotFound);
-  OpenBuilder(0);
-  EXPECT_EQ(Build(S().user).code, -1);
-  // Outside the issuer's validity no issuer is found.
-  EXPECT_EQ(Build(S().user, Local(S().now - 3000 * kDay)).code, 35);
-  EXPECT_EQ(Build(S().user, Local(S().now + 4000 * kDay)).code, 35);
-}
-
 TEST_F(ChainBuilderTest, CertificateCarryingTheIssuersNameWithAnotherKeyIsNoIssuer) {
   CertificateSpec fields;
   fields.serial_hex = "0999";
@@ -185,7 +165,8 @@ TEST_F(ChainBuilderTest, DownloadedRootIsNotTrusted) {
 }
 
 TEST_F(ChainBuilderTest, FailedDownloadsAreTracedAndShowAsCodes35And34) {
-  const std::string trace = TraceToFile();
+  const std::string trace = PathOf("trace.log");
+  ::setenv("LYR_TDX_TRACE", trace.c_str(), 1);
   S().TrustRoot();
   OpenBuilder(chain_flags::kDefault);
   ExpectFailure(Build(S().unreachable), 35,
