@@ -26,14 +26,6 @@ TEST(CryptErrors, TableHoldsEachCodeOnceAndTheCryptoApiValues) {
     EXPECT_FALSE(info.text.empty()) << info.name;
     EXPECT_EQ(FindCryptError(info.code), &info);
   }
-  for (const auto& [code, name] : {std::pair{0x80092004U, "CRYPT_E_NOT_FOUND"},
-                                   {0x80090006U, "NTE_BAD_SIGNATURE"},
-                                   {0x8009200CU, "CRYPT_E_NO_DECRYPT_CERT"},
-                                   {0x80090016U, "NTE_BAD_KEYSET"},
-                                   {259U, "ERROR_NO_MORE_ITEMS"}}) {
-    ASSERT_NE(FindCryptError(code), nullptr) << name;
-    EXPECT_EQ(FindCryptError(code)->name, name);
-  }
 }
 
 TEST(CryptErrors, TextsShowHexSignedDecimalTextAndDetail) {

@@ -1,6 +1,5 @@
-// CCryptoAPI20Utils (bodies, names, extensions, imports into the system stores with their
-// container binding, ImportChain sorting a chain into "CA", "ROOT" and "addressbook") and
-// CCryptoStore.
+// CCryptoAPI20Utils (bodies, names, imports into the system stores, ImportChain sorting a chain
+// into "CA", "ROOT" and "addressbook") and CCryptoStore.
 #include <gtest/gtest.h>
 
 #include <filesystem>
