@@ -28,39 +28,26 @@ constexpr StoreLocation kUser = StoreLocation::kCurrentUser;
 
 class CertStoreTest : public test::Sandbox {
  protected:
-  void TearDown() override {
-    for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
-      it->second ? ::setenv(it->first.c_str(), it->second->c_str(), 1)
-                 : ::unsetenv(it->first.c_str());
-    }
-    Sandbox::TearDown();
-  }
-  void SetEnvironment(const char* name, const char* value) {
-    const char* old = std::getenv(name);
-    saved_.emplace_back(name, old != nullptr ? std::optional<std::string>(old) : std::nullopt);
-    value != nullptr ? ::setenv(name, value, 1) : ::unsetenv(name);
-  }
   CertStore Store(const char* name) const { return CertStore::OpenSystem(kUser, name); }
 
   const Certificate& root_ = SharedPki().root_party.certificate;
   const Certificate& inter_ = SharedPki().inter_party.certificate;
   const Certificate& user_ = SharedPki().user_party.certificate;
-
- private:
-  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
 };
 
 TEST_F(CertStoreTest, LocationFoldersFollowTheEnvironment) {
   EXPECT_EQ(LocationFolder(kUser), PathOf("user"));
   EXPECT_EQ(LocationFolder(StoreLocation::kLocalMachine), PathOf("machine"));
-  SetEnvironment("LYR_TDX_HOME", nullptr);
-  SetEnvironment("LYR_TDX_MACHINE_HOME", nullptr);
-  SetEnvironment("XDG_DATA_HOME", "/data/x");
+  const std::string home = std::getenv("HOME") != nullptr ? std::getenv("HOME") : "/";
+  ::unsetenv("LYR_TDX_HOME");
+  ::unsetenv("LYR_TDX_MACHINE_HOME");
+  ::setenv("XDG_DATA_HOME", "/data/x", 1);
   EXPECT_EQ(LocationFolder(kUser), "/data/x/lyr-tdx880");
-  SetEnvironment("XDG_DATA_HOME", nullptr);
-  SetEnvironment("HOME", "/home/someone");
+  ::unsetenv("XDG_DATA_HOME");
+  ::setenv("HOME", "/home/someone", 1);
   EXPECT_EQ(LocationFolder(kUser), "/home/someone/.local/share/lyr-tdx880");
   EXPECT_EQ(LocationFolder(StoreLocation::kLocalMachine), "/var/lib/lyr-tdx880");
+  ::setenv("HOME", home.c_str(), 1);
 }
 
 TEST_F(CertStoreTest, EntriesAreTheDerNamedByThumbprintWithPrivateModes) {
