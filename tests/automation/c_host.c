@@ -1,6 +1,5 @@
-/* A host written in C against the public headers alone: registers the server given as argv[1],
- * creates the Manager by ProgID and calls it through its C vtable and through IDispatch. Prints
- * one line per check and exits 0 only when every check held. */
+/* A host in C on the public headers: registers the server argv[1], drives the Manager through its
+ * C vtable and IDispatch; prints a line per check and exits 0 only when every check held. */
 #include <dlfcn.h>
 #include <stdio.h>
 #include <string.h>
@@ -25,14 +24,10 @@ static int SameText(BSTR text, const OLECHAR* expected) {
 }
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    fprintf(stderr, "usage: c_host SERVER\n");
-    return 2;
-  }
-  void* server = dlopen(argv[1], RTLD_NOW | RTLD_LOCAL);
+  void* server = argc == 2 ? dlopen(argv[1], RTLD_NOW | RTLD_LOCAL) : NULL;
   if (server == NULL) {
-    fprintf(stderr, "%s\n", dlerror());
-    return 1;
+    fprintf(stderr, "usage: c_host SERVER (%s)\n", argc == 2 ? dlerror() : "");
+    return 2;
   }
   HRESULT (*register_server)(void) = NULL;
   *(void**)(&register_server) = dlsym(server, "DllRegisterServer"); /* the POSIX idiom */

@@ -1,26 +1,19 @@
-// A host written only against the public COM headers: registers the server into a sandbox
-// registry, creates the Manager by ProgID and drives it and the objects it makes through the
-// vtable and through IDispatch, in C++ and from a host written in C.
+// Hosts on the public COM headers only: the server registered into a sandbox registry, objects
+// driven through the vtable and by name, a host written in C, the entry points and unloading.
 #include <gtest/gtest.h>
 
-#include <functional>
+#include <cstdlib>
+#include <fstream>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "server_host.h"
 
+namespace lyr::automation::host {
 namespace {
 
-using lyr::automation::host::Call;
-using lyr::automation::host::Put;
-using lyr::automation::host::Ref;
-using lyr::automation::host::Text;
-using lyr::automation::host::Var;
-using lyr::test::ExpectErrorInfo;
-using lyr::test::TakeBstr;
-
-constexpr HRESULT kUnexpected = static_cast<HRESULT>(0x8000FFFF);
-
-class Host : public lyr::automation::host::ServerHost {
+class Host : public ServerHost {
  protected:
   void SetUp() override {
     ServerHost::SetUp();
@@ -35,72 +28,30 @@ class Host : public lyr::automation::host::ServerHost {
   Ref<ITdx880Manager> manager_;
 };
 
-TEST_F(Host, CallsByNameGiveTheVtableResultsAndTypeInfoListsTheMembers) {
-  Put(manager_.get(), u"tmpdir", u"Каталог");
-  EXPECT_EQ(Call(manager_.get(), u"TMPDIR").Str(), u"Каталог");
-  BSTR through_vtable = nullptr;
-  ASSERT_EQ(manager_->get_TmpDir(&through_vtable), S_OK);
-  EXPECT_EQ(TakeBstr(through_vtable), u"Каталог");
-
-  Ref<ITypeInfo> info;
-  ASSERT_EQ(manager_->GetTypeInfo(0, 0x0409, info.Out()), S_OK);
-  TYPEATTR* attr = nullptr;
-  ASSERT_EQ(info->GetTypeAttr(&attr), S_OK);
-  EXPECT_EQ(attr->typekind, TKIND_DISPATCH);
-  std::u16string listing;
-  for (UINT i = 0; i < attr->cFuncs; ++i) {
-    FUNCDESC* func = nullptr;
-    ASSERT_EQ(info->GetFuncDesc(i, &func), S_OK);
-    BSTR name = nullptr;
-    UINT count = 0;
-    ASSERT_EQ(info->GetNames(func->memid, &name, 1, &count), S_OK);
-    listing += TakeBstr(name) + u" ";
-    info->ReleaseFuncDesc(func);
-  }
-  info->ReleaseTypeAttr(attr);
-  EXPECT_EQ(listing,
-            u"CreateSubjectUL CreateSubjectFL CreateSubjectNO CreateSubjectSOS CreateIPPackage "
-            u"CreatePackageByEmail CreateEmailByPackage CreateTrDekl CreateErrorPackage TmpDir "
-            u"TmpDir CreateErrorPackageEx ");
-}
-
-TEST_F(Host, FailingMembersReportAsGuardedMembers) {
+// A failure through each conversion a host sees: error information, EXCEPINFO and LastError.
+TEST_F(Host, FailingMemberReportsThroughEachConversion) {
   ITdx880Package* package = reinterpret_cast<ITdx880Package*>(0x1);
   EXPECT_EQ(manager_->CreateErrorPackage(nullptr, nullptr, &package), kUnexpected);
   EXPECT_EQ(package, nullptr);
-  const lyr::test::PublishedError published = lyr::test::TakeErrorInfo();
+  const test::PublishedError published = test::TakeErrorInfo();
   EXPECT_EQ(published.description, u"Передан пустой аргумент: pPackage");
   EXPECT_EQ(published.source, u"LyrTdxPackage880.Tdx880Manager");
 
-  const Var text(u"письмо");
-  VARIANT argument = text.v;
-  DISPPARAMS one{&argument, nullptr, 1, 0};
-  EXCEPINFO exception{};
-  EXPECT_EQ(manager_->Invoke(206, IID_NULL, 0, DISPATCH_METHOD, &one, nullptr, &exception, nullptr),
-            DISP_E_EXCEPTION);
-  EXPECT_EQ(exception.scode, kUnexpected);
-  EXPECT_EQ(TakeBstr(exception.bstrDescription),
-            u"Неверный формат сообщения: нет заголовков письма");
-  ::SysFreeString(exception.bstrSource);
+  ExpectException(manager_.get(), u"createpackagebyemail", {Var(u"письмо")},
+                  u"Неверный формат сообщения: нет заголовков письма");
 
-  // In SafeMode the failure stays in LastError.
-  lyr::automation::host::SetSafeMode(manager_.get(), true);
+  SetSafeMode(manager_.get(), true);
   BSTR email = reinterpret_cast<BSTR>(0x1);
   EXPECT_EQ(manager_->CreateEmailByPackage(nullptr, nullptr, nullptr, &email), S_OK);
   EXPECT_EQ(email, nullptr);
-  EXPECT_EQ(lyr::automation::host::LastErrorOf(manager_.get()),
-            u"-1: Передан пустой аргумент: pPackage");
+  EXPECT_EQ(LastErrorOf(manager_.get()), u"-1: Передан пустой аргумент: pPackage");
 }
 
 TEST_F(Host, ServerUnloadsOnlyWhenNoObjectOrLockIsLeft) {
   const auto can_unload = Entry("DllCanUnloadNow");
   EXPECT_EQ(can_unload(), S_FALSE);
   Ref<ITdx880Error> error;
-  {
-    Ref<ITdx880Safe> safe;
-    ASSERT_EQ(manager_->QueryInterface(IID_ITdx880Safe, safe.OutVoid()), S_OK);
-    ASSERT_EQ(safe->get_LastError(error.Out()), S_OK);
-  }
+  ASSERT_EQ(SafeOf(manager_.get())->get_LastError(error.Out()), S_OK);
   manager_.Reset();
   EXPECT_EQ(can_unload(), S_FALSE);  // the error object is still held
   error.Reset();
@@ -118,112 +69,119 @@ TEST_F(Host, ServerUnloadsOnlyWhenNoObjectOrLockIsLeft) {
   EXPECT_EQ(object, nullptr);
 }
 
-// Subject and declaration-description objects made by the Manager: every check with its message,
-// FIO split and join, and the XML round trip.
-class Subjects : public Host {
+// A registry that cannot be written or read fails the entry points; class objects only of ours.
+TEST_F(Host, EntryPointsReportFailures) {
+  IClassFactory* factory = nullptr;
+  using GetClassObject = HRESULT (*)(REFCLSID, REFIID, void**);
+  const auto get = reinterpret_cast<GetClassObject>(::dlsym(server_, "DllGetClassObject"));
+  EXPECT_EQ(get(IID_ITdx880Package, IID_IClassFactory, reinterpret_cast<void**>(&factory)),
+            CLASS_E_CLASSNOTAVAILABLE);
+  EXPECT_EQ(factory, nullptr);
+  EXPECT_EQ(get(CLSID_Tdx880Package, IID_IClassFactory, nullptr), E_POINTER);
+  const std::string registry = ::getenv("LYRCOM_REGISTRY");
+  std::ofstream(Home() / "file") << "x";
+  ::setenv("LYRCOM_REGISTRY", (Home() / "file" / "registry").c_str(), 1);
+  EXPECT_EQ(Entry("DllRegisterServer")(), E_FAIL);
+  EXPECT_EQ(Entry("DllUnregisterServer")(), E_FAIL);
+  ::setenv("LYRCOM_REGISTRY", registry.c_str(), 1);
+  EXPECT_EQ(Entry("DllUnregisterServer")(), S_OK);
+  CLSID clsid{};
+  EXPECT_NE(::CLSIDFromProgID(u"LyrTdxPackage880.Tdx880Package", &clsid), S_OK);
+}
+
+VARIANT Neutral(const TYPEDESC& type) {
+  VARIANT value{};
+  value.vt = type.vt == VT_PTR                          ? VARTYPE{VT_DISPATCH}
+             : type.vt == VT_BSTR || type.vt == VT_BOOL ? type.vt
+                                                        : VARTYPE{VT_I4};
+  if (value.vt == VT_BSTR) {
+    value.bstrVal = ::SysAllocString(u"");
+  }
+  return value;  // otherwise false, 0 or no object
+}
+
+// Every member of every reachable object, found through its own type information (names and ids
+// resolve back to it), called by name with neutral arguments: S_OK or a described exception.
+class EveryMember : public ServerHost {
  protected:
-  void SetUp() override {
-    Host::SetUp();
-    ASSERT_EQ(manager_->CreateSubjectUL(ul_.Out()), S_OK);
-    ASSERT_EQ(manager_->CreateSubjectFL(fl_.Out()), S_OK);
-    ASSERT_EQ(manager_->CreateTrDekl(dekl_.Out()), S_OK);
-  }
-  void TearDown() override {
-    ul_.Reset();
-    fl_.Reset();
-    dekl_.Reset();
-    Host::TearDown();
-  }
-  // A string property read through its getter.
-  template <typename T>
-  static std::u16string Get(T* object, HRESULT (STDMETHODCALLTYPE T::*get)(BSTR*)) {
-    BSTR value = nullptr;
-    EXPECT_EQ((object->*get)(&value), S_OK);
-    return TakeBstr(value);
-  }
-
-  Ref<ITdx880SubjectUL> ul_;
-  Ref<ITdx880SubjectFL> fl_;
-  Ref<ITdx880TrDekl> dekl_;
-};
-
-TEST_F(Subjects, PutsCheckTheirValuesWithExactMessages) {
-  const struct {
-    std::function<HRESULT()> put;
-    const char16_t* message;  // nullptr: accepted
-  } cases[] = {
-      {[&] { return ul_->put_Indentifier(Text(std::u16string(46, u'И')).value); }, nullptr},
-      {[&] { return ul_->put_Indentifier(Text(std::u16string(47, u'И')).value); },
-       u"Identifier: длина строки должна быть от 1 до 46 символов"},
-      {[&] { return ul_->put_Inn(Text(u"7707083894").value); }, u"Неверный ИНН"},
-      {[&] { return ul_->put_Inn(Text(u"77070838931").value); },
-       u"Длина переменной [Inn = \"77070838931\"] должна быть равной [10]"},
-      {[&] { return ul_->put_Inn(Text(u"7707083893").value); }, nullptr},
-      {[&] { return ul_->put_Kpp(Text(u"770701001").value); }, nullptr},
-      {[&] { return ul_->put_Kpp(Text(u"77070100").value); },
-       u"Длина переменной [Kpp = \"77070100\"] должна быть равной [9]"},
-      {[&] { return ul_->put_Name(Text(u"").value); },
-       u"Name: длина строки должна быть от 1 до 1000 символов"},
-      {[&] { return dekl_->put_Year(Text(u"202").value); },
-       u"Длина переменной [Year = \"202\"] должна быть равной [4]"},
-      {[&] { return dekl_->put_PeriodCode(Text(u"").value); }, nullptr},
-      {[&] { return dekl_->put_PeriodCode(Text(u"123").value); },
-       u"PeriodCode: длина строки должна быть от 0 до 2 символов"},
-      {[&] { return dekl_->put_FormName(Text(u"").value); }, u"Передан пустой аргумент: FormName"},
-      {[&] { return dekl_->put_SonoAccount(Text(u"").value); },
-       u"Передан пустой аргумент: SonoAccount"},
-  };
-  for (const auto& c : cases) {
-    if (c.message == nullptr) {
-      EXPECT_EQ(c.put(), S_OK);
-    } else {
-      ExpectErrorInfo(c.put(), kUnexpected, c.message);
+  void Walk(IDispatch* object) {
+    Ref<ITypeInfo> info;
+    ASSERT_EQ(object->GetTypeInfo(0, 0x0409, info.Out()), S_OK);
+    TYPEATTR* attr = nullptr;
+    ASSERT_EQ(info->GetTypeAttr(&attr), S_OK);
+    const WORD count = attr->cFuncs;
+    const bool first_visit =
+        visited_.insert(std::string(reinterpret_cast<const char*>(&attr->guid), sizeof(GUID)))
+            .second;
+    info->ReleaseTypeAttr(attr);
+    for (WORD i = 0; first_visit && i < count; ++i) {
+      FUNCDESC* desc = nullptr;
+      ASSERT_EQ(info->GetFuncDesc(i, &desc), S_OK);
+      BSTR names[2] = {};
+      UINT count = 0;
+      EXPECT_EQ(info->GetNames(desc->memid, names, 2, &count), S_OK);
+      EXPECT_EQ(count, desc->invkind == INVOKE_PROPERTYPUT || desc->cParams == 0 ? 1U : 2U);
+      std::u16string name = TakeBstr(names[0]);
+      ::SysFreeString(names[1]);
+      BSTR documented = nullptr;
+      EXPECT_EQ(info->GetDocumentation(desc->memid, &documented, nullptr, nullptr, nullptr), S_OK);
+      EXPECT_EQ(TakeBstr(documented), name);
+      LPOLESTR asked = name.data();
+      MEMBERID found = 0;
+      EXPECT_EQ(info->GetIDsOfNames(&asked, 1, &found), S_OK);
+      EXPECT_EQ(found, desc->memid);
+      EXPECT_EQ(DispIdOf(object, name.c_str()), desc->memid) << Shown(name);
+      std::vector<Var> args(desc->cParams);
+      for (SHORT k = 0; k < desc->cParams; ++k) {
+        args[k].v = Neutral(desc->lprgelemdescParam[k].tdesc);
+      }
+      const WORD flags = desc->invkind == INVOKE_PROPERTYGET   ? DISPATCH_PROPERTYGET
+                         : desc->invkind == INVOKE_PROPERTYPUT ? DISPATCH_PROPERTYPUT
+                                                               : DISPATCH_METHOD;
+      Var result;
+      EXCEPINFO exception{};
+      const HRESULT hr = Invoke(object, desc->memid, flags, args, &result, &exception);
+      info->ReleaseFuncDesc(desc);
+      ::SysFreeString(exception.bstrSource);
+      if (hr == DISP_E_EXCEPTION) {
+        EXPECT_FALSE(TakeBstr(exception.bstrDescription).empty()) << Shown(name);
+      } else {
+        EXPECT_EQ(hr, S_OK) << Shown(name);
+      }
+      ++calls_;
+      if (result.Object() != nullptr) {
+        Walk(result.Object());
+      }
     }
   }
-  EXPECT_EQ(Get(ul_.get(), &ITdx880SubjectUL::get_Inn), u"7707083893");
-  // A malformed XML text fails with the reader's error.
-  EXPECT_EQ(dekl_->put_XML(Text(u"<описание").value), kUnexpected);
-  EXPECT_NE(lyr::test::TakeErrorDescription(), u"(no error information)");
-}
 
-TEST_F(Subjects, PersonFioSplitsIntoThreeNamesAndJoinsWithBlanks) {
-  ASSERT_EQ(fl_->put_FIO(Text(u"Иванов Иван Иванович").value), S_OK);
-  EXPECT_EQ(Get(fl_.get(), &ITdx880SubjectFL::get_LName), u"Иванов");
-  EXPECT_EQ(Get(fl_.get(), &ITdx880SubjectFL::get_FName), u"Иван");
-  EXPECT_EQ(Get(fl_.get(), &ITdx880SubjectFL::get_MName), u"Иванович");
-  ASSERT_EQ(fl_->put_FIO(Text(u"Петров_Пётр").value), S_OK);
-  EXPECT_EQ(Get(fl_.get(), &ITdx880SubjectFL::get_MName), u"");
-  EXPECT_EQ(Get(fl_.get(), &ITdx880SubjectFL::get_FIO), u"Петров Пётр ");
-}
+  std::set<std::string> visited_;
+  int calls_ = 0;
+};
 
-TEST_F(Subjects, DeclarationDescriptionXmlRoundTripReproducesEveryValue) {
-  using D = ITdx880TrDekl;
-  const struct {
-    HRESULT (STDMETHODCALLTYPE D::*put)(BSTR);
-    HRESULT (STDMETHODCALLTYPE D::*get)(BSTR*);
-    const char16_t* value;
-  } fields[] = {{&D::put_FormName, &D::get_FormName, u"Налоговая декларация по НДС"},
-                {&D::put_FormKnd, &D::get_FormKnd, u"1151001"},
-                {&D::put_Year, &D::get_Year, u"2026"},
-                {&D::put_PeriodCode, &D::get_PeriodCode, u"21"},
-                {&D::put_SonoAccount, &D::get_SonoAccount, u"7701"},
-                {&D::put_SonoSituation, &D::get_SonoSituation, u"7702"}};
-  for (const auto& field : fields) {
-    ASSERT_EQ((dekl_.get()->*field.put)(Text(field.value).value), S_OK);
+TEST_F(EveryMember, AnswersByNameWithSuccessOrADescribedError) {
+  ASSERT_EQ(Tool("container new walker --subject CN=Walker --self-signed -o " + Quote(PathOf("k"))),
+            0);
+  Ref<IDispatch> package, crypt, manager;
+  Create(u"LyrTdxPackage880.Tdx880Package", IID_IDispatch, package);
+  Create(u"LyrTdxPackage880.Tdx880Crypt", IID_IDispatch, crypt);
+  Create(u"LyrTdxPackage880.Tdx880Manager", IID_IDispatch, manager);
+  // A package holding a signed document, so that its items and signatures are reached too.
+  EXPECT_TRUE(Call(crypt.get(), u"Init").Bool());
+  const Var key = Call(crypt.get(), u"GetPrivateKey", {Var(LONG{0})});
+  EXPECT_TRUE(Call(package.get(), u"New", {Var(u"01"), Var(u"01")}).Bool());
+  const Var file =
+      Call(package.get(), u"AddFile", {Var(u"10"), Var(u"xml"), Var(u"a.xml"), Var(u"<a/>")});
+  EXPECT_TRUE(Call(package.get(), u"SignFile", {Var(u"a.xml"), Var(key.Object())}).Bool());
+  const Var signature = Call(package.get(), u"GetFileSignature", {Var(LONG{0}), Var(LONG{0})});
+  for (IDispatch* object : {signature.Object(), file.Object(), key.Object(), package.get(),
+                            crypt.get(), manager.get()}) {
+    ASSERT_NE(object, nullptr);
+    Walk(SafeOf(object).get());
+    Walk(object);
   }
-  ASSERT_EQ(dekl_->put_DeklKind(DEKL_KIND_TYPE_PRIMARY), S_OK);
-  BSTR xml = nullptr;
-  ASSERT_EQ(dekl_->get_XML(&xml), S_OK);
-  Ref<D> second;
-  ASSERT_EQ(manager_->CreateTrDekl(second.Out()), S_OK);
-  ASSERT_EQ(second->put_XML(xml), S_OK);
-  ::SysFreeString(xml);
-  for (const auto& field : fields) {
-    EXPECT_EQ(Get(second.get(), field.get), field.value);
-  }
-  DEKL_KIND_TYPES kind = DEKL_KIND_TYPE_NONE;
-  ASSERT_EQ(second->get_DeklKind(&kind), S_OK);
-  EXPECT_EQ(kind, DEKL_KIND_TYPE_PRIMARY);
+  EXPECT_GE(visited_.size(), 13U);
+  EXPECT_GE(calls_, 150);
 }
 
 using CHost = lyr::test::Sandbox;
@@ -233,8 +191,8 @@ TEST_F(CHost, DrivesTheManagerThroughTheCVtableAndIDispatch) {
   const int status = lyr::test::RunCommand(
       std::string(LYR_AUTOMATION_C_HOST) + " " + LYR_AUTOMATION_SERVER + " 2>&1", &output);
   EXPECT_EQ(status, 0) << output;
-  EXPECT_EQ(output.find("FAILED"), std::string::npos) << output;
   EXPECT_NE(output.find("ok DllCanUnloadNow after the last release"), std::string::npos) << output;
 }
 
 }  // namespace
+}  // namespace lyr::automation::host

@@ -1,6 +1,5 @@
-// The set-up the host tests share: the server library loaded as a host loads it and registered
-// into the sandbox registry, the thread's apartment, objects created by ProgID, owned BSTRs,
-// VARIANTs and references, and members called by name through IDispatch. Public COM headers only.
+// The automation tests' helpers, public COM headers only: BSTRs, references, VARIANTs, late-bound
+// calls, SafeMode and LastError; in the host binaries the server loaded as a host loads it.
 #pragma once
 
 #include <dlfcn.h>
@@ -8,6 +7,7 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "lyr/com/com.h"
@@ -17,6 +17,10 @@
 
 namespace lyr::automation::host {
 
+using test::Shown;
+using test::TakeBstr;
+constexpr HRESULT kUnexpected = static_cast<HRESULT>(0x8000FFFF);
+
 // A BSTR owned for the length of one call.
 struct Text {
   explicit Text(std::u16string_view text)
@@ -24,6 +28,7 @@ struct Text {
   Text(const Text&) = delete;
   Text& operator=(const Text&) = delete;
   ~Text() { ::SysFreeString(value); }
+  operator BSTR() const { return value; }  // NOLINT: passed as an argument
   BSTR value;
 };
 
@@ -32,8 +37,8 @@ template <typename T>
 class Ref {
  public:
   Ref() = default;
-  Ref(const Ref&) = delete;
-  Ref& operator=(const Ref&) = delete;
+  Ref(Ref&& other) noexcept : p_(std::exchange(other.p_, nullptr)) {}
+  Ref& operator=(Ref&&) = delete;
   ~Ref() { Reset(); }
   void Reset() {
     if (p_ != nullptr) {
@@ -64,7 +69,9 @@ struct Var {
   explicit Var(IDispatch* object) : Var() {
     v.vt = VT_DISPATCH;
     v.pdispVal = object;
-    object->AddRef();
+    if (object != nullptr) {
+      object->AddRef();
+    }
   }
   Var(const Var& other) : Var() { ::VariantCopy(&v, &other.v); }
   Var& operator=(const Var&) = delete;
@@ -80,18 +87,17 @@ struct Var {
   VARIANT v;
 };
 
-// A member called by name as a late-binding host calls it: GetIDsOfNames, then Invoke with the
-// arguments in reverse order. The call must succeed.
-inline Var Call(IDispatch* object, const char16_t* name, std::vector<Var> args = {},
-                WORD flags = DISPATCH_METHOD | DISPATCH_PROPERTYGET) {
-  Var result;
-  if (object == nullptr) {
-    ADD_FAILURE() << "no object for " << test::Shown(name);
-    return result;
-  }
+inline DISPID DispIdOf(IDispatch* object, const char16_t* name) {
   LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
   DISPID id = 0;
-  EXPECT_EQ(object->GetIDsOfNames(IID_NULL, names, 1, 0x0409, &id), S_OK) << test::Shown(name);
+  EXPECT_EQ(object->GetIDsOfNames(IID_NULL, names, 1, 0x0409, &id), S_OK) << Shown(name);
+  return id;
+}
+
+// Invoke with the arguments in the host's reverse order (a put names DISPID_PROPERTYPUT).
+inline HRESULT Invoke(IDispatch* object, DISPID id, WORD flags, const std::vector<Var>& args,
+                      Var* result = nullptr, EXCEPINFO* exception = nullptr,
+                      UINT* argument_error = nullptr) {
   std::vector<VARIANT> reversed;
   for (auto it = args.rbegin(); it != args.rend(); ++it) {
     reversed.push_back(it->v);
@@ -100,48 +106,73 @@ inline Var Call(IDispatch* object, const char16_t* name, std::vector<Var> args =
   const bool is_put = flags == DISPATCH_PROPERTYPUT;
   DISPPARAMS params{reversed.data(), is_put ? &put : nullptr, static_cast<UINT>(reversed.size()),
                     is_put ? 1u : 0u};
+  return object->Invoke(id, IID_NULL, 0x0409, flags, &params,
+                        result == nullptr ? nullptr : &result->v, exception, argument_error);
+}
+
+// A member called by name (GetIDsOfNames, then Invoke) that must succeed.
+inline Var Call(IDispatch* object, const char16_t* name, const std::vector<Var>& args = {},
+                WORD flags = DISPATCH_METHOD | DISPATCH_PROPERTYGET) {
+  Var result;
+  if (object == nullptr) {
+    ADD_FAILURE() << "no object for " << Shown(name);
+    return result;
+  }
   EXCEPINFO exception{};
-  EXPECT_EQ(object->Invoke(id, IID_NULL, 0x0409, flags, &params, &result.v, &exception, nullptr),
-            S_OK)
-      << test::Shown(name) << ": " << test::Shown(test::TakeBstr(exception.bstrDescription));
+  EXPECT_EQ(Invoke(object, DispIdOf(object, name), flags, args, &result, &exception), S_OK)
+      << Shown(name) << ": " << Shown(TakeBstr(exception.bstrDescription));
   ::SysFreeString(exception.bstrSource);
   return result;
 }
 
-inline void Put(IDispatch* object, const char16_t* name, std::u16string_view value) {
-  Call(object, name, {Var(value)}, DISPATCH_PROPERTYPUT);
+// A member called by name that must fail: DISP_E_EXCEPTION, E_UNEXPECTED and this description.
+inline void ExpectException(IDispatch* object, const char16_t* name, const std::vector<Var>& args,
+                            std::u16string_view description,
+                            WORD flags = DISPATCH_METHOD | DISPATCH_PROPERTYGET) {
+  Var result;
+  EXCEPINFO exception{};
+  EXPECT_EQ(Invoke(object, DispIdOf(object, name), flags, args, &result, &exception),
+            DISP_E_EXCEPTION)
+      << Shown(name);
+  EXPECT_EQ(exception.scode, kUnexpected);
+  EXPECT_EQ(TakeBstr(exception.bstrDescription), description) << Shown(name);
+  ::SysFreeString(exception.bstrSource);
 }
 
-// SafeMode of an object, set and read through ITdx880Safe reached by QueryInterface.
-inline void SetSafeMode(IUnknown* object, bool on) {
+inline void Put(IDispatch* object, const char16_t* name, const Var& value) {
+  Call(object, name, {value}, DISPATCH_PROPERTYPUT);
+}
+inline void Put(IDispatch* object, const char16_t* name, std::u16string_view value) {
+  Put(object, name, Var(value));
+}
+
+// SafeMode and LastError ("code: message") through ITdx880Safe reached by QueryInterface.
+inline Ref<ITdx880Safe> SafeOf(IUnknown* object) {
   Ref<ITdx880Safe> safe;
-  ASSERT_EQ(object->QueryInterface(IID_ITdx880Safe, safe.OutVoid()), S_OK);
-  EXPECT_EQ(safe->put_SafeMode(on ? VARIANT_TRUE : VARIANT_FALSE), S_OK);
+  EXPECT_EQ(object->QueryInterface(IID_ITdx880Safe, safe.OutVoid()), S_OK);
+  return safe;
+}
+inline void SetSafeMode(IUnknown* object, bool on) {
+  EXPECT_EQ(SafeOf(object)->put_SafeMode(on ? VARIANT_TRUE : VARIANT_FALSE), S_OK);
 }
 inline bool SafeModeOf(IUnknown* object) {
-  Ref<ITdx880Safe> safe;
   VARIANT_BOOL mode = VARIANT_FALSE;
-  EXPECT_EQ(object->QueryInterface(IID_ITdx880Safe, safe.OutVoid()), S_OK);
-  EXPECT_EQ(safe->get_SafeMode(&mode), S_OK);
+  EXPECT_EQ(SafeOf(object)->get_SafeMode(&mode), S_OK);
   return mode == VARIANT_TRUE;
 }
-
-// An object's LastError as "code: message".
 inline std::u16string LastErrorOf(IUnknown* object) {
-  Ref<ITdx880Safe> safe;
   Ref<ITdx880Error> error;
-  EXPECT_EQ(object->QueryInterface(IID_ITdx880Safe, safe.OutVoid()), S_OK);
-  EXPECT_EQ(safe->get_LastError(error.Out()), S_OK);
+  EXPECT_EQ(SafeOf(object)->get_LastError(error.Out()), S_OK);
   LONG code = 0;
   BSTR message = nullptr;
   EXPECT_EQ(error->get_Code(&code), S_OK);
   EXPECT_EQ(error->get_Message(&message), S_OK);
   const std::string number = std::to_string(code);
-  return std::u16string(number.begin(), number.end()) + u": " + test::TakeBstr(message);
+  return std::u16string(number.begin(), number.end()) + u": " + TakeBstr(message);
 }
 
-// Loads and registers the server, enters the apartment; on tear-down leaves it and checks that
-// the server could unload (every object the test made must be released before).
+#ifdef LYR_AUTOMATION_SERVER
+// Loads and registers the server; on tear-down checks it can unload (all objects released).
 class ServerHost : public lyr::test::Sandbox {
  protected:
   using EntryPoint = HRESULT (*)();
@@ -170,16 +201,11 @@ class ServerHost : public lyr::test::Sandbox {
 
   // Creates the class registered under prog_id through liblyrcom and asks for iid.
   template <typename T>
-  T* Create(const char16_t* prog_id, REFIID iid) {
+  void Create(const char16_t* prog_id, REFIID iid, Ref<T>& object) {
     CLSID clsid{};
     EXPECT_EQ(::CLSIDFromProgID(prog_id, &clsid), S_OK);
-    void* object = nullptr;
-    EXPECT_EQ(::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, iid, &object), S_OK);
-    return static_cast<T*>(object);
-  }
-  template <typename T>
-  void Create(const char16_t* prog_id, REFIID iid, Ref<T>& object) {
-    *object.Out() = Create<T>(prog_id, iid);
+    EXPECT_EQ(::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, iid, object.OutVoid()),
+              S_OK);
   }
 
   // The tdx880 tool run as another program would run it (keys, certificates, packages).
@@ -190,5 +216,6 @@ class ServerHost : public lyr::test::Sandbox {
 
   void* server_ = nullptr;
 };
+#endif
 
 }  // namespace lyr::automation::host
