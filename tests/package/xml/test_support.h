@@ -1,13 +1,15 @@
 // Helpers of the package XML tests.
 #pragma once
 
-#include <functional>
+#include <gtest/gtest.h>
+
 #include <string>
 #include <string_view>
 
 #include "rtl/errors.h"
 #include "rtl/text.h"
 #include "support/expect_raises.h"
+#include "support/sandbox.h"
 
 namespace lyr::xml::test {
 
@@ -20,5 +22,13 @@ inline std::string W(std::u8string_view text) {
 }
 
 inline const std::string kDeclaration = R"(<?xml version="1.0" encoding="windows-1251"?>)";
+
+// The file checked by xmllint, re-encoded by it as UTF-8.
+inline std::string XmllintUtf8(const std::string& path) {
+  std::string output;
+  EXPECT_EQ(lyr::test::RunCommand("xmllint --encode UTF-8 '" + path + "' 2>&1", &output), 0)
+      << output;
+  return output;
+}
 
 }  // namespace lyr::xml::test
