@@ -64,17 +64,19 @@ class MailTest : public package::test::PackageTest {
   }
 };
 
+// The package is saved into the temporary folder under its own name, attached and removed.
 TEST_F(MailTest, PythonReadsTheHeadersAndTheOneAttachmentWeWrite) {
   CTdx880Doc doc;
-  const std::string saved = Saved(doc);
+  Fill(doc);
+  doc.SetFileName(Msg(u8"/elsewhere/Декларация.zip"));
   const std::string subject = rtl::AnsiToUtf8String(
       Msg(u8"ТДХ:1.0-") + doc.GetMainFile()->DocType() + "-" + doc.TransactType());
   const std::string message = CreateEmailByPackage(doc, Tmp(), "a@example.ru", "b@example.ru");
+  EXPECT_EQ(doc.FileName(), Tmp() + Msg(u8"/Декларация.zip"));
   EXPECT_TRUE(TmpIsEmpty());
   EXPECT_EQ(message.find("CP1251"), std::string::npos);
   // Our encoded words: at most 75 characters, on header lines of at most 76.
-  const std::string headers = message.substr(0, message.find("\r\n\r\n"));
-  std::istringstream lines(headers);
+  std::istringstream lines(message.substr(0, message.find("\r\n\r\n")));
   for (std::string line; std::getline(lines, line);) {
     if (line.find("=?") != std::string::npos) {
       EXPECT_LE(line.size(), 77u) << line;  // with the CR
@@ -82,7 +84,6 @@ TEST_F(MailTest, PythonReadsTheHeadersAndTheOneAttachmentWeWrite) {
           std::regex_search(line, std::regex("=\\?windows-1251\\?B\\?[A-Za-z0-9+/=]{1,56}\\?=")));
     }
   }
-  const std::string eml = WriteFile("m.eml", message);
   const std::string out = Python(
       "import sys, email, email.policy\n"
       "m = email.message_from_binary_file(open(sys.argv[1], 'rb'), policy=email.policy.default)\n"
@@ -94,17 +95,17 @@ TEST_F(MailTest, PythonReadsTheHeadersAndTheOneAttachmentWeWrite) {
       "     a[0].get_content_type(), a[0].get_filename(), a[0]['Content-Transfer-Encoding'],\n"
       "     a[0].get_content_disposition(), a[0].get_param('charset')]\n"
       "sys.stdout.buffer.write('|'.join(r).encode())\n",
-      eml + " " + PathOf("attachment.zip"));
+      WriteFile("m.eml", message) + " " + PathOf("attachment.zip"));
   EXPECT_TRUE(std::regex_match(
       out, std::regex(subject + "\\|" + doc.ThreadCode() +
                       "\\|01\\|ТДХ:1\\.0\\|a@example\\.ru\\|"
                       "b@example\\.ru\\|<[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}>\\|"
-                      "multipart/mixed\\|1\\|1\\|application/octet-stream\\|p\\.zip\\|"
+                      "multipart/mixed\\|1\\|1\\|application/octet-stream\\|Декларация\\.zip\\|"
                       "base64\\|attachment\\|Windows-1251")))
       << out;
-  // The attachment is the package as saved: the same entries with the same bytes (only the
-  // archive's time stamps may differ between two saves).
-  EXPECT_EQ(PythonZipEntries(PathOf("attachment.zip")), PythonZipEntries(saved));
+  // The attachment is the package as saved: the same entries with the same bytes.
+  ASSERT_TRUE(doc.SaveAs(PathOf("p.zip")));
+  EXPECT_EQ(PythonZipEntries(PathOf("attachment.zip")), PythonZipEntries(PathOf("p.zip")));
 }
 
 struct PythonCase {
@@ -140,24 +141,8 @@ INSTANTIATE_TEST_SUITE_P(Python, PythonMessage,
                          ::testing::Values(PythonCase{"OneAttachment", kAttach, u8""},
                                            PythonCase{"TextAndAttachment",
                                                       "m.set_content('text')\n" + kAttach,
-                                                      u8"Неверное количество вложений: [2]"},
-                                           PythonCase{"TextOnly", "m.set_content('text')\n",
-                                                      u8"Неверное количество вложений: [0]"}),
+                                                      u8"Неверное количество вложений: [2]"}),
                          [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(MailTest, RoundTripKeepsTheDocumentsAndNamesThePackageAfterTheAttachment) {
-  CTdx880Doc doc;
-  Fill(doc);
-  doc.SetFileName(Msg(u8"/elsewhere/Декларация.zip"));
-  const std::string message = CreateEmailByPackage(doc, Tmp(), "a@example.ru", "b@example.ru");
-  EXPECT_EQ(doc.FileName(), Tmp() + Msg(u8"/Декларация.zip"));
-  CTdx880Doc copy;
-  CreatePackageByEmail(message, Tmp(), copy);
-  EXPECT_EQ(copy.FileName(), Msg(u8"Декларация.zip"));
-  EXPECT_EQ(Documents(copy), Documents(doc));
-  EXPECT_EQ(copy.ThreadCode(), doc.ThreadCode());
-  EXPECT_TRUE(TmpIsEmpty());
-}
 
 struct HostileCase {
   const char* name;
@@ -217,21 +202,6 @@ INSTANTIATE_TEST_SUITE_P(
                     [](const std::string&, const std::string&) { return Nested(1000); },
                     {},
                     u8"Слишком много составных частей в сообщении (больше 32)"},
-        // 31 in a header, the message's own and one as its last bytes: 33 in any case.
-        HostileCase{"BoundaryWordsInAnyCase",
-                    [](const std::string& m, const std::string&) {
-                      std::string words = "X-Words:";
-                      for (int i = 0; i < 31; ++i) {
-                        words += " bOuNdArY";
-                      }
-                      return words + "\r\n" + m + "BOUNDARY";
-                    },
-                    {},
-                    u8"Слишком много составных частей в сообщении (больше 32)"},
-        HostileCase{"Nested20DeepWithoutEnds",
-                    [](const std::string&, const std::string&) { return Nested(20); },
-                    {},
-                    u8"Неверный формат сообщения: сообщение обрезано"},
         HostileCase{"MissingBoundary",
                     [](const std::string& m, const std::string&) {
                       return std::regex_replace(m, std::regex("; boundary=\"XX\""), "");
@@ -297,15 +267,11 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         NameCase{"ClimbsUp", "Content-Disposition: attachment; filename=\"../../../evil.zip\"",
                  u8"evil.zip"},
-        NameCase{"WindowsPath", "Content-Disposition: attachment; filename=\"C:\\\\x\\\\y.zip\"",
-                 u8"y.zip"},
         NameCase{"ControlAndReserved",
                  "Content-Disposition: attachment; filename*=utf-8''a%01b%3F%7Cc%09.zip",
                  u8"a_b__c_.zip"},
         NameCase{"DotDot", "Content-Disposition: attachment; filename=\"..\"", u8"package"},
-        NameCase{"None", "Content-Type: application/octet-stream", u8"package"},
-        NameCase{"Cyrillic", "Content-Disposition: attachment; filename*=utf-8''%D0%BF.zip",
-                 u8"п.zip"}),
+        NameCase{"None", "Content-Type: application/octet-stream", u8"package"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

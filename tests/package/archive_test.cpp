@@ -75,38 +75,21 @@ class ArchiveTest : public test::PackageTest {
 
 // ---- One document ---------------------------------------------------------------------------
 
-struct RoundTripCase {
-  std::string name;
-  std::string data;
-  int method;  // 0 stored, 8 deflated
-};
-
-class PackDocumentRoundTrip : public ArchiveTest,
-                              public ::testing::WithParamInterface<RoundTripCase> {};
-
-TEST_P(PackDocumentRoundTrip, UnpackGivesTheDataBackAndPeersAgreeOnTheMethod) {
-  const RoundTripCase& c = GetParam();
-  const std::string packed = COsAbbreviaTool::PackDocument("file", c.data);
-  EXPECT_EQ(Unpack(packed), c.data);
-  EXPECT_EQ(COsAbbreviaTool::EntryCount(packed), 1u);
-  const std::string archive = WriteFile("one.zip", packed);
-  EXPECT_EQ(PythonEntries(archive),
-            "file:" + std::to_string(c.method) + ":" + std::to_string(c.data.size()) + "\n");
-  EXPECT_EQ(Entry(archive, "file"), c.data);
+// Over 1 MiB the method is judged by samples of start, middle and end.
+TEST_F(ArchiveTest, PackDocumentUnpacksAndPeersAgreeOnTheMethod) {
+  for (const auto& [data, method] : {std::pair<std::string, int>{"", 0},
+                                     {RandomBytes(2 << 20, 9), 0},
+                                     {RandomBytes(1 << 20, 10) + Text(1 << 20), 8}}) {
+    const std::string packed = COsAbbreviaTool::PackDocument("file", data);
+    EXPECT_EQ(Unpack(packed), data);
+    EXPECT_EQ(COsAbbreviaTool::EntryCount(packed), 1u);
+    const std::string archive = WriteFile("one.zip", packed);
+    EXPECT_EQ(PythonEntries(archive),
+              "file:" + std::to_string(method) + ":" + std::to_string(data.size()) + "\n");
+    EXPECT_EQ(Entry(archive, "file"), data);
+  }
   EXPECT_EQ(Listing(PathOf("tmp")), Names{}) << "no scratch file remains";
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Data, PackDocumentRoundTrip,
-    ::testing::Values(RoundTripCase{"Empty", "", 0}, RoundTripCase{"OneByte", "x", 0},
-                      RoundTripCase{"Text1MB", Text(1 << 20), 8},
-                      RoundTripCase{"Random100000", RandomBytes(100000, 1), 0},
-                      RoundTripCase{"RandomThenText", RandomBytes(50000, 2) + Text(200000), 8},
-                      // Over 1 MiB the method is judged by samples of start, middle and end.
-                      RoundTripCase{"Random2MB", RandomBytes(2 << 20, 9), 0},
-                      RoundTripCase{"Random1MBThenText", RandomBytes(1 << 20, 10) + Text(1 << 20),
-                                    8}),
-    [](const auto& info) { return info.param.name; });
 
 TEST_F(ArchiveTest, UnpackReadsPythonsArchiveAndRefusesOthers) {
   EXPECT_EQ(Unpack(rtl::ReadFileToString(PythonZip("py.zip", {{"'file'", Text(3000)}}))),
@@ -127,40 +110,25 @@ TEST_F(ArchiveTest, UnpackReadsPythonsArchiveAndRefusesOthers) {
 
 // ---- Folders --------------------------------------------------------------------------------
 
+// A Cyrillic name is written as UTF-8 (bit 11 set), which Python reads.
 TEST_F(ArchiveTest, BuildStoresRandomDataAndDeflatesTextReadableByPeers) {
   // Over 1 MiB and incompressible: judged by samples and streamed from the file.
   const std::string folder = Folder({{"random.bin", RandomBytes(200000, 5)},
                                      {"text.xml", Text(200000)},
                                      {"empty.bin", ""},
                                      {"large.bin", RandomBytes(3 << 20, 11)}});
+  rtl::WriteStringToFile(rtl::LibraryPath(folder) + Msg(u8"/Отчёт.txt"), Text(5000));
   fs::create_directory(folder + "/sub");                 // folders are not searched
   ::symlink("/etc/passwd", (folder + "/link").c_str());  // links are skipped
   ASSERT_TRUE(COsAbbreviaTool::BuildArchiveFromDirectory(folder, "*.*", PathOf("out.zip")));
   EXPECT_EQ(PythonEntries(PathOf("out.zip")),
-            "empty.bin:0:0 large.bin:0:3145728 random.bin:0:200000 text.xml:8:200000\n");
+            "empty.bin:0:0 large.bin:0:3145728 random.bin:0:200000 text.xml:8:200000 "
+            "Отчёт.txt:8:5000\n");
   EXPECT_EQ(Entry(PathOf("out.zip"), "large.bin"), RandomBytes(3 << 20, 11));
   EXPECT_EQ(Listing(Home()),
             (Names{"in", "in/empty.bin", "in/large.bin", "in/link", "in/random.bin", "in/sub",
-                   "in/text.xml", "out.zip", "script.py", "tmp"}))
+                   "in/text.xml", "in/Отчёт.txt", "out.zip", "script.py", "tmp"}))
       << "no scratch file remains";
-}
-
-TEST_F(ArchiveTest, BuildAndExtractRoundTripWithCyrillicNames) {
-  const std::string cyrillic = Msg(u8"Отчёт за 2026 год.txt");  // windows-1251
-  const std::string folder = Folder({{"a.bin", RandomBytes(3000, 6)}});
-  rtl::WriteStringToFile(rtl::LibraryPath(folder) + "/" + cyrillic, Text(5000));
-  const std::string archive = PathOf("out.zip");
-  ASSERT_TRUE(COsAbbreviaTool::BuildArchiveFromDirectory(folder, "*.*", archive));
-  // Python reads the name as UTF-8 (bit 11 set).
-  EXPECT_EQ(Python("import sys, zipfile\n"
-                   "z = zipfile.ZipFile(sys.argv[1])\n"
-                   "print(' '.join(f'{i.filename}:{i.flag_bits & 0x800}' for i in z.infolist()))\n",
-                   archive),
-            "a.bin:0 " + rtl::AnsiToUtf8String(cyrillic) + ":2048\n");
-  const std::string target = Extract(archive);
-  EXPECT_EQ(target, PathOf("out") + "/");
-  EXPECT_EQ(rtl::ReadFileToString(target + cyrillic), Text(5000));
-  EXPECT_EQ(rtl::ReadFileToString(target + "a.bin"), RandomBytes(3000, 6));
 }
 
 // A failed build (a sparse 5 GiB file cannot be read into memory; a folder stands where the
@@ -209,41 +177,22 @@ TEST_F(ArchiveTest, ExtractReadsArchivesOfPythonAndZip) {
   EXPECT_EQ(rtl::ReadFileToString(target + Msg(u8"Отчёт.txt")), "legacy");
 }
 
-// Root files up to the limit are handed over, the rest written; with nothing to write the folder
-// is never asked for.
-TEST_F(ArchiveTest, ExtractKeepingHandsRootFilesUpToTheLimitOverAndWritesTheRest) {
-  const std::string archive = PythonZip(
-      "py.zip", {{"'a.txt'", "first"}, {"'dir/inner.txt'", "inner"}, {"'b.txt'", "second"}});
-  struct Case {
-    uint64_t limit;
-    Names kept;
-    Names written;
-  };
-  int round = 0;
-  for (const Case& c : {Case{UINT64_MAX, {"a.txt=first", "b.txt=second"}, {"dir", "dir/inner.txt"}},
-                        Case{5, {"a.txt=first"}, {"b.txt", "dir", "dir/inner.txt"}},
-                        Case{0, {}, {"a.txt", "b.txt", "dir", "dir/inner.txt"}}}) {
-    const std::string folder = PathOf("out" + std::to_string(round++)) + "/";
-    ASSERT_TRUE(rtl::ForceDirectories(folder));
-    Names kept;
-    COsAbbreviaTool::ExtractArchiveKeeping(
-        [&] { return folder; }, archive, nullptr, c.limit,
-        [&](const std::string& name, std::string bytes) { kept.insert(name + "=" + bytes); });
-    EXPECT_EQ(kept, c.kept) << c.limit;
-    EXPECT_EQ(Listing(folder), c.written) << c.limit;
-  }
+// With nothing to write the folder is never asked for.
+TEST_F(ArchiveTest, ExtractKeepingAsksForNoFolderWhenItKeepsEverything) {
+  Names kept;
   COsAbbreviaTool::ExtractArchiveKeeping(
       []() -> std::string { throw std::logic_error("folder asked for"); },
-      PythonZip("flat.zip", {{"'a'", "b"}}), nullptr, UINT64_MAX,
-      [](const std::string&, std::string) {});
+      PythonZip("flat.zip", {{"'a'", "b"}, {"'c'", "d"}}), nullptr, UINT64_MAX,
+      [&](const std::string& name, std::string bytes) { kept.insert(name + "=" + bytes); });
+  EXPECT_EQ(kept, (Names{"a=b", "c=d"}));
 }
 
 // ---- Hostile archives -----------------------------------------------------------------------
 
 struct HostileCase {
   std::string name;
-  std::string python;     // statements adding the hostile entries to the ZipFile z
-  std::u8string message;  // expected error; "%ARCHIVE%" stands for the archive's path
+  std::string python;  // statements adding the hostile entries to the ZipFile z
+  std::u8string message;
 };
 
 class HostileArchive : public ArchiveTest, public ::testing::WithParamInterface<HostileCase> {};
@@ -261,11 +210,7 @@ TEST_P(HostileArchive, IsRefusedAndNothingIsWritten) {
       archive);
   const std::string target = PathOf("deep/er/target");
   fs::create_directories(target);
-  std::string message = Msg(c.message);
-  if (const size_t at = message.find("%ARCHIVE%"); at != std::string::npos) {
-    message.replace(at, 9, archive);
-  }
-  ExpectRaises([&] { COsAbbreviaTool::ExtractArchive(target, archive, false); }, message);
+  ExpectRaises([&] { COsAbbreviaTool::ExtractArchive(target, archive, false); }, Msg(c.message));
   EXPECT_EQ(Listing(Home()),
             (Names{"deep", "deep/er", "deep/er/target", "hostile.zip", "script.py", "tmp"}));
 }
@@ -307,9 +252,6 @@ INSTANTIATE_TEST_SUITE_P(
                     "    zi = zipfile.ZipInfo('link')\n    zi.create_system = 3\n"
                     "    zi.external_attr = 0o120777 << 16\n    z.writestr(zi, '/etc/passwd')\n",
                     u8"Символическая ссылка в архиве недопустима: [link]"},
-        // libzip itself refuses an archive whose central directory names a file twice.
-        HostileCase{"Duplicate", "    z.writestr('good.txt', 'other')\n",
-                    u8"File already exists: [%ARCHIVE%]"},
         HostileCase{"DuplicateFolderAndFile",
                     "    z.writestr('d', 'x')\n    z.writestr('d/', '')\n",
                     u8"Файл встречается в архиве дважды: [d/]"},

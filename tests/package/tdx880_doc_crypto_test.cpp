@@ -13,7 +13,6 @@
 #include "package/item_fixture.h"
 #include "package/tdx880_doc.h"
 #include "package/tdx880_signature.h"
-#include "zip_bomb.h"
 
 namespace lyr::package::test {
 namespace {
@@ -135,15 +134,6 @@ INSTANTIATE_TEST_SUITE_P(
                  "Документ с именем [Declaration.xml] не найден"),
         SignFile("FullPath", "/home/user/declaration.xml",
                  "Документ с именем [/home/user/declaration.xml] не найден"),
-        RefusalCase{"SignFileWithoutKey",
-                    [](CTdx880Doc& d, CTdx880Key*) { d.SignFile("declaration.xml", nullptr); },
-                    "Передан пустой аргумент: pKey"},
-        RefusalCase{"SignFileTwice",
-                    [](CTdx880Doc& d, CTdx880Key* k) {
-                      d.SignFile("declaration.xml", k);
-                      d.SignFile("declaration.xml", k);
-                    },
-                    "Подпись [Test User] уже имеется под этим документом"},
         RefusalCase{"EncryptWithoutKey", [](CTdx880Doc& d, CTdx880Key*) { d.Encrypt(nullptr); },
                     "Передан пустой аргумент: pKey"},
         RefusalCase{"EncryptByNoCertificate",

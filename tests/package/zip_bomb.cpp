@@ -2,25 +2,26 @@
 // aligned and needs no earlier data, repeated (RFC 1951 blocks simply follow each other) and closed
 // by an empty final block; the CRC is combined rather than computed over the zeros. The headers
 // are written by hand (APPNOTE 4.3.7, 4.3.12, 4.3.16).
-#include "zip_bomb.h"
-
 #include <zlib.h>
 
+#include <initializer_list>
 #include <stdexcept>
+#include <utility>
+
+#include "package/item_fixture.h"
 
 namespace lyr::package::test {
 namespace {
 
 constexpr uint64_t kChunk = uint64_t{1} << 20;
 
-void Put16(std::string& out, uint32_t value) {
-  out += static_cast<char>(value & 0xFF);
-  out += static_cast<char>((value >> 8) & 0xFF);
-}
-
-void Put32(std::string& out, uint32_t value) {
-  Put16(out, value & 0xFFFF);
-  Put16(out, value >> 16);
+// Little-endian fields of (value, size in bytes).
+void Put(std::string& out, std::initializer_list<std::pair<uint32_t, int>> fields) {
+  for (const auto& [value, size] : fields) {
+    for (int i = 0; i < size; ++i) {
+      out += static_cast<char>((value >> (8 * i)) & 0xFF);
+    }
+  }
 }
 
 std::string DeflatedZeroChunk() {
@@ -46,9 +47,6 @@ std::string DeflatedZeroChunk() {
 }  // namespace
 
 std::string ZeroRunZip(uint64_t size, uint64_t declared_size) {
-  if (declared_size == 0) {
-    declared_size = size;
-  }
   static const std::string chunk = DeflatedZeroChunk();
   const std::string zeros(kChunk, '\0');
   const uLong chunk_crc =
@@ -60,44 +58,33 @@ std::string ZeroRunZip(uint64_t size, uint64_t declared_size) {
     crc = ::crc32_combine(crc, chunk_crc, static_cast<z_off_t>(kChunk));
   }
   data += std::string("\x03\x00", 2);  // final fixed-Huffman block holding only its end code
-
-  const std::string name = "file";
+  // Version 2.0, no flags, deflated, time 0, date 1980-01-01, CRC, sizes, name length, no extra.
   const auto header = [&](std::string& out) {
-    Put16(out, 20);    // version needed: 2.0, deflate
-    Put16(out, 0);     // flags
-    Put16(out, 8);     // deflated
-    Put16(out, 0);     // time
-    Put16(out, 0x21);  // date: 1980-01-01
-    Put32(out, static_cast<uint32_t>(crc));
-    Put32(out, static_cast<uint32_t>(data.size()));
-    Put32(out, static_cast<uint32_t>(declared_size));
-    Put16(out, static_cast<uint32_t>(name.size()));
-    Put16(out, 0);  // extra field
+    Put(out, {{20, 2}, {0, 2}, {8, 2}, {0, 2}, {0x21, 2}, {static_cast<uint32_t>(crc), 4}});
+    Put(out, {{static_cast<uint32_t>(data.size()), 4},
+              {static_cast<uint32_t>(declared_size == 0 ? size : declared_size), 4},
+              {4, 2},
+              {0, 2}});
   };
   std::string zip;
-  Put32(zip, 0x04034b50);
+  Put(zip, {{0x04034b50, 4}});
   header(zip);
-  zip += name;
-  zip += data;
+  zip += "file" + data;
   const auto central_offset = static_cast<uint32_t>(zip.size());
-  Put32(zip, 0x02014b50);
-  Put16(zip, 20);  // made by
+  Put(zip, {{0x02014b50, 4}, {20, 2}});
   header(zip);
-  Put16(zip, 0);  // comment
-  Put16(zip, 0);  // disk
-  Put16(zip, 0);  // internal attributes
-  Put32(zip, 0);  // external attributes
-  Put32(zip, 0);  // local header offset
-  zip += name;
+  // Comment, disk, internal and external attributes, local header offset.
+  Put(zip, {{0, 2}, {0, 2}, {0, 2}, {0, 4}, {0, 4}});
+  zip += "file";
   const auto central_size = static_cast<uint32_t>(zip.size() - central_offset);
-  Put32(zip, 0x06054b50);
-  Put16(zip, 0);
-  Put16(zip, 0);
-  Put16(zip, 1);
-  Put16(zip, 1);
-  Put32(zip, central_size);
-  Put32(zip, central_offset);
-  Put16(zip, 0);
+  Put(zip, {{0x06054b50, 4},
+            {0, 2},
+            {0, 2},
+            {1, 2},
+            {1, 2},
+            {central_size, 4},
+            {central_offset, 4},
+            {0, 2}});
   return zip;
 }
 
