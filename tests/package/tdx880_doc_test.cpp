@@ -227,6 +227,7 @@ INSTANTIATE_TEST_SUITE_P(
                         AnyMessage},
         Zip("WithoutDescription", {{"'a.bin'", "data"}},
             u8"Неверный формат пакета: не найден главный файл [packageDescription.xml]"),
+        Zip("DescriptionInAFolder", {{"'sub/packageDescription.xml'", "<a/>"}}),
         Zip("DotDotEntry",
             {{kDescriptionEntry, DescriptionWith("01", kContentName)}, {"'../x'", "outside"}}),
         Zip("DescribedFileMissing", {{kDescriptionEntry, DescriptionWith("01", kContentName)}},
