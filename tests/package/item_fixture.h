@@ -41,11 +41,6 @@ std::set<std::string> Listing(const std::string& folder);
 // main document, type 01, encrypted when the package is) and its description (type 02).
 void FillDeclarationPackage(CTdx880Doc& doc);
 
-// A ZIP archive with one deflated entry "file" that inflates to size zero bytes (size a multiple
-// of 1 MiB, below 4 GiB), made in memory in a moment; its headers declare declared_size (size when
-// 0), so a declared size below size makes a bomb that lies about its size.
-std::string ZeroRunZip(uint64_t size, uint64_t declared_size = 0);
-
 class PackageTest : public lyr::test::PkiSandbox {
  protected:
   // Runs a Python script with arguments; returns its output; fails the test on another status.

@@ -13,6 +13,7 @@
 #include "package/item_fixture.h"
 #include "package/tdx880_doc.h"
 #include "package/tdx880_signature.h"
+#include "package/zip_bomb.h"
 
 namespace lyr::package::test {
 namespace {

@@ -20,6 +20,7 @@
 
 #include "package/item_fixture.h"
 #include "package/tdx880_document.h"
+#include "package/zip_bomb.h"
 #include "rtl/file_utils.h"
 #include "rtl/whole_file.h"
 

@@ -2,13 +2,13 @@
 // aligned and needs no earlier data, repeated (RFC 1951 blocks simply follow each other) and closed
 // by an empty final block; the CRC is combined rather than computed over the zeros. The headers
 // are written by hand (APPNOTE 4.3.7, 4.3.12, 4.3.16).
+#include "zip_bomb.h"
+
 #include <zlib.h>
 
 #include <initializer_list>
 #include <stdexcept>
 #include <utility>
-
-#include "package/item_fixture.h"
 
 namespace lyr::package::test {
 namespace {
