@@ -1,5 +1,5 @@
-// Fixture of the tool's tests: runs the real tool in a sandbox home whose stores, containers and
-// packages the test prepares through the library, as another program would.
+// The tool's tests run the built tdx880 in a PkiSandbox home the test prepares
+// through the library.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -15,8 +15,7 @@ namespace lyr::tool::test {
 
 struct ToolResult {
   int status = -1;
-  std::string out;  // standard output
-  std::string err;  // standard error
+  std::string out, err;
 };
 
 inline std::string Utf8(std::u8string_view text) {
@@ -27,7 +26,6 @@ inline std::string Quote(const std::filesystem::path& path) {
   return "'" + path.string() + "'";
 }
 
-// How many times needle occurs in text.
 inline int Occurrences(const std::string& text, const std::string& needle) {
   int count = 0;
   for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) {
@@ -38,21 +36,18 @@ inline int Occurrences(const std::string& text, const std::string& needle) {
 
 class ToolTest : public lyr::test::PkiSandbox {
  protected:
-  // Runs "tdx880 <arguments>" (a shell text: quote paths) in the sandbox folder and collects both
-  // outputs.
+  // "tdx880 <arguments>" (shell text: quote paths) run in the sandbox folder.
   ToolResult Tool(const std::string& arguments) const {
     ToolResult result;
-    const std::string err = PathOf("tool.err");
-    result.status =
-        lyr::test::RunCommand("cd " + Quote(Home()) + " && " + std::string(LYR_TDX880_TOOL) + " " +
-                                  arguments + " 2>'" + err + "'",
-                              &result.out);
-    result.err = lyr::test::ReadAll(err);
+    result.status = lyr::test::RunCommand("cd " + Quote(Home()) + " && " + LYR_TDX880_TOOL + " " +
+                                              arguments + " 2>" + Quote(PathOf("tool.err")),
+                                          &result.out);
+    result.err = lyr::test::ReadAll(PathOf("tool.err"));
     return result;
   }
 
-  // Saves an unsigned package of flow 01, transaction 01 from 7701234560 to 7701 with a
-  // declaration and its description, made by the library; returns its path.
+  // An unsigned package of flow 01, transaction 01 from 7701234560 to 7701 made
+  // by the library.
   std::string SavePackage(const std::string& name) const {
     package::CTdx880Doc package;
     package.New("01", "01");
