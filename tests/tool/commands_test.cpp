@@ -108,6 +108,8 @@ TEST_F(ToolCommand, KeysAndContainers) {
                                   inter_.Thumbprint() +
                                   "  Test Inter CA\nKey containers: 2\n  0  " + Utf8(u8"Ключ") +
                                   "\n  1  user-key\n");
+  EXPECT_TRUE(Tool("keys --machine")
+                  .out.starts_with("Keys of the local machine (" + PathOf("machine") + ")\n"));
   EXPECT_EQ(Tool("container list --machine").out,
             "no key containers in " + crypt::LocationFolder(StoreLocation::kLocalMachine) + "\n");
   ASSERT_EQ(Tool("container new my-key --subject 'CN=Иванов Иван,O=Lyr,C=RU' "
@@ -234,6 +236,10 @@ TEST_P(KeyKinds, WorkWithOpenSslBothWays) {
                "-content k.crt "
                "-CAfile k.crt -purpose any -out /dev/null"),
             0)
+      << out_;
+  // A changed document: no chain is printed.
+  EXPECT_EQ(Sh("echo changed >> doc.txt && " + verify), 1);
+  EXPECT_TRUE(out_.starts_with("Signer: Me [" + thumbprint + "]\nVerdict: INVALID (code 22): "))
       << out_;
   ASSERT_EQ(Sh("tdx880 keys"), 0);
   EXPECT_NE(out_.find("Personal keys (\"MY\"): 2\n"), std::string::npos) << out_;
