@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "crypt/crypt_error.h"
@@ -202,6 +203,22 @@ TEST_P(KeyKinds, WorkWithOpenSslBothWays) {
   EXPECT_EQ(lyr::test::ReadAll(PathOf("our.txt")) + lyr::test::ReadAll(PathOf("for.txt")) +
                 lyr::test::ReadAll(PathOf("their.txt")),
             text + text + text);
+  // Envelopes of the ciphers meshing their keys by CTR-ACPKM are refused; nothing is written.
+  WriteFile("big.bin", std::string(8192, 'x'));
+  for (const auto& [cipher, name] : {std::pair{"magma", "1.2.643.7.1.1.5.1.1 (Magma"},
+                                     std::pair{"kuznyechik", "1.2.643.7.1.1.5.2.1 (Kuznyechik"}}) {
+    if (kind.alg == "gost2001") {
+      break;
+    }
+    EXPECT_EQ(Sh(std::string("openssl cms -encrypt -") + cipher +
+                 "-ctr-acpkm -binary -in big.bin -outform DER -out a.p7m me.pem && tdx880 decrypt "
+                 "a.p7m -o a.out"),
+              1);
+    EXPECT_EQ(out_, "Ошибка при расшифровании (1): " +
+                        crypt::CryptErrorCodeText(crypt::code::kCryptEUnknownAlgo) +
+                        " (unsupported content encryption " + name + " CTR-ACPKM))\n");
+    EXPECT_FALSE(fs::exists(PathOf("a.out")));
+  }
   WriteFile("pass.txt", "secret\n");
   WriteFile("wrong.txt", "Secret\n");
   ASSERT_EQ(Sh("openssl genpkey -algorithm " + kind.engine +
