@@ -93,7 +93,6 @@ class Part : public CBaseClass {
       ++*destroyed_;
     }
   }
-  int32_t number = 0;
 
  private:
   int32_t* destroyed_;
@@ -134,19 +133,6 @@ TEST(Collection, DestroysEveryItemExactlyOnceAndChecksTheirClass) {
     EXPECT_EQ(parts.Count(), 4);
   }
   EXPECT_EQ(destroyed, 5);
-}
-
-class Wheel final : public Part {};
-
-TEST(TypedCollection, AddAndItemsReturnTheItemClass) {
-  CTypedCollection<Wheel> wheels;
-  Wheel& front = wheels.Add();
-  front.number = 1;
-  wheels.Add().number = 2;
-  EXPECT_EQ(wheels.Count(), 2);
-  EXPECT_EQ(&wheels.Items(0), &front);
-  EXPECT_EQ(wheels.Items(1).number, 2);
-  EXPECT_EQ(wheels.Item<Part>(1).number, 2);
 }
 
 // A document with its own Close that counts calls and may fail.

@@ -1,15 +1,23 @@
-// Paths, folders and trees (read-only entries, links never followed), whole files and CMapedFile.
+// Files: paths, folders and trees (read-only entries, links never followed), whole files and
+// CMapedFile; crash safety of AtomicFile (a file appears whole or not at all, leaving no scratch
+// files), the folder lock and the sweep (a held folder survives, a dead owner's folder goes).
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <climits>
+#include <csignal>
 #include <filesystem>
 #include <functional>
+#include <regex>
+#include <set>
 
+#include "rtl/atomic_file.h"
 #include "rtl/file_utils.h"
+#include "rtl/folder_lock.h"
 #include "rtl/maped_file.h"
 #include "rtl/whole_file.h"
 #include "support/expect_raises.h"
@@ -28,14 +36,11 @@ uint32_t ModeOf(const fs::path& path) {
 }
 
 TEST(PathText, TrailingSeparatorsJoinsAndNames) {
-  const std::pair<std::string, std::string> trailing[] = {{"", ""},
-                                                          {"  /tmp/a \t", "/tmp/a/"},
-                                                          {"/tmp/a/", "/tmp/a/"},
-                                                          {"C:\\a\\", "C:\\a\\"},
-                                                          {"/", "/"}};
-  for (const auto& [path, expected] : trailing) {
-    EXPECT_EQ(IncludeTrailingBackslash(path), expected) << path;
-  }
+  EXPECT_EQ(IncludeTrailingBackslash(""), "");
+  EXPECT_EQ(IncludeTrailingBackslash("  /tmp/a \t"), "/tmp/a/");
+  EXPECT_EQ(IncludeTrailingBackslash("/tmp/a/"), "/tmp/a/");
+  EXPECT_EQ(IncludeTrailingBackslash("C:\\a\\"), "C:\\a\\");
+  EXPECT_EQ(IncludeTrailingBackslash("/"), "/");
   const std::tuple<std::string, std::string, std::string> joins[] = {
       {"", "", ""},
       {"  ", " ", ""},
@@ -59,16 +64,13 @@ TEST(PathText, TrailingSeparatorsJoinsAndNames) {
   for (const auto& [directory, file, expected] : joins) {
     EXPECT_EQ(CombinePath(directory, file), expected) << directory << " + " << file;
   }
-  const std::pair<std::string, std::string> names[] = {{"/tmp/a/report.xml", "report"},
-                                                       {"C:\\in\\report.xml", "report"},
-                                                       {"/tmp/a.tar.gz", "a.tar"},
-                                                       {"/tmp/a.d/README", "README"},
-                                                       {"/home/.profile", ""},
-                                                       {"/tmp/a/", ""},
-                                                       {"", ""}};
-  for (const auto& [path, expected] : names) {
-    EXPECT_EQ(FileNameWithoutExt(path), expected) << path;
-  }
+  EXPECT_EQ(FileNameWithoutExt("/tmp/a/report.xml"), "report");
+  EXPECT_EQ(FileNameWithoutExt("C:\\in\\report.xml"), "report");
+  EXPECT_EQ(FileNameWithoutExt("/tmp/a.tar.gz"), "a.tar");
+  EXPECT_EQ(FileNameWithoutExt("/tmp/a.d/README"), "README");
+  EXPECT_EQ(FileNameWithoutExt("/home/.profile"), "");
+  EXPECT_EQ(FileNameWithoutExt("/tmp/a/"), "");
+  EXPECT_EQ(FileNameWithoutExt(""), "");
   const auto error = test::Raised<EOSError>(
       [&] { CombinePath("/" + std::string(PATH_MAX - 3, 'd'), "f"); });  // PATH_MAX characters
   ASSERT_TRUE(error);
@@ -186,7 +188,7 @@ TEST_F(Files, FailureIsReportedButTheWalkGoesOn) {
   EXPECT_TRUE(fs::exists(P("tree/locked/owned-by-root.txt")));
 }
 
-TEST_F(Files, ForceDirectoriesCreatesEveryMissingFolderPrivately) {
+TEST_F(Files, ForceDirectoriesCreatesEveryMissingFolderPrivatelyAndInUtf8) {
   const std::string path = P("a/b\\c/d").string();
   const mode_t old_mask = ::umask(0);
   EXPECT_TRUE(ForceDirectories("  " + path + "/  "));
@@ -199,25 +201,7 @@ TEST_F(Files, ForceDirectoriesCreatesEveryMissingFolderPrivately) {
   MakeFile("a/file");  // a file in the way stops it
   EXPECT_FALSE(ForceDirectories(P("a/file/b/c").string()));
   EXPECT_FALSE(fs::exists(P("a/file/b")));
-}
-
-TEST_F(Files, TempDirectoryIsTmpThenTmpdirThenSlashTmp) {
-  const std::string old_tmpdir = GetEnvironmentValue("TMPDIR");
-  ::setenv("TMP", "/from/tmp", 1);
-  ::setenv("TMPDIR", "/from/tmpdir", 1);
-  EXPECT_EQ(GetTempDirectory(), "/from/tmp");
-  ::setenv("TMP", "", 1);
-  EXPECT_EQ(GetTempDirectory(), "/from/tmpdir");
-  ::unsetenv("TMP");
-  ::unsetenv("TMPDIR");
-  EXPECT_EQ(GetTempDirectory(), "/tmp");
-  if (!old_tmpdir.empty()) {
-    ::setenv("TMPDIR", old_tmpdir.c_str(), 1);
-  }
-}
-
-// Library paths are windows-1251; on disk the same name must appear in UTF-8.
-TEST_F(Files, CyrillicNamesReachTheFileSystemAsUtf8) {
+  // Library paths are windows-1251; on disk the same name must appear in UTF-8.
   const std::string folder = CombinePath(Home().string(), Msg(u8"Пакеты/Входящие"));
   ASSERT_TRUE(ForceDirectories(folder));
   EXPECT_TRUE(fs::is_directory(Home() / "Пакеты" / "Входящие"));
@@ -228,6 +212,19 @@ TEST_F(Files, CyrillicNamesReachTheFileSystemAsUtf8) {
   EXPECT_TRUE(FileExists(file));
   EXPECT_TRUE(DeleteDirectoryTree(CombinePath(Home().string(), Msg(u8"Пакеты"))));
   EXPECT_FALSE(fs::exists(Home() / "Пакеты"));
+}
+
+TEST_F(Files, TempDirectoryIsTmpThenTmpdirThenSlashTmp) {
+  const std::string old_tmpdir = GetEnvironmentValue("TMPDIR");
+  ::setenv("TMPDIR", "/from/tmpdir", 1);
+  EXPECT_EQ(GetTempDirectory(), PathOf("tmp"));  // the sandbox's TMP
+  ::setenv("TMP", "", 1);
+  EXPECT_EQ(GetTempDirectory(), "/from/tmpdir");
+  ::unsetenv("TMPDIR");
+  EXPECT_EQ(GetTempDirectory(), "/tmp");
+  if (!old_tmpdir.empty()) {
+    ::setenv("TMPDIR", old_tmpdir.c_str(), 1);
+  }
 }
 
 std::string Binary() {
@@ -300,6 +297,159 @@ TEST_F(Files, MapedFileWritesPiecesWithinTheMappingAndCutsAfterTheLastByte) {
   file.Close(true);
   EXPECT_EQ(test::ReadAll(path), "abcdef");
   file.Close(true);  // a second close does nothing
+}
+
+using Names = std::set<std::string>;
+
+class CrashSafety : public test::Sandbox {
+ protected:
+  void SetUp() override {
+    Sandbox::SetUp();
+    fs::create_directory(Home() / "out");
+    parent_ = PathOf("tmp");
+  }
+  // Names of the entries of the sandbox folder (default "out").
+  Names Listing(const std::string& folder = "out") const {
+    Names names;
+    for (const auto& entry : fs::directory_iterator(Home() / folder)) {
+      names.insert(entry.path().filename().string());
+    }
+    return names;
+  }
+  std::string parent_;
+};
+
+TEST_F(CrashSafety, CommitMovesTheWholeFileInPlaceAndNoCommitLeavesTheOldOne) {
+  const std::string path = PathOf("out/a.bin");
+  {
+    AtomicFile file(path);
+    file.Write("first ");
+    file.Write(std::string_view("\0second", 7));
+    EXPECT_TRUE(file.IsUnnamed()) << "this file system has O_TMPFILE";
+    EXPECT_EQ(Listing(), Names{}) << "the scratch file has no name";
+    file.Commit();
+  }
+  EXPECT_EQ(test::ReadAll(path), std::string("first \0second", 13));
+  {
+    AtomicFile file(path);
+    file.Write("new");
+  }
+  EXPECT_EQ(test::ReadAll(path), std::string("first \0second", 13));
+  EXPECT_EQ(Listing(), Names{"a.bin"});
+}
+
+TEST_F(CrashSafety, ScratchNamesLeftByACrashGoUnlessTheirWriterLives) {
+  WriteFile("out/.a.bin.tmp-Ab12Cd", "left by a crash");
+  const std::string live = WriteFile("out/.a.bin.tmp-Zz99zz", "being written");
+  WriteFile("out/.b.bin.tmp-Ab12Cd", "another target's");
+  const int writer = ::open(live.c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_EQ(::flock(writer, LOCK_EX), 0);
+  WriteFileAtomically(PathOf("out/a.bin"), "new");
+  ::close(writer);
+  EXPECT_EQ(Listing(), (Names{".a.bin.tmp-Zz99zz", ".b.bin.tmp-Ab12Cd", "a.bin"}));
+}
+
+TEST_F(CrashSafety, ModeBitsAreExactWhateverTheUmask) {
+  const mode_t old_mask = ::umask(077);
+  WriteFileAtomically(PathOf("out/shared.txt"), "x", 0644);
+  WriteFileAtomically(PathOf("out/private.key"), "x");
+  ::umask(old_mask);
+  EXPECT_EQ(ModeOf(PathOf("out/shared.txt")), 0644u);
+  EXPECT_EQ(ModeOf(PathOf("out/private.key")), 0600u);
+}
+
+TEST_F(CrashSafety, MissingFolderAndFailedRenameLeaveTheTargetAndNoScratchFile) {
+  const auto error = test::Raised<EOSError>([&] { AtomicFile file(PathOf("missing/a.bin")); });
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->ErrorCode(), ENOENT);
+  fs::create_directories(Home() / "out" / "target" / "inner");
+  {
+    AtomicFile file(PathOf("out/target"));
+    file.Write("data");
+    EXPECT_THROW(file.Commit(), EOSError);
+  }
+  EXPECT_TRUE(fs::is_directory(Home() / "out" / "target" / "inner"));
+  EXPECT_EQ(Listing(), Names{"target"});
+}
+
+// A folder made by a child process that then dies with SIGKILL while holding the lock.
+std::string FolderOfDeadOwner(const std::string& parent, std::string_view prefix) {
+  int channel[2];
+  EXPECT_EQ(::pipe(channel), 0);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    FolderLock lock = CreateLockedFolder(parent, prefix);
+    ::close(::open((lock.Folder() + "/data").c_str(), O_CREAT | O_WRONLY, 0600));
+    const std::string name = fs::path(lock.Folder()).filename().string();
+    static_cast<void>(::write(channel[1], name.data(), name.size()));
+    ::close(channel[1]);
+    ::pause();
+  }
+  ::close(channel[1]);
+  char name[128] = {};
+  EXPECT_GT(::read(channel[0], name, sizeof(name)), 0);
+  ::close(channel[0]);
+  ::kill(child, SIGKILL);
+  ::waitpid(child, nullptr, 0);
+  return name;
+}
+
+TEST_F(CrashSafety, LockedFolderIsPrivateAndGoesWithTheLock) {
+  ::umask(0077 ^ 0777);  // the widest umask: the folder must still be 0700
+  std::string folder;
+  {
+    FolderLock lock = CreateLockedFolder(parent_, "pre-");
+    ::umask(022);
+    folder = lock.Folder();
+    EXPECT_TRUE(std::regex_match(folder, std::regex(parent_ + "/pre-[0-9a-f]{32}"))) << folder;
+    EXPECT_EQ(ModeOf(folder), 0700u);
+    EXPECT_TRUE(fs::is_regular_file(folder + ".lock"));
+    fs::create_directories(folder + "/sub");
+    const auto error = test::Raised<EOSError>([&] { FolderLock again(folder); });
+    EXPECT_TRUE(error && error->ErrorCode() == EWOULDBLOCK) << "a second lock on a held folder";
+    SweepStaleFolders(parent_, "pre-");
+    EXPECT_TRUE(fs::exists(folder + "/sub")) << "a held folder survives the sweep";
+    FolderLock moved = std::move(lock);
+    EXPECT_EQ(lock.Folder(), "");
+    EXPECT_TRUE(moved.Held());
+  }
+  EXPECT_EQ(Listing("tmp"), Names{}) << "folder and lock file go with the lock";
+}
+
+TEST_F(CrashSafety, SweepRemovesOnlyFoldersWhoseLockNobodyHolds) {
+  const auto id = [](char c, size_t n = 32) { return "pre-" + std::string(n, c); };
+  const std::string stale = FolderOfDeadOwner(parent_, "pre-");
+  const std::string other_prefix = FolderOfDeadOwner(parent_, "other-");
+  FolderLock held = CreateLockedFolder(parent_, "pre-");
+  const std::string held_name = fs::path(held.Folder()).filename().string();
+  // Not provably ours: no lock file; a lock file without the mark; a name of another form; a
+  // link named like a folder of ours, next to a stale lock file.
+  fs::create_directory(PathOf("tmp/" + id('a')));
+  fs::create_directory(PathOf("tmp/" + id('b')));
+  WriteFile("tmp/" + id('b') + ".lock", "someone else's\n");
+  fs::create_directory(PathOf("tmp/" + id('c', 31)));
+  fs::create_directory(PathOf("outside"));
+  const std::string linked = FolderOfDeadOwner(parent_, "pre-");
+  fs::remove_all(PathOf("tmp/" + linked));
+  fs::create_directory_symlink(PathOf("outside"), PathOf("tmp/" + linked));
+  // A stale lock file whose folder is gone; an empty one of a maker killed before the mark (and
+  // one beside a folder, which no maker leaves: not provably ours).
+  const std::string orphan = FolderOfDeadOwner(parent_, "pre-");
+  fs::remove_all(PathOf("tmp/" + orphan));
+  WriteFile("tmp/" + id('d') + ".lock", "");
+  WriteFile("tmp/" + id('e') + ".lock", "");
+  fs::create_directory(PathOf("tmp/" + id('e')));
+
+  Names expected = Listing("tmp");
+  SweepStaleFolders(parent_, "pre-");
+  for (const std::string& name : {stale, stale + ".lock", orphan + ".lock", id('d') + ".lock"}) {
+    EXPECT_EQ(expected.erase(name), 1u) << name;
+  }
+  EXPECT_EQ(Listing("tmp"), expected);
+  EXPECT_TRUE(fs::exists(PathOf("outside"))) << "a link is never followed";
+  EXPECT_TRUE(fs::exists(PathOf("tmp/" + held_name)));
+  EXPECT_TRUE(fs::exists(PathOf("tmp/" + other_prefix)));
+  SweepStaleFolders(PathOf("no-such-folder"), "pre-");  // an unreadable parent is no error
 }
 
 }  // namespace
