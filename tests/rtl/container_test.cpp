@@ -24,7 +24,7 @@ struct Tracked final {
   int* destroyed;
 };
 
-TEST(StrArray, OwnershipModesDestroyEveryObjectExactlyOnce) {
+TEST(StrArray, OwnershipTypedAccessBoundsAndSearch) {
   int destroyed = 0;
   {
     CStrArray list;
@@ -40,16 +40,12 @@ TEST(StrArray, OwnershipModesDestroyEveryObjectExactlyOnce) {
                        "StrArray");
   }
   EXPECT_EQ(destroyed, 4);
-  CStrArray borrowing;
-  ExpectProgramCheck([&] { borrowing.AddObject("a", std::make_unique<Tracked>(&destroyed)); },
+  CStrArray list;
+  ExpectProgramCheck([&] { list.AddObject("a", std::make_unique<Tracked>(&destroyed)); },
                      "The object's ownership does not match the StrArray's ownership mode",
                      "StrArray");
   EXPECT_EQ(destroyed, 5) << "a refused object is still destroyed";
-  EXPECT_EQ(borrowing.Count(), 0);
-}
-
-TEST(StrArray, TypedAccessBoundsAndSearch) {
-  CStrArray list;
+  EXPECT_EQ(list.Count(), 0);
   int value = 7;
   list.AddObject("http://Host/a", &value);
   list.Add(std::string("\xC0", 1));  // windows-1251 capital A
@@ -127,7 +123,6 @@ TEST(Collection, DestroysEveryItemExactlyOnceAndChecksTheirClass) {
     parts.Add();
     ExpectProgramCheck([&] { (void)parts.Item<Part>(3); },
                        "The collection item is not of the requested class", "Collection");
-    EXPECT_NO_THROW((void)parts.Item<CBaseClass>(3));
     parts.factory = [] { return std::unique_ptr<CBaseClass>(); };
     ExpectProgramCheck([&] { parts.Add(); }, "CreateItem returned no item", "Collection");
     EXPECT_EQ(parts.Count(), 4);

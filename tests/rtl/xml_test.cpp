@@ -1,6 +1,5 @@
-// XML: the tokenizer and CXMLTextReader (tokens, attributes, texts, messages, hostile input, the
-// well-formedness check against xmllint), CXMLTextWriter (exact output, escaping, refusals, checked
-// by xmllint) and the binding of CXMLClass and CXMLCollection.
+// XML: the tokenizer, CXMLTextReader (hostile input; well-formedness against xmllint),
+// CXMLTextWriter (exact output, escaping, refusals; checked by xmllint) and the XML binding.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -22,12 +21,12 @@ std::string U8(std::u8string_view text) {
   return std::string(text.begin(), text.end());
 }
 
-std::string Nested(int depth) {
-  std::string document;
-  for (int i = 0; i < depth; ++i) {
-    document += "<a>";
+std::string Repeat(const std::string& text, int count) {
+  std::string result;
+  for (int i = 0; i < count; ++i) {
+    result += text;
   }
-  return document;
+  return result;
 }
 
 TEST(XMLTokenizer, CutsAndClassifiesTokens) {
@@ -192,7 +191,7 @@ TEST(XMLTextReaderHostile, UnterminatedHugeAndDeepDocuments) {
   reader.SetXML("<a big=\"" + value + "\" small=\"s\"/>");
   EXPECT_EQ(reader.ReadAttribute("small"), "s");
   EXPECT_EQ(reader.ReadAttribute("big"), value);
-  const std::string deep = Nested(200'000) + "<b v='1'/>";  // walked without recursion
+  const std::string deep = Repeat("<a>", 200'000) + "<b v='1'/>";  // walked without recursion
   reader.SetXML(deep);
   reader.FindElement("b");
   EXPECT_EQ(reader.ReadAttribute("v"), "1");
@@ -200,11 +199,7 @@ TEST(XMLTextReaderHostile, UnterminatedHugeAndDeepDocuments) {
   ExpectRaises([&] { reader.FindElement("c"); }, u8"Элемент [c] не найден");
   const std::string many(1'000'000, '&');  // decoded in one pass
   EXPECT_EQ(CXMLTextReader::DecodeEntities(many), many);
-  std::string refs;
-  for (int i = 0; i < 100'000; ++i) {
-    refs += "&amp;";
-  }
-  EXPECT_EQ(CXMLTextReader::DecodeEntities(refs), std::string(100'000, '&'));
+  EXPECT_EQ(CXMLTextReader::DecodeEntities(Repeat("&amp;", 100'000)), std::string(100'000, '&'));
 }
 
 // SetDocument refuses what is not one well-formed document, with the message of its defect, and
@@ -224,8 +219,9 @@ TEST_F(Xmllint, AgreesOnWhatIsWellFormed) {
            U8(u8"<Пакет a=\"б\"></Пакет >"),
        u8""},
       {declaration + "<root><a>1</a>", bad + u8"документ закончился внутри элемента [root]"},
-      {Nested(100'000), bad + u8"вложенность элементов больше 256"},
-      {"<r>" + Nested(20) + "</r>", bad + u8"закрывающий тег [r] не соответствует элементу [a]"},
+      {Repeat("<a>", 100'000), bad + u8"вложенность элементов больше 256"},
+      {"<r>" + Repeat("<a>", 20) + "</r>",
+       bad + u8"закрывающий тег [r] не соответствует элементу [a]"},
       {"<root a=\"1\" b='2' a=\"3\"/>", bad + u8"атрибут [a] повторяется в элементе [root]"},
       {"<root/></root>", bad + u8"закрывающий тег [root] без открывающего"},
       {"<a/>\n<b/>", bad + u8"данные вне корневого элемента (строка 2)"},
@@ -254,9 +250,8 @@ TEST_F(Xmllint, AgreesOnWhatIsWellFormed) {
 
 const std::string kDeclaration = R"(<?xml version="1.0" encoding="windows-1251"?>)";
 
-// Runs writer operations written as text: "<name" starts an element, "@name=value" adds an
-// attribute, "#name=value" writes a text element, ">" ends an element, "?" starts the document,
-// "." ends it.
+// Runs writer operations: "<name" starts an element, "@name=value" adds an attribute, "#name=value"
+// writes a text element, ">" ends an element, "?" starts and "." ends the document.
 std::string Play(CXMLTextWriter& writer, const std::vector<std::string>& operations) {
   for (const std::string& op : operations) {
     const std::string rest = op.substr(1);
@@ -347,8 +342,7 @@ TEST(XMLTextWriter, RefusesWhatWouldBeMalformed) {
   EXPECT_EQ(Play(writer, {"<ok", ">"}), "<ok/>");
 }
 
-// Every character windows-1251 has, in attributes and text, reads back unchanged through the
-// program's own reader.
+// Every character windows-1251 has reads back unchanged from attributes and text.
 TEST(XMLTextWriter, EveryAllowedByteSurvivesAttributeAndText) {
   std::string all;
   for (int byte = 1; byte < 256; ++byte) {
