@@ -250,6 +250,24 @@ TEST_F(SignatureTest, ChainBuilderHook) {
                "CCryptoSignature.Verify: no certificate chain builder is installed");
 }
 
+// An attached signature taken apart: its content, and the same SignedData detached.
+struct Detached {
+  std::string content;
+  std::string signature;
+};
+
+Detached Detach(const std::string& bytes) {
+  const Cms cms = ParseCms(bytes);
+  EXPECT_TRUE(cms);
+  ASN1_OCTET_STRING** content = ::CMS_get0_content(cms.get());
+  Detached result;
+  result.content.assign(reinterpret_cast<const char*>(ASN1_STRING_get0_data(*content)),
+                        static_cast<size_t>(ASN1_STRING_length(*content)));
+  ::CMS_set_detached(cms.get(), 1);
+  result.signature = ToDer(cms.get());
+  return result;
+}
+
 class SignatureVectors : public SignatureTest {
  protected:
   void SetUp() override {
@@ -282,6 +300,20 @@ TEST_F(SignatureVectors, Rfc4490SignatureVerifiesWithTheRfc4491Certificate) {
   EXPECT_TRUE(VerifyHere(content, signature));
   content[0] = static_cast<char>(content[0] ^ 1);
   ExpectBadSignature(test_util::CodedOf([&] { VerifyHere(content, signature); }));
+}
+
+// GOST R 34.10-2012 signatures of the engine's own test data (attached; taken apart here into
+// content and detached SignedData).
+TEST_F(SignatureVectors, Tc26SignaturesVerifyOverTheirContentOnly) {
+  for (const char* file : {"signed_a111", "signed_a121"}) {
+    const Detached detached =
+        Detach(test::PemFileToDer(folder_ / "gost-engine-tc26_cms" / (std::string(file) + ".pem")));
+    ASSERT_FALSE(detached.content.empty()) << file;
+    EXPECT_TRUE(VerifyHere(detached.content, detached.signature)) << file;
+    EXPECT_EQ(
+        test_util::CodedOf([&] { VerifyHere(detached.content + " ", detached.signature); }).code,
+        22);
+  }
 }
 
 }  // namespace
