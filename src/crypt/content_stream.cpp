@@ -84,6 +84,17 @@ struct ContentDigester::State {
     return true;
   }
 
+  // Raises flag (finishing or abandoned) for the hashing thread and waits for it to end.
+  void StopThread(bool State::*flag) {
+    {
+      const std::lock_guard lock(mutex);
+      this->*flag = true;
+    }
+    wake.notify_one();
+    thread->join();
+    thread.reset();
+  }
+
   void Run() {
     while (true) {
       size_t end = 0;
@@ -163,13 +174,7 @@ ContentDigests ContentDigester::Finish() {
     return {};
   }
   if (state.thread) {
-    {
-      const std::lock_guard lock(state.mutex);
-      state.finishing = true;
-    }
-    state.wake.notify_one();
-    state.thread->join();
-    state.thread.reset();
+    state.StopThread(&State::finishing);
     if (state.abandoned || state.hashed != state.published) {
       return {};
     }
@@ -191,13 +196,7 @@ ContentDigests ContentDigester::Finish() {
 void ContentDigester::Abandon() noexcept {
   State& state = *state_;
   if (state.thread) {
-    {
-      const std::lock_guard lock(state.mutex);
-      state.abandoned = true;
-    }
-    state.wake.notify_one();
-    state.thread->join();
-    state.thread.reset();
+    state.StopThread(&State::abandoned);
   }
   state.abandoned = true;
   state.contexts.clear();

@@ -28,6 +28,15 @@ uint8_t VerificationFlags(bool check_revocation, bool download) {
   return flags;
 }
 
+// The "MY" store of the user's or the machine's keys, as the provider chooses it.
+CertStore OpenMyStore(bool user_storage) {
+  CCryptoProvider provider;
+  provider.SetMachineKeySet(!user_storage);
+  provider.AcquireVerifyContext(kGostProviderType, false);
+  const uint8_t location = provider.MachineKeySet() ? kLocalMachineLocation : kCurrentUserLocation;
+  return CCryptoAPI20Utils::OpenSystemStore(provider.Handle(), location, store_code::kMy);
+}
+
 }  // namespace
 
 CCryptoAPI20Tool::CCryptoAPI20Tool()
@@ -172,24 +181,12 @@ std::string CCryptoAPI20Tool::EncryptBySha1(bool user_storage, std::string_view 
 }
 
 std::string CCryptoAPI20Tool::DecryptContent(bool user_storage, std::string_view enveloped) const {
-  CCryptoProvider provider;
-  provider.SetMachineKeySet(!user_storage);
-  provider.AcquireVerifyContext(kGostProviderType, false);
-  const uint8_t location = provider.MachineKeySet() ? kLocalMachineLocation : kCurrentUserLocation;
-  const CertStore my =
-      CCryptoAPI20Utils::OpenSystemStore(provider.Handle(), location, store_code::kMy);
-  return CCryptoAPI20Utils::DecryptMessage(my, enveloped);
+  return CCryptoAPI20Utils::DecryptMessage(OpenMyStore(user_storage), enveloped);
 }
 
 void CCryptoAPI20Tool::DecryptContentTo(bool user_storage, std::string_view enveloped,
                                         DecryptedSink& sink) const {
-  CCryptoProvider provider;
-  provider.SetMachineKeySet(!user_storage);
-  provider.AcquireVerifyContext(kGostProviderType, false);
-  const uint8_t location = provider.MachineKeySet() ? kLocalMachineLocation : kCurrentUserLocation;
-  const CertStore my =
-      CCryptoAPI20Utils::OpenSystemStore(provider.Handle(), location, store_code::kMy);
-  CCryptoAPI20Utils::DecryptMessageTo(my, enveloped, sink);
+  CCryptoAPI20Utils::DecryptMessageTo(OpenMyStore(user_storage), enveloped, sink);
 }
 
 std::optional<Certificate> CCryptoAPI20Tool::FindInStoreBySha1(uint8_t location, uint8_t store,

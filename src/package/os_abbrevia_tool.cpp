@@ -1159,16 +1159,35 @@ std::string COsAbbreviaTool::PackDocument(const std::string& entry_name, std::st
   return built.Finish({});
 }
 
-std::string COsAbbreviaTool::UnpackDocument(std::string_view archive_bytes,
-                                            rtl::DecompressionBudget& budget) {
+namespace {
+
+// A packed document: an archive of exactly one entry, checked as every entry read is.
+struct SingleEntry {
+  ZipPtr zip;
+  std::string name;
+  zip_stat_t stat;
+};
+
+SingleEntry OpenSingleEntry(std::string_view archive_bytes) {
   ZipPtr zip = OpenMemoryArchive(archive_bytes, ZIP_RDONLY | ZIP_CHECKCONS);
   const zip_int64_t count = ::zip_get_num_entries(zip.get(), 0);
   if (count != 1) {
     rtl::RaiseFmt(u8"Неверное число файлов в архиве: [%d]", static_cast<int64_t>(count));
   }
-  const std::string name = EntryName(zip.get(), 0, {});
+  std::string name = EntryName(zip.get(), 0, {});
   const zip_stat_t stat = StatEntry(zip.get(), 0, {});
   CheckEntryStat(stat, name);
+  return {std::move(zip), std::move(name), stat};
+}
+
+}  // namespace
+
+std::string COsAbbreviaTool::UnpackDocument(std::string_view archive_bytes,
+                                            rtl::DecompressionBudget& budget) {
+  const SingleEntry single = OpenSingleEntry(archive_bytes);
+  const ZipPtr& zip = single.zip;
+  const std::string& name = single.name;
+  const zip_stat_t& stat = single.stat;
   // Taken before the buffer is reserved: a bomb that says how large it is costs nothing.
   budget.Take(stat.size);
   std::string result;
@@ -1215,14 +1234,7 @@ bool CentralRecordPointsAtStart(std::string_view bytes) {
 bool COsAbbreviaTool::TakeLeadingEntry(std::string_view archive_bytes,
                                        rtl::DecompressionBudget& budget,
                                        const LeadingEntry& entry) {
-  ZipPtr zip = OpenMemoryArchive(archive_bytes, ZIP_RDONLY | ZIP_CHECKCONS);
-  const zip_int64_t count = ::zip_get_num_entries(zip.get(), 0);
-  if (count != 1) {
-    rtl::RaiseFmt(u8"Неверное число файлов в архиве: [%d]", static_cast<int64_t>(count));
-  }
-  const std::string name = EntryName(zip.get(), 0, {});
-  const zip_stat_t stat = StatEntry(zip.get(), 0, {});
-  CheckEntryStat(stat, name);
+  const zip_stat_t stat = OpenSingleEntry(archive_bytes).stat;
   constexpr zip_uint64_t kNeeded =
       ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_CRC | ZIP_STAT_COMP_METHOD;
   if ((stat.valid & kNeeded) != kNeeded || stat.size != entry.size ||
