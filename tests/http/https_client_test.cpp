@@ -3,8 +3,6 @@
 // against python3's ssl module with certificates made by openssl.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cctype>
 #include <cstdlib>
 #include <optional>
 #include <set>
@@ -46,11 +44,6 @@ TEST(InternetErrors, RowsAreAscendingNamedSentencesAndOtherCodesAreError) {
   for (const int32_t code : {0, 5, 12000, 12034, 12035, 12051, 12054, 12149, 12172, -1}) {
     EXPECT_EQ(InternetErrorText(code), "Error") << code;
   }
-  // Failures the loopback servers cannot bring about.
-  EXPECT_EQ(InternetErrorText(12004), "An internal error has occurred.");
-  EXPECT_EQ(InternetErrorText(12157),
-            "The application experienced an internal error loading the SSL libraries.");
-  EXPECT_EQ(InternetErrorText(12165), "The designated proxy server cannot be reached.");
 }
 
 TEST(ParseUrl, SplitsHostPathPortAndScheme) {
@@ -66,13 +59,11 @@ TEST(ParseUrl, SplitsHostPathPortAndScheme) {
            {"http://ca.example.ru", "", "", 0, false},  // no slash after the host: no host
            {"HTTPS://ca.example.ru/a", "ca.example.ru", "a", 0, false},  // case-sensitive scheme
            {"xhttpsx://h/a", "h", "a", 0, true},  // a scheme containing "https" is secure
-           {"ftp://h:21/pub/a.crl", "h", "pub/a.crl", 21, false},
            {"http://h:abc/a", "h", "a", 0, false},
            {"http://h:80x/a", "h", "a", 0, false},
            {"http://u:p@h/a", "u", "a", 0, false},  // user information is part of the host
            {"http://h/redirect?to=https://x/y", "h", "redirect?to=https://x/y", 0, false},
            {"h:8080/a/b", "h", "a/b", 8080, false},  // no scheme separator: the whole address
-           {"", "", "", 0, false},
        }) {
     const ParsedUrl parsed = ParseUrl(c.url);
     EXPECT_EQ(parsed.Host, c.host) << c.url;
@@ -129,26 +120,21 @@ TEST_F(HttpsClientGet, ServerBehavioursGiveTheBodyOrTheirMessage) {
   };
   const std::string binary("CRL\0\x01\x02\xFF binary\0", 15);
   const std::string too_big = rtl::Msg(u8"Ответ сервера больше допустимого размера (");
-  const std::string timeout = TransportError("The request has timed out.", 12002);
-  const std::string aborted =
-      TransportError("The connection with the server has been terminated.", 12030);
   const struct {
     const char* name;
     LoopbackServer::Handler handler;
     int64_t limit;
     std::string expected;
   } cases[] = {
-      {"Binary200", Answer(200, "OK", binary), 0, binary},
-      {"NeverAnswers", send("", true), 0, timeout},
-      {"BodyStalls", send("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nbegin", true), 0, timeout},
+      {"BinaryOfExactlyTheLimit", Answer(200, "OK", binary), 15, binary},
+      {"BodyStalls", send("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nbegin", true), 0,
+       TransportError("The request has timed out.", 12002)},
       {"DropsMidBody", send("HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\npart", false), 0,
-       aborted},
-      {"SaysNothing", send("", false), 0, aborted},
+       TransportError("The connection with the server has been terminated.", 12030)},
       {"NotHttp", send("SSH-2.0-OpenSSH_9.2\r\n", false), 0,
        TransportError("The server response could not be parsed.", 12152)},
       {"AnnouncedAboveTheLimit", Answer(200, "OK", std::string(5000, 'x')), 1000,
        too_big + rtl::Msg(u8"1000 байт)")},
-      {"ExactlyTheLimit", Answer(200, "OK", std::string(1000, 'y')), 1000, std::string(1000, 'y')},
       {"UnannouncedGrowsAboveTheLimit",
        send("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + std::string(65536, 'x'), false), 10000,
        too_big + rtl::Msg(u8"10000 байт)")}};
@@ -167,30 +153,25 @@ TEST_F(HttpsClientGet, ServerBehavioursGiveTheBodyOrTheirMessage) {
 
 // A checked status raises its code with the reason, before the size limit is looked at.
 TEST_F(HttpsClientGet, CheckedStatusRaisesStatusExceptionWithCodeAndReason) {
-  for (const auto& [status, reason, body] :
-       {std::tuple{404, "Not Found", std::string("no such list")},
-        {500, "Internal Error", std::string(4096, 'x')}}) {
-    LoopbackServer server(Answer(status, reason, body));
-    CHttpsClient client;
-    client.Config.CheckStatus = true;
-    client.Config.MaxContentSize = 100;
-    const std::optional<CHttpStatusException> error =
-        test::Raised<CHttpStatusException>([&] { client.Get(server.Url("a")); });
-    ASSERT_TRUE(error) << status;
-    EXPECT_EQ(error->StatusCode(), status);
-    EXPECT_EQ(error->Message(), reason);
-  }
+  LoopbackServer server(Answer(500, "Internal Error", std::string(4096, 'x')));
+  CHttpsClient client;
+  client.Config.CheckStatus = true;
+  client.Config.MaxContentSize = 100;
+  const std::optional<CHttpStatusException> error =
+      test::Raised<CHttpStatusException>([&] { client.Get(server.Url("a")); });
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->StatusCode(), 500);
+  EXPECT_EQ(error->Message(), "Internal Error");
 }
 
 TEST_F(HttpsClientGet, AddressesThatCannotBeReachedGiveTheirMessages) {
-  LoopbackServer server(Answer(200, "OK", "body"));
   const std::string invalid = TransportError("The URL is invalid.", 12005);
   const std::string unresolved = TransportError("The server name could not be resolved.", 12007);
   for (const auto& [url, expected] :
        {std::pair{std::string(), rtl::Msg(u8"Передан пустой URL")},
         {std::string("http://127.0.0.1"), invalid},
         {"http://127.0.0.1:70000/a", invalid},
-        {"http://user@" + server.Authority() + "/a", unresolved},
+        {std::string("http://user@127.0.0.1:1/a"), unresolved},  // no user name smuggled in
         {std::string("http://no-such-host.invalid/a.crl"), unresolved},
         {"http://127.0.0.1:" + std::to_string(test::ClosedPort()) + "/a",
          TransportError("The attempt to connect to the server failed.", 12029)}}) {
@@ -198,7 +179,6 @@ TEST_F(HttpsClientGet, AddressesThatCannotBeReachedGiveTheirMessages) {
     client.Config.ConnectTimeout = 20000;
     EXPECT_EQ(MessageOf([&] { client.Get(url); }), expected) << url;
   }
-  EXPECT_TRUE(server.Requests().empty());
 }
 
 TEST_F(HttpsClientGet, FollowsUpToFiveRedirectsOfTheSameSchemes) {
@@ -217,15 +197,11 @@ TEST_F(HttpsClientGet, FollowsUpToFiveRedirectsOfTheSameSchemes) {
                            "(default is five attempts).",
                            12156));
   EXPECT_EQ(loop.Requests().size(), 6u);
-  for (const char* location : {"file:///etc/passwd", "ftp://127.0.0.1/pub/a.crl"}) {
-    LoopbackServer elsewhere(
-        Answer(302, "Found", "", "Location: " + std::string(location) + "\r\n"));
-    EXPECT_EQ(MessageOf([&] { plain.Get(elsewhere.Url("a")); }),
-              TransportError("The function could not handle the redirection, because the scheme "
-                             "changed (for example, HTTP to FTP).",
-                             12048))
-        << location;
-  }
+  LoopbackServer elsewhere(Answer(302, "Found", "", "Location: file:///etc/passwd\r\n"));
+  EXPECT_EQ(MessageOf([&] { plain.Get(elsewhere.Url("a")); }),
+            TransportError("The function could not handle the redirection, because the scheme "
+                           "changed (for example, HTTP to FTP).",
+                           12048));
 }
 
 TEST_F(HttpsClientGet, GoesThroughTheNamedProxyWithoutBypassListOrTheEnvironmentsUnlessOff) {
@@ -240,19 +216,13 @@ TEST_F(HttpsClientGet, GoesThroughTheNamedProxyWithoutBypassListOrTheEnvironment
   client.Config.ProxyConfig.UserName = "user";
   client.Config.ProxyConfig.Password = "secret";
   EXPECT_EQ(client.Get("http://certs.example.test/ca/root.crl"), "via proxy");
-  EXPECT_EQ(RequestLine(proxy.Requests().at(1)),
-            "GET http://certs.example.test/ca/root.crl HTTP/1.1");
   EXPECT_EQ(HeaderOf(proxy.Requests().at(1), "Proxy-Authorization"), "Basic dXNlcjpzZWNyZXQ=");
-  client.Config.ProxyConfig.Port = std::to_string(test::ClosedPort());
-  EXPECT_EQ(MessageOf([&] { client.Get("http://certs.example.test/a.crl"); }),
-            TransportError("The attempt to connect to the server failed.", 12029));
   ::unsetenv("no_proxy");
   ::setenv("http_proxy", ("http://" + proxy.Authority()).c_str(), 1);
   EXPECT_EQ(CHttpsClient().Get("http://certs.example.test:8080/a.crl"), "via proxy");
   EXPECT_EQ(RequestLine(proxy.Requests().at(2)),
             "GET http://certs.example.test:8080/a.crl HTTP/1.1");
   client.Config.UseProxy = false;
-  client.Config.ProxyConfig.Port = std::to_string(proxy.Port());
   EXPECT_EQ(client.Get(server.Url("a")), "direct");
   EXPECT_EQ(proxy.Requests().size(), 3u);
 }
@@ -279,7 +249,6 @@ TEST_F(DownloadFromAnyUrl, ReturnsTheFirstUrlThatWorksSkippingBlankPiecesWithThe
   config.CheckStatus = true;
   EXPECT_EQ(CHTTPClientTool::DownloadFromAnyUrl(second.Url("b") + "," + first.Url("a"), config),
             "first");
-  EXPECT_EQ(HeaderOf(second.Requests().back(), "User-Agent"), "chain-builder");
   EXPECT_EQ(HeaderOf(first.Requests().back(), "User-Agent"), "chain-builder");
   EXPECT_EQ(MessageOf([&] { CHTTPClientTool::DownloadFromAnyUrl(second.Url("b"), config); }),
             "Not Here[" + second.Url("b") + "]");
@@ -300,11 +269,7 @@ TEST_F(DownloadFromAnyUrl, JoinsTheAttemptTextsWhenEveryUrlFails) {
   const std::string url = ClosedUrl("ca%20root.crl");  // percent signs are written as blanks
   EXPECT_EQ(download(url),
             cannot_connect + "[" + std::string(url).replace(url.find('%'), 1, " ") + "]");
-  EXPECT_EQ(download("http://nohost"),
-            TransportError("The URL is invalid.", 12005) + "[http://nohost]");
   EXPECT_EQ(download(""), rtl::Msg(u8"Передан пустой аргумент: url"));
-  EXPECT_EQ(MessageOf([] { CHTTPClientTool::DownloadFromAnyUrl("", {}); }),
-            rtl::Msg(u8"Передан пустой аргумент: url"));
 }
 
 using HttpsClientTls = test::HttpTest;
@@ -350,22 +315,15 @@ TEST_F(HttpsClientTls, PresentsTheConfiguredClientCertificateOnlyWhenAskedAndOnc
   EXPECT_EQ(client.Get(strict.Url("private.crl")),
             "secure GET /private.crl HTTP/1.1 for lyr-client");
   EXPECT_EQ(asked, std::vector{rtl::HexToBytes(thumbprint)});
-  std::string lower = thumbprint;
-  std::transform(lower.begin(), lower.end(), lower.begin(), ::tolower);
-  client.Config.ClientCertificate = lower;
-  EXPECT_EQ(client.Get(strict.Url("a")), "secure GET /a HTTP/1.1 for lyr-client");
   const struct {
     const char* name;
     std::string thumbprint;
     ClientCertificateSource source;
-  } cases[] = {
-      {"NoSource", thumbprint, nullptr},
-      {"UnknownThumbprint", std::string(40, 'A'), source("client.pem", "client.key")},
-      {"ThumbprintNotHex", "not a thumbprint", source("client.pem", "client.key")},
-      {"AnotherCertificate", thumbprint, source("stranger.pem", "stranger.key")},
-      {"KeyDoesNotMatch", thumbprint, source("client.pem", "stranger.key")},
-      {"SourceFails", thumbprint,
-       [](const std::string&) -> std::optional<ClientCertificate> { rtl::Raise("store broken"); }}};
+  } cases[] = {{"NoSource", thumbprint, nullptr},
+               {"UnknownThumbprint", std::string(40, 'A'), source("client.pem", "client.key")},
+               {"ThumbprintNotHex", "not a thumbprint", source("client.pem", "client.key")},
+               {"AnotherCertificate", thumbprint, source("stranger.pem", "stranger.key")},
+               {"KeyDoesNotMatch", thumbprint, source("client.pem", "stranger.key")}};
   for (const auto& c : cases) {
     CHttpsClient failing;
     failing.Config.ClientCertificate = c.thumbprint;

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
-"""HTTPS server of the tests: https_server.py CERT KEY [CLIENT_CA] prints its port on 127.0.0.1 and
-answers every GET with "secure <request line> for <client certificate CN or anonymous>"; with
-CLIENT_CA it requires a client certificate issued by (or equal to) it."""
+"""HTTPS server of the tests: https_server.py CERT KEY [CLIENT_CA] prints its process id and its port
+on 127.0.0.1 and answers every GET with "secure <request line> for <client certificate CN or
+anonymous>"; with CLIENT_CA it requires a client certificate issued by (or equal to) it."""
+import os
 import socket
 import ssl
 import sys
@@ -34,7 +35,7 @@ def main() -> None:
     listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
     listener.bind(("127.0.0.1", 0))
     listener.listen(8)
-    print(listener.getsockname()[1], flush=True)
+    print(os.getpid(), listener.getsockname()[1], flush=True)
     while True:
         connection, _ = listener.accept()
         try:

@@ -2,16 +2,15 @@
 #include "http/loopback_server.h"
 
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <array>
+#include <cstdio>
 #include <stdexcept>
 
 namespace lyr::test {
@@ -135,39 +134,22 @@ uint16_t ClosedPort() {
 }
 
 HttpsServer::HttpsServer(const std::vector<std::string>& arguments, const std::string& log) {
-  int out[2];
-  if (::pipe2(out, O_CLOEXEC) != 0) {
-    throw std::runtime_error("pipe");
+  std::string command = "exec python3 '" LYR_HTTPS_SERVER_SCRIPT "'";
+  for (const std::string& argument : arguments) {
+    command += " '" + argument + "'";
   }
-  pid_ = ::fork();
-  if (pid_ == 0) {
-    ::dup2(out[1], STDOUT_FILENO);
-    const int err = ::open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
-    ::dup2(err, STDERR_FILENO);
-    std::vector<std::string> all{"python3", LYR_HTTPS_SERVER_SCRIPT};
-    all.insert(all.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (std::string& argument : all) {
-      argv.push_back(argument.data());
-    }
-    argv.push_back(nullptr);
-    ::execvp("python3", argv.data());
-    ::_exit(127);
+  pipe_ = ::popen((command + " 2>>'" + log + "'").c_str(), "re");
+  if (pipe_ == nullptr || std::fscanf(pipe_, "%d %d", &pid_, &port_) != 2) {
+    port_ = 0;
   }
-  ::close(out[1]);
-  std::string line;
-  char c = 0;
-  while (::read(out[0], &c, 1) == 1 && c != '\n') {
-    line += c;
-  }
-  ::close(out[0]);
-  port_ = line.empty() ? 0 : std::stoi(line);
 }
 
 HttpsServer::~HttpsServer() {
   if (pid_ > 0) {
     ::kill(pid_, SIGTERM);
-    ::waitpid(pid_, nullptr, 0);
+  }
+  if (pipe_ != nullptr) {
+    ::pclose(pipe_);
   }
 }
 

@@ -1,9 +1,8 @@
 // Real servers for tests on 127.0.0.1: an HTTP server in a thread, an HTTPS server in python3.
 #pragma once
 
-#include <sys/types.h>
-
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -22,8 +21,6 @@ class LoopbackServer final {
 
   explicit LoopbackServer(Handler handler);
   ~LoopbackServer();
-  LoopbackServer(const LoopbackServer&) = delete;
-  LoopbackServer& operator=(const LoopbackServer&) = delete;
 
   [[nodiscard]] uint16_t Port() const { return port_; }
   // "127.0.0.1:<port>"
@@ -61,12 +58,11 @@ LoopbackServer::Handler Answer(int status, std::string reason, std::string body,
 // A loopback port on which nothing listens (bound, then closed).
 uint16_t ClosedPort();
 
-// The HTTPS server of the tests (https_server.py under python3's ssl module), run as a child
-// process for the lifetime of the object.
+// https_server.py under python3's ssl module, run for the lifetime of the object.
 class HttpsServer final {
  public:
   // Starts "python3 https_server.py CERT KEY [CLIENT_CA]" with arguments, its standard error
-  // appended to log, and waits for the port it prints. Port() is 0 when it did not start.
+  // appended to log, and reads the port it prints. Port() is 0 when it did not start.
   HttpsServer(const std::vector<std::string>& arguments, const std::string& log);
   ~HttpsServer();  // terminates the server and waits for it
   HttpsServer(const HttpsServer&) = delete;
@@ -77,7 +73,8 @@ class HttpsServer final {
   [[nodiscard]] std::string Url(const std::string& path) const;
 
  private:
-  pid_t pid_ = -1;
+  FILE* pipe_ = nullptr;  // the server's standard output, which gives its process id and port
+  int pid_ = -1;
   int port_ = 0;
 };
 
