@@ -49,13 +49,6 @@ static int failures = 0;
     }                                                         \
   } while (0)
 
-static void CheckExports(void) {
-  size_t i;
-  for (i = 0; i < sizeof kEveryFunction / sizeof kEveryFunction[0]; ++i) {
-    CHECK(kEveryFunction[i] != NULL);
-  }
-}
-
 /* True when text holds exactly the characters of expected (an array with its final NUL). */
 #define SAME(text, expected) \
   (SysStringByteLen(text) + 2 == sizeof(expected) && memcmp(text, expected, sizeof(expected)) == 0)
@@ -95,7 +88,10 @@ static void CheckErrorInfo(void) {
 }
 
 int main(void) {
-  CheckExports();
+  size_t i;
+  for (i = 0; i < sizeof kEveryFunction / sizeof kEveryFunction[0]; ++i) {
+    CHECK(kEveryFunction[i] != NULL);
+  }
   CheckErrorInfo();
   if (failures == 0) {
     printf("c host ok\n");

@@ -132,7 +132,7 @@ TEST(Variant, CopyDuplicatesStringsKeepingTheirBytesAndAddsReferences) {
   VariantClear(&kept);
 }
 
-TEST(Variant, CopyIndReadsThroughOneReference) {
+TEST(Variant, CopyIndReadsThroughOneReferenceOnly) {
   BSTR text = SysAllocString(u"behind");
   VARIANT source;
   source.vt = VT_BYREF | VT_BSTR;
@@ -164,21 +164,16 @@ TEST(Variant, CopyIndReadsThroughOneReference) {
   EXPECT_EQ(object.References(), 2u);
   VariantClear(&copy);
   EXPECT_EQ(object.References(), 1u);
-}
-
-TEST(Variant, CopyIndRefusesAReferenceToAReference) {
+  // A reference to a reference, or to nothing, is refused.
   LONG value = 1;
   VARIANT middle;
   middle.vt = VT_BYREF | VT_I4;
   middle.plVal = &value;
-  VARIANT outer;
-  outer.vt = VT_BYREF | VT_VARIANT;
-  outer.pvarVal = &middle;
-  VARIANT copy;
-  VariantInit(&copy);
-  EXPECT_EQ(VariantCopyInd(&copy, &outer), E_INVALIDARG);
-  outer.pvarVal = nullptr;
-  EXPECT_EQ(VariantCopyInd(&copy, &outer), E_INVALIDARG);
+  source.vt = VT_BYREF | VT_VARIANT;
+  source.pvarVal = &middle;
+  EXPECT_EQ(VariantCopyInd(&copy, &source), E_INVALIDARG);
+  source.pvarVal = nullptr;
+  EXPECT_EQ(VariantCopyInd(&copy, &source), E_INVALIDARG);
   EXPECT_EQ(copy.vt, VT_EMPTY);
 }
 
@@ -215,10 +210,8 @@ TEST_P(VariantChangeTypeTable, ConvertsAsOleAutomationDoes) {
 const ChangeCase kCases[] = {
     {"I4ToI2", Int(VT_I4, -32768), 0, VT_I2, S_OK, Int(VT_I2, -32768)},
     {"I4ToI2Overflow", Int(VT_I4, 32768), 0, VT_I2, DISP_E_OVERFLOW, {}},
-    {"I4ToUi1", Int(VT_I4, 255), 0, VT_UI1, S_OK, Int(VT_UI1, 255)},
     {"NegativeI2ToUi1Overflow", Int(VT_I2, -1), 0, VT_UI1, DISP_E_OVERFLOW, {}},
     {"Ui4ToI4Overflow", Int(VT_UI4, 0x80000000LL), 0, VT_I4, DISP_E_OVERFLOW, {}},
-    {"I8ToI4Overflow", Int(VT_I8, 1LL << 40), 0, VT_I4, DISP_E_OVERFLOW, {}},
     {"R8ToI4RoundsHalfToEven", Real(VT_R8, 2.5), 0, VT_I4, S_OK, Int(VT_I4, 2)},
     {"R8ToI4RoundsHalfUpToEven", Real(VT_R8, 3.5), 0, VT_I4, S_OK, Int(VT_I4, 4)},
     {"R8ToI2Overflow", Real(VT_R8, 32767.6), 0, VT_I2, DISP_E_OVERFLOW, {}},
@@ -241,7 +234,6 @@ const ChangeCase kCases[] = {
     {"BstrEmptyToI4Mismatch", Text(u""), 0, VT_I4, DISP_E_TYPEMISMATCH, {}},
     {"BstrDoubleSignToI4Mismatch", Text(u"+-1"), 0, VT_I4, DISP_E_TYPEMISMATCH, {}},
     {"BstrArabicIndicDigitsMismatch", Text(u"١٢"), 0, VT_I4, DISP_E_TYPEMISMATCH, {}},
-    {"BstrNulMismatch", Text(std::u16string(u"1\0002", 3)), 0, VT_I4, DISP_E_TYPEMISMATCH, {}},
     {"BstrToBstr", Text(u"Привет"), 0, VT_BSTR, S_OK, Text(u"Привет")},
     {"EmptyToI4", Value{}, 0, VT_I4, S_OK, Int(VT_I4, 0)},
     {"EmptyToBstr", Value{}, 0, VT_BSTR, S_OK, Text(u"")},

@@ -47,15 +47,8 @@ TEST(InternetErrors, RowsAreAscendingNamedSentencesAndOtherCodesAreError) {
 }
 
 TEST(ParseUrl, SplitsHostPathPortAndScheme) {
-  struct Case {
-    const char* url;
-    const char* host;
-    const char* path;
-    int32_t port;
-    bool secure;
-  };
-  for (const Case& c : {
-           Case{"https://ca.example.ru:8443/x/y.crl", "ca.example.ru", "x/y.crl", 8443, true},
+  for (const auto& [url, host, path, port, secure] : {
+           std::tuple{"https://ca.example.ru:8443/x/y.crl", "ca.example.ru", "x/y.crl", 8443, true},
            {"http://ca.example.ru", "", "", 0, false},  // no slash after the host: no host
            {"HTTPS://ca.example.ru/a", "ca.example.ru", "a", 0, false},  // case-sensitive scheme
            {"xhttpsx://h/a", "h", "a", 0, true},  // a scheme containing "https" is secure
@@ -65,23 +58,19 @@ TEST(ParseUrl, SplitsHostPathPortAndScheme) {
            {"http://h/redirect?to=https://x/y", "h", "redirect?to=https://x/y", 0, false},
            {"h:8080/a/b", "h", "a/b", 8080, false},  // no scheme separator: the whole address
        }) {
-    const ParsedUrl parsed = ParseUrl(c.url);
-    EXPECT_EQ(parsed.Host, c.host) << c.url;
-    EXPECT_EQ(parsed.Path, c.path) << c.url;
-    EXPECT_EQ(parsed.Port, c.port) << c.url;
-    EXPECT_EQ(parsed.Secure, c.secure) << c.url;
+    const ParsedUrl parsed = ParseUrl(url);
+    EXPECT_EQ(std::tuple(parsed.Host, parsed.Path, parsed.Port, parsed.Secure),
+              std::tuple(std::string(host), std::string(path), port, secure))
+        << url;
   }
 }
 
 // The value of a header in a request head, or "<none>".
 std::string HeaderOf(const std::string& request, const std::string& name) {
-  const std::string key = "\r\n" + name + ": ";
-  const size_t start = request.find(key);
-  if (start == std::string::npos) {
-    return "<none>";
-  }
-  const size_t value = start + key.size();
-  return request.substr(value, request.find("\r\n", value) - value);
+  const size_t start = request.find("\r\n" + name + ": ");
+  const size_t value = start + name.size() + 4;
+  return start == std::string::npos ? "<none>"
+                                    : request.substr(value, request.find("\r\n", value) - value);
 }
 
 std::string RequestLine(const std::string& request) {
@@ -120,34 +109,29 @@ TEST_F(HttpsClientGet, ServerBehavioursGiveTheBodyOrTheirMessage) {
   };
   const std::string binary("CRL\0\x01\x02\xFF binary\0", 15);
   const std::string too_big = rtl::Msg(u8"Ответ сервера больше допустимого размера (");
-  const struct {
-    const char* name;
-    LoopbackServer::Handler handler;
-    int64_t limit;
-    std::string expected;
-  } cases[] = {
-      {"BinaryOfExactlyTheLimit", Answer(200, "OK", binary), 15, binary},
-      {"BodyStalls", send("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nbegin", true), 0,
-       TransportError("The request has timed out.", 12002)},
-      {"DropsMidBody", send("HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\npart", false), 0,
-       TransportError("The connection with the server has been terminated.", 12030)},
-      {"NotHttp", send("SSH-2.0-OpenSSH_9.2\r\n", false), 0,
-       TransportError("The server response could not be parsed.", 12152)},
-      {"AnnouncedAboveTheLimit", Answer(200, "OK", std::string(5000, 'x')), 1000,
-       too_big + rtl::Msg(u8"1000 байт)")},
-      {"UnannouncedGrowsAboveTheLimit",
-       send("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + std::string(65536, 'x'), false), 10000,
-       too_big + rtl::Msg(u8"10000 байт)")}};
-  for (const auto& c : cases) {
-    LoopbackServer server(c.handler);
+  for (const auto& [name, handler, limit, expected] :
+       {std::tuple<const char*, LoopbackServer::Handler, int64_t, std::string>{
+            "BinaryOfExactlyTheLimit", Answer(200, "OK", binary), 15, binary},
+        {"BodyStalls", send("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nbegin", true), 0,
+         TransportError("The request has timed out.", 12002)},
+        {"DropsMidBody", send("HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\npart", false), 0,
+         TransportError("The connection with the server has been terminated.", 12030)},
+        {"NotHttp", send("SSH-2.0-OpenSSH_9.2\r\n", false), 0,
+         TransportError("The server response could not be parsed.", 12152)},
+        {"AnnouncedAboveTheLimit", Answer(200, "OK", std::string(5000, 'x')), 1000,
+         too_big + rtl::Msg(u8"1000 байт)")},
+        {"UnannouncedGrowsAboveTheLimit",
+         send("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + std::string(65536, 'x'), false),
+         10000, too_big + rtl::Msg(u8"10000 байт)")}}) {
+    LoopbackServer server(handler);
     CHttpsClient client;
     client.Config.ReceiveTimeout = 300;
-    if (c.limit != 0) {
-      client.Config.MaxContentSize = c.limit;
+    if (limit != 0) {
+      client.Config.MaxContentSize = limit;
     }
     std::string body;
     const std::string error = MessageOf([&] { body = client.Get(server.Url("a")); });
-    EXPECT_EQ(error.empty() ? body : error, c.expected) << c.name;
+    EXPECT_EQ(error.empty() ? body : error, expected) << name;
   }
 }
 
@@ -315,22 +299,18 @@ TEST_F(HttpsClientTls, PresentsTheConfiguredClientCertificateOnlyWhenAskedAndOnc
   EXPECT_EQ(client.Get(strict.Url("private.crl")),
             "secure GET /private.crl HTTP/1.1 for lyr-client");
   EXPECT_EQ(asked, std::vector{rtl::HexToBytes(thumbprint)});
-  const struct {
-    const char* name;
-    std::string thumbprint;
-    ClientCertificateSource source;
-  } cases[] = {{"NoSource", thumbprint, nullptr},
-               {"UnknownThumbprint", std::string(40, 'A'), source("client.pem", "client.key")},
-               {"ThumbprintNotHex", "not a thumbprint", source("client.pem", "client.key")},
-               {"AnotherCertificate", thumbprint, source("stranger.pem", "stranger.key")},
-               {"KeyDoesNotMatch", thumbprint, source("client.pem", "stranger.key")}};
-  for (const auto& c : cases) {
-    CHttpsClient failing;
-    failing.Config.ClientCertificate = c.thumbprint;
-    failing.Config.CertificateSource = c.source;
-    EXPECT_EQ(MessageOf([&] { failing.Get(strict.Url("a")); }),
+  for (const auto& [name, wanted, given] :
+       {std::tuple<const char*, std::string, ClientCertificateSource>{"NoSource", thumbprint,
+                                                                      nullptr},
+        {"UnknownThumbprint", std::string(40, 'A'), source("client.pem", "client.key")},
+        {"ThumbprintNotHex", "not a thumbprint", source("client.pem", "client.key")},
+        {"AnotherCertificate", thumbprint, source("stranger.pem", "stranger.key")},
+        {"KeyDoesNotMatch", thumbprint, source("client.pem", "stranger.key")}}) {
+    client.Config.ClientCertificate = wanted;
+    client.Config.CertificateSource = given;
+    EXPECT_EQ(MessageOf([&] { client.Get(strict.Url("a")); }),
               rtl::Msg(u8"Ошибка получения контекста сертификата"))
-        << c.name;
+        << name;
   }
 }
 

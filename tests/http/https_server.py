@@ -2,28 +2,21 @@
 """HTTPS server of the tests: https_server.py CERT KEY [CLIENT_CA] prints its process id and its port
 on 127.0.0.1 and answers every GET with "secure <request line> for <client certificate CN or
 anonymous>"; with CLIENT_CA it requires a client certificate issued by (or equal to) it."""
+import http.server
 import os
-import socket
 import ssl
 import sys
 
 
-def serve(context: ssl.SSLContext, connection: socket.socket) -> None:
-    with context.wrap_socket(connection, server_side=True) as tls:
-        head = b""
-        while b"\r\n\r\n" not in head:
-            chunk = tls.recv(4096)
-            if not chunk:
-                return
-            head += chunk
-        line = head.split(b"\r\n", 1)[0].decode("latin-1")
-        peer = tls.getpeercert()
-        who = "anonymous"
-        if peer:
-            who = dict(pair[0] for pair in peer["subject"])["commonName"]
-        body = f"secure {line} for {who}".encode()
-        tls.sendall(b"HTTP/1.1 200 OK\r\nContent-Length: %d\r\nConnection: close\r\n\r\n"
-                    % len(body) + body)
+class Handler(http.server.BaseHTTPRequestHandler):
+    def do_GET(self) -> None:
+        peer = self.connection.getpeercert()
+        who = dict(pair[0] for pair in peer["subject"])["commonName"] if peer else "anonymous"
+        body = f"secure {self.requestline} for {who}".encode()
+        self.send_response(200)
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        self.wfile.write(body)
 
 
 def main() -> None:
@@ -32,18 +25,10 @@ def main() -> None:
     if len(sys.argv) > 3:
         context.verify_mode = ssl.CERT_REQUIRED
         context.load_verify_locations(sys.argv[3])
-    listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
-    listener.bind(("127.0.0.1", 0))
-    listener.listen(8)
-    print(os.getpid(), listener.getsockname()[1], flush=True)
-    while True:
-        connection, _ = listener.accept()
-        try:
-            serve(context, connection)
-        except (ssl.SSLError, OSError) as error:
-            print(f"https_server: {error}", file=sys.stderr, flush=True)
-        finally:
-            connection.close()
+    server = http.server.HTTPServer(("127.0.0.1", 0), Handler)
+    server.socket = context.wrap_socket(server.socket, server_side=True)
+    print(os.getpid(), server.server_address[1], flush=True)
+    server.serve_forever()
 
 
 if __name__ == "__main__":

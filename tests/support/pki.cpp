@@ -161,10 +161,7 @@ TestPki MakeSharedPki() {
       pem("chain_user.pem",
           Issue({"CN=Chain User", "17", now, now + 365 * kDay}, user.key, &chain_inter)),
       pem("plain_self.pem", crypt::IssueSelfSigned(plain, user.key)),
-      pem("inter_nc.pem", Issue({"CN=Test Inter NC", "19", now, month, true}, inter.key, &root)),
-      pem("crit_not_ca.pem",
-          Issue({"CN=Test User,O=Lyr", "1A", now, month, false, ExtensionMode::kCritical}, user.key,
-                &root))};
+      pem("inter_nc.pem", Issue({"CN=Test Inter NC", "19", now, month, true}, inter.key, &root))};
 }
 
 // An end entity of the chain scenario.
@@ -178,12 +175,11 @@ PkiParty EndEntity(int64_t now, const char* cn, const char* serial, const PkiPar
 
 // The path of a request line "GET /path HTTP/1.1", without the leading "/".
 std::string RequestPath(const std::string& request) {
-  const size_t start = request.find(' ');
-  const size_t end = request.find(' ', start + 1);
-  if (start == std::string::npos || end == std::string::npos || request[start + 1] != '/') {
+  const size_t slash = request.find(" /");
+  if (slash == std::string::npos) {
     return {};
   }
-  return request.substr(start + 2, end - start - 2);
+  return request.substr(slash + 2, request.find(' ', slash + 2) - slash - 2);
 }
 
 }  // namespace

@@ -43,9 +43,9 @@ struct TestPki {
   // ocsp_only: by root (user key), OCSP access alone; user_csr: a request of the user key;
   // chain_root, chain_inter, chain_user: a second chain on the root, inter and user keys;
   // plain_self: self-signed without basic constraints; inter_noncritical: a non-critical CA by
-  // root; critical_not_ca: "CN=Test User,O=Lyr" by root, critical CA:FALSE.
+  // root.
   std::filesystem::path ocsp_only, user_csr, chain_root, chain_inter, chain_user, plain_self,
-      inter_noncritical, critical_not_ca;
+      inter_noncritical;
 };
 
 const TestPki& SharedPki();
