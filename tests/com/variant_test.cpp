@@ -209,7 +209,7 @@ TEST_P(VariantChangeTypeTable, ConvertsAsOleAutomationDoes) {
 
 const ChangeCase kCases[] = {
     {"I4ToI2", Int(VT_I4, -32768), 0, VT_I2, S_OK, Int(VT_I2, -32768)},
-    {"I4ToI2Overflow", Int(VT_I4, 32768), 0, VT_I2, DISP_E_OVERFLOW, {}},
+    {"I8ToI2Overflow", Int(VT_I8, 32768), 0, VT_I2, DISP_E_OVERFLOW, {}},
     {"NegativeI2ToUi1Overflow", Int(VT_I2, -1), 0, VT_UI1, DISP_E_OVERFLOW, {}},
     {"Ui4ToI4Overflow", Int(VT_UI4, 0x80000000LL), 0, VT_I4, DISP_E_OVERFLOW, {}},
     {"R8ToI4RoundsHalfToEven", Real(VT_R8, 2.5), 0, VT_I4, S_OK, Int(VT_I4, 2)},

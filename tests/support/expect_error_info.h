@@ -34,13 +34,9 @@ inline PublishedError TakeErrorInfo() {
   }
   published.present = true;
   BSTR text = nullptr;
-  if (info->GetDescription(&text) == S_OK) {
-    published.description = TakeBstr(text);
-  }
+  published.description = info->GetDescription(&text) == S_OK ? TakeBstr(text) : u"";
   text = nullptr;
-  if (info->GetSource(&text) == S_OK) {
-    published.source = TakeBstr(text);
-  }
+  published.source = info->GetSource(&text) == S_OK ? TakeBstr(text) : u"";
   info->Release();
   return published;
 }
