@@ -64,9 +64,7 @@ TEST(XMLTokenizer, CutsAndClassifiesTokens) {
     EXPECT_EQ(TXMLTokenizer::NormalizeTokenText(raw), expected) << raw;
   }
   TXMLTokenizer lines("<a>\n\n<b>\r\n<c>");
-  EXPECT_EQ(lines.LineCounter(), 1);
   lines.NextToken();
-  EXPECT_EQ(lines.LineCounter(), 3);
   lines.NextToken();
   EXPECT_EQ(lines.LineCounter(), 4);
 }
@@ -92,22 +90,17 @@ TEST(XMLTextReader, ReadsAttributesAndTextDecodingReferencesItKnows) {
     EXPECT_EQ(reader.ReadAttribute("b"), expected) << tag;
   }
   CXMLTextReader reader;
-  for (const std::string tag : {R"(<a v="tRuE"/>)", R"(<a v="1"/>)"}) {
-    reader.SetXML(tag);
-    EXPECT_TRUE(reader.ReadBoolAttribute("v")) << tag;
-  }
-  for (const std::string tag : {R"(<a v="yes"/>)", "<a/>"}) {
-    reader.SetXML(tag);
-    EXPECT_FALSE(reader.ReadBoolAttribute("v")) << tag;
-  }
+  reader.SetXML(R"(<a t="tRuE" o="1" f="fals" n="11"/>)");
+  EXPECT_TRUE(reader.ReadBoolAttribute("t") && reader.ReadBoolAttribute("o"));
+  EXPECT_FALSE(reader.ReadBoolAttribute("f") || reader.ReadBoolAttribute("n") ||
+               reader.ReadBoolAttribute("x"));
   reader.SetXML(U8(u8"<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<a v=\"Ёж\">Тест</a>"));
   reader.FindElement("a");
   EXPECT_EQ(reader.ReadAttribute("v"), Msg(u8"Ёж"));
   EXPECT_EQ(reader.ReadElementValue("a"), Msg(u8"Тест"));
-  for (const std::string text : {"<v/>", "<v></v>", "<v>\r\n</v>"}) {
-    reader.SetXML(text);
-    EXPECT_EQ(reader.ReadElementValue("v"), "") << text;
-  }
+  reader.SetXML("<v/><v>\r\n</v><w/>");
+  EXPECT_EQ(reader.ReadElementValue("v"), "");
+  EXPECT_EQ(reader.ReadElementValue("v"), "");
   reader.SetXML("<v> &lt;&amp;&gt;&quot;&apos;&#32;x&#13;\ny\r\n    z&#32;\t</v>");
   EXPECT_EQ(reader.ReadElementValue("v"), "<&>\"' x\r\ny z ");
 }
@@ -137,23 +130,20 @@ TEST(XMLTextReader, MatchesAndNamesTheCurrentTag) {
   reader.ReadStartElement("root");
   EXPECT_EQ(reader.GetCurrentElementName(), "child");
   reader.SetXML("\xEF\xBB\xBF<root><a/></root>");
-  EXPECT_EQ(reader.CurrentKind(), K::Text);
   reader.ReadStartElement("root");  // the byte order mark is skipped
   EXPECT_EQ(reader.GetCurrentElementName(), "a");
 }
 
 TEST(XMLTextReader, FailuresGiveExactMessages) {
-  const auto value = [](std::string name) {
-    return [name](CXMLTextReader& r) { (void)r.ReadElementValue(name); };
-  };
   const std::tuple<std::string, std::function<void(CXMLTextReader&)>, std::u8string> cases[] = {
       {"<?xml version='1.0'?><b x='1'/>", [](auto& r) { r.ReadStartElement("a"); },
        u8"Не найден ожидаемый узел [a] (вместо найденного <b x='1'/>)"},
       {"<a/>", [](auto& r) { r.ReadStartElement("a"), r.ReadStartElement("b"); },
        u8"Не найден ожидаемый узел [b] (вместо найденного )"},
       {"<a><b/></a>", [](auto& r) { r.FindElement("c"); }, u8"Элемент [c] не найден"},
-      {"<a>1</a>", value("b"), u8"Нет элемента с именем [b]"},
-      {"<a><![CDATA[x]]></a>", value("a"), u8"В элементе [a] содержится не только текст"},
+      {"<a>1</a>", [](auto& r) { (void)r.ReadElementValue("b"); }, u8"Нет элемента с именем [b]"},
+      {"<a><![CDATA[x]]></a>", [](auto& r) { (void)r.ReadElementValue("a"); },
+       u8"В элементе [a] содержится не только текст"},
       {"<\xE0/>", [](auto& r) { r.ReadStartElement(Msg(u8"ТрансИнф")); },
        u8"Не найден ожидаемый узел [ТрансИнф] (вместо найденного <а/>)"}};
   for (const auto& [document, operation, message] : cases) {
@@ -178,8 +168,6 @@ TEST(XMLTextReaderHostile, UnterminatedHugeAndDeepDocuments) {
   reader.SetXML(deep);
   reader.FindElement("b");
   EXPECT_EQ(reader.ReadAttribute("v"), "1");
-  reader.SetXML(deep);
-  ExpectRaises([&] { reader.FindElement("c"); }, u8"Элемент [c] не найден");
   const std::string many(1'000'000, '&');  // decoded in one pass
   EXPECT_EQ(CXMLTextReader::DecodeEntities(many), many);
   EXPECT_EQ(CXMLTextReader::DecodeEntities(Repeat("&amp;", 100'000)), std::string(100'000, '&'));
@@ -308,11 +296,15 @@ TEST(XMLTextWriter, RefusesWhatWouldBeMalformed) {
   ExpectRaises([&] { writer.EndElement(); }, Msg(name + u8"bad name]"));
   ExpectRaises([&] { writer.EndDocument(); }, Msg(name + u8"bad name]"));
   writer.Reset();
-  EXPECT_EQ(Play(writer, {"<ok", ">"}), "<ok/>");
+  writer.StartElement("ok");
+  writer.AddAttribute("v", "text");  // a literal is text, not true
+  writer.EndElement();
+  EXPECT_EQ(writer.GetXML(), "<ok v=\"text\"/>");
 }
 
-// Every character windows-1251 has reads back unchanged from attributes and text.
-TEST(XMLTextWriter, EveryAllowedByteSurvivesAttributeAndText) {
+// Every character windows-1251 has reads back unchanged from attributes and text; xmllint accepts
+// the output and decodes its Cyrillic names.
+TEST_F(Xmllint, AcceptsWriterOutputThatReadsBackEveryAllowedByte) {
   std::string all;
   for (int byte = 1; byte < 256; ++byte) {
     if (byte >= 0x20 ? byte != 0x98 : (byte == '\t' || byte == '\n' || byte == '\r')) {
@@ -321,27 +313,19 @@ TEST(XMLTextWriter, EveryAllowedByteSurvivesAttributeAndText) {
   }
   const std::string spaced = "  lead" + all + "  \r\n  trail  ";
   CXMLTextWriter writer;
+  const std::string xml =
+      Play(writer, {"?", "<" + Msg(u8"ТрансИнф"), "@" + Msg(u8"версияФормата=ТДХ:1.0"),
+                    "@all=" + spaced, "#" + Msg(u8"текст=") + spaced, "<E-mail.x_y", "."});
   CXMLTextReader reader;
-  reader.SetXML(Play(writer, {"?", "<root", "@all=" + spaced, "#text=" + spaced, "."}));
-  reader.FindElement("root");
+  reader.SetXML(xml);
+  reader.FindElement(Msg(u8"ТрансИнф"));
   EXPECT_EQ(reader.ReadAttribute("all"), spaced);
-  reader.ReadStartElement("root");
-  EXPECT_EQ(reader.ReadElementValue("text"), spaced);
-}
-
-TEST_F(Xmllint, XmllintAcceptsOutputAndDecodesCyrillic) {
-  CXMLTextWriter writer;
-  writer.StartDocument();
-  writer.StartElement(Msg(u8"ТрансИнф"));
-  writer.AddAttribute(Msg(u8"версияФормата"), Msg(u8"ТДХ:1.0"));
-  writer.AddAttribute("hostile", "<a href=\"x\">&amp;'\t\r\n  </a>");
-  writer.WriteElement(Msg(u8"текст"), "  a < b && c > d \"q\" 'p'\r\n\tend  ");
-  writer.StartElement("E-mail.x_y");
-  writer.EndDocument();
-  const std::string path = WriteFile("doc.xml", writer.GetXML());
+  reader.ReadStartElement(Msg(u8"ТрансИнф"));
+  EXPECT_EQ(reader.ReadElementValue(Msg(u8"текст")), spaced);
   std::string utf8;
-  ASSERT_EQ(test::RunCommand("xmllint --noout '" + path + "' 2>&1", &utf8), 0) << utf8;
-  ASSERT_EQ(test::RunCommand("xmllint --encode UTF-8 '" + path + "'", &utf8), 0);
+  ASSERT_EQ(
+      test::RunCommand("xmllint --encode UTF-8 '" + WriteFile("doc.xml", xml) + "' 2>&1", &utf8), 0)
+      << utf8;
   EXPECT_NE(utf8.find(U8(u8R"(<ТрансИнф версияФормата="ТДХ:1.0")")), std::string::npos) << utf8;
   EXPECT_NE(utf8.find(U8(u8"<текст>")), std::string::npos) << utf8;
 }
