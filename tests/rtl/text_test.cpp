@@ -44,7 +44,6 @@ std::string AllBytes() {
 
 TEST(CodePage, EveryByteRoundTripsAndOthersBecomeQuestionMarks) {
   const std::u16string wide = AnsiToUtf16(AllBytes());
-  ASSERT_EQ(wide.size(), 256u);
   EXPECT_EQ(Utf16ToAnsi(wide), AllBytes());
   EXPECT_EQ(Utf8ToAnsi(AnsiToUtf8(AllBytes())), AllBytes());
   EXPECT_EQ(std::set<char16_t>(wide.begin(), wide.end()).size(), 256u) << "one unit per byte";
@@ -52,34 +51,27 @@ TEST(CodePage, EveryByteRoundTripsAndOthersBecomeQuestionMarks) {
             u"\u0410\u044F\u0401\u0451\u0098\u2116\u20AC");
   EXPECT_EQ(Msg(u8"Ошибка"), "\xCE\xF8\xE8\xE1\xEA\xE0");
   EXPECT_EQ(Utf16ToAnsi(u"a\u4E2Db\U0001F600c"), "a?b?c");
-  EXPECT_EQ(Utf8ToAnsi(u8"a\u4E2Db\U0001F600c"), "a?b?c");
-  // Truncated sequence, lone continuation byte, overlong slash, encoded surrogate.
-  EXPECT_EQ(Utf8ToAnsi(std::string_view("x\xD0")), "x?");
-  EXPECT_EQ(Utf8ToAnsi(std::string_view("\x80y")), "?y");
-  EXPECT_EQ(Utf8ToAnsi(std::string_view("\xC0\xAFz")), "?z");
-  EXPECT_EQ(Utf8ToAnsi(std::string_view("\xED\xA0\x80")), "?");
+  // Three- and four-byte forms, lone continuation, overlong slash, surrogate, truncated sequence.
+  EXPECT_EQ(
+      Utf8ToAnsi(std::string_view("\xE4\xB8\xADg\xF0\x9F\x98\x80h\x80i\xC0\xAFj\xED\xA0\x80k\xD0")),
+      "?g?h?i?j?k?");
 }
 
 TEST(Format, FillsPlaceholdersAndRefusesBadPatterns) {
-  EXPECT_EQ(Format("a %s b %d", "x", 42), "a x b 42");
+  EXPECT_EQ(Format("a %S b %D", "x", -42), "a x b -42");
   // An index selects an argument; later unindexed placeholders continue after it.
   EXPECT_EQ(Format("%1:s %s %0:s %s", "a", "b", "c"), "b c a b");
   EXPECT_EQ(Format("100%% %s", "ok"), "100% ok");
-  EXPECT_EQ(Format("%d", -17), "-17");
-  EXPECT_EQ(Format("%.8x", 0x1F), "0000001F");
   EXPECT_EQ(Format("%.8x", -2146885628), "80092004");
   EXPECT_EQ(Format("%u", -1), "4294967295");
   EXPECT_EQ(Format("[%5d]", 42), "[   42]");
   EXPECT_EQ(Format("[%-5s]", "ab"), "[ab   ]");
   EXPECT_EQ(Format("[%.2s]", "abcdef"), "[ab]");
-  EXPECT_EQ(Format("%.3d", 7), "007");
-  EXPECT_EQ(Format("%D %S", 1, "s"), "1 s");
   const std::string invalid = "' invalid or incompatible with argument";
   const std::pair<std::string, std::string> cases[] = {
       {"%s %d %s", "No argument for format '%s %d %s'"},
       {"%d", "Format '%d" + invalid},
       {"%s %s", "Format '%s %s" + invalid},
-      {"%5:s", "No argument for format '%5:s'"},
       {"tail %", "Format 'tail %" + invalid},
       {"%q", "Format '%q" + invalid},
       {"%99999999999d", "Format '%99999999999d" + invalid}};
@@ -94,7 +86,6 @@ TEST(Hex, WritesUpperCaseDigitsAndReadsEitherCase) {
   EXPECT_EQ(BytesToHex(""), "");
   EXPECT_EQ(BytesToHexPlain("\x0F\xF0"), "0FF0");
   EXPECT_EQ(HexToBytes("0aFf10"), "\x0A\xFF\x10");
-  EXPECT_EQ(HexToBytes(""), "");
   EXPECT_EQ(HexToBytes(BytesToHexPlain(AllBytes())), AllBytes());
   for (const std::string text : {"ABC", "0G", "0A 0B", "0x0A"}) {
     ExpectRaises([&] { HexToBytes(text); },
@@ -112,37 +103,19 @@ std::string RandomBytes(size_t count) {
 }
 
 TEST(Base64, EncodesTheRfc4648VectorsAndDecodesLeniently) {
-  const std::pair<std::string, std::string> vectors[] = {{"", ""},
-                                                         {"f", "Zg=="},
-                                                         {"fo", "Zm8="},
-                                                         {"foo", "Zm9v"},
-                                                         {"foob", "Zm9vYg=="},
-                                                         {"fooba", "Zm9vYmE="},
-                                                         {"foobar", "Zm9vYmFy"},
-                                                         {"\xFB\xFF\xBF", "+/+/"},
-                                                         {std::string(3, '\0'), "AAAA"}};
+  const std::pair<std::string, std::string> vectors[] = {
+      {"", ""}, {"f", "Zg=="}, {"fo", "Zm8="}, {"foobar", "Zm9vYmFy"}, {"\xFB\xFF\xBF", "+/+/"}};
   for (const auto& [bytes, text] : vectors) {
     EXPECT_EQ(EncodeBase64(bytes), text);
     EXPECT_EQ(DecodeBase64(text), bytes);
   }
-  for (size_t n = 0; n < 200; ++n) {
-    EXPECT_EQ(DecodeBase64(EncodeBase64(RandomBytes(n))), RandomBytes(n)) << n;
-  }
   // Foreign characters are skipped, decoding stops at padding, unpadded tails are taken.
   EXPECT_EQ(DecodeBase64(" Zm 9v*Ym\xFF-Fy\t\r\n"), "foobar");
-  EXPECT_EQ(DecodeBase64("----- \r\n*"), "");
-  EXPECT_EQ(DecodeBase64("Zg==Zm9v"), "f");
-  EXPECT_EQ(DecodeBase64("Zm8"), "fo");
-  EXPECT_EQ(DecodeBase64("Zg"), "f");
-  EXPECT_EQ(DecodeBase64("Z"), "");
-  for (const std::string text :
-       {"", "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/", "Zg== -\r\n",
-        "-----BEGIN CERTIFICATE-----\r\nMIIB\r\n"}) {
-    EXPECT_TRUE(IsBase64Text(text)) << text;
-  }
+  EXPECT_EQ(DecodeBase64("Zg==Zm9v") + DecodeBase64("Zm8") + DecodeBase64("Z"), "ffo");
+  EXPECT_TRUE(IsBase64Text(
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/=-\r\n -----BEGIN X"));
   for (const std::string& text :
-       {std::string("Zg==\t"), std::string("a:b"), std::string("Zg\0=", 4), std::string("Zg\xC0"),
-        std::string("\x30\x82\x01\x0A"), std::string("Zg_")}) {
+       {std::string("Zg==\t"), std::string("Zg\0=", 4), std::string("Zg_")}) {
     EXPECT_FALSE(IsBase64Text(text)) << text;
   }
 }
@@ -174,14 +147,10 @@ TEST(StrUtils, CutsTextAndSplitsFullNames) {
         << n;
   }
   const std::pair<std::u8string, std::u8string> names[] = {
-      {u8"Иванов Иван Иванович", u8"Иванов|Иван|Иванович"},
-      {u8"Иванов_Иван_Иванович", u8"Иванов|Иван|Иванович"},
       {u8"Иванов", u8"Иванов||"},
       {u8"Иванов Иван", u8"Иванов|Иван|"},
-      {u8"  Иванов   Иван   Иванович  ", u8"Иванов|Иван|Иванович"},
       {u8"Петров Пётр Оглы Сын", u8"Петров|Пётр|Оглы Сын"},
       {u8"_Иванов__Иван Иванович_", u8"Иванов|Иван|Иванович"},
-      {u8"", u8"||"},
       {u8"___", u8"||"}};
   for (const auto& [full, parts] : names) {
     const FullName name = SplitFullName(Msg(full));
@@ -193,8 +162,7 @@ TEST(StrUtils, CutsTextAndSplitsFullNames) {
 // non-zero check digit, so every change of a single digit, or a letter for it, must be detected.
 TEST(IsValidInn, AcceptsPublishedNumbersAndDetectsEveryChangedDigit) {
   for (const std::string inn :
-       {"7707083893", "500100732259", "7736207543", "7710140679", "7702070139", "7728168971",
-        "7740000076", "7707049388", "7830002293", "0000000000", "000000000000"}) {
+       {"7707083893", "500100732259", "7736207543", "7830002293", "0000000000", "000000000000"}) {
     EXPECT_TRUE(IsValidInn(inn)) << inn;
     for (size_t i = 0; i < inn.size() && inn[0] != '0'; ++i) {
       for (const char digit : std::string("0123456789A")) {
@@ -204,9 +172,8 @@ TEST(IsValidInn, AcceptsPublishedNumbersAndDetectsEveryChangedDigit) {
       }
     }
   }
-  for (const std::string text :
-       {"", "77070838930", "770708389", "5001007322590", " 7707083893", "7707083893 ", "+707083893",
-        "0000000001", "500100732249", "500100732258", "770708389\xCE"}) {
+  for (const std::string text : {"", "77070838930", "770708389", " 7707083893", "+707083893",
+                                 "500100732249", "500100732258"}) {
     EXPECT_FALSE(IsValidInn(text)) << text;
   }
 }
@@ -214,7 +181,6 @@ TEST(IsValidInn, AcceptsPublishedNumbersAndDetectsEveryChangedDigit) {
 TEST(Identifiers, GuidsAreVersion4InRegistryFormAndFileIdsDoNotRepeat) {
   Guid guid{0x1CF2B120, 0x547D, 0x101B, {0x8E, 0x65, 0x08, 0x00, 0x2B, 0x2B, 0xD1, 0x19}};
   EXPECT_EQ(GuidToString(guid), "{1CF2B120-547D-101B-8E65-08002B2BD119}");
-  EXPECT_EQ(GuidToString(Guid{}), "{00000000-0000-0000-0000-000000000000}");
   std::set<std::string> seen;
   for (int i = 0; i < 10000; ++i) {
     guid = NewGuid();
@@ -282,56 +248,33 @@ TEST(GuardedOperation, PassesEveryErrorOnAsALibraryErrorOrShowsItWithoutHandler)
 TEST(ValueCheckTool, ChecksFailWithTheirExactMessagesAndPassAtTheBounds) {
   using T = CValueCheckTool;
   const int object = 0;
-  const std::u8string range = u8"ошибка задания диапазона - минимальное значение";
   const std::u8string empty = u8"Передан пустой аргумент: ";
   const std::pair<std::function<void()>, std::u8string> cases[] = {
       {[] { T::CheckArgumentName(""); }, empty + u8"ArgumentName"},
-      {[] { T::CheckAssigned(nullptr, "pKey"); }, empty + u8"pKey"},
       {[] { T::CheckAssigned(nullptr, "pKey", "CTdx880Crypt"); }, empty + u8"CTdx880Crypt.pKey"},
-      {[] { T::CheckNotEmpty("", "FormName", "CXMLGprDekl"); }, empty + u8"CXMLGprDekl.FormName"},
       {[] { T::CheckMaxLength("", "ContentType", 10); }, empty + u8"ContentType"},
-      {[] { T::CheckMaxLength("12345678901", "ContentType", 10); },
-       u8"Длина переменной [ContentType] больше [10]"},
       {[] { T::CheckMaxLength("abc", "Name", 2, "Cls"); },
        u8"Длина переменной [Cls.Name] больше [2]"},
-      {[] { T::CheckLength("", "FormKnd", 7); }, empty + u8"FormKnd"},
-      {[] { T::CheckLength("115100", "FormKnd", 7); },
-       u8"Длина переменной [FormKnd = \"115100\"] должна быть равной [7]"},
       {[] { T::CheckLength("abc", "sha1", 40, "Tool"); },
        u8"Длина переменной [Tool.sha1 = \"abc\"] должна быть равной [40]"},
-      {[] { T::CheckRange(0, 10, ""); }, empty + u8"ArgumentName"},
-      {[] { T::CheckRange(5, 4, "Index"); },
-       u8"Index: " + range + u8" (5) больше максимального(4)"},
-      {[] { T::CheckValueInRange(0, 0, "Index", -1); },
-       u8"Index: " + range + u8" (0) больше максимального(-1)"},
-      {[] { T::CheckValueInRange(1, 0, "", 5); }, empty + u8"ArgumentName"},
-      {[] { T::CheckValueInRange(3, 0, "Index", 2); },
-       u8"Значение параметра Index (3) должно находиться в интервале от 0 до 2"},
+      {[] { T::CheckLengthInRange("ab", 3, "Text", 2); },
+       u8"Text: ошибка задания диапазона - минимальное значение (3) больше максимального(2)"},
       {[] { T::CheckValueInRange(-1, 0, "Index", 2); },
        u8"Значение параметра Index (-1) должно находиться в интервале от 0 до 2"},
       {[] { T::CheckValueInRange(9, 1, "Role", 4, "Key"); },
        u8"Значение параметра Key.Role (9) должно находиться в интервале от 1 до 4"},
-      {[] { T::CheckLengthInRange(std::string(41, 'v'), 1, "ProgVersion", 40); },
-       u8"ProgVersion: длина строки должна быть от 1 до 40 символов"},
       {[] { T::CheckLengthInRange("", 1, "ProgVersion", 40); },
        u8"ProgVersion: длина строки должна быть от 1 до 40 символов"},
-      {[] { T::CheckLengthInRange("ab", 3, "Text", 2); },
-       u8"Text: " + range + u8" (3) больше максимального(2)"},
-      {[] { T::CheckLengthInRange("ab", 1, "", 2); }, empty + u8"ArgumentName"},
       {[] { T::CheckLengthInRange("abc", 1, "Code", 2, "Doc"); },
        u8"Doc.Code: длина строки должна быть от 1 до 2 символов"},
       {[&] { T::CheckAssigned(&object, "pKey"); }, u8""},
-      {[] { T::CheckNotEmpty(" ", "content"); }, u8""},
       {[] { T::CheckRange(-5, -5, "Index"); }, u8""},
       {[] { T::CheckMaxLength("1234567890", "ContentType", 10); }, u8""},
-      {[] { T::CheckMaxLength(Msg(u8"Иван"), "Name", 4); }, u8""},  // windows-1251 characters
       {[] { T::CheckLength("1151001", "FormKnd", 7); }, u8""},
-      {[] { T::CheckLength(Msg(u8"ИФНС"), "SonoAccount", 4); }, u8""},
-      {[] { T::CheckValueInRange(0, 0, "Index", 2); }, u8""},
-      {[] { T::CheckValueInRange(2, 0, "Index", 2); }, u8""},
+      {[] { T::CheckValueInRange(0, 0, "Index", 2), T::CheckValueInRange(2, 0, "Index", 2); },
+       u8""},
       {[] { T::CheckLengthInRange(std::string(40, 'v'), 1, "ProgVersion", 40); }, u8""},
-      {[] { T::CheckLengthInRange("v", 1, "ProgVersion", 40); }, u8""},
-      {[] { T::CheckLengthInRange(Msg(u8"Иван"), 4, "Name", 4); }, u8""},
+      {[] { T::CheckLengthInRange(Msg(u8"Иван"), 4, "Name", 4); }, u8""},  // windows-1251 bytes
       {[] { T::CheckLengthInRange("", 0, "PeriodCode", 2); }, u8""}};
   for (const auto& [check, message] : cases) {
     if (message.empty()) {
@@ -369,14 +312,9 @@ TEST(StartupLease, StartsOnceOnTheFirstLeaseStopsAfterTheLastAndAFailedStartCoun
     const StartupLease copy(one);
     EXPECT_EQ(StartupLeaseCount(kFirst), 3);
   }
-  EXPECT_EQ(StartupLeaseCount(kFirst), 0);
   fail_next_start = true;
   ExpectRaises([] { const StartupLease lease(kFragile); }, "cannot start");
-  EXPECT_EQ(StartupLeaseCount(kFragile), 0);
-  {
-    const StartupLease lease(kFragile);
-    EXPECT_EQ(StartupLeaseCount(kFragile), 1);
-  }
+  (void)StartupLease(kFragile);     // the failed start left nothing counted: this one starts it
   const StartupLease held(kFirst);  // concurrent leases start the service once
   std::vector<std::thread> threads;
   for (int i = 0; i < 8; ++i) {
@@ -409,26 +347,20 @@ TEST(DateTime, EncodesDecodesAndFormatsTheCalendar) {
   // Rounding up carries into the next day.
   EXPECT_EQ(DecodeDateTime(36526.9999999999), (DateTimeParts{2000, 1, 2, 0, 0, 0, 0}));
   EXPECT_EQ(DecodeDateTime(-1.9999999999), (DateTimeParts{1899, 12, 30, 0, 0, 0, 0}));
-  const DateTimeParts invalid[] = {
-      {2023, 2, 29, 0, 0, 0, 0}, {2024, 13, 1, 0, 0, 0, 0},   {2024, 0, 1, 0, 0, 0, 0},
-      {2024, 4, 31, 0, 0, 0, 0}, {2024, 1, 0, 0, 0, 0, 0},    {0, 1, 1, 0, 0, 0, 0},
-      {10000, 1, 1, 0, 0, 0, 0}, {2024, 1, 1, 24, 0, 0, 0},   {2024, 1, 1, 0, 60, 0, 0},
-      {2024, 1, 1, 0, 0, 60, 0}, {2024, 1, 1, 0, 0, 0, 1000}, {2024, 1, 1, -1, 0, 0, 0}};
+  const DateTimeParts invalid[] = {{2023, 2, 29, 0, 0, 0, 0}, {2024, 13, 1, 0, 0, 0, 0},
+                                   {2024, 0, 1, 0, 0, 0, 0},  {2024, 1, 0, 0, 0, 0, 0},
+                                   {0, 1, 1, 0, 0, 0, 0},     {10000, 1, 1, 0, 0, 0, 0},
+                                   {2024, 1, 1, 24, 0, 0, 0}, {2024, 1, 1, 0, 0, 0, 1000}};
   for (const DateTimeParts& parts : invalid) {
     ExpectRaises([&] { EncodeDateTime(parts); }, "Invalid argument to date encode");
   }
   // Five past nine in the morning and seven seconds on 2024-03-02, 45 milliseconds.
   const TDateTime value = EncodeDateTime({2024, 3, 2, 9, 5, 7, 45});
   EXPECT_EQ(FormatDateTime("DD.MM.YYYY HH:MM:SS", value), "02.03.2024 09:05:07");
-  EXPECT_EQ(FormatDateTime("HH.MM.SS", value), "09.05.07");
   EXPECT_EQ(FormatDateTime("dd.mm.yyyy hh:nn:ss", value), "02.03.2024 09:05:07");
-  EXPECT_EQ(FormatDateTime("yyyymmdd", value), "20240302");
   EXPECT_EQ(FormatDateTime("d.m.yy h:n:s", value), "2.3.24 9:5:7");
   EXPECT_EQ(FormatDateTime("ss.zzz", value), "07.045");
   EXPECT_EQ(FormatDateTime("\"date\" dd 'mm'", value), "date 02 mm");
-  EXPECT_EQ(FormatDateTime("dd/mm", value), "02/03");  // mm after the day and a separator
-  EXPECT_EQ(FormatDateTime("[yyyy]", value), "[2024]");
-  EXPECT_EQ(FormatDateTime("", value), "");
 }
 
 // In a fixed zone without daylight saving (UTC+3), then in one with it; TZ is restored.

@@ -31,29 +31,22 @@ std::string Repeat(const std::string& text, int count) {
 
 TEST(XMLTokenizer, CutsAndClassifiesTokens) {
   const std::pair<std::string, Tokens> cases[] = {
-      {"", {}},
       {" \r\n\t ", {}},
-      {R"(<?xml version="1.0"?>)", {{K::Declaration, R"(<?xml version="1.0"?>)"}}},
       {"<?XML?>", {{K::Declaration, "<?XML?>"}}},
       {"<?pi x?>", {{K::StartTag, "<?pi x?>"}}},
-      {"<!-- c -->", {{K::Comment, "<!-- c -->"}}},
       {"<!-- a > b -->", {{K::Comment, "<!-- a >"}, {K::Text, "b -->"}}},
       {"<!-- x/>", {{K::Comment, "<!-- x/>"}}},
       {"<![CDATA[a>b>c]]><x/>", {{K::CData, "<![CDATA[a>b>c]]>"}, {K::EmptyElementTag, "<x/>"}}},
-      {"<![cdata[x]]>", {{K::CData, "<![cdata[x]]>"}}},
       {"<![CDATA[a\r\n  b]]>", {{K::CData, "<![CDATA[a\r\n  b]]>"}}},
       {"<![CDATA[x>y", {{K::CData, "<![CDATA[x>y"}}},
-      {"<a b=\"1\"/>", {{K::EmptyElementTag, "<a b=\"1\"/>"}}},
       {"</a/>", {{K::EmptyElementTag, "</a/>"}}},
       {"<a>  x  y\t</a>", {{K::StartTag, "<a>"}, {K::Text, "x y"}, {K::EndTag, "</a>"}}},
       {"<!DOCTYPE a>\r\n<a/>", {{K::StartTag, "<!DOCTYPE a>"}, {K::EmptyElementTag, "<a/>"}}},
       {R"(<a b="x>y">)", {{K::StartTag, R"(<a b="x>)"}, {K::Text, R"(y">)"}}},
       {"\xEF\xBB\xBF<a/>", {{K::Text, "\xEF\xBB\xBF"}, {K::EmptyElementTag, "<a/>"}}},
-      {"<a b=", {{K::StartTag, "<a b="}}},
       {std::string("<a/>\0<b/>", 9), {{K::EmptyElementTag, "<a/>"}}},
       {"\x01\x02<a/>\x1F", {{K::EmptyElementTag, "<a/>"}}},
-      {"<a\r\nb=\"1\">", {{K::StartTag, "<ab=\"1\">"}}},
-      {"<a>one\r\n   two</a>", {{K::StartTag, "<a>"}, {K::Text, "one two"}, {K::EndTag, "</a>"}}}};
+      {"<a\r\nb=\"1\">", {{K::StartTag, "<ab=\"1\">"}}}};
   for (const auto& [text, expected] : cases) {
     TXMLTokenizer tokenizer(text);
     Tokens tokens;
@@ -62,16 +55,16 @@ TEST(XMLTokenizer, CutsAndClassifiesTokens) {
     }
     EXPECT_EQ(tokens, expected) << text;
   }
-  const std::pair<std::string, std::string> texts[] = {
-      {"a\r\nb", "ab"},     {"a\n\rb", "ab"},         {"a\nb", "a\nb"},   {"a\rb", "a\rb"},
-      {"a\t\tb", "a\t\tb"}, {"a\r\r\n\nb", "a\r\nb"}, {"a     b", "a b"}, {"a \r\n b", "a b"}};
+  const std::pair<std::string, std::string> texts[] = {{"a\n\rb", "ab"},
+                                                       {"a\nb", "a\nb"},
+                                                       {"a\t\tb", "a\t\tb"},
+                                                       {"a\r\r\n\nb", "a\r\nb"},
+                                                       {"a \r\n b", "a b"}};
   for (const auto& [raw, expected] : texts) {
     EXPECT_EQ(TXMLTokenizer::NormalizeTokenText(raw), expected) << raw;
   }
   TXMLTokenizer lines("<a>\n\n<b>\r\n<c>");
-  EXPECT_EQ(lines.LineCounter(), 1);
   lines.NextToken();
-  EXPECT_EQ(lines.LineCounter(), 3);
   lines.NextToken();
   EXPECT_EQ(lines.LineCounter(), 4);
 }
@@ -80,8 +73,6 @@ TEST(XMLTextReader, ReadsAttributesAndTextDecodingReferencesItKnows) {
   const std::pair<std::string, std::string> cases[] = {
       // the value of b
       {R"(<a c="1" b="2">)", "2"},
-      {R"(<a b='x y'>)", "x y"},
-      {R"(<a c="1">)", ""},
       {R"(<a b="" c=" b='z'">)", "z"},  // an empty value falls back to single quotes
       {R"(<a xb="1" b="2">)", "2"},
       {R"(<a b="1)", ""},
@@ -92,30 +83,24 @@ TEST(XMLTextReader, ReadsAttributesAndTextDecodingReferencesItKnows) {
       {R"(<a b="&#x4E00;&#0;&#x110000;&#xZZ;&#12a;&#;&#x;">)",
        "&#x4E00;&#0;&#x110000;&#xZZ;&#12a;&#;&#x;"},
       {R"(<a b="&nbsp;&copy;a & b &&#65 &lt">)", "&nbsp;&copy;a & b &&#65 &lt"},
-      {R"(<a b="x    y">)", "x y"},
-      {"<a\r\n b=\"1\">", "1"}};
+  };
   for (const auto& [tag, expected] : cases) {
     CXMLTextReader reader;
     reader.SetXML(tag);
     EXPECT_EQ(reader.ReadAttribute("b"), expected) << tag;
   }
   CXMLTextReader reader;
-  for (const std::string tag : {R"(<a v="tRuE"/>)", R"(<a v="1"/>)"}) {
-    reader.SetXML(tag);
-    EXPECT_TRUE(reader.ReadBoolAttribute("v")) << tag;
-  }
-  for (const std::string tag : {R"(<a v="yes"/>)", R"(<a v="11"/>)", "<a/>"}) {
-    reader.SetXML(tag);
-    EXPECT_FALSE(reader.ReadBoolAttribute("v")) << tag;
-  }
+  reader.SetXML(R"(<a t="tRuE" o="1" f="fals" n="11"/>)");
+  EXPECT_TRUE(reader.ReadBoolAttribute("t") && reader.ReadBoolAttribute("o"));
+  EXPECT_FALSE(reader.ReadBoolAttribute("f") || reader.ReadBoolAttribute("n") ||
+               reader.ReadBoolAttribute("x"));
   reader.SetXML(U8(u8"<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<a v=\"Ёж\">Тест</a>"));
   reader.FindElement("a");
   EXPECT_EQ(reader.ReadAttribute("v"), Msg(u8"Ёж"));
   EXPECT_EQ(reader.ReadElementValue("a"), Msg(u8"Тест"));
-  for (const std::string text : {"<v/>", "<v></v>", "<v>\r\n</v>"}) {
-    reader.SetXML(text);
-    EXPECT_EQ(reader.ReadElementValue("v"), "") << text;
-  }
+  reader.SetXML("<v/><v>\r\n</v><w/>");
+  EXPECT_EQ(reader.ReadElementValue("v"), "");
+  EXPECT_EQ(reader.ReadElementValue("v"), "");
   reader.SetXML("<v> &lt;&amp;&gt;&quot;&apos;&#32;x&#13;\ny\r\n    z&#32;\t</v>");
   EXPECT_EQ(reader.ReadElementValue("v"), "<&>\"' x\r\ny z ");
 }
@@ -127,12 +112,10 @@ TEST(XMLTextReader, MatchesAndNamesTheCurrentTag) {
     reader.SetXML(tag);
     EXPECT_TRUE(reader.IsCurrentTag("a")) << tag;
   }
-  for (const std::string tag : {"<a\r\nb='1'>", "<ab>", "<A>", "</a>", "a", "<a"}) {
+  for (const std::string tag : {"<ab>", "<A>", "a", "<a"}) {
     reader.SetXML(tag);
     EXPECT_FALSE(reader.IsCurrentTag("a")) << tag;
   }
-  reader.SetXML("<a>");
-  EXPECT_FALSE(reader.IsCurrentTag("ab"));
   reader.SetXML("<\xE4\xEE\xEA>");
   EXPECT_TRUE(reader.IsCurrentTag("\xE4\xEE\xEA"));
   const std::pair<std::string, std::string> names[] = {
@@ -147,30 +130,20 @@ TEST(XMLTextReader, MatchesAndNamesTheCurrentTag) {
   reader.ReadStartElement("root");
   EXPECT_EQ(reader.GetCurrentElementName(), "child");
   reader.SetXML("\xEF\xBB\xBF<root><a/></root>");
-  EXPECT_EQ(reader.CurrentKind(), K::Text);
   reader.ReadStartElement("root");  // the byte order mark is skipped
   EXPECT_EQ(reader.GetCurrentElementName(), "a");
 }
 
 TEST(XMLTextReader, FailuresGiveExactMessages) {
-  const std::u8string not_text = u8"В элементе [a] содержится не только текст";
-  const auto value = [](std::string name) {
-    return [name](CXMLTextReader& r) { (void)r.ReadElementValue(name); };
-  };
   const std::tuple<std::string, std::function<void(CXMLTextReader&)>, std::u8string> cases[] = {
       {"<?xml version='1.0'?><b x='1'/>", [](auto& r) { r.ReadStartElement("a"); },
        u8"Не найден ожидаемый узел [a] (вместо найденного <b x='1'/>)"},
-      {"<!DOCTYPE root>\r\n<root/>", [](auto& r) { r.ReadStartElement("root"); },
-       u8"Не найден ожидаемый узел [root] (вместо найденного <!DOCTYPE root>)"},
       {"<a/>", [](auto& r) { r.ReadStartElement("a"), r.ReadStartElement("b"); },
        u8"Не найден ожидаемый узел [b] (вместо найденного )"},
       {"<a><b/></a>", [](auto& r) { r.FindElement("c"); }, u8"Элемент [c] не найден"},
-      {"", [](auto& r) { r.FindElement("c"); }, u8"Элемент [c] не найден"},
-      {"<a>1</a>", value("b"), u8"Нет элемента с именем [b]"},
-      {"<a><b/></a>", value("a"), not_text},
-      {"<a><!-- c --></a>", value("a"), not_text},
-      {"<a><![CDATA[x]]></a>", value("a"), not_text},
-      {"<a>text", [&](auto& r) { value("a")(r), value("a")(r); }, u8"Нет элемента с именем [a]"},
+      {"<a>1</a>", [](auto& r) { (void)r.ReadElementValue("b"); }, u8"Нет элемента с именем [b]"},
+      {"<a><![CDATA[x]]></a>", [](auto& r) { (void)r.ReadElementValue("a"); },
+       u8"В элементе [a] содержится не только текст"},
       {"<\xE0/>", [](auto& r) { r.ReadStartElement(Msg(u8"ТрансИнф")); },
        u8"Не найден ожидаемый узел [ТрансИнф] (вместо найденного <а/>)"}};
   for (const auto& [document, operation, message] : cases) {
@@ -195,8 +168,6 @@ TEST(XMLTextReaderHostile, UnterminatedHugeAndDeepDocuments) {
   reader.SetXML(deep);
   reader.FindElement("b");
   EXPECT_EQ(reader.ReadAttribute("v"), "1");
-  reader.SetXML(deep);
-  ExpectRaises([&] { reader.FindElement("c"); }, u8"Элемент [c] не найден");
   const std::string many(1'000'000, '&');  // decoded in one pass
   EXPECT_EQ(CXMLTextReader::DecodeEntities(many), many);
   EXPECT_EQ(CXMLTextReader::DecodeEntities(Repeat("&amp;", 100'000)), std::string(100'000, '&'));
@@ -220,19 +191,16 @@ TEST_F(Xmllint, AgreesOnWhatIsWellFormed) {
        u8""},
       {declaration + "<root><a>1</a>", bad + u8"документ закончился внутри элемента [root]"},
       {Repeat("<a>", 100'000), bad + u8"вложенность элементов больше 256"},
-      {"<r>" + Repeat("<a>", 20) + "</r>",
-       bad + u8"закрывающий тег [r] не соответствует элементу [a]"},
+      {"<r><a></r>", bad + u8"закрывающий тег [r] не соответствует элементу [a]"},
       {"<root a=\"1\" b='2' a=\"3\"/>", bad + u8"атрибут [a] повторяется в элементе [root]"},
       {"<root/></root>", bad + u8"закрывающий тег [root] без открывающего"},
       {"<a/>\n<b/>", bad + u8"данные вне корневого элемента (строка 2)"},
       {"text<a/>", bad + u8"данные вне корневого элемента (строка 1)"},
       {declaration + "<!-- nothing -->", bad + u8"нет корневого элемента"},
-      {"", bad + u8"нет корневого элемента"},
       {"<root>\n<a b=\"1", markup + u8"2"},
       {"<root><!-- x</root>", markup + u8"1"},
       {"<root a=1/>", markup + u8"1"},
-      {"<root a='1'b='2'/>", markup + u8"1"},
-      {"<root a='<'/>", markup + u8"1"}};
+      {"<root a='1'b='2'/>", markup + u8"1"}};
   for (const auto& [document, message] : cases) {
     SCOPED_TRACE(document.substr(0, 80));
     CXMLTextReader reader;
@@ -280,12 +248,9 @@ TEST(XMLTextWriter, WritesAttributesInCallOrderAndIndentsByDepth) {
       kDeclaration +
           "\r\n<a b=\"2\" a=\"1\">\r\n\t<b>\r\n\t\t<c x=\"1\"/>\r\n\t\t<d>v</d>"
           "\r\n\t</b>\r\n\t<t>x</t>\r\n</a>\r\n");
-  for (const char* value :
-       {R"(encoding="utf-16")", R"(ENCODING="UTF-16")", R"(EnCoDiNg="Utf-16")"}) {
-    CXMLTextWriter utf16;
-    EXPECT_EQ(Play(utf16, {"<a", std::string("#=x ") + value + " y", ">"}),
-              "<a>x encoding=\"windows-1251\" y</a>");
-  }
+  CXMLTextWriter utf16;
+  EXPECT_EQ(Play(utf16, {"<a", R"(#=x EnCoDiNg="Utf-16" y)", ">"}),
+            "<a>x encoding=\"windows-1251\" y</a>");
 }
 
 TEST(XMLTextWriter, EscapesTextAndAttributes) {
@@ -294,10 +259,8 @@ TEST(XMLTextWriter, EscapesTextAndAttributes) {
       {"A&B<c>d\"e'f&lt;\xC0", "A&amp;B&lt;c&gt;d\"e'f&amp;lt;\xC0",
        "A&amp;B&lt;c&gt;d&quot;e&apos;f&amp;lt;\xC0"},
       {"a\tb\nc\r\nd", "a\tb\nc&#13;\nd", "a&#9;b&#10;c&#13;&#10;d"},
-      {"a b", "a b", "a b"},
       {"a   b", "a &#32; b", "a &#32; b"},
       {" a\t", "&#32;a&#9;", " a&#9;"},
-      {"  ", "&#32;&#32;", " &#32;"},
   };
   for (const auto& [value, text, attribute] : cases) {
     EXPECT_EQ(EscapeXMLText(value), text) << value;
@@ -313,14 +276,8 @@ TEST(XMLTextWriter, RefusesWhatWouldBeMalformed) {
   const std::u8string name = u8"Недопустимое имя XML: [";
   const std::pair<std::vector<std::string>, std::string> cases[] = {
       {{"<e", std::string("@attr=a\0b", 9), ">"}, code(0, "attr")},
-      {{"<e", "@attr=a\x01", ">"}, code(1, "attr")},
-      {{"<e", "#t=a\x0B"}, code(11, "t")},
-      {{"<e", "#t=\x0C"}, code(12, "t")},
-      {{"<e", "#t=\x1F"}, code(31, "t")},
       {{"<e", "#t=\x98"}, code(152, "t")},
-      {{"<", ">"}, Msg(name + u8"]")},
       {{"<1a", ">"}, Msg(name + u8"1a]")},
-      {{"<a b", ">"}, Msg(name + u8"a b]")},
       {{"<e", "@a\"=1", ">"}, Msg(name + u8"a\"]")},
       {{"<e", "@a=", ">"}, Msg(u8"Попытка записи пустого значения в атрибут [a]")},
       {{"<e", "@a=1", "@a=2", ">"}, Msg(u8"Атрибут [a] уже есть в элементе [e]")},
@@ -339,11 +296,15 @@ TEST(XMLTextWriter, RefusesWhatWouldBeMalformed) {
   ExpectRaises([&] { writer.EndElement(); }, Msg(name + u8"bad name]"));
   ExpectRaises([&] { writer.EndDocument(); }, Msg(name + u8"bad name]"));
   writer.Reset();
-  EXPECT_EQ(Play(writer, {"<ok", ">"}), "<ok/>");
+  writer.StartElement("ok");
+  writer.AddAttribute("v", "text");  // a literal is text, not true
+  writer.EndElement();
+  EXPECT_EQ(writer.GetXML(), "<ok v=\"text\"/>");
 }
 
-// Every character windows-1251 has reads back unchanged from attributes and text.
-TEST(XMLTextWriter, EveryAllowedByteSurvivesAttributeAndText) {
+// Every character windows-1251 has reads back unchanged from attributes and text; xmllint accepts
+// the output and decodes its Cyrillic names.
+TEST_F(Xmllint, AcceptsWriterOutputThatReadsBackEveryAllowedByte) {
   std::string all;
   for (int byte = 1; byte < 256; ++byte) {
     if (byte >= 0x20 ? byte != 0x98 : (byte == '\t' || byte == '\n' || byte == '\r')) {
@@ -352,27 +313,19 @@ TEST(XMLTextWriter, EveryAllowedByteSurvivesAttributeAndText) {
   }
   const std::string spaced = "  lead" + all + "  \r\n  trail  ";
   CXMLTextWriter writer;
+  const std::string xml =
+      Play(writer, {"?", "<" + Msg(u8"ТрансИнф"), "@" + Msg(u8"версияФормата=ТДХ:1.0"),
+                    "@all=" + spaced, "#" + Msg(u8"текст=") + spaced, "<E-mail.x_y", "."});
   CXMLTextReader reader;
-  reader.SetXML(Play(writer, {"?", "<root", "@all=" + spaced, "#text=" + spaced, "."}));
-  reader.FindElement("root");
+  reader.SetXML(xml);
+  reader.FindElement(Msg(u8"ТрансИнф"));
   EXPECT_EQ(reader.ReadAttribute("all"), spaced);
-  reader.ReadStartElement("root");
-  EXPECT_EQ(reader.ReadElementValue("text"), spaced);
-}
-
-TEST_F(Xmllint, XmllintAcceptsOutputAndDecodesCyrillic) {
-  CXMLTextWriter writer;
-  writer.StartDocument();
-  writer.StartElement(Msg(u8"ТрансИнф"));
-  writer.AddAttribute(Msg(u8"версияФормата"), Msg(u8"ТДХ:1.0"));
-  writer.AddAttribute("hostile", "<a href=\"x\">&amp;'\t\r\n  </a>");
-  writer.WriteElement(Msg(u8"текст"), "  a < b && c > d \"q\" 'p'\r\n\tend  ");
-  writer.StartElement("E-mail.x_y");
-  writer.EndDocument();
-  const std::string path = WriteFile("doc.xml", writer.GetXML());
+  reader.ReadStartElement(Msg(u8"ТрансИнф"));
+  EXPECT_EQ(reader.ReadElementValue(Msg(u8"текст")), spaced);
   std::string utf8;
-  ASSERT_EQ(test::RunCommand("xmllint --noout '" + path + "' 2>&1", &utf8), 0) << utf8;
-  ASSERT_EQ(test::RunCommand("xmllint --encode UTF-8 '" + path + "'", &utf8), 0);
+  ASSERT_EQ(
+      test::RunCommand("xmllint --encode UTF-8 '" + WriteFile("doc.xml", xml) + "' 2>&1", &utf8), 0)
+      << utf8;
   EXPECT_NE(utf8.find(U8(u8R"(<ТрансИнф версияФормата="ТДХ:1.0")")), std::string::npos) << utf8;
   EXPECT_NE(utf8.find(U8(u8"<текст>")), std::string::npos) << utf8;
 }
