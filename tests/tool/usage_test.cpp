@@ -37,6 +37,8 @@ const std::string kPack = "pack --flow 01 --transaction 01 --sender 1 --receiver
 
 const UsageCase kCases[] = {
     {"codes 01 02", 2, "usage: tdx880 codes [FLOW]\n"},
+    // A command without a guard of its own: the tool's last catch.
+    {"codes 1", 1, Utf8(u8"Неизвестный код документооборота [1]\n")},
     {"inn", 2, "usage: tdx880 inn NUMBER\n"},
     {"typelib all", 2, "usage: tdx880 typelib\n"},
     {"keys --everything", 2, "usage: tdx880 keys [--machine]\n"},
