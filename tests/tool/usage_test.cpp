@@ -1,5 +1,5 @@
-// The command lines the tool refuses: exit status 2 (wrong command line) or 1
-// (refused by the library), the exact standard error, and nothing written.
+// The command lines the tool refuses: exit status 2 (wrong command line) or 1 (refused by the
+// library, whose messages are checked where made), the exact standard error, nothing written.
 #include <gtest/gtest.h>
 
 #include <cctype>
@@ -18,17 +18,14 @@ struct UsageCase {
   std::string arguments;
   int status;
   std::string err;  // the whole of standard error; without a final line end, its start
-  bool without_engine = false;
 };
 
 const std::string kContainerNew =
-    "usage: tdx880 container new NAME --subject DN [-o FILE] [--self-signed "
-    "[--days N]] "
-    "[--alg gost2001|gost2012-256|gost2012-512] [--paramset P] [--machine]\n";
+    "usage: tdx880 container new NAME --subject DN [-o FILE] [--self-signed [--days N]] [--alg "
+    "gost2001|gost2012-256|gost2012-512] [--paramset P] [--machine]\n";
 const std::string kCertList = "usage: tdx880 cert list [--store S] [--machine]\n";
 const std::string kEncrypt =
-    "usage: tdx880 encrypt FILE (--cert CERT | --for "
-    "THUMBPRINT) -o OUT [--machine]\n";
+    "usage: tdx880 encrypt FILE (--cert CERT | --for THUMBPRINT) -o OUT [--machine]\n";
 const std::string kSign = "usage: tdx880 sign FILE --key THUMBPRINT [-o SIG]\n";
 const std::string kVerifySignature =
     "usage: tdx880 verify-signature FILE SIG [--no-download] [--no-crl]\n";
@@ -40,26 +37,19 @@ const std::string kPack = "pack --flow 01 --transaction 01 --sender 1 --receiver
 
 const UsageCase kCases[] = {
     {"codes 01 02", 2, "usage: tdx880 codes [FLOW]\n"},
+    // A command without a guard of its own: the tool's last catch.
     {"codes 1", 1, Utf8(u8"Неизвестный код документооборота [1]\n")},
     {"inn", 2, "usage: tdx880 inn NUMBER\n"},
-    {"inn 7707083893 500100732259", 2, "usage: tdx880 inn NUMBER\n"},
     {"typelib all", 2, "usage: tdx880 typelib\n"},
     {"keys --everything", 2, "usage: tdx880 keys [--machine]\n"},
-    {"keys", 1,
-     Utf8(u8"Не установлен СКЗИ КриптоПро, который требуется для операции: "
-          u8"инициализация\n"),
-     true},
     {"container", 2, "tdx880: unknown command 'container' (see tdx880 --help)\n"},
-    {"container delete k", 2, "tdx880: unknown command 'container delete' (see tdx880 --help)\n"},
     {"container new k", 2, kContainerNew},
     {"container new a b --subject CN=a", 2, kContainerNew},
     {"container new k --subject CN=a --subject CN=b", 2, kContainerNew},
     {"container new k --subject CN=a --paramset C", 2, kContainerNew},
     {"container new k --subject CN=a --self-signed --days 0", 2, kContainerNew},
-    {"container new k --subject CN=a --self-signed --days 1y", 2, kContainerNew},
     {"container new k --subject CN=a --days 5", 2, kContainerNew},
     {"container new k --subject CN=a --alg gost94", 2, kContainerNew},
-    {"container new k --subject CN=a --alg gost2012-512 --paramset XA", 2, kContainerNew},
     {"container new bad --subject 'CN=x,nonsense'", 1, "0x80070057 (-2147024809): "},
     // The key made before the request could not be written goes again.
     {"container new lost --subject CN=Lost -o none/req.pem", 1,
@@ -69,68 +59,47 @@ const UsageCase kCases[] = {
     {"description /nonexistent/none.xml", 1, Utf8(u8"Файл не найден: [/nonexistent/none.xml]\n")},
     {"cert list --store Trash", 2, "tdx880: unknown store 'Trash" + kUnknownStore},
     {"cert list --store", 2, kCertList},
-    {"cert list MY", 2, kCertList},
     {"cert show", 2, "usage: tdx880 cert show FILE|THUMBPRINT [--machine]\n"},
-    {"cert show /nonexistent/none.cer", 1, Utf8(u8"Файл не найден: [/nonexistent/none.cer]\n")},
     {"cert import", 2,
-     "usage: tdx880 cert import FILE [--store S] [--container NAME] "
-     "[--machine]\n"},
+     "usage: tdx880 cert import FILE [--store S] [--container NAME] [--machine]\n"},
     {"cert import a --store other", 2, "tdx880: unknown store 'other" + kUnknownStore},
     {"cert import a --store CA --container k", 2,
-     "tdx880: --container NAME binds a certificate of the MY store to a key "
-     "container\n"},
+     "tdx880: --container NAME binds a certificate of the MY store to a key container\n"},
     {"cert import-chain a b", 2, "usage: tdx880 cert import-chain FILE [--machine]\n"},
     {"cert remove x", 2, "tdx880: unknown command 'cert remove' (see tdx880 --help)\n"},
     {"encrypt a -o b", 2, kEncrypt},
     {"encrypt a --cert c --for d -o b", 2, kEncrypt},
-    {"encrypt a --cert c", 2, kEncrypt},
     {"encrypt a --for xyz -o b", 2, "tdx880: 'xyz" + kNotThumbprint},
     {"decrypt a b -o c", 2, "usage: tdx880 decrypt FILE -o OUT [--machine]\n"},
-    {"decrypt /nonexistent/none.p7m -o out", 1,
-     Utf8(u8"Файл не найден: [/nonexistent/none.p7m]\n")},
     {"fetch", 2, kFetch},
-    {"fetch http://a/ http://b/", 2, kFetch},
     {"fetch http://a/ --client-cert 12AB", 2, "tdx880: '12AB" + kNotThumbprint},
-    {"fetch ''", 1, Utf8(u8"Передан пустой аргумент: url\n")},
     {"sign file.txt", 2, kSign},
-    {"sign file.txt --key", 2, kSign},
     {"sign file.txt --key ABC --fast", 2, kSign},
     {"verify-signature file.txt", 2, kVerifySignature},
-    {"verify-signature a b --quick", 2, kVerifySignature},
     {kPack, 2, "usage: tdx880 pack "},
     {kPack + "--doc 01:a", 2, "usage: tdx880 pack "},
     {kPack + "--doc 01:xml:a --encrypt-for A --encrypt-cert b", 2, "usage: tdx880 pack "},
-    {kPack + "--doc 99:xml:p.zip -o out", 1,
-     Utf8(u8"Неизвестный код документа [99] в документообороте "
-          u8"[01][Декларация]\n")},
     {"show", 2, "usage: tdx880 show "},
     {"verify p.zip --fast", 2, "usage: tdx880 verify "},
     {"extract p.zip", 2, "usage: tdx880 extract "},
-    {"extract p.zip q.zip -o d", 2, "usage: tdx880 extract "},
     {"receipt p.zip --id 7701 -o out", 2, "usage: tdx880 receipt "},
     {"receipt p.zip --by xx --id 7701 -o out", 1, "--by takes ul, fl, no or sos: xx\n"},
-    {"receipt p.zip --by ul --id 7702 --inn 7701234560 --kpp 770101001 "
-     "--sender-inn 7701234560 "
+    {"receipt p.zip --by ul --id 7702 --inn 7701234560 --kpp 770101001 --sender-inn 7701234560 "
      "--sender-kpp 770101001 -o out",
      1,
-     Utf8(u8"На документооборот [01][Декларация] и транзакцию "
-          u8"[01][ДекларацияНП] не может быть "
+     Utf8(u8"На документооборот [01][Декларация] и транзакцию [01][ДекларацияНП] не может быть "
           u8"сформировано извещение о получении от [налогоплательщик]\n")},
     {"error-package p.zip --text p.zip --sender 7701:2 -o out", 2, "usage: tdx880 error-package "},
     {"error-package p.zip --text p.zip --sender 7701:7 --receiver 1:1 -o out", 1,
      Utf8(u8"Неизвестный тип субъекта: [7]\n")},
     {"register now", 2, "usage: tdx880 register|unregister [--machine] [--server FILE]\n"},
     {"register --server none.so", 1, "tdx880: cannot load the server none.so: "},
-    {"demo now", 2, "usage: tdx880 demo "},
     {"demo --alg gost94", 2, "usage: tdx880 demo "},
 };
 
 class ToolUsage : public test::ToolTest, public ::testing::WithParamInterface<UsageCase> {};
 
 TEST_P(ToolUsage, FailsWithItsStatusAndMessage) {
-  if (GetParam().without_engine) {
-    HideEngine();
-  }
   if (GetParam().arguments.find("p.zip") != std::string::npos) {
     SavePackage("p.zip");
   }
