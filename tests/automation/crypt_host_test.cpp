@@ -70,6 +70,8 @@ TEST_F(CryptHost, FindsKeysWhichCarryEveryByteAndOutliveTheCryptObject) {
   EXPECT_EQ(TakeErrorDescription(),
             u"Значение параметра containerIndex (-1) должно находиться в интервале от 0 до 0");
   EXPECT_EQ(LastErrorOf(crypt_.get()), u"-1: " + range);
+  lyr::test::ExpectErrorInfo(crypt_->ImportP7BChain(nullptr), kUnexpected,
+                             u"Передан пустой аргумент: P7B-content");  // a null BSTR is empty
   ASSERT_EQ(crypt_->ImportOpponentCertificate(Text(AnsiToUtf16(der_)), &key), S_OK);
   key->Release();
   ASSERT_EQ(crypt_->GetOpponentKeyBySha1(Text(sha1_), &key), S_OK);

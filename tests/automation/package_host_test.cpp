@@ -135,7 +135,7 @@ class AnswerHost : public HostSandbox {
   // A declaration from 7707083893 to 7702, its main file signed by two keys, a second unsigned
   // file; saved and opened again when saved is true.
   Var Source(bool saved = true) {
-    const Var main_name(u"NO_NDS_7702_7702_7707083893773601001_20260101_A1.xml");
+    const Var main_name(u"NO_NDS _7702_7702_7707083893773601001_20260101_A1.xml");
     Ref<IDispatch> crypt, made;
     Create(kCrypt, IID_IDispatch, crypt);
     EXPECT_TRUE(Call(crypt.get(), u"Init").Bool());
@@ -187,7 +187,7 @@ TEST_F(AnswerHost, NoticeOfTaxAuthorityListsEverySignatureOfTheSource) {
   ASSERT_EQ(Call(notice.Object(), u"GetFileCount").Long(), 1);
   const Var item = Call(notice.Object(), u"GetFile", {Var(LONG{0})});
   EXPECT_EQ(Call(item.Object(), u"DocTypeCode").Str(), u"09");
-  // The first two of seven parts, the sender's key twice, the corroborant's, date and GUID.
+  // The first two of seven parts trimmed, the sender's key twice, the corroborant's, date, GUID.
   const std::string name = Utf16ToAnsi(Call(item.Object(), u"OriginalFilename").Str());
   const std::string head = "IP_NONDS_7707083893773601001_7707083893773601001_7702_20";
   EXPECT_EQ(name.substr(0, head.size()), head) << name;
