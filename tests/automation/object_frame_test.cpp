@@ -301,8 +301,6 @@ TEST(SubjectModel, EachKindFillsItsPartOfTheParticipant) {
   ul.SetName(Msg(u8"ООО Ромашка"));
   ul.SetInn("7707083893");
   ul.SetKpp("770701001");
-  EXPECT_EQ(ul.Key(), "7707083893770701001");
-  EXPECT_EQ(ul.Role(), 1);
   Participant organisation(Msg(u8"ОтпрДок"));
   ul.Fill(organisation);
   EXPECT_EQ(organisation.MemberType(), Participant::kLegalEntity);
