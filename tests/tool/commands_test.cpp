@@ -182,6 +182,18 @@ TEST_P(KeyKinds, WorkWithOpenSslBothWays) {
   EXPECT_EQ(lyr::test::ReadAll(PathOf("our.txt")) + lyr::test::ReadAll(PathOf("for.txt")) +
                 lyr::test::ReadAll(PathOf("their.txt")),
             text + text + text);
+  // Envelopes of the ciphers meshing their keys by CTR-ACPKM are refused; nothing is written.
+  for (const auto& [cipher, name] : {std::pair{"magma", "1.2.643.7.1.1.5.1.1 (Magma"},
+                                     std::pair{"kuznyechik", "1.2.643.7.1.1.5.2.1 (Kuznyechik"}}) {
+    EXPECT_EQ(Sh(Format("openssl cms -encrypt -%s-ctr-acpkm -binary -in doc.txt -outform DER -out "
+                        "a.p7m me.pem && tdx880 decrypt a.p7m -o a.out",
+                        cipher)),
+              1);
+    EXPECT_EQ(out_, "Ошибка при расшифровании (1): " +
+                        crypt::CryptErrorCodeText(crypt::code::kCryptEUnknownAlgo) +
+                        " (unsupported content encryption " + name + " CTR-ACPKM))\n");
+    EXPECT_FALSE(fs::exists(PathOf("a.out")));
+  }
   WriteFile("pass.txt", "secret\n");
   WriteFile("wrong.txt", "Secret\n");
   ASSERT_EQ(Sh("openssl genpkey -algorithm " + kind.engine +
