@@ -1,6 +1,5 @@
-// CTdx880Document with real GOST cryptography: signing, signatures made by openssl, encryption and
-// decryption, refusals, signature files loaded back and removed, the checks without the GOST
-// provider, and verification with the chain and revocation lists of the local stores.
+// CTdx880Document with real GOST cryptography: signing (also by openssl), encryption, refusals,
+// signatures loaded and removed, no GOST provider, the chain and revocation lists of the stores.
 #include <gtest/gtest.h>
 
 #include <functional>

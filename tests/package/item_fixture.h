@@ -1,6 +1,5 @@
-// Fixtures of the package tests: a sandbox with the peers (Python's zipfile, unzip, openssl cms)
-// and the test PKI's user as the current user's key, and a description of flow 01 with a package
-// configuration whose working folder lies in the sandbox, to make and reload items.
+// Fixtures of the package tests: a sandbox with the peers and the test PKI's user as the current
+// user's key; a description of flow 01 with a working folder in the sandbox for items.
 #pragma once
 
 #include <gtest/gtest.h>

@@ -1,6 +1,5 @@
-// A large signed envelope is decrypted, inflated and hashed for its signatures as one stream:
-// the check that follows uses those digests and says what the check of the whole content says;
-// a damaged envelope and bombs fail as the whole-content reading fails.
+// A large signed envelope is decrypted, inflated and hashed for its signatures as one stream; its
+// failures give the messages of the whole-content reading and bombs are refused.
 #include <gtest/gtest.h>
 
 #include <fstream>

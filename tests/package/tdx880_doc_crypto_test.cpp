@@ -1,6 +1,6 @@
-// CTdx880Doc with real GOST cryptography: a signed and encrypted package checked by zipfile and
-// openssl cms, then decrypted and verified; refusals; signatures removed; envelopes for a bare
-// certificate; a nested archive over the budget inside an envelope.
+// CTdx880Doc with real GOST cryptography: a signed, encrypted package checked by zipfile and
+// openssl cms; refusals; signatures removed; envelopes for a certificate; a nested bomb in an
+// envelope.
 #include <gtest/gtest.h>
 
 #include <functional>
