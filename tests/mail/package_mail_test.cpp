@@ -169,13 +169,6 @@ std::string Nested(int depth) {
   return text + "Content-Type: application/octet-stream\r\n\r\nx\r\n";
 }
 
-MailLimits Limits(int64_t message, int64_t attachment) {
-  MailLimits limits;
-  limits.MaxMessageSize = message;
-  limits.MaxAttachmentSize = attachment;
-  return limits;
-}
-
 INSTANTIATE_TEST_SUITE_P(
     Mail, HostileMessage,
     ::testing::Values(
@@ -211,9 +204,13 @@ INSTANTIATE_TEST_SUITE_P(
                     },
                     {},
                     u8"Неверная кодировка base64 во вложении"},
-        HostileCase{"MessageAboveTheLimit", Same, Limits(1000, 1000),
+        HostileCase{"MessageAboveTheLimit",
+                    Same,
+                    {.MaxMessageSize = 1000, .MaxAttachmentSize = 1000},
                     u8"Сообщение больше допустимого размера (1000 байт)"},
-        HostileCase{"AttachmentAboveTheLimit", Same, Limits(1 << 20, 100),
+        HostileCase{"AttachmentAboveTheLimit",
+                    Same,
+                    {.MaxAttachmentSize = 100},
                     u8"Вложение больше допустимого размера (100 байт)"},
         HostileCase{"PackageOverThePlainBudget",
                     Same,

@@ -261,7 +261,6 @@ TEST_F(ArchiveTest, ExtractRefusesWhatIsNoArchiveAndFollowsNoLinkInTheTarget) {
                "No such file: [" + PathOf("missing.zip") + "]");
   const std::string random = WriteFile("random.zip", RandomBytes(5000, 8));
   ExpectRaises([&] { Extract(random); }, "Not a zip archive: [" + random + "]");
-  EXPECT_EQ(Listing(PathOf("out")), Names{});
   fs::create_directories(PathOf("elsewhere"));
   fs::create_directory_symlink(PathOf("elsewhere"), PathOf("out/dir"));
   const std::string archive = PythonZip("a.zip", {{"'dir/file'", "x"}});

@@ -50,16 +50,6 @@ class StreamedReadTest : public ItemTest {
   void Overwrite(const std::string& bytes) {
     std::ofstream(WorkFile(EntryAt(0).FileName()), std::ios::binary | std::ios::trunc) << bytes;
   }
-
-  // What the check of the whole plain content (no digests) says of the item's signature.
-  std::string WholeCheck(const CTdx880Document& item) {
-    rtl::CStrArray signers;
-    return MessageOf([&] {
-      crypt::CTdx880CryptoTool().CheckSignEx(config_.FlagUsageUserStorage(), *item.PlainBytes(),
-                                             false, false, &signers,
-                                             item.GetSignature(0)->SignatureContent());
-    });
-  }
 };
 
 TEST_F(StreamedReadTest, ALargeSignedEnvelopeDecryptsWithDigestsAndVerifies) {
@@ -98,7 +88,12 @@ TEST_F(StreamedReadTest, FailuresGiveTheMessagesOfTheWholeReading) {
   EXPECT_EQ(damaged_item->Content(), envelope);
   ASSERT_TRUE(item->Decrypt());
   ASSERT_NE(item->DigestsOf(item->PlainBytes()), nullptr);
-  const std::string expected = WholeCheck(*item);
+  rtl::CStrArray signers;  // the check of the whole plain content, without digests
+  const std::string expected = MessageOf([&] {
+    crypt::CTdx880CryptoTool().CheckSignEx(config_.FlagUsageUserStorage(), *item->PlainBytes(),
+                                           false, false, &signers,
+                                           item->GetSignature(0)->SignatureContent());
+  });
   EXPECT_NE(expected.find(Msg(u8"Ошибка при проверке подписи")), std::string::npos);
   ExpectRaises([&] { item->CheckSignEx(false, false); }, expected);
 }
