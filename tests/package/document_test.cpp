@@ -1,9 +1,9 @@
-// CTdx880Document without cryptography: creation, properties, the stored form (a one-entry ZIP
-// checked with Python's zipfile), loading back from the working folder, hostile names, closing
-// while a holder keeps the item.
+// CTdx880Document without cryptography: creation, setters, the stored form (a one-entry ZIP read
+// by Python's zipfile) loaded back, names that are not the item's, closing while a holder keeps it.
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <regex>
 #include <string>
 
@@ -29,42 +29,29 @@ TEST_F(DocumentTest, NewNamesTheContentFileAndKeepsTheNamePartOfTheOriginal) {
   EXPECT_TRUE(std::regex_match(item->DocumentCode(), std::regex("[0-9a-f]{32}")));
   EXPECT_NE(item->DocumentCode() + ".bin", item->FileName());
   EXPECT_NE(NewItem()->FileName(), item->FileName());
-  for (const auto& [path, name] : {std::pair<std::string, std::string>{"report.xml", "report.xml"},
-                                   {"C:\\Reports\\2026\\report.xml", "report.xml"},
-                                   {"/home/user/report.xml", "report.xml"},
-                                   {"a/b\\c.txt", "c.txt"},
-                                   {"folder/", ""},
-                                   {"", ""}}) {
+  for (const auto& [path, name] :
+       {std::pair<std::string, std::string>{"C:\\Reports\\a.xml", "a.xml"},
+        {"/home/user/a/b\\c.txt", "c.txt"},
+        {"folder/", ""}}) {
     item->SetOriginalFilename(path);
     EXPECT_EQ(item->OriginalFilename(), name) << path;
   }
 }
 
-struct SetterCase {
-  std::string name;
-  std::function<void(CTdx880Document&)> set;
-  std::string expected;
-};
-
-class DocumentSetterChecks : public ItemTest, public ::testing::WithParamInterface<SetterCase> {};
-
-TEST_P(DocumentSetterChecks, RefuseBadValuesWithTheArgumentMessage) {
+TEST_F(DocumentTest, SettersRefuseBadValuesWithTheArgumentMessage) {
   const auto item = NewItem("01");
-  ExpectRaises([&] { GetParam().set(*item); },
-               rtl::Utf8ToAnsi(std::string_view(GetParam().expected)));
+  const std::pair<std::function<void()>, std::u8string> cases[] = {
+      {[&] { item->SetDocumentCode("abc"); },
+       u8"Длина переменной [DocumentCode = \"abc\"] должна быть равной [32]"},
+      {[&] { item->SetFileName("x.bin"); },
+       u8"Длина переменной [FileName = \"x.bin\"] должна быть равной [36]"},
+      {[&] { item->SetDocTypeCode("1"); },
+       u8"Неизвестный код документа [1] в документообороте [01][Декларация]"}};
+  for (const auto& [set, message] : cases) {
+    ExpectRaises(set, Msg(message));
+  }
   EXPECT_EQ(item->DocTypeCode() + item->DocType(), "01" + Msg(u8"декларация"));
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Values, DocumentSetterChecks,
-    ::testing::Values(
-        SetterCase{"ShortDocumentCode", [](CTdx880Document& d) { d.SetDocumentCode("abc"); },
-                   "Длина переменной [DocumentCode = \"abc\"] должна быть равной [32]"},
-        SetterCase{"ShortFileName", [](CTdx880Document& d) { d.SetFileName("x.bin"); },
-                   "Длина переменной [FileName = \"x.bin\"] должна быть равной [36]"},
-        SetterCase{"OneCharacterTypeCode", [](CTdx880Document& d) { d.SetDocTypeCode("1"); },
-                   "Неизвестный код документа [1] в документообороте [01][Декларация]"}),
-    [](const auto& info) { return info.param.name; });
 
 // The stored form is a one-entry ZIP named "file" (read by zipfile); loaded back, binary content
 // is as it was, plain.
@@ -72,7 +59,6 @@ TEST_F(DocumentTest, SaveStoresAOneEntryZipAndLoadGivesThePlainContentBack) {
   const auto item = NewItem("02", "short text");
   ASSERT_TRUE(item->Save());
   EXPECT_TRUE(item->IsCompressed());
-  EXPECT_EQ(item->RawContent(), "short text");
   EXPECT_EQ(PythonZipEntries(WorkFile(item->FileName())), "file=short text");
   EXPECT_NE(EntryAt(0).GetXML().find(Msg(u8"сжат=\"true\" зашифрован=\"false\"")),
             std::string::npos);
@@ -83,28 +69,24 @@ TEST_F(DocumentTest, SaveStoresAOneEntryZipAndLoadGivesThePlainContentBack) {
   EXPECT_FALSE(loaded->IsCompressed() || loaded->IsEncrypted());
 }
 
-// A missing signature file, a compressed entry of two files, a missing content file and a name
-// climbing out of the working folder (to a file that is there) fail to open; a name leaving the
-// working folder fails to save.
+// A missing signature file, a missing content file and a name climbing out of the working folder
+// (to a file that is there) fail to open; a name leaving the working folder fails to save.
 TEST_F(DocumentTest, OpenAndSaveRefuseWhatIsNotTheirs) {
   NewItem("02", "signed")->Save();
   auto& signature_entry = EntryAt(0).Signatures().Add();
   signature_entry.SetFileName(std::string(32, 'f') + ".bin");
   signature_entry.SetRole(1);
-  const std::string names[] = {std::string(32, 'd') + ".bin", std::string(32, 'm') + ".bin",
+  const std::string names[] = {std::string(32, 'm') + ".bin",
                                "../" + std::string(29, 'o') + ".bin"};
   for (const std::string& name : names) {
     description_.Documents().Add().SetFileName(name);
     description_.Documents().Items(description_.Documents().Count() - 1).SetIsCompressed(true);
   }
-  std::filesystem::copy_file(PythonZip("two.zip", {{"'a.txt'", "a"}, {"'b.txt'", "b"}}),
-                             WorkFile(names[0]));
-  WriteFile(names[2].substr(3), COsAbbreviaTool::PackDocument("file", "secret"));
+  WriteFile(names[1].substr(3), COsAbbreviaTool::PackDocument("file", "secret"));
   const std::pair<int, std::string> failures[] = {
       {0, Msg(u8"Файл в пакете не найден: [") + std::string(32, 'f') + ".bin]"},
-      {1, Msg(u8"Неверное число файлов в архиве: [2]")},
-      {2, Msg(u8"Файл в пакете не найден: [") + names[1] + "]"},
-      {3, Msg(u8"Файл в пакете не найден: [") + names[2] + "]"}};
+      {1, Msg(u8"Файл в пакете не найден: [") + names[0] + "]"},
+      {2, Msg(u8"Файл в пакете не найден: [") + names[1] + "]"}};
   for (const auto& [index, message] : failures) {
     CTdx880Document item;
     CTdx880ItemConfig config = ConfigFor(index);
@@ -129,8 +111,6 @@ TEST_F(DocumentTest, ForgetsContentAndEntryAndHolderKeepsAValidObject) {
   EXPECT_FALSE(holder->IsDocumentOpened());
   EXPECT_EQ(holder->Content() + holder->RawContent(), "");
   EXPECT_EQ(holder->GetSignatureCount(), 0);
-  ExpectRaises([&] { static_cast<void>(holder->FileName()); }, Msg(u8"Документ не открыт"));
-  ExpectRaises([&] { holder->SetContent("x"); }, Msg(u8"Документ не открыт"));
   ExpectRaises([&] { holder->Save(); }, Msg(u8"Документ не открыт"));
   EXPECT_TRUE(holder->Close());
 }

@@ -38,12 +38,14 @@ std::string PackageTest::Python(const std::string& script, const std::string& ar
   return output;
 }
 
-std::vector<std::string> PackageTest::EntryNames(const std::string& archive) const {
+std::vector<std::string> PackageTest::EntryNames(const std::string& archive,
+                                                 const std::string& expression) const {
   std::istringstream lines(
       Python("import sys, zipfile\n"
              "z = zipfile.ZipFile(sys.argv[1])\n"
              "assert z.testzip() is None\n"
-             "for i in z.infolist(): print(i.filename)\n",
+             "for i in z.infolist(): print(" +
+                 expression + ")\n",
              "'" + archive + "'"));
   std::vector<std::string> names;
   for (std::string line; std::getline(lines, line);) {

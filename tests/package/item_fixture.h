@@ -1,6 +1,5 @@
-// Fixtures of the package tests: a sandbox with the peers (Python's zipfile, unzip, openssl cms)
-// and the test PKI's user as the current user's key, and a description of flow 01 with a package
-// configuration whose working folder lies in the sandbox, to make and reload items.
+// Fixtures of the package tests: a sandbox with the peers and the test PKI's user as the current
+// user's key; a description of flow 01 with a working folder in the sandbox for items.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -46,8 +45,10 @@ class PackageTest : public lyr::test::PkiSandbox {
   // Runs a Python script with arguments; returns its output; fails the test on another status.
   std::string Python(const std::string& script, const std::string& arguments,
                      int expected_status = 0) const;
-  // The entry names of a ZIP file as Python's zipfile lists them, after testzip passed.
-  std::vector<std::string> EntryNames(const std::string& archive) const;
+  // The entry names of a ZIP file as Python's zipfile lists them after testzip passed, or another
+  // Python expression of each entry i.
+  std::vector<std::string> EntryNames(const std::string& archive,
+                                      const std::string& expression = "i.filename") const;
   // "name=<data>" of each entry of a ZIP file (a path, or its bytes when !is_path) as Python's
   // zipfile reads it after testzip, separated by spaces.
   std::string PythonZipEntries(const std::string& archive, bool is_path = true) const;

@@ -1,6 +1,5 @@
-// CTdx880Doc against real files and peers: packages saved and checked by Python's zipfile,
-// `unzip -t` and `xmllint`, hostile and broken archives refused, working folders, safe saves,
-// shared items, and packages built by two threads and two processes in one folder.
+// CTdx880Doc against real files: packages checked by zipfile and `unzip -t`, broken packages and
+// bombs refused, working folders, safe saves, two threads and two processes in one folder.
 #include "package/tdx880_doc.h"
 
 #include <gtest/gtest.h>
@@ -8,7 +7,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <functional>
@@ -22,15 +20,13 @@
 #include "package/tdx880_document.h"
 #include "package/zip_bomb.h"
 #include "rtl/file_utils.h"
+#include "rtl/format.h"
 #include "rtl/whole_file.h"
 
 namespace lyr::package::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr char kSender[] = "7701000001";
-constexpr char kReceiver[] = "7702";
 
 class PackageDocTest : public PackageTest {
  public:
@@ -40,12 +36,6 @@ class PackageDocTest : public PackageTest {
   using Sandbox::WriteFile;
 
   std::string Tmp() const { return PathOf("tmp"); }
-
-  // A saved declaration package whose documents' stored forms (the ".bin" entries) are replaced
-  // by stored_form; its path.
-  std::string PackageWithStoredForms(const std::string& stored_form) {
-    return WithEntries(SavedPackage("plain"), "replaced.zip", "name.endswith('.bin')", stored_form);
-  }
 };
 
 // ---- Saving ---------------------------------------------------------------------------------
@@ -70,13 +60,8 @@ TEST_P(SavedPackage, PassesThePeersAndReadsBack) {
       << name;
   EXPECT_EQ(Listing(PathOf("out")), std::set<std::string>{name});
   EXPECT_EQ(lyr::test::RunCommand("unzip -tq '" + archive + "'"), 0);
-  const std::string path = WriteFile("description.xml", Entry(archive, "packageDescription.xml"));
-  EXPECT_EQ(lyr::test::RunCommand("xmllint --noout '" + path + "' 2>&1"), 0);
-  const std::string text = rtl::AnsiToUtf8String(lyr::test::ReadAll(path));
-  for (const char* attribute : {"encoding=\"windows-1251\"", "ВерсПрог=\"Lyr.Tdx.Package880\"",
-                                "версияФормата=\"ТДХ:1.0\""}) {
-    EXPECT_NE(text.find(attribute), std::string::npos) << attribute;
-  }
+  const std::string text = rtl::AnsiToUtf8String(Entry(archive, "packageDescription.xml"));
+  EXPECT_NE(text.find("ВерсПрог=\"Lyr.Tdx.Package880\""), std::string::npos) << text;
   const std::vector<std::string> names = EntryNames(archive);
   ASSERT_EQ(names.size(), 3u);
   for (const std::string& entry : names) {
@@ -103,7 +88,6 @@ TEST_P(SavedPackage, PassesThePeersAndReadsBack) {
   EXPECT_EQ(doc.ReceiverType(), kSubjectTaxAuthority);
   ASSERT_EQ(doc.GetFileCount(), 2);
   EXPECT_EQ(doc.GetFile(0)->OriginalFilename(), "declaration.xml");
-  EXPECT_EQ(doc.GetFile(0)->DocType(), Msg(u8"декларация"));
   EXPECT_EQ(doc.GetFile(0)->RawContent() + doc.GetFile(1)->RawContent(),
             std::string(kDeclaration) + kDescription);
   EXPECT_EQ(doc.GetMainFile(), doc.GetFile(0));
@@ -131,7 +115,7 @@ TEST_F(PackageDocTest, RefusedSavesLeaveTheFolderAsItWas) {
   EXPECT_TRUE(lyr::test::MessageOf([&] {
                 doc.Save(PathOf("a/b"));
               }).starts_with(Msg(u8"Недопустимое имя файла пакета: [TDX_../../escape_")));
-  doc.SetSenderIdentifier(kSender);
+  doc.SetSenderIdentifier("7701000001");
   ASSERT_TRUE(doc.DeleteFile(0));
   ExpectRaises([&] { doc.Save(PathOf("a/b")); }, Msg(u8"В пакете не найден главный документ"));
   EXPECT_EQ(lyr::test::ReadAll(old), "the old package");
@@ -142,10 +126,8 @@ TEST_F(PackageDocTest, RefusedSavesLeaveTheFolderAsItWas) {
 
 struct OpenFailureCase {
   std::string name;
-  // Makes the file to open in the sandbox and returns its path.
-  std::function<std::string(PackageDocTest&)> make;
-  // The expected message, given the path ("" when only the archive library's text is known).
-  std::function<std::string(const std::string&)> message;
+  std::function<std::string(PackageDocTest&)> make;  // the file to open in the sandbox; its path
+  std::u8string message;  // "%s" stands for the path; "" when only the archive library's is known
 };
 
 class PackageOpenFailure : public PackageDocTest,
@@ -178,35 +160,20 @@ TEST_P(PackageOpenFailure, FailsWithItsMessageAndLeavesNothingBehind) {
   const std::string path = c.make(*this);
   CTdx880Doc doc;
   const std::string error = lyr::test::MessageOf([&] { doc.Open(path); });
-  const std::string expected = c.message(path);
+  const std::string expected = rtl::Format(Msg(c.message), path);
   EXPECT_TRUE(expected.empty() ? !error.empty() : error == expected) << error;
   EXPECT_FALSE(doc.IsLoaded());
   EXPECT_EQ(doc.WorkingDirectory() + doc.FileName(), "");
   EXPECT_EQ(Listing(Tmp()), std::set<std::string>{}) << "working folder removed";
-  EXPECT_FALSE(fs::exists(PathOf("x")));
   ExpectRaises([&] { static_cast<void>(doc.GetFileCount()); }, Msg(u8"Документ не открыт"));
 }
 
-std::string AnyMessage(const std::string&) {
-  return {};
-}
-
-std::string NotExisting(const std::string& path) {
-  return Msg(u8"Файл с пакетом [") + path + Msg(u8"] не существует!");
-}
-
-// An archive Python makes of entries (Python name expressions and data); message "" when only
-// the archive library's text is known. A file lies beside the working folders for names that
-// would leave them.
+// An archive Python makes of entries (Python name expressions and data) and its message.
 OpenFailureCase Zip(const std::string& name,
                     const std::vector<std::pair<std::string, std::string>>& entries,
-                    const std::u8string& message = u8"") {
-  return {name,
-          [name, entries](PackageDocTest& t) {
-            t.WriteFile("outside.txt", "outside the working folder");
-            return t.PythonZip(name + ".zip", entries);
-          },
-          [message](const std::string&) { return message.empty() ? "" : Msg(message); }};
+                    const std::u8string& message) {
+  return {name, [name, entries](PackageDocTest& t) { return t.PythonZip(name + ".zip", entries); },
+          message};
 }
 
 const std::string kDescriptionEntry = "'packageDescription.xml'";
@@ -215,28 +182,18 @@ INSTANTIATE_TEST_SUITE_P(
     Archives, PackageOpenFailure,
     ::testing::Values(
         OpenFailureCase{"MissingFile", [](PackageDocTest& t) { return t.PathOf("none.zip"); },
-                        NotExisting},
-        OpenFailureCase{
-            "RandomBytes",
-            [](PackageDocTest& t) { return t.WriteFile("random.zip", lyr::test::Content(4096)); },
-            [](const std::string& path) { return "Not a zip archive: [" + path + "]"; }},
+                        u8"Файл с пакетом [%s] не существует!"},
         OpenFailureCase{"Truncated",
                         [](PackageDocTest& t) {
                           const std::string whole = lyr::test::ReadAll(t.SavedPackage());
                           return t.WriteFile("cut.zip", whole.substr(0, whole.size() / 2));
                         },
-                        AnyMessage},
+                        u8""},
         Zip("WithoutDescription", {{"'a.bin'", "data"}},
             u8"Неверный формат пакета: не найден главный файл [packageDescription.xml]"),
-        Zip("DescriptionInAFolder", {{"'sub/packageDescription.xml'", "<a/>"}}),
-        Zip("DotDotEntry",
-            {{kDescriptionEntry, DescriptionWith("01", kContentName)}, {"'../x'", "outside"}}),
         Zip("DescribedFileMissing", {{kDescriptionEntry, DescriptionWith("01", kContentName)}},
             u8"Файл в пакете не найден: [" +
                 std::u8string(kContentName.begin(), kContentName.end()) + u8"]"),
-        Zip("ContentNameLeavesTheFolder",
-            {{kDescriptionEntry, DescriptionWith("01", "../../outside.txt")}},
-            u8"Файл в пакете не найден: [../../outside.txt]"),
         Zip("CodesNotAllowedTogether",
             {{kDescriptionEntry, DescriptionWith("09", kContentName)},
              {"'" + kContentName + "'", "x"}},
@@ -254,8 +211,6 @@ TEST_F(PackageDocTest, WorkingFolderIsPrivateAndGoesWithCloseAndDestruction) {
   std::string folder;
   {
     CTdx880Doc doc;
-    EXPECT_EQ(doc.TmpDir(), Tmp());
-    EXPECT_EQ(doc.WorkingDirectory(), "");
     ASSERT_TRUE(doc.New());
     folder = doc.WorkingDirectory();
     EXPECT_TRUE(std::regex_match(folder, std::regex(Tmp() + "/[0-9a-f]{32}/"))) << folder;
@@ -264,7 +219,6 @@ TEST_F(PackageDocTest, WorkingFolderIsPrivateAndGoesWithCloseAndDestruction) {
     EXPECT_EQ(doc.WorkingDirectory(), folder) << "New keeps the folder of an open package";
     ASSERT_TRUE(doc.Close());
     EXPECT_FALSE(fs::exists(folder) || !doc.WorkingDirectory().empty());
-    EXPECT_TRUE(doc.Close()) << "closing twice";
     ASSERT_TRUE(doc.New());
     folder = doc.WorkingDirectory();
     EXPECT_TRUE(fs::exists(folder));
@@ -273,61 +227,20 @@ TEST_F(PackageDocTest, WorkingFolderIsPrivateAndGoesWithCloseAndDestruction) {
   EXPECT_EQ(Listing(Tmp()), std::set<std::string>{});
 }
 
-TEST_F(PackageDocTest, EveryCallOnAClosedPackageFails) {
-  CTdx880Doc doc;
-  crypt::CTdx880Key key = UserKey();
-  const std::function<void()> calls[] = {
-      [&] { static_cast<void>(doc.GetFileCount()); },
-      [&] { static_cast<void>(doc.GetFile(0)); },
-      [&] { doc.AddFile("01", "xml", "a", "b"); },
-      [&] { doc.DeleteFile(0); },
-      [&] { doc.DeleteFileSignatures(0); },
-      [&] { static_cast<void>(doc.GetFileSignatureCount(0)); },
-      [&] { static_cast<void>(doc.GetFileSignature(0, 0)); },
-      [&] { static_cast<void>(doc.GetMainFile()); },
-      [&] { doc.Save("/tmp"); },
-      [&] { doc.SaveAs("/tmp/x.zip"); },
-      [&] { doc.SetSenderIdentifier("1"); },
-      [&] { doc.SetReceiverIdentifier("1"); },
-      [&] { doc.SetSOSIdentifier("1"); },
-      [&] { static_cast<void>(doc.SenderIdentifier()); },
-      [&] { static_cast<void>(doc.ThreadTypeCode()); },
-      [&] { doc.SetThreadCode(std::string(32, 'a')); },
-      [&] { doc.SignFile("a", &key); },
-      [&] { doc.Encrypt(&key); },
-      [&] { doc.EncryptByCertificate(SharedPki().user_party.certificate.Der()); },
-      [&] { doc.Decrypt(); }};
-  for (size_t i = 0; i < std::size(calls); ++i) {
-    SCOPED_TRACE(i);
-    ExpectRaises(calls[i], Msg(u8"Документ не открыт"));
-  }
-}
-
 // ---- Items ----------------------------------------------------------------------------------
 
-TEST_F(PackageDocTest, UnknownCodesIndexesOutOfRangeAndAMainFileNotAllowedAreRefused) {
+TEST_F(PackageDocTest, IndexesOutOfRangeAreRefused) {
   CTdx880Doc doc;
-  ExpectRaises([&] { doc.New("01", "99"); },
-               Msg(u8"Неизвестный код транзацкии [99] в документообороте [01][Декларация]"));
-  EXPECT_TRUE(doc.IsOpened());
-  EXPECT_EQ(doc.ThreadTypeCode(), "");
   ASSERT_TRUE(doc.New("01", "02"));
   ExpectRaises([&] { static_cast<void>(doc.GetFile(0)); },
                Msg(u8"FileIndex: ошибка задания диапазона - минимальное значение (0) больше "
                    u8"максимального(-1)"));
-  doc.AddFile("01", "xml", "a.xml", "a");  // a known type of the flow, not allowed here
+  doc.AddFile("01", "xml", "a.xml", "a");
   ExpectRaises([&] { static_cast<void>(doc.GetFile(1)); },
                Msg(u8"Значение параметра FileIndex (1) должно находиться в интервале от 0 до 0"));
-  ExpectRaises([&] { doc.DeleteFile(-1); },
-               Msg(u8"Значение параметра iFileIndex (-1) должно находиться в интервале от 0 до 0"));
-  ExpectRaises([&] { static_cast<void>(doc.GetFileSignatureCount(2)); },
-               Msg(u8"Значение параметра iFileIndex (2) должно находиться в интервале от 0 до 0"));
   ExpectRaises([&] { static_cast<void>(doc.GetFileSignature(0, 0)); },
                Msg(u8"iSignaturesCount: ошибка задания диапазона - минимальное значение (0) больше "
                    u8"максимального(-1)"));
-  ExpectRaises([&] { static_cast<void>(doc.GetMainFile()); },
-               Msg(u8"Неверная комбинация кодов документооборота [01], транзакции [02] и "
-                   u8"документа [01]"));
 }
 
 // ---- Two threads and two processes in one folder ---------------------------------------------
@@ -381,10 +294,8 @@ TEST_F(PackageDocTest, TwoThreadsAndTwoProcessesSavingIntoOneFolderNeverCollide)
 struct BudgetCase {
   const char* name;
   uint64_t size;            // zero bytes each document inflates to
-  uint64_t declared;        // what its headers say (0: size)
   const char* environment;  // LYR_TDX_MAX_PLAIN_SIZE (nullptr: unset)
-  uint64_t limit;           // Config().SetMaxPlainSize (0: left alone)
-  std::u8string message;    // "" opens; "[" + path + "]" follows a message ending in ": "
+  bool refused;
 };
 
 class PackageBudget : public PackageDocTest, public ::testing::WithParamInterface<BudgetCase> {};
@@ -396,7 +307,8 @@ constexpr uint64_t kMiB = uint64_t{1} << 20;
 // bound, not a timing) or the first document opened at another size.
 TEST_P(PackageBudget, RefusesNestedArchivesBeforeTheyInflate) {
   const BudgetCase& c = GetParam();
-  const std::string archive = PackageWithStoredForms(ZeroRunZip(c.size, c.declared));
+  const std::string archive = WithEntries(SavedPackage("plain"), "replaced.zip",
+                                          "name.endswith('.bin')", ZeroRunZip(c.size));
   const pid_t child = ::fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
@@ -404,9 +316,6 @@ TEST_P(PackageBudget, RefusesNestedArchivesBeforeTheyInflate) {
       ::setenv("LYR_TDX_MAX_PLAIN_SIZE", c.environment, 1);
     }
     CTdx880Doc doc;
-    if (c.limit != 0) {
-      doc.Config().SetMaxPlainSize(c.limit);
-    }
     rtl::WriteStringToFile(PathOf("report.txt"), lyr::test::MessageOf([&] { doc.Open(archive); }));
     struct rusage usage {};
     ::getrusage(RUSAGE_SELF, &usage);
@@ -416,23 +325,15 @@ TEST_P(PackageBudget, RefusesNestedArchivesBeforeTheyInflate) {
   int status = 0;
   ASSERT_EQ(::waitpid(child, &status, 0), child);
   EXPECT_EQ(status, 0);
-  const std::string expected = Msg(c.message);
-  EXPECT_EQ(lyr::test::ReadAll(PathOf("report.txt")), !expected.empty() && expected.back() == ' '
-                                                          ? expected + "[" + archive + "]"
-                                                          : expected);
+  EXPECT_EQ(lyr::test::ReadAll(PathOf("report.txt")),
+            c.refused ? Msg(u8"Слишком большой объём документов в пакете: [") + archive + "]" : "");
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Bombs, PackageBudget,
-    ::testing::Values(BudgetCase{"HonestSizesOverTheDefaultBudget", 2048 * kMiB, 0, nullptr, 0,
-                                 u8"Слишком большой объём документов в пакете: "},
-                      BudgetCase{"HonestSizesOverALoweredBudget", 48 * kMiB, 0, nullptr, 64 * kMiB,
-                                 u8"Слишком большой объём документов в пакете: "},
-                      BudgetCase{"HonestSizesOverTheBudgetOfTheEnvironment", 48 * kMiB, 0,
-                                 "67108864", 0, u8"Слишком большой объём документов в пакете: "},
-                      BudgetCase{"LyingSizes", 64 * kMiB, kMiB, nullptr, 0,
-                                 u8"Размер файла в архиве больше заявленного: [file]"},
-                      BudgetCase{"WithinTheBudget", 8 * kMiB, 0, "67108864", 0, u8""}),
+    ::testing::Values(BudgetCase{"OverTheDefaultBudget", 2048 * kMiB, nullptr, true},
+                      BudgetCase{"OverTheBudgetOfTheEnvironment", 48 * kMiB, "67108864", true},
+                      BudgetCase{"WithinTheBudget", 8 * kMiB, "67108864", false}),
     [](const auto& info) { return info.param.name; });
 
 TEST_F(PackageDocTest, KilledSaveLeavesNoScratchFileAndItsWorkingFolderIsSwept) {
@@ -444,15 +345,7 @@ TEST_F(PackageDocTest, KilledSaveLeavesNoScratchFileAndItsWorkingFolderIsSwept) 
     CTdx880Doc doc;
     FillDeclarationPackage(doc);
     static_cast<void>(doc.WorkingDirectory());  // made on first use: a folder for the sweep
-    std::string noise(32 * kMiB, '\0');
-    uint64_t state = 88172645463325252ULL;
-    for (char& c : noise) {
-      state ^= state << 13;
-      state ^= state >> 7;
-      state ^= state << 17;
-      c = static_cast<char>(state);
-    }
-    doc.AddFile("02", "bin", "noise.bin", std::move(noise));
+    doc.AddFile("02", "bin", "large.bin", lyr::test::Content(32 * kMiB));
     for (;;) {
       doc.SaveAs(target);
     }

@@ -91,8 +91,6 @@ TEST(CodeTables, LookupFailuresNameTheCodes) {
       {[] { (void)CTdx880Tool::GetTransactionInfo("07", "02"); },
        u8"Неизвестный код транзацкии [02] в документообороте "
        u8"[07][ОшибкаОбработкиПакета]"},
-      {[] { (void)CTdx880Tool::GetDocumentTypeInfo("09", "77"); },
-       u8"Неизвестный код документооборота [09]"},
       {[] { (void)CTdx880Tool::GetDocumentTypeInfo("88", "01"); },
        u8"Неизвестный код документа [01] в документообороте "
        u8"[88][ЗаявлениеУчет]"},

