@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "crypt/crypt_error.h"
@@ -12,6 +13,7 @@
 #include "rtl/errors.h"
 #include "support/expect_raises.h"
 #include "support/pki.h"
+#include "support/sandbox.h"
 
 namespace lyr::crypt::test_util {
 
@@ -23,6 +25,19 @@ inline uint32_t ModeOf(const std::filesystem::path& path) {
   struct stat info {};
   EXPECT_EQ(::stat(path.c_str(), &info), 0) << path;
   return info.st_mode & 0777;
+}
+
+// A detached signature of content by openssl cms -sign with the test PKI's user key, made in
+// folder; extra options appended.
+inline std::string OpenSslSignature(const std::filesystem::path& folder, const std::string& content,
+                                    const std::string& extra = {}) {
+  std::ofstream(folder / "osl-content.bin", std::ios::binary) << content;
+  EXPECT_EQ(test::RunOpenSsl("cms -sign -binary -md md_gost94 -outform DER -in '" +
+                             (folder / "osl-content.bin").string() +
+                             "' -signer user.pem -inkey user.key -out '" +
+                             (folder / "osl.p7s").string() + "' " + extra),
+            0);
+  return test::ReadAll(folder / "osl.p7s");
 }
 
 // The code of the ECryptError that body raises, or 0.

@@ -82,7 +82,6 @@ TEST(CryptoUtils, CertificateBodiesInEveryFormGiveTheCertificate) {
   // The system text ends with OpenSSL's own explanation, which is not compared.
   for (const std::string& body :
        {std::string("-----BEGIN CERTIFICATE-----\nMIIB!!garbage\n-----END CERTIFICATE-----\n"),
-        std::string("-----BEGIN CERTIFICATE----------END CERTIFICATE-----"),
         std::string(8 << 20, 'A')}) {
     EXPECT_TRUE(MessageOf([&] {
                   Utils::CertificateFromBody(body);
@@ -119,8 +118,6 @@ TEST(CryptoUtils, NamesSerialsAndExtensions) {
   EXPECT_EQ(Utils::GetCRLDistributionURLs(root), "");
   EXPECT_EQ(Utils::GetCAIssuersURL(inter), "http://127.0.0.1:8080/root.cer");
   EXPECT_EQ(Utils::GetCAIssuersURL(root), "");
-  ExpectRaises([] { Utils::GetCAIssuersURL(Load(SharedPki().ocsp_only)); },
-               u8"Точка распространения сертификата CA не найдена");
   for (const char* url : {"https://a", "http://a", "ftp://a"}) {
     EXPECT_TRUE(Utils::IsAcceptedURL(url)) << url;
   }
@@ -170,7 +167,6 @@ TEST_F(StoreImport, ImportChainSortsEveryCertificateIntoItsStore) {
   // "ROOT"; a non-critical CA that is not self-issued to "addressbook".
   const std::vector<std::tuple<std::string, Files, Files, Files>> cases{
       {chain, chain_ca, chain_root, chain_user},
-      {rtl::EncodeBase64(chain), chain_ca, chain_root, chain_user},
       {"-----BEGIN CERTIFICATE-----\r\n" + rtl::EncodeBase64(chain) +
            "\r\n-----END CERTIFICATE-----\r\n",
        chain_ca, chain_root, chain_user},
@@ -200,16 +196,13 @@ TEST_F(StoreImport, ImportChainSortsEveryCertificateIntoItsStore) {
 }
 
 TEST_F(StoreImport, BodiesThatAreNoChainAreRefusedAndWriteNothing) {
-  const std::string bad_tag =
-      Msg(u8"Ошибка при импорте сертификата: 0x8009310B (-2146881269): ASN1 bad tag");
+  const std::string bad_tag = Msg(u8"Ошибка при импорте сертификата: ") + kBadTag;
   std::string truncated = ChainPkcs7();
   truncated.resize(truncated.size() - 10);
   for (const auto& [body, prefix] :
        {std::pair{std::string("neither PKCS#7 nor a certificate!"), bad_tag},
-        {rtl::EncodeBase64("hello"), bad_tag},
         {std::string("-----BEGIN CERTIFICATE-----\n-----END CERTIFICATE-----\n"),
          Msg(u8"Передан пустой аргумент: CertificateBody")},
-        {std::string(), Msg(u8"Передан пустой аргумент: CertificateBody")},
         {truncated, Msg(u8"Ошибка при импорте сертификата: ")}}) {
     const std::string message = MessageOf([&] { Import(body); });
     EXPECT_TRUE(message.starts_with(prefix)) << message;

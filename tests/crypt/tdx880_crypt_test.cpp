@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -69,8 +68,6 @@ TEST_F(CryptEngineTest, OperationsWithoutCryptographyNameThemselves) {
       {[](CTdx880Crypt& c, CTdx880Key*) { (void)c.GetContainer(0); },
        u8"получение имени контейнера"},
       {[](CTdx880Crypt& c, CTdx880Key* k) { c.GetPrivateKeyBySha1("AB", k); },
-       u8"получение ключа по отпечатку"},
-      {[](CTdx880Crypt& c, CTdx880Key* k) { c.GetOpponentKeyBySha1("AB", k); },
        u8"получение ключа по отпечатку"},
       {[](CTdx880Crypt& c, CTdx880Key*) { c.ImportP7BChain("x"); },
        u8"импорт цепочки сертификатов"},
@@ -153,20 +150,8 @@ TEST_P(CryptEngineAtLocation, InitListsTheStoresAndContainersOfItsLocationOnly) 
   ExpectRaises([&] { crypt_.GetPrivateKeyBySha1(inter_.Thumbprint(), &key); }, kCertificateGone);
 }
 
-TEST_F(CryptEngineTest, KeyWhoseCertificateLeftTheStoreIsAnInternalError) {
-  InstallPersonal(StoreLocation::kCurrentUser);
-  AddTo(StoreLocation::kCurrentUser, "addressbook", root_);
-  ASSERT_TRUE(crypt_.Init(true));
-  ASSERT_TRUE(CertStore::OpenSystem(StoreLocation::kCurrentUser, "MY").Delete(user_.Thumbprint()));
-  ASSERT_TRUE(
-      CertStore::OpenSystem(StoreLocation::kCurrentUser, "addressbook").Delete(root_.Thumbprint()));
-  CTdx880Key key;
-  ExpectRaises([&] { crypt_.GetPrivateKey(0, &key); }, kCertificateGone);
-  ExpectRaises([&] { crypt_.GetOpponentKey(0, &key); }, kCertificateGone);
-  EXPECT_EQ(key.Sha1(), "");
-}
-
-TEST_F(CryptEngineTest, IndexesOutsideTheListsAndAbsentArgumentsAreRefused) {
+// A key whose certificate left the store after Init is an internal error.
+TEST_F(CryptEngineTest, IndexesOutsideTheListsAbsentArgumentsAndCertificatesGoneAreRefused) {
   const auto range = [](const char* name, int64_t value, int64_t maximum) {
     if (maximum < 0) {
       return rtl::Format(Msg(u8"%0:s: ошибка задания диапазона - минимальное значение (%1:d) "
@@ -192,6 +177,12 @@ TEST_F(CryptEngineTest, IndexesOutsideTheListsAndAbsentArgumentsAreRefused) {
   ExpectRaises([&] { crypt_.GetPrivateKeyBySha1("", &key); }, u8"Передан пустой аргумент: sha1");
   ExpectRaises([&] { crypt_.GetOpponentKeyBySha1("x", nullptr); },
                u8"Передан пустой аргумент: pKey");
+  ASSERT_TRUE(CertStore::OpenSystem(StoreLocation::kCurrentUser, "MY").Delete(user_.Thumbprint()));
+  ASSERT_TRUE(
+      CertStore::OpenSystem(StoreLocation::kCurrentUser, "addressbook").Delete(root_.Thumbprint()));
+  ExpectRaises([&] { crypt_.GetPrivateKey(0, &key); }, kCertificateGone);
+  ExpectRaises([&] { crypt_.GetOpponentKey(0, &key); }, kCertificateGone);
+  EXPECT_EQ(key.Sha1(), "");
 }
 
 TEST_P(CryptEngineAtLocation, ImportsLandAtTheLocationAndAreSeenAfterReInit) {
@@ -226,23 +217,6 @@ TEST_P(CryptEngineAtLocation, ImportsLandAtTheLocationAndAreSeenAfterReInit) {
   const std::string signature =
       CTdx880CryptoTool().Sign(GetParam().user_storage, "imported key signs", personal.Sha1());
   EXPECT_EQ(CTdx880CryptoTool::SignerFromSignature(signature).sha1, user_.Thumbprint());
-}
-
-TEST_F(CryptEngineTest, RefusedImportsWriteNothingAndAMissingContainerLeavesTheStoreEntry) {
-  ASSERT_TRUE(crypt_.Init(true));
-  CTdx880Key key;
-  EXPECT_TRUE(MessageOf([&] {
-                crypt_.ImportOpponentCertificate("not a certificate!", &key);
-              }).starts_with(Msg(u8"Ошибка при импорте сертификата: 0x8009310B")));
-  EXPECT_FALSE(std::filesystem::exists(Home() / "user" / "stores"));
-  const std::string message =
-      MessageOf([&] { crypt_.ImportPrivateCertificate(user_.Der(), "no-such", &key); });
-  EXPECT_TRUE(message.starts_with(
-      Msg(u8"Ошибка при инициализации с контейнером [no-such] криптопровайдера: 0x")))
-      << message;
-  EXPECT_EQ(key.Sha1(), "");
-  EXPECT_EQ(ThumbprintsOf(StoreLocation::kCurrentUser, "MY"),
-            std::vector<std::string>{user_.Thumbprint()});
 }
 
 }  // namespace
