@@ -10,10 +10,9 @@
 
 #include "crypt/crypt_test.h"
 #include "crypt/crypto_api20_chain_builder_strict.h"
-#include "crypt/crypto_provider.h"
-#include "crypt/crypto_signature.h"
 #include "crypt/platform/cert_store.h"
 #include "crypt/platform/pki_builder.h"
+#include "crypt/tdx880_crypto_tool.h"
 #include "http/http_fixture.h"
 #include "rtl/date_time.h"
 #include "rtl/text.h"
@@ -278,37 +277,17 @@ TEST_F(RevokedScenario, SigningDateMustLieInThePastAndInTheCertificatesValidity)
                     Span(user));
 }
 
-class ScenarioSignature : public ChainBuilderTest {
- protected:
-  void SetUp() override {
-    ChainBuilderTest::SetUp();
-    provider_.AcquireVerifyContext(75, false);
-  }
-  std::string SignAs(const test::PkiParty& party) {
-    const Certificate bound = test::InstallSigner(party, party.certificate.Thumbprint());
-    CCryptoSignatureConfig config(&provider_, 2, 0, 2);
-    CCryptoSignature signature;
-    signature.Open(&config);
-    signature.Sign(bound.Thumbprint(), "content");
-    return signature.GetSignature();
-  }
-  Coded Verify(const std::string& signature, uint8_t flags) {
-    CCryptoSignatureConfig config(&provider_, 2, flags, 2);
-    CCryptoSignature verifier;
-    verifier.Open(&config);
-    return CodedOf([&] { verifier.Verify("content", signature, 0); });
-  }
-
-  CCryptoProvider provider_;
-};
-
-// The verification's default builder downloads with the verification's flags only.
-TEST_F(ScenarioSignature, DefaultBuilderFollowsTheVerificationFlags) {
-  const std::string signature = SignAs(S().user);
+// The verification's default builder downloads only when the verification asks it to.
+TEST_F(ChainBuilderTest, DefaultBuilderOfASignatureFollowsTheVerificationFlags) {
+  const CTdx880CryptoTool tool;
+  const Certificate bound = test::InstallSigner(S().user, "scenario-user");
+  const std::string signature = tool.Sign(true, "content", bound.Thumbprint());
   S().TrustRoot();
-  ExpectFailure(Verify(signature, verify_flags::kCheckChain), 35,
-                WithUrl(NotFound("Scenario Inter CA"), S().Url("inter.cer")));
-  EXPECT_EQ(Verify(signature, 2 | 4 | 8 | 16).code, -1);
+  rtl::CStrArray signers;
+  ExpectFailure(
+      CodedOf([&] { tool.CheckSignEx(true, "content", false, false, &signers, signature); }), 35,
+      WithUrl(NotFound("Scenario Inter CA"), S().Url("inter.cer")));
+  EXPECT_TRUE(tool.CheckSign(true, "content", signature)) << "downloads and checks revocation";
 }
 
 }  // namespace
