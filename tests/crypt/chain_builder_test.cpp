@@ -138,21 +138,29 @@ TEST_F(ChainBuilderTest, TrustEndsAtACertificateOfRootOnly) {
   ExpectFailure(Build(S().bare), 35, NotFound("Scenario Inter CA"));
 }
 
-TEST_F(ChainBuilderTest, CertificateCarryingTheIssuersNameWithAnotherKeyIsNoIssuer) {
+// A CA certificate under the intermediate's name with another key is neither its issuer nor the
+// signer of its lists.
+TEST_F(ChainBuilderTest, TheIssuersNameWithAnotherKeyIsNoIssuerAndSignsNoList) {
+  const PrivateKey other_key = PrivateKey::Generate();
   CertificateSpec fields;
   fields.serial_hex = "0999";
   fields.subject = S().inter.certificate.Subject();
   fields.not_before = S().now - 365 * kDay;
   fields.not_after = S().now + 365 * kDay;
   fields.ca = true;
-  test::AddToStore(
-      IssueCertificate(fields, PrivateKey::Generate(), S().root.certificate, S().root.key), "CA");
+  const Certificate impostor =
+      IssueCertificate(fields, other_key, S().root.certificate, S().root.key);
+  test::AddToStore(impostor, "CA");
   S().TrustRoot();
   OpenBuilder(0);
   EXPECT_EQ(Build(S().user).code, 35);
   S().AddIntermediateToCa();
+  test::AddCrlToStore(
+      IssueCrl(CrlSpec{S().now - kDay, S().now + 30 * kDay, {}, 1, true}, impostor, other_key));
   OpenBuilder(0);
   EXPECT_EQ(Build(S().user).code, -1);
+  OpenBuilder(chain_flags::kCheckRevocation);
+  EXPECT_EQ(Build(S().revoked).code, 34);
 }
 
 TEST_F(ChainBuilderTest, DownloadedRootIsNotTrusted) {
@@ -208,23 +216,6 @@ TEST_F(ChainBuilderTest, RevocationListsMustBeThereCurrentAndSignedByTheIssuer) 
                                 u8"сертификатов [") +
                             stale + "]",
                         S().Url("inter.crl")));
-}
-
-TEST_F(ChainBuilderTest, ListSignedByAnotherKeyIsNoList) {
-  const PrivateKey other_key = PrivateKey::Generate();
-  CertificateSpec fields;
-  fields.subject = S().inter.certificate.Subject();
-  fields.not_before = S().now - kDay;
-  fields.not_after = S().now + kDay;
-  fields.ca = true;
-  CrlSpec crl_spec;
-  crl_spec.this_update = S().now - kDay;
-  crl_spec.next_update = S().now + 30 * kDay;
-  S().TrustRoot();
-  S().AddIntermediateToCa();
-  test::AddCrlToStore(IssueCrl(crl_spec, IssueSelfSigned(fields, other_key), other_key));
-  OpenBuilder(chain_flags::kCheckRevocation);
-  EXPECT_EQ(Build(S().revoked).code, 34);
 }
 
 class RevokedScenario : public ChainBuilderTest {

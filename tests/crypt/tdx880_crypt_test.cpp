@@ -43,9 +43,6 @@ std::vector<std::string> ThumbprintsOf(StoreLocation location, const char* store
 
 class CryptEngineTest : public test::PkiSandbox {
  protected:
-  static void AddTo(StoreLocation location, const char* store, const Certificate& certificate) {
-    test::AddToStore(certificate, store, location);
-  }
   // The user's certificate in "MY" bound to a container holding its key.
   static void InstallPersonal(StoreLocation location, const std::string& container = "user-key") {
     test::InstallSigner(SharedPki().user_party, container, location);
@@ -63,16 +60,12 @@ TEST_F(CryptEngineTest, OperationsWithoutCryptographyNameThemselves) {
   using Call = std::function<void(CTdx880Crypt&, CTdx880Key*)>;
   const std::vector<std::pair<Call, const char8_t*>> operations{
       {[](CTdx880Crypt& c, CTdx880Key* k) { c.GetPrivateKey(0, k); }, u8"получение личного ключа"},
-      {[](CTdx880Crypt& c, CTdx880Key* k) { c.GetOpponentKey(0, k); },
-       u8"получение ключа оппонента"},
       {[](CTdx880Crypt& c, CTdx880Key*) { (void)c.GetContainer(0); },
        u8"получение имени контейнера"},
       {[](CTdx880Crypt& c, CTdx880Key* k) { c.GetPrivateKeyBySha1("AB", k); },
        u8"получение ключа по отпечатку"},
       {[](CTdx880Crypt& c, CTdx880Key*) { c.ImportP7BChain("x"); },
        u8"импорт цепочки сертификатов"},
-      {[](CTdx880Crypt& c, CTdx880Key* k) { c.ImportOpponentCertificate("x", k); },
-       u8"импорт ключа оппонента"},
       {[](CTdx880Crypt& c, CTdx880Key* k) { c.ImportPrivateCertificate("x", "c", k); },
        u8"импорт личного сертификата"}};
   InstallPersonal(StoreLocation::kCurrentUser);
@@ -88,7 +81,7 @@ TEST_F(CryptEngineTest, OperationsWithoutCryptographyNameThemselves) {
       ASSERT_TRUE(crypt_.Init(true));
       EXPECT_EQ(crypt_.GetPrivateKeyCount(), 1);
       HideEngine();
-      EXPECT_FALSE(CTdx880Crypt::IsCryptographyOk());
+      EXPECT_FALSE(CTdx880CryptoTool::IsCryptographyOk());
       EXPECT_EQ(MessageOf([&] { crypt_.Init(true); }), NotAvailable(u8"инициализация"));
       EXPECT_FALSE(crypt_.CryptographyAvailable());
     }
@@ -116,11 +109,11 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_P(CryptEngineAtLocation, InitListsTheStoresAndContainersOfItsLocationOnly) {
   const StoreLocation here = GetParam().location;
   InstallPersonal(here, "b-user");
-  AddTo(here, "MY", root_);  // a personal certificate without a key still counts
-  AddTo(here, "addressbook", inter_);
+  test::AddToStore(root_, "MY", here);  // a personal certificate without a key still counts
+  test::AddToStore(inter_, "addressbook", here);
   KeyContainer::Create(here, "a-spare");
   InstallPersonal(GetParam().other, "elsewhere");
-  AddTo(GetParam().other, "addressbook", user_);
+  test::AddToStore(user_, "addressbook", GetParam().other);
 
   ASSERT_TRUE(crypt_.Init(GetParam().user_storage));
   EXPECT_EQ(crypt_.StoreLocation(), static_cast<uint8_t>(here));
@@ -166,7 +159,7 @@ TEST_F(CryptEngineTest, IndexesOutsideTheListsAbsentArgumentsAndCertificatesGone
   ASSERT_TRUE(crypt_.Init(true));
   ExpectRaises([&] { crypt_.GetPrivateKey(0, &key); }, range("privateKeyIndex", 0, -1));
   InstallPersonal(StoreLocation::kCurrentUser);
-  AddTo(StoreLocation::kCurrentUser, "addressbook", root_);
+  test::AddToStore(root_, "addressbook");
   ASSERT_TRUE(crypt_.Init(true));
   for (const int32_t index : {-1, 1, 1000000}) {
     ExpectRaises([&] { crypt_.GetPrivateKey(index, &key); }, range("privateKeyIndex", index, 0));
@@ -194,7 +187,6 @@ TEST_P(CryptEngineAtLocation, ImportsLandAtTheLocationAndAreSeenAfterReInit) {
   CTdx880Key opponent;
   opponent.SetSignRole(sign_role::kTaxService);
   crypt_.ImportOpponentCertificate(test::FileBytes(SharedPki().user), &opponent);
-  crypt_.ImportOpponentCertificate(user_.Der(), &opponent);
   EXPECT_EQ(opponent.CertificateBody(), user_.Der());
   EXPECT_EQ(opponent.SignRole(), sign_role::kTaxService)
       << "a role is never read from a certificate";
