@@ -6,13 +6,17 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "crypt/crypt_test.h"
 #include "crypt/crypto_api20_chain_builder_strict.h"
+#include "crypt/koral_certificate.h"
 #include "crypt/platform/cert_store.h"
 #include "crypt/platform/pki_builder.h"
+#include "crypt/tdx880_crypt.h"
 #include "crypt/tdx880_crypto_tool.h"
+#include "crypt/tdx880_key.h"
 #include "http/http_fixture.h"
 #include "rtl/date_time.h"
 #include "rtl/text.h"
@@ -201,6 +205,8 @@ TEST_F(ChainBuilderTest, RevocationListsMustBeThereCurrentAndSignedByTheIssuer) 
   S().AddIntermediateToCa();
   OpenBuilder(chain_flags::kCheckRevocation);
   ExpectFailure(Build(S().user), 34, NoCrl(S().Url("inter.crl")));
+  ExpectFailure(Build(S().bare), 34,
+                Msg(u8"Список отозванных сертификатов для [Scenario Inter CA] не найден"));
   test::AddCrlToStore(S().inter_stale_crl);
   const std::string stale = rtl::DateTimeToStr(Local(S().now - 30 * kDay));
   OpenBuilder(chain_flags::kCheckRevocation);
@@ -268,17 +274,71 @@ TEST_F(RevokedScenario, SigningDateMustLieInThePastAndInTheCertificatesValidity)
                     Span(user));
 }
 
-// The verification's default builder downloads only when the verification asks it to.
-TEST_F(ChainBuilderTest, DefaultBuilderOfASignatureFollowsTheVerificationFlags) {
+// CTdx880CryptoTool: its default builder downloads only when the verification asks it to; a
+// failed check lists nobody, a passed one the signer's certificate and a key record of it.
+TEST_F(ChainBuilderTest, CryptoToolChecksWithTheVerificationFlagsAndListsTheSigner) {
   const CTdx880CryptoTool tool;
-  const Certificate bound = test::InstallSigner(S().user, "scenario-user");
-  const std::string signature = tool.Sign(true, "content", bound.Thumbprint());
+  const Certificate user = test::InstallSigner(S().user, "scenario-user");
+  const std::string signature = tool.Sign(true, "content", user.Thumbprint());
   S().TrustRoot();
   rtl::CStrArray signers;
+  test::ExpectRaises([&] { tool.CheckSignEx(true, "c", false, false, nullptr, "s"); },
+                     u8"Передан пустой аргумент: pSignerList");
   ExpectFailure(
       CodedOf([&] { tool.CheckSignEx(true, "content", false, false, &signers, signature); }), 35,
       WithUrl(NotFound("Scenario Inter CA"), S().Url("inter.cer")));
+  EXPECT_EQ(signers.Count(), 0);
   EXPECT_TRUE(tool.CheckSign(true, "content", signature)) << "downloads and checks revocation";
+  signers.Add("stale");
+  tool.CheckSignEx(true, "content", true, true, &signers, signature);
+  ASSERT_EQ(signers.Count(), 2);
+  EXPECT_EQ(signers.Strings(0), user.Thumbprint());
+  EXPECT_EQ(signers.Strings(1), user.Thumbprint());
+  const CKORALCertificate* certificate = signers.Object<CKORALCertificate>(0);
+  ASSERT_TRUE(certificate != nullptr && certificate->Context() != nullptr);
+  EXPECT_EQ(certificate->Context()->Der(), user.Der());
+  EXPECT_EQ(certificate->Provider(), nullptr) << "the verification's provider is gone";
+  const CTdx880Key* key = signers.Object<CTdx880Key>(1);
+  ASSERT_NE(key, nullptr);
+  EXPECT_EQ(key->Sha1(), user.Thumbprint());
+  EXPECT_EQ(key->CertificateBody(), user.Der());
+  EXPECT_EQ(key->SubjectCN(), "");
+}
+
+TEST_F(RevokedScenario, CryptoOperationsRunFromTwoThreadsAtOnce) {
+  const Certificate user = test::InstallSigner(S().user, "scenario-user");
+  EXPECT_TRUE(CTdx880Crypt().CheckSignature(
+      "text", CTdx880CryptoTool().Sign(true, "text", user.Thumbprint())))
+      << "before Init the current user's stores";
+  test::AddToStore(user, "addressbook");
+  std::vector<std::string> failures(2);
+  auto work = [&](size_t thread) {
+    try {
+      const CTdx880CryptoTool tool;
+      for (int round = 0; round < 10; ++round) {
+        const std::string content = test::Content(1000 + static_cast<size_t>(round) * 97,
+                                                  static_cast<unsigned>(thread * 100 + round));
+        const std::string signature = tool.Sign(true, content, user.Thumbprint());
+        rtl::CStrArray signers;
+        tool.CheckSignEx(true, content, true, false, &signers, signature);
+        const Coded tampered = CodedOf([&] { tool.CheckSign(true, content + "!", signature); });
+        const std::string envelope = round % 2 == 0
+                                         ? tool.EncryptBySha1(true, content, user.Thumbprint())
+                                         : tool.EncryptByCertificate(content, user.Der());
+        if (signers.Count() != 2 || !tool.CheckSign(true, content, signature) ||
+            tampered.code != 22 || tool.Decrypt(true, envelope) != content) {
+          failures[thread] = "round " + std::to_string(round) + ": " + tampered.message;
+        }
+      }
+    } catch (const rtl::Exception& error) {
+      failures[thread] = error.Message();
+    }
+  };
+  std::thread first(work, 0);
+  std::thread second(work, 1);
+  first.join();
+  second.join();
+  EXPECT_EQ(failures, (std::vector<std::string>{"", ""}));
 }
 
 }  // namespace

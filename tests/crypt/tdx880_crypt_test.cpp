@@ -168,8 +168,6 @@ TEST_F(CryptEngineTest, IndexesOutsideTheListsAbsentArgumentsAndCertificatesGone
   }
   ExpectRaises([&] { crypt_.GetPrivateKey(0, nullptr); }, u8"Передан пустой аргумент: pKey");
   ExpectRaises([&] { crypt_.GetPrivateKeyBySha1("", &key); }, u8"Передан пустой аргумент: sha1");
-  ExpectRaises([&] { crypt_.GetOpponentKeyBySha1("x", nullptr); },
-               u8"Передан пустой аргумент: pKey");
   ASSERT_TRUE(CertStore::OpenSystem(StoreLocation::kCurrentUser, "MY").Delete(user_.Thumbprint()));
   ASSERT_TRUE(
       CertStore::OpenSystem(StoreLocation::kCurrentUser, "addressbook").Delete(root_.Thumbprint()));

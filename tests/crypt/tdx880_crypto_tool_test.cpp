@@ -1,23 +1,16 @@
-// CTdx880CryptoTool over CCryptoAPI20Tool: encryption, certificates by thumbprint, signers, the
-// worker's argument checks, signature checks (validity judged at the checking time), two threads.
+// CTdx880CryptoTool over CCryptoAPI20Tool: encryption, certificates by thumbprint, signers and the
+// worker's argument checks (signature checks: chain_builder_test).
 #include "crypt/tdx880_crypto_tool.h"
 
 #include <gtest/gtest.h>
 
-#include <ctime>
-#include <filesystem>
 #include <functional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "crypt/crypt_error.h"
 #include "crypt/crypt_test.h"
 #include "crypt/crypto_api20_tool.h"
-#include "crypt/koral_certificate.h"
-#include "crypt/platform/pki_builder.h"
-#include "crypt/tdx880_crypt.h"
-#include "crypt/tdx880_key.h"
 #include "rtl/format.h"
 #include "rtl/text.h"
 #include "support/expect_raises.h"
@@ -30,10 +23,7 @@ using rtl::Msg;
 using test::Content;
 using test::ExpectRaises;
 using test::MessageOf;
-using test::PkiParty;
 using test::SharedPki;
-using test_util::Coded;
-using test_util::CodedOf;
 
 // The sandbox with the test PKI's user as a personal key ("MY" bound to a container) and as a
 // correspondent ("addressbook") at a location.
@@ -138,116 +128,6 @@ TEST_F(CryptoToolTest, WorkerChecksItsArgumentsWithTheUniformMessages) {
     CCryptoAPI20Tool tool;
     ExpectRaises([&] { call(tool); }, message);
   }
-}
-
-// ---- signature checks ----
-
-// A root and a user it issued without access or CRL extensions; the root's current CRL (empty).
-struct CheckPki {
-  static PkiParty Issue(const char* subject, const char* serial, int64_t from, int64_t to,
-                        const PkiParty* issuer) {
-    CertificateSpec fields;
-    fields.serial_hex = serial;
-    fields.subject = ParseDistinguishedName(subject);
-    fields.not_before = from;
-    fields.not_after = to;
-    fields.ca = issuer == nullptr;
-    fields.key_usage = issuer == nullptr ? key_usage::kCa : key_usage::kEndEntity;
-    const PrivateKey key = PrivateKey::Generate();
-    return {key, issuer == nullptr
-                     ? IssueSelfSigned(fields, key)
-                     : IssueCertificate(fields, key, issuer->certificate, issuer->key)};
-  }
-
-  int64_t now = std::time(nullptr);
-  PkiParty root = Issue("CN=Check Root", "01", now - test::kDay, now + 3650 * test::kDay, nullptr);
-  PkiParty user = Issue("CN=Check User", "0A11", now - test::kDay, now + 365 * test::kDay, &root);
-  Crl root_crl = IssueCrl(CrlSpec{now - test::kDay, now + 30 * test::kDay, {}, 1, true},
-                          root.certificate, root.key);
-};
-
-const CheckPki& Pki() {
-  static const CheckPki pki;
-  return pki;
-}
-
-class SignatureCheckTest : public test::PkiSandbox {
- protected:
-  // The root trusted, its current CRL in "CA" (with_crl), and the user's certificate in "MY"
-  // bound to a container holding its key.
-  void Install(StoreLocation location, bool with_crl = true) {
-    test::AddToStore(pki_.root.certificate, "ROOT", location);
-    if (with_crl) {
-      test::AddCrlToStore(pki_.root_crl, "CA", location);
-    }
-    test::InstallSigner(pki_.user, "user-key", location);
-  }
-
-  const CheckPki& pki_ = Pki();
-  const Certificate& user_ = pki_.user.certificate;
-  CTdx880CryptoTool tool_;
-};
-
-TEST_F(SignatureCheckTest, CheckSignExListsTheCertificateAndTheKeyAndNeedsTheIssuersCrl) {
-  Install(StoreLocation::kCurrentUser, false);
-  const std::string signature = tool_.Sign(true, "listed", user_.Thumbprint());
-  rtl::CStrArray signers;
-  test::ExpectRaises([&] { tool_.CheckSignEx(true, "c", false, false, nullptr, "s"); },
-                     u8"Передан пустой аргумент: pSignerList");
-  const Coded failure =
-      CodedOf([&] { tool_.CheckSignEx(true, "listed", true, false, &signers, signature); });
-  EXPECT_EQ(failure.code, 34);
-  EXPECT_EQ(failure.message, Msg(u8"Список отозванных сертификатов для [Check Root] не найден"));
-  EXPECT_EQ(signers.Count(), 0);
-  signers.Add("stale");
-  tool_.CheckSignEx(true, "listed", false, false, &signers, signature);
-  ASSERT_EQ(signers.Count(), 2);
-  EXPECT_EQ(signers.Strings(0), user_.Thumbprint());
-  EXPECT_EQ(signers.Strings(1), user_.Thumbprint());
-  const CKORALCertificate* certificate = signers.Object<CKORALCertificate>(0);
-  ASSERT_TRUE(certificate != nullptr && certificate->Context() != nullptr);
-  EXPECT_EQ(certificate->Context()->Der(), user_.Der());
-  EXPECT_EQ(certificate->Provider(), nullptr) << "the verification's provider is gone";
-  const CTdx880Key* key = signers.Object<CTdx880Key>(1);
-  ASSERT_NE(key, nullptr);
-  EXPECT_EQ(key->Sha1(), user_.Thumbprint());
-  EXPECT_EQ(key->CertificateBody(), user_.Der());
-  EXPECT_EQ(key->SubjectCN(), "");
-}
-
-TEST_F(SignatureCheckTest, OperationsRunFromTwoThreadsAtOnce) {
-  Install(StoreLocation::kCurrentUser);
-  EXPECT_TRUE(CTdx880Crypt().CheckSignature("text", tool_.Sign(true, "text", user_.Thumbprint())))
-      << "before Init the current user's stores";
-  test::AddToStore(user_, "addressbook");
-  std::vector<std::string> failures(2);
-  auto work = [&](size_t thread) {
-    try {
-      const CTdx880CryptoTool tool;
-      for (int round = 0; round < 10; ++round) {
-        const std::string content = Content(1000 + static_cast<size_t>(round) * 97,
-                                            static_cast<unsigned>(thread * 100 + round));
-        const std::string signature = tool.Sign(true, content, user_.Thumbprint());
-        rtl::CStrArray signers;
-        tool.CheckSignEx(true, content, true, false, &signers, signature);
-        const Coded tampered = CodedOf([&] { tool.CheckSign(true, content + "!", signature); });
-        const std::string envelope = round % 2 == 0
-                                         ? tool.EncryptBySha1(true, content, user_.Thumbprint())
-                                         : tool.EncryptByCertificate(content, user_.Der());
-        if (signers.Count() != 2 || !tool.CheckSign(true, content, signature) ||
-            tampered.code != 22 || tool.Decrypt(true, envelope) != content) {
-          failures[thread] = "round " + std::to_string(round) + ": " + tampered.message;
-        }
-      }
-    } catch (const rtl::Exception& error) {
-      failures[thread] = error.Message();
-    }
-  };
-  std::thread first(work, 0);
-  std::thread second(work, 1);
-  first.join();
-  second.join();
-  EXPECT_EQ(failures, (std::vector<std::string>{"", ""}));
 }
 
 }  // namespace
