@@ -123,9 +123,7 @@ TEST_F(CertStoreTest, FailedWriteRaisesAFileErrorAndLeavesTheStore) {
   EXPECT_EQ(store.Certificates().size(), 1U);
 }
 
-// CRLs live beside the certificates. Files an attacker may plant in store and container folders
-// are skipped or refused without waiting on a FIFO or reading /dev/zero; the good entries still
-// serve lookups.
+// CRLs beside the certificates; planted FIFOs, links and huge files are skipped without stalling.
 TEST_F(CertStoreTest, PlantedSpecialFilesNeitherStallNorSwampReaders) {
   CertStore store = Store("CA");
   store.Add(inter_, AddDisposition::kNew);
@@ -204,8 +202,7 @@ TEST_F(CertStoreTest, Pkcs7StoresAreReadOnlyReadByOpenSslBothWaysAndRefuseOtherB
   EXPECT_TRUE(read[0].SameAs(inter_) && read[1].SameAs(user_));
 }
 
-// Two processes import the same certificates into one store at once, over and over; every file
-// stays whole and no temporary file is left.
+// Two processes import into one store at once: every file stays whole, no temporary file is left.
 TEST_F(CertStoreTest, ConcurrentImportsFromTwoProcessesLeaveEveryCertificateWhole) {
   const std::vector<Certificate> certificates{root_, inter_, user_, Load(SharedPki().nocn),
                                               Load(SharedPki().ocsp_only)};

@@ -142,8 +142,7 @@ TEST_F(ChainBuilderTest, TrustEndsAtACertificateOfRootOnly) {
   ExpectFailure(Build(S().bare), 35, NotFound("Scenario Inter CA"));
 }
 
-// A CA certificate under the intermediate's name with another key is neither its issuer nor the
-// signer of its lists.
+// A CA under the intermediate's name with another key neither issues for it nor signs its lists.
 TEST_F(ChainBuilderTest, TheIssuersNameWithAnotherKeyIsNoIssuerAndSignsNoList) {
   const PrivateKey other_key = PrivateKey::Generate();
   CertificateSpec fields;
@@ -274,8 +273,7 @@ TEST_F(RevokedScenario, SigningDateMustLieInThePastAndInTheCertificatesValidity)
                     Span(user));
 }
 
-// CTdx880CryptoTool: its default builder downloads only when the verification asks it to; a
-// failed check lists nobody, a passed one the signer's certificate and a key record of it.
+// The tool's default builder downloads only when asked; a passed check lists certificate and key.
 TEST_F(ChainBuilderTest, CryptoToolChecksWithTheVerificationFlagsAndListsTheSigner) {
   const CTdx880CryptoTool tool;
   const Certificate user = test::InstallSigner(S().user, "scenario-user");

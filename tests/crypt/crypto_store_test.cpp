@@ -130,8 +130,7 @@ TEST_F(StoreImport, UnknownCodesAndMissingProviderAreRefusedBeforeAnyWrite) {
   EXPECT_FALSE(std::filesystem::exists(Home() / "user" / "stores" / "MY"));
 }
 
-// The certificate stays in "MY" without a binding, and the message names the failing step; a
-// binding made before stays.
+// The message names the failing step; the certificate stays in "MY" with its earlier binding.
 TEST_F(StoreImport, FailedBindingLeavesTheCertificateInMyWithItsEarlierBinding) {
   std::filesystem::create_directories(Home() / "user" / "containers" / "empty");
   KeyContainer::Create(StoreLocation::kCurrentUser, "other", SharedPki().inter_party.key);
@@ -199,8 +198,7 @@ TEST_F(StoreImport, BodyThatIsNoChainIsRefusedAndWritesNothing) {
   EXPECT_FALSE(std::filesystem::exists(Home() / "user" / "stores"));
 }
 
-// A member that cannot be written takes back what the import had added before it; entries that
-// were there before stay.
+// A member that cannot be written takes back what the import added; earlier entries stay.
 TEST_F(StoreImport, FailedWriteRaisesTheImportMessageAndRemovesTheEntriesItAdded) {
   const Certificate chain_root = Load(SharedPki().chain_root);
   Utils::AddCertificateToStore(provider_.Handle(), kUser, "", chain_root, kRoot);

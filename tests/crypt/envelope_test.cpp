@@ -77,9 +77,7 @@ TEST_F(EnvelopeTest, OpenSslDecryptsOurEnvelopesAndWeDecryptItsOwn) {
   EXPECT_EQ(DecryptEnvelope(test::ReadAll(theirs), my_), std::string(5000, 'x'));
 }
 
-// The engine takes CRYPT_PARAMS from the environment when it is loaded, over the library's own
-// setting. Such a process must not produce envelopes with another S-box: the test runs itself
-// again with the variable set, in a process whose engine is loaded under it.
+// An engine loaded under CRYPT_PARAMS would use another S-box: the test reruns itself under it.
 TEST_F(EnvelopeTest, EngineLoadedUnderForeignCryptParamsRefusesToEncrypt) {
   if (std::getenv("CRYPT_PARAMS") == nullptr) {
     const std::string command =
@@ -115,8 +113,7 @@ TEST_F(EnvelopeTest, OnlyTheRecipientsBoundKeyOpensAnEnvelope) {
             code::kCryptENoDecryptCert);
 }
 
-// A small DER editor for mutating a real envelope: Edit rewrites the element at a path of child
-// indices (descending into OCTET and BIT STRINGs that hold DER) and fixes every length around it.
+// A DER editor: rewrites the element at a path of child indices and fixes the lengths around it.
 std::string Tlv(uint8_t tag, std::string_view contents) {
   std::string out(1, static_cast<char>(tag));
   const size_t n = contents.size();
@@ -201,8 +198,7 @@ Path Child(Path path, std::initializer_list<int> more) {
 
 const std::string kNull("\x05\x00", 2);
 
-// Well-formed but false parts (detail "") reach the engine, which fails cleanly; bytes that are no
-// envelope at all fail as a bad message.
+// Well-formed but false parts (detail "") reach the engine, which fails cleanly.
 struct Mutation {
   Path path;
   Edit edit;

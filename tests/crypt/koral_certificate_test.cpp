@@ -53,8 +53,7 @@ TEST(KoralCertificate, BodiesInEveryFormLoadTheSameCertificate) {
   EXPECT_EQ(root.GetSha1(), Load(SharedPki().root).Thumbprint());
 }
 
-// A body that is no certificate raises the OS error of CRYPT_E_ASN1_BADTAG; a loaded certificate
-// stays.
+// A body that is no certificate raises the OS error of the bad tag; a loaded certificate stays.
 TEST(KoralCertificate, BadBodiesRaiseTheOsErrorOfTheBadTag) {
   const std::string der = test::PemFileToDer(SharedPki().user);
   const std::string csr = test::FileBytes(SharedPki().user_csr);

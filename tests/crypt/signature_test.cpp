@@ -192,8 +192,7 @@ TEST_F(SignatureTest, OpenNeedsAConfigurationWithAProvider) {
                u8"Передан пустой аргумент: CryptoSignatureConfig");
 }
 
-// The builder is opened with the translated flags on every verification and builds the chain
-// only with flag 4; the signers are listed only then.
+// The builder gets the translated flags on every verification and builds the chain with flag 4.
 TEST_F(SignatureTest, ChainBuilderHook) {
   struct Case {
     uint8_t flags, builder_flags;
@@ -261,8 +260,7 @@ class SignatureVectors : public SignatureTest {
   std::filesystem::path folder_;
 };
 
-// The RFC 4490 detached signature carries no certificate; with the RFC 4491 one added it
-// verifies.
+// The RFC 4490 signature carries no certificate; with the RFC 4491 one added it verifies.
 TEST_F(SignatureVectors, Rfc4490SignatureVerifiesWithTheRfc4491Certificate) {
   const std::string bare = test::ReadAll(folder_ / "rfc4490/signed_detached_derived.der");
   std::string content = test::ReadAll(folder_ / "rfc4490/content.txt");
@@ -283,8 +281,7 @@ TEST_F(SignatureVectors, Rfc4490SignatureVerifiesWithTheRfc4491Certificate) {
   ExpectBadSignature(test_util::CodedOf([&] { VerifyHere(content, signature); }));
 }
 
-// GOST R 34.10-2012 signatures of the engine's own test data (attached; taken apart here into
-// content and detached SignedData).
+// GOST R 34.10-2012 attached signatures of the engine's test data, taken apart here.
 TEST_F(SignatureVectors, Tc26SignaturesVerifyOverTheirContentOnly) {
   for (const char* file : {"signed_a111", "signed_a121"}) {
     const Detached detached =

@@ -54,8 +54,7 @@ class CryptEngineTest : public test::PkiSandbox {
   CTdx880Crypt crypt_;
 };
 
-// Every operation names itself when the cryptography is not there: before Init, and after an
-// Init that failed for want of the provider.
+// Operations name themselves without cryptography: before Init and after an Init that failed.
 TEST_F(CryptEngineTest, OperationsWithoutCryptographyNameThemselves) {
   using Call = std::function<void(CTdx880Crypt&, CTdx880Key*)>;
   const std::vector<std::pair<Call, const char8_t*>> operations{

@@ -25,8 +25,7 @@ using test::ExpectRaises;
 using test::MessageOf;
 using test::SharedPki;
 
-// The sandbox with the test PKI's user as a personal key ("MY" bound to a container) and as a
-// correspondent ("addressbook") at a location.
+// The test PKI's user as a personal key ("MY") and as a correspondent ("addressbook").
 class CryptoToolTest : public test::PkiSandbox {
  protected:
   static void InstallPersonal(StoreLocation location) {
