@@ -20,16 +20,12 @@ using test::PkiParty;
 constexpr int64_t kDay = 86400;
 constexpr int64_t k2025 = 1735689600;  // 2025-01-01T00:00:00Z
 
-int64_t Now() {
-  return static_cast<int64_t>(std::time(nullptr));
-}
-
 CertificateSpec CaSpec(const std::string& cn, const std::string& serial) {
   CertificateSpec fields;
   fields.serial_hex = serial;
   fields.subject = ParseDistinguishedName("CN=" + cn + ",O=Lyr");
-  fields.not_before = Now() - kDay;
-  fields.not_after = Now() + 3650 * kDay;
+  fields.not_before = std::time(nullptr) - kDay;
+  fields.not_after = fields.not_before + 3651 * kDay;
   fields.ca = true;
   fields.key_usage = key_usage::kCa;
   return fields;
@@ -40,7 +36,7 @@ CertificateSpec EndEntitySpec(const std::string& cn, const std::string& serial) 
   fields.ca = false;
   fields.basic_constraints = ExtensionMode::kNonCritical;
   fields.key_usage = key_usage::kEndEntity;
-  fields.not_after = Now() + 365 * kDay;
+  fields.not_after = fields.not_before + 366 * kDay;
   return fields;
 }
 

@@ -151,8 +151,16 @@ TEST_F(SignatureTest, CodedFailures) {
   ExpectRaises([&] { VerifyHere("text", ""); }, u8"Передан пустой аргумент: sSignatureContent");
 }
 
-TEST_F(SignatureTest, SignRefusesBadArgumentsAndUnknownInclusions) {
+TEST_F(SignatureTest, OpenAndSignRefuseBadArgumentsAndUnknownInclusions) {
   CCryptoSignature signature;
+  ExpectRaises([&] { signature.Open(nullptr); },
+               u8"Передан пустой аргумент: CryptoSignatureConfig");
+  CCryptoSignatureConfig without_provider(nullptr, 2, 0, 2);
+  ExpectRaises([&] { signature.Open(&without_provider); },
+               u8"Не открыт криптопровайдер объекта CCryptoSignatureConfig");
+  EXPECT_FALSE(signature.IsDocumentOpened());
+  ExpectRaises([&] { signature.Sign(user_.Thumbprint(), "text"); },
+               u8"Передан пустой аргумент: CryptoSignatureConfig");
   signature.Open(&config_);
   const std::string thumbprint = user_.Thumbprint();
   ExpectRaises([&] { signature.Sign(thumbprint, ""); }, u8"Передан пустой аргумент: signedText");
@@ -178,18 +186,6 @@ TEST_F(SignatureTest, SignRefusesBadArgumentsAndUnknownInclusions) {
     ExpectRaises([&] { other.Sign(thumbprint, "text"); }, message);
     EXPECT_TRUE(other.GetSignature().empty());
   }
-}
-
-TEST_F(SignatureTest, OpenNeedsAConfigurationWithAProvider) {
-  CCryptoSignature signature;
-  ExpectRaises([&] { signature.Open(nullptr); },
-               u8"Передан пустой аргумент: CryptoSignatureConfig");
-  CCryptoSignatureConfig without_provider(nullptr, 2, 0, 2);
-  ExpectRaises([&] { signature.Open(&without_provider); },
-               u8"Не открыт криптопровайдер объекта CCryptoSignatureConfig");
-  EXPECT_FALSE(signature.IsDocumentOpened());
-  ExpectRaises([&] { signature.Sign(user_.Thumbprint(), "text"); },
-               u8"Передан пустой аргумент: CryptoSignatureConfig");
 }
 
 // The builder gets the translated flags on every verification and builds the chain with flag 4.

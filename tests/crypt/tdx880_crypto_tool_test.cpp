@@ -68,7 +68,7 @@ TEST_P(CryptoToolAtLocation, EncryptsByThumbprintOfItsAddressBookAndDecrypts) {
       Msg(u8"Ошибка при расшифровании (1): ") + CryptErrorCodeText(code::kCryptENoDecryptCert));
 }
 
-TEST_F(CryptoToolTest, CertificateBodyBySha1LooksInMyOrInTheAddressBook) {
+TEST_F(CryptoToolTest, CertificateBodyBySha1LooksInMyOrInTheAddressBookAndSignersAreRead) {
   InstallPersonal(StoreLocation::kCurrentUser);
   const std::string thumbprint = user_.Thumbprint();
   const std::string not_found = Msg(u8"Сертификат по отпечатку [%s] не найден в хранилище [%s]");
@@ -81,10 +81,6 @@ TEST_F(CryptoToolTest, CertificateBodyBySha1LooksInMyOrInTheAddressBook) {
                rtl::Format(not_found, thumbprint, "MY"));
   ExpectRaises([&] { (void)tool_.GetCertificateBodyBySha1(true, "", true); },
                u8"Передан пустой аргумент: sSha1");
-}
-
-TEST_F(CryptoToolTest, SignerFromSignatureGivesBodyThumbprintAndNameOrRefuses) {
-  InstallPersonal(StoreLocation::kCurrentUser);
   const SignatureSigner signer =
       CTdx880CryptoTool::SignerFromSignature(tool_.Sign(true, "signed", user_.Thumbprint()));
   EXPECT_EQ(signer.certificate_body, user_.Der());
