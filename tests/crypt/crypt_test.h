@@ -5,10 +5,12 @@
 
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <string>
 
 #include "crypt/crypt_error.h"
 #include "crypt/crypto_api20_exception.h"
+#include "crypt/platform/cert_store.h"
 #include "crypt/platform/certificate.h"
 #include "rtl/errors.h"
 #include "support/expect_raises.h"
@@ -25,6 +27,16 @@ inline uint32_t ModeOf(const std::filesystem::path& path) {
   struct stat info {};
   EXPECT_EQ(::stat(path.c_str(), &info), 0) << path;
   return info.st_mode & 0777;
+}
+
+// The thumbprints of a system store.
+inline std::set<std::string> ThumbprintsOf(const std::string& store,
+                                           StoreLocation location = StoreLocation::kCurrentUser) {
+  std::set<std::string> result;
+  for (const Certificate& certificate : CertStore::OpenSystem(location, store).Certificates()) {
+    result.insert(certificate.Thumbprint());
+  }
+  return result;
 }
 
 // A detached signature of content by openssl cms -sign with the test PKI's user key, made in

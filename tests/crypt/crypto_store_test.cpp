@@ -25,22 +25,12 @@ using test::MessageOf;
 using test::SharedPki;
 using test::TestPki;
 using test_util::Load;
+using test_util::ThumbprintsOf;
 using Utils = CCryptoAPI20Utils;
 
 constexpr uint8_t kUser = 2;
 constexpr uint8_t kMy = 1;
 constexpr uint8_t kRoot = 2;
-constexpr uint8_t kCa = 3;
-constexpr uint8_t kAddressBook = 4;
-
-// The thumbprints of a store of the current user.
-std::set<std::string> Thumbprints(uint8_t store) {
-  std::set<std::string> result;
-  for (const Certificate& c : Utils::OpenSystemStore(nullptr, kUser, store).Certificates()) {
-    result.insert(c.Thumbprint());
-  }
-  return result;
-}
 
 std::optional<Certificate> Entry(uint8_t store, const Certificate& certificate) {
   return Utils::OpenSystemStore(nullptr, kUser, store).FindByThumbprint(certificate.Thumbprint());
@@ -183,10 +173,10 @@ TEST_F(StoreImport, ImportChainSortsEveryCertificateIntoItsStore) {
     std::filesystem::remove_all(Home() / "user" / "stores");
     Import(body);
     Import(body);  // a second import keeps one entry each
-    EXPECT_EQ(Thumbprints(kCa), thumbprints(ca));
-    EXPECT_EQ(Thumbprints(kRoot), thumbprints(root));
-    EXPECT_EQ(Thumbprints(kAddressBook), thumbprints(address_book));
-    EXPECT_TRUE(Thumbprints(kMy).empty());
+    EXPECT_EQ(ThumbprintsOf("CA"), thumbprints(ca));
+    EXPECT_EQ(ThumbprintsOf("ROOT"), thumbprints(root));
+    EXPECT_EQ(ThumbprintsOf("addressbook"), thumbprints(address_book));
+    EXPECT_TRUE(ThumbprintsOf("MY").empty());
   }
 }
 
@@ -205,8 +195,8 @@ TEST_F(StoreImport, FailedWriteRaisesTheImportMessageAndRemovesTheEntriesItAdded
   WriteFile("user/stores/addressbook", "a file where the folder should be");
   const std::string message = MessageOf([&] { Import(ChainPkcs7()); });
   EXPECT_TRUE(message.starts_with(Msg(u8"Не удалось импортировать сертификат0x"))) << message;
-  EXPECT_TRUE(Thumbprints(kCa).empty());
-  EXPECT_EQ(Thumbprints(kRoot), std::set<std::string>{chain_root.Thumbprint()});
+  EXPECT_TRUE(ThumbprintsOf("CA").empty());
+  EXPECT_EQ(ThumbprintsOf("ROOT"), std::set<std::string>{chain_root.Thumbprint()});
 }
 
 TEST_F(StoreImport, CryptoStoreOpensSystemMemoryAndPkcs7Stores) {

@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -25,6 +25,7 @@ using rtl::Msg;
 using test::ExpectRaises;
 using test::MessageOf;
 using test::SharedPki;
+using test_util::ThumbprintsOf;
 
 std::string NotAvailable(std::u8string_view operation) {
   return rtl::Format(Msg(u8"Не установлен СКЗИ КриптоПро, который требуется для операции: %s"),
@@ -32,14 +33,6 @@ std::string NotAvailable(std::u8string_view operation) {
 }
 
 const std::string kCertificateGone = Msg(u8"Внутренняя ошибка: Сертификат не найден");
-
-std::vector<std::string> ThumbprintsOf(StoreLocation location, const char* store) {
-  std::vector<std::string> thumbprints;
-  for (const Certificate& certificate : CertStore::OpenSystem(location, store).Certificates()) {
-    thumbprints.push_back(certificate.Thumbprint());
-  }
-  return thumbprints;
-}
 
 class CryptEngineTest : public test::PkiSandbox {
  protected:
@@ -119,16 +112,13 @@ TEST_P(CryptEngineAtLocation, InitListsTheStoresAndContainersOfItsLocationOnly) 
   ASSERT_EQ(crypt_.GetContainerCount(), 2);
   EXPECT_EQ(crypt_.GetContainer(0), "a-spare");
   EXPECT_EQ(crypt_.GetContainer(1), "b-user");
-  std::vector<std::string> personal;
+  std::multiset<std::string> personal;
   for (int32_t i = 0; i < crypt_.GetPrivateKeyCount(); ++i) {
     CTdx880Key key;
     crypt_.GetPrivateKey(i, &key);
-    personal.push_back(key.Sha1());
+    personal.insert(key.Sha1());
   }
-  std::vector<std::string> expected{user_.Thumbprint(), root_.Thumbprint()};
-  std::sort(personal.begin(), personal.end());
-  std::sort(expected.begin(), expected.end());
-  EXPECT_EQ(personal, expected);
+  EXPECT_EQ(personal, (std::multiset<std::string>{user_.Thumbprint(), root_.Thumbprint()}));
   ASSERT_EQ(crypt_.GetOpponentKeyCount(), 1);
   CTdx880Key key;
   crypt_.GetOpponentKey(0, &key);
@@ -180,15 +170,15 @@ TEST_P(CryptEngineAtLocation, ImportsLandAtTheLocationAndAreSeenAfterReInit) {
   KeyContainer::Create(StoreLocation::kCurrentUser, "imported", SharedPki().user_party.key);
   ASSERT_TRUE(crypt_.Init(GetParam().user_storage));
   crypt_.ImportP7BChain(MakeCertificatesPkcs7({root_, inter_}));
-  EXPECT_EQ(ThumbprintsOf(here, "CA").size(), 2U);
+  EXPECT_EQ(ThumbprintsOf("CA", here).size(), 2U);
   CTdx880Key opponent;
   opponent.SetSignRole(sign_role::kTaxService);
   crypt_.ImportOpponentCertificate(test::FileBytes(SharedPki().user), &opponent);
   EXPECT_EQ(opponent.CertificateBody(), user_.Der());
   EXPECT_EQ(opponent.SignRole(), sign_role::kTaxService)
       << "a role is never read from a certificate";
-  EXPECT_EQ(ThumbprintsOf(here, "addressbook"), std::vector<std::string>{user_.Thumbprint()});
-  EXPECT_TRUE(ThumbprintsOf(GetParam().other, "addressbook").empty());
+  EXPECT_EQ(ThumbprintsOf("addressbook", here), std::set<std::string>{user_.Thumbprint()});
+  EXPECT_TRUE(ThumbprintsOf("addressbook", GetParam().other).empty());
   EXPECT_EQ(crypt_.GetOpponentKeyCount(), 0) << "the lists are the last Init's";
 
   // The binding names a container of the current user's key set, at either location.
