@@ -1,5 +1,4 @@
 // Certificate stores on disk, in memory and over PKCS#7, and the folders of the locations.
-#include "crypt/platform/cert_store.h"
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -10,11 +9,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "crypt/crypt_error.h"
 #include "crypt/crypt_test.h"
 #include "crypt/platform/key_container.h"
-#include "support/pki.h"
-#include "support/sandbox.h"
 
 namespace lyr::crypt {
 namespace {

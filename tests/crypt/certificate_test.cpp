@@ -1,17 +1,13 @@
 // Certificates and CRLs, key containers on disk and GOST private keys.
-#include "crypt/platform/certificate.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <ctime>
 
-#include "crypt/crypt_error.h"
 #include "crypt/crypt_test.h"
 #include "crypt/platform/crl.h"
 #include "crypt/platform/key_container.h"
-#include "support/pki.h"
-#include "support/sandbox.h"
 
 namespace lyr::crypt {
 namespace {
@@ -135,8 +131,15 @@ TEST_F(KeyContainerTest, CyrillicHomeFolderHoldsTheContainers) {
   EXPECT_TRUE(KeyContainer::Enumerate(kUser).empty());
 }
 
+// A certificate goes into a container only when its key matches.
 TEST_F(KeyContainerTest, RefusalsCarryTheirCodes) {
-  KeyContainer::Create(kUser, "one", key_);
+  const KeyContainer one = KeyContainer::Create(kUser, "one", key_);
+  EXPECT_FALSE(one.GetCertificate().has_value());
+  one.SetCertificate(user_);
+  EXPECT_EQ(ModeOf(Home() / "user" / "containers" / "one" / "certificate.cer"), 0600U);
+  EXPECT_EQ(CodeOf([&] { one.SetCertificate(SharedPki().root_party.certificate); }),
+            code::kNteBadPublicKey);
+  EXPECT_TRUE(one.GetCertificate().value().SameAs(user_));
   EXPECT_EQ(CodeOf([] { KeyContainer::Create(kUser, "one"); }), code::kNteExists);
   EXPECT_EQ(CodeOf([&] { KeyContainer::Create(kUser, "one", key_); }), code::kNteExists);
   EXPECT_EQ(CodeOf([] { KeyContainer::Create(kUser, ""); }), code::kNteBadKeysetParam);
@@ -149,17 +152,6 @@ TEST_F(KeyContainerTest, RefusalsCarryTheirCodes) {
   EXPECT_EQ(CodeOf([&] { (void)garbage.GetPrivateKey(); }), code::kNteBadKey);
   std::filesystem::remove(Home() / "user" / "containers" / "g" / "key.pem");
   EXPECT_EQ(CodeOf([&] { (void)garbage.GetPrivateKey(); }), code::kNteNoKey);
-}
-
-TEST_F(KeyContainerTest, CertificateGoesIntoTheContainerOnlyWhenItsKeyMatches) {
-  const KeyContainer container = KeyContainer::Create(kUser, "u", key_);
-  EXPECT_FALSE(container.GetCertificate().has_value());
-  container.SetCertificate(user_);
-  EXPECT_EQ(ModeOf(Home() / "user" / "containers" / "u" / "certificate.cer"), 0600U);
-  EXPECT_EQ(CodeOf([&] { container.SetCertificate(SharedPki().root_party.certificate); }),
-            code::kNteBadPublicKey);
-  ASSERT_TRUE(container.GetCertificate().has_value());
-  EXPECT_TRUE(container.GetCertificate()->SameAs(user_));
 }
 
 TEST_F(KeyContainerTest, EncryptedKeyOpensWithThePasswordFromTheEnvironment) {

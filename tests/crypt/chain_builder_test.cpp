@@ -2,7 +2,6 @@
 // served by a loopback HTTP server, with the exact messages; the default builder of a signature.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -12,7 +11,6 @@
 #include "crypt/crypt_test.h"
 #include "crypt/crypto_api20_chain_builder_strict.h"
 #include "crypt/koral_certificate.h"
-#include "crypt/platform/cert_store.h"
 #include "crypt/platform/pki_builder.h"
 #include "crypt/tdx880_crypt.h"
 #include "crypt/tdx880_crypto_tool.h"
@@ -20,7 +18,6 @@
 #include "http/http_fixture.h"
 #include "rtl/date_time.h"
 #include "rtl/text.h"
-#include "support/pki.h"
 
 namespace lyr::crypt {
 namespace {

@@ -1,4 +1,4 @@
-// Small helpers shared by the crypto tests.
+// Small helpers shared by the crypto tests, with the support headers they all use.
 #pragma once
 
 #include <sys/stat.h>

@@ -13,8 +13,6 @@
 #include "rtl/base64.h"
 #include "rtl/format.h"
 #include "rtl/text.h"
-#include "support/expect_raises.h"
-#include "support/pki.h"
 
 namespace lyr::crypt {
 namespace {

@@ -11,13 +11,10 @@
 #include <span>
 #include <vector>
 
-#include "crypt/crypt_error.h"
+#include "crypt/crypt_test.h"
 #include "crypt/platform/der_reader.h"
 #include "crypt/platform/key_container.h"
 #include "crypt/platform/pki_builder.h"
-#include "support/expect_raises.h"
-#include "support/pki.h"
-#include "support/sandbox.h"
 
 namespace lyr::crypt {
 namespace {

@@ -9,8 +9,6 @@
 #include "crypt/crypt_test.h"
 #include "rtl/base64.h"
 #include "rtl/text.h"
-#include "support/expect_raises.h"
-#include "support/pki.h"
 
 namespace lyr::crypt {
 namespace {

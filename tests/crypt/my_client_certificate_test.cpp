@@ -7,11 +7,9 @@
 #include <string>
 
 #include "crypt/crypt_test.h"
-#include "crypt/platform/cert_store.h"
 #include "crypt/platform/key_container.h"
 #include "http/https_client.h"
 #include "http/https_server.h"
-#include "support/pki.h"
 
 namespace lyr::crypt {
 namespace {

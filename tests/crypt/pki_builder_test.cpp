@@ -6,11 +6,8 @@
 
 #include <ctime>
 
-#include "crypt/crypt_error.h"
 #include "crypt/crypt_test.h"
 #include "rtl/text.h"
-#include "support/expect_raises.h"
-#include "support/pki.h"
 
 namespace lyr::crypt {
 namespace {

@@ -11,13 +11,10 @@
 #include <memory>
 #include <vector>
 
-#include "crypt/crypt_error.h"
 #include "crypt/crypt_test.h"
 #include "crypt/crypto_provider.h"
 #include "crypt/koral_certificate.h"
 #include "rtl/text.h"
-#include "support/expect_raises.h"
-#include "support/pki.h"
 
 namespace lyr::crypt {
 namespace {

@@ -10,13 +10,10 @@
 #include <vector>
 
 #include "crypt/crypt_test.h"
-#include "crypt/platform/cert_store.h"
 #include "crypt/platform/key_container.h"
 #include "crypt/tdx880_crypto_tool.h"
 #include "rtl/format.h"
 #include "rtl/text.h"
-#include "support/expect_raises.h"
-#include "support/pki.h"
 
 namespace lyr::crypt {
 namespace {

@@ -8,13 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "crypt/crypt_error.h"
 #include "crypt/crypt_test.h"
 #include "crypt/crypto_api20_tool.h"
 #include "rtl/format.h"
 #include "rtl/text.h"
-#include "support/expect_raises.h"
-#include "support/pki.h"
 
 namespace lyr::crypt {
 namespace {
