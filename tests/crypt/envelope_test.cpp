@@ -210,7 +210,8 @@ TEST_F(EnvelopeTest, MutatedEnvelopesAreRefusedWithTheirErrorsAndTheProcessLives
   const Path kIv = Child(kCipherParameters, {0});
   const Path kEphemeral = Child(kTransportParameters, {1, 1, 0});
   const std::vector<Mutation> mutations{
-      {kCipherParameters, Append(kNull), kBad, "unexpected data in cipher parameters"},
+      {kCipherParameters, Append(std::string(1, '\0')), kBad,
+       "unexpected data in cipher parameters"},
       {{},
        [](uint8_t, std::string_view all) { return std::string(all) + '\0'; },
        kBad,

@@ -43,7 +43,7 @@ std::string InvalidArgument(const std::string& detail) {
 }
 
 const PrivateKey& AnyKey() {
-  static const PrivateKey key = PrivateKey::Generate();
+  static const PrivateKey key = PrivateKey::Generate(GostParamSet::kB);
   return key;
 }
 
@@ -165,8 +165,8 @@ TEST_F(PkiBuilderTest, RequestVerifiesWithOpenSslWhichIssuesFromIt) {
 
 TEST_F(PkiBuilderTest, RefusesAWrongIssuerKeyAndBadFields) {
   EXPECT_EQ(test_util::CodeOf([&] {
-              (void)IssueCertificate(EndEntitySpec("Wrong", "09"), user_.key, inter_.certificate,
-                                     root_.key);
+              (void)IssueCertificate(EndEntitySpec("Wrong", "09"), user_.key.PublicKeyInfoDer(),
+                                     inter_.certificate, root_.key);
             }),
             code::kNteBadPublicKey);
   EXPECT_EQ(test_util::CodeOf([&] { (void)IssueCrl(CrlSpec{}, inter_.certificate, user_.key); }),
