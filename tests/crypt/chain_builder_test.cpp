@@ -2,22 +2,22 @@
 // served by a loopback HTTP server, with the exact messages; the default builder of a signature.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "crypt/crypt_test.h"
 #include "crypt/crypto_api20_chain_builder_strict.h"
-#include "crypt/crypto_provider.h"
-#include "crypt/crypto_signature.h"
-#include "crypt/platform/cert_store.h"
+#include "crypt/koral_certificate.h"
 #include "crypt/platform/pki_builder.h"
+#include "crypt/tdx880_crypt.h"
+#include "crypt/tdx880_crypto_tool.h"
+#include "crypt/tdx880_key.h"
 #include "http/http_fixture.h"
 #include "rtl/date_time.h"
 #include "rtl/text.h"
-#include "support/pki.h"
 
 namespace lyr::crypt {
 namespace {
@@ -136,24 +136,30 @@ TEST_F(ChainBuilderTest, TrustEndsAtACertificateOfRootOnly) {
   EXPECT_TRUE(builder_.LastRoot()->SameAs(S().root.certificate));
   EXPECT_EQ(Build(S().root).code, -1) << "a trusted self-signed certificate is its own chain";
   ExpectFailure(Build(S().user), 35, WithUrl(NotFound("Scenario Inter CA"), S().Url("inter.cer")));
-  ExpectFailure(Build(S().bare), 35, NotFound("Scenario Inter CA"));
 }
 
-TEST_F(ChainBuilderTest, CertificateCarryingTheIssuersNameWithAnotherKeyIsNoIssuer) {
+// A CA under the intermediate's name with another key neither issues for it nor signs its lists.
+TEST_F(ChainBuilderTest, TheIssuersNameWithAnotherKeyIsNoIssuerAndSignsNoList) {
+  const PrivateKey other_key = PrivateKey::Generate();
   CertificateSpec fields;
   fields.serial_hex = "0999";
   fields.subject = S().inter.certificate.Subject();
   fields.not_before = S().now - 365 * kDay;
   fields.not_after = S().now + 365 * kDay;
   fields.ca = true;
-  test::AddToStore(
-      IssueCertificate(fields, PrivateKey::Generate(), S().root.certificate, S().root.key), "CA");
+  const Certificate impostor =
+      IssueCertificate(fields, other_key, S().root.certificate, S().root.key);
+  test::AddToStore(impostor, "CA");
   S().TrustRoot();
   OpenBuilder(0);
   EXPECT_EQ(Build(S().user).code, 35);
   S().AddIntermediateToCa();
+  test::AddCrlToStore(
+      IssueCrl(CrlSpec{S().now - kDay, S().now + 30 * kDay, {}, 1, true}, impostor, other_key));
   OpenBuilder(0);
   EXPECT_EQ(Build(S().user).code, -1);
+  OpenBuilder(chain_flags::kCheckRevocation);
+  EXPECT_EQ(Build(S().revoked).code, 34);
 }
 
 TEST_F(ChainBuilderTest, DownloadedRootIsNotTrusted) {
@@ -171,6 +177,7 @@ TEST_F(ChainBuilderTest, FailedDownloadsAreTracedAndShowAsCodes35And34) {
   OpenBuilder(chain_flags::kDefault);
   ExpectFailure(Build(S().unreachable), 35,
                 WithUrl(NotFound("Scenario Inter CA"), S().DeadUrl("inter.cer")));
+  ExpectFailure(Build(S().bare), 35, NotFound("Scenario Inter CA"));
   const std::string traced = test::ReadAll(trace);
   EXPECT_NE(traced.find("Не удалось соединиться с сервером"), std::string::npos) << traced;
   EXPECT_NE(traced.find("\nНе удалось скачать корневой сертификат\n"), std::string::npos);
@@ -187,6 +194,8 @@ TEST_F(ChainBuilderTest, FailedDownloadsAreTracedAndShowAsCodes35And34) {
   OpenBuilder(chain_flags::kDefault);
   ExpectFailure(Build(S().unreachable), 34, NoCrl(S().DeadUrl("inter.crl")));
   ExpectFailure(Build(S().ocsp_only), 0, Msg(u8"Точка распространения сертификата CA не найдена"));
+  ExpectFailure(Build(S().bare), 34,
+                Msg(u8"Список отозванных сертификатов для [Scenario Inter CA] не найден"));
 }
 
 TEST_F(ChainBuilderTest, RevocationListsMustBeThereCurrentAndSignedByTheIssuer) {
@@ -209,23 +218,6 @@ TEST_F(ChainBuilderTest, RevocationListsMustBeThereCurrentAndSignedByTheIssuer) 
                                 u8"сертификатов [") +
                             stale + "]",
                         S().Url("inter.crl")));
-}
-
-TEST_F(ChainBuilderTest, ListSignedByAnotherKeyIsNoList) {
-  const PrivateKey other_key = PrivateKey::Generate();
-  CertificateSpec fields;
-  fields.subject = S().inter.certificate.Subject();
-  fields.not_before = S().now - kDay;
-  fields.not_after = S().now + kDay;
-  fields.ca = true;
-  CrlSpec crl_spec;
-  crl_spec.this_update = S().now - kDay;
-  crl_spec.next_update = S().now + 30 * kDay;
-  S().TrustRoot();
-  S().AddIntermediateToCa();
-  test::AddCrlToStore(IssueCrl(crl_spec, IssueSelfSigned(fields, other_key), other_key));
-  OpenBuilder(chain_flags::kCheckRevocation);
-  EXPECT_EQ(Build(S().revoked).code, 34);
 }
 
 class RevokedScenario : public ChainBuilderTest {
@@ -278,37 +270,70 @@ TEST_F(RevokedScenario, SigningDateMustLieInThePastAndInTheCertificatesValidity)
                     Span(user));
 }
 
-class ScenarioSignature : public ChainBuilderTest {
- protected:
-  void SetUp() override {
-    ChainBuilderTest::SetUp();
-    provider_.AcquireVerifyContext(75, false);
-  }
-  std::string SignAs(const test::PkiParty& party) {
-    const Certificate bound = test::InstallSigner(party, party.certificate.Thumbprint());
-    CCryptoSignatureConfig config(&provider_, 2, 0, 2);
-    CCryptoSignature signature;
-    signature.Open(&config);
-    signature.Sign(bound.Thumbprint(), "content");
-    return signature.GetSignature();
-  }
-  Coded Verify(const std::string& signature, uint8_t flags) {
-    CCryptoSignatureConfig config(&provider_, 2, flags, 2);
-    CCryptoSignature verifier;
-    verifier.Open(&config);
-    return CodedOf([&] { verifier.Verify("content", signature, 0); });
-  }
-
-  CCryptoProvider provider_;
-};
-
-// The verification's default builder downloads with the verification's flags only.
-TEST_F(ScenarioSignature, DefaultBuilderFollowsTheVerificationFlags) {
-  const std::string signature = SignAs(S().user);
+// The tool's default builder downloads only when asked; a passed check lists certificate and key.
+TEST_F(ChainBuilderTest, CryptoToolChecksWithTheVerificationFlagsAndListsTheSigner) {
+  const CTdx880CryptoTool tool;
+  const Certificate user = test::InstallSigner(S().user, "scenario-user");
+  const std::string signature = tool.Sign(true, "content", user.Thumbprint());
   S().TrustRoot();
-  ExpectFailure(Verify(signature, verify_flags::kCheckChain), 35,
-                WithUrl(NotFound("Scenario Inter CA"), S().Url("inter.cer")));
-  EXPECT_EQ(Verify(signature, 2 | 4 | 8 | 16).code, -1);
+  rtl::CStrArray signers;
+  test::ExpectRaises([&] { tool.CheckSignEx(true, "c", false, false, nullptr, "s"); },
+                     u8"Передан пустой аргумент: pSignerList");
+  ExpectFailure(
+      CodedOf([&] { tool.CheckSignEx(true, "content", false, false, &signers, signature); }), 35,
+      WithUrl(NotFound("Scenario Inter CA"), S().Url("inter.cer")));
+  EXPECT_EQ(signers.Count(), 0);
+  EXPECT_TRUE(tool.CheckSign(true, "content", signature)) << "downloads and checks revocation";
+  signers.Add("stale");
+  tool.CheckSignEx(true, "content", true, true, &signers, signature);
+  ASSERT_EQ(signers.Count(), 2);
+  EXPECT_EQ(signers.Strings(0), user.Thumbprint());
+  EXPECT_EQ(signers.Strings(1), user.Thumbprint());
+  const CKORALCertificate* certificate = signers.Object<CKORALCertificate>(0);
+  ASSERT_TRUE(certificate != nullptr && certificate->Context() != nullptr);
+  EXPECT_EQ(certificate->Context()->Der(), user.Der());
+  EXPECT_EQ(certificate->Provider(), nullptr) << "the verification's provider is gone";
+  const CTdx880Key* key = signers.Object<CTdx880Key>(1);
+  ASSERT_NE(key, nullptr);
+  EXPECT_EQ(key->Sha1(), user.Thumbprint());
+  EXPECT_EQ(key->CertificateBody(), user.Der());
+  EXPECT_EQ(key->SubjectCN(), "");
+}
+
+TEST_F(RevokedScenario, CryptoOperationsRunFromTwoThreadsAtOnce) {
+  const Certificate user = test::InstallSigner(S().user, "scenario-user");
+  EXPECT_TRUE(CTdx880Crypt().CheckSignature(
+      "text", CTdx880CryptoTool().Sign(true, "text", user.Thumbprint())))
+      << "before Init the current user's stores";
+  test::AddToStore(user, "addressbook");
+  std::vector<std::string> failures(2);
+  auto work = [&](size_t thread) {
+    try {
+      const CTdx880CryptoTool tool;
+      for (int round = 0; round < 10; ++round) {
+        const std::string content = test::Content(1000 + static_cast<size_t>(round) * 97,
+                                                  static_cast<unsigned>(thread * 100 + round));
+        const std::string signature = tool.Sign(true, content, user.Thumbprint());
+        rtl::CStrArray signers;
+        tool.CheckSignEx(true, content, true, false, &signers, signature);
+        const Coded tampered = CodedOf([&] { tool.CheckSign(true, content + "!", signature); });
+        const std::string envelope = round % 2 == 0
+                                         ? tool.EncryptBySha1(true, content, user.Thumbprint())
+                                         : tool.EncryptByCertificate(content, user.Der());
+        if (signers.Count() != 2 || !tool.CheckSign(true, content, signature) ||
+            tampered.code != 22 || tool.Decrypt(true, envelope) != content) {
+          failures[thread] = "round " + std::to_string(round) + ": " + tampered.message;
+        }
+      }
+    } catch (const rtl::Exception& error) {
+      failures[thread] = error.Message();
+    }
+  };
+  std::thread first(work, 0);
+  std::thread second(work, 1);
+  first.join();
+  second.join();
+  EXPECT_EQ(failures, (std::vector<std::string>{"", ""}));
 }
 
 }  // namespace

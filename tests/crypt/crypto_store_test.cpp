@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <functional>
 #include <set>
 
 #include "crypt/crypt_test.h"
@@ -14,8 +13,6 @@
 #include "rtl/base64.h"
 #include "rtl/format.h"
 #include "rtl/text.h"
-#include "support/expect_raises.h"
-#include "support/pki.h"
 
 namespace lyr::crypt {
 namespace {
@@ -26,22 +23,12 @@ using test::MessageOf;
 using test::SharedPki;
 using test::TestPki;
 using test_util::Load;
+using test_util::ThumbprintsOf;
 using Utils = CCryptoAPI20Utils;
 
 constexpr uint8_t kUser = 2;
 constexpr uint8_t kMy = 1;
 constexpr uint8_t kRoot = 2;
-constexpr uint8_t kCa = 3;
-constexpr uint8_t kAddressBook = 4;
-
-// The thumbprints of a store of the current user.
-std::set<std::string> Thumbprints(uint8_t store) {
-  std::set<std::string> result;
-  for (const Certificate& c : Utils::OpenSystemStore(nullptr, kUser, store).Certificates()) {
-    result.insert(c.Thumbprint());
-  }
-  return result;
-}
 
 std::optional<Certificate> Entry(uint8_t store, const Certificate& certificate) {
   return Utils::OpenSystemStore(nullptr, kUser, store).FindByThumbprint(certificate.Thumbprint());
@@ -69,7 +56,7 @@ class StoreImport : public test::PkiSandbox {
 
 const std::string kBadTag = "0x8009310B (-2146881269): ASN1 bad tag value met.";
 
-TEST(CryptoUtils, CertificateBodiesInEveryFormGiveTheCertificate) {
+TEST(CryptoUtils, CertificateAndCrlBodies) {
   const std::string pem = test::FileBytes(SharedPki().user);
   const std::string bare =
       pem.substr(pem.find('\n') + 1, pem.find("-----END") - pem.find('\n') - 1);
@@ -82,15 +69,11 @@ TEST(CryptoUtils, CertificateBodiesInEveryFormGiveTheCertificate) {
   // The system text ends with OpenSSL's own explanation, which is not compared.
   for (const std::string& body :
        {std::string("-----BEGIN CERTIFICATE-----\nMIIB!!garbage\n-----END CERTIFICATE-----\n"),
-        std::string("-----BEGIN CERTIFICATE----------END CERTIFICATE-----"),
         std::string(8 << 20, 'A')}) {
     EXPECT_TRUE(MessageOf([&] {
                   Utils::CertificateFromBody(body);
                 }).starts_with(Msg(u8"Ошибка при импорте сертификата: ") + kBadTag));
   }
-}
-
-TEST(CryptoUtils, CrlBodies) {
   EXPECT_EQ(Utils::CRLFromBody(test::PemFileToDer(SharedPki().root_crl)).IssuerCN(),
             "Test Root CA");
   EXPECT_TRUE(MessageOf([] {
@@ -119,8 +102,6 @@ TEST(CryptoUtils, NamesSerialsAndExtensions) {
   EXPECT_EQ(Utils::GetCRLDistributionURLs(root), "");
   EXPECT_EQ(Utils::GetCAIssuersURL(inter), "http://127.0.0.1:8080/root.cer");
   EXPECT_EQ(Utils::GetCAIssuersURL(root), "");
-  ExpectRaises([] { Utils::GetCAIssuersURL(Load(SharedPki().ocsp_only)); },
-               u8"Точка распространения сертификата CA не найдена");
   for (const char* url : {"https://a", "http://a", "ftp://a"}) {
     EXPECT_TRUE(Utils::IsAcceptedURL(url)) << url;
   }
@@ -137,8 +118,7 @@ TEST_F(StoreImport, UnknownCodesAndMissingProviderAreRefusedBeforeAnyWrite) {
   EXPECT_FALSE(std::filesystem::exists(Home() / "user" / "stores" / "MY"));
 }
 
-// The certificate stays in "MY" without a binding, and the message names the failing step; a
-// binding made before stays.
+// The message names the failing step; the certificate stays in "MY" with its earlier binding.
 TEST_F(StoreImport, FailedBindingLeavesTheCertificateInMyWithItsEarlierBinding) {
   std::filesystem::create_directories(Home() / "user" / "containers" / "empty");
   KeyContainer::Create(StoreLocation::kCurrentUser, "other", SharedPki().inter_party.key);
@@ -170,7 +150,6 @@ TEST_F(StoreImport, ImportChainSortsEveryCertificateIntoItsStore) {
   // "ROOT"; a non-critical CA that is not self-issued to "addressbook".
   const std::vector<std::tuple<std::string, Files, Files, Files>> cases{
       {chain, chain_ca, chain_root, chain_user},
-      {rtl::EncodeBase64(chain), chain_ca, chain_root, chain_user},
       {"-----BEGIN CERTIFICATE-----\r\n" + rtl::EncodeBase64(chain) +
            "\r\n-----END CERTIFICATE-----\r\n",
        chain_ca, chain_root, chain_user},
@@ -192,45 +171,30 @@ TEST_F(StoreImport, ImportChainSortsEveryCertificateIntoItsStore) {
     std::filesystem::remove_all(Home() / "user" / "stores");
     Import(body);
     Import(body);  // a second import keeps one entry each
-    EXPECT_EQ(Thumbprints(kCa), thumbprints(ca));
-    EXPECT_EQ(Thumbprints(kRoot), thumbprints(root));
-    EXPECT_EQ(Thumbprints(kAddressBook), thumbprints(address_book));
-    EXPECT_TRUE(Thumbprints(kMy).empty());
+    EXPECT_EQ(ThumbprintsOf("CA"), thumbprints(ca));
+    EXPECT_EQ(ThumbprintsOf("ROOT"), thumbprints(root));
+    EXPECT_EQ(ThumbprintsOf("addressbook"), thumbprints(address_book));
+    EXPECT_TRUE(ThumbprintsOf("MY").empty());
   }
 }
 
-TEST_F(StoreImport, BodiesThatAreNoChainAreRefusedAndWriteNothing) {
-  const std::string bad_tag =
-      Msg(u8"Ошибка при импорте сертификата: 0x8009310B (-2146881269): ASN1 bad tag");
+TEST_F(StoreImport, BodyThatIsNoChainIsRefusedAndWritesNothing) {
   std::string truncated = ChainPkcs7();
   truncated.resize(truncated.size() - 10);
-  for (const auto& [body, prefix] :
-       {std::pair{std::string("neither PKCS#7 nor a certificate!"), bad_tag},
-        {rtl::EncodeBase64("hello"), bad_tag},
-        {std::string("-----BEGIN CERTIFICATE-----\n-----END CERTIFICATE-----\n"),
-         Msg(u8"Передан пустой аргумент: CertificateBody")},
-        {std::string(), Msg(u8"Передан пустой аргумент: CertificateBody")},
-        {truncated, Msg(u8"Ошибка при импорте сертификата: ")}}) {
-    const std::string message = MessageOf([&] { Import(body); });
-    EXPECT_TRUE(message.starts_with(prefix)) << message;
-  }
+  const std::string message = MessageOf([&] { Import(truncated); });
+  EXPECT_TRUE(message.starts_with(Msg(u8"Ошибка при импорте сертификата: "))) << message;
   EXPECT_FALSE(std::filesystem::exists(Home() / "user" / "stores"));
 }
 
-// A member that cannot be written takes back what the import had added before it; entries that
-// were there before stay.
+// A member that cannot be written takes back what the import added; earlier entries stay.
 TEST_F(StoreImport, FailedWriteRaisesTheImportMessageAndRemovesTheEntriesItAdded) {
   const Certificate chain_root = Load(SharedPki().chain_root);
   Utils::AddCertificateToStore(provider_.Handle(), kUser, "", chain_root, kRoot);
   WriteFile("user/stores/addressbook", "a file where the folder should be");
-  using Body = std::function<void()>;
-  for (const Body& body :
-       {Body([&] { Add("", kAddressBook); }), Body([&] { Import(ChainPkcs7()); })}) {
-    const std::string message = MessageOf(body);
-    EXPECT_TRUE(message.starts_with(Msg(u8"Не удалось импортировать сертификат0x"))) << message;
-  }
-  EXPECT_TRUE(Thumbprints(kCa).empty());
-  EXPECT_EQ(Thumbprints(kRoot), std::set<std::string>{chain_root.Thumbprint()});
+  const std::string message = MessageOf([&] { Import(ChainPkcs7()); });
+  EXPECT_TRUE(message.starts_with(Msg(u8"Не удалось импортировать сертификат0x"))) << message;
+  EXPECT_TRUE(ThumbprintsOf("CA").empty());
+  EXPECT_EQ(ThumbprintsOf("ROOT"), std::set<std::string>{chain_root.Thumbprint()});
 }
 
 TEST_F(StoreImport, CryptoStoreOpensSystemMemoryAndPkcs7Stores) {

@@ -7,11 +7,9 @@
 #include <string>
 
 #include "crypt/crypt_test.h"
-#include "crypt/platform/cert_store.h"
 #include "crypt/platform/key_container.h"
 #include "http/https_client.h"
 #include "http/https_server.h"
-#include "support/pki.h"
 
 namespace lyr::crypt {
 namespace {
@@ -60,8 +58,10 @@ class MyClientCertificate : public test::Sandbox {
   Certificate client_ = test::SharedPki().user_party.certificate;
 };
 
-TEST_F(MyClientCertificate, GivesTheCertificateWithTheKeyOfItsContainer) {
+TEST_F(MyClientCertificate, GivesTheCertificateOfMyWithTheKeyOfItsContainerOrRefusesBadBindings) {
   MakeClientContainer();
+  test::AddToStore(client_, "addressbook");
+  EXPECT_FALSE(FindMyClientCertificate(client_.Sha1()));
   AddToMy(client_, "tls client");
   EXPECT_TRUE(FoundWithItsKey(client_));
   const test::PkiParty& user = test::SharedPki().user_party;
@@ -70,12 +70,6 @@ TEST_F(MyClientCertificate, GivesTheCertificateWithTheKeyOfItsContainer) {
   EXPECT_TRUE(FoundWithItsKey(user.certificate)) << "a GOST certificate with its GOST key";
   EXPECT_FALSE(FindMyClientCertificate(client_.Sha1().substr(0, 19)));
   EXPECT_FALSE(FindMyClientCertificate(client_.Thumbprint())) << "a hash is twenty bytes";
-}
-
-TEST_F(MyClientCertificate, GivesNothingOutsideMyAndRefusesBadBindings) {
-  MakeClientContainer();
-  test::AddToStore(client_, "addressbook");
-  EXPECT_FALSE(FindMyClientCertificate(client_.Sha1()));
   AddToMy(client_, "");
   EXPECT_EQ(CodeOf([&] { FindMyClientCertificate(client_.Sha1()); }), code::kCryptENoKeyProperty);
   AddToMy(client_, "gone");
