@@ -22,6 +22,7 @@
 #include <utility>
 #include <vector>
 
+#include "package/zip_records.h"
 #include "rtl/atomic_file.h"
 #include "rtl/errors.h"
 #include "rtl/file_utils.h"
@@ -1184,10 +1185,7 @@ SingleEntry OpenSingleEntry(std::string_view archive_bytes) {
 
 std::string COsAbbreviaTool::UnpackDocument(std::string_view archive_bytes,
                                             rtl::DecompressionBudget& budget) {
-  const SingleEntry single = OpenSingleEntry(archive_bytes);
-  const ZipPtr& zip = single.zip;
-  const std::string& name = single.name;
-  const zip_stat_t& stat = single.stat;
+  const auto [zip, name, stat] = OpenSingleEntry(archive_bytes);
   // Taken before the buffer is reserved: a bomb that says how large it is costs nothing.
   budget.Take(stat.size);
   std::string result;
@@ -1198,17 +1196,8 @@ std::string COsAbbreviaTool::UnpackDocument(std::string_view archive_bytes,
 
 namespace {
 
-uint32_t Le32(std::string_view bytes, size_t at) {
-  return static_cast<uint32_t>(static_cast<unsigned char>(bytes[at])) |
-         static_cast<uint32_t>(static_cast<unsigned char>(bytes[at + 1])) << 8 |
-         static_cast<uint32_t>(static_cast<unsigned char>(bytes[at + 2])) << 16 |
-         static_cast<uint32_t>(static_cast<unsigned char>(bytes[at + 3])) << 24;
-}
-
-uint16_t Le16(std::string_view bytes, size_t at) {
-  return static_cast<uint16_t>(static_cast<unsigned char>(bytes[at]) |
-                               static_cast<unsigned char>(bytes[at + 1]) << 8);
-}
+using zip_records::Le16;
+using zip_records::Le32;
 
 // The archive ends with an end record without comment naming one central record, which lies
 // straight before it and points at a local header at offset 0.
@@ -1219,14 +1208,15 @@ bool CentralRecordPointsAtStart(std::string_view bytes) {
     return false;
   }
   const size_t end = bytes.size() - kEndRecord;
-  if (Le32(bytes, end) != 0x06054b50 || Le16(bytes, end + 8) != 1 || Le16(bytes, end + 10) != 1 ||
-      Le16(bytes, end + 20) != 0) {
+  if (Le32(bytes, end) != zip_records::kEndRecordSignature || Le16(bytes, end + 8) != 1 ||
+      Le16(bytes, end + 10) != 1 || Le16(bytes, end + 20) != 0) {
     return false;
   }
   const uint64_t central_size = Le32(bytes, end + 12);
   const uint64_t central_offset = Le32(bytes, end + 16);
   return central_offset + central_size == end && central_size >= kCentralRecord &&
-         Le32(bytes, central_offset) == 0x02014b50 && Le32(bytes, central_offset + 42) == 0;
+         Le32(bytes, central_offset) == zip_records::kCentralRecordSignature &&
+         Le32(bytes, central_offset + 42) == 0;
 }
 
 }  // namespace

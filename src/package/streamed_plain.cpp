@@ -12,29 +12,19 @@
 
 #include "crypt/tdx880_crypto_tool.h"
 #include "package/os_abbrevia_tool.h"
+#include "package/zip_records.h"
 #include "rtl/large_buffer.h"
 
 namespace lyr::package {
 namespace {
 
 constexpr size_t kLocalHeader = 30;
-constexpr uint32_t kLocalHeaderSignature = 0x04034b50;
 constexpr uint16_t kStored = 0;
 constexpr uint16_t kDeflated = 8;
 constexpr size_t kInflateChunk = size_t{256} << 10;
 
-uint32_t Le32(const std::string& bytes, size_t at) {
-  uint32_t value = 0;
-  for (size_t i = 4; i-- > 0;) {
-    value = value << 8 | static_cast<unsigned char>(bytes[at + i]);
-  }
-  return value;
-}
-
-uint16_t Le16(const std::string& bytes, size_t at) {
-  return static_cast<uint16_t>(static_cast<unsigned char>(bytes[at]) |
-                               static_cast<unsigned char>(bytes[at + 1]) << 8);
-}
+using zip_records::Le16;
+using zip_records::Le32;
 
 class StreamSink final : public crypt::DecryptedSink {
  public:
@@ -124,12 +114,12 @@ class StreamSink final : public crypt::DecryptedSink {
     entry_.crc = Le32(packed_, 14);
     entry_.compressed_size = Le32(packed_, 18);
     entry_.size = Le32(packed_, 22);
-    const bool followed = Le32(packed_, 0) == kLocalHeaderSignature && (flags & 0x0009) == 0 &&
-                          (entry_.method == kDeflated ||
-                           (entry_.method == kStored && entry_.compressed_size == entry_.size)) &&
-                          entry_.compressed_size != UINT32_MAX && entry_.size != UINT32_MAX &&
-                          entry_.size != 0 && entry_.size <= COsAbbreviaTool::kMaxEntrySize &&
-                          entry_.size <= budget_.Left();
+    const bool followed =
+        Le32(packed_, 0) == zip_records::kLocalHeaderSignature && (flags & 0x0009) == 0 &&
+        (entry_.method == kDeflated ||
+         (entry_.method == kStored && entry_.compressed_size == entry_.size)) &&
+        entry_.compressed_size != UINT32_MAX && entry_.size != UINT32_MAX && entry_.size != 0 &&
+        entry_.size <= COsAbbreviaTool::kMaxEntrySize && entry_.size <= budget_.Left();
     if (!followed) {
       Aside(true);
       return;

@@ -191,11 +191,7 @@ std::string CTdx880Document::PlainContent() const {
 
 const crypt::ContentDigests* CTdx880Document::DigestsOf(
     const std::shared_ptr<const std::string>& bytes) const {
-  if (digests_ == nullptr || bytes == nullptr || digests_of_.expired() ||
-      digests_of_.owner_before(bytes) || bytes.owner_before(digests_of_)) {
-    return nullptr;
-  }
-  return digests_.get();
+  return bytes != nullptr && digests_of_.lock() == bytes ? digests_.get() : nullptr;
 }
 
 std::shared_ptr<const std::string> CTdx880Document::PlainBytes() const {
