@@ -15,9 +15,9 @@
 namespace lyr::crypt {
 namespace {
 
+using test::CertificateOf;
 using test::SharedPki;
 using test_util::CodeOf;
-using test_util::Load;
 using test_util::ModeOf;
 
 constexpr StoreLocation kUser = StoreLocation::kCurrentUser;
@@ -69,7 +69,7 @@ TEST_F(CertStoreTest, ListsByThumbprintOrderFindsExactlyAsWrittenAndSkipsUnreada
     store.Add(certificate, AddDisposition::kUseExisting);
   }
   WriteFile("user/stores/CA/0000000000000000000000000000000000000000.cer", "garbage");
-  WriteFile("user/stores/CA/" + Load(SharedPki().nocn).Thumbprint() + ".cer", root_.Der());
+  WriteFile("user/stores/CA/" + CertificateOf(SharedPki().nocn).Thumbprint() + ".cer", root_.Der());
   const std::vector<Certificate> listed = store.Certificates();
   ASSERT_EQ(listed.size(), 3U);
   EXPECT_LT(listed[0].Thumbprint(), listed[1].Thumbprint());
@@ -123,7 +123,7 @@ TEST_F(CertStoreTest, FailedWriteRaisesAFileErrorAndLeavesTheStore) {
 TEST_F(CertStoreTest, PlantedSpecialFilesNeitherStallNorSwampReaders) {
   CertStore store = Store("CA");
   store.Add(inter_, AddDisposition::kNew);
-  const Crl crl = Crl::FromPem(test::FileBytes(SharedPki().root_crl));
+  const Crl crl = Crl::FromPem(test::ReadAll(SharedPki().root_crl));
   store.AddCrl(crl, AddDisposition::kNew);
   const std::filesystem::path folder = store.Folder();
   EXPECT_TRUE(std::filesystem::exists(folder / (crl.Thumbprint() + ".crl")));
@@ -200,8 +200,8 @@ TEST_F(CertStoreTest, Pkcs7StoresAreReadOnlyReadByOpenSslBothWaysAndRefuseOtherB
 
 // Two processes import into one store at once: every file stays whole, no temporary file is left.
 TEST_F(CertStoreTest, ConcurrentImportsFromTwoProcessesLeaveEveryCertificateWhole) {
-  const std::vector<Certificate> certificates{root_, inter_, user_, Load(SharedPki().nocn),
-                                              Load(SharedPki().ocsp_only)};
+  const std::vector<Certificate> certificates{root_, inter_, user_, CertificateOf(SharedPki().nocn),
+                                              CertificateOf(SharedPki().ocsp_only)};
   std::vector<pid_t> children;
   for (int child = 0; child < 2; ++child) {
     const pid_t pid = ::fork();

@@ -12,26 +12,26 @@
 namespace lyr::crypt {
 namespace {
 
+using test::CertificateOf;
 using test::PemFileToDer;
 using test::SharedPki;
 using test_util::CodeOf;
-using test_util::Load;
 using test_util::ModeOf;
 
 TEST(Certificate, ThumbprintIsTheSha1OfTheDerAsOpenSslShowsIt) {
-  const Certificate user = Load(SharedPki().user);
+  const Certificate user = CertificateOf(SharedPki().user);
   std::string output;
   ASSERT_EQ(test::RunOpenSsl("x509 -in user.pem -noout -fingerprint -sha1", &output), 0);
   std::erase(output, ':');
   EXPECT_EQ(output, "sha1 Fingerprint=" + user.Thumbprint() + "\n");
   EXPECT_EQ(user.Sha1().size(), 20U);
-  EXPECT_TRUE(user.SameAs(Certificate::FromPem(test::FileBytes(SharedPki().user))));
+  EXPECT_TRUE(user.SameAs(Certificate::FromPem(test::ReadAll(SharedPki().user))));
 }
 
 TEST(Certificate, NamesSerialValidityAndAlgorithms) {
-  const Certificate root = Load(SharedPki().root);
-  const Certificate user = Load(SharedPki().user);
-  const Certificate nocn = Load(SharedPki().nocn);
+  const Certificate root = CertificateOf(SharedPki().root);
+  const Certificate user = CertificateOf(SharedPki().user);
+  const Certificate nocn = CertificateOf(SharedPki().nocn);
   const std::vector<NameAttribute> expected{{"2.5.4.3", "Test Root CA"}, {"2.5.4.10", "Lyr"}};
   EXPECT_EQ(root.Subject(), expected);
   EXPECT_EQ(root.Issuer(), expected);

@@ -224,10 +224,7 @@ class RevokedScenario : public ChainBuilderTest {
  protected:
   void SetUp() override {
     ChainBuilderTest::SetUp();
-    S().TrustRoot();
-    S().AddIntermediateToCa();
-    test::AddCrlToStore(S().inter_crl);
-    test::AddCrlToStore(S().root_crl);
+    S().TrustAll();
   }
 };
 

@@ -19,10 +19,6 @@
 
 namespace lyr::crypt::test_util {
 
-inline Certificate Load(const std::filesystem::path& pem) {
-  return Certificate::FromDer(test::PemFileToDer(pem));
-}
-
 inline uint32_t ModeOf(const std::filesystem::path& path) {
   struct stat info {};
   EXPECT_EQ(::stat(path.c_str(), &info), 0) << path;

@@ -18,11 +18,11 @@ namespace lyr::crypt {
 namespace {
 
 using rtl::Msg;
+using test::CertificateOf;
 using test::ExpectRaises;
 using test::MessageOf;
 using test::SharedPki;
 using test::TestPki;
-using test_util::Load;
 using test_util::ThumbprintsOf;
 using Utils = CCryptoAPI20Utils;
 
@@ -35,8 +35,9 @@ std::optional<Certificate> Entry(uint8_t store, const Certificate& certificate) 
 }
 
 std::string ChainPkcs7() {
-  return MakeCertificatesPkcs7(
-      {Load(SharedPki().chain_root), Load(SharedPki().chain_inter), Load(SharedPki().chain_user)});
+  return MakeCertificatesPkcs7({CertificateOf(SharedPki().chain_root),
+                                CertificateOf(SharedPki().chain_inter),
+                                CertificateOf(SharedPki().chain_user)});
 }
 
 class StoreImport : public test::PkiSandbox {
@@ -57,12 +58,12 @@ class StoreImport : public test::PkiSandbox {
 const std::string kBadTag = "0x8009310B (-2146881269): ASN1 bad tag value met.";
 
 TEST(CryptoUtils, CertificateAndCrlBodies) {
-  const std::string pem = test::FileBytes(SharedPki().user);
+  const std::string pem = test::ReadAll(SharedPki().user);
   const std::string bare =
       pem.substr(pem.find('\n') + 1, pem.find("-----END") - pem.find('\n') - 1);
   for (const std::string& body : {pem, bare, test::PemFileToDer(SharedPki().user)}) {
     EXPECT_EQ(Utils::GetSha1(Utils::CertificateFromBody(body)),
-              Load(SharedPki().user).Thumbprint());
+              CertificateOf(SharedPki().user).Thumbprint());
   }
   ExpectRaises([] { Utils::CertificateFromBody(""); },
                u8"Передан пустой аргумент: CertificateBody");
@@ -83,10 +84,10 @@ TEST(CryptoUtils, CertificateAndCrlBodies) {
 }
 
 TEST(CryptoUtils, NamesSerialsAndExtensions) {
-  const Certificate root = Load(SharedPki().root);
-  const Certificate inter = Load(SharedPki().inter);
-  const Certificate user = Load(SharedPki().user);
-  const Certificate nocn = Load(SharedPki().nocn);
+  const Certificate root = CertificateOf(SharedPki().root);
+  const Certificate inter = CertificateOf(SharedPki().inter);
+  const Certificate user = CertificateOf(SharedPki().user);
+  const Certificate nocn = CertificateOf(SharedPki().nocn);
   EXPECT_EQ(Utils::GetSubjectCN(user), "Test User");
   EXPECT_EQ(Utils::GetIssuerCN(user), "Test Inter CA");
   EXPECT_EQ(Utils::GetSubjectCN(nocn), "na");
@@ -153,17 +154,20 @@ TEST_F(StoreImport, ImportChainSortsEveryCertificateIntoItsStore) {
       {"-----BEGIN CERTIFICATE-----\r\n" + rtl::EncodeBase64(chain) +
            "\r\n-----END CERTIFICATE-----\r\n",
        chain_ca, chain_root, chain_user},
-      {MakeCertificatesPkcs7({user_, Load(pki.chain_user)}), {}, {}, {pki.user, pki.chain_user}},
+      {MakeCertificatesPkcs7({user_, CertificateOf(pki.chain_user)}),
+       {},
+       {},
+       {pki.user, pki.chain_user}},
       {MakeCertificatesPkcs7({}), {}, {}, {}},
       {test::PemFileToDer(pki.root), {pki.root}, {}, {}},
-      {test::FileBytes(pki.inter), {pki.inter}, {}, {}},
-      {test::FileBytes(pki.plain_self), {}, {pki.plain_self}, {}},
-      {test::FileBytes(pki.nocn), {}, {pki.nocn}, {}},
-      {test::FileBytes(pki.inter_noncritical), {}, {}, {pki.inter_noncritical}}};
+      {test::ReadAll(pki.inter), {pki.inter}, {}, {}},
+      {test::ReadAll(pki.plain_self), {}, {pki.plain_self}, {}},
+      {test::ReadAll(pki.nocn), {}, {pki.nocn}, {}},
+      {test::ReadAll(pki.inter_noncritical), {}, {}, {pki.inter_noncritical}}};
   const auto thumbprints = [](const Files& files) {
     std::set<std::string> result;
     for (const auto& pem : files) {
-      result.insert(Load(pem).Thumbprint());
+      result.insert(CertificateOf(pem).Thumbprint());
     }
     return result;
   };
@@ -188,7 +192,7 @@ TEST_F(StoreImport, BodyThatIsNoChainIsRefusedAndWritesNothing) {
 
 // A member that cannot be written takes back what the import added; earlier entries stay.
 TEST_F(StoreImport, FailedWriteRaisesTheImportMessageAndRemovesTheEntriesItAdded) {
-  const Certificate chain_root = Load(SharedPki().chain_root);
+  const Certificate chain_root = CertificateOf(SharedPki().chain_root);
   Utils::AddCertificateToStore(provider_.Handle(), kUser, "", chain_root, kRoot);
   WriteFile("user/stores/addressbook", "a file where the folder should be");
   const std::string message = MessageOf([&] { Import(ChainPkcs7()); });

@@ -291,10 +291,10 @@ class EnvelopeVectors : public EnvelopeTest {
       GTEST_SKIP() << "no shared GOST vectors on this machine";
     }
     const PrivateKey key = PrivateKey::FromPem(
-        test::FileBytes(folder_ / "rfc4491" / "gostr3410-2001-key.pem"), std::nullopt);
+        test::ReadAll(folder_ / "rfc4491" / "gostr3410-2001-key.pem"), std::nullopt);
     KeyContainer::Create(StoreLocation::kCurrentUser, "rfc4491", key);
     Certificate certificate =
-        Certificate::FromDer(test::FileBytes(folder_ / "rfc4491" / "gostr3410-2001-cert.der"));
+        Certificate::FromDer(test::ReadAll(folder_ / "rfc4491" / "gostr3410-2001-cert.der"));
     certificate.SetKeyProv(KeyProvInfo{"rfc4491", "", 75, 1, 1});
     my_.Add(certificate, AddDisposition::kReplaceExisting);
   }
@@ -303,7 +303,7 @@ class EnvelopeVectors : public EnvelopeTest {
 };
 
 TEST_F(EnvelopeVectors, Rfc4490KeyTransportEnvelopeOpensToSampleText) {
-  const std::string envelope = test::FileBytes(folder_ / "rfc4490" / "enveloped_keytrans.der");
+  const std::string envelope = test::ReadAll(folder_ / "rfc4490" / "enveloped_keytrans.der");
   EXPECT_EQ(DecryptEnvelope(envelope, my_), "sample text\n");
   EXPECT_EQ(InspectEnvelope(envelope).parameter_set, kOidCryptoProA);
 }

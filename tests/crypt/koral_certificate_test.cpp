@@ -14,9 +14,9 @@ namespace lyr::crypt {
 namespace {
 
 using rtl::Msg;
+using test::CertificateOf;
 using test::MessageOf;
 using test::SharedPki;
-using test_util::Load;
 
 template <typename Body>
 int32_t OsErrorCodeOf(Body&& body) {
@@ -32,7 +32,7 @@ std::string Replace(std::string text, std::string_view from, std::string_view to
 }
 
 TEST(KoralCertificate, BodiesInEveryFormLoadTheSameCertificate) {
-  const std::string pem = test::FileBytes(SharedPki().user);
+  const std::string pem = test::ReadAll(SharedPki().user);
   const std::string base64 = rtl::EncodeBase64(test::PemFileToDer(SharedPki().user));
   for (const std::string& body :
        {pem, Replace(pem, "\n", "\r\n"),
@@ -41,20 +41,20 @@ TEST(KoralCertificate, BodiesInEveryFormLoadTheSameCertificate) {
         base64, Replace(base64, "\r\n", ""), test::PemFileToDer(SharedPki().user)}) {
     CKORALCertificate certificate;
     certificate.LoadFromBody(body);
-    EXPECT_EQ(certificate.GetSha1(), Load(SharedPki().user).Thumbprint());
+    EXPECT_EQ(certificate.GetSha1(), CertificateOf(SharedPki().user).Thumbprint());
     EXPECT_TRUE(certificate.Owned() && certificate.CertificateContext().Decoded());
   }
   // The request kind takes a certificate without request markers.
   CKORALCertificate root;
   root.LoadFromBody(rtl::EncodeBase64(test::PemFileToDer(SharedPki().root)),
                     body_kind::kCertificateRequest);
-  EXPECT_EQ(root.GetSha1(), Load(SharedPki().root).Thumbprint());
+  EXPECT_EQ(root.GetSha1(), CertificateOf(SharedPki().root).Thumbprint());
 }
 
 // A body that is no certificate raises the OS error of the bad tag; a loaded certificate stays.
 TEST(KoralCertificate, BadBodiesRaiseTheOsErrorOfTheBadTag) {
   const std::string der = test::PemFileToDer(SharedPki().user);
-  const std::string csr = test::FileBytes(SharedPki().user_csr);
+  const std::string csr = test::ReadAll(SharedPki().user_csr);
   for (const auto& [body, kind] :
        {std::pair{std::string(), body_kind::kCertificate},
         {rtl::EncodeBase64("not a certificate"), body_kind::kCertificate},
@@ -70,7 +70,7 @@ TEST(KoralCertificate, BadBodiesRaiseTheOsErrorOfTheBadTag) {
   CKORALCertificate certificate;
   certificate.LoadFromBody(der);
   EXPECT_FALSE(MessageOf([&] { certificate.LoadFromBody("garbage!"); }).empty());
-  EXPECT_EQ(certificate.GetSha1(), Load(SharedPki().user).Thumbprint());
+  EXPECT_EQ(certificate.GetSha1(), CertificateOf(SharedPki().user).Thumbprint());
   EXPECT_TRUE(MessageOf([&] {
                 certificate.LoadFromBody(der, 3);
               }).starts_with("Parameter iType is out of valid values (koral_certificate, line "));

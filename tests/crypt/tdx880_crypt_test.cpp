@@ -170,7 +170,7 @@ TEST_P(CryptEngineAtLocation, ImportsLandAtTheLocationAndAreSeenAfterReInit) {
   EXPECT_EQ(ThumbprintsOf("CA", here).size(), 2U);
   CTdx880Key opponent;
   opponent.SetSignRole(sign_role::kTaxService);
-  crypt_.ImportOpponentCertificate(test::FileBytes(SharedPki().user), &opponent);
+  crypt_.ImportOpponentCertificate(test::ReadAll(SharedPki().user), &opponent);
   EXPECT_EQ(opponent.CertificateBody(), user_.Der());
   EXPECT_EQ(opponent.SignRole(), sign_role::kTaxService)
       << "a role is never read from a certificate";
@@ -180,7 +180,7 @@ TEST_P(CryptEngineAtLocation, ImportsLandAtTheLocationAndAreSeenAfterReInit) {
 
   // The binding names a container of the current user's key set, at either location.
   CTdx880Key personal;
-  crypt_.ImportPrivateCertificate(test::FileBytes(SharedPki().user), "imported", &personal);
+  crypt_.ImportPrivateCertificate(test::ReadAll(SharedPki().user), "imported", &personal);
   EXPECT_EQ(personal.Sha1(), user_.Thumbprint());
   EXPECT_EQ(personal.ContainerName(), "") << "the container is not written into the key";
   const std::optional<Certificate> entry =

@@ -99,7 +99,7 @@ TEST_F(CryptoItemTest, AddSignTakesTheSignerFromAnOpenSslSignatureAndRecordsTheR
                     SharedPki().inter.string() + "' -inkey '" + SharedPki().inter_key.string() +
                     "' -out signed.p7s"),
             0);
-  const std::string signature = lyr::test::FileBytes(PathOf("signed.p7s"));
+  const std::string signature = lyr::test::ReadAll(PathOf("signed.p7s"));
   ASSERT_TRUE(item->AddSign(signature, kSubjectTaxAuthority));
   ASSERT_EQ(item->GetSignatureCount(), 1);
   EXPECT_EQ(item->GetSignature(0)->SignatureContent(), signature);
@@ -187,10 +187,7 @@ class DocumentChainCheck : public ItemTest {
   void SetUp() override {
     ItemTest::SetUp();
     scenario_.emplace(Home() / "scenario");
-    scenario_->TrustRoot();
-    scenario_->AddIntermediateToCa();
-    lyr::test::AddCrlToStore(scenario_->root_crl);
-    lyr::test::AddCrlToStore(scenario_->inter_crl);
+    scenario_->TrustAll();
   }
 
   // A saved item of type 01 signed by party, whose key the current user holds.

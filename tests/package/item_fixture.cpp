@@ -122,7 +122,7 @@ crypt::CTdx880Key PackageTest::UserKey(uint8_t role) {
 bool PackageTest::OpenSslVerifiesChain(const std::string& content,
                                        const std::string& signature) const {
   WriteFile("chain.pem",
-            lyr::test::FileBytes(SharedPki().root) + lyr::test::FileBytes(SharedPki().inter));
+            lyr::test::ReadAll(SharedPki().root) + lyr::test::ReadAll(SharedPki().inter));
   WriteFile("content.bin", content);
   WriteFile("signature.p7s", signature);
   std::string output;
@@ -131,7 +131,7 @@ bool PackageTest::OpenSslVerifiesChain(const std::string& content,
       "-purpose any -out verified.bin",
       &output);
   EXPECT_EQ(status, 0) << output;
-  return status == 0 && lyr::test::FileBytes(PathOf("verified.bin")) == content;
+  return status == 0 && lyr::test::ReadAll(PathOf("verified.bin")) == content;
 }
 
 std::string PackageTest::OpenSslDecrypt(const std::string& envelope) const {
@@ -143,7 +143,7 @@ std::string PackageTest::OpenSslDecrypt(const std::string& envelope) const {
                     &output),
             0)
       << output;
-  return lyr::test::FileBytes(PathOf("decrypted.bin"));
+  return lyr::test::ReadAll(PathOf("decrypted.bin"));
 }
 
 void ItemTest::SetUp() {

@@ -199,12 +199,8 @@ int RunOpenSsl(const std::string& arguments, std::string* output) {
                     output);
 }
 
-std::string FileBytes(const std::filesystem::path& path) {
-  return ReadAll(path);
-}
-
 std::string PemFileToDer(const std::filesystem::path& path) {
-  const std::string pem = FileBytes(path);
+  const std::string pem = ReadAll(path);
   const size_t body = pem.find('\n', pem.find("-----BEGIN")) + 1;
   return rtl::DecodeBase64(std::string_view(pem).substr(body, pem.find("-----END", body) - body));
 }
@@ -214,7 +210,7 @@ crypt::Certificate CertificateOf(const std::filesystem::path& pem) {
 }
 
 crypt::PrivateKey KeyOf(const std::filesystem::path& pem) {
-  return PrivateKey::FromPem(FileBytes(pem), std::nullopt);
+  return PrivateKey::FromPem(ReadAll(pem), std::nullopt);
 }
 
 std::filesystem::path GostVectorsFolder() {
@@ -316,6 +312,13 @@ void ChainScenario::TrustRoot(crypt::StoreLocation location) const {
 
 void ChainScenario::AddIntermediateToCa(crypt::StoreLocation location) const {
   AddToStore(inter.certificate, "CA", location);
+}
+
+void ChainScenario::TrustAll() const {
+  TrustRoot();
+  AddIntermediateToCa();
+  AddCrlToStore(root_crl);
+  AddCrlToStore(inter_crl);
 }
 
 void PkiSandbox::TearDown() {

@@ -55,7 +55,6 @@ std::string OpenSslConfigPath();
 // "openssl <arguments>" with the GOST engine in the folder of SharedPki()'s files.
 int RunOpenSsl(const std::string& arguments, std::string* output = nullptr);
 
-std::string FileBytes(const std::filesystem::path& path);
 // The DER of the first PEM block of a file.
 std::string PemFileToDer(const std::filesystem::path& path);
 crypt::Certificate CertificateOf(const std::filesystem::path& pem);
@@ -112,6 +111,8 @@ class ChainScenario final {
   void TrustRoot(crypt::StoreLocation location = crypt::StoreLocation::kCurrentUser) const;
   void AddIntermediateToCa(
       crypt::StoreLocation location = crypt::StoreLocation::kCurrentUser) const;
+  // The current user trusts root and has inter, root_crl and inter_crl in "CA".
+  void TrustAll() const;
 };
 
 class PkiSandbox : public Sandbox {

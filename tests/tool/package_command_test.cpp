@@ -115,10 +115,7 @@ class PackageCryptoCommand : public PackageCommand {
   void SetUp() override {
     PackageCommand::SetUp();
     scenario_.emplace(Home() / "scenario");
-    scenario_->TrustRoot();
-    scenario_->AddIntermediateToCa();
-    lyr::test::AddCrlToStore(scenario_->root_crl);
-    lyr::test::AddCrlToStore(scenario_->inter_crl);
+    scenario_->TrustAll();
     abonent_ = lyr::test::InstallSigner(scenario_->user, "abonent").Thumbprint();
     tax_ = lyr::test::InstallSigner(scenario_->direct, "tax").Thumbprint();
     lyr::test::AddToStore(scenario_->direct.certificate, "addressbook");
