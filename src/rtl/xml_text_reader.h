@@ -10,11 +10,10 @@
 namespace lyr::rtl {
 
 // Holds one document's text and a cursor on its tokens. SetXML takes any text, fragments
-// included, and matches no end tags; SetDocument (what a package's description is read with) first checks that
-// the text is one well-formed document. Document classes read their elements in the order they
-// were written. The
-// operations documented as guarded follow CBaseClass: errors go to the error handler, which by
-// default raises them on. All texts are windows-1251.
+// included, and matches no end tags; SetDocument (what a package's description is read with)
+// first checks that the text is one well-formed document. Document classes read their elements
+// in the order they were written. The operations documented as guarded follow CBaseClass: errors
+// go to the error handler, which by default raises them on. All texts are windows-1251.
 class CXMLTextReader final : public CBaseClass {
  public:
   // Empty: the current token is the end of data.
