@@ -1,0 +1,134 @@
+"""`tdx880 inbox`, the receiving robot, on Maildirs written and read by Python's mailbox module:
+the answers, the quarantine, the report and the counts; two robots on one Maildir, a robot killed
+outright again and again, and a waiting robot stopped by SIGTERM."""
+
+import mailbox
+import os
+import random
+import re
+import signal
+import subprocess
+import time
+
+import pytest
+
+import maildir_world as mw
+
+
+@pytest.fixture(scope="module")
+def world(tmp_path_factory):
+    world = mw.World(tmp_path_factory.mktemp("inbox"))
+    world.good = world.message(world.package("good"))
+    return world
+
+
+def check_answered_once(world, inbox, outbox, keys):
+    """Every message of keys answered by exactly one notice to the abonent, nothing left over."""
+    got = mw.answers(outbox)
+    assert sorted(got) == sorted(key.replace(":", "%3A") + ".answer" for key in keys)
+    assert {mw.kind_of(message) for message in got.values()} == {"notice"}
+    assert {message["To"] for message in got.values()} == {mw.ABONENT_ADDRESS}
+    box = mailbox.Maildir(str(inbox), create=False)
+    assert sorted(box.keys()) == sorted(keys)
+    assert {box.get_message(key).get_flags() for key in keys} == {"RS"}
+    assert world.run("inbox", str(inbox), "--stats").stdout == (
+        f"notice {len(keys)}\nerror 0\nquarantined 0\nanswered 0\nwaiting 0\nunfinished 0\n")
+    for folder in (os.path.join(inbox, "tmp"), os.path.join(outbox, "tmp"), world.tmp):
+        assert mw.leftovers(folder) == []
+
+
+def test_fifty_messages_give_47_notices_2_error_packages_and_1_quarantine(world, tmp_path):
+    plain = world.package("plain", encrypt_for=None)
+    texts = [world.good] * 46 + [world.message(plain)]
+    texts += [world.message(mw.replaced_document(plain, str(tmp_path / "replaced.zip"))),
+              world.message(world.package("foreign", encrypt_for="stranger")),
+              mw.without_attachment()]
+    keys = mw.fill(tmp_path / "inbox", texts)
+    result = world.inbox(tmp_path / "inbox", tmp_path / "outbox", "--once")
+    lines = result.stdout.splitlines()
+    assert len(lines) == 50 and result.stderr == ""
+    assert sorted(line.split()[0] for line in lines) == sorted(k.replace(":", "%3A") for k in keys)
+
+    got = mw.answers(tmp_path / "outbox")
+    kinds = [mw.kind_of(message) for message in got.values()]
+    assert (kinds.count("notice"), kinds.count("error"), len(got)) == (47, 2, 49)
+    for message in got.values():
+        assert (message["From"], message["To"]) == (mw.ROBOT_ADDRESS, mw.ABONENT_ADDRESS)
+        assert message.defects == [] and message["X-Tax-Version"] == "ТДХ:1.0"
+    reasons = [mw.documents(message)["TR_SOSH.xml"].decode("cp1251")
+               for message in got.values() if mw.kind_of(message) == "error"]
+    assert sorted(re.findall(r"<Ошибка>(document 1 \(\w+\.xml\)[^:]*: NOT [A-Z]+)", text)[0]
+                  for text in reasons) == [
+        "document 1 (foreign.xml): NOT DECRYPTED",
+        "document 1 (plain.xml), signature 1, signer ООО Ромашка (" + world.abonent_key +
+        "): NOT VALID"], reasons
+    assert sum(" error " in line for line in lines) == 2
+
+    quarantine = mailbox.Maildir(str(tmp_path / "inbox"), create=False).get_folder("Quarantine")
+    [held] = quarantine.keys()
+    assert held == keys[-1] and quarantine.get_message(held).get_flags() == "S"
+    with open(tmp_path / "inbox" / ".Quarantine" / (held + ".reason"), encoding="utf-8") as text:
+        reason = text.read()
+    assert reason == "Неверное количество вложений: [0]\n"
+    [line] = [line for line in lines if " quarantined" in line]
+    assert line == held + " quarantined: " + reason.strip()
+
+    stats = world.run("inbox", str(tmp_path / "inbox"), "--stats").stdout
+    assert stats == "notice 47\nerror 2\nquarantined 1\nanswered 0\nwaiting 0\nunfinished 0\n"
+    # Run again: nothing is left to answer.
+    assert world.inbox(tmp_path / "inbox", tmp_path / "outbox", "--once").stdout == ""
+    assert len(mw.answers(tmp_path / "outbox")) == 49
+
+
+def test_two_robots_on_one_maildir_answer_each_message_once(world, tmp_path):
+    keys = mw.fill(tmp_path / "inbox", [world.good] * 60)
+    robots = [subprocess.Popen(world.robot_command(tmp_path / "inbox", tmp_path / "outbox",
+                                                   "--once"),
+                               env=world.robot_env(), stdout=subprocess.PIPE, text=True)
+              for _ in range(2)]
+    outputs = [robot.communicate()[0].splitlines() for robot in robots]
+    assert [robot.returncode for robot in robots] == [0, 0]
+    assert sorted(outputs[0] + outputs[1]) == sorted(
+        f"{k.replace(':', '%3A')} notice {k.replace(':', '%3A')}.answer" for k in keys)
+    check_answered_once(world, tmp_path / "inbox", tmp_path / "outbox", keys)
+
+
+def test_a_robot_killed_outright_again_and_again_answers_each_message_once(world, tmp_path):
+    keys = mw.fill(tmp_path / "inbox", [world.good] * 200)
+    command = world.robot_command(tmp_path / "inbox", tmp_path / "outbox", "--once")
+    kills = 0
+    random.seed(29)
+    while kills < 25:
+        robot = subprocess.Popen(command, env=world.robot_env(), stdout=subprocess.DEVNULL)
+        time.sleep(random.uniform(0.02, 0.3))
+        if robot.poll() is not None:
+            break
+        robot.kill()
+        robot.wait()
+        kills += 1
+    assert kills >= 20, "the robot finished before it was killed 20 times"
+    world.inbox(tmp_path / "inbox", tmp_path / "outbox", "--once")
+    check_answered_once(world, tmp_path / "inbox", tmp_path / "outbox", keys)
+
+
+def test_a_waiting_robot_answers_new_mail_and_finishes_its_message_on_sigterm(world, tmp_path):
+    mw.fill(tmp_path / "inbox", [])
+    mw.fill(tmp_path / "outbox", [])
+    robot = subprocess.Popen(world.robot_command(tmp_path / "inbox", tmp_path / "outbox"),
+                             env=world.robot_env(), stdout=subprocess.PIPE, text=True)
+    keys = []
+    for _ in range(5):
+        keys += mw.fill(tmp_path / "inbox", [world.good])
+        while len(mw.answers(tmp_path / "outbox")) < len(keys):
+            assert robot.poll() is None
+            time.sleep(0.05)
+    keys += mw.fill(tmp_path / "inbox", [world.good] * 20)
+    while not mw.answers(tmp_path / "outbox").keys() - {k + ".answer" for k in keys[:5]}:
+        time.sleep(0.01)
+    robot.send_signal(signal.SIGTERM)
+    out = robot.communicate(timeout=60)[0]
+    assert robot.returncode == 0
+    done = len(out.splitlines())
+    assert 5 < done <= 25 and len(mw.answers(tmp_path / "outbox")) == done
+    stats = world.run("inbox", str(tmp_path / "inbox"), "--stats").stdout
+    assert stats.endswith(f"waiting {25 - done}\nunfinished 0\n")

@@ -1,0 +1,49 @@
+// The receiving robot's journal: one line per message handled, appended and flushed to disk
+// before the message's answer is delivered, so a robot that stopped at any moment and started
+// again finishes what the line says instead of answering twice.
+#pragma once
+
+#include <map>
+#include <string>
+
+#include "rtl/unique_fd.h"
+
+namespace lyr::tool {
+
+struct JournalRecord {
+  std::string message;  // the message's unique name (native)
+  std::string outcome;  // "notice", "error", "quarantined" or "answered" (found delivered)
+  std::string answer;   // the answer's name in the outbox (native); "" for "quarantined"
+  std::string reason;   // the first reason of an error package or a quarantine (library text)
+};
+
+class Journal final {
+ public:
+  // Opens (making it when missing, mode 0600) the journal file path (native) for appending.
+  explicit Journal(std::string path);
+
+  // Appends the record as one line with one write and flushes it to disk. Several processes may
+  // append to one journal at once: each line is whole.
+  void Append(const JournalRecord& record);
+
+  // ReadJournal of this journal.
+  [[nodiscard]] std::map<std::string, JournalRecord> Read() const;
+
+  [[nodiscard]] const std::string& Path() const noexcept { return path_; }
+
+ private:
+  std::string path_;
+  rtl::UniqueFd fd_;
+};
+
+// The records of the journal file path (native) by message, the last one of a message winning;
+// none when there is no such file. A line that is not whole (cut by a crash of the system) or
+// whose check sum differs is left out.
+std::map<std::string, JournalRecord> ReadJournal(const std::string& path);
+
+// A name made fit to stand in another Maildir name and on a terminal (ASCII only): ':', '%', '/',
+// the bytes below 0x21 and from 0x7F up as "%" and two hexadecimal digits; a result above 200 bytes
+// is cut to 180 and ends in "~" and the 16 hexadecimal digits of the name's FNV-1a hash.
+std::string NameKey(const std::string& name);
+
+}  // namespace lyr::tool
