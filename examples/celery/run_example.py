@@ -22,6 +22,7 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 SOURCE = os.path.dirname(os.path.dirname(HERE))
 MESSAGES = 200
+sys.path[:0] = [HERE, os.path.join(SOURCE, "python")]
 
 
 def free_port():
@@ -34,7 +35,7 @@ def wait_for(what, test, seconds=300):
     deadline = time.monotonic() + seconds
     while not test():
         if time.monotonic() > deadline:
-            sys.exit(f"run_example.py: {what} did not happen within {seconds} s")
+            raise SystemExit(f"run_example.py: {what} did not happen within {seconds} s")
         time.sleep(0.1)
 
 
@@ -105,10 +106,11 @@ def main():
         worker_env = dict(os.environ, LYR_TDX_HOME=os.path.join(scratch, "demo", "tax-authority"))
         logs = [os.path.join(scratch, f"worker{n}.log") for n in (1, 2)]
         for n, log in enumerate(logs, 1):
-            processes.append(subprocess.Popen(
-                [sys.executable, "-m", "celery", "-A", "inbox_tasks", "worker", "--pool", "solo",
-                 "-n", f"worker{n}@%h", "--loglevel", "INFO", "--logfile", log],
-                env=worker_env, cwd=scratch, stdout=subprocess.DEVNULL))
+            with open(log + ".out", "w") as out:
+                processes.append(subprocess.Popen(
+                    [sys.executable, "-m", "celery", "-A", "inbox_tasks", "worker", "--pool",
+                     "solo", "-n", f"worker{n}@%h", "--loglevel", "INFO", "--logfile", log],
+                    env=worker_env, cwd=scratch, stdout=out, stderr=subprocess.STDOUT))
 
         import inbox_tasks
         queued = inbox_tasks.dispatch(inbox, outbox)
@@ -160,6 +162,9 @@ def check(inbox, outbox, logs, queued):
     if leftovers:
         problems.append(f"left in tmp/: {leftovers}")
     if problems:
+        for log in logs:
+            for name in (log, log + ".out"):
+                print(f"--- {name}\n{open(name).read()[-4000:]}", file=sys.stderr)
         sys.exit("run_example.py: " + "; ".join(problems))
 
 
