@@ -22,6 +22,7 @@ import maildir_world as mw  # noqa: E402
 
 
 def run(world, robots, folder):
+    os.makedirs(folder)
     mw.fill(os.path.join(folder, "inbox"), [world.message_10k] * count)
     command = world.robot_command(os.path.join(folder, "inbox"), os.path.join(folder, "outbox"),
                                   "--once")

@@ -2,6 +2,7 @@
 the answers, the quarantine, the report and the counts; two robots on one Maildir, a robot killed
 outright again and again, and a waiting robot stopped by SIGTERM."""
 
+import json
 import mailbox
 import os
 import random
@@ -75,6 +76,9 @@ def test_fifty_messages_give_47_notices_2_error_packages_and_1_quarantine(world,
 
     stats = world.run("inbox", str(tmp_path / "inbox"), "--stats").stdout
     assert stats == "notice 47\nerror 2\nquarantined 1\nanswered 0\nwaiting 0\nunfinished 0\n"
+    stats = world.run("inbox", str(tmp_path / "inbox"), "--stats", "--json").stdout
+    assert json.loads(stats) == {"notice": 47, "error": 2, "quarantined": 1, "answered": 0,
+                                 "waiting": 0, "unfinished": 0}
     # Run again: nothing is left to answer.
     assert world.inbox(tmp_path / "inbox", tmp_path / "outbox", "--once").stdout == ""
     assert len(mw.answers(tmp_path / "outbox")) == 49
@@ -114,7 +118,8 @@ def test_a_robot_killed_outright_again_and_again_answers_each_message_once(world
 def test_a_waiting_robot_answers_new_mail_and_finishes_its_message_on_sigterm(world, tmp_path):
     mw.fill(tmp_path / "inbox", [])
     mw.fill(tmp_path / "outbox", [])
-    robot = subprocess.Popen(world.robot_command(tmp_path / "inbox", tmp_path / "outbox"),
+    robot = subprocess.Popen(world.robot_command(tmp_path / "inbox", tmp_path / "outbox",
+                                                 "--json"),
                              env=world.robot_env(), stdout=subprocess.PIPE, text=True)
     keys = []
     for _ in range(5):
@@ -129,6 +134,9 @@ def test_a_waiting_robot_answers_new_mail_and_finishes_its_message_on_sigterm(wo
     out = robot.communicate(timeout=60)[0]
     assert robot.returncode == 0
     done = len(out.splitlines())
+    assert [json.loads(line) for line in out.splitlines()[:5]] == [
+        {"message": key, "outcome": "notice", "answer": key + ".answer", "reason": ""}
+        for key in keys[:5]]
     assert 5 < done <= 25 and len(mw.answers(tmp_path / "outbox")) == done
     stats = world.run("inbox", str(tmp_path / "inbox"), "--stats").stdout
     assert stats.endswith(f"waiting {25 - done}\nunfinished 0\n")

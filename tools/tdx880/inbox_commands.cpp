@@ -51,7 +51,8 @@ namespace {
 using package::CTdx880Doc;
 
 constexpr std::string_view kInboxUsage =
-    "inbox MAILDIR (--stats | --outbox MAILDIR --by ul|fl|no|sos --id ID [--inn INN] [--kpp KPP] "
+    "inbox MAILDIR [--json] (--stats | --outbox MAILDIR --by ul|fl|no|sos --id ID [--inn INN] "
+    "[--kpp KPP] "
     "[--name NAME] [--fio FIO] [--sender-inn INN --sender-kpp KPP [--sender-name NAME]] "
     "[--sign THUMBPRINT] [--from ADDR] [--no-download] [--no-crl] [--once])";
 
@@ -72,6 +73,25 @@ std::string Join(const std::string& folder, std::string_view name) {
 
 std::string AnswerName(const std::string& unique) {
   return NameKey(unique) + ".answer";
+}
+
+// A JSON string of library text (windows-1251): UTF-8 with '"', '\' and the control characters
+// escaped.
+std::string JsonString(std::string_view ansi) {
+  std::string text = "\"";
+  for (const char c : rtl::AnsiToUtf8String(ansi)) {
+    if (c == '"' || c == '\\') {
+      text += '\\';
+      text += c;
+    } else if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+      static constexpr char kHex[] = "0123456789abcdef";
+      const auto byte = static_cast<unsigned char>(c);
+      text += std::string("\\u00") + kHex[byte >> 4] + kHex[byte & 15];
+    } else {
+      text += c;
+    }
+  }
+  return text + "\"";
 }
 
 // What the robot settled for one message: the outcome, the answer message's text (none for a
@@ -117,6 +137,7 @@ struct Settings {
   std::string from;     // --from (library text), else the address the message was sent to
   bool download = true;
   bool check_crl = true;
+  bool json = false;  // report lines as JSON objects
 };
 
 class Robot final {
@@ -142,7 +163,6 @@ class Robot final {
   Journal journal_;
   TempWorkspace work_;
   std::optional<crypt::CTdx880Key> signer_;
-  std::optional<std::map<std::string, JournalRecord>> records_;
 };
 
 Robot::Robot(Settings settings)
@@ -166,7 +186,6 @@ std::string Robot::LibraryPathOf(const std::string& native) const {
 }
 
 void Robot::Round(bool take_over) {
-  records_.reset();
   if (take_over) {
     for (const std::string& name : EntryNames(Join(settings_.maildir, "cur"))) {
       if (StopRequest::Requested()) {
@@ -193,10 +212,10 @@ void Robot::Handle(HeldMessage& held, bool taken_over) {
   const std::string unique = held.Name().unique;
   const std::string answer = AnswerName(unique);
   if (taken_over) {
-    if (!records_) {
-      records_ = journal_.Read();
-    }
-    if (const auto found = records_->find(unique); found != records_->end()) {
+    // Read afresh for each message left behind (they are few): another robot may have written
+    // its line just before it stopped.
+    const std::map<std::string, JournalRecord> records = journal_.Read();
+    if (const auto found = records.find(unique); found != records.end()) {
       Complete(held, found->second);
       return;
     }
@@ -312,6 +331,13 @@ void Robot::Complete(HeldMessage& held, const JournalRecord& record) {
 }
 
 void Robot::Report(const JournalRecord& record) const {
+  if (settings_.json) {
+    PrintBytes("{\"message\":" + JsonString(NameKey(record.message)) + ",\"outcome\":" +
+               JsonString(record.outcome) + ",\"answer\":" + JsonString(record.answer) +
+               ",\"reason\":" + JsonString(record.reason) + "}\n");
+    std::fflush(stdout);
+    return;
+  }
   std::string line = NameKey(record.message) + " " + record.outcome;
   if (!record.answer.empty()) {
     line += " " + record.answer;
@@ -350,23 +376,24 @@ bool WaitForMail(int inotify, const StopRequest& stop) {
   return ready == 0;
 }
 
-int RunStats(const std::string& maildir) {
+int RunStats(const std::string& maildir, bool json) {
   std::map<std::string, int64_t> counts;
   for (const auto& [message, record] : ReadJournal(Join(maildir, kJournalName))) {
     ++counts[record.outcome];
   }
-  int64_t in_hand = 0;
   for (const std::string& name : EntryNames(Join(maildir, "cur"))) {
-    in_hand += MaildirName::Of(name).flags.find('R') == std::string::npos ? 1 : 0;
+    counts["unfinished"] += MaildirName::Of(name).flags.find('R') == std::string::npos ? 1 : 0;
   }
+  counts["waiting"] = static_cast<int64_t>(EntryNames(Join(maildir, "new")).size());
   std::string text;
-  for (const std::string_view outcome : {kNotice, kError, kQuarantined, kAnswered}) {
-    text += rtl::Format("%s %d\n", outcome, counts[std::string(outcome)]);
+  for (const std::string_view name :
+       {kNotice, kError, kQuarantined, kAnswered, std::string_view("waiting"),
+        std::string_view("unfinished")}) {
+    const int64_t count = counts[std::string(name)];
+    text += json ? rtl::Format("%s\"%s\":%d", text.empty() ? "{" : ",", name, count)
+                 : rtl::Format("%s %d\n", name, count);
   }
-  text +=
-      rtl::Format("waiting %d\n", static_cast<int64_t>(EntryNames(Join(maildir, "new")).size()));
-  text += rtl::Format("unfinished %d\n", in_hand);
-  Print(text);
+  Print(json ? text + "}\n" : text);
   return 0;
 }
 
@@ -375,10 +402,10 @@ int RunInbox(const Arguments& arguments) {
       ParseOptions(arguments,
                    {"--outbox", "--by", "--id", "--inn", "--kpp", "--name", "--fio", "--sender-inn",
                     "--sender-kpp", "--sender-name", "--sign", "--from"},
-                   {"--stats", "--once", "--no-download", "--no-crl"});
+                   {"--stats", "--once", "--no-download", "--no-crl", "--json"});
   if (options && options->positional.size() == 1 && options->Has("--stats") &&
-      options->values.empty() && options->flags.size() == 1) {
-    return RunStats(options->positional[0]);
+      options->values.empty() && options->flags.size() == 1 + (options->Has("--json") ? 1 : 0)) {
+    return RunStats(options->positional[0], options->Has("--json"));
   }
   if (!options || options->positional.size() != 1 || options->Has("--stats") ||
       !options->Has("--outbox") || !options->Has("--by") || !options->Has("--id")) {
@@ -391,7 +418,8 @@ int RunInbox(const Arguments& arguments) {
                     *options,
                     FromTerminal(options->Value("--from")),
                     !options->Has("--no-download"),
-                    !options->Has("--no-crl")};
+                    !options->Has("--no-crl"),
+                    options->Has("--json")};
   const StopRequest stop;
   Robot robot(std::move(settings));
   const rtl::UniqueFd inotify(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
@@ -417,7 +445,8 @@ std::vector<Command> InboxCommands() {
        "an error package naming the reasons, addressed back to the sender; a message without a "
        "readable package goes to MAILDIR/.Quarantine with its reason; exactly one answer per "
        "message, with other robots on the same Maildir and after a crash; one report line per "
-       "message; --once handles what is there, else it waits for mail until SIGTERM and then "
+       "message (--json: a JSON object per line); --once handles what is there, else it waits for "
+       "mail until SIGTERM and then "
        "finishes the message in hand; --stats counts the outcomes",
        &Guarded<&RunInbox>},
   };
