@@ -130,6 +130,12 @@ std::string ErrorDocument(const std::vector<std::string>& reasons) {
   return text + rtl::Msg(u8"</Ошибки>\r\n");
 }
 
+// The journal's path in maildir, made with its folders where missing.
+std::string JournalOf(const std::string& maildir) {
+  MakeMaildir(maildir);
+  return Join(maildir, kJournalName);
+}
+
 struct Settings {
   std::string maildir;  // native
   std::string outbox;   // native
@@ -156,33 +162,40 @@ class Robot final {
   void Complete(HeldMessage& held, const JournalRecord& record);
   void Report(const JournalRecord& record) const;
   [[nodiscard]] bool Delivered(const std::string& answer) const;
-  [[nodiscard]] std::string LibraryPathOf(const std::string& native) const;
 
   Settings settings_;
+  std::unique_ptr<crypt::CTdx880Key> signer_;  // --sign
   std::string quarantine_;
   Journal journal_;
   TempWorkspace work_;
-  std::optional<crypt::CTdx880Key> signer_;
 };
 
-Robot::Robot(Settings settings)
-    : settings_(std::move(settings)),
-      quarantine_(Join(settings_.maildir, kQuarantineName)),
-      journal_((MakeMaildir(settings_.maildir), Join(settings_.maildir, kJournalName))) {
-  MakeMaildir(settings_.outbox);
-  MakeMaildir(quarantine_);
-  if (settings_.options.Has("--sign")) {
-    crypt::CTdx880Crypt crypt;
-    crypt.Init(true);
-    signer_.emplace();
-    crypt.GetPrivateKeyBySha1(ThumbprintOf(settings_.options.Value("--sign")), &*signer_);
-  }
-  // The participants are checked once, before the first message.
-  Corroborant(settings_.options);
+// The settings with the participants checked, before anything is made.
+Settings Checked(Settings settings) {
+  Corroborant(settings.options);
+  return settings;
 }
 
-std::string Robot::LibraryPathOf(const std::string& native) const {
-  return rtl::LibraryPath(native);
+// The key of "MY" that --sign names, or none.
+std::unique_ptr<crypt::CTdx880Key> SignerOf(const Options& options) {
+  if (!options.Has("--sign")) {
+    return nullptr;
+  }
+  const std::string thumbprint = ThumbprintOf(options.Value("--sign"));
+  crypt::CTdx880Crypt crypt;
+  crypt.Init(true);
+  auto key = std::make_unique<crypt::CTdx880Key>();
+  crypt.GetPrivateKeyBySha1(thumbprint, key.get());
+  return key;
+}
+
+Robot::Robot(Settings settings)
+    : settings_(Checked(std::move(settings))),
+      signer_(SignerOf(settings_.options)),
+      quarantine_(Join(settings_.maildir, kQuarantineName)),
+      journal_(JournalOf(settings_.maildir)) {
+  MakeMaildir(settings_.outbox);
+  MakeMaildir(quarantine_);
 }
 
 void Robot::Round(bool take_over) {
@@ -231,7 +244,7 @@ void Robot::Handle(HeldMessage& held, bool taken_over) {
                              settled.outcome == kQuarantined ? std::string() : answer,
                              settled.reason};
   if (settled.outcome != kQuarantined) {
-    rtl::AtomicFile file(LibraryPathOf(Join(Join(settings_.outbox, "tmp"), answer)));
+    rtl::AtomicFile file(rtl::LibraryPath(Join(Join(settings_.outbox, "tmp"), answer)));
     file.Write(settled.text);
     file.Commit();
   }
@@ -301,7 +314,7 @@ void Robot::BuildNotice(CTdx880Doc& source, CTdx880Doc& notice) const {
   automation::CSubjectParty receiver_party(*receiver);
   package::BuildNoticeOfReceipt(source, notice, corroborant_party, sender_party, receiver_party);
   if (signer_) {
-    notice.SignFile(notice.GetFile(0)->OriginalFilename(), &*signer_);
+    notice.SignFile(notice.GetFile(0)->OriginalFilename(), signer_.get());
   }
 }
 
@@ -311,7 +324,7 @@ void Robot::BuildNotice(CTdx880Doc& source, CTdx880Doc& notice) const {
 void Robot::Complete(HeldMessage& held, const JournalRecord& record) {
   if (record.outcome == kQuarantined) {
     const std::string key = NameKey(held.Name().unique);
-    rtl::AtomicFile reason(LibraryPathOf(Join(quarantine_, key + ".reason")), 0644);
+    rtl::AtomicFile reason(rtl::LibraryPath(Join(quarantine_, key + ".reason")), 0644);
     reason.Write(rtl::AnsiToUtf8String(record.reason) + "\n");
     reason.Commit();
     held.MoveTo(Join(Join(quarantine_, "cur"), held.Name().With("S")));
