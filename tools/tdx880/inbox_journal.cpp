@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "maildir.h"
+#include "rtl/text.h"
 
 namespace lyr::tool {
 namespace {
@@ -35,12 +36,14 @@ std::string Hex(uint64_t value, int digits) {
   return text;
 }
 
-// Bytes that would break a field or a Maildir name, as "%XX".
-std::string Encoded(std::string_view text) {
+// Bytes that would break a field or a Maildir name, as "%XX"; with text, bytes from 0x80 up (UTF-8)
+// and blanks stay.
+std::string Encoded(std::string_view text, bool is_text = false) {
   std::string result;
   for (const char c : text) {
     const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x21 || byte >= 0x7F || c == '%' || c == ':' || c == '/') {
+    if (is_text ? byte < 0x20 || byte == 0x7F || c == '%'
+                : byte < 0x21 || byte >= 0x7F || c == '%' || c == ':' || c == '/') {
       result += '%' + Hex(byte, 2);
     } else {
       result += c;
@@ -98,7 +101,7 @@ std::optional<JournalRecord> RecordOf(std::string_view line) {
     }
   }
   return JournalRecord{Decoded(fields[1]), Decoded(fields[2]), Decoded(fields[3]),
-                       Decoded(fields[4])};
+                       rtl::Utf8ToAnsi(Decoded(fields[4]))};
 }
 
 }  // namespace
@@ -114,7 +117,7 @@ Journal::Journal(std::string path)
 void Journal::Append(const JournalRecord& record) {
   std::string line = std::string(kMark) + "\t" + Encoded(record.message) + "\t" +
                      Encoded(record.outcome) + "\t" + Encoded(record.answer) + "\t" +
-                     Encoded(record.reason);
+                     Encoded(rtl::AnsiToUtf8String(record.reason), true);
   line += "\t" + Hex(Fnv1a(line), 16) + "\n";
   const ssize_t written = ::write(fd_.Get(), line.data(), line.size());
   if (written != static_cast<ssize_t>(line.size()) || ::fdatasync(fd_.Get()) != 0) {

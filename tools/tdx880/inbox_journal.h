@@ -1,6 +1,9 @@
 // The receiving robot's journal: one line per message handled, appended and flushed to disk
 // before the message's answer is delivered, so a robot that stopped at any moment and started
-// again finishes what the line says instead of answering twice.
+// again finishes what the line says instead of answering twice. A line holds "tdx880-inbox 1",
+// the message's unique name, outcome, answer, reason (UTF-8) and an FNV-1a check sum, separated
+// by tabs; controls and "%" are written as "%XX", in the names every byte outside printable ASCII
+// too.
 #pragma once
 
 #include <map>
