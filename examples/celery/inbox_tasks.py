@@ -74,6 +74,14 @@ def _write_new(folder, name, data):
         os.unlink(scratch)
 
 
+def _finish(path, done):
+    """Gives the message the flag "R"; a run of the same task that finished first did already."""
+    try:
+        os.rename(path, done)
+    except FileNotFoundError:
+        pass
+
+
 def _verified(package):
     """The reasons the package is not valid (none: every document decrypted, signed, valid)."""
     reasons = []
@@ -120,7 +128,7 @@ def answer(maildir, outbox, claimed):
         return "answered"  # an earlier run finished it
     name = answer_name(unique)
     if os.path.exists(os.path.join(outbox, "new", name)):
-        os.rename(path, done)
+        _finish(path, done)
         return "answered"
     with open(path, "rb") as message:
         raw = message.read()
@@ -148,7 +156,7 @@ def answer(maildir, outbox, claimed):
     if not reply:
         raise RuntimeError(manager.LastError.Message)
     written = _write_new(outbox, name, tdx880.text_to_bytes(reply))
-    os.rename(path, done)
+    _finish(path, done)
     if not written:
         return "answered"
     return "error" if reasons else "notice"
