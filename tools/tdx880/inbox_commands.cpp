@@ -63,7 +63,7 @@ constexpr std::string_view kAnswered = "answered";
 
 constexpr std::string_view kJournalName = "tdx880-journal";
 constexpr std::string_view kQuarantineName = ".Quarantine";
-// Seconds between two looks at the Maildir when no change is reported (changes made on another
+// The time between two looks at the Maildir when no change is reported (changes made on another
 // machine of a shared file system are not), and at the messages other robots left behind.
 constexpr int kRescanMilliseconds = 5000;
 

@@ -82,6 +82,7 @@ std::vector<std::string> EntryNames(const std::string& folder) {
       names.emplace_back(entry->d_name);
     }
   }
+  std::sort(names.begin(), names.end());
   return names;
 }
 

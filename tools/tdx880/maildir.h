@@ -16,7 +16,8 @@ namespace lyr::tool {
 // <reason>".
 void MakeMaildir(const std::string& root);
 
-// The names in folder, leaving out those that begin with "."; raises "cannot read the folder
+// The names in folder in byte order (a Maildir name starts with its delivery time), leaving out
+// those that begin with "."; raises "cannot read the folder
 // <path>: <reason>".
 std::vector<std::string> EntryNames(const std::string& folder);
 
