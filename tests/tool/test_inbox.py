@@ -100,17 +100,21 @@ def test_two_robots_on_one_maildir_answer_each_message_once(world, tmp_path):
 def test_a_robot_killed_outright_again_and_again_answers_each_message_once(world, tmp_path):
     keys = mw.fill(tmp_path / "inbox", [world.good] * 200)
     command = world.robot_command(tmp_path / "inbox", tmp_path / "outbox", "--once")
-    kills = 0
+    delivered = lambda: len(os.listdir(tmp_path / "outbox" / "new"))
     random.seed(29)
-    while kills < 25:
+    for kill in range(25):
+        # Killed while it starts, or a few answers later at some moment of the next message: a
+        # moment that does not depend on how fast the machine is.
         robot = subprocess.Popen(command, env=world.robot_env(), stdout=subprocess.DEVNULL)
-        time.sleep(random.uniform(0.02, 0.3))
-        if robot.poll() is not None:
-            break
+        if kill % 3:
+            target = (delivered() if os.path.exists(tmp_path / "outbox") else 0) + kill % 4 + 1
+            while robot.poll() is None and (not os.path.exists(tmp_path / "outbox" / "new")
+                                            or delivered() < target):
+                time.sleep(0.002)
+        time.sleep(random.uniform(0, 0.04))
+        assert robot.poll() is None, f"the robot finished before kill {kill + 1}"
         robot.kill()
         robot.wait()
-        kills += 1
-    assert kills >= 20, "the robot finished before it was killed 20 times"
     world.inbox(tmp_path / "inbox", tmp_path / "outbox", "--once")
     check_answered_once(world, tmp_path / "inbox", tmp_path / "outbox", keys)
 
@@ -129,6 +133,7 @@ def test_a_waiting_robot_answers_new_mail_and_finishes_its_message_on_sigterm(wo
             time.sleep(0.05)
     keys += mw.fill(tmp_path / "inbox", [world.good] * 20)
     while not mw.answers(tmp_path / "outbox").keys() - {k + ".answer" for k in keys[:5]}:
+        assert robot.poll() is None
         time.sleep(0.01)
     robot.send_signal(signal.SIGTERM)
     out = robot.communicate(timeout=60)[0]
