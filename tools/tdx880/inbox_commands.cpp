@@ -61,7 +61,6 @@ constexpr std::string_view kError = "error";
 constexpr std::string_view kQuarantined = "quarantined";
 constexpr std::string_view kAnswered = "answered";
 
-constexpr std::string_view kJournalName = "tdx880-journal";
 constexpr std::string_view kQuarantineName = ".Quarantine";
 // The time between two looks at the Maildir when no change is reported (changes made on another
 // machine of a shared file system are not), and at the messages other robots left behind.
@@ -130,10 +129,10 @@ std::string ErrorDocument(const std::vector<std::string>& reasons) {
   return text + rtl::Msg(u8"</Ошибки>\r\n");
 }
 
-// The journal's path in maildir, made with its folders where missing.
-std::string JournalOf(const std::string& maildir) {
+// maildir, made with its folders where missing.
+const std::string& Made(const std::string& maildir) {
   MakeMaildir(maildir);
-  return Join(maildir, kJournalName);
+  return maildir;
 }
 
 struct Settings {
@@ -193,7 +192,7 @@ Robot::Robot(Settings settings)
     : settings_(Checked(std::move(settings))),
       signer_(SignerOf(settings_.options)),
       quarantine_(Join(settings_.maildir, kQuarantineName)),
-      journal_(JournalOf(settings_.maildir)) {
+      journal_(Made(settings_.maildir)) {
   MakeMaildir(settings_.outbox);
   MakeMaildir(quarantine_);
 }
@@ -391,7 +390,7 @@ bool WaitForMail(int inotify, const StopRequest& stop) {
 
 int RunStats(const std::string& maildir, bool json) {
   std::map<std::string, int64_t> counts;
-  for (const auto& [message, record] : ReadJournal(Join(maildir, kJournalName))) {
+  for (const auto& [message, record] : ReadJournals(maildir)) {
     ++counts[record.outcome];
   }
   for (const std::string& name : EntryNames(Join(maildir, "cur"))) {

@@ -17,6 +17,7 @@ namespace lyr::tool {
 namespace {
 
 constexpr std::string_view kMark = "tdx880-inbox 1";
+constexpr std::string_view kFilePrefix = "tdx880-journal.";
 constexpr size_t kMaxKey = 200;
 
 uint64_t Fnv1a(std::string_view text) {
@@ -104,37 +105,18 @@ std::optional<JournalRecord> RecordOf(std::string_view line) {
                        rtl::Utf8ToAnsi(Decoded(fields[4]))};
 }
 
-}  // namespace
-
-Journal::Journal(std::string path)
-    : path_(std::move(path)),
-      fd_(::open(path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600)) {
-  if (fd_.Get() < 0) {
-    RaiseFileError("cannot open the journal", path_);
+// This machine's name as a file name part.
+std::string MachineKey() {
+  char name[256] = {};
+  if (::gethostname(name, sizeof name - 1) != 0) {
+    return "localhost";
   }
+  return NameKey(name);
 }
 
-void Journal::Append(const JournalRecord& record) {
-  std::string line = std::string(kMark) + "\t" + Encoded(record.message) + "\t" +
-                     Encoded(record.outcome) + "\t" + Encoded(record.answer) + "\t" +
-                     Encoded(rtl::AnsiToUtf8String(record.reason), true);
-  line += "\t" + Hex(Fnv1a(line), 16) + "\n";
-  const ssize_t written = ::write(fd_.Get(), line.data(), line.size());
-  if (written != static_cast<ssize_t>(line.size()) || ::fdatasync(fd_.Get()) != 0) {
-    RaiseFileError("cannot write the journal", path_);
-  }
-}
-
-std::map<std::string, JournalRecord> Journal::Read() const {
-  return ReadJournal(path_);
-}
-
-std::map<std::string, JournalRecord> ReadJournal(const std::string& path) {
-  std::map<std::string, JournalRecord> records;
+// Adds the records of the journal file path to records.
+void ReadJournal(const std::string& path, std::map<std::string, JournalRecord>& records) {
   const rtl::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
-  if (fd.Get() < 0 && errno == ENOENT) {
-    return records;
-  }
   if (fd.Get() < 0) {
     RaiseFileError("cannot read the journal", path);
   }
@@ -156,6 +138,41 @@ std::map<std::string, JournalRecord> ReadJournal(const std::string& path) {
       records[record->message] = std::move(*record);
     }
     start = end + 1;
+  }
+}
+
+}  // namespace
+
+Journal::Journal(const std::string& folder)
+    : folder_(folder),
+      path_(folder + "/" + std::string(kFilePrefix) + MachineKey()),
+      fd_(::open(path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600)) {
+  if (fd_.Get() < 0) {
+    RaiseFileError("cannot open the journal", path_);
+  }
+}
+
+void Journal::Append(const JournalRecord& record) {
+  std::string line = std::string(kMark) + "\t" + Encoded(record.message) + "\t" +
+                     Encoded(record.outcome) + "\t" + Encoded(record.answer) + "\t" +
+                     Encoded(rtl::AnsiToUtf8String(record.reason), true);
+  line += "\t" + Hex(Fnv1a(line), 16) + "\n";
+  const ssize_t written = ::write(fd_.Get(), line.data(), line.size());
+  if (written != static_cast<ssize_t>(line.size()) || ::fdatasync(fd_.Get()) != 0) {
+    RaiseFileError("cannot write the journal", path_);
+  }
+}
+
+std::map<std::string, JournalRecord> Journal::Read() const {
+  return ReadJournals(folder_);
+}
+
+std::map<std::string, JournalRecord> ReadJournals(const std::string& folder) {
+  std::map<std::string, JournalRecord> records;
+  for (const std::string& name : EntryNames(folder)) {
+    if (name.starts_with(kFilePrefix)) {
+      ReadJournal(folder + "/" + name, records);
+    }
   }
   return records;
 }

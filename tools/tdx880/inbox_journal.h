@@ -20,29 +20,34 @@ struct JournalRecord {
   std::string reason;   // the first reason of an error package or a quarantine (library text)
 };
 
+// The journal of the robots of one machine in a Maildir: the file "tdx880-journal." and the
+// machine's name (NameKey) in the Maildir's folder. Each machine appends to its own file, because
+// appends of several machines to one file of a shared file system may overwrite each other.
 class Journal final {
  public:
-  // Opens (making it when missing, mode 0600) the journal file path (native) for appending.
-  explicit Journal(std::string path);
+  // Opens (making it when missing, mode 0600) the journal of this machine in folder (native) for
+  // appending.
+  explicit Journal(const std::string& folder);
 
-  // Appends the record as one line with one write and flushes it to disk. Several processes may
-  // append to one journal at once: each line is whole.
+  // Appends the record as one line with one write and flushes it to disk. Several processes of
+  // the machine may append at once: each line is whole.
   void Append(const JournalRecord& record);
 
-  // ReadJournal of this journal.
+  // ReadJournals of the folder.
   [[nodiscard]] std::map<std::string, JournalRecord> Read() const;
 
   [[nodiscard]] const std::string& Path() const noexcept { return path_; }
 
  private:
+  std::string folder_;
   std::string path_;
   rtl::UniqueFd fd_;
 };
 
-// The records of the journal file path (native) by message, the last one of a message winning;
-// none when there is no such file. A line that is not whole (cut by a crash of the system) or
-// whose check sum differs is left out.
-std::map<std::string, JournalRecord> ReadJournal(const std::string& path);
+// The records of the journals of every machine in folder (native) by message, the last line of a
+// message in a file winning. A line that is not whole (cut by a crash of the system) or whose
+// check sum differs is left out.
+std::map<std::string, JournalRecord> ReadJournals(const std::string& folder);
 
 // A name made fit to stand in another Maildir name and on a terminal (ASCII only): ':', '%', '/',
 // the bytes below 0x21 and from 0x7F up as "%" and two hexadecimal digits; a result above 200 bytes
