@@ -66,10 +66,6 @@ constexpr std::string_view kQuarantineName = ".Quarantine";
 // machine of a shared file system are not), and at the messages other robots left behind.
 constexpr int kRescanMilliseconds = 5000;
 
-std::string Join(const std::string& folder, std::string_view name) {
-  return folder + "/" + std::string(name);
-}
-
 std::string AnswerName(const std::string& unique) {
   return NameKey(unique) + ".answer";
 }
@@ -191,7 +187,7 @@ std::unique_ptr<crypt::CTdx880Key> SignerOf(const Options& options) {
 Robot::Robot(Settings settings)
     : settings_(Checked(std::move(settings))),
       signer_(SignerOf(settings_.options)),
-      quarantine_(Join(settings_.maildir, kQuarantineName)),
+      quarantine_(InFolder(settings_.maildir, kQuarantineName)),
       journal_(Made(settings_.maildir)) {
   MakeMaildir(settings_.outbox);
   MakeMaildir(quarantine_);
@@ -199,7 +195,7 @@ Robot::Robot(Settings settings)
 
 void Robot::Round(bool take_over) {
   if (take_over) {
-    for (const std::string& name : EntryNames(Join(settings_.maildir, "cur"))) {
+    for (const std::string& name : EntryNames(InFolder(settings_.maildir, "cur"))) {
       if (StopRequest::Requested()) {
         return;
       }
@@ -210,7 +206,7 @@ void Robot::Round(bool take_over) {
       }
     }
   }
-  for (const std::string& name : EntryNames(Join(settings_.maildir, "new"))) {
+  for (const std::string& name : EntryNames(InFolder(settings_.maildir, "new"))) {
     if (StopRequest::Requested()) {
       return;
     }
@@ -243,7 +239,7 @@ void Robot::Handle(HeldMessage& held, bool taken_over) {
                              settled.outcome == kQuarantined ? std::string() : answer,
                              settled.reason};
   if (settled.outcome != kQuarantined) {
-    rtl::AtomicFile file(rtl::LibraryPath(Join(Join(settings_.outbox, "tmp"), answer)));
+    rtl::AtomicFile file(rtl::LibraryPath(InFolder(InFolder(settings_.outbox, "tmp"), answer)));
     file.Write(settled.text);
     file.Commit();
   }
@@ -323,21 +319,21 @@ void Robot::BuildNotice(CTdx880Doc& source, CTdx880Doc& notice) const {
 void Robot::Complete(HeldMessage& held, const JournalRecord& record) {
   if (record.outcome == kQuarantined) {
     const std::string key = NameKey(held.Name().unique);
-    rtl::AtomicFile reason(rtl::LibraryPath(Join(quarantine_, key + ".reason")), 0644);
+    rtl::AtomicFile reason(rtl::LibraryPath(InFolder(quarantine_, key + ".reason")), 0644);
     reason.Write(rtl::AnsiToUtf8String(record.reason) + "\n");
     reason.Commit();
-    held.MoveTo(Join(Join(quarantine_, "cur"), held.Name().With("S")));
+    held.MoveTo(InFolder(InFolder(quarantine_, "cur"), held.Name().With("S")));
   } else {
-    const std::string from = Join(Join(settings_.outbox, "tmp"), record.answer);
-    const std::string to = Join(Join(settings_.outbox, "new"), record.answer);
+    const std::string from = InFolder(InFolder(settings_.outbox, "tmp"), record.answer);
+    const std::string to = InFolder(InFolder(settings_.outbox, "new"), record.answer);
     if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
-      SyncFolder(Join(settings_.outbox, "new"));
+      SyncFolder(InFolder(settings_.outbox, "new"));
     } else if (errno == EEXIST) {
       ::unlink(from.c_str());
     } else if (errno != ENOENT) {
       RaiseFileError("cannot deliver the answer", from);
     }
-    held.MoveTo(Join(Join(settings_.maildir, "cur"), held.Name().With("RS")));
+    held.MoveTo(InFolder(InFolder(settings_.maildir, "cur"), held.Name().With("RS")));
   }
   Report(record);
 }
@@ -363,10 +359,10 @@ void Robot::Report(const JournalRecord& record) const {
 
 // Whether the answer is in the outbox already: in new/, or moved on into cur/ by its reader.
 bool Robot::Delivered(const std::string& answer) const {
-  if (::access(Join(Join(settings_.outbox, "new"), answer).c_str(), F_OK) == 0) {
+  if (::access(InFolder(InFolder(settings_.outbox, "new"), answer).c_str(), F_OK) == 0) {
     return true;
   }
-  for (const std::string& name : EntryNames(Join(settings_.outbox, "cur"))) {
+  for (const std::string& name : EntryNames(InFolder(settings_.outbox, "cur"))) {
     if (MaildirName::Of(name).unique == answer) {
       return true;
     }
@@ -393,10 +389,10 @@ int RunStats(const std::string& maildir, bool json) {
   for (const auto& [message, record] : ReadJournals(maildir)) {
     ++counts[record.outcome];
   }
-  for (const std::string& name : EntryNames(Join(maildir, "cur"))) {
+  for (const std::string& name : EntryNames(InFolder(maildir, "cur"))) {
     counts["unfinished"] += MaildirName::Of(name).flags.find('R') == std::string::npos ? 1 : 0;
   }
-  counts["waiting"] = static_cast<int64_t>(EntryNames(Join(maildir, "new")).size());
+  counts["waiting"] = static_cast<int64_t>(EntryNames(InFolder(maildir, "new")).size());
   std::string text;
   for (const std::string_view name :
        {kNotice, kError, kQuarantined, kAnswered, std::string_view("waiting"),
@@ -436,7 +432,7 @@ int RunInbox(const Arguments& arguments) {
   Robot robot(std::move(settings));
   const rtl::UniqueFd inotify(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
   if (inotify.Get() < 0 ||
-      ::inotify_add_watch(inotify.Get(), Join(options->positional[0], "new").c_str(),
+      ::inotify_add_watch(inotify.Get(), InFolder(options->positional[0], "new").c_str(),
                           IN_MOVED_TO | IN_CREATE) < 0) {
     rtl::RaiseLastOSError();
   }

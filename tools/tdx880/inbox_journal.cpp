@@ -145,7 +145,7 @@ void ReadJournal(const std::string& path, std::map<std::string, JournalRecord>& 
 
 Journal::Journal(const std::string& folder)
     : folder_(folder),
-      path_(folder + "/" + std::string(kFilePrefix) + MachineKey()),
+      path_(InFolder(folder, std::string(kFilePrefix) + MachineKey())),
       fd_(::open(path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600)) {
   if (fd_.Get() < 0) {
     RaiseFileError("cannot open the journal", path_);
@@ -171,7 +171,7 @@ std::map<std::string, JournalRecord> ReadJournals(const std::string& folder) {
   std::map<std::string, JournalRecord> records;
   for (const std::string& name : EntryNames(folder)) {
     if (name.starts_with(kFilePrefix)) {
-      ReadJournal(folder + "/" + name, records);
+      ReadJournal(InFolder(folder, name), records);
     }
   }
   return records;

@@ -22,10 +22,6 @@ namespace {
 
 constexpr std::string_view kInfo = ":2,";
 
-std::string Join(const std::string& folder, const std::string& name) {
-  return folder + "/" + name;
-}
-
 enum class Opening { kLocked, kBusy, kGone, kNotAFile };
 
 // Opens the file at path for reading and locks it: kBusy when another process holds the lock,
@@ -57,6 +53,10 @@ bool StillNamed(int fd, const std::string& path) {
 
 }  // namespace
 
+std::string InFolder(const std::string& folder, std::string_view name) {
+  return folder + "/" + std::string(name);
+}
+
 void RaiseFileError(const std::string& what, const std::string& path) {
   const int code = errno;
   throw rtl::Exception(what + " " + Escaped(FromTerminal(path)) + ": " + std::strerror(code));
@@ -64,7 +64,7 @@ void RaiseFileError(const std::string& what, const std::string& path) {
 
 void MakeMaildir(const std::string& root) {
   for (const std::string& folder :
-       {root, Join(root, "tmp"), Join(root, "new"), Join(root, "cur")}) {
+       {root, InFolder(root, "tmp"), InFolder(root, "new"), InFolder(root, "cur")}) {
     if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
       RaiseFileError("cannot create the folder", folder);
     }
@@ -126,8 +126,8 @@ void HeldMessage::MoveTo(const std::string& path) {
 }
 
 std::optional<HeldMessage> ClaimNew(const std::string& root, const std::string& name) {
-  const std::string from = Join(Join(root, "new"), name);
-  const std::string to = Join(Join(root, "cur"), MaildirName::Of(name).With("S"));
+  const std::string from = InFolder(InFolder(root, "new"), name);
+  const std::string to = InFolder(InFolder(root, "cur"), MaildirName::Of(name).With("S"));
   rtl::UniqueFd fd;
   const Opening opening = OpenLocked(from, fd);
   if (opening == Opening::kBusy || opening == Opening::kGone) {
@@ -139,12 +139,12 @@ std::optional<HeldMessage> ClaimNew(const std::string& root, const std::string& 
     }
     RaiseFileError("cannot claim the message", from);
   }
-  SyncFolder(Join(root, "cur"));
+  SyncFolder(InFolder(root, "cur"));
   return HeldMessage(std::move(fd), to);
 }
 
 std::optional<HeldMessage> TakeOver(const std::string& root, const std::string& name) {
-  const std::string path = Join(Join(root, "cur"), name);
+  const std::string path = InFolder(InFolder(root, "cur"), name);
   rtl::UniqueFd fd;
   if (OpenLocked(path, fd) != Opening::kLocked || !StillNamed(fd.Get(), path)) {
     return std::nullopt;

@@ -6,11 +6,15 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "rtl/unique_fd.h"
 
 namespace lyr::tool {
+
+// folder + "/" + name, the bytes as they are (a name may hold blanks, "\" and any byte but "/").
+std::string InFolder(const std::string& folder, std::string_view name);
 
 // Makes root with tmp/, new/ and cur/ where missing. Raises "cannot create the folder <path>:
 // <reason>".
