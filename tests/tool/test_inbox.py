@@ -145,3 +145,21 @@ def test_a_waiting_robot_answers_new_mail_and_finishes_its_message_on_sigterm(wo
     assert 5 < done <= 25 and len(mw.answers(tmp_path / "outbox")) == done
     stats = world.run("inbox", str(tmp_path / "inbox"), "--stats").stdout
     assert stats.endswith(f"waiting {25 - done}\nunfinished 0\n")
+
+
+def test_odd_entries_are_quarantined_unread_and_reply_to_is_answered(world, tmp_path):
+    inbox, outbox = tmp_path / "inbox", tmp_path / "outbox"
+    [key] = mw.fill(inbox, [b"Reply-To: =?utf-8?b?0JDQsdC+0L3QtdC90YI=?= <reply@example.ru>\r\n" +
+                            world.good])
+    (inbox / "new" / "link").symlink_to(world.stranger_certificate())
+    (inbox / "new" / "folder").mkdir()
+    (inbox / "new" / "x\x1b:y").write_bytes(world.good)
+    lines = world.inbox(inbox, outbox, "--once").stdout.splitlines()
+    assert sorted(lines) == sorted([
+        "folder quarantined: not a regular file", "link quarantined: not a regular file",
+        f"{key} notice {key}.answer", "x%1b%3ay notice x%1b%3ay.answer"])
+    assert [m["To"] for m in mw.answers(outbox).values()].count("reply@example.ru") == 1
+    quarantine = inbox / ".Quarantine"
+    assert sorted(os.listdir(quarantine / "cur")) == ["folder:2,S", "link:2,S"]
+    assert os.readlink(quarantine / "cur" / "link:2,S") == world.stranger_certificate()
+    assert (quarantine / "link.reason").read_text() == "not a regular file\n"
