@@ -18,7 +18,7 @@ confirming tax authority's code and the tax payer's INN and KPP, "7701:770123456
 The automation server must be registered (`tdx880 register`).
 """
 
-import email
+import email.parser
 import email.policy
 import email.utils
 import os
@@ -139,14 +139,13 @@ def answer(maildir, outbox, claimed):
         quarantine = os.path.join(maildir, ".Quarantine")
         for folder in ("tmp", "new", "cur"):
             os.makedirs(os.path.join(quarantine, folder), exist_ok=True)
-        with open(os.path.join(quarantine, name.replace(".answer", ".reason")), "w") as text:
+        with open(os.path.join(quarantine, name[:-len(".answer")] + ".reason"), "w") as text:
             text.write(manager.LastError.Message + "\n")
         os.rename(path, os.path.join(quarantine, "cur", unique + ":2,S"))
         return "quarantined"
     package.SafeMode = True
     reasons = _verified(package)
-    header = email.message_from_bytes(raw.split(b"\r\n\r\n", 1)[0] + b"\r\n\r\n",
-                                      policy=email.policy.compat32)
+    header = email.parser.BytesHeaderParser(policy=email.policy.compat32).parsebytes(raw)
     sender = email.utils.parseaddr(header["Reply-To"] or header["From"] or "")[1]
     recipient = email.utils.parseaddr(header["To"] or "")[1]
     reply = manager.CreateEmailByPackage(
