@@ -163,3 +163,10 @@ def test_odd_entries_are_quarantined_unread_and_reply_to_is_answered(world, tmp_
     assert sorted(os.listdir(quarantine / "cur")) == ["folder:2,S", "link:2,S"]
     assert os.readlink(quarantine / "cur" / "link:2,S") == world.stranger_certificate()
     assert (quarantine / "link.reason").read_text() == "not a regular file\n"
+    # A valid package whose notice the robot cannot build (no tax payer's INN given) is no fault
+    # of the sender's: no error package, the quarantine.
+    mw.fill(tmp_path / "second", [world.good])
+    lines = world.run("inbox", str(tmp_path / "second"), "--outbox", str(outbox), "--by", "no",
+                      "--id", "7701", "--once", home=world.robot).stdout.splitlines()
+    assert [line.split(" ", 1)[1] for line in lines] == [
+        "quarantined: a valid package, but no notice of receipt: Передан пустой аргумент: Inn"]

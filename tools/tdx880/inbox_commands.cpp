@@ -277,8 +277,9 @@ Settled Robot::Answer(CTdx880Doc& source, const mail::MessageAddresses& addresse
   const PackageCheck decryption = DecryptPackage(source);
   const PackageCheck verification = VerifyPackage(source, settings_.download, settings_.check_crl);
   const PackageVerdict verdict = JudgePackage(decryption, verification, false);
-  std::vector<std::string> reasons;
   if (verdict.valid) {
+    // A valid package without a notice (a flow that has none, participants the robot was not
+    // given) is no fault of its sender's: it waits in the quarantine for a person.
     try {
       CTdx880Doc notice;
       notice.SetTmpDir(work_.Path());
@@ -286,12 +287,12 @@ Settled Robot::Answer(CTdx880Doc& source, const mail::MessageAddresses& addresse
       return {
           kNotice, mail::CreateEmailByPackage(notice, work_.Path(), from, addresses.reply_to), {}};
     } catch (const rtl::Exception& error) {
-      reasons.push_back("no notice of receipt: " + EscapedMessage(error.Message()));
+      return Quarantine("a valid package, but no notice of receipt: " +
+                        EscapedMessage(error.Message()));
     }
-  } else {
-    reasons = Faults(decryption.text + verification.text);
-    reasons.push_back(verdict.line.substr(0, verdict.line.size() - 1));
   }
+  std::vector<std::string> reasons = Faults(decryption.text + verification.text);
+  reasons.push_back(verdict.line.substr(0, verdict.line.size() - 1));
   CTdx880Doc error;
   error.SetTmpDir(work_.Path());
   package::BuildErrorPackage(source, error, ErrorDocument(reasons));
