@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "answer_parties.h"
 #include "automation/tdx880_subject.h"
 #include "automation/tdx880_subject_party.h"
 #include "command.h"
@@ -33,6 +34,8 @@ constexpr std::string_view kReceiptUsage =
     "[--encrypt-for THUMBPRINT] -o DIR";
 constexpr std::string_view kErrorUsage =
     "error-package PACKAGE --text FILE [--sender ID:TYPE --receiver ID:TYPE] -o DIR";
+
+}  // namespace
 
 std::string ThumbprintOf(const std::string& text) {
   const std::optional<std::string> thumbprint = NormalThumbprint(text);
@@ -93,6 +96,8 @@ std::unique_ptr<CTdx880Subject> PartyOfCode(uint8_t code, const std::string& ide
   subject->SetIdentifier(identifier);
   return subject;
 }
+
+namespace {
 
 void SaveInto(package::CTdx880Doc& package, const std::string& output) {
   const std::string folder = package::ExpandPackagePath(FromTerminal(output));

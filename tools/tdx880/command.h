@@ -35,6 +35,7 @@ std::vector<Command> PackageCommands();      // package_commands.cpp
 std::vector<Command> ContainerCommands();    // container_commands.cpp
 std::vector<Command> MailCommands();         // mail_commands.cpp
 std::vector<Command> AnswerCommands();       // answer_commands.cpp
+std::vector<Command> InboxCommands();        // inbox_commands.cpp
 std::vector<Command> DemoCommands();         // demo_command.cpp
 
 }  // namespace lyr::tool

@@ -21,7 +21,7 @@ std::vector<Command> AllCommands() {
        {CodesCommands(), InnCommands(), RegisterCommands(), TypelibCommands(),
         DescriptionCommands(), CertCommands(), FetchCommands(), EnvelopeCommands(),
         SignatureCommands(), KeysCommands(), PackageCommands(), ContainerCommands(), MailCommands(),
-        AnswerCommands(), DemoCommands()}) {
+        AnswerCommands(), InboxCommands(), DemoCommands()}) {
     all.insert(all.end(), group.begin(), group.end());
   }
   return all;

@@ -2,6 +2,7 @@
 // and removes what the commands registered, so no signal handler ever runs.
 #include "signal_cleanup.h"
 
+#include <sys/eventfd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -28,6 +29,9 @@ struct Registry {
   std::map<uint64_t, std::function<void()>> cleanups;
   uint64_t next_id = 0;
   std::atomic<bool> stopping{false};
+  // The descriptor of the living StopRequest (-1: none), and whether a signal asked it to stop.
+  std::atomic<int> stop_request_fd{-1};
+  std::atomic<bool> stop_requested{false};
 };
 
 Registry& TheRegistry() {
@@ -44,10 +48,26 @@ sigset_t StopSignals() {
   return set;
 }
 
-[[noreturn]] void WaitForSignals(sigset_t set) {
-  int signal = 0;
-  while (::sigwait(&set, &signal) != 0) {
+// Waits for a signal; the first one while a StopRequest lives only marks the request.
+int NextStoppingSignal(const sigset_t& set) {
+  Registry& registry = TheRegistry();
+  for (;;) {
+    int signal = 0;
+    if (::sigwait(&set, &signal) != 0) {
+      continue;
+    }
+    const std::lock_guard lock(registry.mutex);
+    const int fd = registry.stop_request_fd;
+    if (fd < 0 || registry.stop_requested.exchange(true)) {
+      return signal;
+    }
+    const uint64_t one = 1;
+    [[maybe_unused]] const ssize_t written = ::write(fd, &one, sizeof one);
   }
+}
+
+[[noreturn]] void WaitForSignals(sigset_t set) {
+  const int signal = NextStoppingSignal(set);
   Registry& registry = TheRegistry();
   registry.stopping = true;
   const std::lock_guard lock(registry.mutex);
@@ -87,6 +107,29 @@ void FinishSignalCleanup() {
 
 bool Stopping() noexcept {
   return TheRegistry().stopping;
+}
+
+StopRequest::StopRequest() : fd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
+  if (fd_ < 0) {
+    rtl::RaiseLastOSError();
+  }
+  const std::lock_guard lock(TheRegistry().mutex);
+  TheRegistry().stop_requested = false;
+  TheRegistry().stop_request_fd = fd_;
+}
+
+StopRequest::~StopRequest() {
+  {
+    // The waiting thread writes to the descriptor only under the lock, so it is never closed
+    // under a write.
+    const std::lock_guard lock(TheRegistry().mutex);
+    TheRegistry().stop_request_fd = -1;
+  }
+  ::close(fd_);
+}
+
+bool StopRequest::Requested() noexcept {
+  return TheRegistry().stop_requested;
 }
 
 CleanupOnSignal::CleanupOnSignal(std::function<void()> cleanup) {

@@ -27,6 +27,28 @@ void FinishSignalCleanup();
 // True once a signal has started the cleanup.
 [[nodiscard]] bool Stopping() noexcept;
 
+// A request to stop that a long-running command honours between two units of work. While a
+// StopRequest lives, the first SIGINT, SIGTERM or SIGHUP does not stop the tool: it marks the
+// request and makes WakeFd readable, and the command finishes what it has in hand and returns. A
+// second signal stops the tool as usual. One StopRequest at a time, made by the main thread.
+class StopRequest final {
+ public:
+  // Raises the OS error when the descriptor cannot be made.
+  StopRequest();
+  ~StopRequest();
+
+  // True once a signal asked the command to stop.
+  [[nodiscard]] static bool Requested() noexcept;
+  // A descriptor that becomes readable when a signal asks the command to stop (for poll).
+  [[nodiscard]] int WakeFd() const noexcept { return fd_; }
+
+  StopRequest(const StopRequest&) = delete;
+  StopRequest& operator=(const StopRequest&) = delete;
+
+ private:
+  int fd_;
+};
+
 // A cleanup that runs when a signal stops the tool while this object lives. Cleanups run while
 // the tool's other threads go on, so they must cope with a main thread still working (the tool's
 // main thread changes what a cleanup looks at only inside Exclusive).
