@@ -49,7 +49,7 @@ def main():
             value = json.loads(line.decode("utf-8"))
             validator.validate(value)
         except (ValueError, jsonschema.ValidationError) as error:
-            print("line %d: %s\n%r" % (number, error, line))
+            print("line %d: %s\n%r" % (number, getattr(error, "message", error), line))
             return 1
         print(describe(value))
     return 0
