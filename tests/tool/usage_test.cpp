@@ -23,7 +23,7 @@ struct UsageCase {
 const std::string kContainerNew =
     "usage: tdx880 container new NAME --subject DN [-o FILE] [--self-signed [--days N]] [--alg "
     "gost2001|gost2012-256|gost2012-512] [--paramset P] [--machine]\n";
-const std::string kCertList = "usage: tdx880 cert list [--store S] [--machine]\n";
+const std::string kCertList = "usage: tdx880 cert list [--store S] [--machine] [--json]\n";
 const std::string kEncrypt =
     "usage: tdx880 encrypt FILE (--cert CERT | --for THUMBPRINT) -o OUT [--machine]\n";
 const std::string kSign = "usage: tdx880 sign FILE --key THUMBPRINT [-o SIG]\n";
@@ -41,7 +41,7 @@ const UsageCase kCases[] = {
     {"codes 1", 1, Utf8(u8"Неизвестный код документооборота [1]\n")},
     {"inn", 2, "usage: tdx880 inn NUMBER\n"},
     {"typelib all", 2, "usage: tdx880 typelib\n"},
-    {"keys --everything", 2, "usage: tdx880 keys [--machine]\n"},
+    {"keys --everything", 2, "usage: tdx880 keys [--machine] [--json]\n"},
     {"container", 2, "tdx880: unknown command 'container' (see tdx880 --help)\n"},
     {"container new k", 2, kContainerNew},
     {"container new a b --subject CN=a", 2, kContainerNew},
@@ -54,12 +54,12 @@ const UsageCase kCases[] = {
     // The key made before the request could not be written goes again.
     {"container new lost --subject CN=Lost -o none/req.pem", 1,
      "cannot write none/req.pem: System Error.  Code: 2."},
-    {"container list x", 2, "usage: tdx880 container list [--machine]\n"},
+    {"container list x", 2, "usage: tdx880 container list [--machine] [--json]\n"},
     {"description", 2, "usage: tdx880 description [--rewrite] FILE\n"},
     {"description /nonexistent/none.xml", 1, Utf8(u8"Файл не найден: [/nonexistent/none.xml]\n")},
     {"cert list --store Trash", 2, "tdx880: unknown store 'Trash" + kUnknownStore},
     {"cert list --store", 2, kCertList},
-    {"cert show", 2, "usage: tdx880 cert show FILE|THUMBPRINT [--machine]\n"},
+    {"cert show", 2, "usage: tdx880 cert show FILE|THUMBPRINT [--machine] [--json]\n"},
     {"cert import", 2,
      "usage: tdx880 cert import FILE [--store S] [--container NAME] [--machine]\n"},
     {"cert import a --store other", 2, "tdx880: unknown store 'other" + kUnknownStore},

@@ -9,6 +9,7 @@
 #include "answer_parties.h"
 #include "automation/tdx880_subject.h"
 #include "automation/tdx880_subject_party.h"
+#include "batch.h"
 #include "command.h"
 #include "crypt/tdx880_crypt.h"
 #include "crypt/tdx880_key.h"
@@ -18,6 +19,7 @@
 #include "package/tdx880_doc.h"
 #include "package/tdx880_document.h"
 #include "package/tdx880_tool.h"
+#include "package_json.h"
 #include "rtl/errors.h"
 #include "rtl/file_utils.h"
 #include "rtl/whole_file.h"
@@ -29,9 +31,9 @@ namespace {
 using automation::CTdx880Subject;
 
 constexpr std::string_view kReceiptUsage =
-    "receipt PACKAGE --by ul|fl|no|sos --id ID [--inn INN] [--kpp KPP] [--name NAME] "
+    "receipt PACKAGE... --by ul|fl|no|sos --id ID [--inn INN] [--kpp KPP] [--name NAME] "
     "[--fio FIO] [--sender-inn INN --sender-kpp KPP [--sender-name NAME]] [--sign THUMBPRINT] "
-    "[--encrypt-for THUMBPRINT] -o DIR";
+    "[--encrypt-for THUMBPRINT] -o DIR [--jobs N] [--json] [--quiet]";
 constexpr std::string_view kErrorUsage =
     "error-package PACKAGE --text FILE [--sender ID:TYPE --receiver ID:TYPE] -o DIR";
 
@@ -99,49 +101,83 @@ std::unique_ptr<CTdx880Subject> PartyOfCode(uint8_t code, const std::string& ide
 
 namespace {
 
-void SaveInto(package::CTdx880Doc& package, const std::string& output) {
+// Saves the package into the folder output names; returns the file's path.
+std::string SaveInto(package::CTdx880Doc& package, const std::string& output) {
   const std::string folder = package::ExpandPackagePath(FromTerminal(output));
   if (!rtl::ForceDirectories(folder)) {
     rtl::RaiseLastOSError();
   }
   package.Save(folder);
-  Print(package.FileName() + "\n");
+  return package.FileName();
+}
+
+// The keys a receipt is signed with and encrypted for, found once for every package.
+struct ReceiptKeys {
+  std::optional<crypt::CTdx880Key> sign;
+  std::optional<crypt::CTdx880Key> encrypt;
+
+  explicit ReceiptKeys(const Options& options) {
+    if (options.Has("--sign")) {
+      crypt::CTdx880Crypt crypt;
+      crypt.Init(true);
+      crypt.GetPrivateKeyBySha1(ThumbprintOf(options.Value("--sign")), &sign.emplace());
+    }
+    if (options.Has("--encrypt-for")) {
+      encrypt.emplace().SetSha1(ThumbprintOf(options.Value("--encrypt-for")));
+    }
+  }
+};
+
+// The notice of receipt of one package, saved.
+PackageResult ReceiptOne(const std::string& argument, const Options& options,
+                         const ReceiptKeys& keys, bool json) {
+  return JudgeOne("receipt", argument, json, [&](Judging& judging) -> PackageResult {
+    package::CTdx880Doc source;
+    source.Open(judging.path);
+    judging.stage = "answer";
+    const std::unique_ptr<CTdx880Subject> corroborant = Corroborant(options);
+    const std::unique_ptr<CTdx880Subject> sender =
+        PartyOfCode(source.SenderType(), source.SenderIdentifier(), options);
+    const std::unique_ptr<CTdx880Subject> receiver =
+        PartyOfCode(source.ReceiverType(), source.ReceiverIdentifier(), options);
+    automation::CSubjectParty corroborant_party(*corroborant);
+    automation::CSubjectParty sender_party(*sender);
+    automation::CSubjectParty receiver_party(*receiver);
+    package::CTdx880Doc notice;
+    package::BuildNoticeOfReceipt(source, notice, corroborant_party, sender_party, receiver_party);
+    if (keys.sign) {
+      notice.SignFile(notice.GetFile(0)->OriginalFilename(), &*keys.sign);
+    }
+    if (keys.encrypt) {
+      notice.Encrypt(&*keys.encrypt);
+    }
+    judging.stage = "write";
+    const std::string saved = SaveInto(notice, options.Value("-o"));
+    if (json) {
+      PackageFacts facts("receipt", judging.path);
+      facts.package = &source;
+      facts.receipt = saved;
+      return {PackageJson(facts), "", true};
+    }
+    return {saved + "\n", "", true};
+  });
 }
 
 int RunReceipt(const Arguments& arguments) {
-  const std::optional<Options> options = ParseOptions(
-      arguments, {"--by", "--id", "--inn", "--kpp", "--name", "--fio", "--sign", "--sender-inn",
-                  "--sender-kpp", "--sender-name", "--encrypt-for", "-o"});
-  if (!options || options->positional.size() != 1 || !options->Has("--by") ||
-      !options->Has("--id") || !options->Has("-o")) {
+  const std::optional<Options> options =
+      ParseOptions(arguments,
+                   {"--by", "--id", "--inn", "--kpp", "--name", "--fio", "--sign", "--sender-inn",
+                    "--sender-kpp", "--sender-name", "--encrypt-for", "-o", "--jobs"},
+                   {"--json", "--quiet"});
+  const std::optional<Batch> batch = options ? BatchOf(*options) : std::nullopt;
+  if (!batch || !options->Has("--by") || !options->Has("--id") || !options->Has("-o")) {
     return UsageError(kReceiptUsage);
   }
-  package::CTdx880Doc source;
-  source.Open(FromTerminal(options->positional[0]));
-  const std::unique_ptr<CTdx880Subject> corroborant = Corroborant(*options);
-  const std::unique_ptr<CTdx880Subject> sender =
-      PartyOfCode(source.SenderType(), source.SenderIdentifier(), *options);
-  const std::unique_ptr<CTdx880Subject> receiver =
-      PartyOfCode(source.ReceiverType(), source.ReceiverIdentifier(), *options);
-  automation::CSubjectParty corroborant_party(*corroborant);
-  automation::CSubjectParty sender_party(*sender);
-  automation::CSubjectParty receiver_party(*receiver);
-  package::CTdx880Doc notice;
-  package::BuildNoticeOfReceipt(source, notice, corroborant_party, sender_party, receiver_party);
-  if (options->Has("--sign")) {
-    crypt::CTdx880Crypt crypt;
-    crypt.Init(true);
-    crypt::CTdx880Key key;
-    crypt.GetPrivateKeyBySha1(ThumbprintOf(options->Value("--sign")), &key);
-    notice.SignFile(notice.GetFile(0)->OriginalFilename(), &key);
-  }
-  if (options->Has("--encrypt-for")) {
-    crypt::CTdx880Key key;
-    key.SetSha1(ThumbprintOf(options->Value("--encrypt-for")));
-    notice.Encrypt(&key);
-  }
-  SaveInto(notice, options->Value("-o"));
-  return 0;
+  Corroborant(*options);  // its values checked once, before any package
+  const ReceiptKeys keys(*options);
+  return RunBatch(*batch, [&](const std::string& path) {
+    return ReceiptOne(path, *options, keys, batch->json);
+  });
 }
 
 // "ID:TYPE" with TYPE the automation subject type (0 to 4).
@@ -174,7 +210,7 @@ int RunErrorPackage(const Arguments& arguments) {
   } else {
     package::BuildErrorPackage(source, answer, std::move(text));
   }
-  SaveInto(answer, options->Value("-o"));
+  Print(SaveInto(answer, options->Value("-o")) + "\n");
   return 0;
 }
 
@@ -185,7 +221,9 @@ std::vector<Command> AnswerCommands() {
       {"receipt", kReceiptUsage.substr(std::string_view("receipt ").size()),
        "answer a received package with a notice of receipt from the participant --by: the "
        "answering transaction and its main document from the code tables, the notice listing "
-       "every file with the Base64 of each signature; optionally signed and encrypted",
+       "every file with the Base64 of each signature; optionally signed and encrypted; many "
+       "packages (- reads their paths from standard input) are answered --jobs at a time "
+       "(default: the cores) and reported in order; --json writes a JSON line per package",
        &Guarded<&RunReceipt>},
       {"error-package", kErrorUsage.substr(std::string_view("error-package ").size()),
        "answer a package with an error-message package (flow 07, transaction 01): the text as "

@@ -19,6 +19,7 @@
 #include "rtl/format.h"
 #include "rtl/hex.h"
 #include "rtl/whole_file.h"
+#include "store_json.h"
 #include "terminal.h"
 
 namespace lyr::tool {
@@ -28,8 +29,8 @@ using crypt::CCryptoAPI20Utils;
 using crypt::Certificate;
 using rtl::Format;
 
-constexpr std::string_view kListUsage = "cert list [--store S] [--machine]";
-constexpr std::string_view kShowUsage = "cert show FILE|THUMBPRINT [--machine]";
+constexpr std::string_view kListUsage = "cert list [--store S] [--machine] [--json]";
+constexpr std::string_view kShowUsage = "cert show FILE|THUMBPRINT [--machine] [--json]";
 
 // The short names of the attributes people know; others show as their object identifiers.
 std::string AttributeName(const std::string& oid) {
@@ -137,6 +138,26 @@ std::string CrlListLine(const crypt::Crl& crl) {
   return text + ")\n";
 }
 
+void PrintSkipped(const std::vector<crypt::SkippedFile>& skipped) {
+  for (const crypt::SkippedFile& file : skipped) {
+    PrintError("tdx880: skipped " + file.name + ": " + file.reason + "\n");
+  }
+}
+
+// cert list --json: a line per certificate, then per CRL.
+std::string StoreJson(const std::vector<Certificate>& certificates,
+                      const std::vector<crypt::Crl>& crls, uint8_t store, uint8_t location) {
+  const std::string name = CCryptoAPI20Utils::StoreName(store);
+  std::string text;
+  for (const Certificate& certificate : certificates) {
+    text += CertificateJson(certificate, name, location == 1, false);
+  }
+  for (const crypt::Crl& crl : crls) {
+    text += CrlJson(crl, name, location == 1);
+  }
+  return text;
+}
+
 // Reports a store name the tool does not know; exit status 2.
 int UnknownStore(const std::string& name) {
   std::fprintf(stderr, "tdx880: unknown store '%s' (MY, ROOT, CA or addressbook)\n", name.c_str());
@@ -145,7 +166,8 @@ int UnknownStore(const std::string& name) {
 
 // cert list [--store S] [--machine]
 int RunList(const Arguments& arguments) {
-  const std::optional<Options> options = ParseOptions(arguments, {"--store"}, {"--machine"});
+  const std::optional<Options> options =
+      ParseOptions(arguments, {"--store"}, {"--machine", "--json"});
   if (!options || !options->positional.empty()) {
     return UsageError(kListUsage);
   }
@@ -157,6 +179,11 @@ int RunList(const Arguments& arguments) {
   const crypt::CertStore opened = CCryptoAPI20Utils::OpenSystemStore(nullptr, location, *store);
   std::vector<crypt::SkippedFile> skipped;
   const std::vector<Certificate> certificates = opened.Certificates(&skipped);
+  if (options->Has("--json")) {
+    Print(StoreJson(certificates, opened.Crls(&skipped), *store, location));
+    PrintSkipped(skipped);
+    return 0;
+  }
   std::string text = CCryptoAPI20Utils::StoreName(*store) + ", " + LocationText(location) + ": " +
                      Format("%d certificate(s)\n", static_cast<int32_t>(certificates.size()));
   for (const Certificate& certificate : certificates) {
@@ -170,9 +197,7 @@ int RunList(const Arguments& arguments) {
     }
   }
   Print(text);
-  for (const crypt::SkippedFile& file : skipped) {
-    PrintError("tdx880: skipped " + file.name + ": " + file.reason + "\n");
-  }
+  PrintSkipped(skipped);
   return 0;
 }
 
@@ -181,10 +206,11 @@ constexpr uint8_t kSearchOrder[] = {1, 4, 3, 2};
 
 // cert show FILE|THUMBPRINT [--machine]
 int RunShow(const Arguments& arguments) {
-  const std::optional<Options> options = ParseOptions(arguments, {}, {"--machine"});
+  const std::optional<Options> options = ParseOptions(arguments, {}, {"--machine", "--json"});
   if (!options || options->positional.size() != 1) {
     return UsageError(kShowUsage);
   }
+  const bool json = options->Has("--json");
   const std::string argument = FromTerminal(options->positional[0]);
   const std::optional<std::string> thumbprint = NormalThumbprint(argument);
   const uint8_t location = LocationCode(*options);
@@ -192,6 +218,10 @@ int RunShow(const Arguments& arguments) {
     for (const uint8_t store : kSearchOrder) {
       const std::optional<Certificate> found =
           CCryptoAPI20Utils::FindCertificateBySha1(nullptr, location, *thumbprint, store);
+      if (found && json) {
+        Print(CertificateJson(*found, CCryptoAPI20Utils::StoreName(store), location == 1, true));
+        return 0;
+      }
       if (found) {
         std::string text = CertificateText(*found);
         text +=
@@ -209,7 +239,8 @@ int RunShow(const Arguments& arguments) {
   }
   const Certificate certificate =
       CCryptoAPI20Utils::CertificateFromBody(rtl::LoadFileToString(argument));
-  Print(CertificateText(certificate));
+  Print(json ? CertificateJson(certificate, std::nullopt, location == 1, true)
+             : CertificateText(certificate));
   return 0;
 }
 
@@ -345,14 +376,15 @@ int RunImportChain(const Arguments& arguments) {
 
 std::vector<Command> CertCommands() {
   return {
-      {"cert list", "[--store S] [--machine]",
+      {"cert list", "[--store S] [--machine] [--json]",
        "list the certificates (and CRLs) of a store: MY (default), ROOT, CA or addressbook, of "
        "the current user or with --machine of the local machine; one line each: thumbprint, "
-       "subject CN, issuer CN, end of validity, key container",
+       "subject CN, issuer CN, end of validity, key container (--json: a JSON line each)",
        &Guarded<&RunList>},
-      {"cert show", "FILE|THUMBPRINT [--machine]",
+      {"cert show", "FILE|THUMBPRINT [--machine] [--json]",
        "show a certificate's fields: from a file (DER, PEM or Base64) or found by its SHA-1 "
-       "thumbprint (any case, ':' allowed) in MY, addressbook, CA and ROOT",
+       "thumbprint (any case, ':' allowed) in MY, addressbook, CA and ROOT (--json: as a JSON "
+       "line)",
        &Guarded<&RunShow>},
       {"cert import", "FILE [--store S] [--container NAME] [--machine]",
        "put a certificate (DER, PEM or Base64) into a store: addressbook by default, MY with "

@@ -21,6 +21,7 @@
 #include "rtl/errors.h"
 #include "rtl/identifiers.h"
 #include "rtl/whole_file.h"
+#include "store_json.h"
 #include "terminal.h"
 
 namespace lyr::tool {
@@ -31,7 +32,7 @@ constexpr std::string_view kNewUsage =
     "[--alg gost2001|gost2012-256|gost2012-512] [--paramset P] [--machine]";
 constexpr std::string_view kImportUsage =
     "container import NAME (--pfx FILE | --key PEM --cert CERT) [--password-file F] [--machine]";
-constexpr std::string_view kListUsage = "container list [--machine]";
+constexpr std::string_view kListUsage = "container list [--machine] [--json]";
 
 struct NewOptions {
   std::string name;
@@ -242,13 +243,20 @@ int RunImport(const Arguments& arguments) {
 }
 
 int RunList(const Arguments& arguments) {
-  const std::optional<Options> options = ParseOptions(arguments, {}, {"--machine"});
+  const std::optional<Options> options = ParseOptions(arguments, {}, {"--machine", "--json"});
   if (!options || !options->positional.empty()) {
     return UsageError(kListUsage);
   }
   const crypt::CryptoRuntime runtime;
   const crypt::StoreLocation location = LocationOf(*options);
   const std::vector<std::string> names = crypt::KeyContainer::Enumerate(location);
+  if (options->Has("--json")) {
+    for (const std::string& name : names) {
+      Print(ContainerJson(name, crypt::KeyContainer::Open(location, name).GetCertificate(),
+                          options->Has("--machine")));
+    }
+    return 0;
+  }
   if (names.empty()) {
     Print("no key containers in " + crypt::LocationFolder(location) + "\n");
     return 0;
@@ -278,8 +286,9 @@ std::vector<Command> ContainerCommands() {
        "--password-file holds the password of the PKCS#12 file or of an encrypted PEM key; a "
        "wrong password, a certificate of another key or a key that is not GOST changes nothing",
        &Guarded<&RunImport>},
-      {"container list", "[--machine]",
-       "list the key containers with the thumbprint and common name of their certificates",
+      {"container list", "[--machine] [--json]",
+       "list the key containers with the thumbprint and common name of their certificates "
+       "(--json: a JSON line each)",
        &Guarded<&RunList>},
   };
 }

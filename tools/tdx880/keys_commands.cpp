@@ -8,6 +8,7 @@
 #include "crypt/platform/store_location.h"
 #include "crypt/tdx880_crypt.h"
 #include "rtl/format.h"
+#include "store_json.h"
 #include "terminal.h"
 
 namespace lyr::tool {
@@ -25,19 +26,45 @@ std::string KeyLines(int32_t count, GetKey get_key) {
   return text;
 }
 
-// keys [--machine]: exit status 0, or 1 when the engine cannot be initialised.
+// keys --json: one object per key and key container.
+std::string KeysJson(const crypt::CTdx880Crypt& engine, bool machine) {
+  std::string text;
+  for (int32_t i = 0; i < engine.GetPrivateKeyCount(); ++i) {
+    crypt::CTdx880Key key;
+    engine.GetPrivateKey(i, &key);
+    text += KeyJson("personal", i, key, machine);
+  }
+  for (int32_t i = 0; i < engine.GetOpponentKeyCount(); ++i) {
+    crypt::CTdx880Key key;
+    engine.GetOpponentKey(i, &key);
+    text += KeyJson("correspondent", i, key, machine);
+  }
+  for (int32_t i = 0; i < engine.GetContainerCount(); ++i) {
+    text += KeyContainerJson(i, engine.GetContainer(i), machine);
+  }
+  return text;
+}
+
+// keys [--machine] [--json]: exit status 0, or 1 when the engine cannot be initialised.
 int RunKeys(const Arguments& arguments) {
   bool machine = false;
+  bool json = false;
   for (const std::string& argument : arguments) {
     if (argument == "--machine") {
       machine = true;
+    } else if (argument == "--json") {
+      json = true;
     } else {
-      std::fputs("usage: tdx880 keys [--machine]\n", stderr);
+      std::fputs("usage: tdx880 keys [--machine] [--json]\n", stderr);
       return kUsageError;
     }
   }
   crypt::CTdx880Crypt engine;
   engine.Init(!machine);
+  if (json) {
+    Print(KeysJson(engine, machine));
+    return 0;
+  }
   const crypt::StoreLocation location =
       machine ? crypt::StoreLocation::kLocalMachine : crypt::StoreLocation::kCurrentUser;
   std::string text =
@@ -60,9 +87,9 @@ int RunKeys(const Arguments& arguments) {
 }  // namespace
 
 std::vector<Command> KeysCommands() {
-  return {{"keys", "[--machine]",
+  return {{"keys", "[--machine] [--json]",
            "list the personal keys (\"MY\"), the correspondents' keys (\"addressbook\") and the "
-           "key containers of the current user, or of the local machine",
+           "key containers of the current user, or of the local machine; --json: a JSON line each",
            &RunKeys}};
 }
 

@@ -12,7 +12,9 @@
 #include <string_view>
 #include <vector>
 
+#include "batch.h"
 #include "command.h"
+#include "crypt/platform/crypto_runtime.h"
 #include "crypt/tdx880_crypt.h"
 #include "crypt/tdx880_key.h"
 #include "crypt_options.h"
@@ -20,10 +22,12 @@
 #include "options.h"
 #include "package/tdx880_doc.h"
 #include "package/tdx880_document.h"
+#include "package_json.h"
 #include "package_report.h"
 #include "rtl/errors.h"
 #include "rtl/file_utils.h"
 #include "rtl/format.h"
+#include "rtl/text.h"
 #include "rtl/whole_file.h"
 #include "signal_cleanup.h"
 #include "terminal.h"
@@ -38,12 +42,13 @@ constexpr std::string_view kPackUsage =
     "pack --flow CODE --transaction CODE --sender ID --receiver ID [--sos ID] "
     "--doc CODE:CONTENT-TYPE:FILE... [--sign THUMBPRINT [FILE...]]... "
     "[--encrypt-for THUMBPRINT | --encrypt-cert CERT] [-o DIR|FILE] [--machine]";
-constexpr std::string_view kShowUsage = "show PACKAGE";
+constexpr std::string_view kShowUsage = "show PACKAGE... [--jobs N] [--json] [--quiet]";
 constexpr std::string_view kVerifyUsage =
-    "verify PACKAGE [--allow-unsigned] [--no-download] [--no-crl] [--machine]";
+    "verify PACKAGE... [--allow-unsigned] [--no-download] [--no-crl] [--machine] [--jobs N] "
+    "[--json] [--quiet]";
 constexpr std::string_view kExtractUsage =
-    "extract PACKAGE -o DIR [--allow-unsigned | --no-verify] [--no-download] [--no-crl] "
-    "[--machine]";
+    "extract PACKAGE... -o DIR [--allow-unsigned | --no-verify] [--no-download] [--no-crl] "
+    "[--machine] [--jobs N] [--json] [--quiet]";
 
 // One --doc: a document type code, a content type and the file holding the document.
 struct DocumentSpec {
@@ -221,44 +226,116 @@ int RunPack(const Arguments& arguments) {
   return 0;
 }
 
-// The package the command line names, opened.
-struct OpenedPackage : ToolPackage {
-  OpenedPackage(const std::string& argument, bool machine) : ToolPackage(machine) {
-    package.Open(FromTerminal(argument));
+// The package the command line names, opened; its working folder lies in the command's private
+// folder (one for every package of a batch).
+struct OpenedPackage {
+  CTdx880Doc package;
+
+  OpenedPackage(const TempWorkspace& workspace, const std::string& path, bool machine) {
+    package.SetTmpDir(workspace.Path());
+    package.SetFlagUsageUserStorage(!machine);
+    package.Open(path);
   }
 };
 
+// The batch of a command's options; nothing when they are wrong.
+std::optional<Batch> BatchOfOptions(const std::optional<Options>& options) {
+  return options ? BatchOf(*options) : std::nullopt;
+}
+
+// The GOST engine held for the whole batch when it can be loaded (a package that needs it reports
+// the engine's error itself).
+std::optional<crypt::CryptoRuntime> EngineForBatch() {
+  try {
+    return std::make_optional<crypt::CryptoRuntime>();
+  } catch (const rtl::Exception&) {
+    return std::nullopt;
+  }
+}
+
+PackageResult ShowOne(const std::string& argument, const TempWorkspace& workspace, bool json) {
+  return JudgeOne("show", argument, json, [&](Judging& judging) -> PackageResult {
+    OpenedPackage opened(workspace, judging.path, false);
+    if (json) {
+      PackageFacts facts("show", judging.path);
+      facts.package = &opened.package;
+      return {PackageJson(facts), "", true};
+    }
+    return {"package: " + Escaped(opened.package.FileName()) + "\n" + PackageText(opened.package),
+            "", true};
+  });
+}
+
 int RunShow(const Arguments& arguments) {
-  const std::optional<Options> options = ParseOptions(arguments, {});
-  if (!options || options->positional.size() != 1) {
+  const std::optional<Batch> batch =
+      BatchOfOptions(ParseOptions(arguments, {"--jobs"}, {"--json", "--quiet"}));
+  if (!batch) {
     return UsageError(kShowUsage);
   }
-  OpenedPackage opened(options->positional[0], false);
-  Print("package: " + Escaped(opened.package.FileName()) + "\n" + PackageText(opened.package));
-  return 0;
+  const TempWorkspace workspace;
+  return RunBatch(*batch,
+                  [&](const std::string& path) { return ShowOne(path, workspace, batch->json); });
+}
+
+// How verify and extract check a package.
+struct CheckSettings {
+  bool allow_unsigned = false;
+  bool download = true;
+  bool check_crl = true;
+  bool machine = false;
+  bool json = false;
+
+  explicit CheckSettings(const Options& options)
+      : allow_unsigned(options.Has("--allow-unsigned")),
+        download(!options.Has("--no-download")),
+        check_crl(!options.Has("--no-crl")),
+        machine(options.Has("--machine")),
+        json(options.Has("--json")) {}
+};
+
+PackageResult VerifyOne(const std::string& argument, const TempWorkspace& workspace,
+                        const CheckSettings& settings) {
+  return JudgeOne("verify", argument, settings.json, [&](Judging& judging) -> PackageResult {
+    OpenedPackage opened(workspace, judging.path, settings.machine);
+    judging.stage = "internal";
+    const PackageCheck decryption = DecryptPackage(opened.package);
+    const PackageCheck verification =
+        VerifyPackage(opened.package, settings.download, settings.check_crl);
+    const PackageVerdict verdict = JudgePackage(decryption, verification, settings.allow_unsigned);
+    if (settings.json) {
+      PackageFacts facts("verify", judging.path);
+      facts.package = &opened.package;
+      facts.decryption = &decryption;
+      facts.verification = &verification;
+      facts.verdict = &verdict;
+      facts.error = VerdictError(decryption, verification, verdict);
+      return {PackageJson(facts), "", verdict.valid};
+    }
+    return {decryption.text + verification.text + verdict.line, "", verdict.valid};
+  });
 }
 
 int RunVerify(const Arguments& arguments) {
-  const std::optional<Options> options =
-      ParseOptions(arguments, {}, {"--allow-unsigned", "--no-download", "--no-crl", "--machine"});
-  if (!options || options->positional.size() != 1) {
+  const std::optional<Options> options = ParseOptions(
+      arguments, {"--jobs"},
+      {"--allow-unsigned", "--no-download", "--no-crl", "--machine", "--json", "--quiet"});
+  const std::optional<Batch> batch = BatchOfOptions(options);
+  if (!batch) {
     return UsageError(kVerifyUsage);
   }
-  OpenedPackage opened(options->positional[0], options->Has("--machine"));
-  const PackageCheck decryption = DecryptPackage(opened.package);
-  const PackageCheck verification =
-      VerifyPackage(opened.package, !options->Has("--no-download"), !options->Has("--no-crl"));
-  const PackageVerdict verdict =
-      JudgePackage(decryption, verification, options->Has("--allow-unsigned"));
-  Print(decryption.text + verification.text + verdict.line);
-  return verdict.valid ? 0 : 1;
+  const CheckSettings settings(*options);
+  const std::optional<crypt::CryptoRuntime> engine = EngineForBatch();
+  const TempWorkspace workspace;
+  return RunBatch(*batch,
+                  [&](const std::string& path) { return VerifyOne(path, workspace, settings); });
 }
 
 // The file name a document is written under: the name part of its original name (a package
 // comes from strangers: "../x" or "/etc/x" become "x"), or its content file's name when it has
 // none. Raises when nothing usable is left ("", ".", ".."), when the name holds a control
-// character, and when it is longer than a file name may be.
-std::string ExtractName(const package::CTdx880Document& item, int32_t index) {
+// character, and when it is longer than a file name may be. A name that differs from the original
+// one adds a line to notes.
+std::string ExtractName(const package::CTdx880Document& item, int32_t index, std::string& notes) {
   const std::string original = item.OriginalFilename();
   const std::string name = rtl::FileNamePart(original.empty() ? item.FileName() : original);
   if (name.empty() || name == "." || name == ".." ||
@@ -273,8 +350,8 @@ std::string ExtractName(const package::CTdx880Document& item, int32_t index) {
                index + 1, Escaped(name), static_cast<int64_t>(bytes), NAME_MAX));
   }
   if (name != original && !original.empty()) {
-    PrintError(Format("tdx880: document %d: the original name \"%s\" is written as \"%s\"\n",
-                      index + 1, Escaped(original), Escaped(name)));
+    notes += Format("tdx880: document %d: the original name \"%s\" is written as \"%s\"\n",
+                    index + 1, Escaped(original), Escaped(name));
   }
   return name;
 }
@@ -287,12 +364,13 @@ bool PathTaken(const std::string& path) {
 
 // The names every document of the package is written under in folder (ending in "/"), each
 // checked before anything is written: a refused name, a path too long, two documents of one name
-// or a path already taken stop the extraction.
-std::vector<ExtractedName> PlanExtraction(CTdx880Doc& package, const std::string& folder) {
+// or a path already taken stop the extraction. Renamed documents add their lines to notes.
+std::vector<ExtractedName> PlanExtraction(CTdx880Doc& package, const std::string& folder,
+                                          std::string& notes) {
   std::vector<ExtractedName> plan;
   std::set<std::string> names;
   for (int32_t i = 0; i < package.GetFileCount(); ++i) {
-    const std::string name = ExtractName(*package.GetFile(i), i);
+    const std::string name = ExtractName(*package.GetFile(i), i, notes);
     const std::string target = folder + name;
     const size_t bytes = rtl::NativePath(target).size();
     if (bytes >= PATH_MAX) {
@@ -317,44 +395,112 @@ std::string SignatureState(const package::CTdx880Document& item, bool verified) 
   return verified ? "signature(s) valid" : "signature(s) not checked";
 }
 
+// How extract writes a package's documents.
+struct ExtractSettings : CheckSettings {
+  bool verify = true;
+  std::string folder;  // library text, ending in "/"
+
+  explicit ExtractSettings(const Options& options)
+      : CheckSettings(options),
+        verify(!options.Has("--no-verify")),
+        folder(rtl::IncludeTrailingBackslash(FromTerminal(options.Value("-o")))) {}
+};
+
+PackageResult ExtractOne(const std::string& argument, const TempWorkspace& workspace,
+                         const ExtractSettings& settings) {
+  return JudgeOne("extract", argument, settings.json, [&](Judging& judging) -> PackageResult {
+    OpenedPackage opened(workspace, judging.path, settings.machine);
+    CTdx880Doc& package = opened.package;
+    PackageFacts facts("extract", judging.path);
+    facts.package = &package;
+    const auto result = [&](std::string out, std::string err) -> PackageResult {
+      if (settings.json) {
+        return {PackageJson(facts), "", !facts.error};
+      }
+      return {std::move(out), std::move(err), !facts.error};
+    };
+    judging.stage = "internal";
+    const PackageCheck decryption = DecryptPackage(package);
+    facts.decryption = &decryption;
+    if (decryption.failed > 0) {
+      facts.error = VerdictError(decryption, PackageCheck{}, PackageVerdict{});
+      return result("", decryption.text);
+    }
+    const PackageCheck verification =
+        settings.verify ? VerifyPackage(package, settings.download, settings.check_crl)
+                        : PackageCheck{};
+    const PackageVerdict verdict = JudgePackage(decryption, verification, settings.allow_unsigned);
+    if (settings.verify) {
+      facts.verification = &verification;
+      facts.verdict = &verdict;
+      facts.error = VerdictError(decryption, verification, verdict);
+      if (!verdict.valid) {
+        return result("", verification.text + verdict.line + "nothing was written\n");
+      }
+    }
+    judging.stage = "write";
+    std::string notes;
+    const std::vector<ExtractedName> plan = PlanExtraction(package, settings.folder, notes);
+    const std::vector<ExtractedFile> files = WriteAllOrNothing(
+        settings.folder, plan,
+        [&](size_t i) { return package.GetFile(static_cast<int32_t>(i))->PlainContent(); });
+    facts.written = &files;
+    std::string text;
+    for (size_t i = 0; i < files.size(); ++i) {
+      text += Format("%s (%d bytes): %s\n", Escaped(files[i].path), files[i].size,
+                     SignatureState(*package.GetFile(static_cast<int32_t>(i)), settings.verify));
+    }
+    return result(text, notes);
+  });
+}
+
+// The folder extract writes many packages into, made before the first package when missing and
+// removed at the end (or when a signal stops the tool) when it is still empty, so that packages
+// written at once never make and remove it under each other.
+class SharedFolder final {
+ public:
+  explicit SharedFolder(const std::string& folder)
+      : folder_(folder),
+        made_(!rtl::DirectoryExists(folder)),
+        cleanup_([this] { RemoveIfEmpty(); }) {
+    if (!rtl::ForceDirectories(folder_)) {
+      throw rtl::Exception("cannot create the folder " + Escaped(folder_));
+    }
+  }
+  ~SharedFolder() { RemoveIfEmpty(); }
+  SharedFolder(const SharedFolder&) = delete;
+  SharedFolder& operator=(const SharedFolder&) = delete;
+
+ private:
+  void RemoveIfEmpty() noexcept {
+    if (made_) {
+      ::rmdir(rtl::NativePath(folder_).c_str());
+    }
+  }
+  std::string folder_;
+  bool made_;
+  CleanupOnSignal cleanup_;
+};
+
 int RunExtract(const Arguments& arguments) {
   const std::optional<Options> options =
-      ParseOptions(arguments, {"-o"},
-                   {"--allow-unsigned", "--no-verify", "--no-download", "--no-crl", "--machine"});
-  if (!options || options->positional.size() != 1 || !options->Has("-o") ||
+      ParseOptions(arguments, {"-o", "--jobs"},
+                   {"--allow-unsigned", "--no-verify", "--no-download", "--no-crl", "--machine",
+                    "--json", "--quiet"});
+  const std::optional<Batch> batch = BatchOfOptions(options);
+  if (!batch || !options->Has("-o") ||
       (options->Has("--no-verify") && options->Has("--allow-unsigned"))) {
     return UsageError(kExtractUsage);
   }
-  OpenedPackage opened(options->positional[0], options->Has("--machine"));
-  CTdx880Doc& package = opened.package;
-  const PackageCheck decryption = DecryptPackage(package);
-  if (decryption.failed > 0) {
-    PrintError(decryption.text);
-    return 1;
+  const ExtractSettings settings(*options);
+  const std::optional<crypt::CryptoRuntime> engine = EngineForBatch();
+  const TempWorkspace workspace;
+  std::optional<SharedFolder> shared;
+  if (batch->many) {
+    shared.emplace(settings.folder);
   }
-  const bool verify = !options->Has("--no-verify");
-  if (verify) {
-    const PackageCheck verification =
-        VerifyPackage(package, !options->Has("--no-download"), !options->Has("--no-crl"));
-    const PackageVerdict verdict =
-        JudgePackage(decryption, verification, options->Has("--allow-unsigned"));
-    if (!verdict.valid) {
-      PrintError(verification.text + verdict.line + "nothing was written\n");
-      return 1;
-    }
-  }
-  const std::string folder = rtl::IncludeTrailingBackslash(FromTerminal(options->Value("-o")));
-  const std::vector<ExtractedName> plan = PlanExtraction(package, folder);
-  const std::vector<ExtractedFile> files = WriteAllOrNothing(folder, plan, [&](size_t i) {
-    return package.GetFile(static_cast<int32_t>(i))->PlainContent();
-  });
-  std::string text;
-  for (size_t i = 0; i < files.size(); ++i) {
-    text += Format("%s (%d bytes): %s\n", Escaped(files[i].path), files[i].size,
-                   SignatureState(*package.GetFile(static_cast<int32_t>(i)), verify));
-  }
-  Print(text);
-  return 0;
+  return RunBatch(*batch,
+                  [&](const std::string& path) { return ExtractOne(path, workspace, settings); });
 }
 
 }  // namespace
@@ -369,20 +515,26 @@ std::vector<Command> PackageCommands() {
        "current folder; prints the package's path",
        &Guarded<&RunPack>},
       {"show", kShowUsage.substr(std::string_view("show ").size()),
-       "show a package: flow, transaction, participants, and every document with its type, "
-       "flags, names and signatures with their signers",
+       "show packages: flow, transaction, participants, and every document with its type, "
+       "flags, names and signatures with their signers"
+       "; many packages (- reads their paths from standard input) are judged --jobs at a "
+       "time (default: the cores) and reported in order; --json writes a JSON line per package",
        &Guarded<&RunShow>},
       {"verify", kVerifyUsage.substr(std::string_view("verify ").size()),
        "decrypt what the user's keys open and verify every signature with its certificate chain "
        "and revocation lists (downloading what is missing unless --no-download; no revocation "
        "check with --no-crl); one verdict per signature and one line per unsigned document; exit "
-       "status 0 only when all are valid and every document is signed (or --allow-unsigned)",
+       "status 0 only when all are valid and every document is signed (or --allow-unsigned)"
+       "; many packages (- reads their paths from standard input) are judged --jobs at a "
+       "time (default: the cores) and reported in order; --json writes a JSON line per package",
        &Guarded<&RunVerify>},
       {"extract", kExtractUsage.substr(std::string_view("extract ").size()),
        "decrypt and verify a package as verify does (--no-verify: no signature check) and, only "
        "when it is valid, write every document into DIR under the name part of its original "
-       "name: all of them or none; existing files are never replaced and nothing is written "
-       "outside DIR",
+       "name: all of them or none, for each package; existing files are never replaced and "
+       "nothing is written outside DIR"
+       "; many packages (- reads their paths from standard input) are judged --jobs at a "
+       "time (default: the cores) and reported in order; --json writes a JSON line per package",
        &Guarded<&RunExtract>},
   };
 }

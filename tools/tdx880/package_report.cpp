@@ -86,21 +86,24 @@ std::string ItemLabel(const CTdx880Document& item, int32_t index) {
   return Format("document %d (%s)", index + 1, ItemName(item));
 }
 
-// The verdict of one signature over the item's plain content.
+// The verdict of one signature over the item's plain content, recorded in finding.
 std::string Verdict(const CTdx880Doc& package, const CTdx880Document& item,
-                    CTdx880Signature& signature, bool download, bool check_crl, bool& valid) {
-  valid = false;
+                    CTdx880Signature& signature, bool download, bool check_crl, Finding& finding) {
+  finding.verdict = Finding::Verdict::kNotValid;
   try {
     const std::shared_ptr<const std::string> plain = item.PlainBytes();
     crypt::CTdx880CryptoTool().CheckSignEx(package.FlagUsageUserStorage(), *plain, check_crl,
                                            download, &signature.Signers(),
                                            signature.SignatureContent(), item.DigestsOf(plain));
-    valid = true;
+    finding.verdict = Finding::Verdict::kValid;
     return "valid";
   } catch (const crypt::CCryptoAPI20Exception& error) {
+    finding.code = static_cast<int32_t>(error.Code());
+    finding.message = error.Message();
     return Format("NOT VALID (code %d): %s", static_cast<int32_t>(error.Code()),
                   EscapedMessage(error.Message()));
   } catch (const rtl::Exception& error) {
+    finding.message = error.Message();
     return "NOT VALID: " + EscapedMessage(error.Message());
   }
 }
@@ -137,14 +140,19 @@ PackageCheck DecryptPackage(CTdx880Doc& package) {
   const int32_t count = package.GetFileCount();
   for (int32_t i = 0; i < count; ++i) {
     const CTdx880Doc::DocumentPtr item = package.GetFile(i);
+    check.stored_sizes.push_back(static_cast<int64_t>(item->Content().size()));
     if (!item->IsEncrypted()) {
       continue;
     }
+    Finding& finding =
+        check.findings.emplace_back(Finding{i + 1, 0, Finding::Verdict::kValid, std::nullopt, {}});
     try {
       item->Decrypt();
       check.text += ItemLabel(*item, i) + ": decrypted\n";
     } catch (const rtl::Exception& error) {
       ++check.failed;
+      finding.verdict = Finding::Verdict::kNotValid;
+      finding.message = error.Message();
       check.text +=
           ItemLabel(*item, i) + ": NOT DECRYPTED: " + EscapedMessage(error.Message()) + "\n";
     }
@@ -160,21 +168,25 @@ PackageCheck VerifyPackage(CTdx880Doc& package, bool download, bool check_crl) {
     const int32_t signatures = item->GetSignatureCount();
     if (signatures == 0) {
       ++check.unsigned_documents;
+      check.unsigned_numbers.push_back(i + 1);
       check.text += ItemLabel(*item, i) + ": NOT SIGNED\n";
     }
     for (int32_t j = 0; j < signatures; ++j) {
       const CTdx880Doc::SignaturePtr signature = item->GetSignature(j);
       std::string line =
           ItemLabel(*item, i) + Format(", signature %d, ", j + 1) + SignerText(*signature) + ": ";
+      Finding& finding = check.findings.emplace_back(
+          Finding{i + 1, j + 1, Finding::Verdict::kValid, std::nullopt, {}});
       if (item->IsEncrypted()) {
         ++check.failed;
+        finding.verdict = Finding::Verdict::kNotChecked;
+        finding.message = "the document is encrypted";
         check.text += line + "NOT CHECKED: the document is encrypted\n";
         continue;
       }
-      bool valid = false;
-      line += Verdict(package, *item, *signature, download, check_crl, valid);
+      line += Verdict(package, *item, *signature, download, check_crl, finding);
       ++check.checked;
-      check.failed += valid ? 0 : 1;
+      check.failed += finding.verdict == Finding::Verdict::kValid ? 0 : 1;
       check.text += line + "\n";
     }
   }

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace lyr::package {
 class CTdx880Doc;
@@ -19,12 +21,26 @@ std::string PackageText(package::CTdx880Doc& package);
 // Text that came from the package (names, codes, identifiers, signers, the library's messages)
 // is escaped (Escaped of terminal.h) wherever these functions put it into a line.
 
+// What a check found for one item (a decryption) or one signature (a verification).
+struct Finding {
+  enum class Verdict { kValid, kNotValid, kNotChecked };
+  int32_t document = 0;               // the item's number, from 1
+  int32_t signature = 0;              // the signature's number, from 1; 0 for a decryption
+  Verdict verdict = Verdict::kValid;  // kValid: decrypted or valid; kNotValid: not decrypted or
+                                      // not valid; kNotChecked: a signature of an encrypted item
+  std::optional<int32_t> code;  // the chain or signature failure's code (CCryptoAPI20Exception)
+  std::string message;          // the library's message of a failure, as raised (not escaped)
+};
+
 // The outcome of decrypting or verifying a package, with the lines to print.
 struct PackageCheck {
   std::string text;     // one line per item decrypted, signature checked or item unsigned
   int32_t checked = 0;  // signatures checked
   int32_t failed = 0;   // items not decrypted plus signatures not valid or not checked
-  int32_t unsigned_documents = 0;  // items without any signature
+  int32_t unsigned_documents = 0;         // items without any signature
+  std::vector<Finding> findings;          // one per item decrypted or signature met, in order
+  std::vector<int32_t> unsigned_numbers;  // the numbers of the items without any signature
+  std::vector<int64_t> stored_sizes;      // decryption: every item's stored size before it
 };
 
 // The last line of "tdx880 verify" and whether it accepts the package.
