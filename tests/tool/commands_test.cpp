@@ -215,7 +215,7 @@ TEST_P(KeyKinds, WorkWithOpenSslBothWays) {
                   1);
         EXPECT_EQ(out_, "Ошибка при расшифровании (1): " +
                             crypt::CryptErrorCodeText(crypt::code::kNteBadData) +
-                            " (the content MAC does not match: the envelope is damaged))\n");
+                            " (the content MAC does not match: the envelope is damaged)\n");
         EXPECT_FALSE(fs::exists(PathOf("f.out")));
       }
     }
