@@ -16,6 +16,7 @@
 #include <openssl/crypto.h>
 
 #include <algorithm>
+#include <stdexcept>
 
 #include "crypt/content_stream.h"
 #include "crypt/crypt_error.h"
@@ -347,9 +348,8 @@ class AcpkmContent {
   RaiseCryptError(code::kNteBadData, "(the content MAC does not match: the envelope is damaged)");
 }
 
-}  // namespace
-
-EnvelopeParts ReadEnvelopeParts(std::string_view envelope) {
+// The parts, read with the shape already checked.
+EnvelopeParts ReadParts(std::string_view envelope) {
   const der::Element content_info = Items(envelope).at(0);
   const der::Element enveloped =
       Items(Items(content_info.contents).at(1).contents).at(0);  // [0] EXPLICIT EnvelopedData
@@ -376,6 +376,16 @@ EnvelopeParts ReadEnvelopeParts(std::string_view envelope) {
   }
   CheckAgreement(parts);
   return parts;
+}
+
+}  // namespace
+
+EnvelopeParts ReadEnvelopeParts(std::string_view envelope) {
+  try {
+    return ReadParts(envelope);
+  } catch (const std::out_of_range&) {  // an element the shape promised is missing
+    RaiseBadMessage("malformed element");
+  }
 }
 
 const EnvelopeRecipient* FindRecipient(const EnvelopeParts& parts, const Certificate& certificate) {
