@@ -11,6 +11,7 @@
 
 #include "crypt/crypt_error.h"
 #include "crypt/platform/gost_engine.h"
+#include "rtl/hex.h"
 
 namespace lyr::crypt::gost {
 namespace {
@@ -228,12 +229,7 @@ std::optional<std::string> AgreeKey(EVP_PKEY* own, std::string_view peer_spki,
   const unsigned char* in = Bytes(peer_spki);
   const ossl::EvpPkeyPtr peer(::d2i_PUBKEY(nullptr, &in, static_cast<long>(peer_spki.size())));
   const ossl::EvpPkeyCtxPtr ctx(::EVP_PKEY_CTX_new(own, engine::Gost()));
-  std::string hex;
-  for (const char c : ukm) {
-    constexpr char kDigits[] = "0123456789abcdef";
-    hex += kDigits[static_cast<uint8_t>(c) >> 4];
-    hex += kDigits[static_cast<uint8_t>(c) & 0xF];
-  }
+  const std::string hex = rtl::BytesToHexPlain(ukm);
   size_t size = 0;
   if (!peer || !ctx || ::EVP_PKEY_derive_init(ctx.get()) != 1 ||
       ::EVP_PKEY_CTX_ctrl_str(ctx.get(), "ukmhex", hex.c_str()) <= 0 ||
