@@ -144,7 +144,8 @@ OriginatorLookup StoreOriginators(StoreLocation location) {
   };
 }
 
-// Opens the envelope of parts (bytes cms) for recipient with key into sink.
+// Opens envelope (read into parts) for certificate with key into sink: through OpenSSL's CMS
+// code when it opens the form right, by its parts otherwise.
 void Open(std::string_view envelope, const EnvelopeParts& parts, const Certificate& certificate,
           const PrivateKey& key, const OriginatorLookup& originators, DecryptedSink& sink,
           Delivery delivery) {

@@ -248,8 +248,8 @@ std::string ContentKey(const EnvelopeRecipient& recipient, const PrivateKey& key
     case RecipientKind::kTransport89:
       break;
   }
-  RaiseCryptError(code::kCryptEUnknownAlgo, "(key transport of RFC 4490 with content encryption " +
-                                                std::string("other than GOST 28147-89)"));
+  RaiseCryptError(code::kCryptEUnknownAlgo,
+                  "(RFC 4490 key transport with content encryption other than GOST 28147-89)");
 }
 
 // Cleanses a key when it goes.
