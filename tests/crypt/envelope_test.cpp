@@ -246,6 +246,11 @@ TEST_F(EnvelopeTest, MutatedEnvelopesAreRefusedWithTheirErrorsAndTheProcessLives
       {kRecipient, Retag(0xA1), kBad, "unsupported recipient version"},
       {kRecipient, Retag(0xA2), kAlgo,
        "only key transport and key agreement recipients are supported"},
+      {Child(kEncryptedContentInfo, {1}),
+       Replace(Tlv(der::kSequence,
+                   Oid("\x2A\x85\x03\x07\x01\x01\x05\x02\x01") +
+                       Tlv(der::kSequence, Tlv(der::kOctetString, std::string(16, 'u'))))),
+       kAlgo, "RFC 4490 key transport with content encryption other than GOST 28147-89"},
       {kEphemeral, Resize(64), code::kNteBadData, ""}};
   const std::string real = EncryptEnvelope(user_, "content of the envelope");
   for (const Mutation& mutation : mutations) {
