@@ -422,6 +422,10 @@ TEST_F(EnvelopeVectors, MutatedModernEnvelopesAreRefusedWithTheirErrors) {
       {Child(kEncryptedContentInfo, {1, 0}), Replace(Oid("\x2A\x85\x03\x07\x01\x01\x05\x02\x01")),
        code::kCryptEBadMsg, "unexpected unprotected attributes"},
       {attributes, Replace(""), code::kCryptEBadMsg, "content MAC missing"},
+      {{0, 1, 0, 1, 0, 2, 0},
+       Replace(Oid("\x2A\x85\x03\x07\x01\x01\x07\x03\x01")),
+       code::kCryptEUnknownAlgo,
+       "key transport algorithm 1.2.643.7.1.1.7.3.1 is not supported"},
       {exported, Resize(48), code::kNteBadData,
        "the content key cannot be recovered with this key"}};
   for (const Mutation& mutation : mutations) {

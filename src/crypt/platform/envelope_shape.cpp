@@ -54,6 +54,10 @@ enum Capture : uint8_t { kContentEncryption, kParameterSet };
 
 constexpr der::Refusal kUnsupportedKey = {code::kCryptEUnknownAlgo,
                                           "key transport algorithm %s is not supported"};
+constexpr der::Refusal kUnsupportedWrap = {code::kCryptEUnknownAlgo,
+                                           "key wrap algorithm %s is not supported"};
+constexpr der::Refusal kUnsupportedAgreement = {code::kCryptEUnknownAlgo,
+                                                "key agreement algorithm %s is not supported"};
 constexpr der::Refusal kUnsupportedContent = {code::kCryptEUnknownAlgo,
                                               "unsupported content encryption %s"};
 
@@ -236,7 +240,7 @@ struct Kexp15 {
        .tag = der::kOid,
        .form = Form::kOid,
        .oids = kOidKexp15,
-       .refusal = kUnsupportedKey},
+       .refusal = kUnsupportedWrap},
       {.what = "key wrap parameters",
        .tag = der::kSequence,
        .form = Form::kChildren,
@@ -344,7 +348,7 @@ struct Esdh {
        .tag = der::kOid,
        .form = Form::kOid,
        .oids = kOidGost28147KeyWraps,
-       .refusal = kUnsupportedKey},
+       .refusal = kUnsupportedWrap},
       {.what = "key wrap parameters",
        .tag = der::kSequence,
        .form = Form::kChildren,
@@ -355,7 +359,7 @@ struct Esdh {
        .tag = der::kOid,
        .form = Form::kOid,
        .oids = kOidEsdh,
-       .refusal = kUnsupportedKey},
+       .refusal = kUnsupportedAgreement},
       {.what = "key wrap", .tag = der::kSequence, .form = Form::kChildren, .children = kWrap},
   };
   static constexpr Node kOriginator[] = {
