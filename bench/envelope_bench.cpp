@@ -1,6 +1,7 @@
 // Envelope throughput: encrypting and decrypting 10 KB, 1 MB and 100 MB for one GOST R 34.10-2001
 // recipient in-process, against the openssl cms command line with the GOST engine on the same
-// data. The key and certificate are made once with the openssl command line.
+// data; and 100 MB through each content cipher for a GOST R 34.10-2012 256-bit recipient. The
+// keys and certificates are made once with the openssl command line.
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 
@@ -35,6 +36,8 @@ struct Fixture {
   std::string prefix;  // shell prefix running openssl with the engine in the folder
   lyr::crypt::Certificate certificate;
   lyr::crypt::PrivateKey key;
+  lyr::crypt::Certificate certificate2012;
+  lyr::crypt::PrivateKey key2012;
 
   static fs::path MakeFolder() {
     std::string pattern = (fs::temp_directory_path() / "lyr-bench-XXXXXX").string();
@@ -54,6 +57,12 @@ struct Fixture {
                         .c_str()) != 0) {
       throw std::runtime_error("openssl req");
     }
+    if (std::system((prefix + "openssl req -x509 -newkey gost2012_256 -pkeyopt paramset:A -nodes "
+                              "-keyout key2012.pem -subj /CN=Bench -days 2 -out cert2012.pem "
+                              "2>/dev/null")
+                        .c_str()) != 0) {
+      throw std::runtime_error("openssl req");
+    }
     return folder;
   }
 
@@ -61,7 +70,9 @@ struct Fixture {
       : folder(f),
         prefix("cd '" + f.string() + "' && OPENSSL_CONF=openssl.cnf "),
         certificate(lyr::crypt::Certificate::FromPem(ReadFile(f / "cert.pem"))),
-        key(lyr::crypt::PrivateKey::FromPem(ReadFile(f / "key.pem"), std::nullopt)) {}
+        key(lyr::crypt::PrivateKey::FromPem(ReadFile(f / "key.pem"), std::nullopt)),
+        certificate2012(lyr::crypt::Certificate::FromPem(ReadFile(f / "cert2012.pem"))),
+        key2012(lyr::crypt::PrivateKey::FromPem(ReadFile(f / "key2012.pem"), std::nullopt)) {}
 
   Fixture() : Fixture(MakeFolder()) {}
   ~Fixture() { fs::remove_all(folder); }
@@ -127,6 +138,42 @@ void BM_OpenSslCmsDecrypt(benchmark::State& state) {
   state.SetBytesProcessed(state.iterations() * state.range(0));
 }
 
+// Each content cipher (range(1): the ContentCipher in order, 0 = GOST 28147-89) at range(0) bytes.
+lyr::crypt::ContentCipher CipherOf(const benchmark::State& state) {
+  return static_cast<lyr::crypt::ContentCipher>(state.range(1));
+}
+
+void BM_EncryptCipher(benchmark::State& state) {
+  const lyr::crypt::CryptoRuntime runtime;
+  const std::string content = TheFixture().Content(static_cast<size_t>(state.range(0)));
+  state.SetLabel(std::string(lyr::crypt::ContentCipherName(CipherOf(state))));
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(
+        lyr::crypt::EncryptEnvelope(TheFixture().certificate2012, content, CipherOf(state)));
+  }
+  state.SetBytesProcessed(state.iterations() * state.range(0));
+}
+
+void BM_DecryptCipher(benchmark::State& state) {
+  const lyr::crypt::CryptoRuntime runtime;
+  const std::string envelope = lyr::crypt::EncryptEnvelope(
+      TheFixture().certificate2012, TheFixture().Content(static_cast<size_t>(state.range(0))),
+      CipherOf(state));
+  state.SetLabel(std::string(lyr::crypt::ContentCipherName(CipherOf(state))));
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(
+        lyr::crypt::DecryptEnvelope(envelope, TheFixture().certificate2012, TheFixture().key2012));
+  }
+  state.SetBytesProcessed(state.iterations() * state.range(0));
+}
+
+void Ciphers(benchmark::internal::Benchmark* benchmark) {
+  for (int64_t cipher = 0; cipher < 5; ++cipher) {
+    benchmark->Args({100 * 1024 * 1024, cipher});
+  }
+  benchmark->Unit(benchmark::kMillisecond)->Iterations(2)->UseRealTime();
+}
+
 void Sizes(benchmark::internal::Benchmark* benchmark) {
   benchmark->Arg(10 * 1024)->Arg(1024 * 1024)->Arg(100 * 1024 * 1024);
   benchmark->Unit(benchmark::kMillisecond)->MinTime(0.5)->UseRealTime();
@@ -136,5 +183,7 @@ BENCHMARK(BM_EncryptEnvelope)->Apply(Sizes);
 BENCHMARK(BM_DecryptEnvelope)->Apply(Sizes);
 BENCHMARK(BM_OpenSslCmsEncrypt)->Apply(Sizes);
 BENCHMARK(BM_OpenSslCmsDecrypt)->Apply(Sizes);
+BENCHMARK(BM_EncryptCipher)->Apply(Ciphers);
+BENCHMARK(BM_DecryptCipher)->Apply(Ciphers);
 
 }  // namespace

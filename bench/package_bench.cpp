@@ -3,7 +3,8 @@
 // pipeline on the same data: openssl cms -sign, zip -6, openssl cms -encrypt and zip -6 of the
 // result, and back (unzip, openssl cms -decrypt, unzip, openssl cms -verify). Each benchmark
 // reports its peak resident memory (in-process: this process; peer: the largest child); run one
-// benchmark per process (--benchmark_filter) for a figure of that case alone.
+// benchmark per process (--benchmark_filter) for a figure of that case alone. The environment
+// chooses the key (LYR_BENCH_KEY) and the envelope cipher (LYR_TDX_ENVELOPE_CIPHER).
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 #include <sys/resource.h>
@@ -11,6 +12,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -93,10 +95,15 @@ struct Fixture {
                   lyr::crypt::GostEngineFile() +
                   "\ndefault_algorithms = ALL\n"
                   "[req]\ndistinguished_name = n\n[n]\n");
+    // LYR_BENCH_KEY=gost2012_256 benches a GOST R 34.10-2012 key (for the envelope ciphers
+    // that LYR_TDX_ENVELOPE_CIPHER names); GOST R 34.10-2001 otherwise.
+    const char* kind = std::getenv("LYR_BENCH_KEY");
+    const std::string key = kind != nullptr && std::string(kind) == "gost2012_256"
+                                ? "gost2012_256 -pkeyopt paramset:A"
+                                : "gost2001 -pkeyopt paramset:XA";
     if (std::system(("cd '" + folder.string() +
-                     "' && OPENSSL_CONF=openssl.cnf openssl req -x509 -newkey gost2001 "
-                     "-pkeyopt paramset:XA -nodes -keyout key.pem -subj /CN=Bench -days 2 "
-                     "-out cert.pem 2>/dev/null")
+                     "' && OPENSSL_CONF=openssl.cnf openssl req -x509 -newkey " + key +
+                     " -nodes -keyout key.pem -subj /CN=Bench -days 2 -out cert.pem 2>/dev/null")
                         .c_str()) != 0) {
       throw std::runtime_error("openssl req");
     }

@@ -163,12 +163,13 @@ bool CCryptoAPI20Tool::VerifySignature(bool user_storage, std::string_view conte
 }
 
 std::string CCryptoAPI20Tool::EncryptForCertificate(const Certificate& certificate,
-                                                    std::string_view content) const {
-  return CCryptoAPI20Utils::EncryptMessage(certificate, content);
+                                                    std::string_view content,
+                                                    ContentCipher cipher) const {
+  return CCryptoAPI20Utils::EncryptMessage(certificate, content, cipher);
 }
 
 std::string CCryptoAPI20Tool::EncryptBySha1(bool user_storage, std::string_view content,
-                                            std::string_view sha1) const {
+                                            std::string_view sha1, ContentCipher cipher) const {
   const std::optional<Certificate> recipient =
       FindInStoreBySha1(LocationOfUserStorage(user_storage), store_code::kAddressBook, sha1);
   if (!recipient) {
@@ -177,7 +178,7 @@ std::string CCryptoAPI20Tool::EncryptBySha1(bool user_storage, std::string_view 
         u8"пользователи\"",
         sha1);
   }
-  return EncryptForCertificate(*recipient, content);
+  return EncryptForCertificate(*recipient, content, cipher);
 }
 
 std::string CCryptoAPI20Tool::DecryptContent(bool user_storage, std::string_view enveloped) const {

@@ -12,6 +12,7 @@
 
 #include "crypt/content_stream.h"
 #include "crypt/platform/certificate.h"
+#include "crypt/platform/content_cipher.h"
 #include "crypt/provider_context.h"
 #include "rtl/base_class.h"
 #include "rtl/str_array.h"
@@ -97,14 +98,16 @@ class CCryptoAPI20Tool final : public rtl::CBaseClass {
                        bool check_revocation, bool download, double signing_date,
                        rtl::CStrArray* signers, const ContentDigests* digests = nullptr) const;
 
-  // A CMS envelope (GOST 28147-89) of content for one certificate.
-  [[nodiscard]] std::string EncryptForCertificate(const Certificate& certificate,
-                                                  std::string_view content) const;
+  // A CMS envelope of content for one certificate with the content encryption cipher.
+  [[nodiscard]] std::string EncryptForCertificate(
+      const Certificate& certificate, std::string_view content,
+      ContentCipher cipher = ContentCipher::kGost28147) const;
   // Envelopes content for the certificate of "addressbook" (at the user-storage flag's location)
   // with that thumbprint. Raises "Сертификат для шифрования с отпечатком [%s] не найден в
   // храниилище "Другие пользователи"" when there is none.
   [[nodiscard]] std::string EncryptBySha1(bool user_storage, std::string_view content,
-                                          std::string_view sha1) const;
+                                          std::string_view sha1,
+                                          ContentCipher cipher = ContentCipher::kGost28147) const;
   // Opens an envelope with the key of a recipient certificate of "MY" (at the user-storage
   // flag's location) bound to a key container.
   [[nodiscard]] std::string DecryptContent(bool user_storage, std::string_view enveloped) const;

@@ -258,9 +258,9 @@ void CCryptoAPI20Utils::EnumerateStore(ProviderHandle provider, uint8_t location
 }
 
 std::string CCryptoAPI20Utils::EncryptMessage(const Certificate& certificate,
-                                              std::string_view content) {
+                                              std::string_view content, ContentCipher cipher) {
   try {
-    return EncryptEnvelope(certificate, content);
+    return EncryptEnvelope(certificate, content, cipher);
   } catch (const ECryptError&) {
     rtl::RaiseFmt(u8"Ошибка при %s (%d): %s", rtl::Msg(u8"шифровании"), 1, LastCryptErrorText());
   }

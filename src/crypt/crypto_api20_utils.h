@@ -12,6 +12,7 @@
 #include "crypt/content_stream.h"
 #include "crypt/platform/cert_store.h"
 #include "crypt/platform/certificate.h"
+#include "crypt/platform/content_cipher.h"
 #include "crypt/platform/crl.h"
 #include "crypt/provider_context.h"
 
@@ -77,7 +78,8 @@ class CCryptoAPI20Utils final {
 
   // A CMS envelope for one certificate; failure raises "Ошибка при шифровании (1): " and the
   // system text.
-  static std::string EncryptMessage(const Certificate& certificate, std::string_view content);
+  static std::string EncryptMessage(const Certificate& certificate, std::string_view content,
+                                    ContentCipher cipher = ContentCipher::kGost28147);
   // Opens an envelope with a key found through the store's certificates; failure raises
   // "Ошибка при расшифровании (1): " and the system text.
   static std::string DecryptMessage(const CertStore& store, std::string_view content);

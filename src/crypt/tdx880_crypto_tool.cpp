@@ -36,15 +36,16 @@ void CTdx880CryptoTool::DecryptTo(bool user_storage, std::string_view enveloped,
 }
 
 std::string CTdx880CryptoTool::EncryptBySha1(bool user_storage, std::string_view content,
-                                             std::string_view sha1) const {
-  return CCryptoAPI20Tool().EncryptBySha1(user_storage, content, sha1);
+                                             std::string_view sha1, ContentCipher cipher) const {
+  return CCryptoAPI20Tool().EncryptBySha1(user_storage, content, sha1, cipher);
 }
 
 std::string CTdx880CryptoTool::EncryptByCertificate(std::string_view content,
-                                                    std::string_view certificate_body) const {
+                                                    std::string_view certificate_body,
+                                                    ContentCipher cipher) const {
   CKORALCertificate recipient;
   recipient.LoadFromBody(certificate_body);
-  return CCryptoAPI20Tool().EncryptForCertificate(*recipient.Context(), content);
+  return CCryptoAPI20Tool().EncryptForCertificate(*recipient.Context(), content, cipher);
 }
 
 std::string CTdx880CryptoTool::Sign(bool user_storage, std::string_view content,

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "crypt/content_stream.h"
+#include "crypt/platform/content_cipher.h"
 #include "rtl/base_class.h"
 #include "rtl/str_array.h"
 
@@ -40,13 +41,16 @@ class CTdx880CryptoTool : public rtl::CBaseClass {
   // Decrypt handing the content to sink while it is decrypted (same checks and messages; what
   // sink raises comes out unchanged).
   void DecryptTo(bool user_storage, std::string_view enveloped, DecryptedSink& sink) const;
-  // 3. Envelopes content for the certificate of "addressbook" with that thumbprint.
-  [[nodiscard]] virtual std::string EncryptBySha1(bool user_storage, std::string_view content,
-                                                  std::string_view sha1) const;
+  // 3. Envelopes content for the certificate of "addressbook" with that thumbprint, with the
+  // content encryption cipher (GOST 28147-89 unless asked otherwise).
+  [[nodiscard]] virtual std::string EncryptBySha1(
+      bool user_storage, std::string_view content, std::string_view sha1,
+      ContentCipher cipher = ContentCipher::kGost28147) const;
   // 4. Envelopes content for the certificate of a body (DER or Base64, loaded into a
-  // CKORALCertificate); no store is involved.
-  [[nodiscard]] virtual std::string EncryptByCertificate(std::string_view content,
-                                                         std::string_view certificate_body) const;
+  // CKORALCertificate) with the content encryption cipher; no store is involved.
+  [[nodiscard]] virtual std::string EncryptByCertificate(
+      std::string_view content, std::string_view certificate_body,
+      ContentCipher cipher = ContentCipher::kGost28147) const;
   // 5. A detached signature of content by the certificate of "MY" with that thumbprint (exactly
   // 40 characters) and its key container.
   [[nodiscard]] virtual std::string Sign(bool user_storage, std::string_view content,

@@ -75,6 +75,7 @@ std::string ExpandPackagePath(const std::string& path) {
 
 CTdx880Doc::CTdx880Doc() : tmp_dir_(rtl::GetTempDirectory()) {
   config_.SetMaxPlainSize(rtl::DecompressionBudget::LimitFromEnvironment());
+  config_.SetEnvelopeCipher(CTdx880PackageConfig::EnvelopeCipherFromEnvironment());
   config_.SetFiles(&files_);
 }
 

@@ -380,10 +380,11 @@ void CTdx880Document::EncryptContent(const crypt::CTdx880Key& key) {
   }
   Compress();
   const crypt::CTdx880CryptoTool tool;
-  std::string enveloped =
-      key.CertificateBody().empty()
-          ? tool.EncryptBySha1(PackageConfig().FlagUsageUserStorage(), *content_, key.Sha1())
-          : tool.EncryptByCertificate(*content_, key.CertificateBody());
+  const crypt::ContentCipher cipher = PackageConfig().EnvelopeCipher();
+  std::string enveloped = key.CertificateBody().empty()
+                              ? tool.EncryptBySha1(PackageConfig().FlagUsageUserStorage(),
+                                                   *content_, key.Sha1(), cipher)
+                              : tool.EncryptByCertificate(*content_, key.CertificateBody(), cipher);
   SetStored(std::move(enveloped));
   Entry().SetIsEncrypted(true);
 }

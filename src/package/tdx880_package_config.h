@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "crypt/platform/content_cipher.h"
 #include "rtl/base_class.h"
 #include "rtl/decompression_budget.h"
 
@@ -48,6 +49,16 @@ class CTdx880PackageConfig final : public rtl::CBaseClass {
   [[nodiscard]] bool FlagUsageUserStorage() const noexcept { return flag_usage_user_storage_; }
   void SetFlagUsageUserStorage(bool value) noexcept { flag_usage_user_storage_ = value; }
 
+  // The content encryption of the envelopes the items make: GOST 28147-89 by default; the
+  // container sets it from LYR_TDX_ENVELOPE_CIPHER (a name of crypt::ContentCipherNames, such as
+  // "kuznyechik-ctr-acpkm-omac") when it is made.
+  static constexpr std::string_view kEnvelopeCipherVariable = "LYR_TDX_ENVELOPE_CIPHER";
+  [[nodiscard]] crypt::ContentCipher EnvelopeCipher() const noexcept { return envelope_cipher_; }
+  void SetEnvelopeCipher(crypt::ContentCipher value) noexcept { envelope_cipher_ = value; }
+  // The cipher LYR_TDX_ENVELOPE_CIPHER names; GOST 28147-89 when it is unset, empty or names no
+  // cipher (logged to the debug trace).
+  static crypt::ContentCipher EnvelopeCipherFromEnvironment();
+
   // The decompression budget of the open package: the outer archive's entries and every
   // document's stored form inflated since Open or New count against it. The limit starts at
   // DecompressionBudget::kDefaultLimit (4 GiB); the container sets it from
@@ -64,6 +75,7 @@ class CTdx880PackageConfig final : public rtl::CBaseClass {
   PackageFiles* files_ = nullptr;
   uint64_t max_staged_size_ = kDefaultMaxStagedSize;
   bool flag_usage_user_storage_ = true;
+  crypt::ContentCipher envelope_cipher_ = crypt::ContentCipher::kGost28147;
   rtl::DecompressionBudget budget_;
 };
 

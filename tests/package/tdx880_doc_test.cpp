@@ -289,6 +289,24 @@ TEST_F(PackageDocTest, TwoThreadsAndTwoProcessesSavingIntoOneFolderNeverCollide)
   EXPECT_EQ(Listing(Tmp()), std::set<std::string>{}) << "no working folder or scratch file left";
 }
 
+// The content cipher of the items' envelopes: GOST 28147-89 unless the environment names another.
+TEST_F(PackageDocTest, EnvelopeCipherComesFromTheEnvironment) {
+  const std::pair<const char*, crypt::ContentCipher> cases[] = {
+      {nullptr, crypt::ContentCipher::kGost28147},
+      {"kuznyechik-ctr-acpkm-omac", crypt::ContentCipher::kKuznyechikCtrAcpkmOmac},
+      {"magma-ctr-acpkm", crypt::ContentCipher::kMagmaCtrAcpkm},
+      {"Kuznyechik", crypt::ContentCipher::kGost28147}};
+  for (const auto& [value, cipher] : cases) {
+    if (value == nullptr) {
+      ::unsetenv("LYR_TDX_ENVELOPE_CIPHER");
+    } else {
+      ::setenv("LYR_TDX_ENVELOPE_CIPHER", value, 1);
+    }
+    EXPECT_EQ(CTdx880Doc().Config().EnvelopeCipher(), cipher) << (value ? value : "unset");
+  }
+  ::unsetenv("LYR_TDX_ENVELOPE_CIPHER");
+}
+
 // ---- Limits: the decompression budget -------------------------------------------------------
 
 struct BudgetCase {

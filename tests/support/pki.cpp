@@ -218,6 +218,12 @@ std::filesystem::path GostVectorsFolder() {
   return std::filesystem::exists(folder / "README.md") ? folder : std::filesystem::path();
 }
 
+std::filesystem::path ReferenceVectorsFolder() {
+  const std::filesystem::path folder =
+      std::filesystem::path(LYR_SHARED_TESTDATA) / ".." / "reference" / "gost-cms-2015" / "vectors";
+  return std::filesystem::exists(folder / "SHA256SUMS") ? folder : std::filesystem::path();
+}
+
 void AddToStore(const crypt::Certificate& certificate, const std::string& store,
                 crypt::StoreLocation location) {
   crypt::CertStore::OpenSystem(location, store)

@@ -61,6 +61,8 @@ crypt::Certificate CertificateOf(const std::filesystem::path& pem);
 crypt::PrivateKey KeyOf(const std::filesystem::path& pem);
 // The shared GOST vectors folder, or empty when this machine has none.
 std::filesystem::path GostVectorsFolder();
+// The vectors of the GOST R 34.12-2015 CMS reference pack beside the shared test data, or empty.
+std::filesystem::path ReferenceVectorsFolder();
 
 void AddToStore(const crypt::Certificate& certificate, const std::string& store,
                 crypt::StoreLocation location = crypt::StoreLocation::kCurrentUser);

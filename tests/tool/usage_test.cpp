@@ -25,7 +25,8 @@ const std::string kContainerNew =
     "gost2001|gost2012-256|gost2012-512] [--paramset P] [--machine]\n";
 const std::string kCertList = "usage: tdx880 cert list [--store S] [--machine] [--json]\n";
 const std::string kEncrypt =
-    "usage: tdx880 encrypt FILE (--cert CERT | --for THUMBPRINT) -o OUT [--machine]\n";
+    "usage: tdx880 encrypt FILE (--cert CERT | --for THUMBPRINT) -o OUT [--cipher NAME] "
+    "[--machine]\n";
 const std::string kSign = "usage: tdx880 sign FILE --key THUMBPRINT [-o SIG]\n";
 const std::string kVerifySignature =
     "usage: tdx880 verify-signature FILE SIG [--no-download] [--no-crl]\n";

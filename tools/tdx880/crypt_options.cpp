@@ -4,6 +4,9 @@
 #include <cctype>
 #include <ctime>
 
+#include "rtl/errors.h"
+#include "terminal.h"
+
 namespace lyr::tool {
 
 uint8_t LocationCode(const Options& options) {
@@ -43,6 +46,26 @@ std::optional<std::string> NormalThumbprint(std::string_view text) {
     return std::nullopt;
   }
   return digits;
+}
+
+crypt::ContentCipher ContentCipherOf(const std::string& name) {
+  if (name.empty()) {
+    return crypt::ContentCipher::kGost28147;
+  }
+  const std::optional<crypt::ContentCipher> cipher = crypt::ContentCipherByName(name);
+  if (!cipher) {
+    throw rtl::Exception("not a content cipher (" + ContentCipherChoices() +
+                         "): " + Escaped(FromTerminal(name)));
+  }
+  return *cipher;
+}
+
+std::string ContentCipherChoices() {
+  std::string choices;
+  for (const std::string_view name : crypt::ContentCipherNames()) {
+    choices += (choices.empty() ? "" : "|") + std::string(name);
+  }
+  return choices;
 }
 
 std::string UtcText(int64_t seconds) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "crypt/platform/content_cipher.h"
 #include "options.h"
 
 namespace lyr::tool {
@@ -24,6 +25,12 @@ std::optional<uint8_t> StoreCode(std::string_view name);
 // it: any letter case, with or without ':' or blanks between the digits (openssl prints
 // "SHA1 Fingerprint=AB:CD:..."). Nothing when the text is not 40 hexadecimal digits.
 std::optional<std::string> NormalThumbprint(std::string_view text);
+
+// The content cipher that the value of --cipher names (GOST 28147-89 for "", when the option
+// is absent). Raises rtl::Exception listing the names for any other text.
+crypt::ContentCipher ContentCipherOf(const std::string& name);
+// The names --cipher takes, as "gost89|magma-ctr-acpkm|...".
+std::string ContentCipherChoices();
 
 // Seconds since the Unix epoch as "YYYY-MM-DD HH:MM:SS UTC".
 std::string UtcText(int64_t seconds);

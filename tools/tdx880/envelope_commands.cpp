@@ -16,13 +16,13 @@ namespace lyr::tool {
 namespace {
 
 constexpr std::string_view kEncryptUsage =
-    "encrypt FILE (--cert CERT | --for THUMBPRINT) -o OUT [--machine]";
+    "encrypt FILE (--cert CERT | --for THUMBPRINT) -o OUT [--cipher NAME] [--machine]";
 constexpr std::string_view kDecryptUsage = "decrypt FILE -o OUT [--machine]";
 
-// encrypt FILE (--cert CERT | --for THUMBPRINT) -o OUT [--machine]
+// encrypt FILE (--cert CERT | --for THUMBPRINT) -o OUT [--cipher NAME] [--machine]
 int RunEncrypt(const Arguments& arguments) {
   const std::optional<Options> options =
-      ParseOptions(arguments, {"--cert", "--for", "-o"}, {"--machine"});
+      ParseOptions(arguments, {"--cert", "--for", "-o", "--cipher"}, {"--machine"});
   if (!options || options->positional.size() != 1 || !options->Has("-o") ||
       options->Has("--cert") == options->Has("--for")) {
     return UsageError(kEncryptUsage);
@@ -36,12 +36,14 @@ int RunEncrypt(const Arguments& arguments) {
       return kUsageError;
     }
   }
+  const crypt::ContentCipher cipher = ContentCipherOf(options->Value("--cipher"));
   const std::string content = rtl::LoadFileToString(FromTerminal(options->positional[0]));
   const crypt::CTdx880CryptoTool tool;
   const std::string envelope =
-      thumbprint ? tool.EncryptBySha1(LocationCode(*options) == 2, content, *thumbprint)
-                 : tool.EncryptByCertificate(
-                       content, rtl::LoadFileToString(FromTerminal(options->Value("--cert"))));
+      thumbprint
+          ? tool.EncryptBySha1(LocationCode(*options) == 2, content, *thumbprint, cipher)
+          : tool.EncryptByCertificate(
+                content, rtl::LoadFileToString(FromTerminal(options->Value("--cert"))), cipher);
   rtl::WriteStringToFile(FromTerminal(options->Value("-o")), envelope);
   return 0;
 }
@@ -63,14 +65,18 @@ int RunDecrypt(const Arguments& arguments) {
 
 std::vector<Command> EnvelopeCommands() {
   return {
-      {"encrypt", "FILE (--cert CERT | --for THUMBPRINT) -o OUT [--machine]",
-       "envelope FILE (CMS EnvelopedData, GOST 28147-89) for one correspondent: the certificate "
-       "in the file CERT (DER, PEM or Base64), or the one of the addressbook store with that "
-       "thumbprint; writes OUT (DER)",
+      {"encrypt", kEncryptUsage.substr(std::string_view("encrypt ").size()),
+       "envelope FILE (CMS EnvelopedData) for one correspondent: the certificate in the file CERT "
+       "(DER, PEM or Base64), or the one of the addressbook store with that thumbprint; the "
+       "content cipher NAME is gost89 (GOST 28147-89, the default), magma-ctr-acpkm, "
+       "magma-ctr-acpkm-omac, kuznyechik-ctr-acpkm or kuznyechik-ctr-acpkm-omac (GOST R "
+       "34.10-2012 correspondents only); writes OUT (DER)",
        &Guarded<&RunEncrypt>},
       {"decrypt", "FILE -o OUT [--machine]",
-       "open an envelope addressed to a certificate of MY with the key of its container; writes "
-       "the content to OUT (mode 0600)",
+       "open an envelope addressed to a certificate of MY with the key of its container (GOST "
+       "28147-89 or Magma / Kuznyechik CTR-ACPKM(-OMAC) content; key transport or key agreement, "
+       "the sender's certificate of a key agreement from addressbook or MY); writes the content "
+       "to OUT (mode 0600)",
        &Guarded<&RunDecrypt>},
   };
 }

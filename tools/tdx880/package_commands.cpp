@@ -41,7 +41,7 @@ using rtl::Format;
 constexpr std::string_view kPackUsage =
     "pack --flow CODE --transaction CODE --sender ID --receiver ID [--sos ID] "
     "--doc CODE:CONTENT-TYPE:FILE... [--sign THUMBPRINT [FILE...]]... "
-    "[--encrypt-for THUMBPRINT | --encrypt-cert CERT] [-o DIR|FILE] [--machine]";
+    "[--encrypt-for THUMBPRINT | --encrypt-cert CERT] [--cipher NAME] [-o DIR|FILE] [--machine]";
 constexpr std::string_view kShowUsage = "show PACKAGE... [--jobs N] [--json] [--quiet]";
 constexpr std::string_view kVerifyUsage =
     "verify PACKAGE... [--allow-unsigned] [--no-download] [--no-crl] [--machine] [--jobs N] "
@@ -90,9 +90,9 @@ std::optional<DocumentSpec> ParseDocument(const std::string& text) {
 // The options of pack: --doc and --sign may repeat, --sign takes a thumbprint and then the file
 // names up to the next option. Nothing when they are wrong.
 std::optional<PackOptions> ParsePack(const Arguments& arguments) {
-  static const std::set<std::string> kSingle = {
-      "--flow", "--transaction", "--sender",       "--receiver",
-      "--sos",  "--encrypt-for", "--encrypt-cert", "-o"};
+  static const std::set<std::string> kSingle = {"--flow",         "--transaction", "--sender",
+                                                "--receiver",     "--sos",         "--encrypt-for",
+                                                "--encrypt-cert", "--cipher",      "-o"};
   PackOptions options;
   for (size_t i = 0; i < arguments.size(); ++i) {
     const std::string& argument = arguments[i];
@@ -160,6 +160,7 @@ void SignDocuments(CTdx880Doc& package, const SignSpec& signer, bool user_storag
 }
 
 void EncryptPackage(CTdx880Doc& package, const PackOptions& options) {
+  package.Config().SetEnvelopeCipher(ContentCipherOf(options.Value("--cipher")));
   if (options.values.contains("--encrypt-for")) {
     crypt::CTdx880Key key;
     key.SetSha1(ThumbprintOf(options.Value("--encrypt-for")));

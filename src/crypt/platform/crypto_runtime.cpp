@@ -187,5 +187,21 @@ const EVP_CIPHER* CipherGost89() {
   return ::ENGINE_get_cipher(Gost(), NID_id_Gost28147_89);
 }
 
+const EVP_CIPHER* CipherFor(lyr::crypt::ContentCipher cipher) {
+  switch (cipher) {
+    case lyr::crypt::ContentCipher::kMagmaCtrAcpkm:
+      return ::ENGINE_get_cipher(Gost(), NID_magma_ctr_acpkm);
+    case lyr::crypt::ContentCipher::kMagmaCtrAcpkmOmac:
+      return ::ENGINE_get_cipher(Gost(), NID_magma_ctr_acpkm_omac);
+    case lyr::crypt::ContentCipher::kKuznyechikCtrAcpkm:
+      return ::ENGINE_get_cipher(Gost(), NID_kuznyechik_ctr_acpkm);
+    case lyr::crypt::ContentCipher::kKuznyechikCtrAcpkmOmac:
+      return ::ENGINE_get_cipher(Gost(), NID_kuznyechik_ctr_acpkm_omac);
+    case lyr::crypt::ContentCipher::kGost28147:
+      break;
+  }
+  return CipherGost89();
+}
+
 }  // namespace engine
 }  // namespace lyr::crypt

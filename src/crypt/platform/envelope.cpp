@@ -1,7 +1,8 @@
 // CMS envelopes over OpenSSL's CMS and the GOST engine. Incoming envelopes are checked against
 // the accepted forms first (envelope_shape.cpp): the engine asserts or crashes on GOST fields of
 // the wrong length or with extra elements, and a library inside a host must refuse such a file
-// instead.
+// instead. OpenSSL's CMS code writes every form right and opens GOST 28147-89 key transport;
+// the other forms are opened by their parts (envelope_open.cpp).
 #include "crypt/platform/envelope.h"
 
 #include <exception>
@@ -10,6 +11,7 @@
 #include "crypt/crypt_error.h"
 #include "crypt/platform/certificate_access.h"
 #include "crypt/platform/crypto_runtime.h"
+#include "crypt/platform/envelope_open.h"
 #include "crypt/platform/envelope_shape.h"
 #include "crypt/platform/gost_engine.h"
 #include "crypt/platform/key_container.h"
@@ -40,37 +42,16 @@ ossl::CmsPtr ParseCms(std::string_view bytes) {
   return cms;
 }
 
-bool IsRecipient(CMS_ContentInfo* cms, X509* certificate) {
-  STACK_OF(CMS_RecipientInfo)* infos = ::CMS_get0_RecipientInfos(cms);
-  for (int i = 0; i < sk_CMS_RecipientInfo_num(infos); ++i) {
-    CMS_RecipientInfo* info = sk_CMS_RecipientInfo_value(infos, i);
-    if (::CMS_RecipientInfo_type(info) == CMS_RECIPINFO_TRANS &&
-        ::CMS_RecipientInfo_ktri_cert_cmp(info, certificate) == 0) {
-      return true;
-    }
-  }
-  return false;
-}
-
 // Decrypts into out (any BIO).
 void DecryptInto(CMS_ContentInfo* cms, const Certificate& recipient, const PrivateKey& key,
                  BIO* out) {
   X509* certificate = CertificateAccess::Native(recipient);
-  if (!IsRecipient(cms, certificate)) {
-    RaiseCryptError(code::kCryptERecipientNotFound);
-  }
   // With the certificate and CMS_DEBUG_DECRYPT a wrong key is an error; without them OpenSSL
   // would hand back random bytes (its defence against the Bleichenbacher attack on RSA).
   if (::CMS_decrypt(cms, PrivateKeyAccess::Native(key), certificate, nullptr, out,
                     CMS_BINARY | CMS_DEBUG_DECRYPT) != 1) {
     RaiseCryptErrorWithOpenSsl(code::kNteBadData);
   }
-}
-
-std::string Decrypt(CMS_ContentInfo* cms, const Certificate& recipient, const PrivateKey& key) {
-  const ossl::BioPtr out = ossl::NewMemoryBio();
-  DecryptInto(cms, recipient, key, out.get());
-  return ossl::BioContents(out.get());
 }
 
 // A BIO that hands what is written to a DecryptedSink; what the sink raises is kept (it cannot
@@ -140,12 +121,54 @@ void DecryptToSink(CMS_ContentInfo* cms, const Certificate& recipient, const Pri
   }
 }
 
-// Finds the key of a certificate of store that is a recipient of cms and opens the envelope
-// with it through open.
-template <typename Open>
-void OpenWithStore(CMS_ContentInfo* cms, const CertStore& store, Open&& open) {
+// A sink that collects the content in a string.
+class StringSink final : public DecryptedSink {
+ public:
+  void Begin(size_t content_size) override { content.reserve(content_size); }
+  void Write(std::string_view bytes) override { content.append(bytes); }
+  std::string content;
+};
+
+// The sender's certificate of a key agreement, from the correspondents' and the personal store
+// of location.
+OriginatorLookup StoreOriginators(StoreLocation location) {
+  return [location](const EnvelopeParty& party) -> std::optional<Certificate> {
+    for (const std::string_view name : {"addressbook", "MY"}) {
+      if (std::optional<Certificate> found =
+              CertStore::OpenSystem(location, name)
+                  .FindByIssuerAndSerial(party.issuer, party.serial)) {
+        return found;
+      }
+    }
+    return std::nullopt;
+  };
+}
+
+// Opens envelope (read into parts) for certificate with key into sink: through OpenSSL's CMS
+// code when it opens the form right, by its parts otherwise.
+void Open(std::string_view envelope, const EnvelopeParts& parts, const Certificate& certificate,
+          const PrivateKey& key, const OriginatorLookup& originators, DecryptedSink& sink,
+          Delivery delivery) {
+  const EnvelopeRecipient* recipient = FindRecipient(parts, certificate);
+  if (recipient == nullptr) {
+    RaiseCryptError(code::kCryptERecipientNotFound);
+  }
+  if (!OpenSslOpens(parts, *recipient)) {
+    OpenEnvelope(parts, *recipient, key, originators, sink, delivery);
+    return;
+  }
+  const ossl::CmsPtr cms = ParseCms(envelope);
+  DecryptToSink(cms.get(), certificate, key, sink);
+}
+
+// Finds the key of a certificate of store that is a recipient of the envelope and opens it into
+// sink.
+void OpenWithStore(std::string_view envelope, const CertStore& store, DecryptedSink& sink,
+                   Delivery delivery) {
+  CheckEnvelopeShape(envelope);
+  const EnvelopeParts parts = ReadEnvelopeParts(envelope);
   for (const Certificate& certificate : store.Certificates()) {
-    if (!certificate.KeyProv() || !IsRecipient(cms, CertificateAccess::Native(certificate))) {
+    if (!certificate.KeyProv() || FindRecipient(parts, certificate) == nullptr) {
       continue;
     }
     const KeyProvInfo& binding = *certificate.KeyProv();
@@ -155,7 +178,7 @@ void OpenWithStore(CMS_ContentInfo* cms, const CertStore& store, Open&& open) {
       continue;
     }
     const PrivateKey key = KeyContainer::Open(location, binding.container_name).GetPrivateKey();
-    open(certificate, key);
+    Open(envelope, parts, certificate, key, StoreOriginators(store.Location()), sink, delivery);
     return;
   }
   RaiseCryptError(code::kCryptENoDecryptCert);
@@ -164,19 +187,36 @@ void OpenWithStore(CMS_ContentInfo* cms, const CertStore& store, Open&& open) {
 }  // namespace
 
 EnvelopeAlgorithms InspectEnvelope(std::string_view envelope) {
-  return CheckEnvelopeShape(envelope);
+  const EnvelopeAlgorithms algorithms = CheckEnvelopeShape(envelope);
+  (void)ReadEnvelopeParts(envelope);
+  return algorithms;
 }
 
-std::string EncryptEnvelope(const Certificate& recipient, std::string_view content) {
+std::string EncryptEnvelope(const Certificate& recipient, std::string_view content,
+                            ContentCipher cipher) {
   const CryptoRuntime runtime;
-  if (!IsGostKey(recipient.PublicKeyAlgorithmOid())) {
-    RaiseUnsupported("recipient key " + recipient.PublicKeyAlgorithmOid() + " is not GOST");
+  const std::string key_algorithm = recipient.PublicKeyAlgorithmOid();
+  if (!IsGostKey(key_algorithm)) {
+    RaiseUnsupported("recipient key " + key_algorithm + " is not GOST");
   }
-  // One-shot CMS_encrypt fails for GOST recipients: the envelope is made in parts.
+  if (cipher != ContentCipher::kGost28147 && key_algorithm == kOidGost2001) {
+    RaiseUnsupported("content encryption " + std::string(ContentCipherName(cipher)) +
+                     " needs a GOST R 34.10-2012 recipient key; this one is GOST R 34.10-2001");
+  }
+  // One-shot CMS_encrypt fails for GOST recipients: the envelope is made in parts. The engine
+  // writes KExp15 key transport only when it is told the content cipher (EVP_PKEY_CTRL_CIPHER on
+  // the recipient's key context), RFC 4490 key transport otherwise.
   constexpr unsigned kFlags = CMS_BINARY;
-  ossl::CmsPtr cms(::CMS_encrypt(nullptr, nullptr, engine::CipherGost89(), kFlags | CMS_PARTIAL));
-  if (!cms || ::CMS_add1_recipient_cert(cms.get(), CertificateAccess::Native(recipient),
-                                        kFlags | CMS_KEY_PARAM) == nullptr) {
+  const EVP_CIPHER* content_cipher = engine::CipherFor(cipher);
+  ossl::CmsPtr cms(::CMS_encrypt(nullptr, nullptr, content_cipher, kFlags | CMS_PARTIAL));
+  CMS_RecipientInfo* info =
+      cms ? ::CMS_add1_recipient_cert(cms.get(), CertificateAccess::Native(recipient),
+                                      kFlags | CMS_KEY_PARAM)
+          : nullptr;
+  if (info == nullptr ||
+      (cipher != ContentCipher::kGost28147 &&
+       ::EVP_PKEY_CTX_ctrl(::CMS_RecipientInfo_get0_pkey_ctx(info), -1, -1, EVP_PKEY_CTRL_CIPHER,
+                           ::EVP_CIPHER_get_nid(content_cipher), nullptr) <= 0)) {
     RaiseCryptErrorWithOpenSsl(code::kCryptEMsgError);
   }
   const ossl::BioPtr in = ossl::MemoryBio(content);
@@ -189,8 +229,12 @@ std::string EncryptEnvelope(const Certificate& recipient, std::string_view conte
   if (der.empty()) {
     RaiseCryptErrorWithOpenSsl(code::kCryptEBadEncode);
   }
-  const EnvelopeAlgorithms algorithms = CheckEnvelopeShape(der);
-  if (algorithms.parameter_set != kOidCryptoProA) {
+  const EnvelopeAlgorithms algorithms = InspectEnvelope(der);
+  if (algorithms.content_encryption != ContentCipherOid(cipher)) {
+    RaiseUnsupported("the engine encrypted with " + algorithms.content_encryption + " instead of " +
+                     std::string(ContentCipherOid(cipher)));
+  }
+  if (cipher == ContentCipher::kGost28147 && algorithms.parameter_set != kOidCryptoProA) {
     RaiseUnsupported("the engine encrypted with parameter set " + algorithms.parameter_set +
                      " instead of CryptoPro-A; is CRYPT_PARAMS set in the environment?");
   }
@@ -201,28 +245,22 @@ std::string DecryptEnvelope(std::string_view envelope, const Certificate& recipi
                             const PrivateKey& key) {
   const CryptoRuntime runtime;
   CheckEnvelopeShape(envelope);
-  const ossl::CmsPtr cms = ParseCms(envelope);
-  return Decrypt(cms.get(), recipient, key);
+  const EnvelopeParts parts = ReadEnvelopeParts(envelope);
+  StringSink sink;
+  Open(envelope, parts, recipient, key, nullptr, sink, Delivery::kWhileDeciphering);
+  return std::move(sink.content);
 }
 
 std::string DecryptEnvelope(std::string_view envelope, const CertStore& store) {
   const CryptoRuntime runtime;
-  CheckEnvelopeShape(envelope);
-  const ossl::CmsPtr cms = ParseCms(envelope);
-  std::string plain;
-  OpenWithStore(cms.get(), store, [&](const Certificate& certificate, const PrivateKey& key) {
-    plain = Decrypt(cms.get(), certificate, key);
-  });
-  return plain;
+  StringSink sink;
+  OpenWithStore(envelope, store, sink, Delivery::kWhileDeciphering);
+  return std::move(sink.content);
 }
 
 void DecryptEnvelope(std::string_view envelope, const CertStore& store, DecryptedSink& sink) {
   const CryptoRuntime runtime;
-  CheckEnvelopeShape(envelope);
-  const ossl::CmsPtr cms = ParseCms(envelope);
-  OpenWithStore(cms.get(), store, [&](const Certificate& certificate, const PrivateKey& key) {
-    DecryptToSink(cms.get(), certificate, key, sink);
-  });
+  OpenWithStore(envelope, store, sink, Delivery::kAfterCheck);
 }
 
 }  // namespace lyr::crypt

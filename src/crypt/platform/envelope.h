@@ -9,29 +9,33 @@
 
 #include "crypt/platform/cert_store.h"
 #include "crypt/platform/certificate.h"
+#include "crypt/platform/content_cipher.h"
 #include "crypt/platform/private_key.h"
 
 namespace lyr::crypt {
 
 class DecryptedSink;
 
-// Envelopes content for one recipient. Raises ECryptError CRYPT_E_UNKNOWN_ALGO for a recipient
-// key that is not GOST R 34.10-2001/2012 or whose envelope the library would not open itself,
-// or when the engine did not use the CryptoPro-A parameter set (the environment variable
-// CRYPT_PARAMS overrides it inside the engine), and CRYPT_E_MSG_ERROR (with OpenSSL's text) when
-// the engine fails.
-std::string EncryptEnvelope(const Certificate& recipient, std::string_view content);
+// Envelopes content for one recipient with the content encryption cipher (key transport of RFC
+// 4490 for GOST 28147-89, with KExp15 for the others). Raises ECryptError CRYPT_E_UNKNOWN_ALGO
+// for a recipient key that is not GOST R 34.10-2001/2012, for a GOST R 34.10-2001 recipient of
+// any cipher but GOST 28147-89, or when the engine wrote another algorithm or, for GOST
+// 28147-89, not the CryptoPro-A parameter set (the environment variable CRYPT_PARAMS overrides it
+// inside the engine); CRYPT_E_MSG_ERROR (with OpenSSL's text) when the engine fails.
+std::string EncryptEnvelope(const Certificate& recipient, std::string_view content,
+                            ContentCipher cipher = ContentCipher::kGost28147);
 
 // Opens an envelope with the private key of recipient. Before the engine sees the envelope, it
 // is checked to be exactly one of the accepted forms (envelope_shape.h; docs/crypto-layer.md):
 // raises ECryptError CRYPT_E_BAD_MSG for anything else (any field of the wrong length, an extra
 // element at any level, BER), CRYPT_E_INVALID_MSG_TYPE for a CMS type other than
-// EnvelopedData, CRYPT_E_UNKNOWN_ALGO for key agreement and other recipient kinds, keys other
-// than GOST R 34.10-2001/2012 and content encryption other than GOST 28147-89 ("unsupported
-// content encryption", named first whatever the recipients: Magma and Kuznyechik CTR-ACPKM
-// envelopes are refused, never deciphered);
-// CRYPT_E_RECIPIENT_NOT_FOUND when recipient is not a recipient; NTE_BAD_DATA when decryption
-// fails (a wrong key).
+// EnvelopedData, CRYPT_E_UNKNOWN_ALGO for other recipient kinds, keys other than GOST R
+// 34.10-2001/2012 and content encryption other than GOST 28147-89 and Magma / Kuznyechik
+// CTR-ACPKM(-OMAC) ("unsupported content encryption", named first whatever the recipients);
+// CRYPT_E_RECIPIENT_NOT_FOUND when recipient is not a recipient; CRYPT_E_NOT_FOUND when a key
+// agreement names a sender's certificate (this call knows none; the store calls look in
+// "addressbook" and "MY"); NTE_BAD_DATA when decryption fails (a wrong key) or the MAC of an
+// -OMAC content does not match (no content is returned).
 std::string DecryptEnvelope(std::string_view envelope, const Certificate& recipient,
                             const PrivateKey& key);
 
@@ -42,7 +46,8 @@ std::string DecryptEnvelope(std::string_view envelope, const Certificate& recipi
 std::string DecryptEnvelope(std::string_view envelope, const CertStore& store);
 
 // DecryptEnvelope(envelope, store), handing the content to sink while it is decrypted (after
-// sink.Begin with its size) instead of returning it. What sink raises comes out unchanged.
+// sink.Begin with its size) instead of returning it; an -OMAC content reaches the sink only
+// after its MAC matched (it is deciphered twice). What sink raises comes out unchanged.
 void DecryptEnvelope(std::string_view envelope, const CertStore& store, DecryptedSink& sink);
 
 // The object identifiers of an envelope's content encryption and its parameter set (checked as
@@ -52,8 +57,5 @@ struct EnvelopeAlgorithms {
   std::string parameter_set;
 };
 EnvelopeAlgorithms InspectEnvelope(std::string_view envelope);
-
-inline constexpr std::string_view kOidGost28147 = "1.2.643.2.2.21";
-inline constexpr std::string_view kOidCryptoProA = "1.2.643.2.2.31.1";
 
 }  // namespace lyr::crypt

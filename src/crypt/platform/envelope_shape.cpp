@@ -1,13 +1,22 @@
 // The accepted envelope forms as shapes for the DER walker. An envelope is CMS EnvelopedData
-// (RFC 5652 section 6) written as the GOST engine writes it: no originator information, no
-// unprotected attributes, key transport recipients only, content encrypted with GOST 28147-89
-// and carried in the envelope. Key transport is GostR3410-KeyTransport (RFC 4490 section 4.2,
-// RFC 4357 section 4.2): a 32-byte encrypted key with a 4-byte MAC, and transport parameters
-// with the key wrap parameter set, the sender's ephemeral public key and an 8-byte UKM. The
-// recipient key is GOST R 34.10-2001 or GOST R 34.10-2012 (256 or 512 bits; the engine writes
-// the same transport for them, with the 2012 key agreement, when content is GOST 28147-89).
+// (RFC 5652 section 6) with no originator information and its content carried inside.
+// Recipients:
+// - key transport GostR3410-KeyTransport (RFC 4490 section 4.2, RFC 4357 section 4.2): a 32-byte
+//   encrypted key with a 4-byte MAC, and transport parameters with the key wrap parameter set,
+//   the sender's ephemeral public key and an 8-byte UKM; for GOST R 34.10-2001 and 2012 keys;
+// - key transport and key agreement with KExp15 (TC26 CMS profile, RFC 9189 section 8.2): the
+//   key wrap names Magma or Kuznyechik and the key agreement of the recipient's key size; key
+//   transport carries the exported key, the ephemeral public key and a 32-byte UKM; key
+//   agreement an ephemeral originator key or the sender's certificate, the UKM and the exported
+//   keys; for GOST R 34.10-2012 keys;
+// - key agreement by ESDH (RFC 4490 section 4.1.1) with the None or CryptoPro key wrap (RFC
+//   4357 section 6), an ephemeral originator key and an 8-byte UKM; for GOST R 34.10-2001 keys.
+// Content: GOST 28147-89 with its IV and parameter set, or Magma / Kuznyechik CTR-ACPKM(-OMAC)
+// (RFC 9337 section 7.3) with a 12 / 16-byte UKM; the MAC of the -OMAC forms travels as the one
+// unprotected attribute.
 #include "crypt/platform/envelope_shape.h"
 
+#include <algorithm>
 #include <span>
 #include <string>
 #include <utility>
@@ -24,16 +33,31 @@ using der::Node;
 constexpr std::string_view kOidEnvelopedData[] = {"1.2.840.113549.1.7.3"};
 constexpr std::string_view kOidData[] = {"1.2.840.113549.1.7.1"};
 constexpr std::string_view kOidContentEncryption[] = {kOidGost28147};
+constexpr std::string_view kOidMagmaAcpkm[] = {kOidMagmaCtrAcpkm, kOidMagmaCtrAcpkmOmac};
+constexpr std::string_view kOidKuznyechikAcpkm[] = {kOidKuznyechikCtrAcpkm,
+                                                    kOidKuznyechikCtrAcpkmOmac};
+constexpr std::string_view kOidAccepted[] = {kOidGost28147, kOidMagmaCtrAcpkm,
+                                             kOidMagmaCtrAcpkmOmac, kOidKuznyechikCtrAcpkm,
+                                             kOidKuznyechikCtrAcpkmOmac};
+constexpr std::string_view kOidKexp15[] = {kOidMagmaKexp15, kOidKuznyechikKexp15};
+constexpr std::string_view kOidEsdh[] = {"1.2.643.2.2.96"};
+constexpr std::string_view kOidGost28147KeyWraps[] = {kOidNoneKeyWrap, kOidCryptoProKeyWrap};
+constexpr std::string_view kOidMacAttribute[] = {"1.2.643.7.1.0.6.1.1"};
 // The GOST 28147-89 parameter sets the engine knows (RFC 4357 section 11.2, and TC26's Z).
 constexpr std::string_view kGost28147ParameterSets[] = {"1.2.643.2.2.31.0", "1.2.643.2.2.31.1",
                                                         "1.2.643.2.2.31.2", "1.2.643.2.2.31.3",
                                                         "1.2.643.2.2.31.4", "1.2.643.7.1.2.5.1.1"};
 constexpr uint8_t kVersions0And2[] = {0, 2};
+constexpr uint8_t kVersion3[] = {3};
 
 enum Capture : uint8_t { kContentEncryption, kParameterSet };
 
 constexpr der::Refusal kUnsupportedKey = {code::kCryptEUnknownAlgo,
                                           "key transport algorithm %s is not supported"};
+constexpr der::Refusal kUnsupportedWrap = {code::kCryptEUnknownAlgo,
+                                           "key wrap algorithm %s is not supported"};
+constexpr der::Refusal kUnsupportedAgreement = {code::kCryptEUnknownAlgo,
+                                                "key agreement algorithm %s is not supported"};
 constexpr der::Refusal kUnsupportedContent = {code::kCryptEUnknownAlgo,
                                               "unsupported content encryption %s"};
 
@@ -161,13 +185,238 @@ struct Gost2001 {
 };
 struct Gost2012_256 {
   static constexpr std::string_view kAlgorithm = "1.2.643.7.1.1.1.1";
+  static constexpr std::string_view kAgreement = "1.2.643.7.1.1.6.1";
   static constexpr std::span<const Node> kParameters = kPublicKeyParameters2012;
   static constexpr size_t kPointSize = 64;
 };
 struct Gost2012_512 {
   static constexpr std::string_view kAlgorithm = "1.2.643.7.1.1.1.2";
+  static constexpr std::string_view kAgreement = "1.2.643.7.1.1.6.2";
   static constexpr std::span<const Node> kParameters = kPublicKeyParameters2012;
   static constexpr size_t kPointSize = 128;
+};
+
+// The exported key of KExp15: the 32-byte key and an OMAC block (Magma 40, Kuznyechik 48 bytes;
+// which one the key wrap says is checked when the key is imported).
+constexpr Node kExportedKey = {
+    .what = "exported key", .tag = der::kOctetString, .form = Form::kBytes, .min = 40, .max = 48};
+// The 32-byte UKM of KExp15 recipients (the KEG input).
+constexpr Node kUkm32[] = {
+    {.what = "UKM", .tag = der::kOctetString, .form = Form::kBytes, .min = 32, .max = 32}};
+
+// A recipient identifier of key agreement (RFC 5652 section 6.2.2): issuer and serial number, or
+// [0] RecipientKeyIdentifier with the subject key identifier only.
+constexpr Node kRecipientKeyIdentifier[] = {
+    {.what = "subject key identifier",
+     .tag = der::kOctetString,
+     .form = Form::kBytes,
+     .min = 1,
+     .max = 64},
+};
+constexpr Node kAgreementRecipientIdentifiers[] = {
+    {.what = "issuer and serial number",
+     .tag = der::kSequence,
+     .form = Form::kChildren,
+     .children = kIssuerAndSerial},
+    {.what = "recipient key identifier",
+     .tag = der::ContextConstructed(0),
+     .form = Form::kChildren,
+     .children = kRecipientKeyIdentifier},
+};
+
+// KeyTransRecipientInfo and KeyAgreeRecipientInfo with KExp15 for one kind of GOST R 34.10-2012
+// key (Key as for KeyTransport, and kAgreement: the key agreement it names).
+template <typename Key>
+struct Kexp15 {
+  static constexpr std::string_view kAgreementOid[] = {Key::kAgreement};
+  static constexpr Node kKegParameters[] = {
+      {.what = "key agreement algorithm",
+       .tag = der::kOid,
+       .form = Form::kOid,
+       .oids = kAgreementOid},
+  };
+  static constexpr Node kWrap[] = {
+      {.what = "key wrap algorithm",
+       .tag = der::kOid,
+       .form = Form::kOid,
+       .oids = kOidKexp15,
+       .refusal = kUnsupportedWrap},
+      {.what = "key wrap parameters",
+       .tag = der::kSequence,
+       .form = Form::kChildren,
+       .children = kKegParameters},
+  };
+  static constexpr Node kWrapIdentifier = {.what = "key encryption algorithm",
+                                           .tag = der::kSequence,
+                                           .form = Form::kChildren,
+                                           .children = kWrap};
+  static constexpr std::span<const Node> kPublicKeyInfo = KeyTransport<Key>::kEphemeralKey;
+  // GostR3410-KeyTransport of the TC26 profile: exported key, ephemeral key, UKM.
+  static constexpr Node kTransport[] = {
+      kExportedKey,
+      {.what = "ephemeral key info",
+       .tag = der::kSequence,
+       .form = Form::kChildren,
+       .children = kPublicKeyInfo},
+      kUkm32[0],
+  };
+  static constexpr Node kTransportSequence[] = {
+      {.what = "key transport",
+       .tag = der::kSequence,
+       .form = Form::kChildren,
+       .children = kTransport},
+  };
+  static constexpr Node kTransportRecipient[] = {
+      {.what = "recipient version",
+       .tag = der::kInteger,
+       .form = Form::kInteger,
+       .values = kVersions0And2},
+      {.what = "recipient identifier", .form = Form::kChoice, .children = kRecipientIdentifiers},
+      kWrapIdentifier,
+      {.what = "recipient encrypted key",
+       .tag = der::kOctetString,
+       .form = Form::kEncapsulated,
+       .children = kTransportSequence},
+  };
+  static constexpr Node kTransportShape = {.what = "key transport recipient",
+                                           .tag = der::kSequence,
+                                           .form = Form::kChildren,
+                                           .children = kTransportRecipient};
+
+  static constexpr Node kOriginators[] = {
+      {.what = "originator certificate",
+       .tag = der::kSequence,
+       .form = Form::kChildren,
+       .children = kIssuerAndSerial},
+      {.what = "originator key",
+       .tag = der::ContextConstructed(1),
+       .form = Form::kChildren,
+       .children = kPublicKeyInfo},
+  };
+  static constexpr Node kOriginator[] = {
+      {.what = "originator", .form = Form::kChoice, .children = kOriginators},
+  };
+  static constexpr Node kEncryptedKey[] = {
+      {.what = "recipient identifier",
+       .form = Form::kChoice,
+       .children = kAgreementRecipientIdentifiers},
+      kExportedKey,
+  };
+  static constexpr Node kEncryptedKeys[] = {
+      {.what = "recipient encrypted key",
+       .tag = der::kSequence,
+       .form = Form::kChildren,
+       .children = kEncryptedKey},
+  };
+  static constexpr Node kAgreementRecipient[] = {
+      {.what = "recipient version",
+       .tag = der::kInteger,
+       .form = Form::kInteger,
+       .values = kVersion3},
+      {.what = "originator info",
+       .tag = der::ContextConstructed(0),
+       .form = Form::kChildren,
+       .children = kOriginator},
+      {.what = "UKM info",
+       .tag = der::ContextConstructed(1),
+       .form = Form::kChildren,
+       .children = kUkm32},
+      kWrapIdentifier,
+      {.what = "recipient encrypted keys",
+       .tag = der::kSequence,
+       .form = Form::kSetOf,
+       .children = kEncryptedKeys},
+  };
+  static constexpr Node kAgreementShape = {.what = "key agreement recipient",
+                                           .tag = der::ContextConstructed(1),
+                                           .form = Form::kChildren,
+                                           .children = kAgreementRecipient};
+};
+
+// KeyAgreeRecipientInfo by ESDH for GOST R 34.10-2001 keys (RFC 4490 section 4.1.1): the key
+// wrap's parameters name the parameter set only (the UKM is the recipient info's), and each
+// encrypted key is a Gost28147-89-EncryptedKey without mask key.
+struct Esdh {
+  static constexpr Node kWrapParameters[] = {
+      {.what = "key wrap parameter set",
+       .tag = der::kOid,
+       .form = Form::kOid,
+       .oids = kGost28147ParameterSets},
+  };
+  static constexpr Node kWrap[] = {
+      {.what = "key wrap algorithm",
+       .tag = der::kOid,
+       .form = Form::kOid,
+       .oids = kOidGost28147KeyWraps,
+       .refusal = kUnsupportedWrap},
+      {.what = "key wrap parameters",
+       .tag = der::kSequence,
+       .form = Form::kChildren,
+       .children = kWrapParameters},
+  };
+  static constexpr Node kAlgorithm[] = {
+      {.what = "key agreement algorithm",
+       .tag = der::kOid,
+       .form = Form::kOid,
+       .oids = kOidEsdh,
+       .refusal = kUnsupportedAgreement},
+      {.what = "key wrap", .tag = der::kSequence, .form = Form::kChildren, .children = kWrap},
+  };
+  static constexpr Node kOriginator[] = {
+      {.what = "originator key",
+       .tag = der::ContextConstructed(1),
+       .form = Form::kChildren,
+       .children = KeyTransport<Gost2001>::kEphemeralKey},
+  };
+  static constexpr Node kUkm[] = {
+      {.what = "UKM", .tag = der::kOctetString, .form = Form::kBytes, .min = 8, .max = 8}};
+  static constexpr Node kSessionKeySequence[] = {
+      {.what = "session key",
+       .tag = der::kSequence,
+       .form = Form::kChildren,
+       .children = kSessionKey},
+  };
+  static constexpr Node kEncryptedKey[] = {
+      {.what = "recipient identifier",
+       .form = Form::kChoice,
+       .children = kAgreementRecipientIdentifiers},
+      {.what = "recipient encrypted key",
+       .tag = der::kOctetString,
+       .form = Form::kEncapsulated,
+       .children = kSessionKeySequence},
+  };
+  static constexpr Node kEncryptedKeys[] = {
+      {.what = "recipient encrypted key",
+       .tag = der::kSequence,
+       .form = Form::kChildren,
+       .children = kEncryptedKey},
+  };
+  static constexpr Node kRecipient[] = {
+      {.what = "recipient version",
+       .tag = der::kInteger,
+       .form = Form::kInteger,
+       .values = kVersion3},
+      {.what = "originator info",
+       .tag = der::ContextConstructed(0),
+       .form = Form::kChildren,
+       .children = kOriginator},
+      {.what = "UKM info",
+       .tag = der::ContextConstructed(1),
+       .form = Form::kChildren,
+       .children = kUkm},
+      {.what = "key encryption algorithm",
+       .tag = der::kSequence,
+       .form = Form::kChildren,
+       .children = kAlgorithm},
+      {.what = "recipient encrypted keys",
+       .tag = der::kSequence,
+       .form = Form::kSetOf,
+       .children = kEncryptedKeys},
+  };
+  static constexpr Node kShape = {.what = "key agreement recipient",
+                                  .tag = der::ContextConstructed(1),
+                                  .form = Form::kChildren,
+                                  .children = kRecipient};
 };
 
 // The accepted recipients. Another kind of recipient key with the same key transport is one
@@ -176,13 +425,15 @@ constexpr Node kRecipientInfos[] = {
     KeyTransport<Gost2001>::kShape,
     KeyTransport<Gost2012_256>::kShape,
     KeyTransport<Gost2012_512>::kShape,
-    {.what = "key agreement recipient",
-     .tag = der::ContextConstructed(1),
-     .form = Form::kRefused,
-     .refusal = {code::kCryptEUnknownAlgo, "key agreement recipients are not supported"}},
+    Kexp15<Gost2012_256>::kTransportShape,
+    Kexp15<Gost2012_512>::kTransportShape,
+    Kexp15<Gost2012_256>::kAgreementShape,
+    Kexp15<Gost2012_512>::kAgreementShape,
+    Esdh::kShape,
     {.what = "recipient",
      .form = Form::kRefused,
-     .refusal = {code::kCryptEUnknownAlgo, "only key transport recipients are supported"}},
+     .refusal = {code::kCryptEUnknownAlgo,
+                 "only key transport and key agreement recipients are supported"}},
 };
 constexpr Node kRecipientInfo[] = {
     {.what = "recipient info", .form = Form::kChoice, .children = kRecipientInfos},
@@ -210,12 +461,61 @@ constexpr Node kGost28147[] = {
      .children = kGost28147Parameters},
 };
 
+// Magma and Kuznyechik in CTR-ACPKM(-OMAC): Gost3412-15-Encryption-Parameters (RFC 9337
+// section 7.3), a UKM of half a block of IV and an 8-byte seed.
+template <const std::span<const std::string_view>& kOids, size_t kUkmSize>
+struct Acpkm {
+  static constexpr Node kParameters[] = {
+      {.what = "content UKM",
+       .tag = der::kOctetString,
+       .form = Form::kBytes,
+       .min = kUkmSize,
+       .max = kUkmSize},
+  };
+  static constexpr Node kAlgorithm[] = {
+      {.what = "content encryption algorithm",
+       .tag = der::kOid,
+       .form = Form::kOid,
+       .oids = kOids,
+       .refusal = kUnsupportedContent,
+       .capture = kContentEncryption},
+      {.what = "cipher parameters",
+       .tag = der::kSequence,
+       .form = Form::kChildren,
+       .children = kParameters},
+  };
+  static constexpr Node kShape = {.what = "content encryption",
+                                  .tag = der::kSequence,
+                                  .form = Form::kChildren,
+                                  .children = kAlgorithm};
+};
+constexpr std::span<const std::string_view> kMagmaOids = kOidMagmaAcpkm;
+constexpr std::span<const std::string_view> kKuznyechikOids = kOidKuznyechikAcpkm;
+
 // The accepted content encryptions.
 constexpr Node kContentEncryptions[] = {
     {.what = "content encryption",
      .tag = der::kSequence,
      .form = Form::kChildren,
      .children = kGost28147},
+    Acpkm<kMagmaOids, 12>::kShape,
+    Acpkm<kKuznyechikOids, 16>::kShape,
+};
+
+// The one unprotected attribute: the encrypted MAC of the -OMAC content encryptions (8 or 16
+// bytes; which one the content encryption says is checked when the envelope is opened).
+constexpr Node kMacValue[] = {
+    {.what = "content MAC", .tag = der::kOctetString, .form = Form::kBytes, .min = 8, .max = 16},
+};
+constexpr Node kMacAttribute[] = {
+    {.what = "attribute type", .tag = der::kOid, .form = Form::kOid, .oids = kOidMacAttribute},
+    {.what = "attribute values", .tag = der::kSet, .form = Form::kChildren, .children = kMacValue},
+};
+constexpr Node kUnprotectedAttributes[] = {
+    {.what = "unprotected attribute",
+     .tag = der::kSequence,
+     .form = Form::kChildren,
+     .children = kMacAttribute},
 };
 
 constexpr Node kEncryptedContentInfo[] = {
@@ -230,6 +530,11 @@ constexpr Node kEnvelopedData[] = {
      .tag = der::kSequence,
      .form = Form::kChildren,
      .children = kEncryptedContentInfo},
+    {.what = "unprotected attributes",
+     .tag = der::ContextConstructed(1),
+     .form = Form::kChildren,
+     .optional = true,
+     .children = kUnprotectedAttributes},
 };
 constexpr Node kEnvelopedDataContent[] = {
     {.what = "enveloped data",
@@ -253,10 +558,9 @@ constexpr Node kEnvelope = {.what = "content info",
                             .form = Form::kChildren,
                             .children = kContentInfo};
 
-// Any EnvelopedData, read only as far as its content encryption algorithm. Envelopes with
-// Magma or Kuznyechik content come with other recipient forms (kexp15 key export), and the
-// content encryption is what they are refused for: this loose pass finds it before the strict
-// one looks at the recipients.
+// Any EnvelopedData, read only as far as its content encryption algorithm: an envelope with a
+// content encryption the library does not know is refused for that, whatever its recipients,
+// before the strict pass looks at them.
 constexpr Node kAnyContentEncryption[] = {
     {.what = "content encryption algorithm",
      .tag = der::kOid,
@@ -300,32 +604,15 @@ constexpr Node kAnyEnvelope = {.what = "content info",
                                .form = Form::kChildren,
                                .children = kAnyContentInfo};
 
-// The names of the content encryptions a refusal names besides their identifiers: the GOST
-// R 34.12-2015 ciphers in CTR-ACPKM mode (RFC 9337), which the engine does not decipher right.
-std::string CipherName(std::string_view oid) {
-  constexpr std::pair<std::string_view, std::string_view> kNames[] = {
-      {"1.2.643.7.1.1.5.1.1", "Magma CTR-ACPKM"},
-      {"1.2.643.7.1.1.5.1.2", "Magma CTR-ACPKM-OMAC"},
-      {"1.2.643.7.1.1.5.2.1", "Kuznyechik CTR-ACPKM"},
-      {"1.2.643.7.1.1.5.2.2", "Kuznyechik CTR-ACPKM-OMAC"},
-  };
-  for (const auto& [known, name] : kNames) {
-    if (oid == known) {
-      return " (" + std::string(name) + ")";
-    }
-  }
-  return {};
-}
-
 }  // namespace
 
 EnvelopeAlgorithms CheckEnvelopeShape(std::string_view envelope) {
   der::Captures captures;
   if (!der::CheckShape(envelope, kAnyEnvelope, code::kCryptEBadMsg, captures) &&
-      captures.values[kContentEncryption] != kOidGost28147) {
+      std::ranges::find(kOidAccepted, captures.values[kContentEncryption]) ==
+          std::end(kOidAccepted)) {
     RaiseCryptError(code::kCryptEUnknownAlgo,
-                    "(unsupported content encryption " + captures.values[kContentEncryption] +
-                        CipherName(captures.values[kContentEncryption]) + ")");
+                    "(unsupported content encryption " + captures.values[kContentEncryption] + ")");
   }
   captures = {};
   if (const std::optional<der::Mismatch> mismatch =

@@ -5,6 +5,8 @@
 #include <openssl/engine.h>
 #include <openssl/evp.h>
 
+#include "crypt/platform/content_cipher.h"
+
 namespace lyr::crypt::engine {
 
 // The loaded engine (never null while a CryptoRuntime lives).
@@ -17,5 +19,8 @@ const EVP_MD* DigestGost94();
 const EVP_MD* SigningDigest(const EVP_PKEY* key);
 // GOST 28147-89 in CFB mode (1.2.643.2.2.21).
 const EVP_CIPHER* CipherGost89();
+// The engine's cipher of a content encryption (for OpenSSL's CMS code, which writes its
+// parameters).
+const EVP_CIPHER* CipherFor(lyr::crypt::ContentCipher cipher);
 
 }  // namespace lyr::crypt::engine
