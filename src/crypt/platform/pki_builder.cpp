@@ -489,8 +489,8 @@ Crl IssueCrl(const CrlSpec& fields, const Certificate& issuer, const PrivateKey&
       crl.get(), [](const X509_CRL* c, unsigned char** out) { return ::i2d_X509_CRL(c, out); }));
 }
 
-std::string SignDetached(std::string_view content, const Certificate& signer, const PrivateKey& key,
-                         std::string_view content_type_oid) {
+std::string SignDetached(std::string_view content, const Certificate& signer,
+                         const PrivateKey& key) {
   const CryptoRuntime runtime;
   constexpr unsigned kFlags = CMS_DETACHED | CMS_BINARY | CMS_NOSMIMECAP | CMS_PARTIAL;
   X509* const certificate = CertificateAccess::Native(signer);
@@ -505,14 +505,6 @@ std::string SignDetached(std::string_view content, const Certificate& signer, co
   }
   const ossl::Asn1TimePtr now(::ASN1_UTCTIME_adj(nullptr, std::time(nullptr), 0, 0));
   ::CMS_signed_add1_attr_by_NID(info, NID_pkcs9_signingTime, V_ASN1_UTCTIME, now.get(), -1);
-  if (!content_type_oid.empty()) {
-    // OpenSSL adds the contentType attribute only when the signer has none.
-    const ossl::Asn1ObjectPtr type(::OBJ_txt2obj(std::string(content_type_oid).c_str(), 1));
-    if (!type || ::CMS_signed_add1_attr_by_NID(info, NID_pkcs9_contentType, V_ASN1_OBJECT,
-                                               type.get(), -1) != 1) {
-      RaiseBadArgument("(content type)");
-    }
-  }
   const ossl::BioPtr in = ossl::MemoryBio(content);
   if (::CMS_final(cms.get(), in.get(), nullptr, kFlags) != 1) {
     RaiseCryptErrorWithOpenSsl(code::kCryptEMsgError);

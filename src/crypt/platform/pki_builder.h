@@ -95,13 +95,11 @@ Certificate IssueCertificate(const CertificateSpec& fields, const PrivateKey& su
 // A CRL (v2) of issuer, signed with issuer_key. Raises as IssueCertificate.
 Crl IssueCrl(const CrlSpec& fields, const Certificate& issuer, const PrivateKey& issuer_key);
 
-// A detached CMS SignedData (DER) of content by signer with key (its certificate included,
-// signingTime added). content_type_oid, when not empty, is written as the contentType signed
-// attribute instead of the eContentType (id-data), for signatures whose attributes disagree.
-// Raises ECryptError NTE_BAD_PUBLIC_KEY when key is not signer's and CRYPT_E_MSG_ERROR when
-// signing fails.
-std::string SignDetached(std::string_view content, const Certificate& signer, const PrivateKey& key,
-                         std::string_view content_type_oid = {});
+// A detached CMS SignedData (DER) of content by signer with key, its certificate included and
+// signingTime added. Raises ECryptError NTE_BAD_PUBLIC_KEY when key is not signer's and
+// CRYPT_E_MSG_ERROR when signing fails.
+std::string SignDetached(std::string_view content, const Certificate& signer,
+                         const PrivateKey& key);
 
 // A PKCS#10 certificate request for key with this subject, signed with key, as PEM
 // ("-----BEGIN CERTIFICATE REQUEST-----"). Raises ECryptError E_INVALIDARG for an empty subject.
