@@ -1,14 +1,17 @@
 // The verdict of a signature check over mutations of a genuine GOST 2012 chain: never "valid"
 // unless the mutation is harmless, and openssl agrees wherever it has a verdict.
 #include <gtest/gtest.h>
+#include <openssl/sha.h>
 
 #include <cctype>
 #include <functional>
 
 #include "crypt/crypt_test.h"
+#include "crypt/crypto_api20_utils.h"
 #include "crypt/crypto_provider.h"
 #include "crypt/crypto_signature.h"
 #include "crypt/platform/der_reader.h"
+#include "rtl/hex.h"
 #include "rtl/text.h"
 
 namespace lyr::crypt {
@@ -273,6 +276,50 @@ INSTANTIATE_TEST_SUITE_P(Mutations, VerdictTest, testing::ValuesIn(kMutations),
                            }
                            return name;
                          });
+
+// der with every length but 0 in the long form of four octets: BER, not DER.
+std::string Berify(std::string_view der) {
+  std::string ber;
+  der::Reader reader(der);
+  while (const std::optional<der::Element> element = reader.Next()) {
+    const std::string contents =
+        (element->tag & 0x20) != 0 ? Berify(element->contents) : std::string(element->contents);
+    ber += static_cast<char>(element->tag);
+    ber += contents.empty() ? '\0' : '\x84';  // OpenSSL wants contents after a long form
+    for (int shift = 24; shift >= 0 && !contents.empty(); shift -= 8) {
+      ber += static_cast<char>((contents.size() >> shift) & 0xFF);
+    }
+    ber += contents;
+  }
+  return ber;
+}
+
+std::string Sha1Hex(const std::string& bytes) {
+  unsigned char digest[SHA_DIGEST_LENGTH];
+  ::SHA1(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), digest);
+  return rtl::BytesToHexPlain(std::string_view(reinterpret_cast<char*>(digest), sizeof digest));
+}
+
+class BerTest : public test::Sandbox {};
+
+TEST_F(BerTest, CertificatesAreKeptAsDerAndBerEntriesAreReKeyed) {
+  const Certificate& signer = Pki().signer.certificate;
+  const std::vector<Certificate> chain = {Pki().root.certificate, Pki().inter.certificate, signer};
+  const std::string ber = Berify(signer.Der());
+  EXPECT_EQ(Certificate::FromDer(ber).Der(), signer.Der());
+  CCryptoAPI20Utils::ImportChain(nullptr, 2, Berify(MakeCertificatesPkcs7(chain)), "");
+  CCryptoAPI20Utils::ImportChain(nullptr, 2, MakeCertificatesPkcs7(chain), "");
+  EXPECT_EQ(test_util::ThumbprintsOf("CA"),
+            (std::set{Pki().root.certificate.Thumbprint(), Pki().inter.certificate.Thumbprint()}));
+  // An entry holding BER bytes under their thumbprint is read as DER, re-keyed on the next add.
+  const std::filesystem::path folder = Store("addressbook").Folder();
+  std::filesystem::remove(folder / (signer.Thumbprint() + ".cer"));
+  std::ofstream(folder / (Sha1Hex(ber) + ".cer"), std::ios::binary) << ber;
+  EXPECT_EQ(test_util::ThumbprintsOf("addressbook"), std::set{signer.Thumbprint()});
+  Store("addressbook").Add(signer, AddDisposition::kUseExisting);
+  EXPECT_TRUE(std::filesystem::exists(folder / (signer.Thumbprint() + ".cer")));
+  EXPECT_FALSE(std::filesystem::exists(folder / (Sha1Hex(ber) + ".cer")));
+}
 
 }  // namespace
 }  // namespace lyr::crypt
