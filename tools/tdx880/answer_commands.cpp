@@ -100,7 +100,7 @@ void SaveInto(package::CTdx880Doc& package, const std::string& output) {
     rtl::RaiseLastOSError();
   }
   package.Save(folder);
-  Print(package.FileName() + "\n");
+  Print(Escaped(package.FileName()) + "\n");
 }
 
 int RunReceipt(const Arguments& arguments) {
