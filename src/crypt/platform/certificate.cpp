@@ -79,7 +79,14 @@ Certificate CertificateAccess::Wrap(ossl::X509Ptr x509) {
   if (encoded.empty()) {
     RaiseCryptErrorWithOpenSsl(code::kCryptEBadEncode);
   }
-  return Certificate::FromDer(encoded);
+  if (der::BerToDer(encoded) != encoded) {
+    return Certificate::FromDer(encoded);  // parsed again from its DER
+  }
+  auto impl = std::make_shared<Certificate::Impl>();
+  impl->sha1 = Sha1Of(encoded);
+  impl->der = encoded;
+  impl->x509 = std::move(x509);
+  return Certificate(std::move(impl));
 }
 
 std::vector<NameAttribute> NameAttributes(const X509_NAME* name) {

@@ -134,6 +134,36 @@ size_t CanonicalElement(std::string_view bytes, std::string& out, int depth) {
   return indefinite ? static_cast<size_t>(rest.data() + 2 - bytes.data()) : header + length;
 }
 
+// Whether the elements of contents (one level, inside parent's tag) are already what
+// CanonicalElement writes: DER lengths, no segmented strings, BOOLEAN true as FF, SETs sorted.
+bool IsCanonical(std::string_view contents, uint8_t parent, int depth) {
+  if (depth > kMaxDepth) {
+    return false;
+  }
+  Reader reader(contents);
+  std::string_view previous;
+  while (!reader.AtEnd()) {
+    const char* start = reader.Position();
+    const std::optional<Element> element = reader.Next();
+    if (!element) {
+      return false;
+    }
+    const std::string_view whole(start, static_cast<size_t>(reader.Position() - start));
+    if (parent == kSet && whole < previous) {
+      return false;
+    }
+    previous = whole;
+    const uint8_t tag = element->tag;
+    if ((tag & 0x20) != 0 ? ((tag & 0xC0) == 0 && tag != kSequence && tag != kSet) ||
+                                !IsCanonical(element->contents, tag, depth + 1)
+                          : tag == 0x01 && element->contents.size() == 1 &&
+                                element->contents[0] != '\0' && element->contents[0] != '\xFF') {
+      return false;
+    }
+  }
+  return true;
+}
+
 bool IsWellFormed(std::string_view contents, int depth) {
   if (depth > kMaxDepth) {
     return false;
@@ -347,6 +377,10 @@ class Walker final {
 }  // namespace
 
 std::optional<std::string> BerToDer(std::string_view bytes) {
+  Reader top(bytes);
+  if (top.Next() && top.AtEnd() && IsCanonical(bytes, 0, 0)) {
+    return std::string(bytes);  // the usual case, without building a copy element by element
+  }
   std::string out;
   out.reserve(bytes.size());
   if (CanonicalElement(bytes, out, 0) != bytes.size()) {
