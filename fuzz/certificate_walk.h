@@ -32,9 +32,8 @@ inline void WalkCertificate(const crypt::Certificate& c) {
       [&] { (void)c.PublicKeyAlgorithmOid(); }, [&] { (void)c.SignatureAlgorithmOid(); },
       [&] { (void)c.Extensions(); }, [&] { (void)c.GetBasicConstraints(); },
       [&] { (void)c.AuthorityInfoAccess(); }, [&] { (void)c.IsSelfIssued(); },
-      [&] { (void)c.IsSignedBy(c); },
-      // Its bytes parse again to the same certificate, or (BER kept from a PKCS #7 bag) are
-      // refused.
+      [&] { (void)c.IsSignedBy(c); }, [&] { (void)c.KeyUsage(); }, [&] { (void)c.Defect(); },
+      // Its bytes (always DER, whatever encoding it came in) parse again to the same certificate.
       [&] {
         if (!crypt::Certificate::FromDer(c.Der()).SameAs(c)) {
           __builtin_trap();
@@ -45,7 +44,7 @@ inline void WalkCertificate(const crypt::Certificate& c) {
 inline void WalkCrl(const crypt::Crl& crl) {
   Try([&] { (void)crl.Thumbprint(); }, [&] { (void)crl.IssuerNameDer(); },
       [&] { (void)crl.Issuer(); }, [&] { (void)crl.IssuerCN(); }, [&] { (void)crl.ThisUpdate(); },
-      [&] { (void)crl.NextUpdate(); }, [&] { (void)crl.Revoked(); });
+      [&] { (void)crl.NextUpdate(); }, [&] { (void)crl.Revoked(); }, [&] { (void)crl.Defect(); });
 }
 
 }  // namespace lyr::fuzz

@@ -27,6 +27,29 @@ void TraceLastError() {
   rtl::TraceLine(LastCryptErrorText());
 }
 
+// Why candidate may not issue a certificate of a chain with below CA certificates under it
+// (RFC 5280 section 6.1.4): "" when it may. It must be usable, a CA by its basic constraints
+// (a self-signed trust anchor without them is taken as one), allowed keyCertSign when it limits
+// its key's usage, and allow as many CA certificates below it as there are.
+std::string IssuerDefect(const Certificate& candidate, size_t below) {
+  if (std::string defect = candidate.Defect(); !defect.empty()) {
+    return defect;
+  }
+  const std::optional<BasicConstraints> constraints = candidate.GetBasicConstraints();
+  if (constraints ? !constraints->ca : !candidate.IsSelfIssued()) {
+    return "not a CA certificate";
+  }
+  const std::optional<uint16_t> usage = candidate.KeyUsage();
+  if (usage && (*usage & key_usage::kKeyCertSign) == 0) {
+    return "key usage without keyCertSign";
+  }
+  if (constraints && constraints->path_length >= 0 &&
+      below > static_cast<size_t>(constraints->path_length)) {
+    return "path length exceeded";
+  }
+  return {};
+}
+
 }  // namespace
 
 CCryptoAPI20ChainBuilderBase::~CCryptoAPI20ChainBuilderBase() {
@@ -106,7 +129,7 @@ void CCryptoAPI20ChainBuilderBase::OpenStores() {
   }
   for (const Crl& crl : ca.Crls()) {
     try {
-      working_store_->AddCrl(crl, AddDisposition::kReplaceExisting);
+      working_store_->AddCrl(crl, AddDisposition::kAlways);  // the lookup picks among them
     } catch (const ECryptError&) {
       // A CRL that cannot be added is left out; the revocation check reports what is missing.
     }
@@ -131,7 +154,7 @@ bool CCryptoAPI20ChainBuilderBase::IsInWorkingStore(const Certificate& certifica
 // not verify current's signature is passed over, so a certificate that merely carries a CA's name
 // never completes a chain.
 std::optional<Certificate> CCryptoAPI20ChainBuilderBase::FindIssuer(
-    const Certificate& current, const std::vector<std::string>& used) const {
+    const Certificate& current, const std::vector<std::string>& used, size_t below) const {
   if (current.IsSelfIssued()) {
     SetLastCryptError(code::kCryptESelfSigned);
     return std::nullopt;
@@ -143,9 +166,14 @@ std::optional<Certificate> CCryptoAPI20ChainBuilderBase::FindIssuer(
     }
     const bool already_used =
         std::find(used.begin(), used.end(), candidate.Thumbprint()) != used.end();
-    if (!already_used && ValidAt(candidate, date)) {
-      return candidate;
+    if (already_used || !ValidAt(candidate, date)) {
+      continue;
     }
+    if (const std::string defect = IssuerDefect(candidate, below); !defect.empty()) {
+      rtl::TraceLine("Issuer candidate " + candidate.Thumbprint() + " passed over: " + defect);
+      continue;
+    }
+    return candidate;
   }
   SetLastCryptError(code::kCryptENotFound);
   return std::nullopt;
@@ -163,7 +191,12 @@ void CCryptoAPI20ChainBuilderBase::BuildChain(const Certificate* certificate, rt
   const CryptoRuntime runtime;
 
   Certificate current = *config.InitialCertificate();
+  if (const std::string defect = current.Defect(); !defect.empty()) {
+    rtl::TraceLine("Certificate " + current.Thumbprint() + " not usable: " + defect);
+    RaiseError(chain_code::kNoCurrentCrl, rtl::Msg(u8"Ошибка при построении цепочки"));
+  }
   std::vector<std::string> used;
+  size_t below = 0;  // CA certificates of the chain so far, self-issued ones not counted
   std::string issuer_cn;
   std::string ca_issuers_url;
   for (;;) {
@@ -172,7 +205,7 @@ void CCryptoAPI20ChainBuilderBase::BuildChain(const Certificate* certificate, rt
     issuer_cn = CCryptoAPI20Utils::GetIssuerCN(current);
     std::optional<Certificate> issuer;
     try {
-      issuer = FindIssuer(current, used);
+      issuer = FindIssuer(current, used, below);
     } catch (const ECryptError&) {
       break;  // the last crypto error is the search's failure
     }
@@ -180,6 +213,9 @@ void CCryptoAPI20ChainBuilderBase::BuildChain(const Certificate* certificate, rt
       break;
     }
     used.push_back(issuer->Thumbprint());
+    if (!issuer->IsSelfIssued()) {
+      ++below;
+    }
     OnIssuer(current, *issuer);
     current = std::move(*issuer);
   }

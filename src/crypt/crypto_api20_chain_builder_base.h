@@ -34,8 +34,10 @@ class CCryptoAPI20ChainBuilderBase : public rtl::CCustomDoc {
   // [%s]"). Returns normally when the chain ends at a trusted self-signed certificate, which
   // becomes LastRoot(). Raises "Документ не открыт" when closed, CCryptoAPI20Exception 35
   // "Не найден сертификат УЦ [%s]" (the issuer's common name, then ". URL для скачивания: [%s]"
-  // with the certificate's caIssuers address when it names one) when an issuer is missing,
-  // 33 "Ошибка при построении цепочки" for another failure of the search, and whatever
+  // with the certificate's caIssuers address when it names one) when an issuer is missing (also
+  // when every candidate fails the path checks of FindIssuer), 33 "Ошибка при построении
+  // цепочки" for another failure of the search and for a certificate that is not usable
+  // (Certificate::Defect; the reason is traced), and whatever
   // OnCertificate and OnIssuer raise.
   void BuildChain(const Certificate* certificate, rtl::TDateTime date);
 
@@ -55,8 +57,9 @@ class CCryptoAPI20ChainBuilderBase : public rtl::CCustomDoc {
   [[nodiscard]] virtual std::unique_ptr<CCryptoAPI20ChainBuilderBaseConfig> CreateConfig() const;
   // Raises CCryptoAPI20Exception (code, message); an override must raise as well.
   virtual void RaiseError(uint8_t code, std::string message) const;
-  // Makes the working store: a copy of every certificate and CRL of "CA" and every certificate of
-  // "ROOT" at the configured location. A failing add is traced and skipped.
+  // Makes the working store: a copy of every certificate and CRL of "CA" (all CRLs, several of
+  // one issuer included) and every certificate of "ROOT" at the configured location. A failing add
+  // is traced and skipped.
   virtual void OpenStores();
   virtual void CloseStores();
 
@@ -65,11 +68,13 @@ class CCryptoAPI20ChainBuilderBase : public rtl::CCustomDoc {
 
  private:
   // The issuer of current in the working store: a candidate whose subject is current's issuer,
-  // whose key verifies current's signature, that is not in used and that is valid at date by its
-  // own bounds. None: the last crypto error says why (CRYPT_E_SELF_SIGNED for a self-signed
-  // certificate, CRYPT_E_NOT_FOUND when no candidate qualifies).
+  // whose key verifies current's signature, that is not in used, that is valid at date by its
+  // own bounds, and that may issue with below CA certificates under it (usable, a CA, keyCertSign
+  // when its key usage is limited, its path length). None: the last crypto error says why
+  // (CRYPT_E_SELF_SIGNED for a self-signed certificate, CRYPT_E_NOT_FOUND when no candidate
+  // qualifies).
   std::optional<Certificate> FindIssuer(const Certificate& current,
-                                        const std::vector<std::string>& used) const;
+                                        const std::vector<std::string>& used, size_t below) const;
   // Ends a walk that stopped at current: keeps the trusted self-signed root, or raises.
   void FinishChain(const Certificate& current, const std::string& issuer_cn,
                    const std::string& ca_issuers_url);

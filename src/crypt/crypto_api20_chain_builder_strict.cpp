@@ -1,6 +1,7 @@
 // CCryptoAPI20ChainBuilderStrict: downloads, revocation lists and the date rule.
 #include "crypt/crypto_api20_chain_builder_strict.h"
 
+#include <ctime>
 #include <exception>
 
 #include "crypt/crypt_error.h"
@@ -158,7 +159,7 @@ void CCryptoAPI20ChainBuilderStrict::FetchCRL(const Certificate& certificate) {
     }
   }();
   try {
-    WorkingStore().AddCrl(crl, AddDisposition::kNewer);
+    WorkingStore().AddCrl(crl, AddDisposition::kAlways);
   } catch (const ECryptError&) {
     rtl::TraceLine(LastCryptErrorText());
   }
@@ -199,14 +200,29 @@ void CCryptoAPI20ChainBuilderStrict::OnIssuer(const Certificate& certificate,
 
 // Stands in for CertFindCRLInStore with CRL_FIND_ISSUED_BY. Only a list whose signature the
 // issuer's key verifies counts: a list that merely names the issuer could hide a revocation.
+// Of those, lists this system may not use (Crl::IsUsableAt: defects, issued in the future) are
+// passed over, all of them when the issuer's key may not sign lists (RFC 5280 section 6.3.3);
+// the newest of the rest is taken, whatever order the store gives.
 std::optional<Crl> CCryptoAPI20ChainBuilderStrict::FindCrlIssuedBy(const Certificate& issuer) {
+  const std::optional<uint16_t> usage = issuer.KeyUsage();
+  const bool may_sign = !usage || (*usage & key_usage::kCrlSign) != 0;
+  const int64_t now = std::time(nullptr);
+  std::optional<Crl> newest;
   for (Crl& crl : WorkingStore().Crls()) {
-    if (crl.IsIssuedBy(issuer)) {
-      return std::move(crl);
+    if (!may_sign || !crl.IsIssuedBy(issuer) ||
+        (newest && crl.ThisUpdate() <= newest->ThisUpdate())) {
+      continue;
     }
+    if (!crl.IsUsableAt(now)) {
+      rtl::TraceLine("CRL " + crl.Thumbprint() + " not used: " + crl.Defect());
+      continue;
+    }
+    newest = std::move(crl);
   }
-  SetLastCryptError(code::kCryptENotFound);
-  return std::nullopt;
+  if (!newest) {
+    SetLastCryptError(code::kCryptENotFound);
+  }
+  return newest;
 }
 
 bool CCryptoAPI20ChainBuilderStrict::CheckRevocation(const Certificate& certificate,

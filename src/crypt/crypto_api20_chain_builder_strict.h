@@ -34,7 +34,8 @@ class CCryptoAPI20ChainBuilderStrict : public CCryptoAPI20ChainBuilderBase {
 
   // Checks certificate against the revocation list of issuer in the working store at date.
   // Raises CCryptoAPI20Exception 34 "Список отозванных сертификатов для [%s] не найден" (and
-  // ". URL для скачивания: [%s]" with the certificate's CRL addresses) when there is none, 33
+  // ". URL для скачивания: [%s]" with the certificate's CRL addresses) when there is none or
+  // none is usable (FindCrlIssuedBy), 33
   // "Ошибка при проверке по списку отозванных сертификатов [%s]" when the search fails, and the
   // failures of CheckAgainstCRL. Returns true.
   bool CheckRevocation(const Certificate& certificate, const Certificate& issuer,
@@ -68,7 +69,8 @@ class CCryptoAPI20ChainBuilderStrict : public CCryptoAPI20ChainBuilderBase {
   // Downloads the revocation list of certificate's issuer into the working store.
   void FetchCRL(const Certificate& certificate);
   [[nodiscard]] bool AlreadyFetched(const std::string& address) const;
-  // The first CRL of the working store issued (and signed) by issuer.
+  // The newest usable CRL of the working store issued (and signed) by issuer; none (last error
+  // CRYPT_E_NOT_FOUND) when there is none, so an unusable list counts as a missing one.
   std::optional<Crl> FindCrlIssuedBy(const Certificate& issuer);
   void RaiseStaleCrl(std::string message, const Certificate& certificate) const;
 

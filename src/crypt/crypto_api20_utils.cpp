@@ -2,12 +2,14 @@
 #include "crypt/crypto_api20_utils.h"
 
 #include <algorithm>
+#include <ctime>
 
 #include "crypt/crypt_error.h"
 #include "crypt/platform/crypto_runtime.h"
 #include "crypt/platform/envelope.h"
 #include "crypt/platform/key_container.h"
 #include "rtl/base64.h"
+#include "rtl/date_time.h"
 #include "rtl/errors.h"
 #include "rtl/hex.h"
 #include "rtl/trace.h"
@@ -328,6 +330,36 @@ void CCryptoAPI20Utils::AddCertificateToStore(ProviderHandle provider, uint8_t l
     }
     throw;
   }
+}
+
+void CCryptoAPI20Utils::ImportCRL(ProviderHandle provider, uint8_t location, const Crl& crl) {
+  const std::string issuer = crl.IssuerCN().value_or("");
+  if (const std::string defect = crl.Defect(); !defect.empty()) {
+    rtl::RaiseFmt(u8"Список отозванных сертификатов УЦ [%s] не может быть использован: %s", issuer,
+                  defect);
+  }
+  if (!crl.IsUsableAt(std::time(nullptr))) {
+    rtl::RaiseFmt(u8"Список отозванных сертификатов УЦ [%s] выпущен позже текущего времени [%s]",
+                  issuer, rtl::DateTimeToStr(rtl::UnixTimeToUtcDateTime(crl.ThisUpdate())));
+  }
+  const auto signs = [&](const Certificate& candidate) {
+    const std::optional<uint16_t> usage =
+        candidate.Defect().empty() ? candidate.KeyUsage() : std::optional<uint16_t>(0);
+    return (!usage || (*usage & key_usage::kCrlSign) != 0) && crl.IsIssuedBy(candidate);
+  };
+  bool verified = false;
+  for (const uint8_t store : {kStoreRoot, kStoreCa}) {
+    const std::vector<Certificate> candidates =
+        OpenSystemStore(provider, location, store).FindBySubjectName(crl.IssuerNameDer());
+    verified = verified || std::any_of(candidates.begin(), candidates.end(), signs);
+  }
+  if (!verified) {
+    rtl::RaiseFmt(
+        u8"Подпись списка отозванных сертификатов УЦ [%s] не проверяется ни одним "
+        u8"сертификатом УЦ из хранилищ",
+        issuer);
+  }
+  OpenSystemStore(provider, location, kStoreCa).AddCrl(crl, AddDisposition::kNewer);
 }
 
 void CCryptoAPI20Utils::ImportChain(ProviderHandle provider, uint8_t location,

@@ -102,6 +102,16 @@ class CCryptoAPI20Utils final {
   static void AddCertificateToStore(ProviderHandle provider, uint8_t location,
                                     std::string_view container_name, const Certificate& certificate,
                                     uint8_t store);
+  // Puts a CRL into "CA" at location when it may be used: not defective (Crl::Defect; raises
+  // "Список отозванных сертификатов УЦ [%s] не может быть использован: %s" with the issuer's
+  // common name and the reason), not issued later than now plus kCrlClockSkew ("Список
+  // отозванных сертификатов УЦ [%s] выпущен позже текущего времени [%s]", with its thisUpdate in
+  // UTC), and signed by the key of a usable certificate of "ROOT" or "CA" with its issuer's name
+  // that may sign lists ("Подпись списка отозванных сертификатов УЦ [%s] не проверяется ни
+  // одним сертификатом УЦ из хранилищ"). It replaces the older lists of that issuer under the
+  // store's lock (CertStore::AddCrl, kNewer: raises ECryptError CRYPT_E_EXISTS when the store
+  // holds the same or a newer one). After any failure the store is as it was.
+  static void ImportCRL(ProviderHandle provider, uint8_t location, const Crl& crl);
   // Imports a PKCS#7 certificate chain (DER or Base64, with or without the certificate PEM lines)
   // or a single certificate, sorting each certificate into "CA" (IsCACertificate), "ROOT"
   // (IsSelfIssued) or "addressbook". A body that is neither raises CertificateFromBody's

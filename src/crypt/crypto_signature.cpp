@@ -3,6 +3,8 @@
 
 #include <ctime>
 #include <memory>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "crypt/crypt_error.h"
@@ -141,6 +143,98 @@ ossl::X509Ptr SignerCertificate(CMS_ContentInfo* cms, CMS_SignerInfo* signer) {
   return nullptr;
 }
 
+// GOST keys with the digest their signatures use and the identifier of such a signature; a
+// SignerInfo names its signature algorithm by that identifier or by the key's own (RFC 4490,
+// RFC 7091 and the TC 26 recommendations).
+struct GostSuite {
+  std::string_view key;
+  std::string_view digest;
+  std::string_view signature;
+};
+constexpr GostSuite kGostSuites[] = {
+    {"1.2.643.2.2.19", "1.2.643.2.2.9", "1.2.643.2.2.3"},
+    {"1.2.643.7.1.1.1.1", "1.2.643.7.1.1.2.2", "1.2.643.7.1.1.3.2"},
+    {"1.2.643.7.1.1.1.2", "1.2.643.7.1.1.2.3", "1.2.643.7.1.1.3.3"},
+};
+
+[[noreturn]] void RaiseBadSigner(uint32_t code, std::string detail) {
+  SetLastCryptError(code, std::move(detail));
+  RaiseBadSignature();
+}
+
+// The digest and signature algorithms of signer must be those of certificate's GOST key: a
+// signature checked under another algorithm than the key's says nothing about the key's holder.
+void CheckSignerAlgorithms(CMS_SignerInfo* signer, X509* certificate) {
+  X509_ALGOR* digest = nullptr;
+  X509_ALGOR* signature = nullptr;
+  ::CMS_SignerInfo_get0_algs(signer, nullptr, nullptr, &digest, &signature);
+  ASN1_OBJECT* key = nullptr;
+  ::X509_PUBKEY_get0_param(&key, nullptr, nullptr, nullptr, ::X509_get_X509_PUBKEY(certificate));
+  const std::string key_oid = key != nullptr ? ossl::OidText(key) : std::string();
+  for (const GostSuite& suite : kGostSuites) {
+    if (suite.key != key_oid) {
+      continue;
+    }
+    const std::string digest_oid = digest != nullptr ? ossl::OidText(digest->algorithm) : "";
+    const std::string signature_oid =
+        signature != nullptr ? ossl::OidText(signature->algorithm) : "";
+    if (digest_oid != suite.digest ||
+        (signature_oid != suite.key && signature_oid != suite.signature)) {
+      RaiseBadSigner(code::kNteBadAlgId, "algorithms " + digest_oid + " / " + signature_oid +
+                                             " do not match the key " + key_oid);
+    }
+  }
+}
+
+// How many attributes of nid a signer has among its signed (or unsigned) attributes, and
+// whether each of them holds exactly one value.
+std::pair<int, bool> AttributeCount(CMS_SignerInfo* signer, int nid, bool is_signed) {
+  int count = 0;
+  bool single = true;
+  for (int at = -1;;) {
+    at = is_signed ? ::CMS_signed_get_attr_by_NID(signer, nid, at)
+                   : ::CMS_unsigned_get_attr_by_NID(signer, nid, at);
+    if (at < 0) {
+      return {count, single};
+    }
+    ++count;
+    X509_ATTRIBUTE* attribute =
+        is_signed ? ::CMS_signed_get_attr(signer, at) : ::CMS_unsigned_get_attr(signer, at);
+    single = single && ::X509_ATTRIBUTE_count(attribute) == 1;
+  }
+}
+
+// RFC 5652 sections 5.3 and 11: signed attributes are required unless the content is data; then
+// contentType (equal to the eContentType) and messageDigest are there once with one value,
+// signingTime at most once with one value, no countersignature is signed, and none of the
+// three is among the unsigned attributes.
+void CheckSignerAttributes(CMS_ContentInfo* cms, CMS_SignerInfo* signer) {
+  const ASN1_OBJECT* content_type = ::CMS_get0_eContentType(cms);
+  if (::CMS_signed_get_attr_count(signer) < 0) {
+    if (::OBJ_obj2nid(content_type) != NID_pkcs7_data) {
+      RaiseBadSigner(code::kNteBadSignature, "no signed attributes over a content not data");
+    }
+    return;
+  }
+  for (const int nid : {NID_pkcs9_contentType, NID_pkcs9_messageDigest, NID_pkcs9_signingTime}) {
+    const auto [count, single] = AttributeCount(signer, nid, true);
+    const bool required = nid != NID_pkcs9_signingTime;
+    if ((required && count != 1) || count > 1 || !single ||
+        AttributeCount(signer, nid, false).first != 0) {
+      RaiseBadSigner(code::kNteBadSignature,
+                     std::string("attribute ") + ::OBJ_nid2sn(nid) + " not present once");
+    }
+  }
+  if (AttributeCount(signer, NID_pkcs9_countersignature, true).first != 0) {
+    RaiseBadSigner(code::kNteBadSignature, "countersignature among the signed attributes");
+  }
+  const auto* signed_type = static_cast<const ASN1_OBJECT*>(::CMS_signed_get0_data_by_OBJ(
+      signer, ::OBJ_nid2obj(NID_pkcs9_contentType), -3, V_ASN1_OBJECT));
+  if (signed_type == nullptr || ::OBJ_cmp(signed_type, content_type) != 0) {
+    RaiseBadSigner(code::kNteBadSignature, "contentType attribute is not the eContentType");
+  }
+}
+
 // Content for CMS_verify when the digests are known (a memory BIO needs a non-null buffer).
 constexpr std::string_view kNoContent("", 0);
 
@@ -207,9 +301,10 @@ std::vector<const std::string*> DigestsServing(CMS_ContentInfo* cms,
 }
 
 // Checks the signature of the first signer over content with its certificate (the chain is
-// left to the chain builder). With digests that serve every signer (DigestsServing),
-// CMS_verify checks everything but the content, then each signer's messageDigest is compared
-// with its digest, failing as CMS_verify fails on a changed content.
+// left to the chain builder), then every signer's attributes and algorithms. With digests that
+// serve every signer (DigestsServing), CMS_verify checks everything but the content, then each
+// signer's messageDigest is compared with its digest, failing as CMS_verify fails on a changed
+// content.
 void CheckSignature(CMS_ContentInfo* cms, X509* certificate, std::string_view content,
                     const ContentDigests* digests) {
   const X509StackPtr signers(sk_X509_new_null());
@@ -229,6 +324,13 @@ void CheckSignature(CMS_ContentInfo* cms, X509* certificate, std::string_view co
     RaiseBadSignature();
   }
   STACK_OF(CMS_SignerInfo)* infos = ::CMS_get0_SignerInfos(cms);
+  for (int i = 0; i < sk_CMS_SignerInfo_num(infos); ++i) {
+    CMS_SignerInfo* info = sk_CMS_SignerInfo_value(infos, i);
+    CheckSignerAttributes(cms, info);
+    X509* signer_certificate = nullptr;
+    ::CMS_SignerInfo_get0_algs(info, nullptr, &signer_certificate, nullptr, nullptr);
+    CheckSignerAlgorithms(info, signer_certificate != nullptr ? signer_certificate : certificate);
+  }
   for (size_t i = 0; i < serving.size(); ++i) {
     const ASN1_OCTET_STRING* expected =
         MessageDigest(sk_CMS_SignerInfo_value(infos, static_cast<int>(i)));

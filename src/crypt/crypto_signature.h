@@ -54,8 +54,10 @@ class CCryptoSignature : public rtl::CCustomDoc {
   // the signer certificate carried in the signature, matched by issuer and serial number. Raises
   // CCryptoAPI20Exception 32 "Ошибка при проверке подписи: невозможно выделить сертификат из
   // подписи" when the signature carries no such certificate, 22 "Ошибка при проверке подписи
-  // [%s]" (the last error text) for any other failure. With verification flag 4 the first
-  // certificate carried becomes the signer list's one entry and its chain is built at
+  // [%s]" (the last error text) for any other failure, also when a signer's attributes break
+  // RFC 5652 (contentType other than the eContentType, a required attribute missing or
+  // repeated) or its digest or signature algorithm is not its GOST key's. With verification flag 4
+  // the first certificate carried becomes the signer list's one entry and its chain is built at
   // signing_date (days since 1899-12-30; 0 = now). Returns true.
   bool Verify(std::string_view signed_content, std::string_view signature, double signing_date);
 

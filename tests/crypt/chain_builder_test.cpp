@@ -155,7 +155,7 @@ TEST_F(ChainBuilderTest, TheIssuersNameWithAnotherKeyIsNoIssuerAndSignsNoList) {
   EXPECT_EQ(Build(S().user).code, 35);
   S().AddIntermediateToCa();
   test::AddCrlToStore(
-      IssueCrl(CrlSpec{S().now - kDay, S().now + 30 * kDay, {}, 1, true}, impostor, other_key));
+      IssueCrl(CrlSpec{S().now - kDay, S().now + 30 * kDay, {}, 1, true, {}}, impostor, other_key));
   OpenBuilder(0);
   EXPECT_EQ(Build(S().user).code, -1);
   OpenBuilder(chain_flags::kCheckRevocation);

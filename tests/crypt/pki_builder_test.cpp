@@ -140,7 +140,7 @@ TEST_F(PkiBuilderTest, CrlIsParsedBackAndVerifiedByOpenSsl) {
         "Serial Number: 05", "Signature Algorithm: GOST R 34.11-94 with GOST R 34.10-2001"}) {
     EXPECT_NE(output.find(expected), std::string::npos) << expected << "\n" << output;
   }
-  const Crl bare = IssueCrl(CrlSpec{k2025, 0, {}, -1, false}, root_.certificate, root_.key);
+  const Crl bare = IssueCrl(CrlSpec{k2025, 0, {}, -1, false, {}}, root_.certificate, root_.key);
   EXPECT_EQ(bare.NextUpdate(), 0);
   EXPECT_TRUE(bare.Revoked().empty());
   EXPECT_TRUE(bare.IsIssuedBy(root_.certificate));

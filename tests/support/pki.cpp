@@ -245,6 +245,59 @@ crypt::Certificate InstallSigner(const PkiParty& party, const std::string& conta
       .Add(bound, crypt::AddDisposition::kReplaceExisting);
 }
 
+namespace {
+
+PrivateKey Key2012() {
+  return PrivateKey::Generate(crypt::GostAlgorithm::k2012_256, "");
+}
+
+PkiParty SelfSigned(crypt::CertificateSpec fields, int64_t not_before) {
+  const PrivateKey key = Key2012();
+  fields.not_before = not_before;
+  return {key, crypt::IssueSelfSigned(fields, key)};
+}
+
+}  // namespace
+
+VerdictPki::VerdictPki()
+    : now(std::time(nullptr)),
+      root(SelfSigned(Spec("CN=Verdict Root CA,O=Lyr", "01", true), now - 2 * 365 * kDay)),
+      inter(Issue(Spec("CN=Verdict Inter CA,O=Lyr", "02", true), root)),
+      signer(Issue(Spec("CN=Verdict Signer,O=Lyr", "0D", false), inter)),
+      revoked(Issue(Spec("CN=Verdict Revoked,O=Lyr", "0E", false), inter)),
+      root_crl(crypt::IssueCrl({now - kDay, now + 30 * kDay, {}, 1, true, {}}, root.certificate,
+                               root.key)),
+      inter_crl(crypt::IssueCrl(InterCrlSpec(), inter.certificate, inter.key)) {}
+
+crypt::CertificateSpec VerdictPki::Spec(const std::string& subject, const std::string& serial,
+                                        bool ca) const {
+  crypt::CertificateSpec fields;
+  fields.serial_hex = serial;
+  fields.subject = crypt::ParseDistinguishedName(subject);
+  fields.not_before = now - 180 * kDay;
+  fields.not_after = now + 365 * kDay;
+  fields.ca = ca;
+  fields.key_usage = ca ? crypt::key_usage::kCa
+                        : crypt::key_usage::kDigitalSignature | crypt::key_usage::kNonRepudiation;
+  return fields;
+}
+
+crypt::CrlSpec VerdictPki::InterCrlSpec() const {
+  return {now - kDay, now + 30 * kDay, {{"0E", now - kDay}}, 1, true, {}};
+}
+
+PkiParty VerdictPki::Issue(const crypt::CertificateSpec& fields, const PkiParty& issuer) {
+  const PrivateKey key = Key2012();
+  return {key, crypt::IssueCertificate(fields, key, issuer.certificate, issuer.key)};
+}
+
+void VerdictPki::Trust() const {
+  AddToStore(root.certificate, "ROOT");
+  AddToStore(inter.certificate, "CA");
+  AddCrlToStore(root_crl);
+  AddCrlToStore(inter_crl);
+}
+
 ChainScenario::ChainScenario(std::filesystem::path folder_path)
     : server_(std::make_unique<LoopbackServer>([this](int socket, const std::string& request) {
         std::unique_lock guard(lock_);

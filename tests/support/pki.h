@@ -15,6 +15,7 @@
 
 #include "crypt/platform/certificate.h"
 #include "crypt/platform/crl.h"
+#include "crypt/platform/pki_builder.h"
 #include "crypt/platform/private_key.h"
 #include "crypt/platform/store_location.h"
 #include "support/sandbox.h"
@@ -115,6 +116,26 @@ class ChainScenario final {
       crypt::StoreLocation location = crypt::StoreLocation::kCurrentUser) const;
   // The current user trusts root and has inter, root_crl and inter_crl in "CA".
   void TrustAll() const;
+};
+
+// A GOST R 34.10-2012 (256-bit) PKI made at construction (now): root "Verdict Root CA"
+// (self-signed) and inter "Verdict Inter CA" (by root), critical CAs with keyCertSign and
+// cRLSign; by inter, signer "Verdict Signer" and revoked (serial 0E); CRLs now-1d..now+30d: the
+// root's empty, the inter's revoking 0E a day ago.
+struct VerdictPki {
+  VerdictPki();
+  const int64_t now;
+  PkiParty root, inter, signer, revoked;
+  crypt::Crl root_crl, inter_crl;
+  // Fields valid now-180d..now+1y: a CA as inter, or an end entity as signer.
+  [[nodiscard]] crypt::CertificateSpec Spec(const std::string& subject, const std::string& serial,
+                                            bool ca) const;
+  // The fields of inter's CRL above.
+  [[nodiscard]] crypt::CrlSpec InterCrlSpec() const;
+  // A new 2012-256 key with a certificate of fields by issuer.
+  [[nodiscard]] static PkiParty Issue(const crypt::CertificateSpec& fields, const PkiParty& issuer);
+  // The current user has root in "ROOT", inter and both CRLs in "CA".
+  void Trust() const;
 };
 
 class PkiSandbox : public Sandbox {

@@ -336,6 +336,7 @@ TEST_F(ToolCommand, CertShowAndImport) {
   EXPECT_EQ(result.status, 1);
   EXPECT_EQ(result.err, "tdx880: no certificate with thumbprint " + user_.Thumbprint() +
                             " in the stores of the local machine\n");
+  Tool("cert import " + Quote(SharedPki().root) + " --store ROOT");  // the CRL's issuer
   EXPECT_EQ(Tool("cert import " + Quote(SharedPki().root_crl)).out,
             "imported CRL " + Thumbprint("crl", SharedPki().root_crl) +
                 " of Test Root CA into CA, current user\n");

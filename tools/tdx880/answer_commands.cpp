@@ -159,7 +159,7 @@ PackageResult ReceiptOne(const std::string& argument, const Options& options,
       facts.receipt = saved;
       return {PackageJson(facts), "", true};
     }
-    return {saved + "\n", "", true};
+    return {Escaped(saved) + "\n", "", true};
   });
 }
 
@@ -210,7 +210,7 @@ int RunErrorPackage(const Arguments& arguments) {
   } else {
     package::BuildErrorPackage(source, answer, std::move(text));
   }
-  Print(SaveInto(answer, options->Value("-o")) + "\n");
+  Print(Escaped(SaveInto(answer, options->Value("-o"))) + "\n");
   return 0;
 }
 

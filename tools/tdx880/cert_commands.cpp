@@ -59,7 +59,7 @@ std::string NameText(const std::vector<crypt::NameAttribute>& name) {
     if (!text.empty()) {
       text += ", ";
     }
-    text += AttributeName(attribute.oid) + "=" + attribute.value;
+    text += AttributeName(attribute.oid) + "=" + Escaped(attribute.value);
   }
   return text.empty() ? "(empty)" : text;
 }
@@ -69,9 +69,9 @@ template <typename Read>
 std::string FieldText(Read&& read) {
   try {
     const std::string value = read();
-    return value.empty() ? "(none)" : value;
+    return value.empty() ? "(none)" : Escaped(value);
   } catch (const rtl::Exception& error) {
-    return error.Message();
+    return EscapedMessage(error.Message());
   }
 }
 
@@ -87,12 +87,12 @@ std::string BasicConstraintsText(const Certificate& certificate) {
     }
     return text + (constraints->critical ? ", critical" : ", not critical");
   } catch (const rtl::Exception& error) {
-    return error.Message();
+    return EscapedMessage(error.Message());
   }
 }
 
 std::string ContainerText(const Certificate& certificate) {
-  return certificate.KeyProv() ? certificate.KeyProv()->container_name : std::string();
+  return certificate.KeyProv() ? Escaped(certificate.KeyProv()->container_name) : std::string();
 }
 
 // The fields cert show prints.
@@ -101,11 +101,14 @@ std::string CertificateText(const Certificate& certificate) {
   text += "thumbprint: " + CCryptoAPI20Utils::GetSha1(certificate) + "\n";
   text += "subject: " + NameText(certificate.Subject()) + "\n";
   text += "issuer: " + NameText(certificate.Issuer()) + "\n";
-  text += "subject CN: " + CCryptoAPI20Utils::GetSubjectCN(certificate) + "\n";
-  text += "issuer CN: " + CCryptoAPI20Utils::GetIssuerCN(certificate) + "\n";
+  text += "subject CN: " + Escaped(CCryptoAPI20Utils::GetSubjectCN(certificate)) + "\n";
+  text += "issuer CN: " + Escaped(CCryptoAPI20Utils::GetIssuerCN(certificate)) + "\n";
   text += "serial number: " + rtl::BytesToHexPlain(certificate.SerialNumber()) + "\n";
-  text += "valid from: " + UtcText(certificate.NotBefore()) + "\n";
-  text += "valid to: " + UtcText(certificate.NotAfter()) + "\n";
+  // Unreadable times read as 0 (see Certificate::Defect).
+  text += "valid from: " +
+          (certificate.NotBefore() == 0 ? "(unreadable)" : UtcText(certificate.NotBefore())) + "\n";
+  text += "valid to: " +
+          (certificate.NotAfter() == 0 ? "(unreadable)" : UtcText(certificate.NotAfter())) + "\n";
   text += "public key algorithm: " + certificate.PublicKeyAlgorithmOid() + "\n";
   text += "signature algorithm: " + certificate.SignatureAlgorithmOid() + "\n";
   text += "basic constraints: " + BasicConstraintsText(certificate) + "\n";
@@ -121,9 +124,9 @@ std::string CertificateText(const Certificate& certificate) {
 
 // One line of cert list.
 std::string ListLine(const std::string& thumbprint, const Certificate& certificate) {
-  std::string text = thumbprint + "  " + CCryptoAPI20Utils::GetSubjectCN(certificate) +
-                     " (issued by " + CCryptoAPI20Utils::GetIssuerCN(certificate) + ", valid to " +
-                     UtcText(certificate.NotAfter()).substr(0, 10);
+  std::string text = thumbprint + "  " + Escaped(CCryptoAPI20Utils::GetSubjectCN(certificate)) +
+                     " (issued by " + Escaped(CCryptoAPI20Utils::GetIssuerCN(certificate)) +
+                     ", valid to " + UtcText(certificate.NotAfter()).substr(0, 10);
   if (!ContainerText(certificate).empty()) {
     text += ", container " + ContainerText(certificate);
   }
@@ -131,7 +134,7 @@ std::string ListLine(const std::string& thumbprint, const Certificate& certifica
 }
 
 std::string CrlListLine(const crypt::Crl& crl) {
-  std::string text = crl.Thumbprint() + "  CRL of " + crl.IssuerCN().value_or("na") +
+  std::string text = crl.Thumbprint() + "  CRL of " + Escaped(crl.IssuerCN().value_or("na")) +
                      Format(" (%d revoked, ", static_cast<int32_t>(crl.Revoked().size()));
   text += crl.NextUpdate() == 0 ? std::string("no next update")
                                 : "next update " + UtcText(crl.NextUpdate()).substr(0, 10);
@@ -140,7 +143,7 @@ std::string CrlListLine(const crypt::Crl& crl) {
 
 void PrintSkipped(const std::vector<crypt::SkippedFile>& skipped) {
   for (const crypt::SkippedFile& file : skipped) {
-    PrintError("tdx880: skipped " + file.name + ": " + file.reason + "\n");
+    PrintError("tdx880: skipped " + Escaped(file.name) + ": " + file.reason + "\n");
   }
 }
 
@@ -268,18 +271,17 @@ int ImportCrl(const crypt::Crl& crl, const Options& options, uint8_t location) {
   }
   const std::string where = "CA, " + LocationText(location);
   try {
-    CCryptoAPI20Utils::OpenSystemStore(nullptr, location, 3)
-        .AddCrl(crl, crypt::AddDisposition::kNewer);
+    CCryptoAPI20Utils::ImportCRL(nullptr, location, crl);
   } catch (const crypt::ECryptError& error) {
     if (error.ErrorCode() != crypt::code::kCryptEExists) {
       throw;
     }
-    Print("kept the CRL of " + crl.IssuerCN().value_or("na") + " that " + where +
+    Print("kept the CRL of " + Escaped(crl.IssuerCN().value_or("na")) + " that " + where +
           " already holds (the same or a newer one)\n");
     return 0;
   }
-  Print("imported CRL " + crl.Thumbprint() + " of " + crl.IssuerCN().value_or("na") + " into " +
-        where + "\n");
+  Print("imported CRL " + crl.Thumbprint() + " of " + Escaped(crl.IssuerCN().value_or("na")) +
+        " into " + where + "\n");
   return 0;
 }
 
@@ -319,10 +321,10 @@ int RunImport(const Arguments& arguments) {
   CCryptoAPI20Utils::AddCertificateToStore(provider.Handle(), location, container, *certificate,
                                            *store);
   std::string text = "imported " + CCryptoAPI20Utils::GetSha1(*certificate) + " (" +
-                     CCryptoAPI20Utils::GetSubjectCN(*certificate) + ") into " +
+                     Escaped(CCryptoAPI20Utils::GetSubjectCN(*certificate)) + ") into " +
                      CCryptoAPI20Utils::StoreName(*store) + ", " + LocationText(location);
   if (!container.empty()) {
-    text += ", bound to container " + container;
+    text += ", bound to container " + Escaped(container);
   }
   Print(text + "\n");
   return 0;
@@ -361,7 +363,7 @@ int RunImportChain(const Arguments& arguments) {
     CCryptoAPI20Utils::EnumerateStore(nullptr, location, list, store);
     for (const auto& [thumbprint, certificate] : list) {
       if (!before.at(store).contains(thumbprint)) {
-        text += thumbprint + "  " + CCryptoAPI20Utils::GetSubjectCN(certificate) + " -> " +
+        text += thumbprint + "  " + Escaped(CCryptoAPI20Utils::GetSubjectCN(certificate)) + " -> " +
                 CCryptoAPI20Utils::StoreName(store) + "\n";
       }
     }

@@ -160,7 +160,7 @@ void FillContainer(const NewOptions& options, const crypt::KeyContainer& contain
   if (options.output) {
     Emit(options, crypt::CertificateToPem(certificate));
   }
-  Print(certificate.Thumbprint() + " " + certificate.SubjectCN().value_or("") + "\n");
+  Print(certificate.Thumbprint() + " " + Escaped(certificate.SubjectCN().value_or("")) + "\n");
 }
 
 int RunNew(const Arguments& arguments) {
@@ -237,8 +237,9 @@ int RunImport(const Arguments& arguments) {
     crypt::KeyContainer::Delete(location, name);
     throw;
   }
-  Print(imported.certificate.Thumbprint() + " " + imported.certificate.SubjectCN().value_or("") +
-        " " + std::string(crypt::GostAlgorithmName(*imported.key.Algorithm())) + "\n");
+  Print(imported.certificate.Thumbprint() + " " +
+        Escaped(imported.certificate.SubjectCN().value_or("")) + " " +
+        std::string(crypt::GostAlgorithmName(*imported.key.Algorithm())) + "\n");
   return 0;
 }
 
@@ -263,8 +264,9 @@ int RunList(const Arguments& arguments) {
   }
   for (const std::string& name : names) {
     const auto certificate = crypt::KeyContainer::Open(location, name).GetCertificate();
-    Print(name + "\t" + (certificate ? certificate->Thumbprint() : std::string("-")) + "\t" +
-          (certificate ? certificate->SubjectCN().value_or("") : std::string()) + "\n");
+    Print(Escaped(name) + "\t" + (certificate ? certificate->Thumbprint() : std::string("-")) +
+          "\t" + Escaped(certificate ? certificate->SubjectCN().value_or("") : std::string()) +
+          "\n");
   }
   return 0;
 }

@@ -21,7 +21,7 @@ std::string KeyLines(int32_t count, GetKey get_key) {
   for (int32_t i = 0; i < count; ++i) {
     crypt::CTdx880Key key;
     get_key(i, key);
-    text += rtl::Format("  %d  %s  %s\n", i, key.Sha1(), key.SubjectCN());
+    text += rtl::Format("  %d  %s  %s\n", i, Escaped(key.Sha1()), Escaped(key.SubjectCN()));
   }
   return text;
 }
@@ -78,7 +78,7 @@ int RunKeys(const Arguments& arguments) {
                    [&](int32_t i, crypt::CTdx880Key& key) { engine.GetOpponentKey(i, &key); });
   text += rtl::Format("Key containers: %d\n", engine.GetContainerCount());
   for (int32_t i = 0; i < engine.GetContainerCount(); ++i) {
-    text += rtl::Format("  %d  %s\n", i, engine.GetContainer(i));
+    text += rtl::Format("  %d  %s\n", i, Escaped(engine.GetContainer(i)));
   }
   Print(text);
   return 0;

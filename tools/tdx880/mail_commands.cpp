@@ -76,7 +76,7 @@ int RunFromEml(const Arguments& arguments) {
     rtl::RaiseLastOSError();
   }
   package.Save(folder);
-  Print("wrote " + package.FileName() + "\n");
+  Print("wrote " + Escaped(package.FileName()) + "\n");
   return 0;
 }
 

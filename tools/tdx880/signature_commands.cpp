@@ -25,7 +25,7 @@ constexpr uint8_t kCurrentUser = 2;
 
 // "CN [THUMBPRINT]" of a certificate.
 std::string Describe(const crypt::Certificate& certificate) {
-  return crypt::CCryptoAPI20Utils::GetSubjectCN(certificate) + " [" +
+  return Escaped(crypt::CCryptoAPI20Utils::GetSubjectCN(certificate)) + " [" +
          crypt::CCryptoAPI20Utils::GetSha1(certificate) + "]";
 }
 
@@ -120,12 +120,12 @@ int RunVerifySignature(const Arguments& arguments) {
     signature.Verify(content, signature_bytes, 0);
   } catch (const crypt::CCryptoAPI20Exception& error) {
     PrintChain(chain);
-    Print("Verdict: INVALID (code " + std::to_string(error.Code()) + "): " + error.Message() +
-          "\n");
+    Print("Verdict: INVALID (code " + std::to_string(error.Code()) +
+          "): " + EscapedMessage(error.Message()) + "\n");
     return 1;
   } catch (const rtl::Exception& error) {
     PrintChain(chain);
-    Print("Verdict: INVALID: " + error.Message() + "\n");
+    Print("Verdict: INVALID: " + EscapedMessage(error.Message()) + "\n");
     return 1;
   }
   PrintChain(chain);

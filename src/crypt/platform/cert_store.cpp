@@ -2,19 +2,25 @@
 #include "crypt/platform/cert_store.h"
 
 #include <dirent.h>
+#include <fcntl.h>
+#include <openssl/sha.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <ctime>
 
 #include "crypt/crypt_error.h"
 #include "crypt/platform/certificate_access.h"
 #include "crypt/platform/crypto_runtime.h"
+#include "crypt/platform/der_reader.h"
 #include "crypt/platform/ossl.h"
 #include "rtl/file_utils.h"
 #include "rtl/format.h"
 #include "rtl/hex.h"
 #include "rtl/trace.h"
+#include "rtl/unique_fd.h"
 
 namespace lyr::crypt {
 
@@ -203,6 +209,13 @@ std::string CertStore::Folder() const {
 
 namespace {
 
+std::string Sha1Hex(std::string_view bytes) {
+  unsigned char digest[SHA_DIGEST_LENGTH];
+  ::SHA1(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), digest);
+  return rtl::BytesToHexPlain(
+      std::string_view(reinterpret_cast<const char*>(digest), sizeof digest));
+}
+
 // The entry base + ".cer" (with its binding) when it holds the certificate of that thumbprint;
 // otherwise nullopt, and reason says why unless the entry is missing.
 std::optional<Certificate> ReadEntry(const std::string& base, std::string_view thumbprint,
@@ -213,7 +226,8 @@ std::optional<Certificate> ReadEntry(const std::string& base, std::string_view t
   }
   try {
     Certificate certificate = Certificate::FromDer(der);
-    if (certificate.Thumbprint() != thumbprint) {
+    // An entry written before certificates were kept as DER is named by its BER bytes.
+    if (certificate.Thumbprint() != thumbprint && Sha1Hex(der) != thumbprint) {
       reason = "the certificate of another thumbprint";
       return std::nullopt;
     }
@@ -301,10 +315,32 @@ std::optional<Certificate> CertStore::FindByIssuerAndSerial(std::string_view iss
   return std::nullopt;
 }
 
+std::vector<std::string> CertStore::StaleNames(const Certificate& certificate) const {
+  std::vector<std::string> names;
+  const std::string thumbprint = certificate.Thumbprint();
+  const std::string folder = Folder();
+  for (const std::string& name : EntriesWithSuffix(folder, kCertificateSuffix)) {
+    const std::string base = name.substr(0, name.size() - kCertificateSuffix.size());
+    std::string der;
+    if (base != thumbprint && IsThumbprint(base) &&
+        ReadWholeFile(folder + "/" + name, der, kStoreFileLimit) &&
+        der::BerToDer(der) == certificate.Der()) {
+      names.push_back(base);
+    }
+  }
+  return names;
+}
+
 Certificate CertStore::Add(const Certificate& certificate, AddDisposition disposition) {
   CheckWritable(*state_);
   const std::string thumbprint = certificate.Thumbprint();
   std::optional<Certificate> existing = FindByThumbprint(thumbprint);
+  // Entries of this certificate named by the thumbprint of its BER bytes are re-keyed.
+  const std::vector<std::string> stale =
+      state_->system ? StaleNames(certificate) : std::vector<std::string>();
+  if (!existing && !stale.empty()) {
+    existing = FindByThumbprint(stale.front());
+  }
   std::optional<Certificate> older;
   switch (disposition) {
     case AddDisposition::kNew:
@@ -313,7 +349,7 @@ Certificate CertStore::Add(const Certificate& certificate, AddDisposition dispos
       }
       break;
     case AddDisposition::kUseExisting:
-      if (existing) {
+      if (existing && stale.empty()) {
         return *existing;
       }
       break;
@@ -338,16 +374,23 @@ Certificate CertStore::Add(const Certificate& certificate, AddDisposition dispos
   const std::string folder = Folder();
   EnsurePrivateFolder(folder);
   const std::string base = folder + "/" + thumbprint;
-  WriteFileAtomic(base + std::string(kCertificateSuffix), certificate.Der(), 0600);
-  if (certificate.KeyProv()) {
-    WriteFileAtomic(base + std::string(kKeyProvSuffix), KeyProvText(*certificate.KeyProv()), 0600);
+  // Re-keying an entry keeps it as it was (with its binding) unless it is replaced.
+  const Certificate& written =
+      disposition == AddDisposition::kUseExisting && existing ? *existing : certificate;
+  WriteFileAtomic(base + std::string(kCertificateSuffix), written.Der(), 0600);
+  if (written.KeyProv()) {
+    WriteFileAtomic(base + std::string(kKeyProvSuffix), KeyProvText(*written.KeyProv()), 0600);
   } else {
     RemoveFile(base + std::string(kKeyProvSuffix));
   }
   if (older && older->Thumbprint() != thumbprint) {
     Delete(older->Thumbprint());
   }
-  return certificate;
+  for (const std::string& name : stale) {
+    RemoveFile(folder + "/" + name + std::string(kKeyProvSuffix));
+    RemoveFile(folder + "/" + name + std::string(kCertificateSuffix));
+  }
+  return written;
 }
 
 bool CertStore::Delete(std::string_view thumbprint) {
@@ -395,11 +438,47 @@ std::vector<Crl> CertStore::Crls(std::vector<SkippedFile>* skipped) const {
   return crls;
 }
 
+namespace {
+
+// The lock of a system store's folder: an exclusive flock on its ".lock" file (a name no listing
+// shows), held while an entry is read, decided on and replaced, so that the replacements of two
+// processes never interleave. Waits for the lock.
+class StoreLock final {
+ public:
+  explicit StoreLock(const std::string& folder) {
+    const std::string path = folder + "/.lock";
+    fd_.Reset(
+        ::open(rtl::NativePath(path).c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (fd_.Get() < 0) {
+      RaiseFileError(errno, path);
+    }
+    while (::flock(fd_.Get(), LOCK_EX) != 0) {
+      if (errno != EINTR) {
+        RaiseFileError(errno, path);
+      }
+    }
+  }
+
+ private:
+  rtl::UniqueFd fd_;
+};
+
+}  // namespace
+
+// Under the store's lock the lists of the issuer are read, compared and replaced as one step:
+// the new file is written completely first, then the lists it replaces are removed.
 void CertStore::AddCrl(const Crl& crl, AddDisposition disposition) {
   CheckWritable(*state_);
+  std::optional<StoreLock> lock;
+  if (state_->system) {
+    EnsurePrivateFolder(Folder());
+    lock.emplace(Folder());
+  }
+  const std::string thumbprint = crl.Thumbprint();
   std::vector<Crl> matching;
   for (Crl& present : Crls()) {
-    if (present.IssuerNameDer() == crl.IssuerNameDer()) {
+    if (disposition == AddDisposition::kAlways ? present.Thumbprint() == thumbprint
+                                               : present.IssuerNameDer() == crl.IssuerNameDer()) {
       matching.push_back(std::move(present));
     }
   }
@@ -410,21 +489,24 @@ void CertStore::AddCrl(const Crl& crl, AddDisposition disposition) {
     if (disposition == AddDisposition::kUseExisting) {
       return;
     }
+    // A list dated ahead of the clock never counts as the newer one.
+    const int64_t latest = std::time(nullptr) + kCrlClockSkew;
     if (disposition == AddDisposition::kNewer &&
-        std::any_of(matching.begin(), matching.end(),
-                    [&](const Crl& m) { return m.ThisUpdate() >= crl.ThisUpdate(); })) {
+        std::any_of(matching.begin(), matching.end(), [&](const Crl& m) {
+          return m.ThisUpdate() >= crl.ThisUpdate() && m.ThisUpdate() <= latest;
+        })) {
       RaiseExists();
     }
   }
   if (!state_->system) {
-    std::erase_if(state_->crls,
-                  [&](const Crl& c) { return c.IssuerNameDer() == crl.IssuerNameDer(); });
+    std::erase_if(state_->crls, [&](const Crl& c) {
+      return std::any_of(matching.begin(), matching.end(),
+                         [&](const Crl& m) { return m.Thumbprint() == c.Thumbprint(); });
+    });
     state_->crls.push_back(crl);
     return;
   }
   const std::string folder = Folder();
-  EnsurePrivateFolder(folder);
-  const std::string thumbprint = crl.Thumbprint();
   WriteFileAtomic(folder + "/" + thumbprint + std::string(kCrlSuffix), crl.Der(), 0600);
   for (const Crl& old : matching) {
     if (old.Thumbprint() != thumbprint) {

@@ -17,14 +17,16 @@ namespace lyr::crypt {
 
 // What Add does when the store already holds a matching entry (CryptoAPI's CERT_STORE_ADD_*
 // values). A certificate matches by thumbprint (for kNewer: by issuer and serial number); a CRL
-// matches by issuer name.
+// matches by issuer name (for kAlways: by thumbprint, so a store may hold several lists of one
+// issuer).
 enum class AddDisposition : uint8_t {
   kNew = 1,              // fail with CRYPT_E_EXISTS
   kUseExisting = 2,      // keep the existing entry (with its properties)
   kReplaceExisting = 3,  // replace it, properties included
   kAlways = 4,           // as kReplaceExisting (a store holds one entry per thumbprint)
   kNewer = 6,            // replace it when the new one is newer (certificate: later not-before;
-                         // CRL: later this-update), else fail with CRYPT_E_EXISTS
+                         // CRL: later this-update than every list of the issuer that is not
+                         // dated ahead of the clock), else fail with CRYPT_E_EXISTS
 };
 
 // A file of a store folder that a listing skipped: its name in the folder (library text, control
@@ -38,7 +40,8 @@ struct SkippedFile {
 // each other's writes; every write is atomic (no reader sees half a file). Memory stores live in
 // the process only. Copies of a CertStore object share the same store.
 //
-// On disk, under LocationFolder(location)/stores/<name>/: "<thumbprint>.cer" (DER),
+// On disk, under LocationFolder(location)/stores/<name>/ (with the lock file ".lock"):
+// "<thumbprint>.cer" (DER),
 // "<thumbprint>.key-prov" (the key-provider property of that certificate, a small text file),
 // and "<thumbprint of the CRL>.crl" (DER). Folders are created 0700, files 0600.
 class CertStore final {
@@ -76,6 +79,9 @@ class CertStore final {
                                                                  std::string_view serial) const;
 
   // Adds certificate (with its key-provider property) and returns the entry now in the store.
+  // An entry of the same certificate named by the thumbprint of its BER bytes (written before
+  // certificates were kept as DER; read as it is meanwhile) is moved to the DER thumbprint, its
+  // binding kept with kUseExisting.
   // Raises ECryptError CRYPT_E_EXISTS as the disposition says, E_ACCESSDENIED for a read-only
   // store, and the file errors of a failed write (the store is then as it was).
   Certificate Add(const Certificate& certificate, AddDisposition disposition);
@@ -84,13 +90,17 @@ class CertStore final {
 
   // The CRLs, skipping files as Certificates does (with the limit kCrlFileLimit).
   [[nodiscard]] std::vector<Crl> Crls(std::vector<SkippedFile>* skipped = nullptr) const;
-  // Adds a CRL as Add does a certificate.
+  // Adds a CRL as Add does a certificate. In a system store the lists it replaces are removed
+  // after it is written, all under the store's lock (an flock on "<folder>/.lock"), so that
+  // concurrent adds of one issuer's lists leave the newest alone.
   void AddCrl(const Crl& crl, AddDisposition disposition);
 
   struct State;
 
  private:
   explicit CertStore(std::shared_ptr<State> state) : state_(std::move(state)) {}
+  // Names (thumbprints) of entries holding certificate's BER bytes.
+  [[nodiscard]] std::vector<std::string> StaleNames(const Certificate& certificate) const;
 
   std::shared_ptr<State> state_;
 };

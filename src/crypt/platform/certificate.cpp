@@ -4,14 +4,19 @@
 #include <openssl/pem.h>
 #include <openssl/sha.h>
 
+#include <algorithm>
+
 #include "crypt/crypt_error.h"
 #include "crypt/platform/certificate_access.h"
 #include "crypt/platform/crypto_runtime.h"
+#include "crypt/platform/der_reader.h"
 #include "rtl/hex.h"
 #include "rtl/text.h"
 
 namespace lyr::crypt {
 namespace {
+
+using BitStringPtr = std::unique_ptr<ASN1_BIT_STRING, ossl::FreeWith<&::ASN1_BIT_STRING_free>>;
 
 std::string Sha1Of(std::string_view bytes) {
   std::string digest(SHA_DIGEST_LENGTH, '\0');
@@ -37,16 +42,49 @@ std::string Asn1StringBytes(const ASN1_STRING* value) {
                      static_cast<size_t>(::ASN1_STRING_length(value)));
 }
 
+// Extensions whose meaning this system applies, or that carry no constraint, so that they may be
+// critical: key usage, basic constraints, extended key usage, certificate policies (any policy is
+// acceptable), the alternative names, the key identifiers, the private key usage period, the
+// CRL distribution points and the authority information access.
+constexpr std::string_view kProcessedExtensions[] = {
+    "2.5.29.15", "2.5.29.19", "2.5.29.37", "2.5.29.32", "2.5.29.17",        "2.5.29.18",
+    "2.5.29.14", "2.5.29.35", "2.5.29.16", "2.5.29.31", "1.3.6.1.5.5.7.1.1"};
+
 }  // namespace
 
+std::string ExtensionDefect(const std::vector<ExtensionInfo>& extensions,
+                            std::span<const std::string_view> processed) {
+  for (size_t i = 0; i < extensions.size(); ++i) {
+    const ExtensionInfo& extension = extensions[i];
+    for (size_t j = 0; j < i; ++j) {
+      if (extensions[j].oid == extension.oid) {
+        return "extension " + extension.oid + " present twice";
+      }
+    }
+    if (extension.critical &&
+        std::find(processed.begin(), processed.end(), extension.oid) == processed.end()) {
+      return "unhandled critical extension " + extension.oid;
+    }
+  }
+  return {};
+}
+
+// Certificates are kept as DER (RFC 5280 section 4.1): a BER encoding, which OpenSSL accepts
+// and re-encodes with the BER bytes of the parts it caches (the names, the signed part), is
+// re-encoded here, so that one certificate has one thumbprint and its names compare byte for
+// byte with those of the certificates it issued.
 Certificate CertificateAccess::Wrap(ossl::X509Ptr x509) {
-  auto impl = std::make_shared<Certificate::Impl>();
-  impl->der = ossl::ToDer(x509.get(),
-                          [](const X509* c, unsigned char** out) { return ::i2d_X509(c, out); });
-  if (impl->der.empty()) {
+  const std::string encoded = ossl::ToDer(
+      x509.get(), [](const X509* c, unsigned char** out) { return ::i2d_X509(c, out); });
+  if (encoded.empty()) {
     RaiseCryptErrorWithOpenSsl(code::kCryptEBadEncode);
   }
-  impl->sha1 = Sha1Of(impl->der);
+  if (der::BerToDer(encoded) != encoded) {
+    return Certificate::FromDer(encoded);  // parsed again from its DER
+  }
+  auto impl = std::make_shared<Certificate::Impl>();
+  impl->sha1 = Sha1Of(encoded);
+  impl->der = encoded;
   impl->x509 = std::move(x509);
   return Certificate(std::move(impl));
 }
@@ -72,18 +110,29 @@ std::optional<std::string> CommonName(const X509_NAME* name) {
 
 Certificate Certificate::FromDer(std::string_view der) {
   const CryptoRuntime runtime;  // GOST public keys decode only with the engine registered
-  const auto* in = reinterpret_cast<const unsigned char*>(der.data());
-  const auto* const begin = in;
-  ossl::X509Ptr x509(::d2i_X509(nullptr, &in, static_cast<long>(der.size())));  // NOLINT
-  if (!x509) {
-    RaiseCryptErrorWithOpenSsl(code::kCryptEAsn1BadTag);
+  const auto parse = [](std::string_view bytes) {
+    const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
+    const auto* const begin = in;
+    ossl::X509Ptr x509(::d2i_X509(nullptr, &in, static_cast<long>(bytes.size())));  // NOLINT
+    if (!x509) {
+      RaiseCryptErrorWithOpenSsl(code::kCryptEAsn1BadTag);
+    }
+    if (static_cast<size_t>(in - begin) != bytes.size()) {
+      RaiseCryptError(code::kCryptEAsn1BadTag, "(data after the certificate)");
+    }
+    return x509;
+  };
+  ossl::X509Ptr x509 = parse(der);
+  std::optional<std::string> canonical = der::BerToDer(der);
+  if (!canonical) {
+    RaiseCryptError(code::kCryptEAsn1BadTag, "(certificate neither BER nor DER)");
   }
-  if (static_cast<size_t>(in - begin) != der.size()) {
-    RaiseCryptError(code::kCryptEAsn1BadTag, "(data after the certificate)");
+  if (*canonical != der) {
+    x509 = parse(*canonical);
   }
   auto impl = std::make_shared<Impl>();
-  impl->der = std::string(der);
-  impl->sha1 = Sha1Of(der);
+  impl->sha1 = Sha1Of(*canonical);
+  impl->der = std::move(*canonical);
   impl->x509 = std::move(x509);
   return Certificate(std::move(impl));
 }
@@ -194,6 +243,47 @@ std::optional<BasicConstraints> Certificate::GetBasicConstraints() const {
     result.path_length = static_cast<int32_t>(::ASN1_INTEGER_get(value->pathlen));
   }
   return result;
+}
+
+std::optional<uint16_t> Certificate::KeyUsage() const {
+  int critical = -1;
+  const BitStringPtr bits(static_cast<ASN1_BIT_STRING*>(
+      ::X509_get_ext_d2i(impl_->x509.get(), NID_key_usage, &critical, nullptr)));
+  if (!bits) {
+    if (critical == -1) {
+      return std::nullopt;
+    }
+    RaiseCryptErrorWithOpenSsl(code::kCryptEAsn1BadTag, "(key usage)");
+  }
+  uint16_t usage = 0;
+  for (int bit = 0; bit <= 8; ++bit) {
+    if (::ASN1_BIT_STRING_get_bit(bits.get(), bit) != 0) {
+      usage = static_cast<uint16_t>(usage | (1u << bit));
+    }
+  }
+  return usage;
+}
+
+std::string Certificate::Defect() const {
+  X509* const x509 = impl_->x509.get();
+  if (!ossl::StrictTimeToUnix(::X509_get0_notBefore(x509)) ||
+      !ossl::StrictTimeToUnix(::X509_get0_notAfter(x509))) {
+    return "validity time not in the form RFC 5280 requires";
+  }
+  const std::vector<ExtensionInfo> extensions = Extensions();
+  if (!extensions.empty() && ::X509_get_version(x509) != X509_VERSION_3) {
+    return "extensions in a certificate before version 3";
+  }
+  std::string defect = ExtensionDefect(extensions, kProcessedExtensions);
+  if (defect.empty()) {
+    try {
+      (void)GetBasicConstraints();
+      (void)KeyUsage();
+    } catch (const ECryptError&) {
+      defect = "malformed basic constraints or key usage";
+    }
+  }
+  return defect;
 }
 
 std::vector<std::string> Certificate::CrlDistributionUrls() const {

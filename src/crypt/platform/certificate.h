@@ -52,6 +52,23 @@ struct AccessDescription {
   std::string location;
 };
 
+// Key usage bits (RFC 5280 section 4.2.1.3), combined with |.
+namespace key_usage {
+inline constexpr uint16_t kDigitalSignature = 1u << 0;
+inline constexpr uint16_t kNonRepudiation = 1u << 1;
+inline constexpr uint16_t kKeyEncipherment = 1u << 2;
+inline constexpr uint16_t kDataEncipherment = 1u << 3;
+inline constexpr uint16_t kKeyAgreement = 1u << 4;
+inline constexpr uint16_t kKeyCertSign = 1u << 5;
+inline constexpr uint16_t kCrlSign = 1u << 6;
+inline constexpr uint16_t kEncipherOnly = 1u << 7;
+inline constexpr uint16_t kDecipherOnly = 1u << 8;
+// What a CA certificate carries by default, and an end entity that signs and encrypts.
+inline constexpr uint16_t kCa = kKeyCertSign | kCrlSign;
+inline constexpr uint16_t kEndEntity =
+    kDigitalSignature | kNonRepudiation | kKeyEncipherment | kDataEncipherment;
+}  // namespace key_usage
+
 inline constexpr std::string_view kOidCaIssuers = "1.3.6.1.5.5.7.48.2";
 inline constexpr std::string_view kOidOcsp = "1.3.6.1.5.5.7.48.1";
 
@@ -59,14 +76,15 @@ inline constexpr std::string_view kOidOcsp = "1.3.6.1.5.5.7.48.1";
 // to the copy (as a property belongs to one store entry).
 class Certificate final {
  public:
-  // Parses DER; the bytes must hold exactly one certificate. Raises ECryptError
+  // Parses DER, or BER that it re-encodes as DER (der::BerToDer): Der() and the thumbprint are
+  // always those of the DER. The bytes must hold exactly one certificate. Raises ECryptError
   // CRYPT_E_ASN1_BADTAG (with OpenSSL's explanation) otherwise.
   static Certificate FromDer(std::string_view der);
   // Parses the first "-----BEGIN CERTIFICATE-----" block of a PEM text. Raises ECryptError
   // CRYPT_E_ASN1_BADTAG when there is none or it is not a certificate.
   static Certificate FromPem(std::string_view pem);
 
-  // The DER bytes as parsed.
+  // The DER bytes (those parsed, or their DER re-encoding).
   [[nodiscard]] const std::string& Der() const noexcept;
   // SHA-1 of the DER: 20 bytes, and as 40 upper-case hexadecimal digits.
   [[nodiscard]] const std::string& Sha1() const noexcept;
@@ -92,6 +110,14 @@ class Certificate final {
   [[nodiscard]] std::vector<ExtensionInfo> Extensions() const;
   // Raise ECryptError CRYPT_E_ASN1_BADTAG when the extension is present but malformed.
   [[nodiscard]] std::optional<BasicConstraints> GetBasicConstraints() const;
+  // The key usage bits (key_usage::, bit n of the BIT STRING as 1 << n); nullopt when the
+  // extension is absent. Raises ECryptError CRYPT_E_ASN1_BADTAG when it is malformed.
+  [[nodiscard]] std::optional<uint16_t> KeyUsage() const;
+  // Why a verifier must not rely on this certificate, "" when nothing is wrong: a validity time
+  // not written as RFC 5280 requires (see ossl StrictTimeToUnix), extensions in a certificate
+  // before version 3, an extension present twice, a critical extension this system does not
+  // process (RFC 5280 section 4.2), or malformed basic constraints or key usage.
+  [[nodiscard]] std::string Defect() const;
   // URIs of the full names of every distribution point (2.5.29.31), in encoding order; empty
   // when the extension is absent.
   [[nodiscard]] std::vector<std::string> CrlDistributionUrls() const;

@@ -2,7 +2,9 @@
 #pragma once
 
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "crypt/platform/certificate.h"
@@ -29,5 +31,9 @@ struct CertificateAccess {
 std::vector<NameAttribute> NameAttributes(const X509_NAME* name);
 // The first common name of a name.
 std::optional<std::string> CommonName(const X509_NAME* name);
+// The first fault of a list of certificate or CRL extensions: an extension present twice, or a
+// critical one whose identifier is not in processed; "" when there is none.
+std::string ExtensionDefect(const std::vector<ExtensionInfo>& extensions,
+                            std::span<const std::string_view> processed);
 
 }  // namespace lyr::crypt

@@ -11,6 +11,29 @@
 
 namespace lyr::crypt {
 
+namespace {
+
+// CRL extensions that may be critical here: the CRL number, the authority key identifier and the
+// issuer's alternative name; entry extensions: the reason code and the invalidity date.
+constexpr std::string_view kProcessedCrlExtensions[] = {"2.5.29.20", "2.5.29.35", "2.5.29.18"};
+constexpr std::string_view kProcessedEntryExtensions[] = {"2.5.29.21", "2.5.29.24"};
+
+template <typename Owner, typename Count, typename Get>
+std::vector<ExtensionInfo> ExtensionsOf(const Owner* owner, Count count, Get get) {
+  std::vector<ExtensionInfo> extensions;
+  for (int i = 0; i < count(owner); ++i) {
+    X509_EXTENSION* extension = get(owner, i);
+    const ASN1_OCTET_STRING* value = ::X509_EXTENSION_get_data(extension);
+    extensions.push_back({ossl::OidText(::X509_EXTENSION_get_object(extension)),
+                          ::X509_EXTENSION_get_critical(extension) != 0,
+                          std::string(reinterpret_cast<const char*>(::ASN1_STRING_get0_data(value)),
+                                      static_cast<size_t>(::ASN1_STRING_length(value)))});
+  }
+  return extensions;
+}
+
+}  // namespace
+
 struct Crl::Impl {
   ossl::X509CrlPtr crl;
   std::string der;
@@ -94,6 +117,46 @@ std::vector<RevokedEntry> Crl::Revoked() const {
                        ossl::TimeToUnix(::X509_REVOKED_get0_revocationDate(entry))});
   }
   return entries;
+}
+
+std::string Crl::Defect() const {
+  X509_CRL* const crl = impl_->crl.get();
+  const std::optional<int64_t> this_update =
+      ossl::StrictTimeToUnix(::X509_CRL_get0_lastUpdate(crl));
+  const ASN1_TIME* next = ::X509_CRL_get0_nextUpdate(crl);
+  const std::optional<int64_t> next_update = ossl::StrictTimeToUnix(next);
+  if (!this_update || (next != nullptr && !next_update)) {
+    return "time not in the form RFC 5280 requires";
+  }
+  if (next_update && *next_update < *this_update) {
+    return "nextUpdate before thisUpdate";
+  }
+  const std::vector<ExtensionInfo> extensions =
+      ExtensionsOf(crl, ::X509_CRL_get_ext_count, ::X509_CRL_get_ext);
+  if (!extensions.empty() && ::X509_CRL_get_version(crl) != X509_CRL_VERSION_2) {
+    return "extensions in a version 1 CRL";
+  }
+  if (std::string defect = ExtensionDefect(extensions, kProcessedCrlExtensions); !defect.empty()) {
+    return defect;
+  }
+  STACK_OF(X509_REVOKED)* revoked = ::X509_CRL_get_REVOKED(crl);
+  for (int i = 0; i < sk_X509_REVOKED_num(revoked); ++i) {
+    const X509_REVOKED* entry = sk_X509_REVOKED_value(revoked, i);
+    if (!ossl::StrictTimeToUnix(::X509_REVOKED_get0_revocationDate(entry))) {
+      return "revocation date not in the form RFC 5280 requires";
+    }
+    std::string defect =
+        ExtensionDefect(ExtensionsOf(entry, ::X509_REVOKED_get_ext_count, ::X509_REVOKED_get_ext),
+                        kProcessedEntryExtensions);
+    if (!defect.empty()) {
+      return "entry: " + defect;
+    }
+  }
+  return {};
+}
+
+bool Crl::IsUsableAt(int64_t now) const {
+  return Defect().empty() && ThisUpdate() <= now + kCrlClockSkew;
 }
 
 bool Crl::IsIssuedBy(const Certificate& issuer) const {

@@ -19,6 +19,9 @@ struct RevokedEntry {
   int64_t revocation_date = 0;
 };
 
+// How far a list's thisUpdate may lie ahead of this machine's clock.
+inline constexpr int64_t kCrlClockSkew = 10 * 60;
+
 // An immutable CRL; copies share the parsed object.
 class Crl final {
  public:
@@ -40,6 +43,13 @@ class Crl final {
   [[nodiscard]] std::vector<RevokedEntry> Revoked() const;
   // The issuer names match and issuer's public key verifies the CRL's signature.
   [[nodiscard]] bool IsIssuedBy(const Certificate& issuer) const;
+  // Why the list must not be used (RFC 5280 section 5), "" when nothing is wrong: a time not
+  // written as RFC 5280 requires, a nextUpdate before the thisUpdate, extensions in a version 1
+  // list, an extension present twice, or a critical list or entry extension this system does
+  // not process (a delta list, an issuing distribution point, an indirect list's entries).
+  [[nodiscard]] std::string Defect() const;
+  // Not defective, and issued no later than now (seconds since the epoch) plus kCrlClockSkew.
+  [[nodiscard]] bool IsUsableAt(int64_t now) const;
 
   struct Impl;
 

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace lyr::crypt::der {
 namespace {
@@ -45,6 +46,122 @@ size_t ParseElement(std::string_view bytes, Element& element) {
   }
   element = {tag, bytes.substr(header, length), bytes.data()};
   return header + length;
+}
+
+void AppendLength(std::string& out, size_t length) {
+  if (length < 0x80) {
+    out += static_cast<char>(length);
+    return;
+  }
+  std::string octets;
+  for (; length != 0; length >>= 8) {
+    octets.insert(octets.begin(), static_cast<char>(length & 0xFF));
+  }
+  out += static_cast<char>(0x80 | octets.size());
+  out += octets;
+}
+
+// Re-encodes the BER element at the front of bytes as DER into out; returns the number of
+// bytes it took (0 when malformed).
+size_t CanonicalElement(std::string_view bytes, std::string& out, int depth) {
+  if (depth > kMaxDepth || bytes.size() < 2 || (static_cast<uint8_t>(bytes[0]) & 0x1F) == 0x1F) {
+    return 0;
+  }
+  const auto tag = static_cast<uint8_t>(bytes[0]);
+  const bool constructed = (tag & 0x20) != 0;
+  const auto first = static_cast<uint8_t>(bytes[1]);
+  size_t header = 2;
+  size_t length = first;
+  const bool indefinite = first == 0x80;
+  if (indefinite && !constructed) {
+    return 0;
+  }
+  if (first > 0x80) {
+    const size_t count = first & 0x7F;
+    if (count > 4 || bytes.size() < 2 + count) {
+      return 0;
+    }
+    length = 0;
+    for (size_t i = 0; i < count; ++i) {
+      length = (length << 8) | static_cast<uint8_t>(bytes[2 + i]);
+    }
+    header += count;
+  }
+  if (!indefinite && length > bytes.size() - header) {
+    return 0;
+  }
+  out += static_cast<char>(tag);
+  if (!constructed) {
+    std::string_view contents = bytes.substr(header, length);
+    if (tag == 0x01 && contents.size() == 1 && contents[0] != '\0') {
+      contents = "\xFF";
+    }
+    AppendLength(out, contents.size());
+    out += contents;
+    return header + length;
+  }
+  if ((tag & 0xC0) == 0 && tag != kSequence && tag != kSet) {
+    return 0;  // a segmented string
+  }
+  std::string_view rest = indefinite ? bytes.substr(header) : bytes.substr(header, length);
+  std::vector<std::string> children;
+  while (!rest.empty()) {
+    if (indefinite && rest.size() >= 2 && rest[0] == '\0' && rest[1] == '\0') {
+      break;
+    }
+    std::string child;
+    const size_t taken = CanonicalElement(rest, child, depth + 1);
+    if (taken == 0) {
+      return 0;
+    }
+    children.push_back(std::move(child));
+    rest.remove_prefix(taken);
+  }
+  if (indefinite && rest.size() < 2) {
+    return 0;  // no end-of-contents
+  }
+  if (tag == kSet) {
+    std::sort(children.begin(), children.end());
+  }
+  size_t total = 0;
+  for (const std::string& child : children) {
+    total += child.size();
+  }
+  AppendLength(out, total);
+  for (const std::string& child : children) {
+    out += child;
+  }
+  return indefinite ? static_cast<size_t>(rest.data() + 2 - bytes.data()) : header + length;
+}
+
+// Whether the elements of contents (one level, inside parent's tag) are already what
+// CanonicalElement writes: DER lengths, no segmented strings, BOOLEAN true as FF, SETs sorted.
+bool IsCanonical(std::string_view contents, uint8_t parent, int depth) {
+  if (depth > kMaxDepth) {
+    return false;
+  }
+  Reader reader(contents);
+  std::string_view previous;
+  while (!reader.AtEnd()) {
+    const char* start = reader.Position();
+    const std::optional<Element> element = reader.Next();
+    if (!element) {
+      return false;
+    }
+    const std::string_view whole(start, static_cast<size_t>(reader.Position() - start));
+    if (parent == kSet && whole < previous) {
+      return false;
+    }
+    previous = whole;
+    const uint8_t tag = element->tag;
+    if ((tag & 0x20) != 0 ? ((tag & 0xC0) == 0 && tag != kSequence && tag != kSet) ||
+                                !IsCanonical(element->contents, tag, depth + 1)
+                          : tag == 0x01 && element->contents.size() == 1 &&
+                                element->contents[0] != '\0' && element->contents[0] != '\xFF') {
+      return false;
+    }
+  }
+  return true;
 }
 
 bool IsWellFormed(std::string_view contents, int depth) {
@@ -258,6 +375,19 @@ class Walker final {
 };
 
 }  // namespace
+
+std::optional<std::string> BerToDer(std::string_view bytes) {
+  Reader top(bytes);
+  if (top.Next() && top.AtEnd() && IsCanonical(bytes, 0, 0)) {
+    return std::string(bytes);  // the usual case, without building a copy element by element
+  }
+  std::string out;
+  out.reserve(bytes.size());
+  if (CanonicalElement(bytes, out, 0) != bytes.size()) {
+    return std::nullopt;
+  }
+  return out;
+}
 
 std::optional<Element> Reader::Next() {
   Element element;

@@ -52,6 +52,12 @@ class Reader {
   std::string_view rest_;
 };
 
+// bytes, exactly one BER element, re-encoded as DER (X.690 section 10): definite lengths in
+// the fewest octets, BOOLEAN true as FF, the elements of a SET sorted by their encodings.
+// nullopt when bytes are not one BER element, nest deeper than 32 levels, use high tag numbers
+// or encode a universal type other than SEQUENCE and SET as constructed (a segmented string).
+std::optional<std::string> BerToDer(std::string_view bytes);
+
 // Dotted text of an OBJECT IDENTIFIER's contents ("" when malformed).
 std::string OidText(std::string_view contents);
 

@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -82,7 +83,11 @@ std::string ToDer(const T* object, Encoder encoder) {
 // The content octets of an INTEGER's DER (two's complement, with a leading 00 where needed).
 std::string IntegerContent(const ASN1_INTEGER* value);
 
-// Seconds since the Unix epoch of an ASN.1 time (UTCTime or GeneralizedTime).
+// Seconds since the Unix epoch of an ASN.1 time written as RFC 5280 section 4.1.2.5 requires:
+// UTCTime "YYMMDDHHMMSSZ" (years 50..99 are 19xx) or GeneralizedTime "YYYYMMDDHHMMSSZ", every
+// field in range; nullopt for anything else (fractions, offsets, missing seconds, month 13).
+std::optional<int64_t> StrictTimeToUnix(const ASN1_TIME* time);
+// As StrictTimeToUnix, 0 for an unreadable time.
 int64_t TimeToUnix(const ASN1_TIME* time);
 
 }  // namespace lyr::crypt::ossl

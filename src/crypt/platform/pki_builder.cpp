@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <ctime>
 
 #include "crypt/crypt_error.h"
 #include "crypt/platform/certificate_access.h"
@@ -148,6 +149,34 @@ ossl::Asn1TimePtr MakeTime(int64_t unix_time) {
     RaiseCryptErrorWithOpenSsl(code::kEInvalidArg, "(time)");
   }
   return time;
+}
+
+// A time written as text, unchecked.
+ossl::Asn1TimePtr MakeRawTime(const std::string& text) {
+  ossl::Asn1TimePtr time(
+      ::ASN1_STRING_type_new(text.size() == 13 ? V_ASN1_UTCTIME : V_ASN1_GENERALIZEDTIME));
+  if (!time || ::ASN1_STRING_set(time.get(), text.data(), static_cast<int>(text.size())) != 1) {
+    RaiseCryptErrorWithOpenSsl(code::kEOutOfMemory);
+  }
+  return time;
+}
+
+// An extension of raw value DER.
+ossl::X509ExtPtr MakeRawExtension(const ExtensionInfo& extension) {
+  const ossl::Asn1ObjectPtr object(::OBJ_txt2obj(extension.oid.c_str(), 1));
+  const OctetStringPtr value(::ASN1_OCTET_STRING_new());
+  if (!object || !value ||
+      ::ASN1_OCTET_STRING_set(value.get(),
+                              reinterpret_cast<const unsigned char*>(extension.value_der.data()),
+                              static_cast<int>(extension.value_der.size())) != 1) {
+    RaiseBadArgument("(extension " + extension.oid + ")");
+  }
+  ossl::X509ExtPtr made(::X509_EXTENSION_create_by_OBJ(nullptr, object.get(),
+                                                       extension.critical ? 1 : 0, value.get()));
+  if (!made) {
+    RaiseCryptErrorWithOpenSsl(code::kCryptEBadEncode, "(extension " + extension.oid + ")");
+  }
+  return made;
 }
 
 GeneralNamePtr MakeUri(const std::string& url) {
@@ -293,7 +322,9 @@ Certificate Issue(const CertificateSpec& fields, EVP_PKEY* subject_key, X509* is
   ossl::X509Ptr x509(::X509_new());
   const ossl::X509NamePtr subject = MakeName(fields.subject);
   const ossl::Asn1IntegerPtr serial = MakeSerial(fields.serial_hex);
-  const ossl::Asn1TimePtr not_before = MakeTime(fields.not_before);
+  const ossl::Asn1TimePtr not_before = fields.not_before_text.empty()
+                                           ? MakeTime(fields.not_before)
+                                           : MakeRawTime(fields.not_before_text);
   const ossl::Asn1TimePtr not_after = MakeTime(fields.not_after);
   if (::X509_set_version(x509.get(), X509_VERSION_3) != 1 ||
       ::X509_set_serialNumber(x509.get(), serial.get()) != 1 ||
@@ -321,6 +352,11 @@ Certificate Issue(const CertificateSpec& fields, EVP_PKEY* subject_key, X509* is
   }
   AddAuthorityInfoAccess(x509.get(), fields);
   AddCrlDistributionPoints(x509.get(), fields);
+  for (const ExtensionInfo& extension : fields.extra_extensions) {
+    if (::X509_add_ext(x509.get(), MakeRawExtension(extension).get(), -1) != 1) {
+      RaiseCryptErrorWithOpenSsl(code::kCryptEBadEncode, "(certificate extension)");
+    }
+  }
   if (::X509_sign(x509.get(), PrivateKeyAccess::Native(signer),
                   engine::SigningDigest(PrivateKeyAccess::Native(signer))) <= 0) {
     RaiseCryptErrorWithOpenSsl(code::kNteFail, "(certificate signature)");
@@ -440,12 +476,42 @@ Crl IssueCrl(const CrlSpec& fields, const Certificate& issuer, const PrivateKey&
       RaiseCryptErrorWithOpenSsl(code::kCryptEBadEncode, "(CRL authority key identifier)");
     }
   }
+  for (const ExtensionInfo& extension : fields.extra_extensions) {
+    if (::X509_CRL_add_ext(crl.get(), MakeRawExtension(extension).get(), -1) != 1) {
+      RaiseCryptErrorWithOpenSsl(code::kCryptEBadEncode, "(CRL extension)");
+    }
+  }
   if (::X509_CRL_sign(crl.get(), PrivateKeyAccess::Native(issuer_key),
                       engine::SigningDigest(PrivateKeyAccess::Native(issuer_key))) <= 0) {
     RaiseCryptErrorWithOpenSsl(code::kNteFail, "(CRL signature)");
   }
   return Crl::FromDer(ossl::ToDer(
       crl.get(), [](const X509_CRL* c, unsigned char** out) { return ::i2d_X509_CRL(c, out); }));
+}
+
+std::string SignDetached(std::string_view content, const Certificate& signer,
+                         const PrivateKey& key) {
+  const CryptoRuntime runtime;
+  constexpr unsigned kFlags = CMS_DETACHED | CMS_BINARY | CMS_NOSMIMECAP | CMS_PARTIAL;
+  X509* const certificate = CertificateAccess::Native(signer);
+  EVP_PKEY* const native_key = PrivateKeyAccess::Native(key);
+  CheckIssuerKey(certificate, key);
+  ossl::CmsPtr cms(::CMS_sign(nullptr, nullptr, nullptr, nullptr, kFlags));
+  CMS_SignerInfo* info = cms ? ::CMS_add1_signer(cms.get(), certificate, native_key,
+                                                 engine::SigningDigest(native_key), kFlags)
+                             : nullptr;
+  if (info == nullptr) {
+    RaiseCryptErrorWithOpenSsl(code::kCryptEMsgError);
+  }
+  const ossl::Asn1TimePtr now(::ASN1_UTCTIME_adj(nullptr, std::time(nullptr), 0, 0));
+  ::CMS_signed_add1_attr_by_NID(info, NID_pkcs9_signingTime, V_ASN1_UTCTIME, now.get(), -1);
+  const ossl::BioPtr in = ossl::MemoryBio(content);
+  if (::CMS_final(cms.get(), in.get(), nullptr, kFlags) != 1) {
+    RaiseCryptErrorWithOpenSsl(code::kCryptEMsgError);
+  }
+  return ossl::ToDer(cms.get(), [](const CMS_ContentInfo* c, unsigned char** out) {
+    return ::i2d_CMS_ContentInfo(c, out);
+  });
 }
 
 std::string MakeCertificateRequestPem(const std::vector<NameAttribute>& subject,

@@ -18,23 +18,6 @@ namespace lyr::crypt {
 // How an optional extension appears in a certificate.
 enum class ExtensionMode : uint8_t { kAbsent, kNonCritical, kCritical };
 
-// Key usage bits (RFC 5280 section 4.2.1.3), combined with |.
-namespace key_usage {
-inline constexpr uint16_t kDigitalSignature = 1u << 0;
-inline constexpr uint16_t kNonRepudiation = 1u << 1;
-inline constexpr uint16_t kKeyEncipherment = 1u << 2;
-inline constexpr uint16_t kDataEncipherment = 1u << 3;
-inline constexpr uint16_t kKeyAgreement = 1u << 4;
-inline constexpr uint16_t kKeyCertSign = 1u << 5;
-inline constexpr uint16_t kCrlSign = 1u << 6;
-inline constexpr uint16_t kEncipherOnly = 1u << 7;
-inline constexpr uint16_t kDecipherOnly = 1u << 8;
-// What a CA certificate carries by default, and an end entity that signs and encrypts.
-inline constexpr uint16_t kCa = kKeyCertSign | kCrlSign;
-inline constexpr uint16_t kEndEntity =
-    kDigitalSignature | kNonRepudiation | kKeyEncipherment | kDataEncipherment;
-}  // namespace key_usage
-
 // Everything chosen about a certificate. Texts are library text (windows-1251); names are
 // written as UTF8String (countryName as PrintableString, e-mail as IA5String, as RFC 5280 asks).
 struct CertificateSpec {
@@ -46,6 +29,9 @@ struct CertificateSpec {
   // Validity, seconds since the Unix epoch (UTC).
   int64_t not_before = 0;
   int64_t not_after = 0;
+  // When not empty, notBefore written as this text instead, unchecked: 13 characters as a
+  // UTCTime, any other length as a GeneralizedTime (for certificates with malformed times).
+  std::string not_before_text;
   // Basic constraints (2.5.29.19): absent, or present with cA and an optional path length.
   ExtensionMode basic_constraints = ExtensionMode::kCritical;
   bool ca = false;
@@ -63,6 +49,9 @@ struct CertificateSpec {
   // Subject key identifier (SHA-1 of the public key) and, for an issued certificate, the
   // authority key identifier taken from the issuer (its subject key identifier).
   bool key_identifiers = true;
+  // Further extensions written as given after the others (object identifier, criticality, DER
+  // of the value), duplicates of the ones above included.
+  std::vector<ExtensionInfo> extra_extensions;
 };
 
 // Everything chosen about a CRL.
@@ -78,6 +67,8 @@ struct CrlSpec {
   int64_t crl_number = 1;
   // Authority key identifier from the issuer certificate.
   bool authority_key_identifier = true;
+  // Further CRL extensions written as given.
+  std::vector<ExtensionInfo> extra_extensions;
 };
 
 // A name from text: "CN=Test Root,O=Lyr" or "/CN=Test Root/O=Lyr". Keys are the usual short
@@ -103,6 +94,12 @@ Certificate IssueCertificate(const CertificateSpec& fields, const PrivateKey& su
 
 // A CRL (v2) of issuer, signed with issuer_key. Raises as IssueCertificate.
 Crl IssueCrl(const CrlSpec& fields, const Certificate& issuer, const PrivateKey& issuer_key);
+
+// A detached CMS SignedData (DER) of content by signer with key, its certificate included and
+// signingTime added. Raises ECryptError NTE_BAD_PUBLIC_KEY when key is not signer's and
+// CRYPT_E_MSG_ERROR when signing fails.
+std::string SignDetached(std::string_view content, const Certificate& signer,
+                         const PrivateKey& key);
 
 // A PKCS#10 certificate request for key with this subject, signed with key, as PEM
 // ("-----BEGIN CERTIFICATE REQUEST-----"). Raises ECryptError E_INVALIDARG for an empty subject.
