@@ -71,11 +71,6 @@ std::string ReplacedAll(std::string text, const std::string& what, const std::st
   }
 }
 
-bool IsControl(char c) {
-  const auto byte = static_cast<unsigned char>(c);
-  return byte < 0x20 || byte == 0x7F;
-}
-
 [[noreturn]] void RaiseBadAddress(const std::string& address) {
   rtl::RaiseFmt(u8"Неверный адрес электронной почты [%s]", address);
 }
@@ -95,7 +90,7 @@ std::string MailboxHeaderValue(const std::string& address, const char* argument,
   if (address.empty()) {
     rtl::RaiseFmt(u8"Передан пустой аргумент: %s", std::string(argument));
   }
-  if (std::ranges::any_of(address, IsControl)) {
+  if (rtl::HasControlCharacter(address)) {
     RaiseBadAddress(address);
   }
   using ListPtr = std::unique_ptr<InternetAddressList, FreeWith<&::g_object_unref>>;
@@ -116,7 +111,7 @@ std::string MailboxHeaderValue(const std::string& address, const char* argument,
   if (name.empty()) {
     return " " + addr + "\n";
   }
-  if (std::ranges::any_of(name, IsControl)) {
+  if (rtl::HasControlCharacter(name)) {
     RaiseBadAddress(address);
   }
   // A plain ASCII name as a quoted string; any other as encoded words, the address folded onto
@@ -540,8 +535,7 @@ std::string SafeFileName(const char* utf8_name) {
   // Blanks around the name are dropped, as the folder joins of the callers drop them: " .. "
   // must not become "..".
   for (const char c : rtl::Trim(name).substr(0, kMaxNameBytes)) {
-    const auto byte = static_cast<unsigned char>(c);
-    const bool bad = byte < 0x20 || byte == 0x7F ||
+    const bool bad = rtl::HasControlCharacter(std::string_view(&c, 1)) ||
                      std::string_view("/\\:*?\"<>|").find(c) != std::string_view::npos;
     safe += bad ? '_' : c;
   }
@@ -712,7 +706,7 @@ std::string CreateEmailByPackage(package::CTdx880Doc& doc, const std::string& tm
   }
   // The attachment's name goes into the part's headers: a line break in it would end them.
   if (const std::string given = rtl::FileNamePart(doc.FileName());
-      std::ranges::any_of(given, IsControl)) {
+      rtl::HasControlCharacter(given)) {
     rtl::RaiseFmt(u8"Недопустимое имя файла пакета: [%s]", given);
   }
   // Saved before the headers are made: a package saved for the first time gets its ThreadCode
