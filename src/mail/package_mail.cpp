@@ -79,14 +79,16 @@ std::string ReplacedAll(std::string text, const std::string& what, const std::st
 // characters that end or delimit an address in a header (RFC 5322 section 3.4).
 bool IsAddressByte(char c) {
   const auto byte = static_cast<unsigned char>(c);
-  return byte > 0x20 && byte < 0x7F && std::string_view("<>,;:\"()[]\\").find(c) == std::string_view::npos;
+  return byte > 0x20 && byte < 0x7F &&
+         std::string_view("<>,;:\"()[]\\").find(c) == std::string_view::npos;
 }
 
 // The header value of one mailbox (RFC 5322 "mailbox"), given as an address or as a display name
 // and an address in angle brackets; see CreateEmailByPackage. GMime's address parser splits the
 // text, so a list, a group, an empty address or a second address are seen and refused rather
 // than cut to the first mailbox.
-std::string MailboxHeaderValue(const std::string& address, const char* argument, std::string_view header) {
+std::string MailboxHeaderValue(const std::string& address, const char* argument,
+                               std::string_view header) {
   if (address.empty()) {
     rtl::RaiseFmt(u8"Передан пустой аргумент: %s", std::string(argument));
   }
@@ -94,7 +96,8 @@ std::string MailboxHeaderValue(const std::string& address, const char* argument,
     RaiseBadAddress(address);
   }
   using ListPtr = std::unique_ptr<InternetAddressList, FreeWith<&::g_object_unref>>;
-  const ListPtr list(::internet_address_list_parse(nullptr, rtl::AnsiToUtf8String(address).c_str()));
+  const ListPtr list(
+      ::internet_address_list_parse(nullptr, rtl::AnsiToUtf8String(address).c_str()));
   if (!list || ::internet_address_list_length(list.get()) != 1 ||
       !INTERNET_ADDRESS_IS_MAILBOX(::internet_address_list_get_address(list.get(), 0))) {
     RaiseBadAddress(address);
@@ -398,8 +401,8 @@ LineCounts CountLines(std::string_view text) {
   bool after_headers = false;
   for (size_t at = 0; at < text.size();) {
     const void* found = std::memchr(text.data() + at, '\n', text.size() - at);
-    const size_t end = found ? static_cast<size_t>(static_cast<const char*>(found) - text.data())
-                             : text.size();
+    const size_t end =
+        found ? static_cast<size_t>(static_cast<const char*>(found) - text.data()) : text.size();
     std::string_view line = text.substr(at, end - at);
     at = end + 1;
     if (!line.empty() && line.back() == '\r') {

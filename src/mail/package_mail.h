@@ -30,22 +30,22 @@ struct MailLimits {
 
 // The message text for the open package doc (CRLF line ends, ASCII only): From sender, To
 // receiver (each exactly one mailbox: "addr@domain" or "Display Name <addr@domain>"; a display
-// name that is not plain ASCII is written as windows-1251 "B" encoded words), Message-ID "<NewGuidText>", "X-Message-Id" (ThreadCode),
-// "X-Tax-Code" (TransactTypeCode), "X-Tax-Version" ("ТДХ:1.0"), Subject "ТДХ:1.0-<DocType of the
-// main file>-<TransactType>" (non-ASCII header text as windows-1251 "B" encoded words), and a
-// multipart/mixed body with no text part and one base64 application/octet-stream attachment
-// (charset "Windows-1251", disposition attachment with the saved file's name) holding the package
-// file.
-// The package is saved (CTdx880Doc::Save: its own or a generated name) into a new private folder
-// tmp_dir/<32 hexadecimal digits>/ (locked with rtl::FolderLock while it lives, so conversions
-// sharing tmp_dir never meet and the folder of a killed process is swept by the next one), read
-// and deleted with the folder; doc's FileName is the deleted file's path afterwards.
-// Errors: "Передан пустой аргумент: wsSenderEmail" / "wsReceiverEmail" for an empty argument; "Неверный адрес электронной почты [%s]" for anything but one mailbox (a list, a
-// group, an empty address, an address with blanks, control characters, non-ASCII bytes or
-// delimiters, a name with control characters: it would break or forge headers); "Не удалось
-// найти главный документ" without a main file; "Недопустимое имя файла пакета: [%s]" for a file
-// name with control characters; the container's save errors; OS errors reading the file (naming
-// it).
+// name that is not plain ASCII is written as windows-1251 "B" encoded words), Message-ID
+// "<NewGuidText>", "X-Message-Id" (ThreadCode), "X-Tax-Code" (TransactTypeCode), "X-Tax-Version"
+// ("ТДХ:1.0"), Subject "ТДХ:1.0-<DocType of the main file>-<TransactType>" (non-ASCII header text
+// as windows-1251 "B" encoded words), and a multipart/mixed body with no text part and one base64
+// application/octet-stream attachment (charset "Windows-1251", disposition attachment with the
+// saved file's name) holding the package file. The package is saved (CTdx880Doc::Save: its own or a
+// generated name) into a new private folder tmp_dir/<32 hexadecimal digits>/ (locked with
+// rtl::FolderLock while it lives, so conversions sharing tmp_dir never meet and the folder of a
+// killed process is swept by the next one), read and deleted with the folder; doc's FileName is the
+// deleted file's path afterwards. Errors: "Передан пустой аргумент: wsSenderEmail" /
+// "wsReceiverEmail" for an empty argument; "Неверный адрес электронной почты [%s]" for anything but
+// one mailbox (a list, a group, an empty address, an address with blanks, control characters,
+// non-ASCII bytes or delimiters, a name with control characters: it would break or forge headers);
+// "Не удалось найти главный документ" without a main file; "Недопустимое имя файла пакета: [%s]"
+// for a file name with control characters; the container's save errors; OS errors reading the file
+// (naming it).
 std::string CreateEmailByPackage(package::CTdx880Doc& doc, const std::string& tmp_dir,
                                  const std::string& sender, const std::string& receiver);
 
@@ -71,7 +71,8 @@ void CreatePackageByEmail(std::string_view email, const std::string& tmp_dir,
                           package::CTdx880Doc& doc, const MailLimits& limits = {});
 
 // CreatePackageByEmail for the message in the file email_file (a library path), read whole
-// (rtl::LoadFileToString with MaxMessageSize: "Файл не найден: [%s]"; a FIFO or device fails with "Не обычный файл:
+// (rtl::LoadFileToString with MaxMessageSize: "Файл не найден: [%s]"; a FIFO or device fails with
+// "Не обычный файл:
 // [%s]" at once); a file above limits.MaxMessageSize fails before it is read. OS errors for a
 // file that cannot be opened or read.
 void CreatePackageByEmailFile(const std::string& email_file, const std::string& tmp_dir,

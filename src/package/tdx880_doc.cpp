@@ -74,8 +74,8 @@ void CheckDocumentCount(std::string_view description) {
   for (size_t at = description.find(tag); at != std::string_view::npos;
        at = description.find(tag, at + tag.size())) {
     const size_t next = at + tag.size();
-    if (next < description.size() && std::string_view(" \t\r\n/>").find(description[next]) !=
-                                           std::string_view::npos &&
+    if (next < description.size() &&
+        std::string_view(" \t\r\n/>").find(description[next]) != std::string_view::npos &&
         ++count > xml::CXMLGprDocumentCollection::kMaxDocuments) {
       xml::CXMLGprDocumentCollection::RaiseTooManyDocuments();
     }

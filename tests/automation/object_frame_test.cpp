@@ -4,8 +4,8 @@
 
 #include <filesystem>
 #include <functional>
-#include <thread>
 #include <string>
+#include <thread>
 #include <type_traits>
 
 #include "automation/class_factory.h"

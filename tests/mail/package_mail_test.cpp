@@ -289,11 +289,10 @@ TEST_F(MailTest, AddressesAreOneMailboxAndDisplayNamesAreEncoded) {
            {u8"a@x.ru\r\nBcc: c@z.ru", u8""}}) {
     CTdx880Doc doc;
     Fill(doc);
-    const std::string message = MessageOf([&] {
-      WriteFile("m.eml", CreateEmailByPackage(doc, Tmp(), "a@example.ru", Msg(to)));
-    });
-    EXPECT_EQ(message, expected.empty() ? Msg(u8"Неверный адрес электронной почты [") + Msg(to) + "]"
-                                        : "");
+    const std::string message = MessageOf(
+        [&] { WriteFile("m.eml", CreateEmailByPackage(doc, Tmp(), "a@example.ru", Msg(to))); });
+    EXPECT_EQ(message,
+              expected.empty() ? Msg(u8"Неверный адрес электронной почты [") + Msg(to) + "]" : "");
     if (expected.empty()) {
       continue;
     }
@@ -364,8 +363,8 @@ TEST_F(MailTest, ConversionsSharingTmpNeverMixAndSweepTheDeads) {
       doc.SetReceiverIdentifier(receiver);
       doc.SetFileName("same.zip");
       CTdx880Doc back;
-      CreatePackageByEmail(CreateEmailByPackage(doc, Tmp(), "a@example.ru", "b@example.ru"),
-                           Tmp(), back);
+      CreatePackageByEmail(CreateEmailByPackage(doc, Tmp(), "a@example.ru", "b@example.ru"), Tmp(),
+                           back);
       EXPECT_EQ(back.ReceiverIdentifier(), receiver);
     }
   };

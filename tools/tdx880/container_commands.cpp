@@ -233,10 +233,9 @@ int RunImport(const Arguments& arguments) {
   const crypt::KeyWithCertificate imported = ImportedKey(*options);
   // Bound in "MY" before the container appears: a run killed at any moment leaves no container
   // without its binding, and a retry replaces a binding left behind.
-  crypt::KeyContainer::Import(location, name, imported.key, imported.certificate,
-                              [&](const crypt::KeyContainer& container) {
-                                BindInMy(container, imported.certificate);
-                              });
+  crypt::KeyContainer::Import(
+      location, name, imported.key, imported.certificate,
+      [&](const crypt::KeyContainer& container) { BindInMy(container, imported.certificate); });
   Print(imported.certificate.Thumbprint() + " " + imported.certificate.SubjectCN().value_or("") +
         " " + std::string(crypt::GostAlgorithmName(*imported.key.Algorithm())) + "\n");
   return 0;

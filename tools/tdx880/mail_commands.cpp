@@ -8,12 +8,12 @@
 #include "mail/mail_runtime.h"
 #include "mail/package_mail.h"
 #include "options.h"
-#include "signal_cleanup.h"
 #include "package/tdx880_doc.h"
 #include "rtl/atomic_file.h"
 #include "rtl/errors.h"
 #include "rtl/file_utils.h"
 #include "rtl/whole_file.h"
+#include "signal_cleanup.h"
 #include "terminal.h"
 
 namespace lyr::tool {
@@ -59,9 +59,9 @@ int RunFromEml(const Arguments& arguments) {
   // fails.
   package.Save(work.Path());
   const std::string saved = package.FileName();
-  const std::vector<ExtractedFile> written = WriteAllOrNothing(
-      package::ExpandPackagePath(FromTerminal(options->Value("-o"))), {{0, name}},
-      [&](size_t) { return rtl::ReadFileToString(saved); });
+  const std::vector<ExtractedFile> written =
+      WriteAllOrNothing(package::ExpandPackagePath(FromTerminal(options->Value("-o"))), {{0, name}},
+                        [&](size_t) { return rtl::ReadFileToString(saved); });
   Print("wrote " + written.front().path + "\n");
   return 0;
 }

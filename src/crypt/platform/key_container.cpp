@@ -59,8 +59,8 @@ void WipeKeyFile(const std::string& path) noexcept {
   if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
     const std::vector<char> zeros(static_cast<size_t>(info.st_size));
     for (size_t done = 0; done < zeros.size();) {
-      const ssize_t n = ::pwrite(fd, zeros.data() + done, zeros.size() - done,
-                                 static_cast<off_t>(done));
+      const ssize_t n =
+          ::pwrite(fd, zeros.data() + done, zeros.size() - done, static_cast<off_t>(done));
       if (n <= 0 && errno != EINTR) {
         break;
       }

@@ -44,7 +44,8 @@ class KeyContainer final {
   // "<containers>/.new-<32 hexadecimal digits>" that the next container write of the location
   // sweeps, its key overwritten with zeros first. Every failure wipes and removes them as well.
   static KeyContainer Import(StoreLocation location, std::string_view name, const PrivateKey& key,
-                             const Certificate& certificate, const BeforeCommit& before_commit = {});
+                             const Certificate& certificate,
+                             const BeforeCommit& before_commit = {});
   // Opens an existing container; raises ECryptError NTE_BAD_KEYSET when there is none.
   static KeyContainer Open(StoreLocation location, std::string_view name);
   // Removes a container with its files; false when there was none.

@@ -79,7 +79,9 @@ struct BagsFree {
 };
 using BagsPtr = std::unique_ptr<STACK_OF(PKCS12_SAFEBAG), BagsFree>;
 struct SafesFree {
-  void operator()(STACK_OF(PKCS7) * safes) const noexcept { sk_PKCS7_pop_free(safes, ::PKCS7_free); }
+  void operator()(STACK_OF(PKCS7) * safes) const noexcept {
+    sk_PKCS7_pop_free(safes, ::PKCS7_free);
+  }
 };
 using SafesPtr = std::unique_ptr<STACK_OF(PKCS7), SafesFree>;
 
@@ -125,7 +127,8 @@ uint64_t DerivationCost(const X509_ALGOR* algorithm) {
       return 0;
     }
     const uint64_t n = ValueOf(scrypt->costParameter, 0);
-    const uint64_t rp = ValueOf(scrypt->blockSize, 0) * ValueOf(scrypt->parallelizationParameter, 0);
+    const uint64_t rp =
+        ValueOf(scrypt->blockSize, 0) * ValueOf(scrypt->parallelizationParameter, 0);
     return n > UINT32_MAX || rp > UINT32_MAX ? UINT64_MAX : n * rp;
   }
   const Pbkdf2Ptr pbkdf2(static_cast<PBKDF2PARAM*>(Parameters(kdf, ASN1_ITEM_rptr(PBKDF2PARAM))));
@@ -139,8 +142,8 @@ void CheckDerivationCost(const X509_ALGOR* algorithm, std::string_view what) {
     RaiseCryptError(code::kNteBadKey,
                     "(" + std::string(what) + ": " +
                         (cost == UINT64_MAX ? std::string("an unreadable") : std::to_string(cost)) +
-                        " iterations, above the limit of " +
-                        std::to_string(kMaxKeyDerivationCost) + ")");
+                        " iterations, above the limit of " + std::to_string(kMaxKeyDerivationCost) +
+                        ")");
   }
 }
 
@@ -303,8 +306,11 @@ struct Pkcs12Password {
 
 // A part that does not decrypt: a wrong password when no MAC vouched for it, else broken bytes.
 [[noreturn]] void RaiseUndecryptable(bool has_mac) {
-  RaiseCryptErrorWithOpenSsl(has_mac ? code::kNteBadKey : code::kScardWWrongChv,
-                             has_mac ? "(PKCS#12 contents)" : "(wrong PKCS#12 password)");
+  if (has_mac) {
+    RaiseCryptErrorWithOpenSsl(code::kNteBadKey, "(PKCS#12 contents)");
+  }
+  ::ERR_clear_error();
+  RaiseCryptError(code::kScardWWrongChv, "(wrong PKCS#12 password)");
 }
 
 void TakeBags(const STACK_OF(PKCS12_SAFEBAG) * bags, const Pkcs12Password& password, bool has_mac,
@@ -433,8 +439,8 @@ KeyWithCertificate ReadPkcs12(std::string_view der, std::optional<std::string_vi
   ::ERR_clear_error();
   KeyWithCertificate result{
       PrivateKeyAccess::Wrap(std::move(contents.key)),
-      CertificateAccess::Wrap(std::move(
-          own != contents.certificates.end() ? *own : contents.certificates.front()))};
+      CertificateAccess::Wrap(
+          std::move(own != contents.certificates.end() ? *own : contents.certificates.front()))};
   if (!result.key.Algorithm()) {
     RaiseCryptError(code::kNteBadKey, "(the key is not a GOST R 34.10 key)");
   }
