@@ -277,9 +277,11 @@ void CTdx880Doc::LoadItems() {
                              !rtl::FileExists(rtl::CombinePath(working_directory_, name)))) {
     rtl::RaiseFmt(u8"Неверный формат пакета: не найден главный файл [%s]", name);
   }
-  package_description_content_ = ReadPackageFile(config_, name);
+  // Counted in the bytes as staged, before they are copied.
+  const PackageFiles::Bytes description = ReadPackageBytes(config_, name);
+  CheckDocumentCount(*description);
+  package_description_content_ = *description;
   is_loaded_ = true;
-  CheckDocumentCount(package_description_content_);
 
   description_->SetDocument(package_description_content_);
   description_->Read();
