@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string_view>
+#include <thread>
 #include <utility>
 
 #include "automation/tdx880_safe.h"
@@ -41,22 +42,28 @@ class CTdx880SafeInterface : public CDualInterface<ITdx880Safe> {
   // The source of this object's errors.
   [[nodiscard]] virtual ErrorSource SafeSource() const noexcept = 0;
 
-  // The guards of this object's members (see tdx880_safe.h).
+  // The guards of this object's members (see tdx880_safe.h). Objects live in the apartment of
+  // the thread that made them and are not synchronised: a call from another thread runs nothing
+  // and fails with RPC_E_WRONG_THREAD and error information (LastError untouched), as a call on
+  // an unmarshalled pointer does, instead of racing the owner over the engine.
   template <typename Result, typename Body>
   HRESULT Guard(Result* result, Body&& body) noexcept {
-    return Guarded(Safe(), SafeSource(), result, std::forward<Body>(body));
+    return OnOwnerThread() ? Guarded(Safe(), SafeSource(), result, std::forward<Body>(body))
+                           : WrongThread();
   }
   template <typename Body>
   HRESULT GuardVoid(Body&& body) noexcept {
-    return GuardedVoid(Safe(), SafeSource(), std::forward<Body>(body));
+    return OnOwnerThread() ? GuardedVoid(Safe(), SafeSource(), std::forward<Body>(body))
+                           : WrongThread();
   }
   template <typename Body>
   HRESULT Unguard(Body&& body) noexcept {
-    return Unguarded(SafeSource(), std::forward<Body>(body));
+    return OnOwnerThread() ? Unguarded(SafeSource(), std::forward<Body>(body)) : WrongThread();
   }
   template <typename Result, typename Body>
   HRESULT UnguardGet(Result* result, Body&& body) noexcept {
-    return UnguardedGet(SafeSource(), result, std::forward<Body>(body));
+    return OnOwnerThread() ? UnguardedGet(SafeSource(), result, std::forward<Body>(body))
+                           : WrongThread();
   }
   // The body of a member this version of the server does not have yet: raises "Метод %s не
   // реализован в этой версии библиотеки", which the member's guard reports as any other error.
@@ -65,7 +72,12 @@ class CTdx880SafeInterface : public CDualInterface<ITdx880Safe> {
   void CreateSafe(const std::u16string& prog_id) { safe_ = std::make_unique<CTdx880Safe>(prog_id); }
 
  private:
+  [[nodiscard]] bool OnOwnerThread() const noexcept { return std::this_thread::get_id() == owner_; }
+  // RPC_E_WRONG_THREAD with error information naming this object's source.
+  [[nodiscard]] HRESULT WrongThread() const noexcept;
+
   std::unique_ptr<CTdx880Safe> safe_;
+  const std::thread::id owner_ = std::this_thread::get_id();  // the thread that made the object
 };
 
 }  // namespace lyr::automation

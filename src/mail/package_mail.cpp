@@ -3,13 +3,13 @@
 
 #include <fcntl.h>
 #include <gmime/gmime.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstring>
 #include <memory>
 #include <new>
 #include <vector>
@@ -20,12 +20,15 @@
 #include "package/tdx880_document.h"
 #include "rtl/errors.h"
 #include "rtl/file_utils.h"
+#include "rtl/folder_lock.h"
 #include "rtl/format.h"
 #include "rtl/free_with.h"
 #include "rtl/identifiers.h"
 #include "rtl/large_buffer.h"
+#include "rtl/str_utils.h"
 #include "rtl/text.h"
 #include "rtl/unique_fd.h"
+#include "rtl/whole_file.h"
 
 namespace lyr::mail {
 namespace {
@@ -57,18 +60,82 @@ std::string ReplacedAll(std::string text, const std::string& what, const std::st
 
 // --- Writing ------------------------------------------------------------------------------------
 
-// An address goes into a header as it is, so it must not carry line breaks or other control
-// characters (they would end the header and forge others) nor 8-bit bytes.
-void CheckAddress(const std::string& address, const char* argument) {
+// The OS error of errno, naming the file it concerns.
+[[noreturn]] void RaiseFileError(const std::string& path) {
+  const int error = errno;
+  try {
+    rtl::RaiseOSError(error);
+  } catch (rtl::Exception& raised) {
+    raised.SetMessage(raised.Message() + " [" + path + "]");
+    throw;
+  }
+}
+
+[[noreturn]] void RaiseBadAddress(const std::string& address) {
+  rtl::RaiseFmt(u8"Неверный адрес электронной почты [%s]", address);
+}
+
+// The bytes an addr-spec written here may hold: printable ASCII without blanks and without the
+// characters that end or delimit an address in a header (RFC 5322 section 3.4).
+bool IsAddressByte(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  return byte > 0x20 && byte < 0x7F &&
+         std::string_view("<>,;:\"()[]\\").find(c) == std::string_view::npos;
+}
+
+// The header value of one mailbox (RFC 5322 "mailbox"), given as an address or as a display name
+// and an address in angle brackets; see CreateEmailByPackage. GMime's address parser splits the
+// text, so a list, a group, an empty address or a second address are seen and refused rather
+// than cut to the first mailbox.
+std::string MailboxHeaderValue(const std::string& address, const char* argument,
+                               std::string_view header) {
   if (address.empty()) {
     rtl::RaiseFmt(u8"Передан пустой аргумент: %s", std::string(argument));
   }
-  for (const char c : address) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte >= 0x7F) {
-      rtl::RaiseFmt(u8"Неверный адрес электронной почты [%s]", address);
-    }
+  if (rtl::HasControlCharacter(address)) {
+    RaiseBadAddress(address);
   }
+  using ListPtr = std::unique_ptr<InternetAddressList, FreeWith<&::g_object_unref>>;
+  const ListPtr list(
+      ::internet_address_list_parse(nullptr, rtl::AnsiToUtf8String(address).c_str()));
+  if (!list || ::internet_address_list_length(list.get()) != 1 ||
+      !INTERNET_ADDRESS_IS_MAILBOX(::internet_address_list_get_address(list.get(), 0))) {
+    RaiseBadAddress(address);
+  }
+  InternetAddress* mailbox = ::internet_address_list_get_address(list.get(), 0);
+  const std::string addr(::internet_address_mailbox_get_addr(INTERNET_ADDRESS_MAILBOX(mailbox)));
+  const size_t at = addr.find('@');
+  if (at == 0 || at == std::string::npos || at + 1 == addr.size() ||
+      addr.find('@', at + 1) != std::string::npos || !std::ranges::all_of(addr, IsAddressByte)) {
+    RaiseBadAddress(address);
+  }
+  const char* utf8_name = ::internet_address_get_name(mailbox);
+  const std::string name = rtl::Trim(rtl::Utf8ToAnsi(std::string_view(utf8_name ? utf8_name : "")));
+  if (name.empty()) {
+    return " " + addr + "\n";
+  }
+  if (rtl::HasControlCharacter(name)) {
+    RaiseBadAddress(address);
+  }
+  // A plain ASCII name as a quoted string; any other as encoded words, the address folded onto
+  // a line of its own so that no line grows beyond 76 characters.
+  std::string value = EncodeHeaderValue(header, name);
+  if (value.find("=?") == std::string::npos) {
+    std::string quoted = " \"";
+    for (const char c : name) {
+      quoted += (c == '"' || c == '\\') ? std::string{'\\', c} : std::string{c};
+    }
+    return quoted + "\" <" + addr + ">\n";
+  }
+  value.pop_back();
+  return value + "\n <" + addr + ">\n";
+}
+
+// Sets the raw value of the message's header name (added by GMime before) to value.
+void SetRawHeader(GMimeObject* object, const char* name, const std::string& value) {
+  GMimeHeaderList* headers = ::g_mime_object_get_header_list(object);
+  GMimeHeader* header = ::g_mime_header_list_get_header(headers, name);
+  ::g_mime_header_set_raw_value(header, value.c_str());
 }
 
 // Appends the header name with value written as our own encoded words: GMime is handed the
@@ -181,11 +248,8 @@ void lyr_mail_file_stream_init(LyrMailFileStream* stream) {
 GPtr<GMimeStream> OpenAndDelete(const std::string& path) {
   const std::string native = rtl::NativePath(path);
   rtl::UniqueFd fd(::open(native.c_str(), O_RDONLY | O_CLOEXEC));
-  if (fd.Get() < 0) {
-    rtl::RaiseLastOSError();
-  }
-  if (::unlink(native.c_str()) != 0) {
-    rtl::RaiseLastOSError();
+  if (fd.Get() < 0 || ::unlink(native.c_str()) != 0) {
+    RaiseFileError(path);
   }
   GPtr<GMimeStream> stream(GMIME_STREAM(::g_object_new(lyr_mail_file_stream_get_type(), nullptr)));
   ::g_mime_stream_construct(stream.get(), 0, -1);
@@ -313,6 +377,77 @@ int32_t CountBoundaries(std::string_view text) {
   return count;
 }
 
+// What a walk over the message's lines counts before GMime builds anything: the lines that may
+// open a part ("--" and a boundary) and the header fields. GMime makes an object for each part and
+// each header field, several hundred bytes apiece, so a message of tiny parts or header lines
+// would cost a hundred times its size. Header fields are counted in header blocks: at the start,
+// after each line that begins with "--", and after the blank line that ends a block when a field
+// follows at once (the headers of an embedded message). A block ends at a blank line.
+struct LineCounts {
+  int64_t delimiters = 0;
+  int64_t header_fields = 0;
+};
+
+bool IsFieldLine(std::string_view line) {
+  const size_t colon = line.find(':');
+  return colon != std::string_view::npos && colon > 0 &&
+         std::all_of(line.begin(), line.begin() + static_cast<ptrdiff_t>(colon),
+                     [](char c) { return c > 0x20 && c < 0x7F; });
+}
+
+LineCounts CountLines(std::string_view text) {
+  LineCounts counts;
+  bool in_headers = true;
+  bool after_headers = false;
+  for (size_t at = 0; at < text.size();) {
+    const void* found = std::memchr(text.data() + at, '\n', text.size() - at);
+    const size_t end =
+        found ? static_cast<size_t>(static_cast<const char*>(found) - text.data()) : text.size();
+    std::string_view line = text.substr(at, end - at);
+    at = end + 1;
+    if (!line.empty() && line.back() == '\r') {
+      line.remove_suffix(1);
+    }
+    if (line.starts_with("--")) {
+      ++counts.delimiters;
+      in_headers = true;
+      after_headers = false;
+      continue;
+    }
+    if (!in_headers && after_headers && IsFieldLine(line)) {
+      in_headers = true;
+    }
+    after_headers = false;
+    if (in_headers) {
+      if (line.empty()) {
+        in_headers = false;
+        after_headers = true;
+      } else if (line.front() != ' ' && line.front() != '\t') {
+        ++counts.header_fields;
+      }
+    }
+  }
+  return counts;
+}
+
+// Refuses a message whose structure is larger than limits allow, before it is parsed.
+void CheckStructure(std::string_view email, const MailLimits& limits) {
+  const auto too_many_parts = [&](int64_t limit) {
+    rtl::RaiseFmt(u8"Слишком много составных частей в сообщении (больше %d)", limit);
+  };
+  if (CountBoundaries(email) > limits.MaxBoundaries) {
+    too_many_parts(limits.MaxBoundaries);
+  }
+  const LineCounts counts = CountLines(email);
+  if (counts.delimiters > limits.MaxDelimiters) {
+    too_many_parts(limits.MaxDelimiters);
+  }
+  if (counts.header_fields > limits.MaxHeaderFields) {
+    rtl::RaiseFmt(u8"Слишком много полей заголовков в сообщении (больше %d)",
+                  static_cast<int64_t>(limits.MaxHeaderFields));
+  }
+}
+
 // The first finding of the parser that makes the message unusable.
 struct ParseFindings {
   GMimeParserWarning fatal = static_cast<GMimeParserWarning>(0);
@@ -400,12 +535,14 @@ std::string SafeFileName(const char* utf8_name) {
   const std::string name =
       rtl::FileNamePart(rtl::Utf8ToAnsi(std::string_view(utf8_name ? utf8_name : "")));
   std::string safe;
-  for (const char c : name.substr(0, kMaxNameBytes)) {
-    const auto byte = static_cast<unsigned char>(c);
-    const bool bad = byte < 0x20 || byte == 0x7F ||
+  // Blanks around the name are dropped, as the folder joins of the callers drop them: " .. "
+  // must not become "..".
+  for (const char c : rtl::Trim(name).substr(0, kMaxNameBytes)) {
+    const bool bad = rtl::HasControlCharacter(std::string_view(&c, 1)) ||
                      std::string_view("/\\:*?\"<>|").find(c) != std::string_view::npos;
     safe += bad ? '_' : c;
   }
+  safe = rtl::Trim(safe);
   if (safe.empty() || safe == "." || safe == "..") {
     return "package";
   }
@@ -549,74 +686,45 @@ void WriteAttachment(GMimePart* part, const std::string& path, int64_t limit) {
   }
 }
 
-// Deletes the working folder of one conversion whatever happens.
-class FolderRemover final {
- public:
-  explicit FolderRemover(std::string folder) : folder_(std::move(folder)) {}
-  ~FolderRemover() { rtl::DeleteDirectoryTree(folder_); }
-  FolderRemover(const FolderRemover&) = delete;
-  FolderRemover& operator=(const FolderRemover&) = delete;
-
- private:
-  std::string folder_;
-};
-
 [[noreturn]] void RaiseMessageTooLarge(int64_t limit) {
   rtl::RaiseFmt(u8"Сообщение больше допустимого размера (%d байт)", limit);
 }
-
-// A read-only view of a whole file.
-class MappedView final {
- public:
-  MappedView(int fd, size_t size) : size_(size) {
-    if (size_ > 0) {
-      data_ = ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, fd, 0);
-      if (data_ == MAP_FAILED) {
-        rtl::RaiseLastOSError();
-      }
-    }
-  }
-  ~MappedView() {
-    if (size_ > 0) {
-      ::munmap(data_, size_);
-    }
-  }
-  MappedView(const MappedView&) = delete;
-  MappedView& operator=(const MappedView&) = delete;
-
-  [[nodiscard]] std::string_view Text() const {
-    return size_ > 0 ? std::string_view(static_cast<const char*>(data_), size_)
-                     : std::string_view();
-  }
-
- private:
-  void* data_ = nullptr;
-  size_t size_;
-};
 
 }  // namespace
 
 std::string CreateEmailByPackage(package::CTdx880Doc& doc, const std::string& tmp_dir,
                                  const std::string& sender, const std::string& receiver) {
-  CheckAddress(sender, "wsSenderEmail");
-  CheckAddress(receiver, "wsReceiverEmail");
   const MailRuntime runtime;
+  const std::string from = MailboxHeaderValue(sender, "wsSenderEmail", "From");
+  const std::string to = MailboxHeaderValue(receiver, "wsReceiverEmail", "To");
   const GPtr<GMimeMessage> message(::g_mime_message_new(FALSE));
-  ::g_mime_message_add_mailbox(message.get(), GMIME_ADDRESS_TYPE_FROM, nullptr, sender.c_str());
-  ::g_mime_message_add_mailbox(message.get(), GMIME_ADDRESS_TYPE_TO, nullptr, receiver.c_str());
+  ::g_mime_message_add_mailbox(message.get(), GMIME_ADDRESS_TYPE_FROM, nullptr, "a@b");
+  ::g_mime_message_add_mailbox(message.get(), GMIME_ADDRESS_TYPE_TO, nullptr, "a@b");
+  SetRawHeader(GMIME_OBJECT(message.get()), "From", from);
+  SetRawHeader(GMIME_OBJECT(message.get()), "To", to);
   ::g_mime_message_set_message_id(message.get(), rtl::NewGuidText().c_str());
   const package::CTdx880Doc::DocumentPtr main_file = doc.GetMainFile();
   if (!main_file) {
     rtl::RaiseFmt(u8"Не удалось найти главный документ");
   }
+  // The attachment's name goes into the part's headers: a line break in it would end them.
+  if (const std::string given = rtl::FileNamePart(doc.FileName());
+      rtl::HasControlCharacter(given)) {
+    rtl::RaiseFmt(u8"Недопустимое имя файла пакета: [%s]", given);
+  }
   // Saved before the headers are made: a package saved for the first time gets its ThreadCode
-  // from the save, and "X-Message-Id" must carry the code of the package that travels.
-  if (!doc.Save(tmp_dir)) {
+  // from the save, and "X-Message-Id" must carry the code of the package that travels. The save
+  // goes into a private folder of this conversion, so conversions sharing tmp_dir never meet
+  // over a file name; the folder is locked while it lives, and a sweep removes the folders of
+  // processes that died.
+  rtl::SweepStaleFolders(tmp_dir, "");
+  rtl::FolderLock folder = rtl::CreateLockedFolder(tmp_dir, "");
+  if (!doc.Save(folder.Folder())) {
     rtl::RaiseFmt(u8"Не удалось сохранить пакет в папку [%s]", tmp_dir);
   }
   const GPtr<GMimeStream> content = OpenAndDelete(doc.FileName());
+  folder.Remove();
   const gint64 package_size = ::g_mime_stream_length(content.get());
-
   GMimeObject* headers = GMIME_OBJECT(message.get());
   const std::string version = Msg(kTaxVersion);
   AppendEncodedHeader(headers, "X-Message-Id", doc.ThreadCode());
@@ -636,10 +744,7 @@ void CreatePackageByEmail(std::string_view email, const std::string& tmp_dir,
   if (static_cast<int64_t>(email.size()) > limits.MaxMessageSize) {
     RaiseMessageTooLarge(limits.MaxMessageSize);
   }
-  if (CountBoundaries(email) > limits.MaxBoundaries) {
-    rtl::RaiseFmt(u8"Слишком много составных частей в сообщении (больше %d)",
-                  static_cast<int64_t>(limits.MaxBoundaries));
-  }
+  CheckStructure(email, limits);
   const MailRuntime runtime;
   // Declared first, so the array outlives the stream and every part that reads from it.
   const BorrowedArray text = Borrow(email);
@@ -657,13 +762,11 @@ void CreatePackageByEmail(std::string_view email, const std::string& tmp_dir,
   GMimePart* part = PackagePart(message.get());
   const std::string name = SafeFileName(::g_mime_part_get_filename(part));
 
-  const std::string folder =
-      rtl::IncludeTrailingBackslash(rtl::CombinePath(tmp_dir, rtl::NewFileId()));
-  if (!rtl::ForceDirectories(folder)) {
-    rtl::RaiseLastOSError();
-  }
-  const FolderRemover remover(folder);
-  const std::string path = folder + name + ".zip";
+  // A folder of this conversion, locked while it lives: a process killed meanwhile leaves it
+  // unlocked, and the next conversion (or package) in tmp_dir sweeps it.
+  rtl::SweepStaleFolders(tmp_dir, "");
+  const rtl::FolderLock folder = rtl::CreateLockedFolder(tmp_dir, "");
+  const std::string path = rtl::IncludeTrailingBackslash(folder.Folder()) + name + ".zip";
   WriteAttachment(part, path, limits.MaxAttachmentSize);
   try {
     doc.Open(path);
@@ -678,16 +781,17 @@ void CreatePackageByEmail(std::string_view email, const std::string& tmp_dir,
 
 void CreatePackageByEmailFile(const std::string& email_file, const std::string& tmp_dir,
                               package::CTdx880Doc& doc, const MailLimits& limits) {
-  const Descriptor file(::open(rtl::NativePath(email_file).c_str(), O_RDONLY | O_CLOEXEC));
+  // Read rather than mapped: a file cut short while it is read ends in a short read (then a
+  // truncated message), never in SIGBUS. The reader takes regular files only, so a FIFO or a
+  // device is refused at once.
   struct stat status {};
-  if (file.fd < 0 || ::fstat(file.fd, &status) != 0) {
-    rtl::RaiseLastOSError();
-  }
-  if (status.st_size > limits.MaxMessageSize) {
+  if (::stat(rtl::NativePath(email_file).c_str(), &status) == 0 &&
+      status.st_size > limits.MaxMessageSize) {
     RaiseMessageTooLarge(limits.MaxMessageSize);
   }
-  const MappedView view(file.fd, static_cast<size_t>(status.st_size));
-  CreatePackageByEmail(view.Text(), tmp_dir, doc, limits);
+  const std::string email =
+      rtl::LoadFileToString(email_file, static_cast<uint64_t>(limits.MaxMessageSize));
+  CreatePackageByEmail(email, tmp_dir, doc, limits);
 }
 
 }  // namespace lyr::mail

@@ -22,33 +22,43 @@ struct MailLimits {
   // Multipart boundaries a message may declare; deeper or wider messages are refused before
   // GMime walks them.
   int32_t MaxBoundaries = 32;
+  // Lines that begin with "--" (each may open a part), and header fields, counted over the whole
+  // text before GMime builds an object for each.
+  int32_t MaxDelimiters = 1000;
+  int32_t MaxHeaderFields = 2000;
 };
 
 // The message text for the open package doc (CRLF line ends, ASCII only): From sender, To
-// receiver (each one address, as given), Message-ID "<NewGuidText>", "X-Message-Id" (ThreadCode),
-// "X-Tax-Code" (TransactTypeCode), "X-Tax-Version" ("ТДХ:1.0"), Subject "ТДХ:1.0-<DocType of the
-// main file>-<TransactType>" (non-ASCII header text as windows-1251 "B" encoded words), and a
-// multipart/mixed body with no text part and one base64 application/octet-stream attachment
-// (charset "Windows-1251", disposition attachment with the saved file's name) holding the package
-// file.
-// The package is saved into tmp_dir (CTdx880Doc::Save: its own or a generated name; an existing
-// file that cannot be replaced fails with "Файл уже существует: продолжение невозможно [%s]" and
-// is left in place), read and deleted; doc's FileName is the deleted file's path afterwards.
-// Errors: "Передан пустой аргумент: wsSenderEmail" / "wsReceiverEmail"; "Неверный адрес
-// электронной почты [%s]" for an address with control characters or non-ASCII bytes (it would
-// break or forge headers); "Не удалось найти главный документ" without a main file; the
-// container's save errors; OS errors reading the file.
+// receiver (each exactly one mailbox: "addr@domain" or "Display Name <addr@domain>"; a display
+// name that is not plain ASCII is written as windows-1251 "B" encoded words), Message-ID
+// "<NewGuidText>", "X-Message-Id" (ThreadCode), "X-Tax-Code" (TransactTypeCode), "X-Tax-Version"
+// ("ТДХ:1.0"), Subject "ТДХ:1.0-<DocType of the main file>-<TransactType>" (non-ASCII header text
+// as windows-1251 "B" encoded words), and a multipart/mixed body with no text part and one base64
+// application/octet-stream attachment (charset "Windows-1251", disposition attachment with the
+// saved file's name) holding the package file. The package is saved (CTdx880Doc::Save: its own or a
+// generated name) into a new private folder tmp_dir/<32 hexadecimal digits>/ (locked with
+// rtl::FolderLock while it lives, so conversions sharing tmp_dir never meet and the folder of a
+// killed process is swept by the next one), read and deleted with the folder; doc's FileName is the
+// deleted file's path afterwards. Errors: "Передан пустой аргумент: wsSenderEmail" /
+// "wsReceiverEmail" for an empty argument; "Неверный адрес электронной почты [%s]" for anything but
+// one mailbox (a list, a group, an empty address, an address with blanks, control characters,
+// non-ASCII bytes or delimiters, a name with control characters: it would break or forge headers);
+// "Не удалось найти главный документ" without a main file; "Недопустимое имя файла пакета: [%s]"
+// for a file name with control characters; the container's save errors; OS errors reading the file
+// (naming it).
 std::string CreateEmailByPackage(package::CTdx880Doc& doc, const std::string& tmp_dir,
                                  const std::string& sender, const std::string& receiver);
 
 // Fills doc (closed or open; its TmpDir is used for its working folder) from the message text
 // email: the message must hold exactly one MIME part, and that part is the package file. The
-// attachment is written into a new folder tmp_dir/<NewFileId>/ as "<name>.zip", opened as the
-// package, and doc's FileName becomes the name; the folder is deleted whatever happens. The name
-// is the attachment's file name reduced to a bare, safe name: the part after the last "/" or
-// "\", control characters and "/\:*?"<>|" replaced by "_", at most 200 bytes, "package" when
-// nothing is left or it is "." or "..".
+// attachment is written into a new private folder tmp_dir/<32 hexadecimal digits>/ (locked as in
+// CreateEmailByPackage) as "<name>.zip", opened as the package, and doc's FileName becomes the
+// name; the folder is deleted whatever happens. The name is the attachment's file name reduced
+// to a bare, safe name: the part after the last "/" or "\", blanks around it dropped, control
+// characters and "/\:*?"<>|" replaced by "_", at most 200 bytes, "package" when nothing is left
+// or it is "." or "..".
 // Errors: "Сообщение больше допустимого размера (%d байт)"; "Слишком много составных частей в
+// сообщении (больше %d)" (MaxBoundaries or MaxDelimiters); "Слишком много полей заголовков в
 // сообщении (больше %d)"; "Неверный формат сообщения: %s" for what the parser cannot take (no
 // message, nesting deeper than GMime allows, a multipart without boundary, a truncated message,
 // a part without headers or content); "Неверное количество вложений: [%d]" when the number of
@@ -60,9 +70,11 @@ std::string CreateEmailByPackage(package::CTdx880Doc& doc, const std::string& tm
 void CreatePackageByEmail(std::string_view email, const std::string& tmp_dir,
                           package::CTdx880Doc& doc, const MailLimits& limits = {});
 
-// CreatePackageByEmail for the message in the file email_file (a library path), which is mapped
-// rather than read; a file above limits.MaxMessageSize fails before it is mapped. OS errors for a
-// file that cannot be opened or mapped.
+// CreatePackageByEmail for the message in the file email_file (a library path), read whole
+// (rtl::LoadFileToString with MaxMessageSize: "Файл не найден: [%s]"; a FIFO or device fails with
+// "Не обычный файл:
+// [%s]" at once); a file above limits.MaxMessageSize fails before it is read. OS errors for a
+// file that cannot be opened or read.
 void CreatePackageByEmailFile(const std::string& email_file, const std::string& tmp_dir,
                               package::CTdx880Doc& doc, const MailLimits& limits = {});
 

@@ -118,6 +118,9 @@ void BuildNoticeOfReceipt(CTdx880Doc& source, CTdx880Doc& target, const CNoticeP
   const std::string file_name =
       NoticeFileName(main_file->OriginalFilename(), sender.Key(), corroborant.Key(),
                      rtl::FormatDateTime("yyyymmdd", now), rtl::NewGuidText());
+  if (rtl::HasControlCharacter(file_name)) {
+    rtl::RaiseFmt(u8"Недопустимое имя файла в пакете: [%s]", file_name);
+  }
 
   xml::CXMLGprNoticeReceipt notice;
   notice.SetFileIdentifier(rtl::FileNameWithoutExt(file_name));

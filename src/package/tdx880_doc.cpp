@@ -21,6 +21,7 @@
 #include "rtl/errors.h"
 #include "rtl/file_utils.h"
 #include "rtl/identifiers.h"
+#include "rtl/str_utils.h"
 #include "rtl/text.h"
 #include "rtl/trace.h"
 #include "rtl/value_check_tool.h"
@@ -59,8 +60,25 @@ void CheckTargetReplaceable(const std::string& path) {
 // A generated package name goes into a file system path: a participant identifier must not
 // carry it out of the target folder.
 void CheckGeneratedName(const std::string& name) {
-  if (name.find_first_of("/\\") != std::string::npos || name.find('\0') != std::string::npos) {
+  if (rtl::HasControlCharacter(name) || name.find_first_of("/\\") != std::string::npos) {
     rtl::RaiseFmt(u8"Недопустимое имя файла пакета: [%s]", name);
+  }
+}
+
+// Refuses a description listing more documents than a package may hold before its text is
+// checked and read: a count of the document elements' start tags, which no attribute value can
+// hold. The reading of the collection checks the same bound again, exactly.
+void CheckDocumentCount(std::string_view description) {
+  const std::string tag = "<" + rtl::Msg(u8"документ");
+  int32_t count = 0;
+  for (size_t at = description.find(tag); at != std::string_view::npos;
+       at = description.find(tag, at + tag.size())) {
+    const size_t next = at + tag.size();
+    if (next < description.size() &&
+        std::string_view(" \t\r\n/>").find(description[next]) != std::string_view::npos &&
+        ++count > xml::CXMLGprDocumentCollection::kMaxDocuments) {
+      xml::CXMLGprDocumentCollection::RaiseTooManyDocuments();
+    }
   }
 }
 
@@ -260,7 +278,10 @@ void CTdx880Doc::LoadItems() {
                              !rtl::FileExists(rtl::CombinePath(working_directory_, name)))) {
     rtl::RaiseFmt(u8"Неверный формат пакета: не найден главный файл [%s]", name);
   }
-  package_description_content_ = ReadPackageFile(config_, name);
+  // Counted in the bytes as staged, before they are copied.
+  const PackageFiles::Bytes description = ReadPackageBytes(config_, name);
+  CheckDocumentCount(*description);
+  package_description_content_ = *description;
   is_loaded_ = true;
 
   description_->SetDocument(package_description_content_);

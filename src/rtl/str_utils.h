@@ -10,6 +10,10 @@ namespace lyr::rtl {
 // text without leading and trailing blanks (spaces and control characters, bytes <= 0x20).
 std::string Trim(std::string_view text);
 
+// True when text holds a control character (a byte below 0x20, or DEL): text that goes into a
+// file name or a header line must not.
+bool HasControlCharacter(std::string_view text) noexcept;
+
 // The first characters of text equal prefix (case-sensitive); an empty prefix always matches.
 bool StartsWithText(std::string_view text, std::string_view prefix);
 

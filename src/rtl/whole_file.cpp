@@ -20,11 +20,12 @@ namespace {
 
 constexpr uint64_t k4GiB = uint64_t{1} << 32;
 
-// Closes the descriptor when the read is done or has failed.
+// Closes the descriptor when the read is done or has failed. The name is opened without
+// blocking, so a FIFO without a writer answers at once and is refused by the caller's fstat.
 class ReadHandle final {
  public:
   explicit ReadHandle(const std::string& file_name)
-      : fd_(::open(NativePath(file_name).c_str(), O_RDONLY | O_CLOEXEC)) {
+      : fd_(::open(NativePath(file_name).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY)) {
     if (fd_ < 0) {
       RaiseLastOSError();
     }
@@ -54,14 +55,25 @@ size_t ReadSome(int fd, char* data, size_t size) {
 
 }  // namespace
 
-std::string ReadFileToString(const std::string& file_name) {
+std::string ReadFileToString(const std::string& file_name, uint64_t limit) {
   const ReadHandle file(file_name);
   struct stat st {};
   if (::fstat(file.Get(), &st) != 0) {
     RaiseLastOSError();
   }
+  if (!S_ISREG(st.st_mode)) {
+    RaiseFmt(u8"Не обычный файл: [%s]", file_name);
+  }
   if (static_cast<uint64_t>(st.st_size) >= k4GiB) {
     RaiseFmt(u8"Файл слишком велик!");
+  }
+  limit = std::min(limit, k4GiB - 1);
+  const auto raise_above_limit = [&] {
+    RaiseFmt(u8"Файл больше допустимого размера (%d байт): [%s]", static_cast<int64_t>(limit),
+             file_name);
+  };
+  if (static_cast<uint64_t>(st.st_size) > limit) {
+    raise_above_limit();
   }
   // Read to the end rather than trusting the size: a file that grows meanwhile or reports no
   // size (a pipe) is still read whole. The end is probed with a small read first, so a file of
@@ -79,6 +91,9 @@ std::string ReadFileToString(const std::string& file_name) {
       }
       bytes.append(probe, n);
       done = bytes.size();
+      if (done > limit) {
+        raise_above_limit();
+      }
       bytes.resize(bytes.size() + (bytes.size() < 65536 ? 65536 : bytes.size() / 2));
       continue;
     }
@@ -87,8 +102,8 @@ std::string ReadFileToString(const std::string& file_name) {
       break;
     }
     done += n;
-    if (done >= k4GiB) {
-      RaiseFmt(u8"Файл слишком велик!");
+    if (done > limit) {
+      raise_above_limit();
     }
   }
   bytes.resize(done);
@@ -142,11 +157,11 @@ RegularFileRead ReadRegularFile(const std::string& file_name, uint64_t limit, bo
   return result;
 }
 
-std::string LoadFileToString(const std::string& file_name) {
+std::string LoadFileToString(const std::string& file_name, uint64_t limit) {
   if (!FileExists(file_name)) {
     RaiseFmt(u8"Файл не найден: [%s]", file_name);
   }
-  return ReadFileToString(file_name);
+  return ReadFileToString(file_name, limit);
 }
 
 void WriteStringToFile(const std::string& file_name, std::string_view bytes) {

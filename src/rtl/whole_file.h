@@ -7,13 +7,20 @@
 
 namespace lyr::rtl {
 
-// The whole contents of an existing file. Fails with "Файл слишком велик!" for a file of 4 GiB
-// or more and with an OS error when the file cannot be opened or read.
-std::string ReadFileToString(const std::string& file_name);
+// No limit of the caller's: files up to the 4 GiB the helpers can hold.
+inline constexpr uint64_t kNoFileLimit = (uint64_t{1} << 32) - 1;
+
+// The whole contents of an existing regular file. The name is opened without waiting (a FIFO or
+// a device cannot stall the caller) and must be a regular file: anything else (a FIFO,
+// /dev/zero, a socket) fails with "Не обычный файл: [%s]" before a byte is read. Fails with
+// "Файл слишком велик!" for a file of 4 GiB or more, with "Файл больше допустимого размера (%d
+// байт): [%s]" for one above limit (also when it grows past limit while it is read), and with an
+// OS error when the file cannot be opened or read.
+std::string ReadFileToString(const std::string& file_name, uint64_t limit = kNoFileLimit);
 
 // As ReadFileToString, but a missing file (or a folder) fails with "Файл не найден: [%s]"
 // (the file name).
-std::string LoadFileToString(const std::string& file_name);
+std::string LoadFileToString(const std::string& file_name, uint64_t limit = kNoFileLimit);
 
 // What ReadRegularFile found.
 struct RegularFileRead {

@@ -1,6 +1,10 @@
 // CXMLCollection: writing and reading a run of elements.
 #include "rtl/xml_collection.h"
 
+#include <cstdint>
+
+#include "rtl/errors.h"
+
 namespace lyr::rtl {
 
 std::string CXMLCollection::GetCollectionTag() const {
@@ -29,12 +33,24 @@ void CXMLCollection::ReadFrom(CXMLTextReader& reader) {
     reader.ReadStartElement(wrapper);
   }
   while (reader.GetCurrentElementName() == item_tag) {
+    if (Count() >= MaxReadItems()) {
+      RaiseTooManyItems();
+    }
     Add();
     XMLItem(Count() - 1).Read(&reader);
   }
   if (!wrapper.empty()) {
     reader.SkipToStartTag();
   }
+}
+
+int32_t CXMLCollection::MaxReadItems() const {
+  return INT32_MAX;
+}
+
+void CXMLCollection::RaiseTooManyItems() const {
+  RaiseFmt(u8"Слишком много элементов [%s] в документе (больше %d)", GetItemTag(),
+           static_cast<int64_t>(MaxReadItems()));
 }
 
 }  // namespace lyr::rtl

@@ -26,8 +26,15 @@ class CXMLCollection : public CCollection {
   void WriteTo(CXMLTextWriter& writer);
   // Replaces the items with those read: consumes the wrapper's start tag (if any), then reads an
   // item while the current element's name is exactly the item tag, then (with a wrapper) moves
-  // to the next start tag. Reading stops at the first element of another name.
+  // to the next start tag. Reading stops at the first element of another name. A document with
+  // more than MaxReadItems() items fails through RaiseTooManyItems before the next item is made.
   void ReadFrom(CXMLTextReader& reader);
+
+ protected:
+  // The most items a document read from outside may hold (no bound by default), and the failure
+  // for a document with more.
+  [[nodiscard]] virtual int32_t MaxReadItems() const;
+  [[noreturn]] virtual void RaiseTooManyItems() const;
 };
 
 }  // namespace lyr::rtl

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <thread>
 #include <type_traits>
 
 #include "automation/class_factory.h"
@@ -279,7 +280,7 @@ TEST_F(PackageObject, TravelsByEmailThroughTheManagersTmpDirAndComesBackWithTheS
                                           Text(u"b@example.ru"), &email),
             S_OK);
   const fs::path saved = Call(package_.Get(), u"FileName").Str();
-  EXPECT_EQ(saved.parent_path(), fs::path(PathOf("tmp")));
+  EXPECT_EQ(saved.parent_path().parent_path(), fs::path(PathOf("tmp")));
   EXPECT_FALSE(fs::exists(saved));
   ComPtr<ITdx880Package> copy;
   ASSERT_EQ(manager->CreatePackageByEmail(email, copy.Receive()), S_OK);
@@ -292,6 +293,36 @@ TEST_F(PackageObject, TravelsByEmailThroughTheManagersTmpDirAndComesBackWithTheS
   Call(copy.Get(), u"Close");
   Call(package_.Get(), u"Close");
   EXPECT_TRUE(fs::is_empty(PathOf("tmp")));
+}
+
+// Objects belong to the thread that made them: a call from another thread runs nothing and says
+// so (RPC_E_WRONG_THREAD with error information), and the owner's calls go on.
+TEST_F(PackageObject, CallsFromAnotherThreadAreRefusedAndChangeNothing) {
+  ComPtr<ITdx880File> file = Add(u"01");
+  ASSERT_EQ(package_->put_SenderIdentifier(Text(u"7701000001")), S_OK);
+  VARIANT_BOOL done = VARIANT_FALSE;
+  LONG count = 0;
+  BSTR text = nullptr;
+  const std::function<HRESULT()> calls[] = {
+      [&] { return package_->New(Text(u"01"), Text(u"01"), &done); },
+      [&] { return package_->GetFileCount(&count); },
+      [&] { return package_->Save(Text(u"."), &done); },
+      [&] { return file->get_OriginalFilename(&text); },
+      [&] { return package_->put_SenderIdentifier(Text(u"7701000009")); },
+  };
+  for (const auto& call : calls) {
+    HRESULT hr = S_OK;
+    std::thread([&] {
+      ::CoInitialize(nullptr);
+      test::ExpectErrorInfo(hr = call(), RPC_E_WRONG_THREAD,
+                            u"Объект вызван не из того потока, в котором он создан");
+      ::CoUninitialize();
+    }).join();
+    EXPECT_EQ(hr, RPC_E_WRONG_THREAD);
+  }
+  EXPECT_EQ(package_->GetFileCount(&count), S_OK);
+  EXPECT_EQ(count, 1);
+  EXPECT_EQ(Call(Package(), u"SenderIdentifier").Str(), u"7701000001");
 }
 
 // The subject models: how each kind fills a participant element, and its checks.

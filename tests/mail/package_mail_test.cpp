@@ -4,15 +4,23 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
 #include <filesystem>
+#include <fstream>
 #include <regex>
 #include <sstream>
 #include <string>
+#include <thread>
 
 #include "package/item_fixture.h"
 #include "package/tdx880_doc.h"
 #include "package/tdx880_document.h"
 #include "rtl/base64.h"
+#include "rtl/folder_lock.h"
 #include "rtl/text.h"
 #include "rtl/whole_file.h"
 
@@ -71,7 +79,8 @@ TEST_F(MailTest, PythonReadsTheHeadersAndTheOneAttachmentWeWrite) {
   const std::string subject = rtl::AnsiToUtf8String(
       Msg(u8"ТДХ:1.0-") + doc.GetMainFile()->DocType() + "-" + doc.TransactType());
   const std::string message = CreateEmailByPackage(doc, Tmp(), "a@example.ru", "b@example.ru");
-  EXPECT_EQ(doc.FileName(), Tmp() + Msg(u8"/Декларация.zip"));
+  EXPECT_TRUE(std::regex_match(doc.FileName(),
+                               std::regex(Tmp() + "/[0-9a-f]{32}/" + Msg(u8"Декларация.zip"))));
   EXPECT_TRUE(TmpIsEmpty());
   EXPECT_EQ(message.find("CP1251"), std::string::npos);
   // Our encoded words: at most 75 characters, on header lines of at most 76.
@@ -217,6 +226,26 @@ INSTANTIATE_TEST_SUITE_P(
                     {},
                     u8"Слишком большой объём документов в пакете: [p.zip]",
                     16},
+        HostileCase{"TwoThousandEmptyParts",
+                    [](const std::string& m, const std::string&) {
+                      std::string parts;
+                      for (int i = 0; i < 2000; ++i) {
+                        parts += "--XX\r\n\r\n";
+                      }
+                      return std::regex_replace(m, std::regex("--XX--"), parts + "--XX--");
+                    },
+                    {},
+                    u8"Слишком много составных частей в сообщении (больше 1000)"},
+        HostileCase{"ThreeThousandHeaderLines",
+                    [](const std::string& m, const std::string&) {
+                      std::string fields;
+                      for (int i = 0; i < 3000; ++i) {
+                        fields += "X-A: b\r\n";
+                      }
+                      return fields + m;
+                    },
+                    {},
+                    u8"Слишком много полей заголовков в сообщении (больше 2000)"},
         HostileCase{
             "LoneTextPart",
             [](const std::string&, const std::string&) {
@@ -233,13 +262,116 @@ TEST_F(MailTest, HostileNamesBecomeBareSafeNames) {
        {std::pair<std::string, std::u8string>{
             "Content-Disposition: attachment; filename=\"../../../evil.zip\"", u8"evil.zip"},
         {"Content-Disposition: attachment; filename*=utf-8''a%01b%3F%7Cc%09.zip", u8"a_b__c_.zip"},
-        {"Content-Type: application/octet-stream", u8"package"}}) {
+        {"Content-Type: application/octet-stream", u8"package"},
+        {"Content-Disposition: attachment; filename=\" .. \"", u8"package"},
+        {"Content-Disposition: attachment; filename=\" . \"", u8"package"},
+        {"Content-Disposition: attachment; filename=\"   \"", u8"package"}}) {
     CTdx880Doc doc;
     CreatePackageByEmail(Message("Content-Transfer-Encoding: base64\r\n" + disposition, base64),
                          Tmp(), doc);
     EXPECT_EQ(doc.FileName() + ":" + std::to_string(doc.GetFileCount()), Msg(file_name) + ":2");
     EXPECT_TRUE(TmpIsEmpty());
   }
+}
+
+// Exactly one mailbox, with or without a display name; a Cyrillic name travels as windows-1251
+// encoded words that Python decodes, the address intact.
+TEST_F(MailTest, AddressesAreOneMailboxAndDisplayNamesAreEncoded) {
+  for (const auto& [to, expected] : std::vector<std::pair<std::u8string, std::u8string>>{
+           {u8"Иван Петров <ivan@example.ru>", u8"Иван Петров|ivan@example.ru"},
+           {u8"Ivan \"Jr\" <ivan@example.ru>", u8"Ivan Jr|ivan@example.ru"},
+           {u8"ivan@example.ru", u8"|ivan@example.ru"},
+           {u8"<a@x.ru>, <b@y.ru>", u8""},
+           {u8"a@x.ru, b@y.ru", u8""},
+           {u8"group: a@x.ru;", u8""},
+           {u8" ", u8""},
+           {u8"<>", u8""},
+           {u8"a@x.ru\r\nBcc: c@z.ru", u8""}}) {
+    CTdx880Doc doc;
+    Fill(doc);
+    const std::string message = MessageOf(
+        [&] { WriteFile("m.eml", CreateEmailByPackage(doc, Tmp(), "a@example.ru", Msg(to))); });
+    EXPECT_EQ(message,
+              expected.empty() ? Msg(u8"Неверный адрес электронной почты [") + Msg(to) + "]" : "");
+    if (expected.empty()) {
+      continue;
+    }
+    EXPECT_EQ(Python("import sys, email, email.policy\n"
+                     "m = email.message_from_binary_file(open(sys.argv[1], 'rb'), "
+                     "policy=email.policy.default)\n"
+                     "a = m['To'].addresses\n"
+                     "sys.stdout.buffer.write((str(len(a)) + a[0].display_name + '|' + "
+                     "a[0].addr_spec).encode())\n",
+                     PathOf("m.eml")),
+              "1" + std::string(expected.begin(), expected.end()));
+  }
+}
+
+// A file name with a line break would end the attachment's headers.
+TEST_F(MailTest, PackageFileNameWithALineBreakIsRefused) {
+  CTdx880Doc doc;
+  Fill(doc);
+  doc.SetFileName("p.zip\r\nX-Evil: 1");
+  ExpectRaises([&] { CreateEmailByPackage(doc, Tmp(), "a@example.ru", "b@example.ru"); },
+               Msg(u8"Недопустимое имя файла пакета: [p.zip\r\nX-Evil: 1]"));
+  EXPECT_TRUE(TmpIsEmpty());
+}
+
+// A FIFO is refused at once; a message cut short while it is read is a clean error, never SIGBUS.
+TEST_F(MailTest, MessageFilesAreReadAsRegularFilesOnly) {
+  ASSERT_EQ(::mkfifo(PathOf("fifo.eml").c_str(), 0600), 0);
+  CTdx880Doc doc;
+  ExpectRaises([&] { CreatePackageByEmailFile(PathOf("fifo.eml"), Tmp(), doc); },
+               Msg(u8"Не обычный файл: [") + PathOf("fifo.eml") + "]");
+  CTdx880Doc source;
+  Fill(source);
+  const std::string message = CreateEmailByPackage(source, Tmp(), "a@example.ru", "b@example.ru");
+  std::string big = message.substr(0, message.find("\r\n\r\n") + 4);
+  big.resize(8 << 20, ' ');
+  const std::string path = WriteFile("big.eml", big);
+  std::atomic<bool> done{false};
+  std::thread cutter([&] {
+    while (!done) {
+      ::truncate(path.c_str(), 4096);
+      std::ofstream(path, std::ios::binary) << big;
+    }
+  });
+  for (int i = 0; i < 20; ++i) {
+    CTdx880Doc read;
+    EXPECT_NE(MessageOf([&] { CreatePackageByEmailFile(path, Tmp(), read); }), "");
+  }
+  done = true;
+  cutter.join();
+  EXPECT_TRUE(TmpIsEmpty());
+}
+
+// Conversions sharing one temporary folder each carry their own package, even of the same name,
+// and the folder of a process that died is swept by the next conversion.
+TEST_F(MailTest, ConversionsSharingTmpNeverMixAndSweepTheDeads) {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    rtl::FolderLock left = rtl::CreateLockedFolder(Tmp(), "");
+    ::_exit(0);  // killed outright: nothing removes the folder
+  }
+  ASSERT_GT(child, 0);
+  ::waitpid(child, nullptr, 0);
+  ASSERT_FALSE(TmpIsEmpty());
+  auto convert = [&](const std::string& receiver, int times) {
+    for (int i = 0; i < times; ++i) {
+      CTdx880Doc doc;
+      Fill(doc);
+      doc.SetReceiverIdentifier(receiver);
+      doc.SetFileName("same.zip");
+      CTdx880Doc back;
+      CreatePackageByEmail(CreateEmailByPackage(doc, Tmp(), "a@example.ru", "b@example.ru"), Tmp(),
+                           back);
+      EXPECT_EQ(back.ReceiverIdentifier(), receiver);
+    }
+  };
+  std::thread other(convert, "7703", 30);
+  convert("7704", 30);
+  other.join();
+  EXPECT_TRUE(TmpIsEmpty());
 }
 
 }  // namespace

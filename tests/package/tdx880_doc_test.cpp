@@ -115,6 +115,10 @@ TEST_F(PackageDocTest, RefusedSavesLeaveTheFolderAsItWas) {
   EXPECT_TRUE(lyr::test::MessageOf([&] {
                 doc.Save(PathOf("a/b"));
               }).starts_with(Msg(u8"Недопустимое имя файла пакета: [TDX_../../escape_")));
+  doc.Description()->Sender().AssignSubjectIdentifier("77\r\n01");  // as answer packages write
+  EXPECT_TRUE(lyr::test::MessageOf([&] {
+                doc.Save(PathOf("a/b"));
+              }).starts_with(Msg(u8"Недопустимое имя файла пакета: [TDX_77\r\n01_")));
   doc.SetSenderIdentifier("7701000001");
   ASSERT_TRUE(doc.DeleteFile(0));
   ExpectRaises([&] { doc.Save(PathOf("a/b")); }, Msg(u8"В пакете не найден главный документ"));

@@ -2,9 +2,15 @@
 // openssl with the GOST engine, loopback servers and the library.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <cstdlib>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -388,7 +394,126 @@ TEST_F(ToolCommand, MailCarriesAPackageThroughAnEmlFile) {
   const std::string sent = Tool("show p.zip").out;
   const std::string got = Tool("show in/p.zip").out;
   EXPECT_EQ(got.substr(got.find('\n')), sent.substr(sent.find('\n')));
+  // A second message of the same name keeps the file there and writes nothing.
+  WriteFile("in/p.zip", "mine");
+  const ToolResult again = Tool("mail from-eml m.eml -o in");
+  EXPECT_EQ(again.status, 1);
+  EXPECT_EQ(again.err, PathOf("in/p.zip") + " exists already; nothing was written\n");
+  EXPECT_EQ(lyr::test::ReadAll(PathOf("in/p.zip")), "mine");
   EXPECT_TRUE(fs::is_empty(PathOf("tmp")));
+}
+
+// kill -9 at random moments of an import or a message read, twenty times each, then an ordinary
+// run: no private key lies outside a complete container, the retry works and TMP is empty.
+TEST_F(ToolCommand, KilledOutrightAtAnyMomentLeavesAllOrNothing) {
+  ASSERT_EQ(Sh("echo secret > pass.txt && openssl genpkey -algorithm gost2012_256 -pkeyopt "
+               "paramset:A -out k.pem && openssl req -new -x509 -key k.pem -subj /CN=K -out k.crt "
+               "&& openssl pkcs12 -export -inkey k.pem -in k.crt -passout file:pass.txt -out "
+               "k.p12 && head -c 3000000 /dev/urandom > big.bin && tdx880 pack --flow 01 "
+               "--transaction 01 --sender 7701234560 --receiver 7701 --doc 01:xml:big.bin -o "
+               "p.zip >/dev/null && tdx880 mail to-eml p.zip --from a@x.ru --to b@x.ru -o m.eml"),
+            0)
+      << out_;
+  std::mt19937 random(26);
+  const auto kill_runs = [&](const std::string& arguments, int runs) {
+    const std::string command = "cd " + Quote(Home()) + " && exec " + LYR_TDX880_TOOL + " " +
+                                arguments + " >/dev/null 2>&1";
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(lyr::test::RunCommand(command + " ; true"), 0);
+    const auto span = std::chrono::duration_cast<std::chrono::microseconds>(
+                          std::chrono::steady_clock::now() - start)
+                          .count();
+    for (int i = 0; i < runs; ++i) {
+      const pid_t pid = ::fork();
+      if (pid == 0) {
+        ::execl("/bin/sh", "sh", "-c", command.c_str(), nullptr);
+        ::_exit(127);
+      }
+      ::usleep(static_cast<useconds_t>(std::uniform_int_distribution<int64_t>(0, span)(random)));
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, nullptr, 0);
+    }
+  };
+  const std::string import = "container import c --pfx k.p12 --password-file pass.txt";
+  kill_runs(import, 0);
+  ASSERT_TRUE(KeyContainer::Delete(StoreLocation::kCurrentUser, "c"));
+  kill_runs(import, 20);
+  kill_runs("cert import k.crt --store ROOT", 20);
+  kill_runs("mail from-eml m.eml -o killed", 20);
+  // The ordinary runs: the import succeeds or finds the container a killed run completed.
+  const int imported = Sh("tdx880 " + import);
+  EXPECT_TRUE(imported == 0 || out_.find("(container c)") != std::string::npos) << out_;
+  EXPECT_EQ(Sh("tdx880 cert import k.crt --store ROOT && tdx880 mail from-eml m.eml -o final && "
+               "tdx880 cert list --store MY"),
+            0)
+      << out_;
+  EXPECT_NE(out_.find(" K (issued by K, valid to "), std::string::npos) << out_;
+  EXPECT_NE(out_.find(", container c)"), std::string::npos) << out_;
+  const fs::path home = crypt::LocationFolder(StoreLocation::kCurrentUser);
+  for (const auto& entry : fs::recursive_directory_iterator(home)) {
+    const std::string name = entry.path().filename().string();
+    EXPECT_FALSE(name.starts_with(".new-") || name.find(".tmp") != std::string::npos) << entry;
+    if (name == "key.pem") {
+      EXPECT_TRUE(fs::exists(entry.path().parent_path() / "certificate.cer")) << entry;
+      EXPECT_EQ(entry.path().parent_path().parent_path().filename(), "containers") << entry;
+    }
+  }
+  EXPECT_TRUE(fs::exists(PathOf("final/p.zip")));
+  EXPECT_TRUE(fs::is_empty(PathOf("tmp")));
+}
+
+// Files named on the command line are regular files: a FIFO, /dev/zero or /dev/urandom is
+// refused at once, never read until memory runs out.
+TEST_F(ToolCommand, FileArgumentsAreRegularFilesOnly) {
+  SavePackage("p.zip");
+  ASSERT_EQ(Sh("mkfifo fifo && tdx880 mail to-eml p.zip --from a@x.ru --to b@x.ru -o m.eml"), 0);
+  const std::pair<std::string, std::string> cases[] = {
+      {"mail from-eml fifo -o out", "fifo"},
+      {"cert import fifo", "fifo"},
+      {"cert import /dev/zero", "/dev/zero"},
+      {"container import x --pfx /dev/zero", "/dev/zero"},
+      {"container import x --key /dev/urandom --cert fifo", "/dev/urandom"},
+      {"error-package p.zip --text /dev/zero -o out", "/dev/zero"},
+      {"verify-signature /dev/zero fifo", "/dev/zero"},
+      {"pack --flow 01 --transaction 01 --sender 7701234560 --receiver 7701 --doc "
+       "01:xml:/dev/zero -o out",
+       "/dev/zero"}};
+  for (const auto& [command, file] : cases) {
+    EXPECT_EQ(Sh("timeout 20 " + std::string(LYR_TDX880_TOOL) + " " + command), 1) << command;
+    EXPECT_TRUE(out_.starts_with(Utf8(u8"Не обычный файл: [")) && out_.ends_with(file + "]\n"))
+        << command << ": " << out_;
+  }
+  EXPECT_FALSE(fs::exists(PathOf("out")));
+}
+
+// Key files that ask for more work than any honest one are refused before it is spent; a PKCS #12
+// file without a MAC imports with its password and is refused with another. The files are the
+// key_import fuzz seeds (fuzz/make_key_seeds: iteration counts rewritten to 2^31-1).
+TEST_F(ToolCommand, HostileKeyFilesAreRefusedAndAFileWithoutMacImports) {
+  WriteFile("pass.txt", "secret\n");
+  WriteFile("wrong.txt", "Secret\n");
+  ASSERT_EQ(Sh("cp " + Quote(LYR_FUZZ_CORPUS "/key_import") + "/* ."), 0) << out_;
+  const std::string bad_key = crypt::CryptErrorCodeText(crypt::code::kNteBadKey);
+  const std::pair<std::string, std::string> cases[] = {
+      {"--pfx mac-2147483647.p12",
+       bad_key + " (PKCS#12 MAC: 2147483647 iterations, above the limit of 25000000)"},
+      {"--pfx nomac-2147483647.p12",
+       bad_key + " (PKCS#12 key: 2147483647 iterations, above the limit of 25000000)"},
+      {"--key pbkdf2-2147483647.pem --cert none",
+       bad_key + " (encrypted key: 2147483647 iterations, above the limit of 25000000)"},
+      {"--pfx nomac.p12 --password-file wrong.txt",
+       crypt::CryptErrorCodeText(crypt::code::kScardWWrongChv) + " (wrong PKCS#12 password)"}};
+  for (const auto& [arguments, message] : cases) {
+    const std::string password =
+        arguments.find("--password-file") == std::string::npos ? " --password-file pass.txt" : "";
+    EXPECT_EQ(Sh("timeout 60 " + std::string(LYR_TDX880_TOOL) + " container import x " + arguments +
+                 password),
+              1);
+    EXPECT_EQ(out_, message + "\n") << arguments;
+  }
+  EXPECT_FALSE(KeyContainer::Exists(StoreLocation::kCurrentUser, "x"));
+  ASSERT_EQ(Sh("tdx880 container import x --pfx nomac.p12 --password-file pass.txt"), 0) << out_;
+  EXPECT_TRUE(out_.ends_with(" Seed gost2012-256\n")) << out_;
 }
 
 TEST_F(ToolCommand, ReceiptAndErrorPackageAnswerAReceivedPackage) {

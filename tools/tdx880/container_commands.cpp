@@ -202,14 +202,17 @@ std::optional<std::string> PasswordOf(const Options& options) {
 // The key and certificate to import, each checked before anything is written.
 crypt::KeyWithCertificate ImportedKey(const Options& options) {
   const std::optional<std::string> password = PasswordOf(options);
+  const auto read = [&](const char* option) {
+    return rtl::LoadFileToString(FromTerminal(options.Value(option)), crypt::kStoreFileLimit);
+  };
   if (options.Has("--pfx")) {
-    return crypt::ReadPkcs12(rtl::LoadFileToString(FromTerminal(options.Value("--pfx"))), password);
+    return crypt::ReadPkcs12(read("--pfx"), password);
   }
-  std::string pem = rtl::LoadFileToString(FromTerminal(options.Value("--key")));
+  std::string pem = read("--key");
   const crypt::PrivateKey key = crypt::PrivateKey::FromPem(pem, password);
   std::fill(pem.begin(), pem.end(), '\0');
-  const crypt::Certificate certificate = crypt::CCryptoAPI20Utils::CertificateFromBody(
-      rtl::LoadFileToString(FromTerminal(options.Value("--cert"))));
+  const crypt::Certificate certificate =
+      crypt::CCryptoAPI20Utils::CertificateFromBody(read("--cert"));
   return {key, certificate};
 }
 
@@ -229,14 +232,11 @@ int RunImport(const Arguments& arguments) {
     crypt::RaiseCryptError(crypt::code::kNteExists, "(container " + name + ")");
   }
   const crypt::KeyWithCertificate imported = ImportedKey(*options);
-  const crypt::KeyContainer container =
-      crypt::KeyContainer::Import(location, name, imported.key, imported.certificate);
-  try {
-    BindInMy(container, imported.certificate);
-  } catch (...) {
-    crypt::KeyContainer::Delete(location, name);
-    throw;
-  }
+  // Bound in "MY" before the container appears: a run killed at any moment leaves no container
+  // without its binding, and a retry replaces a binding left behind.
+  crypt::KeyContainer::Import(
+      location, name, imported.key, imported.certificate,
+      [&](const crypt::KeyContainer& container) { BindInMy(container, imported.certificate); });
   Print(imported.certificate.Thumbprint() + " " +
         Escaped(imported.certificate.SubjectCN().value_or("")) + " " +
         std::string(crypt::GostAlgorithmName(*imported.key.Algorithm())) + "\n");

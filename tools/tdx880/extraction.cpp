@@ -165,8 +165,9 @@ class Extraction final {
       }
     });
     if (error == EEXIST) {
-      throw rtl::Exception(rtl::Format("document %d: %s exists already; nothing was written",
-                                       item.number, Escaped(target)));
+      const std::string which = item.number > 0 ? rtl::Format("document %d: ", item.number) : "";
+      throw rtl::Exception(
+          rtl::Format("%s%s exists already; nothing was written", which, Escaped(target)));
     }
     if (error != 0) {
       rtl::RaiseOSError(error);

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "command.h"
+#include "extraction.h"
 #include "mail/mail_runtime.h"
 #include "mail/package_mail.h"
 #include "options.h"
@@ -11,7 +12,8 @@
 #include "rtl/atomic_file.h"
 #include "rtl/errors.h"
 #include "rtl/file_utils.h"
-#include "rtl/identifiers.h"
+#include "rtl/whole_file.h"
+#include "signal_cleanup.h"
 #include "terminal.h"
 
 namespace lyr::tool {
@@ -20,26 +22,6 @@ namespace {
 constexpr std::string_view kToEmlUsage = "mail to-eml PACKAGE --from ADDR --to ADDR -o FILE.eml";
 constexpr std::string_view kFromEmlUsage = "mail from-eml FILE.eml -o DIR";
 
-// A private folder in the temporary folder for one conversion, removed at the end, so a file of
-// the same name in the temporary folder itself is never replaced.
-class WorkFolder final {
- public:
-  WorkFolder()
-      : path_(rtl::CombinePath(rtl::GetTempDirectory(), "lyr-tdx880-mail-" + rtl::NewFileId())) {
-    if (!rtl::ForceDirectories(path_)) {
-      rtl::RaiseLastOSError();
-    }
-  }
-  ~WorkFolder() { rtl::DeleteDirectoryTree(path_); }
-  WorkFolder(const WorkFolder&) = delete;
-  WorkFolder& operator=(const WorkFolder&) = delete;
-
-  [[nodiscard]] const std::string& Path() const noexcept { return path_; }
-
- private:
-  std::string path_;
-};
-
 int RunToEml(const Arguments& arguments) {
   const std::optional<Options> options = ParseOptions(arguments, {"--from", "--to", "-o"});
   if (!options || options->positional.size() != 1 || !options->Has("--from") ||
@@ -47,7 +29,7 @@ int RunToEml(const Arguments& arguments) {
     return UsageError(kToEmlUsage);
   }
   const mail::MailRuntime runtime;
-  const WorkFolder work;
+  const TempWorkspace work;
   package::CTdx880Doc package;
   package.SetTmpDir(work.Path());
   package.Open(FromTerminal(options->positional[0]));
@@ -66,17 +48,21 @@ int RunFromEml(const Arguments& arguments) {
     return UsageError(kFromEmlUsage);
   }
   const mail::MailRuntime runtime;
-  const WorkFolder work;
+  const TempWorkspace work;
   package::CTdx880Doc package;
   package.SetTmpDir(work.Path());
   mail::CreatePackageByEmailFile(package::ExpandPackagePath(FromTerminal(options->positional[0])),
                                  work.Path(), package);
-  const std::string folder = package::ExpandPackagePath(FromTerminal(options->Value("-o")));
-  if (!rtl::ForceDirectories(folder)) {
-    rtl::RaiseLastOSError();
-  }
-  package.Save(folder);
-  Print("wrote " + Escaped(package.FileName()) + "\n");
+  const std::string name = package.FileName();
+  // Saved in the workspace first, then moved into DIR by a rename that never replaces a file: a
+  // file of that name, there before or made meanwhile by another run, is kept and the command
+  // fails.
+  package.Save(work.Path());
+  const std::string saved = package.FileName();
+  const std::vector<ExtractedFile> written =
+      WriteAllOrNothing(package::ExpandPackagePath(FromTerminal(options->Value("-o"))), {{0, name}},
+                        [&](size_t) { return rtl::ReadFileToString(saved); });
+  Print("wrote " + Escaped(written.front().path) + "\n");
   return 0;
 }
 
@@ -91,7 +77,8 @@ std::vector<Command> MailCommands() {
        &Guarded<&RunToEml>},
       {"mail from-eml", kFromEmlUsage.substr(std::string_view("mail from-eml ").size()),
        "read the package attached to an Internet message (exactly one part) and save it into DIR "
-       "under the attachment's name",
+       "under the attachment's name (\"package\" when it has none); an existing file of that name "
+       "is never replaced: the command fails and writes nothing",
        &Guarded<&RunFromEml>},
   };
 }

@@ -1,6 +1,7 @@
 // tdx880: command-line access to the library's transport-package engine.
 #include <algorithm>
 #include <cstdio>
+#include <new>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -105,6 +106,8 @@ int RunGuarded(int argc, char** argv) {
     return Run(argc, argv);
   } catch (const rtl::Exception& error) {
     PrintError(EscapedMessage(error.Message()) + "\n");
+  } catch (const std::bad_alloc&) {
+    PrintError("tdx880: out of memory\n");
   } catch (const std::exception& error) {
     PrintError(EscapedMessage(rtl::Utf8ToAnsi(std::string_view(error.what()))) + "\n");
   }

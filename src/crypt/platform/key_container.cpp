@@ -2,21 +2,28 @@
 #include "crypt/platform/key_container.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <vector>
 
 #include "crypt/crypt_error.h"
+#include "rtl/errors.h"
 #include "rtl/file_utils.h"
+#include "rtl/folder_lock.h"
 
 namespace lyr::crypt {
 namespace {
 
 constexpr const char* kKeyFile = "/key.pem";
 constexpr const char* kCertificateFile = "/certificate.cer";
+// The staging folders of containers being written, beside the containers (hidden, so never
+// listed as one).
+constexpr std::string_view kStagingPrefix = ".new-";
 
 std::string ContainersFolder(StoreLocation location) {
   return LocationFolder(location) + "/containers";
@@ -39,6 +46,61 @@ int HexValue(char c) {
     return c - 'A' + 10;
   }
   return -1;
+}
+
+// Overwrites the key file path with zeros and flushes it, so the key of an unfinished container
+// does not outlive its removal in the file's blocks. Never throws.
+void WipeKeyFile(const std::string& path) noexcept {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) {
+    return;
+  }
+  struct stat info {};
+  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+    const std::vector<char> zeros(static_cast<size_t>(info.st_size));
+    for (size_t done = 0; done < zeros.size();) {
+      const ssize_t n =
+          ::pwrite(fd, zeros.data() + done, zeros.size() - done, static_cast<off_t>(done));
+      if (n <= 0 && errno != EINTR) {
+        break;
+      }
+      done += n > 0 ? static_cast<size_t>(n) : 0;
+    }
+    ::fsync(fd);
+  }
+  ::close(fd);
+}
+
+// Removes the staging folders of writes that were killed outright (their lock is free), wiping
+// their keys first; a folder whose lock a live process holds is left alone. Never throws.
+void SweepStaging(const std::string& root) noexcept {
+  try {
+    const std::string native = rtl::NativePath(root);
+    std::vector<std::string> stale;
+    if (DIR* dir = ::opendir(native.c_str())) {
+      while (const dirent* entry = ::readdir(dir)) {
+        struct stat info {};
+        const std::string name = entry->d_name;
+        if (name.starts_with(kStagingPrefix) && !name.ends_with(".lock") &&
+            ::lstat((native + "/" + name).c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+          stale.push_back(name);
+        }
+      }
+      ::closedir(dir);
+    }
+    for (const std::string& name : stale) {
+      try {
+        rtl::FolderLock lock(root + "/" + rtl::LibraryPath(name));
+        WipeKeyFile(native + "/" + name + kKeyFile);
+        lock.Remove();
+      } catch (const rtl::Exception&) {
+        // In use by a live process, or not ours to remove.
+      }
+    }
+    rtl::SweepStaleFolders(root, kStagingPrefix);
+  } catch (...) {
+    // A sweep that cannot run leaves the leftovers for the next one.
+  }
 }
 
 }  // namespace
@@ -127,41 +189,50 @@ KeyContainer KeyContainer::Create(StoreLocation location, std::string_view name,
 
 KeyContainer KeyContainer::Create(StoreLocation location, std::string_view name,
                                   const PrivateKey& key) {
-  return Write(location, name, key, nullptr);
+  return Write(location, name, key, nullptr, {});
 }
 
 KeyContainer KeyContainer::Import(StoreLocation location, std::string_view name,
-                                  const PrivateKey& key, const Certificate& certificate) {
+                                  const PrivateKey& key, const Certificate& certificate,
+                                  const BeforeCommit& before_commit) {
   if (!key.Algorithm()) {
     RaiseCryptError(code::kNteBadKey, "(the key is not a GOST R 34.10 key)");
   }
   if (!key.Matches(certificate)) {
     RaiseCryptError(code::kNteBadPublicKey, "(the certificate is not the key's)");
   }
-  return Write(location, name, key, &certificate);
+  return Write(location, name, key, &certificate, before_commit);
 }
 
 KeyContainer KeyContainer::Write(StoreLocation location, std::string_view name,
-                                 const PrivateKey& key, const Certificate* certificate) {
+                                 const PrivateKey& key, const Certificate* certificate,
+                                 const BeforeCommit& before_commit) {
   if (name.empty()) {
     RaiseCryptError(code::kNteBadKeysetParam, "(empty container name)");
   }
   const std::string root = ContainersFolder(location);
   EnsurePrivateFolder(root);
-  // The key is written into a private folder aside and the folder renamed into place, so no
-  // process ever sees a container without its key, and two creators cannot both win.
-  std::string aside_native = rtl::NativePath(root) + "/.new-XXXXXX";
-  if (::mkdtemp(aside_native.data()) == nullptr) {
-    RaiseFileError(errno, root);
+  SweepStaging(root);
+  // The key is written into a locked staging folder aside and the folder renamed into place, so
+  // no process ever sees a container without its key, two creators cannot both win, and a
+  // process killed before the rename leaves a folder whose free lock lets the next write sweep it.
+  std::optional<rtl::FolderLock> staging;
+  try {
+    staging.emplace(rtl::CreateLockedFolder(root, kStagingPrefix));
+  } catch (const rtl::EOSError& error) {
+    RaiseFileError(error.ErrorCode(), root);
   }
-  const std::string aside = rtl::LibraryPath(aside_native);
+  const std::string aside = staging->Folder();
   const std::string folder = ContainerFolder(location, name);
   try {
     WriteFileAtomic(aside + kKeyFile, key.ToPkcs8Pem(), 0600);
     if (certificate != nullptr) {
       WriteFileAtomic(aside + kCertificateFile, certificate->Der(), 0600);
     }
-    if (::rename(aside_native.c_str(), rtl::NativePath(folder).c_str()) != 0) {
+    if (before_commit) {
+      before_commit(KeyContainer(location, std::string(name)));
+    }
+    if (::rename(rtl::NativePath(aside).c_str(), rtl::NativePath(folder).c_str()) != 0) {
       const int error = errno;
       if (error == EEXIST || error == ENOTEMPTY) {
         RaiseCryptError(code::kNteExists);
@@ -169,9 +240,7 @@ KeyContainer KeyContainer::Write(StoreLocation location, std::string_view name,
       RaiseFileError(error, folder);
     }
   } catch (...) {
-    ::unlink((aside_native + kKeyFile).c_str());
-    ::unlink((aside_native + kCertificateFile).c_str());
-    ::rmdir(aside_native.c_str());
+    WipeKeyFile(rtl::NativePath(aside + kKeyFile));
     throw;
   }
   return KeyContainer(location, std::string(name));

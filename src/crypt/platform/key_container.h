@@ -4,6 +4,7 @@
 // [A-Za-z0-9_.-] (and a leading '.') written as "%XX", so any name maps to one safe folder.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,6 +18,10 @@ namespace lyr::crypt {
 
 class KeyContainer final {
  public:
+  // Run by Import with the container once its files are written aside, before it is moved into
+  // place; what it raises abandons the import.
+  using BeforeCommit = std::function<void(const KeyContainer&)>;
+
   // The names of the containers of a location, sorted by folder name; empty when there are none.
   static std::vector<std::string> Enumerate(StoreLocation location);
   static bool Exists(StoreLocation location, std::string_view name);
@@ -33,8 +38,14 @@ class KeyContainer final {
   // Creates a container holding an existing GOST key and its certificate (an import). Raises
   // ECryptError NTE_BAD_KEY when the key is not a GOST R 34.10 key and NTE_BAD_PUBLIC_KEY when
   // the certificate is not the key's, before anything is written; otherwise as Create.
+  // before_commit (when given) runs after the files are written and before the container appears
+  // (the caller's binding of the certificate), so a process killed at any moment leaves either
+  // the whole container or none: the files written so far lie in a locked staging folder
+  // "<containers>/.new-<32 hexadecimal digits>" that the next container write of the location
+  // sweeps, its key overwritten with zeros first. Every failure wipes and removes them as well.
   static KeyContainer Import(StoreLocation location, std::string_view name, const PrivateKey& key,
-                             const Certificate& certificate);
+                             const Certificate& certificate,
+                             const BeforeCommit& before_commit = {});
   // Opens an existing container; raises ECryptError NTE_BAD_KEYSET when there is none.
   static KeyContainer Open(StoreLocation location, std::string_view name);
   // Removes a container with its files; false when there was none.
@@ -59,7 +70,7 @@ class KeyContainer final {
       : location_(location), name_(std::move(name)) {}
   // Writes the key (and the certificate, if any) into a new container.
   static KeyContainer Write(StoreLocation location, std::string_view name, const PrivateKey& key,
-                            const Certificate* certificate);
+                            const Certificate* certificate, const BeforeCommit& before_commit);
 
   StoreLocation location_;
   std::string name_;

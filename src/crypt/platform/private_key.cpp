@@ -5,7 +5,9 @@
 #include <openssl/pkcs12.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include "crypt/crypt_error.h"
 #include "crypt/platform/certificate_access.h"
@@ -63,6 +65,113 @@ int KeyNid(GostAlgorithm algorithm) {
 }
 
 using Pkcs12Ptr = std::unique_ptr<PKCS12, ossl::FreeWith<&::PKCS12_free>>;
+using Pkcs8Ptr = std::unique_ptr<PKCS8_PRIV_KEY_INFO, ossl::FreeWith<&::PKCS8_PRIV_KEY_INFO_free>>;
+using X509SigPtr = std::unique_ptr<X509_SIG, ossl::FreeWith<&::X509_SIG_free>>;
+using Pbe2Ptr = std::unique_ptr<PBE2PARAM, ossl::FreeWith<&::PBE2PARAM_free>>;
+using PbePtr = std::unique_ptr<PBEPARAM, ossl::FreeWith<&::PBEPARAM_free>>;
+using Pbkdf2Ptr = std::unique_ptr<PBKDF2PARAM, ossl::FreeWith<&::PBKDF2PARAM_free>>;
+using ScryptPtr = std::unique_ptr<SCRYPT_PARAMS, ossl::FreeWith<&::SCRYPT_PARAMS_free>>;
+
+struct BagsFree {
+  void operator()(STACK_OF(PKCS12_SAFEBAG) * bags) const noexcept {
+    sk_PKCS12_SAFEBAG_pop_free(bags, ::PKCS12_SAFEBAG_free);
+  }
+};
+using BagsPtr = std::unique_ptr<STACK_OF(PKCS12_SAFEBAG), BagsFree>;
+struct SafesFree {
+  void operator()(STACK_OF(PKCS7) * safes) const noexcept {
+    sk_PKCS7_pop_free(safes, ::PKCS7_free);
+  }
+};
+using SafesPtr = std::unique_ptr<STACK_OF(PKCS7), SafesFree>;
+
+uint64_t ValueOf(const ASN1_INTEGER* integer, uint64_t absent) {
+  uint64_t value = 0;
+  if (integer == nullptr) {
+    return absent;
+  }
+  return ::ASN1_INTEGER_get_uint64(&value, integer) == 1 ? value : UINT64_MAX;
+}
+
+// The parameters of a password-based algorithm, when they are the SEQUENCE item describes.
+void* Parameters(const X509_ALGOR* algorithm, const ASN1_ITEM* item) {
+  int type = 0;
+  const void* value = nullptr;
+  ::X509_ALGOR_get0(nullptr, &type, &value, algorithm);
+  if (type != V_ASN1_SEQUENCE || value == nullptr) {
+    return nullptr;
+  }
+  return ::ASN1_item_unpack(static_cast<const ASN1_STRING*>(value), item);
+}
+
+// The work a password-based algorithm asks for before a wrong password shows: the iteration
+// count of PKCS #5 PBES1, PKCS #12 PBE and PBKDF2, or N·r·p of scrypt; 0 when it is none of them
+// (OpenSSL then refuses it or needs no derivation).
+uint64_t DerivationCost(const X509_ALGOR* algorithm) {
+  const ASN1_OBJECT* oid = nullptr;
+  ::X509_ALGOR_get0(&oid, nullptr, nullptr, algorithm);
+  if (::OBJ_obj2nid(oid) != NID_pbes2) {
+    const PbePtr pbe(static_cast<PBEPARAM*>(Parameters(algorithm, ASN1_ITEM_rptr(PBEPARAM))));
+    return pbe ? ValueOf(pbe->iter, 1) : 0;
+  }
+  const Pbe2Ptr pbes2(static_cast<PBE2PARAM*>(Parameters(algorithm, ASN1_ITEM_rptr(PBE2PARAM))));
+  if (!pbes2 || pbes2->keyfunc == nullptr) {
+    return 0;
+  }
+  const X509_ALGOR* kdf = pbes2->keyfunc;
+  ::X509_ALGOR_get0(&oid, nullptr, nullptr, kdf);
+  if (::OBJ_obj2nid(oid) == NID_id_scrypt) {
+    const ScryptPtr scrypt(
+        static_cast<SCRYPT_PARAMS*>(Parameters(kdf, ASN1_ITEM_rptr(SCRYPT_PARAMS))));
+    if (!scrypt) {
+      return 0;
+    }
+    const uint64_t n = ValueOf(scrypt->costParameter, 0);
+    const uint64_t rp =
+        ValueOf(scrypt->blockSize, 0) * ValueOf(scrypt->parallelizationParameter, 0);
+    return n > UINT32_MAX || rp > UINT32_MAX ? UINT64_MAX : n * rp;
+  }
+  const Pbkdf2Ptr pbkdf2(static_cast<PBKDF2PARAM*>(Parameters(kdf, ASN1_ITEM_rptr(PBKDF2PARAM))));
+  return pbkdf2 ? ValueOf(pbkdf2->iter, 1) : 0;
+}
+
+// Refuses a derivation above kMaxKeyDerivationCost before OpenSSL spends it.
+void CheckDerivationCost(const X509_ALGOR* algorithm, std::string_view what) {
+  const uint64_t cost = algorithm != nullptr ? DerivationCost(algorithm) : 0;
+  if (cost > kMaxKeyDerivationCost) {
+    RaiseCryptError(code::kNteBadKey,
+                    "(" + std::string(what) + ": " +
+                        (cost == UINT64_MAX ? std::string("an unreadable") : std::to_string(cost)) +
+                        " iterations, above the limit of " + std::to_string(kMaxKeyDerivationCost) +
+                        ")");
+  }
+}
+
+// Every "ENCRYPTED PRIVATE KEY" block of a PEM text through CheckDerivationCost.
+void CheckPemDerivations(std::string_view pem) {
+  const ossl::BioPtr bio = ossl::MemoryBio(pem);
+  for (;;) {
+    char* name = nullptr;
+    char* header = nullptr;
+    unsigned char* data = nullptr;
+    long length = 0;  // NOLINT(google-runtime-int): OpenSSL's type
+    if (::PEM_read_bio(bio.get(), &name, &header, &data, &length) != 1) {
+      ::ERR_clear_error();
+      return;
+    }
+    const bool encrypted = std::string_view(name) == PEM_STRING_PKCS8;
+    const unsigned char* in = data;
+    const X509SigPtr sig(encrypted ? ::d2i_X509_SIG(nullptr, &in, length) : nullptr);
+    ::OPENSSL_free(name);
+    ::OPENSSL_free(header);
+    ::OPENSSL_free(data);
+    if (sig) {
+      const X509_ALGOR* algorithm = nullptr;
+      ::X509_SIG_get0(sig.get(), &algorithm, nullptr);
+      CheckDerivationCost(algorithm, "encrypted key");
+    }
+  }
+}
 
 }  // namespace
 
@@ -124,6 +233,7 @@ PrivateKey PrivateKey::Generate(GostAlgorithm algorithm, std::string_view param_
 
 PrivateKey PrivateKey::FromPem(std::string_view pem, std::optional<std::string_view> password) {
   const CryptoRuntime runtime;
+  CheckPemDerivations(pem);
   const ossl::BioPtr bio = ossl::MemoryBio(pem);
   PasswordSource source{password};
   ossl::EvpPkeyPtr key(::PEM_read_bio_PrivateKey(bio.get(), nullptr, &PasswordCallback, &source));
@@ -179,6 +289,108 @@ bool PrivateKey::Matches(const Certificate& certificate) const {
   return same;
 }
 
+namespace {
+
+// What the bags of a PKCS #12 file hold: the first private key and every X.509 certificate.
+struct Pkcs12Contents {
+  ossl::EvpPkeyPtr key;
+  std::vector<ossl::X509Ptr> certificates;
+};
+
+// The password as OpenSSL's PKCS #12 calls take it: for an empty one, null or "" (two different
+// keys: no bytes, or a BMPString terminator), whichever the MAC accepts.
+struct Pkcs12Password {
+  const char* text = nullptr;
+  int length = 0;
+};
+
+// A part that does not decrypt: a wrong password when no MAC vouched for it, else broken bytes.
+[[noreturn]] void RaiseUndecryptable(bool has_mac) {
+  if (has_mac) {
+    RaiseCryptErrorWithOpenSsl(code::kNteBadKey, "(PKCS#12 contents)");
+  }
+  ::ERR_clear_error();
+  RaiseCryptError(code::kScardWWrongChv, "(wrong PKCS#12 password)");
+}
+
+void TakeBags(const STACK_OF(PKCS12_SAFEBAG) * bags, const Pkcs12Password& password, bool has_mac,
+              Pkcs12Contents& contents) {
+  for (int i = 0; i < sk_PKCS12_SAFEBAG_num(bags); ++i) {
+    const PKCS12_SAFEBAG* bag = sk_PKCS12_SAFEBAG_value(bags, i);
+    switch (::PKCS12_SAFEBAG_get_nid(bag)) {
+      case NID_keyBag:
+        if (!contents.key) {
+          contents.key.reset(::EVP_PKCS82PKEY(::PKCS12_SAFEBAG_get0_p8inf(bag)));
+        }
+        break;
+      case NID_pkcs8ShroudedKeyBag: {
+        const X509_ALGOR* algorithm = nullptr;
+        ::X509_SIG_get0(::PKCS12_SAFEBAG_get0_pkcs8(bag), &algorithm, nullptr);
+        CheckDerivationCost(algorithm, "PKCS#12 key");
+        const Pkcs8Ptr info(::PKCS12_decrypt_skey(bag, password.text, password.length));
+        if (!info) {
+          RaiseUndecryptable(has_mac);
+        }
+        if (!contents.key) {
+          contents.key.reset(::EVP_PKCS82PKEY(info.get()));
+        }
+        break;
+      }
+      case NID_certBag:
+        if (::PKCS12_SAFEBAG_get_bag_nid(bag) == NID_x509Certificate) {
+          if (X509* certificate = ::PKCS12_SAFEBAG_get1_cert(bag)) {
+            contents.certificates.emplace_back(certificate);
+          }
+        }
+        break;
+      case NID_safeContentsBag:
+        TakeBags(::PKCS12_SAFEBAG_get0_safes(bag), password, has_mac, contents);
+        break;
+      default:
+        break;
+    }
+  }
+}
+
+// The bags of every part of the file, each encrypted part's derivation checked before it is
+// decrypted. Done here rather than by PKCS12_parse, which refuses a file without a MAC whenever a
+// password is given and spends any iteration count a file names.
+Pkcs12Contents ReadContents(PKCS12* pkcs12, const Pkcs12Password& password, bool has_mac) {
+  const SafesPtr safes(::PKCS12_unpack_authsafes(pkcs12));
+  if (!safes) {
+    RaiseCryptErrorWithOpenSsl(code::kCryptEBadEncode, "(not a PKCS#12 file)");
+  }
+  Pkcs12Contents contents;
+  for (int i = 0; i < sk_PKCS7_num(safes.get()); ++i) {
+    PKCS7* safe = sk_PKCS7_value(safes.get(), i);
+    BagsPtr bags;
+    switch (::OBJ_obj2nid(safe->type)) {
+      case NID_pkcs7_data:
+        bags.reset(::PKCS12_unpack_p7data(safe));
+        break;
+      case NID_pkcs7_encrypted:
+        if (safe->d.encrypted == nullptr || safe->d.encrypted->enc_data == nullptr) {
+          RaiseCryptError(code::kCryptEBadEncode, "(not a PKCS#12 file)");
+        }
+        CheckDerivationCost(safe->d.encrypted->enc_data->algorithm, "PKCS#12 contents");
+        bags.reset(::PKCS12_unpack_p7encdata(safe, password.text, password.length));
+        if (!bags) {
+          RaiseUndecryptable(has_mac);
+        }
+        break;
+      default:
+        continue;
+    }
+    if (!bags) {
+      RaiseCryptErrorWithOpenSsl(code::kCryptEBadEncode, "(not a PKCS#12 file)");
+    }
+    TakeBags(bags.get(), password, has_mac, contents);
+  }
+  return contents;
+}
+
+}  // namespace
+
 KeyWithCertificate ReadPkcs12(std::string_view der, std::optional<std::string_view> password) {
   const CryptoRuntime runtime;
   const auto* in = reinterpret_cast<const unsigned char*>(der.data());
@@ -190,29 +402,45 @@ KeyWithCertificate ReadPkcs12(std::string_view der, std::optional<std::string_vi
   // without a MAC shows a wrong password only when its contents do not decrypt.
   const std::string text(password.value_or(""));
   const bool has_mac = ::PKCS12_mac_present(pkcs12.get()) == 1;
-  if (text.find('\0') != std::string::npos ||
-      (has_mac &&
-       ::PKCS12_verify_mac(pkcs12.get(), text.c_str(), static_cast<int>(text.size())) != 1)) {
+  Pkcs12Password given{text.c_str(), static_cast<int>(text.size())};
+  bool verified = !has_mac;
+  if (has_mac) {
+    const ASN1_INTEGER* iterations = nullptr;
+    ::PKCS12_get0_mac(nullptr, nullptr, nullptr, &iterations, pkcs12.get());
+    const uint64_t cost = ValueOf(iterations, 1);
+    if (cost > kMaxKeyDerivationCost) {
+      RaiseCryptError(code::kNteBadKey, "(PKCS#12 MAC: " + std::to_string(cost) +
+                                            " iterations, above the limit of " +
+                                            std::to_string(kMaxKeyDerivationCost) + ")");
+    }
+    if (text.empty() && ::PKCS12_verify_mac(pkcs12.get(), nullptr, 0) == 1) {
+      given.text = nullptr;
+      verified = true;
+    } else {
+      verified = ::PKCS12_verify_mac(pkcs12.get(), text.c_str(), given.length) == 1;
+    }
+  }
+  if (text.find('\0') != std::string::npos || !verified) {
     ::ERR_clear_error();
     RaiseCryptError(code::kScardWWrongChv, "(wrong PKCS#12 password)");
   }
-  EVP_PKEY* key = nullptr;
-  X509* certificate = nullptr;
-  STACK_OF(X509)* others = nullptr;
-  const int parsed = ::PKCS12_parse(pkcs12.get(), text.c_str(), &key, &certificate, &others);
-  ossl::EvpPkeyPtr owned_key(key);
-  ossl::X509Ptr owned_certificate(certificate);
-  const ossl::X509StackOwnedPtr owned_others(others);
-  if (parsed != 1) {
-    RaiseCryptErrorWithOpenSsl(has_mac ? code::kNteBadKey : code::kScardWWrongChv,
-                               "(PKCS#12 contents)");
+  Pkcs12Contents contents = ReadContents(pkcs12.get(), given, has_mac);
+  if (!contents.key || contents.certificates.empty()) {
+    RaiseCryptError(code::kNteNoKey, contents.key
+                                         ? "(no certificate of the key in the PKCS#12 file)"
+                                         : "(no private key in the PKCS#12 file)");
   }
-  if (!owned_key || !owned_certificate) {
-    RaiseCryptError(code::kNteNoKey, owned_key ? "(no certificate of the key in the PKCS#12 file)"
-                                               : "(no private key in the PKCS#12 file)");
-  }
-  KeyWithCertificate result{PrivateKeyAccess::Wrap(std::move(owned_key)),
-                            CertificateAccess::Wrap(std::move(owned_certificate))};
+  // The key's own certificate, wherever it stands among the others; else the first one, which
+  // the check below refuses.
+  auto own = std::ranges::find_if(contents.certificates, [&](const ossl::X509Ptr& certificate) {
+    EVP_PKEY* public_key = ::X509_get0_pubkey(certificate.get());
+    return public_key != nullptr && ::EVP_PKEY_eq(contents.key.get(), public_key) == 1;
+  });
+  ::ERR_clear_error();
+  KeyWithCertificate result{
+      PrivateKeyAccess::Wrap(std::move(contents.key)),
+      CertificateAccess::Wrap(
+          std::move(own != contents.certificates.end() ? *own : contents.certificates.front()))};
   if (!result.key.Algorithm()) {
     RaiseCryptError(code::kNteBadKey, "(the key is not a GOST R 34.10 key)");
   }

@@ -1,6 +1,7 @@
 // CXMLGprDocument and the document and signature collections.
 #include "package/xml/xml_gpr_document.h"
 
+#include "rtl/errors.h"
 #include "rtl/identifiers.h"
 #include "rtl/text.h"
 #include "rtl/value_check_tool.h"
@@ -85,6 +86,11 @@ void CXMLGprDocument::ReadFrom(rtl::CXMLTextReader& reader) {
   }
   signatures_.ReadFrom(reader);
   reader.SkipToStartTag();
+}
+
+void CXMLGprDocumentCollection::RaiseTooManyDocuments() {
+  rtl::RaiseFmt(u8"Слишком много документов в описании пакета (больше %d)",
+                static_cast<int64_t>(kMaxDocuments));
 }
 
 }  // namespace lyr::xml

@@ -73,7 +73,17 @@ class CXMLGprDocument final : public rtl::CXMLClass {
 class CXMLGprDocumentCollection final
     : public rtl::CTypedCollection<CXMLGprDocument, rtl::CXMLCollection> {
  public:
+  // The most documents a package description read from outside may list: far above any real
+  // package, and refused before the objects of a larger list are made (docs/package.md, Limits).
+  static constexpr int32_t kMaxDocuments = 10000;
+
   [[nodiscard]] std::string GetItemTag() const override;
+  // Fails with "Слишком много документов в описании пакета (больше %d)" (kMaxDocuments).
+  [[noreturn]] static void RaiseTooManyDocuments();
+
+ protected:
+  [[nodiscard]] int32_t MaxReadItems() const override { return kMaxDocuments; }
+  [[noreturn]] void RaiseTooManyItems() const override { RaiseTooManyDocuments(); }
 };
 
 }  // namespace lyr::xml

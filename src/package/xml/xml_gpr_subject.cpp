@@ -3,6 +3,7 @@
 
 #include "package/xml/subject_code_words.h"
 #include "rtl/errors.h"
+#include "rtl/str_utils.h"
 #include "rtl/value_check_tool.h"
 
 namespace lyr::xml {
@@ -13,6 +14,11 @@ CXMLGprSubject::CXMLGprSubject(std::string element_name) : element_name_(std::mo
 
 void CXMLGprSubject::SetSubjectIdentifier(std::string value) {
   rtl::CValueCheckTool::CheckNotEmpty(value, "SubjectIdentifier");
+  // Identifiers become parts of file names (the package's, a notice's): a line break or another
+  // control character there would break every listing and log that shows one.
+  if (rtl::HasControlCharacter(value)) {
+    rtl::RaiseFmt(u8"Недопустимый символ в идентификаторе субъекта: [%s]", value);
+  }
   identifier_ = std::move(value);
 }
 

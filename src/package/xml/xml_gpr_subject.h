@@ -18,7 +18,8 @@ class CXMLGprSubject final : public rtl::CXMLClass {
 
   [[nodiscard]] const std::string& ElementName() const noexcept { return element_name_; }
   [[nodiscard]] const std::string& SubjectIdentifier() const noexcept { return identifier_; }
-  // Fails with "Передан пустой аргумент: SubjectIdentifier" for an empty value.
+  // Fails with "Передан пустой аргумент: SubjectIdentifier" for an empty value and with
+  // "Недопустимый символ в идентификаторе субъекта: [%s]" for one with a control character.
   void SetSubjectIdentifier(std::string value);
   // As written by the engine's own answer packages: no check.
   void AssignSubjectIdentifier(std::string value) noexcept { identifier_ = std::move(value); }
