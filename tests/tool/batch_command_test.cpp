@@ -162,7 +162,8 @@ TEST_F(BatchCommand, ExtractIntoOneFolderNeverReplacesAndWritesAllOrNone) {
 }
 
 // Every command with --json: what a package, a store and a container hold, as schema-checked
-// lines; a control character from a package reaches the output only as an escape.
+// lines; a control character from a package (an identifier holding one is refused, and the
+// refusal names it) reaches the output only as an escape.
 TEST_F(BatchCommand, JsonLinesFollowTheSchema) {
   const std::string signed_package = Build("s.zip", "<d/>", abonent_);
   const std::string plain = Build("plain.zip", "<d/>", "");
@@ -189,7 +190,7 @@ TEST_F(BatchCommand, JsonLinesFollowTheSchema) {
   EXPECT_EQ(lines.find_first_of("\x1b\x07\r\t"), std::string::npos);
   const std::string summary = CheckJson(lines);
   EXPECT_EQ(summary,
-            PathOf("plain.zip") + " ok\n" + PathOf("s.zip") + " ok\nnothing.zip read\n" +
+            PathOf("plain.zip") + " read\n" + PathOf("s.zip") + " ok\nnothing.zip read\n" +
                 PathOf("s.zip") + " ok\n" + PathOf("r.zip") +
                 " ok\nkey\nkey\nkey\nkey\nkey\ncertificate\ncertificate\ncertificate\ncrl\n"
                 "crl\ncertificate\ncontainer\ncontainer\n");
