@@ -1,7 +1,6 @@
 // GMime streams of our own, as GObject types: a file read in large steps and a string appended to.
 #include "mail/gmime_streams.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 

@@ -11,7 +11,6 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
-#include <new>
 #include <utility>
 #include <vector>
 

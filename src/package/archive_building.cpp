@@ -7,14 +7,9 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <array>
 #include <cerrno>
-#include <cstdlib>
 #include <ctime>
 #include <exception>
-#include <memory>
-#include <optional>
-#include <set>
 #include <utility>
 #include <vector>
 

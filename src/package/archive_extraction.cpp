@@ -6,15 +6,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <array>
 #include <cerrno>
-#include <cstdlib>
-#include <ctime>
-#include <exception>
 #include <memory>
 #include <optional>
-#include <set>
 #include <utility>
 #include <vector>
 

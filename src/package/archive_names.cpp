@@ -5,15 +5,6 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <array>
-#include <cerrno>
-#include <cstdlib>
-#include <ctime>
-#include <exception>
-#include <memory>
-#include <optional>
-#include <set>
-#include <utility>
 #include <vector>
 
 #include "rtl/text.h"

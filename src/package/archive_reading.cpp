@@ -1,14 +1,6 @@
 // Opening archives and checking their entries before any data are read.
 #include "package/archive_internal.h"
 
-#include <algorithm>
-#include <array>
-#include <cerrno>
-#include <cstdlib>
-#include <ctime>
-#include <exception>
-#include <memory>
-#include <optional>
 #include <set>
 #include <utility>
 #include <vector>

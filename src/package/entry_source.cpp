@@ -14,9 +14,7 @@
 #include <exception>
 #include <memory>
 #include <optional>
-#include <set>
 #include <utility>
-#include <vector>
 
 #include "rtl/file_utils.h"
 #include "rtl/large_buffer.h"
