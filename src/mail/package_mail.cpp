@@ -11,10 +11,11 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
-#include <new>
+#include <utility>
 #include <vector>
 
 #include "mail/encoded_words.h"
+#include "mail/gmime_streams.h"
 #include "mail/mail_runtime.h"
 #include "package/tdx880_doc.h"
 #include "package/tdx880_document.h"
@@ -148,101 +149,6 @@ void AppendEncodedHeader(GMimeObject* object, const char* name, std::string_view
   ::g_mime_header_set_raw_value(header, EncodeHeaderValue(name, value).c_str());
 }
 
-// A GMime stream that reads a file in large steps into a buffer of its own. GMime copies content
-// in 4 KiB pieces, and its file stream makes two system calls for each (a seek and a read); a
-// mapping would make the whole package resident beside the message.
-struct LyrMailFileStream {
-  GMimeStream parent;
-  int fd;
-  char* buffer;
-  size_t begin;
-  size_t end;
-  gboolean eos;
-};
-struct LyrMailFileStreamClass {
-  GMimeStreamClass parent;
-};
-
-constexpr size_t kFileStep = size_t{1} << 20;
-
-// GObject type names are one namespace per process (a host's own types included), hence the prefix.
-G_DEFINE_TYPE(LyrMailFileStream, lyr_mail_file_stream, GMIME_TYPE_STREAM)
-
-LyrMailFileStream* AsFileStream(GMimeStream* stream) {
-  return reinterpret_cast<LyrMailFileStream*>(stream);
-}
-
-ssize_t FileStreamRead(GMimeStream* stream, char* data, size_t size) {
-  LyrMailFileStream* self = AsFileStream(stream);
-  if (self->begin == self->end) {
-    if (self->eos) {
-      return 0;
-    }
-    ssize_t got = 0;
-    do {
-      got = ::read(self->fd, self->buffer, kFileStep);
-    } while (got < 0 && errno == EINTR);
-    if (got < 0) {
-      return -1;
-    }
-    self->begin = 0;
-    self->end = static_cast<size_t>(got);
-    self->eos = got == 0;
-  }
-  const size_t n = std::min(size, self->end - self->begin);
-  std::copy_n(self->buffer + self->begin, n, data);
-  self->begin += n;
-  stream->position += static_cast<gint64>(n);
-  return static_cast<ssize_t>(n);
-}
-
-int FileStreamReset(GMimeStream* stream) {
-  LyrMailFileStream* self = AsFileStream(stream);
-  if (::lseek(self->fd, 0, SEEK_SET) != 0) {
-    return -1;
-  }
-  self->begin = self->end = 0;
-  self->eos = FALSE;
-  stream->position = 0;
-  return 0;
-}
-
-gboolean FileStreamEos(GMimeStream* stream) {
-  const LyrMailFileStream* self = AsFileStream(stream);
-  return self->eos && self->begin == self->end;
-}
-
-gint64 FileStreamTell(GMimeStream* stream) {
-  return stream->position;
-}
-
-gint64 FileStreamLength(GMimeStream* stream) {
-  struct stat status {};
-  return ::fstat(AsFileStream(stream)->fd, &status) == 0 ? status.st_size : -1;
-}
-
-void FileStreamFinalize(GObject* object) {
-  LyrMailFileStream* self = AsFileStream(GMIME_STREAM(object));
-  ::close(self->fd);
-  ::g_free(self->buffer);
-  G_OBJECT_CLASS(lyr_mail_file_stream_parent_class)->finalize(object);
-}
-
-void lyr_mail_file_stream_class_init(LyrMailFileStreamClass* klass) {
-  G_OBJECT_CLASS(klass)->finalize = &FileStreamFinalize;
-  GMimeStreamClass* stream = GMIME_STREAM_CLASS(klass);
-  stream->read = &FileStreamRead;
-  stream->reset = &FileStreamReset;
-  stream->eos = &FileStreamEos;
-  stream->tell = &FileStreamTell;
-  stream->length = &FileStreamLength;
-}
-
-void lyr_mail_file_stream_init(LyrMailFileStream* stream) {
-  stream->fd = -1;
-  stream->buffer = static_cast<char*>(::g_malloc(kFileStep));
-}
-
 // Opens the saved package and deletes its file at once: the open stream keeps the content
 // readable until the message is written, and no copy of the package stays behind on disk.
 GPtr<GMimeStream> OpenAndDelete(const std::string& path) {
@@ -251,11 +157,8 @@ GPtr<GMimeStream> OpenAndDelete(const std::string& path) {
   if (fd.Get() < 0 || ::unlink(native.c_str()) != 0) {
     RaiseFileError(path);
   }
-  GPtr<GMimeStream> stream(GMIME_STREAM(::g_object_new(lyr_mail_file_stream_get_type(), nullptr)));
-  ::g_mime_stream_construct(stream.get(), 0, -1);
   ::posix_fadvise(fd.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
-  AsFileStream(stream.get())->fd = fd.Release();
-  return stream;
+  return GPtr<GMimeStream>(NewFileStream(std::move(fd)));
 }
 
 GPtr<GMimeObject> AttachmentPart(GMimeStream* content, const std::string& file_name) {
@@ -271,50 +174,6 @@ GPtr<GMimeObject> AttachmentPart(GMimeStream* content, const std::string& file_n
   return GPtr<GMimeObject>(GMIME_OBJECT(mixed.release()));
 }
 
-// A GMime stream that appends what is written to a string: GMime writes the message straight
-// into the result, which is reserved at its expected size, so the text is made once and held once.
-struct LyrMailStringStream {
-  GMimeStream parent;
-  std::string* text;
-};
-struct LyrMailStringStreamClass {
-  GMimeStreamClass parent;
-};
-
-G_DEFINE_TYPE(LyrMailStringStream, lyr_mail_string_stream, GMIME_TYPE_STREAM)
-
-ssize_t StringStreamWrite(GMimeStream* stream, const char* data, size_t size) {
-  auto* self = reinterpret_cast<LyrMailStringStream*>(stream);
-  try {
-    self->text->append(data, size);
-  } catch (const std::bad_alloc&) {
-    errno = ENOMEM;
-    return -1;
-  }
-  stream->position += static_cast<gint64>(size);
-  return static_cast<ssize_t>(size);
-}
-
-int StringStreamNothing(GMimeStream* /*stream*/) {
-  return 0;
-}
-
-gint64 StringStreamTell(GMimeStream* stream) {
-  return stream->position;
-}
-
-void lyr_mail_string_stream_class_init(LyrMailStringStreamClass* klass) {
-  GMimeStreamClass* stream = GMIME_STREAM_CLASS(klass);
-  stream->write = &StringStreamWrite;
-  stream->flush = &StringStreamNothing;
-  stream->close = &StringStreamNothing;
-  stream->tell = &StringStreamTell;
-}
-
-void lyr_mail_string_stream_init(LyrMailStringStream* stream) {
-  stream->text = nullptr;
-}
-
 // The message text, base64 of a package of package_size bytes in lines of at most 76 characters
 // ending in CR LF, and room for the headers: reserved at once, the text is never moved.
 size_t ExpectedMessageSize(uint64_t package_size) {
@@ -325,10 +184,7 @@ size_t ExpectedMessageSize(uint64_t package_size) {
 std::string WriteMessage(GMimeMessage* message, uint64_t package_size) {
   std::string text;
   rtl::ReserveLarge(text, ExpectedMessageSize(package_size));
-  const GPtr<GMimeStream> out(
-      GMIME_STREAM(::g_object_new(lyr_mail_string_stream_get_type(), nullptr)));
-  reinterpret_cast<LyrMailStringStream*>(out.get())->text = &text;
-  ::g_mime_stream_construct(out.get(), 0, -1);
+  const GPtr<GMimeStream> out(NewStringStream(text));
   const FormatOptionsPtr options(::g_mime_format_options_new());
   // RFC 5322 lines end in CR LF.
   ::g_mime_format_options_set_newline_format(options.get(), GMIME_NEWLINE_FORMAT_DOS);

@@ -245,4 +245,14 @@ StreamedPlain DecryptStreamed(bool user_storage, std::string_view enveloped, boo
   return sink.Finish();
 }
 
+StreamedPlain UnpackStreamed(std::string_view packed, size_t piece,
+                             crypt::ContentDigester& digester, rtl::DecompressionBudget& budget) {
+  StreamSink sink(true, digester, budget);
+  sink.Begin(packed.size());
+  for (size_t at = 0; at < packed.size(); at += piece) {
+    sink.Write(packed.substr(at, piece));
+  }
+  return sink.Finish();
+}
+
 }  // namespace lyr::package

@@ -29,4 +29,10 @@ struct StreamedPlain {
 StreamedPlain DecryptStreamed(bool user_storage, std::string_view enveloped, bool compressed,
                               crypt::ContentDigester& digester, rtl::DecompressionBudget& budget);
 
+// What DecryptStreamed makes of a packed document whose bytes come in pieces of at most piece
+// bytes (piece > 0), as decryption hands them over: the same plain content and errors as
+// UnpackDocument(packed, budget), plus the digests.
+StreamedPlain UnpackStreamed(std::string_view packed, size_t piece,
+                             crypt::ContentDigester& digester, rtl::DecompressionBudget& budget);
+
 }  // namespace lyr::package

@@ -153,4 +153,39 @@ std::string AnsiToUtf8String(std::string_view text) {
   return std::string(reinterpret_cast<const char*>(utf8.data()), utf8.size());
 }
 
+namespace {
+
+// CP866 bytes 0x80..0xFF as Unicode code points; 0 where the character (box drawing, a few
+// symbols) has no windows-1251 byte and becomes "?".
+constexpr char32_t kCp866High[128] = {
+    0x410, 0x411, 0x412, 0x413, 0x414, 0x415, 0x416, 0x417,  0x418, 0x419, 0x41A, 0x41B, 0x41C,
+    0x41D, 0x41E, 0x41F, 0x420, 0x421, 0x422, 0x423, 0x424,  0x425, 0x426, 0x427, 0x428, 0x429,
+    0x42A, 0x42B, 0x42C, 0x42D, 0x42E, 0x42F, 0x430, 0x431,  0x432, 0x433, 0x434, 0x435, 0x436,
+    0x437, 0x438, 0x439, 0x43A, 0x43B, 0x43C, 0x43D, 0x43E,  0x43F, 0,     0,     0,     0,
+    0,     0,     0,     0,     0,     0,     0,     0,      0,     0,     0,     0,     0,
+    0,     0,     0,     0,     0,     0,     0,     0,      0,     0,     0,     0,     0,
+    0,     0,     0,     0,     0,     0,     0,     0,      0,     0,     0,     0,     0,
+    0,     0,     0,     0,     0,     0x440, 0x441, 0x442,  0x443, 0x444, 0x445, 0x446, 0x447,
+    0x448, 0x449, 0x44A, 0x44B, 0x44C, 0x44D, 0x44E, 0x44F,  0x401, 0x451, 0x404, 0x454, 0x407,
+    0x457, 0x40E, 0x45E, 0xB0,  0,     0xB7,  0,     0x2116, 0xA4,  0,     0xA0,
+};
+
+}  // namespace
+
+std::string Cp866ToAnsi(std::string_view raw) {
+  std::string result;
+  result.reserve(raw.size());
+  for (const char c : raw) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x80) {
+      result += c;
+      continue;
+    }
+    const char32_t code_point = kCp866High[byte - 0x80];
+    const int ansi = code_point == 0 ? -1 : CodePointToAnsiChar(code_point);
+    result += ansi < 0 ? '?' : static_cast<char>(ansi);
+  }
+  return result;
+}
+
 }  // namespace lyr::rtl

@@ -34,4 +34,8 @@ inline std::string Msg(std::u8string_view text) {
 char32_t AnsiCharToCodePoint(unsigned char byte) noexcept;
 int CodePointToAnsiChar(char32_t code_point) noexcept;
 
+// CP866 (the OEM code page of Russian systems, used by archivers for entry names) to
+// windows-1251; characters without a windows-1251 byte (box drawing, a few symbols) become '?'.
+std::string Cp866ToAnsi(std::string_view raw);
+
 }  // namespace lyr::rtl
