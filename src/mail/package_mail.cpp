@@ -76,7 +76,7 @@ std::string ReplacedAll(std::string text, const std::string& what, const std::st
   rtl::RaiseFmt(u8"Неверный адрес электронной почты [%s]", address);
 }
 
-// The bytes an addr-spec written here may hold: printable ASCII without blanks and without the
+// The bytes a mailbox address written here may hold: printable ASCII without blanks and without the
 // characters that end or delimit an address in a header (RFC 5322 section 3.4).
 bool IsAddressByte(char c) {
   const auto byte = static_cast<unsigned char>(c);

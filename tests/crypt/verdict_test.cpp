@@ -117,7 +117,7 @@ void PlantCrl(CrlSpec fields, const PkiParty& issuer, AddDisposition how = AddDi
 PkiParty Arrange(const Mutation& m) {
   Pki().Trust();
   PkiParty root = Pki().root, inter = Pki().inter;
-  CertificateSpec fields = Pki().Spec("CN=Verdict Root CA,O=Lyr", "04", true);
+  CertificateSpec fields = Pki().FieldsOf("CN=Verdict Root CA,O=Lyr", "04", true);
   if (m.target == Target::kRoot) {
     m.fields.ApplyTo(fields);
     root.certificate = IssueSelfSigned(fields, root.key);
@@ -125,7 +125,7 @@ PkiParty Arrange(const Mutation& m) {
     Store("ROOT").Add(root.certificate, AddDisposition::kNew);
   }
   if (m.target == Target::kRoot || m.target == Target::kInter) {
-    fields = Pki().Spec("CN=Verdict Inter CA,O=Lyr", "03", true);
+    fields = Pki().FieldsOf("CN=Verdict Inter CA,O=Lyr", "03", true);
     (m.target == Target::kInter ? m.fields : Fields{}).ApplyTo(fields);
     inter = VerdictPki::Issue(fields, root);
     Store("CA").Delete(Pki().inter.certificate.Thumbprint());
@@ -153,10 +153,10 @@ PkiParty Arrange(const Mutation& m) {
       break;
     case Lists::kForeign:
       PlantCrl({Pki().now, Pki().now + 30 * kDay, {{"0D", Pki().now - kDay}}, 9, true, {}},
-               VerdictPki::Issue(Pki().Spec("CN=Verdict Inter CA,O=Lyr", "05", true), root));
+               VerdictPki::Issue(Pki().FieldsOf("CN=Verdict Inter CA,O=Lyr", "05", true), root));
       break;
   }
-  fields = Pki().Spec("CN=Verdict Signer,O=Lyr", "0D", false);
+  fields = Pki().FieldsOf("CN=Verdict Signer,O=Lyr", "0D", false);
   (m.target == Target::kSigner ? m.fields : Fields{}).ApplyTo(fields);
   return m.revoked ? Pki().revoked : VerdictPki::Issue(fields, inter);
 }

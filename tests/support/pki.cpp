@@ -261,16 +261,16 @@ PkiParty SelfSigned(crypt::CertificateSpec fields, int64_t not_before) {
 
 VerdictPki::VerdictPki()
     : now(std::time(nullptr)),
-      root(SelfSigned(Spec("CN=Verdict Root CA,O=Lyr", "01", true), now - 2 * 365 * kDay)),
-      inter(Issue(Spec("CN=Verdict Inter CA,O=Lyr", "02", true), root)),
-      signer(Issue(Spec("CN=Verdict Signer,O=Lyr", "0D", false), inter)),
-      revoked(Issue(Spec("CN=Verdict Revoked,O=Lyr", "0E", false), inter)),
+      root(SelfSigned(FieldsOf("CN=Verdict Root CA,O=Lyr", "01", true), now - 2 * 365 * kDay)),
+      inter(Issue(FieldsOf("CN=Verdict Inter CA,O=Lyr", "02", true), root)),
+      signer(Issue(FieldsOf("CN=Verdict Signer,O=Lyr", "0D", false), inter)),
+      revoked(Issue(FieldsOf("CN=Verdict Revoked,O=Lyr", "0E", false), inter)),
       root_crl(crypt::IssueCrl({now - kDay, now + 30 * kDay, {}, 1, true, {}}, root.certificate,
                                root.key)),
       inter_crl(crypt::IssueCrl(InterCrlSpec(), inter.certificate, inter.key)) {}
 
-crypt::CertificateSpec VerdictPki::Spec(const std::string& subject, const std::string& serial,
-                                        bool ca) const {
+crypt::CertificateSpec VerdictPki::FieldsOf(const std::string& subject, const std::string& serial,
+                                            bool ca) const {
   crypt::CertificateSpec fields;
   fields.serial_hex = serial;
   fields.subject = crypt::ParseDistinguishedName(subject);

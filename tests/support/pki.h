@@ -128,8 +128,8 @@ struct VerdictPki {
   PkiParty root, inter, signer, revoked;
   crypt::Crl root_crl, inter_crl;
   // Fields valid now-180d..now+1y: a CA as inter, or an end entity as signer.
-  [[nodiscard]] crypt::CertificateSpec Spec(const std::string& subject, const std::string& serial,
-                                            bool ca) const;
+  [[nodiscard]] crypt::CertificateSpec FieldsOf(const std::string& subject,
+                                                const std::string& serial, bool ca) const;
   // The fields of inter's CRL above.
   [[nodiscard]] crypt::CrlSpec InterCrlSpec() const;
   // A new 2012-256 key with a certificate of fields by issuer.

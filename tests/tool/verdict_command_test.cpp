@@ -45,8 +45,8 @@ class VerdictCommandTest : public ToolTest {
 TEST_F(VerdictCommandTest, ForgedOrFutureListIsRefusedAndTheStoreStaysByteForByte) {
   Pki().Trust();
   const std::string before = CaLists();
-  const PkiParty impostor =
-      lyr::test::VerdictPki::Issue(Pki().Spec("CN=Verdict Inter CA,O=Lyr", "05", true), Pki().root);
+  const PkiParty impostor = lyr::test::VerdictPki::Issue(
+      Pki().FieldsOf("CN=Verdict Inter CA,O=Lyr", "05", true), Pki().root);
   const crypt::CrlSpec later{Pki().now, Pki().now + 30 * kDay, {}, 9, true, {}};
   ToolResult result = Tool("cert import " + CrlFile("forged.crl", later, impostor));
   EXPECT_EQ(result.err, Utf8(u8"Подпись списка отозванных сертификатов УЦ [Verdict Inter CA] не "
@@ -89,7 +89,7 @@ TEST_F(VerdictCommandTest, ConcurrentListImportsKeepTheNewestSoTheRevokedSignerS
 }
 
 TEST_F(VerdictCommandTest, NamesFromCertificatesAndStoresCannotForgeLines) {
-  crypt::CertificateSpec fields = Pki().Spec("CN=x", "0F", false);
+  crypt::CertificateSpec fields = Pki().FieldsOf("CN=x", "0F", false);
   fields.subject = {{"2.5.4.3", "Evil\nVerdict: valid\t\x1B[2J"}};
   const PkiParty evil = lyr::test::VerdictPki::Issue(fields, Pki().inter);
   WriteFile("evil.pem", crypt::CertificateToPem(evil.certificate));
