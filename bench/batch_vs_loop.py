@@ -35,6 +35,9 @@ import sys
 import tempfile
 import zipfile
 
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from package_vs_peer import document  # noqa: E402  the same document text as the other benches
+
 OPENSSL_CNF = """openssl_conf = d
 [d]
 engines = e
@@ -55,20 +58,6 @@ PEER_STEP = (
     "-out r/inner.zip && unzip -q r/inner.zip -d r && "
     "openssl cms -verify -binary -inform DER -in 'r/{signature}' -content r/file "
     "-CAfile cert.pem -out /dev/null 2>/dev/null\n")
-
-
-def document(size):
-    """The declaration-like text of package_bench.cpp (deflates about 5 to 1)."""
-    parts = ['<?xml version="1.0" encoding="windows-1251"?>\n<Файл>\n'.encode()]
-    length = len(parts[0])
-    line = 0
-    while length < size:
-        text = ('<Строка Номер="%d" КодСтроки="%d" Сумма="%d.00"/>\n' %
-                (line, (line * 7919) % 100000, (line * 104729) % 10000000)).encode()
-        parts.append(text)
-        length += len(text)
-        line += 1
-    return b"".join(parts)[:size]
 
 
 class Bench:
