@@ -3,9 +3,9 @@
 
 #include <algorithm>
 
-#include "crypt/crypt_error.h"
 #include "crypt/crypto_api20_exception.h"
 #include "crypt/crypto_api20_utils.h"
+#include "crypt/platform/crypt_error.h"
 #include "crypt/platform/crypto_runtime.h"
 #include "rtl/trace.h"
 #include "rtl/value_check_tool.h"

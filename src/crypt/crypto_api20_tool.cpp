@@ -1,13 +1,13 @@
 // CCryptoAPI20Tool over the crypto layer, the CMS signature classes and the system stores.
 #include "crypt/crypto_api20_tool.h"
 
-#include "crypt/crypt_error.h"
 #include "crypt/crypto_api20_utils.h"
 #include "crypt/crypto_provider.h"
 #include "crypt/crypto_signature.h"
 #include "crypt/crypto_signature_config.h"
 #include "crypt/crypto_store.h"
 #include "crypt/koral_certificate.h"
+#include "crypt/platform/crypt_error.h"
 #include "rtl/errors.h"
 #include "rtl/value_check_tool.h"
 

@@ -10,9 +10,9 @@
 #include <string>
 #include <string_view>
 
-#include "crypt/content_stream.h"
 #include "crypt/platform/certificate.h"
 #include "crypt/platform/content_cipher.h"
+#include "crypt/platform/content_stream.h"
 #include "crypt/provider_context.h"
 #include "rtl/base_class.h"
 #include "rtl/str_array.h"

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <ctime>
 
-#include "crypt/crypt_error.h"
+#include "crypt/platform/crypt_error.h"
 #include "crypt/platform/crypto_runtime.h"
 #include "crypt/platform/envelope.h"
 #include "crypt/platform/key_container.h"

@@ -9,10 +9,10 @@
 #include <utility>
 #include <vector>
 
-#include "crypt/content_stream.h"
 #include "crypt/platform/cert_store.h"
 #include "crypt/platform/certificate.h"
 #include "crypt/platform/content_cipher.h"
+#include "crypt/platform/content_stream.h"
 #include "crypt/platform/crl.h"
 #include "crypt/provider_context.h"
 

@@ -1,8 +1,8 @@
 // CCryptoStore over the crypto layer's CertStore.
 #include "crypt/crypto_store.h"
 
-#include "crypt/crypt_error.h"
 #include "crypt/crypto_provider.h"
+#include "crypt/platform/crypt_error.h"
 #include "rtl/trace.h"
 
 namespace lyr::crypt {

@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "crypt/content_stream.h"
 #include "crypt/platform/content_cipher.h"
+#include "crypt/platform/content_stream.h"
 #include "rtl/base_class.h"
 #include "rtl/str_array.h"
 

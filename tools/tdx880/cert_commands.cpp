@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "command.h"
-#include "crypt/crypt_error.h"
 #include "crypt/crypto_api20_utils.h"
 #include "crypt/crypto_provider.h"
 #include "crypt/platform/cert_store.h"
+#include "crypt/platform/crypt_error.h"
 #include "crypt_options.h"
 #include "options.h"
 #include "rtl/errors.h"

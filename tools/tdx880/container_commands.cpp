@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "command.h"
-#include "crypt/crypt_error.h"
 #include "crypt/crypto_api20_utils.h"
 #include "crypt/platform/cert_store.h"
+#include "crypt/platform/crypt_error.h"
 #include "crypt/platform/crypto_runtime.h"
 #include "crypt/platform/key_container.h"
 #include "crypt/platform/pki_builder.h"

@@ -7,9 +7,9 @@
 
 #include <exception>
 
-#include "crypt/content_stream.h"
-#include "crypt/crypt_error.h"
 #include "crypt/platform/certificate_access.h"
+#include "crypt/platform/content_stream.h"
+#include "crypt/platform/crypt_error.h"
 #include "crypt/platform/crypto_runtime.h"
 #include "crypt/platform/envelope_open.h"
 #include "crypt/platform/envelope_shape.h"

@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "crypt/crypt_error.h"
+#include "crypt/platform/crypt_error.h"
 #include "rtl/errors.h"
 #include "rtl/file_utils.h"
 #include "rtl/folder_lock.h"

@@ -1,5 +1,5 @@
-// Private to src/crypt: ownership wrappers for OpenSSL objects and small helpers shared by the
-// crypto layer's units. Never included by headers outside src/crypt.
+// Private to src/crypt/platform: ownership wrappers for OpenSSL objects and small helpers shared
+// by its units. Nothing outside src/crypt/platform includes it.
 #pragma once
 
 #include <openssl/asn1.h>
