@@ -21,7 +21,6 @@ namespace lyr::crypt {
 namespace {
 
 constexpr uint32_t kMachineKeySet = 0x20;  // CRYPT_MACHINE_KEYSET in the key-provider flags
-constexpr uint8_t kStoreMy = 1;
 
 // The private key of a certificate through its key-provider property. As CryptoAPI acquires the
 // container with the property's flags, the machine-key-set flag names a container of the local
@@ -93,8 +92,8 @@ bool CCryptoSignature::Sign(std::string_view thumbprint, std::string_view conten
   const CCryptoSignatureConfig& config = Config();
   signed_content_.assign(keep_signed_content_ ? content : std::string_view());
   const CryptoRuntime runtime;
-  const std::optional<Certificate> certificate = CCryptoAPI20Utils::FindCertificateBySha1(
-      config.Provider()->Handle(), config.StoreLocation(), thumbprint, kStoreMy);
+  const std::optional<Certificate> certificate =
+      CCryptoAPI20Utils::FindCertificateBySha1(config.StoreLocation(), thumbprint, StoreCode::kMy);
   if (!certificate) {
     rtl::RaiseFmt(u8"Личный сертификат с отпечатком [%s] не найден", thumbprint);
   }
