@@ -18,18 +18,16 @@
 namespace lyr::crypt {
 namespace {
 
-constexpr std::string_view kBeginCertificate = "-----BEGIN CERTIFICATE-----";
-constexpr std::string_view kEndCertificate = "-----END CERTIFICATE-----";
-
-void RemoveAll(std::string& text, std::string_view marker) {
-  for (size_t at = text.find(marker); at != std::string::npos; at = text.find(marker, at)) {
-    text.erase(at, marker.size());
+// Removes every occurrence of marker, ignoring the letter case of ASCII letters.
+void RemoveIgnoringCase(std::string& text, std::string_view marker) {
+  const auto same = [](char a, char b) {
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+    return lower(a) == lower(b);
+  };
+  for (auto at = std::search(text.begin(), text.end(), marker.begin(), marker.end(), same);
+       at != text.end(); at = std::search(at, text.end(), marker.begin(), marker.end(), same)) {
+    at = text.erase(at, at + static_cast<std::ptrdiff_t>(marker.size()));
   }
-}
-
-bool IsBase64BodyChar(char c) {
-  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' ||
-         c == '/' || c == '=' || c == '-' || c == ' ' || c == '\r' || c == '\n';
 }
 
 // The location itself; a code that names none raises "Недоступное хранилище: [%d]".
@@ -81,14 +79,6 @@ void BindToContainer(CertStore& store, const Certificate& certificate, std::stri
   AddOrRaise(store, bound, AddDisposition::kReplaceExisting);
 }
 
-// The DER of a chain body: the certificate PEM lines removed, Base64 decoded.
-std::string ChainBytes(std::string_view body) {
-  std::string rest(body);
-  RemoveAll(rest, kBeginCertificate);
-  RemoveAll(rest, kEndCertificate);
-  return std::all_of(rest.begin(), rest.end(), IsBase64BodyChar) ? rtl::DecodeBase64(rest) : rest;
-}
-
 // The store a chain member goes to.
 StoreCode ChainStoreOf(const Certificate& certificate) {
   if (CCryptoAPI20Utils::IsCACertificate(certificate)) {
@@ -107,6 +97,13 @@ std::string TraceText(std::string_view body) {
 }
 
 }  // namespace
+
+std::string CCryptoAPI20Utils::CertificateTextToDer(std::string_view text, std::string_view label) {
+  std::string rest(text);
+  RemoveIgnoringCase(rest, "-----BEGIN " + std::string(label) + "-----");
+  RemoveIgnoringCase(rest, "-----END " + std::string(label) + "-----");
+  return rtl::IsBase64Text(rest) ? rtl::DecodeBase64(rest) : std::string(text);
+}
 
 std::string CCryptoAPI20Utils::StoreName(StoreCode store) {
   switch (store) {
@@ -129,11 +126,7 @@ CertStore CCryptoAPI20Utils::OpenSystemStore(StoreLocation location, StoreCode s
 
 Certificate CCryptoAPI20Utils::CertificateFromBody(std::string_view body) {
   rtl::CValueCheckTool::CheckNotEmpty(body, "CertificateBody");
-  std::string rest(body);
-  RemoveAll(rest, kBeginCertificate);
-  RemoveAll(rest, kEndCertificate);
-  const std::string der =
-      std::all_of(rest.begin(), rest.end(), IsBase64BodyChar) ? rtl::DecodeBase64(rest) : rest;
+  const std::string der = CertificateTextToDer(body);
   try {
     return Certificate::FromDer(der);
   } catch (const ECryptError&) {
@@ -349,7 +342,7 @@ void CCryptoAPI20Utils::ImportCRL(StoreLocation location, const Crl& crl) {
 
 void CCryptoAPI20Utils::ImportChain(ProviderHandle provider, StoreLocation location,
                                     std::string_view body, std::string_view container_name) {
-  const std::string bytes = ChainBytes(body);
+  const std::string bytes = CertificateTextToDer(body);
   rtl::DebugLog("Ready to open store: %s", TraceText(body));
   std::vector<Certificate> members;
   try {

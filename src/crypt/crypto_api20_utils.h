@@ -35,6 +35,11 @@ class CCryptoAPI20Utils final {
   // checked as StoreName checks it.
   static CertStore OpenSystemStore(StoreLocation location, StoreCode store);
 
+  // The DER a certificate text stands for: the PEM lines of label ("-----BEGIN " label "-----"
+  // and "-----END " label "-----", in any letter case) removed, then the rest Base64-decoded when
+  // it is Base64 text (rtl::IsBase64Text), else the text as given (taken for DER).
+  static std::string CertificateTextToDer(std::string_view text,
+                                          std::string_view label = "CERTIFICATE");
   // A certificate from DER, or Base64 text with or without the PEM lines. Raises the empty-
   // argument message for "CertificateBody", or "Ошибка при импорте сертификата: " and the system
   // text.

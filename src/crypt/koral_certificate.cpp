@@ -2,11 +2,10 @@
 #include "crypt/koral_certificate.h"
 
 #include <algorithm>
-#include <cctype>
 
+#include "crypt/crypto_api20_utils.h"
 #include "crypt/platform/crypt_error.h"
 #include "crypt/platform/name_text.h"
-#include "rtl/base64.h"
 #include "rtl/errors.h"
 #include "rtl/hex.h"
 #include "rtl/text.h"
@@ -52,49 +51,14 @@ std::string DecodedOrRaise(std::optional<std::string> decoded) {
   return std::move(*decoded);
 }
 
-// Removes every occurrence of marker, ignoring letter case.
-void RemoveIgnoringCase(std::string& text, std::string_view marker) {
-  const auto same = [](char a, char b) {
-    return std::tolower(static_cast<unsigned char>(a)) ==
-           std::tolower(static_cast<unsigned char>(b));
-  };
-  for (auto at = std::search(text.begin(), text.end(), marker.begin(), marker.end(), same);
-       at != text.end(); at = std::search(at, text.end(), marker.begin(), marker.end(), same)) {
-    at = text.erase(at, at + static_cast<std::ptrdiff_t>(marker.size()));
-  }
-}
-
-void RemoveAll(std::string& text, std::string_view part) {
-  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at)) {
-    text.erase(at, part.size());
-  }
-}
-
-bool IsBodyBase64Char(char c) {
-  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' ||
-         c == '/' || c == '=' || c == ' ' || c == '\r' || c == '\n';
-}
-
-// The DER a body stands for: the markers of the kind and CR LF pairs removed, Base64 decoded when
-// nothing else is left, else the body as given.
+// The DER a body of the kind stands for (CCryptoAPI20Utils::CertificateTextToDer).
 std::string BodyBytes(std::string_view body, int32_t kind) {
-  std::string_view begin = "-----BEGIN CERTIFICATE-----";
-  std::string_view end = "-----END CERTIFICATE-----";
   if (kind == body_kind::kCertificateRequest) {
-    begin = "-----BEGIN CERTIFICATE REQUEST-----";
-    end = "-----END CERTIFICATE REQUEST-----";
-  } else {
-    rtl::Assert(kind == body_kind::kCertificate, "Parameter iType is out of valid values",
-                "koral_certificate");
+    return CCryptoAPI20Utils::CertificateTextToDer(body, "CERTIFICATE REQUEST");
   }
-  std::string rest(body);
-  RemoveIgnoringCase(rest, begin);
-  RemoveIgnoringCase(rest, end);
-  RemoveAll(rest, "\r\n");
-  if (std::all_of(rest.begin(), rest.end(), IsBodyBase64Char)) {
-    return rtl::DecodeBase64(rest);
-  }
-  return std::string(body);
+  rtl::Assert(kind == body_kind::kCertificate, "Parameter iType is out of valid values",
+              "koral_certificate");
+  return CCryptoAPI20Utils::CertificateTextToDer(body);
 }
 
 CKORALCryptoAlgorithm AlgorithmOf(AlgorithmIdentifier algorithm) {

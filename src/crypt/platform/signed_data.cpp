@@ -297,17 +297,7 @@ std::string SignDetached(const Certificate& certificate, const PrivateKey& key,
     RaiseCryptErrorWithOpenSsl(code::kNteBadKey);
   }
   AddSigningTime(signer);
-  const ossl::BioPtr in = ossl::MemoryBio(content);
-  if (::CMS_final(cms.get(), in.get(), nullptr, kCmsFlags) != 1) {
-    RaiseCryptErrorWithOpenSsl(code::kCryptEMsgError);
-  }
-  std::string der = ossl::ToDer(cms.get(), [](const CMS_ContentInfo* c, unsigned char** out) {
-    return ::i2d_CMS_ContentInfo(c, out);
-  });
-  if (der.empty()) {
-    RaiseCryptErrorWithOpenSsl(code::kCryptEBadEncode);
-  }
-  return der;
+  return ossl::FinalCmsDer(cms.get(), content, kCmsFlags);
 }
 
 SignedDataCheck CheckDetached(std::string_view signature, std::string_view content,
