@@ -83,6 +83,25 @@ TEST(CryptoUtils, CertificateAndCrlBodies) {
   ExpectRaises([] { Utils::CRLFromBody(""); }, u8"Передан пустой аргумент: CRLBody");
 }
 
+// One reading of certificate texts: PEM lines of the kind in any letter case, Base64 with line
+// breaks, blanks and "-", or DER as given.
+TEST(CryptoUtils, CertificateTextToDerReadsEveryFormOfABody) {
+  const std::string der = test::PemFileToDer(SharedPki().user);
+  const std::string base64 = rtl::EncodeBase64(der);
+  const std::string lines = base64.substr(0, 64) + "\r\n" + base64.substr(64);
+  const std::vector<std::pair<std::string, std::string>> cases{
+      {"-----BEGIN CERTIFICATE-----\n" + lines + "\n-----END CERTIFICATE-----\n", "CERTIFICATE"},
+      {"-----begin certificate-----\n" + base64 + "\n-----End Certificate-----", "CERTIFICATE"},
+      {"-----BEGIN CERTIFICATE REQUEST-----" + lines + "-----END CERTIFICATE REQUEST-----",
+       "CERTIFICATE REQUEST"},
+      {" " + base64.substr(0, 8) + "--" + base64.substr(8), "CERTIFICATE"},
+      {der, "CERTIFICATE"}};
+  for (const auto& [text, label] : cases) {
+    EXPECT_EQ(Utils::CertificateTextToDer(text, label), der) << text;
+  }
+  EXPECT_EQ(Utils::CertificateTextToDer("not:base64"), "not:base64");
+}
+
 TEST(CryptoUtils, NamesSerialsAndExtensions) {
   const Certificate root = CertificateOf(SharedPki().root);
   const Certificate inter = CertificateOf(SharedPki().inter);
