@@ -125,7 +125,8 @@ struct Session {
   Session() {
     provider.AcquireVerifyContext(lyr::crypt::kGostProviderType, false);
     config = std::make_unique<lyr::crypt::CCryptoSignatureConfig>(
-        &provider, 2, lyr::crypt::verify_flags::kCheckChain, lyr::crypt::kIncludeSignerCertificate);
+        &provider, lyr::crypt::StoreLocation::kCurrentUser, lyr::crypt::verify_flags::kCheckChain,
+        lyr::crypt::kIncludeSignerCertificate);
   }
   std::string Sign(const std::string& content) {
     lyr::crypt::CCryptoSignature signature;

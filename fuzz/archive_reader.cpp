@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "crypt/content_stream.h"
+#include "crypt/platform/content_stream.h"
 #include "package/os_abbrevia_tool.h"
 #include "package/streamed_plain.h"
 #include "rtl/decompression_budget.h"

@@ -3,18 +3,15 @@
 
 #include <algorithm>
 
-#include "crypt/crypt_error.h"
 #include "crypt/crypto_api20_exception.h"
 #include "crypt/crypto_api20_utils.h"
+#include "crypt/platform/crypt_error.h"
 #include "crypt/platform/crypto_runtime.h"
 #include "rtl/trace.h"
 #include "rtl/value_check_tool.h"
 
 namespace lyr::crypt {
 namespace {
-
-constexpr uint8_t kStoreRoot = 2;
-constexpr uint8_t kStoreCa = 3;
 
 // The issuer's own validity, its bounds taken as the calendar values they are written with (UTC)
 // and compared with the local signing date without conversion, as the system does.
@@ -122,8 +119,7 @@ void CCryptoAPI20ChainBuilderBase::AddToWorkingStore(const Certificate& certific
 void CCryptoAPI20ChainBuilderBase::OpenStores() {
   const CCryptoAPI20ChainBuilderBaseConfig& config = Config();
   working_store_ = CertStore::OpenMemory();
-  const CertStore ca =
-      CCryptoAPI20Utils::OpenSystemStore(config.Provider(), config.StoreLocation(), kStoreCa);
+  const CertStore ca = CCryptoAPI20Utils::OpenSystemStore(config.StoreLocation(), StoreCode::kCa);
   for (const Certificate& certificate : ca.Certificates()) {
     AddToWorkingStore(certificate, AddDisposition::kReplaceExisting);
   }
@@ -135,7 +131,7 @@ void CCryptoAPI20ChainBuilderBase::OpenStores() {
     }
   }
   const CertStore root =
-      CCryptoAPI20Utils::OpenSystemStore(config.Provider(), config.StoreLocation(), kStoreRoot);
+      CCryptoAPI20Utils::OpenSystemStore(config.StoreLocation(), StoreCode::kRoot);
   for (const Certificate& certificate : root.Certificates()) {
     AddToWorkingStore(certificate, AddDisposition::kReplaceExisting);
   }

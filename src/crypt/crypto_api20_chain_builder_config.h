@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "crypt/platform/certificate.h"
+#include "crypt/platform/store_location.h"
 #include "crypt/provider_context.h"
 #include "rtl/base_class.h"
 #include "rtl/date_time.h"
@@ -41,8 +42,8 @@ class CCryptoAPI20ChainBuilderBaseConfig : public rtl::CBaseClass {
   void SetProvider(ProviderHandle provider) noexcept { provider_ = provider; }
 
   // Location code of the "CA" and "ROOT" stores read at open (1 local machine, 2 current user).
-  [[nodiscard]] uint8_t StoreLocation() const noexcept { return store_location_; }
-  void SetStoreLocation(uint8_t location) noexcept { store_location_ = location; }
+  [[nodiscard]] crypt::StoreLocation StoreLocation() const noexcept { return store_location_; }
+  void SetStoreLocation(crypt::StoreLocation location) noexcept { store_location_ = location; }
 
   // The signing date (days since 1899-12-30, local time). Setting 0 stores the current local
   // date-time; a negative date raises "Неверное значение аргумента [%s]" (the date as a short
@@ -53,7 +54,7 @@ class CCryptoAPI20ChainBuilderBaseConfig : public rtl::CBaseClass {
  private:
   std::optional<Certificate> initial_certificate_;
   ProviderHandle provider_ = nullptr;
-  uint8_t store_location_ = 2;
+  crypt::StoreLocation store_location_ = crypt::StoreLocation::kCurrentUser;
   rtl::TDateTime date_ = 0;
 };
 

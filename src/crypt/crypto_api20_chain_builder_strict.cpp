@@ -4,9 +4,9 @@
 #include <ctime>
 #include <exception>
 
-#include "crypt/crypt_error.h"
 #include "crypt/crypto_api20_exception.h"
 #include "crypt/crypto_api20_utils.h"
+#include "crypt/platform/crypt_error.h"
 #include "http/http_client_tool.h"
 #include "rtl/trace.h"
 

@@ -1,7 +1,7 @@
 // CCryptoAPI20Exception: the coded verification and chain failure.
 #include "crypt/crypto_api20_exception.h"
 
-#include "crypt/crypt_error.h"
+#include "crypt/platform/crypt_error.h"
 
 namespace lyr::crypt {
 

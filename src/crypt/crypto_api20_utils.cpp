@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <ctime>
 
-#include "crypt/crypt_error.h"
+#include "crypt/platform/crypt_error.h"
 #include "crypt/platform/crypto_runtime.h"
 #include "crypt/platform/envelope.h"
 #include "crypt/platform/key_container.h"
@@ -18,29 +18,26 @@
 namespace lyr::crypt {
 namespace {
 
-constexpr std::string_view kBeginCertificate = "-----BEGIN CERTIFICATE-----";
-constexpr std::string_view kEndCertificate = "-----END CERTIFICATE-----";
-
-void RemoveAll(std::string& text, std::string_view marker) {
-  for (size_t at = text.find(marker); at != std::string::npos; at = text.find(marker, at)) {
-    text.erase(at, marker.size());
+// Removes every occurrence of marker, ignoring the letter case of ASCII letters.
+void RemoveIgnoringCase(std::string& text, std::string_view marker) {
+  const auto same = [](char a, char b) {
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+    return lower(a) == lower(b);
+  };
+  for (auto at = std::search(text.begin(), text.end(), marker.begin(), marker.end(), same);
+       at != text.end(); at = std::search(at, text.end(), marker.begin(), marker.end(), same)) {
+    at = text.erase(at, at + static_cast<std::ptrdiff_t>(marker.size()));
   }
 }
 
-bool IsBase64BodyChar(char c) {
-  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' ||
-         c == '/' || c == '=' || c == '-' || c == ' ' || c == '\r' || c == '\n';
+// The location itself; a code that names none raises "Недоступное хранилище: [%d]".
+StoreLocation CheckedLocation(StoreLocation location) {
+  if (location != StoreLocation::kLocalMachine && location != StoreLocation::kCurrentUser) {
+    rtl::RaiseFmt(u8"Недоступное хранилище: [%d]", static_cast<uint8_t>(location));
+  }
+  return location;
 }
 
-StoreLocation LocationOf(uint8_t location) {
-  CCryptoAPI20Utils::StoreLocationFlags(location);
-  return location == 1 ? StoreLocation::kLocalMachine : StoreLocation::kCurrentUser;
-}
-
-constexpr uint8_t kStoreMy = 1;
-constexpr uint8_t kStoreRoot = 2;
-constexpr uint8_t kStoreCa = 3;
-constexpr uint8_t kStoreAddressBook = 4;
 constexpr std::string_view kOidBasicConstraints = "2.5.29.19";
 constexpr uint32_t kSetKeyContextPropId = 1;  // CERT_SET_KEY_CONTEXT_PROP_ID
 constexpr uint32_t kAtKeyExchange = 1;        // AT_KEYEXCHANGE
@@ -82,20 +79,12 @@ void BindToContainer(CertStore& store, const Certificate& certificate, std::stri
   AddOrRaise(store, bound, AddDisposition::kReplaceExisting);
 }
 
-// The DER of a chain body: the certificate PEM lines removed, Base64 decoded.
-std::string ChainBytes(std::string_view body) {
-  std::string rest(body);
-  RemoveAll(rest, kBeginCertificate);
-  RemoveAll(rest, kEndCertificate);
-  return std::all_of(rest.begin(), rest.end(), IsBase64BodyChar) ? rtl::DecodeBase64(rest) : rest;
-}
-
 // The store a chain member goes to.
-uint8_t ChainStoreOf(const Certificate& certificate) {
+StoreCode ChainStoreOf(const Certificate& certificate) {
   if (CCryptoAPI20Utils::IsCACertificate(certificate)) {
-    return kStoreCa;
+    return StoreCode::kCa;
   }
-  return CCryptoAPI20Utils::IsSelfIssued(certificate) ? kStoreRoot : kStoreAddressBook;
+  return CCryptoAPI20Utils::IsSelfIssued(certificate) ? StoreCode::kRoot : StoreCode::kAddressBook;
 }
 
 // Shortens the body for the trace line (a chain can be large and binary).
@@ -109,46 +98,35 @@ std::string TraceText(std::string_view body) {
 
 }  // namespace
 
-uint32_t CCryptoAPI20Utils::StoreLocationFlags(uint8_t location) {
-  constexpr uint32_t kCommon = store_flags::kMaximumAllowed | store_flags::kNoCryptRelease;
-  switch (location) {
-    case 1:
-      return store_flags::kLocalMachine | kCommon;
-    case 2:
-      return store_flags::kCurrentUser | kCommon;
-    default:
-      rtl::RaiseFmt(u8"Недоступное хранилище: [%d]", location);
-  }
+std::string CCryptoAPI20Utils::CertificateTextToDer(std::string_view text, std::string_view label) {
+  std::string rest(text);
+  RemoveIgnoringCase(rest, "-----BEGIN " + std::string(label) + "-----");
+  RemoveIgnoringCase(rest, "-----END " + std::string(label) + "-----");
+  return rtl::IsBase64Text(rest) ? rtl::DecodeBase64(rest) : std::string(text);
 }
 
-std::string CCryptoAPI20Utils::StoreName(uint8_t store) {
+std::string CCryptoAPI20Utils::StoreName(StoreCode store) {
   switch (store) {
-    case 1:
+    case StoreCode::kMy:
       return "MY";
-    case 2:
+    case StoreCode::kRoot:
       return "ROOT";
-    case 3:
+    case StoreCode::kCa:
       return "CA";
-    case 4:
+    case StoreCode::kAddressBook:
       return "addressbook";
-    default:
-      rtl::RaiseFmt(u8"Недоступное имя хранилища: [%d]", store);
   }
+  rtl::RaiseFmt(u8"Недоступное имя хранилища: [%d]", static_cast<uint8_t>(store));
 }
 
-CertStore CCryptoAPI20Utils::OpenSystemStore(ProviderHandle /*provider*/, uint8_t location,
-                                             uint8_t store) {
-  const StoreLocation where = LocationOf(location);
+CertStore CCryptoAPI20Utils::OpenSystemStore(StoreLocation location, StoreCode store) {
+  const StoreLocation where = CheckedLocation(location);
   return CertStore::OpenSystem(where, StoreName(store));
 }
 
 Certificate CCryptoAPI20Utils::CertificateFromBody(std::string_view body) {
   rtl::CValueCheckTool::CheckNotEmpty(body, "CertificateBody");
-  std::string rest(body);
-  RemoveAll(rest, kBeginCertificate);
-  RemoveAll(rest, kEndCertificate);
-  const std::string der =
-      std::all_of(rest.begin(), rest.end(), IsBase64BodyChar) ? rtl::DecodeBase64(rest) : rest;
+  const std::string der = CertificateTextToDer(body);
   try {
     return Certificate::FromDer(der);
   } catch (const ECryptError&) {
@@ -236,12 +214,11 @@ bool CCryptoAPI20Utils::IsAcceptedURL(std::string_view text) {
   return text.starts_with("https://") || text.starts_with("http://") || text.starts_with("ftp://");
 }
 
-std::optional<Certificate> CCryptoAPI20Utils::FindCertificateBySha1(ProviderHandle provider,
-                                                                    uint8_t location,
+std::optional<Certificate> CCryptoAPI20Utils::FindCertificateBySha1(StoreLocation location,
                                                                     std::string_view thumbprint,
-                                                                    uint8_t store) {
+                                                                    StoreCode store) {
   const std::string name = StoreName(store);
-  const CertStore opened = OpenSystemStore(provider, location, store);
+  const CertStore opened = OpenSystemStore(location, store);
   for (Certificate& certificate : opened.Certificates()) {
     if (GetSha1(certificate) == thumbprint) {
       return std::move(certificate);
@@ -250,9 +227,9 @@ std::optional<Certificate> CCryptoAPI20Utils::FindCertificateBySha1(ProviderHand
   return std::nullopt;
 }
 
-void CCryptoAPI20Utils::EnumerateStore(ProviderHandle provider, uint8_t location,
-                                       CertificateList& list, uint8_t store) {
-  const CertStore opened = OpenSystemStore(provider, location, store);
+void CCryptoAPI20Utils::EnumerateStore(StoreLocation location, CertificateList& list,
+                                       StoreCode store) {
+  const CertStore opened = OpenSystemStore(location, store);
   for (Certificate& certificate : opened.Certificates()) {
     std::string thumbprint = GetSha1(certificate);
     list.emplace_back(std::move(thumbprint), std::move(certificate));
@@ -298,22 +275,23 @@ std::optional<Certificate> CCryptoAPI20Utils::CertificateFromSignature(std::stri
   }
 }
 
-void CCryptoAPI20Utils::AddCertificateToStore(ProviderHandle provider, uint8_t location,
+void CCryptoAPI20Utils::AddCertificateToStore(ProviderHandle provider, StoreLocation location,
                                               std::string_view container_name,
-                                              const Certificate& certificate, uint8_t store) {
-  CertStore opened = OpenSystemStore(provider, location, store);
+                                              const Certificate& certificate, StoreCode store) {
+  CertStore opened = OpenSystemStore(location, store);
   std::optional<std::pair<std::string, uint32_t>> provider_info;
   if (!container_name.empty()) {
     provider_info = GetProvInfo(provider);
   }
-  const bool binds = store == kStoreMy && provider_info.has_value();
+  const bool binds = store == StoreCode::kMy && provider_info.has_value();
   // A binding that fails must not cost an earlier entry of this certificate its binding.
   std::optional<Certificate> earlier;
   if (binds) {
     earlier = opened.FindByThumbprint(certificate.Thumbprint());
   }
-  AddOrRaise(opened, certificate,
-             store == kStoreMy ? AddDisposition::kReplaceExisting : AddDisposition::kUseExisting);
+  AddOrRaise(
+      opened, certificate,
+      store == StoreCode::kMy ? AddDisposition::kReplaceExisting : AddDisposition::kUseExisting);
   if (!binds) {
     return;
   }
@@ -332,7 +310,7 @@ void CCryptoAPI20Utils::AddCertificateToStore(ProviderHandle provider, uint8_t l
   }
 }
 
-void CCryptoAPI20Utils::ImportCRL(ProviderHandle provider, uint8_t location, const Crl& crl) {
+void CCryptoAPI20Utils::ImportCRL(StoreLocation location, const Crl& crl) {
   const std::string issuer = crl.IssuerCN().value_or("");
   if (const std::string defect = crl.Defect(); !defect.empty()) {
     rtl::RaiseFmt(u8"Список отозванных сертификатов УЦ [%s] не может быть использован: %s", issuer,
@@ -348,9 +326,9 @@ void CCryptoAPI20Utils::ImportCRL(ProviderHandle provider, uint8_t location, con
     return (!usage || (*usage & key_usage::kCrlSign) != 0) && crl.IsIssuedBy(candidate);
   };
   bool verified = false;
-  for (const uint8_t store : {kStoreRoot, kStoreCa}) {
+  for (const StoreCode store : {StoreCode::kRoot, StoreCode::kCa}) {
     const std::vector<Certificate> candidates =
-        OpenSystemStore(provider, location, store).FindBySubjectName(crl.IssuerNameDer());
+        OpenSystemStore(location, store).FindBySubjectName(crl.IssuerNameDer());
     verified = verified || std::any_of(candidates.begin(), candidates.end(), signs);
   }
   if (!verified) {
@@ -359,12 +337,12 @@ void CCryptoAPI20Utils::ImportCRL(ProviderHandle provider, uint8_t location, con
         u8"сертификатом УЦ из хранилищ",
         issuer);
   }
-  OpenSystemStore(provider, location, kStoreCa).AddCrl(crl, AddDisposition::kNewer);
+  OpenSystemStore(location, StoreCode::kCa).AddCrl(crl, AddDisposition::kNewer);
 }
 
-void CCryptoAPI20Utils::ImportChain(ProviderHandle provider, uint8_t location,
+void CCryptoAPI20Utils::ImportChain(ProviderHandle provider, StoreLocation location,
                                     std::string_view body, std::string_view container_name) {
-  const std::string bytes = ChainBytes(body);
+  const std::string bytes = CertificateTextToDer(body);
   rtl::DebugLog("Ready to open store: %s", TraceText(body));
   std::vector<Certificate> members;
   try {
@@ -373,13 +351,13 @@ void CCryptoAPI20Utils::ImportChain(ProviderHandle provider, uint8_t location,
     members.push_back(CertificateFromBody(bytes));
   }
   // Entries this import creates, removed again when a later member fails.
-  std::vector<std::pair<uint8_t, std::string>> created;
+  std::vector<std::pair<StoreCode, std::string>> created;
   try {
     for (const Certificate& member : members) {
-      const uint8_t store = ChainStoreOf(member);
+      const StoreCode store = ChainStoreOf(member);
       std::string thumbprint = member.Thumbprint();
       const bool existed =
-          OpenSystemStore(provider, location, store).FindByThumbprint(thumbprint).has_value();
+          OpenSystemStore(location, store).FindByThumbprint(thumbprint).has_value();
       AddCertificateToStore(provider, location, container_name, member, store);
       if (!existed) {
         created.emplace_back(store, std::move(thumbprint));
@@ -388,7 +366,7 @@ void CCryptoAPI20Utils::ImportChain(ProviderHandle provider, uint8_t location,
   } catch (...) {
     for (const auto& [store, thumbprint] : created) {
       try {
-        OpenSystemStore(provider, location, store).Delete(thumbprint);
+        OpenSystemStore(location, store).Delete(thumbprint);
       } catch (const ECryptError&) {
         rtl::DebugLog("ImportChain: %s not removed: %s", thumbprint, LastCryptErrorText());
       }

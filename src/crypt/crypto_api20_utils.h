@@ -9,22 +9,16 @@
 #include <utility>
 #include <vector>
 
-#include "crypt/content_stream.h"
 #include "crypt/platform/cert_store.h"
 #include "crypt/platform/certificate.h"
 #include "crypt/platform/content_cipher.h"
+#include "crypt/platform/content_stream.h"
 #include "crypt/platform/crl.h"
+#include "crypt/platform/store_location.h"
 #include "crypt/provider_context.h"
+#include "crypt/store_code.h"
 
 namespace lyr::crypt {
-
-// Store flags with their CryptoAPI values.
-namespace store_flags {
-inline constexpr uint32_t kCurrentUser = 0x00010000;     // CERT_SYSTEM_STORE_CURRENT_USER
-inline constexpr uint32_t kLocalMachine = 0x00020000;    // CERT_SYSTEM_STORE_LOCAL_MACHINE
-inline constexpr uint32_t kMaximumAllowed = 0x00001000;  // CERT_STORE_MAXIMUM_ALLOWED_FLAG
-inline constexpr uint32_t kNoCryptRelease = 0x00000001;  // CERT_STORE_NO_CRYPT_RELEASE_FLAG
-}  // namespace store_flags
 
 // Certificates named by their thumbprints, in store order.
 using CertificateList = std::vector<std::pair<std::string, Certificate>>;
@@ -33,15 +27,19 @@ class CCryptoAPI20Utils final {
  public:
   CCryptoAPI20Utils() = delete;
 
-  // Location code 1 (local machine) or 2 (current user) -> store flags; other codes raise
-  // "Недоступное хранилище: [%d]".
-  static uint32_t StoreLocationFlags(uint8_t location);
   // Store code 1 "MY", 2 "ROOT", 3 "CA", 4 "addressbook"; other codes raise
   // "Недоступное имя хранилища: [%d]".
-  static std::string StoreName(uint8_t store);
-  // The system store of a store code at a location code (codes checked first).
-  static CertStore OpenSystemStore(ProviderHandle provider, uint8_t location, uint8_t store);
+  static std::string StoreName(StoreCode store);
+  // The system store of a store code at a location: a location code other than 1 (local
+  // machine) and 2 (current user) raises "Недоступное хранилище: [%d]", then the store code is
+  // checked as StoreName checks it.
+  static CertStore OpenSystemStore(StoreLocation location, StoreCode store);
 
+  // The DER a certificate text stands for: the PEM lines of label ("-----BEGIN " label "-----"
+  // and "-----END " label "-----", in any letter case) removed, then the rest Base64-decoded when
+  // it is Base64 text (rtl::IsBase64Text), else the text as given (taken for DER).
+  static std::string CertificateTextToDer(std::string_view text,
+                                          std::string_view label = "CERTIFICATE");
   // A certificate from DER, or Base64 text with or without the PEM lines. Raises the empty-
   // argument message for "CertificateBody", or "Ошибка при импорте сертификата: " and the system
   // text.
@@ -69,12 +67,13 @@ class CCryptoAPI20Utils final {
   // Starts with "https://", "http://" or "ftp://" (case-sensitive).
   static bool IsAcceptedURL(std::string_view text);
 
-  static std::optional<Certificate> FindCertificateBySha1(ProviderHandle provider, uint8_t location,
+  // The certificate of the store whose thumbprint equals thumbprint exactly, or none; the store
+  // code is checked first, then as OpenSystemStore checks.
+  static std::optional<Certificate> FindCertificateBySha1(StoreLocation location,
                                                           std::string_view thumbprint,
-                                                          uint8_t store);
+                                                          StoreCode store);
   // Appends every certificate of the store to list, named by its thumbprint.
-  static void EnumerateStore(ProviderHandle provider, uint8_t location, CertificateList& list,
-                             uint8_t store);
+  static void EnumerateStore(StoreLocation location, CertificateList& list, StoreCode store);
 
   // A CMS envelope for one certificate; failure raises "Ошибка при шифровании (1): " and the
   // system text.
@@ -99,9 +98,9 @@ class CCryptoAPI20Utils final {
   // %s", "Ошибка при получении закрытого ключа из контейнера: " + the system text and "Ошибка при
   // импорте сертификата в контейнер: %s". A failed binding leaves the certificate in "MY"
   // without a binding, or with the binding an earlier entry of it had.
-  static void AddCertificateToStore(ProviderHandle provider, uint8_t location,
+  static void AddCertificateToStore(ProviderHandle provider, StoreLocation location,
                                     std::string_view container_name, const Certificate& certificate,
-                                    uint8_t store);
+                                    StoreCode store);
   // Puts a CRL into "CA" at location when it may be used: not defective (Crl::Defect; raises
   // "Список отозванных сертификатов УЦ [%s] не может быть использован: %s" with the issuer's
   // common name and the reason), not issued later than now plus kCrlClockSkew ("Список
@@ -111,12 +110,12 @@ class CCryptoAPI20Utils final {
   // одним сертификатом УЦ из хранилищ"). It replaces the older lists of that issuer under the
   // store's lock (CertStore::AddCrl, kNewer: raises ECryptError CRYPT_E_EXISTS when the store
   // holds the same or a newer one). After any failure the store is as it was.
-  static void ImportCRL(ProviderHandle provider, uint8_t location, const Crl& crl);
+  static void ImportCRL(StoreLocation location, const Crl& crl);
   // Imports a PKCS#7 certificate chain (DER or Base64, with or without the certificate PEM lines)
   // or a single certificate, sorting each certificate into "CA" (IsCACertificate), "ROOT"
   // (IsSelfIssued) or "addressbook". A body that is neither raises CertificateFromBody's
   // messages; a failed import removes the entries it had added.
-  static void ImportChain(ProviderHandle provider, uint8_t location, std::string_view body,
+  static void ImportChain(ProviderHandle provider, StoreLocation location, std::string_view body,
                           std::string_view container_name);
   // The certificate has a critical basic-constraints extension with the CA flag (an extension
   // that does not decode counts as no CA).

@@ -1,7 +1,7 @@
 // CCryptoProvider over provider contexts.
 #include "crypt/crypto_provider.h"
 
-#include "crypt/crypt_error.h"
+#include "crypt/platform/crypt_error.h"
 #include "crypt/platform/key_container.h"
 #include "rtl/errors.h"
 #include "rtl/trace.h"

@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "crypt/content_stream.h"
 #include "crypt/crypto_signature_config.h"
+#include "crypt/platform/content_stream.h"
 #include "rtl/custom_doc.h"
 #include "rtl/str_array.h"
 

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "crypt/platform/certificate.h"
+#include "crypt/platform/store_location.h"
 #include "rtl/base_class.h"
 
 namespace lyr::crypt {
@@ -26,7 +27,7 @@ inline constexpr uint8_t kIncludeSignerCertificate = 2;
 
 // What a verification hands to the chain builder when it opens it.
 struct SignerChainSettings {
-  uint8_t store_location = 2;
+  StoreLocation store_location = StoreLocation::kCurrentUser;
   // The signing date (days since 1899-12-30, local time; 0 = now, negative is refused by the
   // builder).
   double date = 0;
@@ -53,7 +54,7 @@ SignerChainBuilderFactory DefaultChainBuilderFactory();
 class CCryptoSignatureConfig : public rtl::CBaseClass {
  public:
   // provider is not owned (the caller keeps it alive while the configuration is used).
-  CCryptoSignatureConfig(CCryptoProvider* provider, uint8_t store_location,
+  CCryptoSignatureConfig(CCryptoProvider* provider, crypt::StoreLocation store_location,
                          uint8_t verification_flags, uint8_t certificate_inclusion)
       : provider_(provider),
         certificate_inclusion_(certificate_inclusion),
@@ -66,8 +67,8 @@ class CCryptoSignatureConfig : public rtl::CBaseClass {
   void SetCertificateInclusion(uint8_t value) noexcept { certificate_inclusion_ = value; }
   [[nodiscard]] uint8_t VerificationFlags() const noexcept { return verification_flags_; }
   void SetVerificationFlags(uint8_t value) noexcept { verification_flags_ = value; }
-  [[nodiscard]] uint8_t StoreLocation() const noexcept { return store_location_; }
-  void SetStoreLocation(uint8_t value) noexcept { store_location_ = value; }
+  [[nodiscard]] crypt::StoreLocation StoreLocation() const noexcept { return store_location_; }
+  void SetStoreLocation(crypt::StoreLocation value) noexcept { store_location_ = value; }
 
   // The chain builder of verifications: the strict chain builder unless replaced. Without one
   // (an empty factory), a verification with flag 4 fails (a chain that was asked for is never
@@ -86,7 +87,7 @@ class CCryptoSignatureConfig : public rtl::CBaseClass {
   CCryptoProvider* provider_;
   uint8_t certificate_inclusion_;
   uint8_t verification_flags_;
-  uint8_t store_location_;
+  crypt::StoreLocation store_location_;
   SignerChainBuilderFactory chain_builder_factory_ = DefaultChainBuilderFactory();
 };
 

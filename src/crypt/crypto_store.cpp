@@ -1,8 +1,8 @@
 // CCryptoStore over the crypto layer's CertStore.
 #include "crypt/crypto_store.h"
 
-#include "crypt/crypt_error.h"
 #include "crypt/crypto_provider.h"
+#include "crypt/platform/crypt_error.h"
 #include "rtl/trace.h"
 
 namespace lyr::crypt {
@@ -13,14 +13,14 @@ CCryptoStore::CCryptoStore() {
 
 CCryptoStore::~CCryptoStore() {
   try {
-    Close(0);
+    Close();
   } catch (const std::exception& error) {
     rtl::DebugLog("CCryptoStore.Destroy: %s", std::string_view(error.what()));
   }
 }
 
 void CCryptoStore::Open(uint32_t store_provider_kind, std::string_view parameter) {
-  Close(0);
+  Close();
   try {
     switch (store_provider_kind) {
       case store_provider::kSystemW: {
@@ -44,7 +44,7 @@ void CCryptoStore::Open(uint32_t store_provider_kind, std::string_view parameter
   }
 }
 
-void CCryptoStore::Close(uint32_t /*flags*/) {
+void CCryptoStore::Close() {
   store_.reset();
 }
 

@@ -6,7 +6,6 @@
 #include <optional>
 #include <string_view>
 
-#include "crypt/crypto_atom.h"
 #include "crypt/platform/cert_store.h"
 #include "crypt/zero_string.h"
 #include "rtl/str_array.h"
@@ -22,11 +21,11 @@ inline constexpr uint32_t kPkcs7 = 5;     // CERT_STORE_PROV_PKCS7 (parameter: t
 inline constexpr uint32_t kSystemW = 10;  // CERT_STORE_PROV_SYSTEM_W (parameter: the name)
 }  // namespace store_provider
 
-class CCryptoStore final : public CCryptoAtom {
+class CCryptoStore final {
  public:
   CCryptoStore();
   // Closes; a failing close is traced, never raised.
-  ~CCryptoStore() override;
+  ~CCryptoStore();
   CCryptoStore(const CCryptoStore&) = delete;
   CCryptoStore& operator=(const CCryptoStore&) = delete;
 
@@ -40,8 +39,8 @@ class CCryptoStore final : public CCryptoAtom {
   // Failures (another kind, a name that is no store name, bytes that are no PKCS#7) raise the OS
   // error of the crypto last error.
   void Open(uint32_t store_provider_kind, std::string_view parameter);
-  // Closes the store when open (flags are CryptoAPI's close flags, unused here).
-  void Close(uint32_t flags = 0);
+  // Closes the store when open.
+  void Close();
   [[nodiscard]] bool Opened() const noexcept { return store_.has_value(); }
   // The open store; nullptr while closed.
   [[nodiscard]] CertStore* Handle() noexcept { return store_ ? &*store_ : nullptr; }

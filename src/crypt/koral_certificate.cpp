@@ -2,12 +2,10 @@
 #include "crypt/koral_certificate.h"
 
 #include <algorithm>
-#include <cctype>
 
-#include "crypt/crypt_error.h"
-#include "crypt/platform/certificate_access.h"
-#include "crypt/platform/ossl.h"
-#include "rtl/base64.h"
+#include "crypt/crypto_api20_utils.h"
+#include "crypt/platform/crypt_error.h"
+#include "crypt/platform/name_text.h"
 #include "rtl/errors.h"
 #include "rtl/hex.h"
 #include "rtl/text.h"
@@ -15,194 +13,65 @@
 namespace lyr::crypt {
 namespace {
 
-using Asn1StringPtr = std::unique_ptr<ASN1_STRING, ossl::FreeWith<&::ASN1_STRING_free>>;
-
-// The ASN.1 universal tag of an RDN value type; -1 for types that are no character string.
-int Asn1TagOf(uint32_t value_type) {
+// The ASN.1 string type of an RDN value type; nullopt for types that are no character string.
+std::optional<Asn1StringTag> StringTagOf(uint32_t value_type) {
   switch (value_type) {
     case rdn_value_type::kNumericString:
-      return V_ASN1_NUMERICSTRING;
+      return Asn1StringTag::kNumericString;
     case rdn_value_type::kPrintableString:
-      return V_ASN1_PRINTABLESTRING;
+      return Asn1StringTag::kPrintableString;
     case rdn_value_type::kTeletexString:
-      return V_ASN1_T61STRING;
+      return Asn1StringTag::kTeletexString;
     case rdn_value_type::kVideotexString:
-      return V_ASN1_VIDEOTEXSTRING;
+      return Asn1StringTag::kVideotexString;
     case rdn_value_type::kIa5String:
-      return V_ASN1_IA5STRING;
+      return Asn1StringTag::kIa5String;
     case rdn_value_type::kGraphicString:
-      return V_ASN1_GRAPHICSTRING;
+      return Asn1StringTag::kGraphicString;
     case rdn_value_type::kVisibleString:
-      return V_ASN1_VISIBLESTRING;
+      return Asn1StringTag::kVisibleString;
     case rdn_value_type::kGeneralString:
-      return V_ASN1_GENERALSTRING;
+      return Asn1StringTag::kGeneralString;
     case rdn_value_type::kUniversalString:
-      return V_ASN1_UNIVERSALSTRING;
+      return Asn1StringTag::kUniversalString;
     case rdn_value_type::kBmpString:
-      return V_ASN1_BMPSTRING;
+      return Asn1StringTag::kBmpString;
     case rdn_value_type::kUtf8String:
-      return V_ASN1_UTF8STRING;
+      return Asn1StringTag::kUtf8String;
     default:
-      return -1;
-  }
-}
-
-// A character string as windows-1251 text; nullopt when it does not convert.
-std::optional<std::string> StringText(const ASN1_STRING* value) {
-  unsigned char* utf8 = nullptr;
-  const int length = ::ASN1_STRING_to_UTF8(&utf8, value);
-  if (length < 0) {
-    ::ERR_clear_error();
-    return std::nullopt;
-  }
-  std::string text(reinterpret_cast<const char*>(utf8), static_cast<size_t>(length));
-  ::OPENSSL_free(utf8);
-  return rtl::Utf8ToAnsi(std::string_view(text));
-}
-
-// Values that would read as syntax of the name string are enclosed in double quotes, with
-// embedded quotes doubled.
-std::string QuotedValue(const std::string& value) {
-  const bool padded = !value.empty() && (value.front() == ' ' || value.back() == ' ');
-  const bool special = value.find_first_of(",+=\"\n\r<>#;") != std::string::npos;
-  if (!padded && !special) {
-    return value;
-  }
-  std::string quoted = "\"";
-  for (const char c : value) {
-    quoted += c;
-    if (c == '"') {
-      quoted += '"';
-    }
-  }
-  return quoted + "\"";
-}
-
-// A name as CertNameToStr writes it with CERT_OID_NAME_STR | CERT_NAME_STR_NO_PLUS_FLAG.
-std::optional<std::string> NameString(const X509_NAME* name) {
-  std::string text;
-  int last_set = -1;
-  for (int i = 0; i < ::X509_NAME_entry_count(name); ++i) {
-    const X509_NAME_ENTRY* entry = ::X509_NAME_get_entry(name, i);
-    const std::optional<std::string> value = StringText(::X509_NAME_ENTRY_get_data(entry));
-    if (!value) {
       return std::nullopt;
-    }
-    const int set = ::X509_NAME_ENTRY_set(entry);
-    if (i > 0) {
-      text += set == last_set ? " " : ", ";
-    }
-    last_set = set;
-    text += ossl::OidText(::X509_NAME_ENTRY_get_object(entry)) + "=" + QuotedValue(*value);
-  }
-  return text;
-}
-
-ossl::X509NamePtr ParseName(std::string_view der) {
-  const auto* in = reinterpret_cast<const unsigned char*>(der.data());
-  const auto* const begin = in;
-  ossl::X509NamePtr name(::d2i_X509_NAME(nullptr, &in, static_cast<long>(der.size())));  // NOLINT
-  if (name && in != begin + der.size()) {
-    name.reset();
-  }
-  return name;
-}
-
-Asn1StringPtr ParseNameValue(std::string_view der) {
-  const auto* in = reinterpret_cast<const unsigned char*>(der.data());
-  const auto* const begin = in;
-  Asn1StringPtr value(
-      ::d2i_DIRECTORYSTRING(nullptr, &in, static_cast<long>(der.size())));  // NOLINT
-  if (!value) {
-    ::ERR_clear_error();
-    in = begin;
-    value.reset(::d2i_DISPLAYTEXT(nullptr, &in, static_cast<long>(der.size())));  // NOLINT
-  }
-  if (value && in != begin + der.size()) {
-    value.reset();
-  }
-  return value;
-}
-
-[[noreturn]] void RaiseBadEncoding() {
-  SetLastCryptError(code::kCryptEAsn1BadTag, ossl::TakeOpenSslError());
-  RaiseLastCryptOSError();
-}
-
-// Removes every occurrence of marker, ignoring letter case.
-void RemoveIgnoringCase(std::string& text, std::string_view marker) {
-  const auto same = [](char a, char b) {
-    return std::tolower(static_cast<unsigned char>(a)) ==
-           std::tolower(static_cast<unsigned char>(b));
-  };
-  for (auto at = std::search(text.begin(), text.end(), marker.begin(), marker.end(), same);
-       at != text.end(); at = std::search(at, text.end(), marker.begin(), marker.end(), same)) {
-    at = text.erase(at, at + static_cast<std::ptrdiff_t>(marker.size()));
   }
 }
 
-void RemoveAll(std::string& text, std::string_view part) {
-  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at)) {
-    text.erase(at, part.size());
+// A value that does not decode fails as CryptDecodeObject's caller raises the last error.
+std::string DecodedOrRaise(std::optional<std::string> decoded) {
+  if (!decoded) {
+    RaiseLastCryptOSError();
   }
+  return std::move(*decoded);
 }
 
-bool IsBodyBase64Char(char c) {
-  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' ||
-         c == '/' || c == '=' || c == ' ' || c == '\r' || c == '\n';
-}
-
-// The DER a body stands for: the markers of the kind and CR LF pairs removed, Base64 decoded when
-// nothing else is left, else the body as given.
+// The DER a body of the kind stands for (CCryptoAPI20Utils::CertificateTextToDer).
 std::string BodyBytes(std::string_view body, int32_t kind) {
-  std::string_view begin = "-----BEGIN CERTIFICATE-----";
-  std::string_view end = "-----END CERTIFICATE-----";
   if (kind == body_kind::kCertificateRequest) {
-    begin = "-----BEGIN CERTIFICATE REQUEST-----";
-    end = "-----END CERTIFICATE REQUEST-----";
-  } else {
-    rtl::Assert(kind == body_kind::kCertificate, "Parameter iType is out of valid values",
-                "koral_certificate");
+    return CCryptoAPI20Utils::CertificateTextToDer(body, "CERTIFICATE REQUEST");
   }
-  std::string rest(body);
-  RemoveIgnoringCase(rest, begin);
-  RemoveIgnoringCase(rest, end);
-  RemoveAll(rest, "\r\n");
-  if (std::all_of(rest.begin(), rest.end(), IsBodyBase64Char)) {
-    return rtl::DecodeBase64(rest);
-  }
-  return std::string(body);
+  rtl::Assert(kind == body_kind::kCertificate, "Parameter iType is out of valid values",
+              "koral_certificate");
+  return CCryptoAPI20Utils::CertificateTextToDer(body);
 }
 
-CKORALCryptoAlgorithm AlgorithmOf(const X509_ALGOR* algorithm) {
-  const ASN1_OBJECT* oid = nullptr;
-  int parameter_type = 0;
-  const void* parameter = nullptr;
-  ::X509_ALGOR_get0(&oid, &parameter_type, &parameter, algorithm);
-  std::string parameters;
-  if (parameter_type != V_ASN1_UNDEF && parameter != nullptr) {
-    ASN1_TYPE* any = ::ASN1_TYPE_new();
-    if (any != nullptr && ::ASN1_TYPE_set1(any, parameter_type, parameter) == 1) {
-      parameters = ossl::ToDer(any, [](const ASN1_TYPE* t, unsigned char** out) {
-        return ::i2d_ASN1_TYPE(const_cast<ASN1_TYPE*>(t), out);  // NOLINT
-      });
-    }
-    ::ASN1_TYPE_free(any);
-  }
-  return CKORALCryptoAlgorithm(ossl::OidText(oid), std::move(parameters));
+CKORALCryptoAlgorithm AlgorithmOf(AlgorithmIdentifier algorithm) {
+  return CKORALCryptoAlgorithm(std::move(algorithm.oid), std::move(algorithm.parameters_der));
 }
 
-CKORALCryptoPublicKeyInfo PublicKeyInfoOf(X509* x509) {
-  const X509_PUBKEY* key = ::X509_get_X509_PUBKEY(x509);
-  const unsigned char* bits = nullptr;
-  int length = 0;
-  X509_ALGOR* algorithm = nullptr;
-  if (key == nullptr || ::X509_PUBKEY_get0_param(nullptr, &bits, &length, &algorithm, key) != 1) {
+CKORALCryptoPublicKeyInfo PublicKeyInfoOf(const Certificate& certificate) {
+  std::optional<SubjectPublicKeyInfo> info = certificate.PublicKeyInfo();
+  if (!info) {
     return {};
   }
-  return CKORALCryptoPublicKeyInfo(
-      AlgorithmOf(algorithm),
-      std::string(reinterpret_cast<const char*>(bits), static_cast<size_t>(length)));
+  return CKORALCryptoPublicKeyInfo(AlgorithmOf(std::move(info->algorithm)),
+                                   std::move(info->public_key));
 }
 
 }  // namespace
@@ -232,21 +101,12 @@ void CKORALCryptoObject::Decode(std::string* destination) const {
                   "pDestinationStream");
   }
   if (structure_type_ == structure_type::kName) {
-    const ossl::X509NamePtr name = ParseName(source_);
-    if (!name) {
-      RaiseBadEncoding();
-    }
-    *destination = ossl::ToDer(name.get(), ::i2d_X509_NAME);
+    *destination = DecodedOrRaise(NameDer(source_));
     return;
   }
   if (structure_type_ == structure_type::kNameValue &&
       value_type_ == rdn_value_type::kWholeStructure) {
-    const Asn1StringPtr value = ParseNameValue(source_);
-    if (!value) {
-      RaiseBadEncoding();
-    }
-    *destination = std::string(reinterpret_cast<const char*>(::ASN1_STRING_get0_data(value.get())),
-                               static_cast<size_t>(::ASN1_STRING_length(value.get())));
+    *destination = DecodedOrRaise(NameValueContent(source_));
     return;
   }
   *destination = source_;
@@ -259,23 +119,16 @@ void CKORALCryptoObject::Decode() {
 
 std::string CKORALCryptoObject::GetValue() const {
   if (value_type_ != rdn_value_type::kWholeStructure) {
-    const int tag = Asn1TagOf(value_type_);
-    const Asn1StringPtr value(tag < 0 ? nullptr : ::ASN1_STRING_type_new(tag));
-    if (!value ||
-        ::ASN1_STRING_set(value.get(), source_.data(), static_cast<int>(source_.size())) != 1) {
-      rtl::Raise("CertRDNValueToStr");
-    }
-    std::optional<std::string> text = StringText(value.get());
+    const std::optional<Asn1StringTag> tag = StringTagOf(value_type_);
+    std::optional<std::string> text = tag ? StringValueText(*tag, source_) : std::nullopt;
     if (!text) {
       rtl::Raise("CertRDNValueToStr");
     }
     return std::move(*text);
   }
   if (structure_type_ == structure_type::kName) {
-    const ossl::X509NamePtr name = ParseName(source_);
-    std::optional<std::string> text = name ? NameString(name.get()) : std::nullopt;
+    std::optional<std::string> text = NameText(source_);
     if (!text) {
-      ::ERR_clear_error();
       rtl::Raise("CertNameToStr");
     }
     return std::move(*text);
@@ -306,7 +159,6 @@ CKORALCertificateContext::CKORALCertificateContext()
     : CKORALCryptoObject(structure_type::kCertificate, rdn_value_type::kWholeStructure, {}) {}
 
 bool CKORALCertificateContext::Load(const Certificate& certificate) {
-  X509* x509 = CertificateAccess::Native(certificate);
   CKORALCryptoObject issuer = FromStructure(structure_type::kName, certificate.IssuerNameDer());
   CKORALCryptoObject subject = FromStructure(structure_type::kName, certificate.SubjectNameDer());
   try {
@@ -319,14 +171,14 @@ bool CKORALCertificateContext::Load(const Certificate& certificate) {
   std::reverse(serial.begin(), serial.end());
 
   context_ = certificate;
-  version_ = static_cast<int32_t>(::X509_get_version(x509));
+  version_ = certificate.Version();
   not_before_ = certificate.NotBefore();
   not_after_ = certificate.NotAfter();
   serial_number_ = CKORALCryptoSerialNumberBlob(std::move(serial));
   issuer_ = std::move(issuer);
   subject_ = std::move(subject);
-  public_key_info_ = PublicKeyInfoOf(x509);
-  signature_algorithm_ = AlgorithmOf(::X509_get0_tbs_sigalg(x509));
+  public_key_info_ = PublicKeyInfoOf(certificate);
+  signature_algorithm_ = AlgorithmOf(certificate.TbsSignatureAlgorithm());
   container_name_ = certificate.KeyProv() ? certificate.KeyProv()->container_name : std::string();
   decoded_ = true;
   return true;

@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "crypt/crypt_error.h"
 #include "crypt/platform/cert_store.h"
+#include "crypt/platform/crypt_error.h"
 #include "crypt/platform/key_container.h"
 #include "rtl/hex.h"
 

@@ -1,7 +1,7 @@
 // Provider contexts over the GOST engine and the key containers on disk.
 #include "crypt/provider_context.h"
 
-#include "crypt/crypt_error.h"
+#include "crypt/platform/crypt_error.h"
 #include "crypt/platform/key_container.h"
 
 namespace lyr::crypt {

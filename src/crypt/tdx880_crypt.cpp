@@ -6,6 +6,7 @@
 
 #include "crypt/crypto_api20_utils.h"
 #include "crypt/crypto_provider.h"
+#include "crypt/tdx880_crypto_tool.h"
 #include "rtl/errors.h"
 #include "rtl/text.h"
 #include "rtl/value_check_tool.h"
@@ -41,7 +42,7 @@ CTdx880Crypt::CTdx880Crypt() {
 CTdx880Crypt::~CTdx880Crypt() = default;
 
 uint8_t CTdx880Crypt::StoreLocation() const noexcept {
-  return tool_ ? tool_->StoreLocation() : 0;
+  return tool_ ? static_cast<uint8_t>(tool_->StoreLocation()) : 0;
 }
 
 const CCryptoAPI20Tool& CTdx880Crypt::RequireTool(std::u8string_view operation) const {
@@ -62,14 +63,14 @@ bool CTdx880Crypt::Init(bool user_storage) {
   tool_->SetStoreLocation(LocationOfUserStorage(user_storage));
 
   private_.Clear();
-  tool_->LoadStore(store_code::kMy, &private_);
+  tool_->LoadStore(StoreCode::kMy, &private_);
   opponents_.Clear();
-  tool_->LoadStore(store_code::kAddressBook, &opponents_);
+  tool_->LoadStore(StoreCode::kAddressBook, &opponents_);
 
   containers_.Clear();
   if (cryptography_available_) {
     CCryptoProvider provider;
-    provider.SetMachineKeySet(tool_->StoreLocation() == kLocalMachineLocation);
+    provider.SetMachineKeySet(tool_->StoreLocation() == StoreLocation::kLocalMachine);
     provider.AcquireVerifyContext(kGostProviderType, false);
     std::vector<std::string> names;
     provider.EnumerateContainers(names, kGostProviderType);
@@ -80,7 +81,7 @@ bool CTdx880Crypt::Init(bool user_storage) {
   return true;
 }
 
-void CTdx880Crypt::KeyAt(const rtl::CStrArray& list, uint8_t store, int32_t index,
+void CTdx880Crypt::KeyAt(const rtl::CStrArray& list, StoreCode store, int32_t index,
                          std::string_view index_name, CTdx880Key* key,
                          std::u8string_view operation) const {
   const CCryptoAPI20Tool& tool = RequireTool(operation);
@@ -94,11 +95,11 @@ void CTdx880Crypt::KeyAt(const rtl::CStrArray& list, uint8_t store, int32_t inde
 }
 
 void CTdx880Crypt::GetPrivateKey(int32_t index, CTdx880Key* key) const {
-  KeyAt(private_, store_code::kMy, index, "privateKeyIndex", key, kGetPrivateKey);
+  KeyAt(private_, StoreCode::kMy, index, "privateKeyIndex", key, kGetPrivateKey);
 }
 
 void CTdx880Crypt::GetOpponentKey(int32_t index, CTdx880Key* key) const {
-  KeyAt(opponents_, store_code::kAddressBook, index, "opponentKeyIndex", key, kGetOpponentKey);
+  KeyAt(opponents_, StoreCode::kAddressBook, index, "opponentKeyIndex", key, kGetOpponentKey);
 }
 
 void CTdx880Crypt::ImportP7BChain(std::string_view content) {
@@ -112,7 +113,7 @@ void CTdx880Crypt::ImportOpponentCertificate(std::string_view body, CTdx880Key* 
   rtl::CValueCheckTool::CheckNotEmpty(body, "certificateBody");
   rtl::CValueCheckTool::CheckAssigned(key, "pKey");
   const Certificate certificate = tool.CertificateFromBody(body);
-  tool.ImportCertificate(store_code::kAddressBook, &certificate, "");
+  tool.ImportCertificate(StoreCode::kAddressBook, &certificate, "");
   FillKeyFromCertificate(*key, certificate);
 }
 
@@ -123,15 +124,15 @@ void CTdx880Crypt::ImportPrivateCertificate(std::string_view body, std::string_v
   rtl::CValueCheckTool::CheckNotEmpty(container_name, "ContainerName");
   rtl::CValueCheckTool::CheckAssigned(key, "pKey");
   const Certificate certificate = tool.CertificateFromBody(body);
-  tool.ImportCertificate(store_code::kMy, &certificate, container_name);
+  tool.ImportCertificate(StoreCode::kMy, &certificate, container_name);
   FillKeyFromCertificate(*key, certificate);
 }
 
 bool CTdx880Crypt::CheckSignature(std::string_view content, std::string_view signature) const {
   // Before the first Init there is no worker; its location would be the current user's.
-  const bool user_storage = !tool_ || tool_->StoreLocation() != kLocalMachineLocation;
-  return CCryptoAPI20Tool().VerifySignature(user_storage, content, signature, true, true, 0,
-                                            nullptr);
+  const bool user_storage = !tool_ || tool_->StoreLocation() != StoreLocation::kLocalMachine;
+  return CTdx880CryptoTool().VerifySignature(user_storage, content, signature, true, true, 0,
+                                             nullptr);
 }
 
 std::string CTdx880Crypt::GetContainer(int32_t index) const {
@@ -140,7 +141,7 @@ std::string CTdx880Crypt::GetContainer(int32_t index) const {
   return containers_.Strings(index);
 }
 
-void CTdx880Crypt::KeyBySha1(uint8_t store, std::string_view sha1, CTdx880Key* key) const {
+void CTdx880Crypt::KeyBySha1(StoreCode store, std::string_view sha1, CTdx880Key* key) const {
   const CCryptoAPI20Tool& tool = RequireTool(kGetKeyBySha1);
   rtl::CValueCheckTool::CheckNotEmpty(sha1, "sha1");
   rtl::CValueCheckTool::CheckAssigned(key, "pKey");
@@ -152,11 +153,11 @@ void CTdx880Crypt::KeyBySha1(uint8_t store, std::string_view sha1, CTdx880Key* k
 }
 
 void CTdx880Crypt::GetPrivateKeyBySha1(std::string_view sha1, CTdx880Key* key) const {
-  KeyBySha1(store_code::kMy, sha1, key);
+  KeyBySha1(StoreCode::kMy, sha1, key);
 }
 
 void CTdx880Crypt::GetOpponentKeyBySha1(std::string_view sha1, CTdx880Key* key) const {
-  KeyBySha1(store_code::kAddressBook, sha1, key);
+  KeyBySha1(StoreCode::kAddressBook, sha1, key);
 }
 
 bool CTdx880Crypt::IsCryptographyOk() {

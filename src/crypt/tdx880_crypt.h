@@ -75,9 +75,9 @@ class CTdx880Crypt final : public rtl::CBaseClass {
  private:
   // Raises the cryptography-not-available message naming operation unless a worker is ready.
   [[nodiscard]] const CCryptoAPI20Tool& RequireTool(std::u8string_view operation) const;
-  void KeyAt(const rtl::CStrArray& list, uint8_t store, int32_t index, std::string_view index_name,
-             CTdx880Key* key, std::u8string_view operation) const;
-  void KeyBySha1(uint8_t store, std::string_view sha1, CTdx880Key* key) const;
+  void KeyAt(const rtl::CStrArray& list, StoreCode store, int32_t index,
+             std::string_view index_name, CTdx880Key* key, std::u8string_view operation) const;
+  void KeyBySha1(StoreCode store, std::string_view sha1, CTdx880Key* key) const;
 
   std::unique_ptr<CCryptoAPI20Tool> tool_;
   rtl::CStrArray private_;

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "crypt/content_stream.h"
+#include "crypt/platform/content_stream.h"
 #include "rtl/decompression_budget.h"
 
 namespace lyr::package {

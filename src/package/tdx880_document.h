@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "crypt/content_stream.h"
+#include "crypt/platform/content_stream.h"
 #include "package/subject_codes.h"
 #include "package/tdx880_item_config.h"
 #include "rtl/custom_doc.h"

@@ -46,11 +46,11 @@ TEST(ChainBuilderConfig, RefusesBadArgumentsAndAssignKeepsTheStrictFields) {
   EXPECT_EQ(config.Date(), 45000.25);
   test::ExpectRaises([&] { config.SetInitialCertificate(nullptr); },
                      u8"Передан пустой аргумент: pInitialCertContext");
-  config.SetStoreLocation(1);
+  config.SetStoreLocation(StoreLocation::kLocalMachine);
   CCryptoAPI20ChainBuilderStrictConfig copy;
   copy.SetFlags(2);
   copy.Assign(config);
-  EXPECT_EQ(copy.StoreLocation(), 1);
+  EXPECT_EQ(copy.StoreLocation(), StoreLocation::kLocalMachine);
   EXPECT_EQ(copy.Flags(), 2);
 }
 
@@ -123,7 +123,7 @@ TEST_F(ChainBuilderTest, ClosedOrBadlyOpenedBuilderFails) {
   test::ExpectRaises([&] { builder_.Open(nullptr); }, u8"Передан пустой аргумент: config");
   EXPECT_FALSE(builder_.IsDocumentOpened());
   CCryptoAPI20ChainBuilderStrictConfig config;
-  config.SetStoreLocation(3);
+  config.SetStoreLocation(static_cast<StoreLocation>(3));
   test::ExpectRaises([&] { builder_.Open(&config); }, u8"Недоступное хранилище: [3]");
 }
 

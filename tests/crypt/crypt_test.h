@@ -8,10 +8,10 @@
 #include <set>
 #include <string>
 
-#include "crypt/crypt_error.h"
 #include "crypt/crypto_api20_exception.h"
 #include "crypt/platform/cert_store.h"
 #include "crypt/platform/certificate.h"
+#include "crypt/platform/crypt_error.h"
 #include "rtl/errors.h"
 #include "support/expect_raises.h"
 #include "support/pki.h"

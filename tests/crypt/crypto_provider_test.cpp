@@ -7,7 +7,7 @@
 #include <set>
 #include <thread>
 
-#include "crypt/crypt_error.h"
+#include "crypt/platform/crypt_error.h"
 #include "crypt/platform/crypto_runtime.h"
 #include "crypt/platform/key_container.h"
 #include "support/expect_raises.h"

@@ -26,12 +26,12 @@ using test::TestPki;
 using test_util::ThumbprintsOf;
 using Utils = CCryptoAPI20Utils;
 
-constexpr uint8_t kUser = 2;
-constexpr uint8_t kMy = 1;
-constexpr uint8_t kRoot = 2;
+constexpr StoreLocation kUser = StoreLocation::kCurrentUser;
+constexpr StoreCode kMy = StoreCode::kMy;
+constexpr StoreCode kRoot = StoreCode::kRoot;
 
-std::optional<Certificate> Entry(uint8_t store, const Certificate& certificate) {
-  return Utils::OpenSystemStore(nullptr, kUser, store).FindByThumbprint(certificate.Thumbprint());
+std::optional<Certificate> Entry(StoreCode store, const Certificate& certificate) {
+  return Utils::OpenSystemStore(kUser, store).FindByThumbprint(certificate.Thumbprint());
 }
 
 std::string ChainPkcs7() {
@@ -46,7 +46,7 @@ class StoreImport : public test::PkiSandbox {
     PkiSandbox::SetUp();
     provider_.AcquireVerifyContext(kGostProviderType, false);
   }
-  void Add(const std::string& container, uint8_t store, uint8_t location = kUser) {
+  void Add(const std::string& container, StoreCode store, StoreLocation location = kUser) {
     Utils::AddCertificateToStore(provider_.Handle(), location, container, user_, store);
   }
   void Import(const std::string& body) { Utils::ImportChain(provider_.Handle(), kUser, body, ""); }
@@ -83,6 +83,25 @@ TEST(CryptoUtils, CertificateAndCrlBodies) {
   ExpectRaises([] { Utils::CRLFromBody(""); }, u8"Передан пустой аргумент: CRLBody");
 }
 
+// One reading of certificate texts: PEM lines of the kind in any letter case, Base64 with line
+// breaks, blanks and "-", or DER as given.
+TEST(CryptoUtils, CertificateTextToDerReadsEveryFormOfABody) {
+  const std::string der = test::PemFileToDer(SharedPki().user);
+  const std::string base64 = rtl::EncodeBase64(der);
+  const std::string lines = base64.substr(0, 64) + "\r\n" + base64.substr(64);
+  const std::vector<std::pair<std::string, std::string>> cases{
+      {"-----BEGIN CERTIFICATE-----\n" + lines + "\n-----END CERTIFICATE-----\n", "CERTIFICATE"},
+      {"-----begin certificate-----\n" + base64 + "\n-----End Certificate-----", "CERTIFICATE"},
+      {"-----BEGIN CERTIFICATE REQUEST-----" + lines + "-----END CERTIFICATE REQUEST-----",
+       "CERTIFICATE REQUEST"},
+      {" " + base64.substr(0, 8) + "--" + base64.substr(8), "CERTIFICATE"},
+      {der, "CERTIFICATE"}};
+  for (const auto& [text, label] : cases) {
+    EXPECT_EQ(Utils::CertificateTextToDer(text, label), der) << text;
+  }
+  EXPECT_EQ(Utils::CertificateTextToDer("not:base64"), "not:base64");
+}
+
 TEST(CryptoUtils, NamesSerialsAndExtensions) {
   const Certificate root = CertificateOf(SharedPki().root);
   const Certificate inter = CertificateOf(SharedPki().inter);
@@ -112,8 +131,9 @@ TEST(CryptoUtils, NamesSerialsAndExtensions) {
 }
 
 TEST_F(StoreImport, UnknownCodesAndMissingProviderAreRefusedBeforeAnyWrite) {
-  ExpectRaises([&] { Add("", kMy, 0); }, u8"Недоступное хранилище: [0]");
-  ExpectRaises([&] { Add("", 5); }, u8"Недоступное имя хранилища: [5]");
+  ExpectRaises([&] { Add("", kMy, static_cast<StoreLocation>(0)); },
+               u8"Недоступное хранилище: [0]");
+  ExpectRaises([&] { Add("", static_cast<StoreCode>(5)); }, u8"Недоступное имя хранилища: [5]");
   ExpectRaises([&] { Utils::AddCertificateToStore(nullptr, kUser, "k1", user_, kMy); },
                "CCryptoAPI20Utils.GetProvInfo: " + CryptErrorCodeText(code::kNteBadUid));
   EXPECT_FALSE(std::filesystem::exists(Home() / "user" / "stores" / "MY"));
@@ -202,7 +222,7 @@ TEST_F(StoreImport, FailedWriteRaisesTheImportMessageAndRemovesTheEntriesItAdded
 }
 
 TEST_F(StoreImport, CryptoStoreOpensSystemMemoryAndPkcs7Stores) {
-  Utils::AddCertificateToStore(nullptr, 1, "", user_, kRoot);
+  Utils::AddCertificateToStore(nullptr, StoreLocation::kLocalMachine, "", user_, kRoot);
   CCryptoStore store;
   store.Open(store_provider::kSystemW, "ROOT");
   EXPECT_TRUE(store.Handle()->Certificates().empty()) << "the current user's";
@@ -212,7 +232,6 @@ TEST_F(StoreImport, CryptoStoreOpensSystemMemoryAndPkcs7Stores) {
   store.Open(store_provider::kSystemW, "ROOT");
   ASSERT_EQ(store.Handle()->Certificates().size(), 1U);
   EXPECT_EQ(store.Handle()->Location(), StoreLocation::kLocalMachine);
-  EXPECT_EQ(store.Encoding(), 0x00010001U);
   store.Open(store_provider::kPkcs7, ChainPkcs7());
   EXPECT_EQ(store.Handle()->Certificates().size(), 3U);
   store.Open(store_provider::kMemory, "");

@@ -11,8 +11,8 @@
 #include <span>
 #include <vector>
 
-#include "crypt/content_stream.h"
 #include "crypt/crypt_test.h"
+#include "crypt/platform/content_stream.h"
 #include "crypt/platform/der_reader.h"
 #include "crypt/platform/key_container.h"
 #include "crypt/platform/pki_builder.h"

@@ -101,7 +101,7 @@ class SignatureTest : public test::PkiSandbox {
 
   const Certificate& user_ = SharedPki().user_party.certificate;
   CCryptoProvider provider_;
-  CCryptoSignatureConfig config_{&provider_, 2, 0, 2};
+  CCryptoSignatureConfig config_{&provider_, StoreLocation::kCurrentUser, 0, 2};
 };
 
 // The signing time is the current UTC time (a local-time bug shifts it by hours).
@@ -152,7 +152,7 @@ TEST_F(SignatureTest, OpenAndSignRefuseBadArgumentsAndUnknownInclusions) {
   CCryptoSignature signature;
   ExpectRaises([&] { signature.Open(nullptr); },
                u8"Передан пустой аргумент: CryptoSignatureConfig");
-  CCryptoSignatureConfig without_provider(nullptr, 2, 0, 2);
+  CCryptoSignatureConfig without_provider(nullptr, StoreLocation::kCurrentUser, 0, 2);
   ExpectRaises([&] { signature.Open(&without_provider); },
                u8"Не открыт криптопровайдер объекта CCryptoSignatureConfig");
   EXPECT_FALSE(signature.IsDocumentOpened());
@@ -203,7 +203,7 @@ TEST_F(SignatureTest, ChainBuilderHook) {
     EXPECT_TRUE(verifier.Verify("chain", signature, 46000.5));
     EXPECT_EQ(log.opened, 1);
     EXPECT_EQ(log.settings.flags, c.builder_flags);
-    EXPECT_EQ(log.settings.store_location, 2);
+    EXPECT_EQ(log.settings.store_location, StoreLocation::kCurrentUser);
     EXPECT_EQ(log.settings.date, 46000.5);
     EXPECT_EQ(log.chains.size(), c.chain_built ? 1U : 0U);
     ASSERT_EQ(verifier.Signers().Count(), c.chain_built ? 1 : 0);

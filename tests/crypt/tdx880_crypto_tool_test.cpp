@@ -103,18 +103,21 @@ TEST_F(CryptoToolTest, WorkerChecksItsArgumentsWithTheUniformMessages) {
   rtl::CStrArray list;
   const std::vector<std::pair<Call, const char8_t*>> checks{
       {[&](CCryptoAPI20Tool& t) {
-         t.SetStoreLocation(0);
-         t.LoadStore(store_code::kMy, &list);
+         t.SetStoreLocation(static_cast<StoreLocation>(0));
+         t.LoadStore(StoreCode::kMy, &list);
        },
        u8"Неизвестное хранилище"},
-      {[&](CCryptoAPI20Tool& t) { t.LoadStore(0, &list); }, u8"Неизвестное имя хранилища"},
-      {[](CCryptoAPI20Tool& t) { t.LoadStore(store_code::kMy, nullptr); },
+      {[&](CCryptoAPI20Tool& t) { t.LoadStore(static_cast<StoreCode>(0), &list); },
+       u8"Неизвестное имя хранилища"},
+      {[](CCryptoAPI20Tool& t) { t.LoadStore(StoreCode::kMy, nullptr); },
        u8"Передан пустой аргумент: certArray"},
       {[](CCryptoAPI20Tool& t) { (void)t.GetSubjectCN(nullptr); },
        u8"Передан пустой аргумент: certcontext"},
       {[](CCryptoAPI20Tool& t) { (void)t.GetSha1(nullptr); },
        u8"Передан пустой аргумент: certcontext"},
-      {[](CCryptoAPI20Tool& t) { t.VerifySignature(true, "", "s", false, false, 0, nullptr); },
+      {[](CCryptoAPI20Tool&) {
+         CTdx880CryptoTool().VerifySignature(true, "", "s", false, false, 0, nullptr);
+       },
        u8"Передан пустой аргумент: content"}};
   for (const auto& [call, message] : checks) {
     CCryptoAPI20Tool tool;

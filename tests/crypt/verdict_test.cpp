@@ -204,7 +204,7 @@ TEST_P(VerdictTest, NeverValidUnlessHarmlessAndOpenSslAgrees) {
   WriteFile("content", content);
   CCryptoProvider provider;
   provider.AcquireVerifyContext(kGostProviderType, false);
-  CCryptoSignatureConfig config(&provider, 2,
+  CCryptoSignatureConfig config(&provider, StoreLocation::kCurrentUser,
                                 verify_flags::kCheckChain | verify_flags::kRevocationCheck, 2);
   CCryptoSignature check;
   check.Open(&config);
@@ -256,8 +256,10 @@ TEST_F(BerTest, CertificatesAreKeptAsDerAndBerEntriesAreReKeyed) {
   const std::vector<Certificate> chain = {Pki().root.certificate, Pki().inter.certificate, signer};
   const std::string ber = Berify(signer.Der());
   EXPECT_EQ(Certificate::FromDer(ber).Der(), signer.Der());
-  CCryptoAPI20Utils::ImportChain(nullptr, 2, Berify(MakeCertificatesPkcs7(chain)), "");
-  CCryptoAPI20Utils::ImportChain(nullptr, 2, MakeCertificatesPkcs7(chain), "");
+  CCryptoAPI20Utils::ImportChain(nullptr, StoreLocation::kCurrentUser,
+                                 Berify(MakeCertificatesPkcs7(chain)), "");
+  CCryptoAPI20Utils::ImportChain(nullptr, StoreLocation::kCurrentUser, MakeCertificatesPkcs7(chain),
+                                 "");
   EXPECT_EQ(test_util::ThumbprintsOf("CA"),
             (std::set{Pki().root.certificate.Thumbprint(), Pki().inter.certificate.Thumbprint()}));
   // An entry holding BER bytes under their thumbprint is read as DER, re-keyed on the next add.

@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "crypt/crypt_error.h"
 #include "crypt/platform/cert_store.h"
+#include "crypt/platform/crypt_error.h"
 #include "crypt/platform/key_container.h"
 #include "crypt/provider_context.h"
 #include "http/loopback_server.h"

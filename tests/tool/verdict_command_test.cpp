@@ -70,7 +70,7 @@ TEST_F(VerdictCommandTest, ConcurrentListImportsKeepTheNewestSoTheRevokedSignerS
       crypt::SignDetached("doc", Pki().revoked.certificate, Pki().revoked.key);
   crypt::CCryptoProvider provider;
   provider.AcquireVerifyContext(crypt::kGostProviderType, false);
-  crypt::CCryptoSignatureConfig config(&provider, 2, 4 | 16, 2);
+  crypt::CCryptoSignatureConfig config(&provider, crypt::StoreLocation::kCurrentUser, 4 | 16, 2);
   for (int run = 0; run < 40; ++run) {
     for (const auto& entry : std::filesystem::directory_iterator(
              crypt::CertStore::OpenSystem(crypt::StoreLocation::kCurrentUser, "CA").Folder())) {

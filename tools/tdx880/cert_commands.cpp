@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "command.h"
-#include "crypt/crypt_error.h"
 #include "crypt/crypto_api20_utils.h"
 #include "crypt/crypto_provider.h"
 #include "crypt/platform/cert_store.h"
+#include "crypt/platform/crypt_error.h"
 #include "crypt_options.h"
 #include "options.h"
 #include "rtl/errors.h"
@@ -149,14 +149,16 @@ void PrintSkipped(const std::vector<crypt::SkippedFile>& skipped) {
 
 // cert list --json: a line per certificate, then per CRL.
 std::string StoreJson(const std::vector<Certificate>& certificates,
-                      const std::vector<crypt::Crl>& crls, uint8_t store, uint8_t location) {
+                      const std::vector<crypt::Crl>& crls, crypt::StoreCode store,
+                      crypt::StoreLocation location) {
   const std::string name = CCryptoAPI20Utils::StoreName(store);
   std::string text;
   for (const Certificate& certificate : certificates) {
-    text += CertificateJson(certificate, name, location == 1, false);
+    text +=
+        CertificateJson(certificate, name, location == crypt::StoreLocation::kLocalMachine, false);
   }
   for (const crypt::Crl& crl : crls) {
-    text += CrlJson(crl, name, location == 1);
+    text += CrlJson(crl, name, location == crypt::StoreLocation::kLocalMachine);
   }
   return text;
 }
@@ -174,12 +176,12 @@ int RunList(const Arguments& arguments) {
   if (!options || !options->positional.empty()) {
     return UsageError(kListUsage);
   }
-  const std::optional<uint8_t> store = StoreCode(options->Value("--store", "MY"));
+  const std::optional<crypt::StoreCode> store = StoreCodeOf(options->Value("--store", "MY"));
   if (!store) {
     return UnknownStore(options->Value("--store"));
   }
-  const uint8_t location = LocationCode(*options);
-  const crypt::CertStore opened = CCryptoAPI20Utils::OpenSystemStore(nullptr, location, *store);
+  const crypt::StoreLocation location = LocationOf(*options);
+  const crypt::CertStore opened = CCryptoAPI20Utils::OpenSystemStore(location, *store);
   std::vector<crypt::SkippedFile> skipped;
   const std::vector<Certificate> certificates = opened.Certificates(&skipped);
   if (options->Has("--json")) {
@@ -205,7 +207,8 @@ int RunList(const Arguments& arguments) {
 }
 
 // The stores cert show searches for a thumbprint, in this order.
-constexpr uint8_t kSearchOrder[] = {1, 4, 3, 2};
+constexpr crypt::StoreCode kSearchOrder[] = {crypt::StoreCode::kMy, crypt::StoreCode::kAddressBook,
+                                             crypt::StoreCode::kCa, crypt::StoreCode::kRoot};
 
 // cert show FILE|THUMBPRINT [--machine]
 int RunShow(const Arguments& arguments) {
@@ -216,13 +219,14 @@ int RunShow(const Arguments& arguments) {
   const bool json = options->Has("--json");
   const std::string argument = FromTerminal(options->positional[0]);
   const std::optional<std::string> thumbprint = NormalThumbprint(argument);
-  const uint8_t location = LocationCode(*options);
+  const crypt::StoreLocation location = LocationOf(*options);
   if (thumbprint && !rtl::FileExists(argument)) {
-    for (const uint8_t store : kSearchOrder) {
+    for (const crypt::StoreCode store : kSearchOrder) {
       const std::optional<Certificate> found =
-          CCryptoAPI20Utils::FindCertificateBySha1(nullptr, location, *thumbprint, store);
+          CCryptoAPI20Utils::FindCertificateBySha1(location, *thumbprint, store);
       if (found && json) {
-        Print(CertificateJson(*found, CCryptoAPI20Utils::StoreName(store), location == 1, true));
+        Print(CertificateJson(*found, CCryptoAPI20Utils::StoreName(store),
+                              location == crypt::StoreLocation::kLocalMachine, true));
         return 0;
       }
       if (found) {
@@ -242,7 +246,8 @@ int RunShow(const Arguments& arguments) {
   }
   const Certificate certificate =
       CCryptoAPI20Utils::CertificateFromBody(rtl::LoadFileToString(argument));
-  Print(json ? CertificateJson(certificate, std::nullopt, location == 1, true)
+  Print(json ? CertificateJson(certificate, std::nullopt,
+                               location == crypt::StoreLocation::kLocalMachine, true)
              : CertificateText(certificate));
   return 0;
 }
@@ -263,15 +268,15 @@ std::optional<crypt::Crl> CrlOfBody(const std::string& body) {
 }
 
 // Adds a CRL to "CA"; one the store already holds as new or newer is kept.
-int ImportCrl(const crypt::Crl& crl, const Options& options, uint8_t location) {
+int ImportCrl(const crypt::Crl& crl, const Options& options, crypt::StoreLocation location) {
   if (options.Has("--container") ||
-      (options.Has("--store") && StoreCode(options.Value("--store")) != 3)) {
+      (options.Has("--store") && StoreCodeOf(options.Value("--store")) != crypt::StoreCode::kCa)) {
     PrintError("tdx880: a CRL goes to the CA store and is bound to no container\n");
     return 1;
   }
   const std::string where = "CA, " + LocationText(location);
   try {
-    CCryptoAPI20Utils::ImportCRL(nullptr, location, crl);
+    CCryptoAPI20Utils::ImportCRL(location, crl);
   } catch (const crypt::ECryptError& error) {
     if (error.ErrorCode() != crypt::code::kCryptEExists) {
       throw;
@@ -293,17 +298,17 @@ int RunImport(const Arguments& arguments) {
     return UsageError(kImportUsage);
   }
   const std::string container = FromTerminal(options->Value("--container"));
-  const std::optional<uint8_t> store =
-      StoreCode(options->Value("--store", options->Has("--container") ? "MY" : "addressbook"));
+  const std::optional<crypt::StoreCode> store =
+      StoreCodeOf(options->Value("--store", options->Has("--container") ? "MY" : "addressbook"));
   if (!store) {
     return UnknownStore(options->Value("--store"));
   }
-  if (options->Has("--container") && (*store != 1 || container.empty())) {
+  if (options->Has("--container") && (*store != crypt::StoreCode::kMy || container.empty())) {
     std::fputs("tdx880: --container NAME binds a certificate of the MY store to a key container\n",
                stderr);
     return kUsageError;
   }
-  const uint8_t location = LocationCode(*options);
+  const crypt::StoreLocation location = LocationOf(*options);
   const std::string body = rtl::LoadFileToString(FromTerminal(options->positional[0]));
   std::optional<Certificate> certificate;
   try {
@@ -316,7 +321,7 @@ int RunImport(const Arguments& arguments) {
   }
   // Binding a container reads the provider's name and type from a provider context.
   crypt::CCryptoProvider provider;
-  provider.SetMachineKeySet(location == 1);
+  provider.SetMachineKeySet(location == crypt::StoreLocation::kLocalMachine);
   provider.AcquireVerifyContext(crypt::kGostProviderType, false);
   CCryptoAPI20Utils::AddCertificateToStore(provider.Handle(), location, container, *certificate,
                                            *store);
@@ -331,15 +336,17 @@ int RunImport(const Arguments& arguments) {
 }
 
 // The stores a chain import sorts certificates into.
-constexpr uint8_t kChainStores[] = {3, 2, 4};
+constexpr crypt::StoreCode kChainStores[] = {crypt::StoreCode::kCa, crypt::StoreCode::kRoot,
+                                             crypt::StoreCode::kAddressBook};
 
 // Thumbprints of the certificates of the chain stores, per store.
-std::map<uint8_t, std::set<std::string>> ChainStoreContents(uint8_t location) {
-  std::map<uint8_t, std::set<std::string>> contents;
-  for (const uint8_t store : kChainStores) {
+std::map<crypt::StoreCode, std::set<std::string>> ChainStoreContents(
+    crypt::StoreLocation location) {
+  std::map<crypt::StoreCode, std::set<std::string>> contents;
+  for (const crypt::StoreCode store : kChainStores) {
     contents[store];
     crypt::CertificateList list;
-    CCryptoAPI20Utils::EnumerateStore(nullptr, location, list, store);
+    CCryptoAPI20Utils::EnumerateStore(location, list, store);
     for (const auto& entry : list) {
       contents[store].insert(entry.first);
     }
@@ -353,14 +360,14 @@ int RunImportChain(const Arguments& arguments) {
   if (!options || options->positional.size() != 1) {
     return UsageError(kImportChainUsage);
   }
-  const uint8_t location = LocationCode(*options);
+  const crypt::StoreLocation location = LocationOf(*options);
   const std::string body = rtl::LoadFileToString(FromTerminal(options->positional[0]));
   const auto before = ChainStoreContents(location);
   CCryptoAPI20Utils::ImportChain(nullptr, location, body, "");
   std::string text;
-  for (const uint8_t store : kChainStores) {
+  for (const crypt::StoreCode store : kChainStores) {
     crypt::CertificateList list;
-    CCryptoAPI20Utils::EnumerateStore(nullptr, location, list, store);
+    CCryptoAPI20Utils::EnumerateStore(location, list, store);
     for (const auto& [thumbprint, certificate] : list) {
       if (!before.at(store).contains(thumbprint)) {
         text += thumbprint + "  " + Escaped(CCryptoAPI20Utils::GetSubjectCN(certificate)) + " -> " +

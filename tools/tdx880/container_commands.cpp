@@ -9,13 +9,14 @@
 #include <vector>
 
 #include "command.h"
-#include "crypt/crypt_error.h"
 #include "crypt/crypto_api20_utils.h"
 #include "crypt/platform/cert_store.h"
+#include "crypt/platform/crypt_error.h"
 #include "crypt/platform/crypto_runtime.h"
 #include "crypt/platform/key_container.h"
 #include "crypt/platform/pki_builder.h"
 #include "crypt/provider_context.h"
+#include "crypt_options.h"
 #include "options.h"
 #include "rtl/atomic_file.h"
 #include "rtl/errors.h"
@@ -52,11 +53,6 @@ bool IsParamSetOf(crypt::GostAlgorithm algorithm, const std::string& text) {
     }
   }
   return false;
-}
-
-crypt::StoreLocation LocationOf(const Options& options) {
-  return options.Has("--machine") ? crypt::StoreLocation::kLocalMachine
-                                  : crypt::StoreLocation::kCurrentUser;
 }
 
 // 1 to 99999 days.

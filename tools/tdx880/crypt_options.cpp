@@ -9,15 +9,16 @@
 
 namespace lyr::tool {
 
-uint8_t LocationCode(const Options& options) {
-  return options.flags.contains("--machine") ? 1 : 2;
+crypt::StoreLocation LocationOf(const Options& options) {
+  return options.flags.contains("--machine") ? crypt::StoreLocation::kLocalMachine
+                                             : crypt::StoreLocation::kCurrentUser;
 }
 
-std::string LocationText(uint8_t location) {
-  return location == 1 ? "local machine" : "current user";
+std::string LocationText(crypt::StoreLocation location) {
+  return location == crypt::StoreLocation::kLocalMachine ? "local machine" : "current user";
 }
 
-std::optional<uint8_t> StoreCode(std::string_view name) {
+std::optional<crypt::StoreCode> StoreCodeOf(std::string_view name) {
   static constexpr std::string_view kNames[] = {"MY", "ROOT", "CA", "ADDRESSBOOK"};
   std::string upper;
   for (const char c : name) {
@@ -25,7 +26,7 @@ std::optional<uint8_t> StoreCode(std::string_view name) {
   }
   for (uint8_t code = 1; code <= 4; ++code) {
     if (upper == kNames[code - 1] || upper == std::to_string(code)) {
-      return code;
+      return static_cast<crypt::StoreCode>(code);
     }
   }
   return std::nullopt;

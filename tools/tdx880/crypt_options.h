@@ -8,18 +8,20 @@
 #include <string_view>
 
 #include "crypt/platform/content_cipher.h"
+#include "crypt/platform/store_location.h"
+#include "crypt/store_code.h"
 #include "options.h"
 
 namespace lyr::tool {
 
-// The library's location code: 1 local machine with --machine, else 2 current user.
-uint8_t LocationCode(const Options& options);
+// The local machine with --machine, else the current user.
+crypt::StoreLocation LocationOf(const Options& options);
 // "current user" or "local machine".
-std::string LocationText(uint8_t location);
+std::string LocationText(crypt::StoreLocation location);
 
-// The store code of a store name "MY", "ROOT", "CA", "addressbook" (any letter case) or of a
-// code 1 to 4; nothing for any other text.
-std::optional<uint8_t> StoreCode(std::string_view name);
+// The store of a store name "MY", "ROOT", "CA", "addressbook" (any letter case) or of a code 1
+// to 4; nothing for any other text.
+std::optional<crypt::StoreCode> StoreCodeOf(std::string_view name);
 
 // A thumbprint as the stores compare it (40 upper-case hexadecimal digits) from how people write
 // it: any letter case, with or without ':' or blanks between the digits (openssl prints

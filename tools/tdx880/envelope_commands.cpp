@@ -41,7 +41,8 @@ int RunEncrypt(const Arguments& arguments) {
   const crypt::CTdx880CryptoTool tool;
   const std::string envelope =
       thumbprint
-          ? tool.EncryptBySha1(LocationCode(*options) == 2, content, *thumbprint, cipher)
+          ? tool.EncryptBySha1(LocationOf(*options) == crypt::StoreLocation::kCurrentUser, content,
+                               *thumbprint, cipher)
           : tool.EncryptByCertificate(
                 content, rtl::LoadFileToString(FromTerminal(options->Value("--cert"))), cipher);
   rtl::WriteStringToFile(FromTerminal(options->Value("-o")), envelope);
@@ -55,8 +56,8 @@ int RunDecrypt(const Arguments& arguments) {
     return UsageError(kDecryptUsage);
   }
   const std::string envelope = rtl::LoadFileToString(FromTerminal(options->positional[0]));
-  const std::string content =
-      crypt::CTdx880CryptoTool().Decrypt(LocationCode(*options) == 2, envelope);
+  const std::string content = crypt::CTdx880CryptoTool().Decrypt(
+      LocationOf(*options) == crypt::StoreLocation::kCurrentUser, envelope);
   rtl::WriteStringToFile(FromTerminal(options->Value("-o")), content);
   return 0;
 }

@@ -21,8 +21,6 @@
 namespace lyr::tool {
 namespace {
 
-constexpr uint8_t kCurrentUser = 2;
-
 // "CN [THUMBPRINT]" of a certificate.
 std::string Describe(const crypt::Certificate& certificate) {
   return Escaped(crypt::CCryptoAPI20Utils::GetSubjectCN(certificate)) + " [" +
@@ -50,7 +48,7 @@ int RunSign(const Arguments& arguments) {
   const std::string content = rtl::ReadFileToString(file);
   crypt::CCryptoProvider provider;
   provider.AcquireVerifyContext(crypt::kGostProviderType, false);
-  crypt::CCryptoSignatureConfig config(&provider, kCurrentUser, 0,
+  crypt::CCryptoSignatureConfig config(&provider, crypt::StoreLocation::kCurrentUser, 0,
                                        crypt::kIncludeSignerCertificate);
   crypt::CCryptoSignature signature;
   signature.Open(&config);
@@ -99,7 +97,8 @@ int RunVerifySignature(const Arguments& arguments) {
   const std::string signature_bytes = rtl::ReadFileToString(FromTerminal(options->positional[1]));
   crypt::CCryptoProvider provider;
   provider.AcquireVerifyContext(crypt::kGostProviderType, false);
-  crypt::CCryptoSignatureConfig config(&provider, kCurrentUser, VerificationFlags(*options),
+  crypt::CCryptoSignatureConfig config(&provider, crypt::StoreLocation::kCurrentUser,
+                                       VerificationFlags(*options),
                                        crypt::kIncludeSignerCertificate);
   std::vector<crypt::Certificate> chain;
   config.SetChainBuilderFactory([&chain] {

@@ -11,8 +11,8 @@
 #include <cerrno>
 #include <ctime>
 
-#include "crypt/crypt_error.h"
 #include "crypt/platform/certificate_access.h"
+#include "crypt/platform/crypt_error.h"
 #include "crypt/platform/crypto_runtime.h"
 #include "crypt/platform/der_reader.h"
 #include "crypt/platform/ossl.h"

@@ -6,8 +6,8 @@
 
 #include <algorithm>
 
-#include "crypt/crypt_error.h"
 #include "crypt/platform/certificate_access.h"
+#include "crypt/platform/crypt_error.h"
 #include "crypt/platform/crypto_runtime.h"
 #include "crypt/platform/der_reader.h"
 #include "rtl/hex.h"
@@ -49,6 +49,25 @@ std::string Asn1StringBytes(const ASN1_STRING* value) {
 constexpr std::string_view kProcessedExtensions[] = {
     "2.5.29.15", "2.5.29.19", "2.5.29.37", "2.5.29.32", "2.5.29.17",        "2.5.29.18",
     "2.5.29.14", "2.5.29.35", "2.5.29.16", "2.5.29.31", "1.3.6.1.5.5.7.1.1"};
+
+// An algorithm identifier with its parameters (if any) as DER.
+AlgorithmIdentifier AlgorithmOf(const X509_ALGOR* algorithm) {
+  const ASN1_OBJECT* oid = nullptr;
+  int parameter_type = 0;
+  const void* parameter = nullptr;
+  ::X509_ALGOR_get0(&oid, &parameter_type, &parameter, algorithm);
+  std::string parameters;
+  if (parameter_type != V_ASN1_UNDEF && parameter != nullptr) {
+    ASN1_TYPE* any = ::ASN1_TYPE_new();
+    if (any != nullptr && ::ASN1_TYPE_set1(any, parameter_type, parameter) == 1) {
+      parameters = ossl::ToDer(any, [](const ASN1_TYPE* t, unsigned char** out) {
+        return ::i2d_ASN1_TYPE(const_cast<ASN1_TYPE*>(t), out);  // NOLINT
+      });
+    }
+    ::ASN1_TYPE_free(any);
+  }
+  return {ossl::OidText(oid), std::move(parameters)};
+}
 
 }  // namespace
 
@@ -212,6 +231,27 @@ std::string Certificate::SignatureAlgorithmOid() const {
   const ASN1_OBJECT* oid = nullptr;
   ::X509_ALGOR_get0(&oid, nullptr, nullptr, algorithm);
   return ossl::OidText(oid);
+}
+
+int32_t Certificate::Version() const {
+  return static_cast<int32_t>(::X509_get_version(impl_->x509.get()));
+}
+
+AlgorithmIdentifier Certificate::TbsSignatureAlgorithm() const {
+  return AlgorithmOf(::X509_get0_tbs_sigalg(impl_->x509.get()));
+}
+
+std::optional<SubjectPublicKeyInfo> Certificate::PublicKeyInfo() const {
+  const X509_PUBKEY* key = ::X509_get_X509_PUBKEY(impl_->x509.get());
+  const unsigned char* bits = nullptr;
+  int length = 0;
+  X509_ALGOR* algorithm = nullptr;
+  if (key == nullptr || ::X509_PUBKEY_get0_param(nullptr, &bits, &length, &algorithm, key) != 1) {
+    return std::nullopt;
+  }
+  return SubjectPublicKeyInfo{
+      AlgorithmOf(algorithm),
+      std::string(reinterpret_cast<const char*>(bits), static_cast<size_t>(length))};
 }
 
 std::vector<ExtensionInfo> Certificate::Extensions() const {

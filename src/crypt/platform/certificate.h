@@ -69,6 +69,19 @@ inline constexpr uint16_t kEndEntity =
     kDigitalSignature | kNonRepudiation | kKeyEncipherment | kDataEncipherment;
 }  // namespace key_usage
 
+// An algorithm identifier: the object identifier (dotted) and the DER of its parameters ("" when
+// there are none).
+struct AlgorithmIdentifier {
+  std::string oid;
+  std::string parameters_der;
+};
+
+// The subject public key info: the key's algorithm and the bits of the key.
+struct SubjectPublicKeyInfo {
+  AlgorithmIdentifier algorithm;
+  std::string public_key;
+};
+
 inline constexpr std::string_view kOidCaIssuers = "1.3.6.1.5.5.7.48.2";
 inline constexpr std::string_view kOidOcsp = "1.3.6.1.5.5.7.48.1";
 
@@ -106,6 +119,12 @@ class Certificate final {
 
   [[nodiscard]] std::string PublicKeyAlgorithmOid() const;
   [[nodiscard]] std::string SignatureAlgorithmOid() const;
+  // The version field: 0 for version 1, 2 for version 3.
+  [[nodiscard]] int32_t Version() const;
+  // The signature algorithm of the to-be-signed part.
+  [[nodiscard]] AlgorithmIdentifier TbsSignatureAlgorithm() const;
+  // The subject public key info; nullopt when it cannot be read.
+  [[nodiscard]] std::optional<SubjectPublicKeyInfo> PublicKeyInfo() const;
 
   [[nodiscard]] std::vector<ExtensionInfo> Extensions() const;
   // Raise ECryptError CRYPT_E_ASN1_BADTAG when the extension is present but malformed.

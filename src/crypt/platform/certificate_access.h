@@ -1,4 +1,5 @@
-// Private to src/crypt: the OpenSSL object behind a Certificate, and names decoded from OpenSSL.
+// Private to src/crypt/platform: the OpenSSL object behind a Certificate, and names decoded from
+// OpenSSL.
 #pragma once
 
 #include <optional>

@@ -4,8 +4,8 @@
 #include <openssl/pem.h>
 #include <openssl/sha.h>
 
-#include "crypt/crypt_error.h"
 #include "crypt/platform/certificate_access.h"
+#include "crypt/platform/crypt_error.h"
 #include "crypt/platform/crypto_runtime.h"
 #include "rtl/hex.h"
 

@@ -13,7 +13,7 @@
 #include <cstdlib>
 #include <mutex>
 
-#include "crypt/crypt_error.h"
+#include "crypt/platform/crypt_error.h"
 #include "crypt/platform/gost_engine.h"
 #include "crypt/platform/ossl.h"
 #include "rtl/startup.h"

@@ -1,6 +1,6 @@
-// Private to src/crypt: a strict DER reader and a walker that checks bytes against a declared
-// shape (a tree of expected elements), for the structures that the GOST engine would otherwise
-// trust (it crashes or aborts the process on some malformed ones).
+// Private to src/crypt/platform: a strict DER reader and a walker that checks bytes against a
+// declared shape (a tree of expected elements), for the structures that the GOST engine would
+// otherwise trust (it crashes or aborts the process on some malformed ones).
 #pragma once
 
 #include <cstddef>

@@ -7,9 +7,9 @@
 
 #include <exception>
 
-#include "crypt/content_stream.h"
-#include "crypt/crypt_error.h"
 #include "crypt/platform/certificate_access.h"
+#include "crypt/platform/content_stream.h"
+#include "crypt/platform/crypt_error.h"
 #include "crypt/platform/crypto_runtime.h"
 #include "crypt/platform/envelope_open.h"
 #include "crypt/platform/envelope_shape.h"
@@ -219,16 +219,7 @@ std::string EncryptEnvelope(const Certificate& recipient, std::string_view conte
                            ::EVP_CIPHER_get_nid(content_cipher), nullptr) <= 0)) {
     RaiseCryptErrorWithOpenSsl(code::kCryptEMsgError);
   }
-  const ossl::BioPtr in = ossl::MemoryBio(content);
-  if (::CMS_final(cms.get(), in.get(), nullptr, kFlags) != 1) {
-    RaiseCryptErrorWithOpenSsl(code::kCryptEMsgError);
-  }
-  std::string der = ossl::ToDer(cms.get(), [](const CMS_ContentInfo* c, unsigned char** out) {
-    return ::i2d_CMS_ContentInfo(c, out);
-  });
-  if (der.empty()) {
-    RaiseCryptErrorWithOpenSsl(code::kCryptEBadEncode);
-  }
+  std::string der = ossl::FinalCmsDer(cms.get(), content, kFlags);
   const EnvelopeAlgorithms algorithms = InspectEnvelope(der);
   if (algorithms.content_encryption != ContentCipherOid(cipher)) {
     RaiseUnsupported("the engine encrypted with " + algorithms.content_encryption + " instead of " +

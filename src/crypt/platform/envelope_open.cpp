@@ -18,10 +18,10 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "crypt/content_stream.h"
-#include "crypt/crypt_error.h"
 #include "crypt/platform/certificate_access.h"
 #include "crypt/platform/content_cipher.h"
+#include "crypt/platform/content_stream.h"
+#include "crypt/platform/crypt_error.h"
 #include "crypt/platform/der_reader.h"
 #include "crypt/platform/gost_engine.h"
 #include "crypt/platform/gost_modes.h"

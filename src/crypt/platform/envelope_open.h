@@ -1,5 +1,5 @@
-// Private to src/crypt: an envelope read into its parts, and opening it without OpenSSL's CMS
-// code for the forms that code gets wrong or does not know (KExp15 recipients, ESDH key
+// Private to src/crypt/platform: an envelope read into its parts, and opening it without OpenSSL's
+// CMS code for the forms that code gets wrong or does not know (KExp15 recipients, ESDH key
 // agreement, CTR-ACPKM content; docs/crypto-layer.md says why).
 #pragma once
 

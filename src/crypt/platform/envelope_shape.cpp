@@ -21,7 +21,7 @@
 #include <string>
 #include <utility>
 
-#include "crypt/crypt_error.h"
+#include "crypt/platform/crypt_error.h"
 #include "crypt/platform/der_reader.h"
 
 namespace lyr::crypt {

@@ -1,5 +1,5 @@
-// Private to src/crypt: the exact envelope forms the library opens, checked before the GOST
-// engine sees an envelope.
+// Private to src/crypt/platform: the exact envelope forms the library opens, checked before the
+// GOST engine sees an envelope.
 #pragma once
 
 #include <string_view>

@@ -1,5 +1,5 @@
-// Private to src/crypt: access to the loaded GOST engine and its algorithms. Callers hold a
-// CryptoRuntime while they use what these return.
+// Private to src/crypt/platform: access to the loaded GOST engine and its algorithms. Callers hold
+// a CryptoRuntime while they use what these return.
 #pragma once
 
 #include <openssl/engine.h>

@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <climits>
 
-#include "crypt/crypt_error.h"
+#include "crypt/platform/crypt_error.h"
 #include "crypt/platform/gost_engine.h"
 #include "rtl/hex.h"
 

@@ -1,5 +1,5 @@
-// Private to src/crypt: the GOST R 34.12-2015 and GOST 28147-89 modes that CMS envelopes need
-// beyond the engine's CMS code: OMAC, CTR-ACPKM with a chosen section size, KDF_TREE, KImp15,
+// Private to src/crypt/platform: the GOST R 34.12-2015 and GOST 28147-89 modes that CMS envelopes
+// need beyond the engine's CMS code: OMAC, CTR-ACPKM with a chosen section size, KDF_TREE, KImp15,
 // the key agreements (KEG, VKO) and the RFC 4357 key unwrap. Block ciphers, digests and the
 // elliptic-curve arithmetic are the engine's; callers hold a CryptoRuntime.
 #pragma once

@@ -11,10 +11,11 @@
 #include <cstdlib>
 #include <vector>
 
-#include "crypt/crypt_error.h"
+#include "crypt/platform/crypt_error.h"
 #include "rtl/errors.h"
 #include "rtl/file_utils.h"
 #include "rtl/folder_lock.h"
+#include "rtl/hex.h"
 
 namespace lyr::crypt {
 namespace {
@@ -38,14 +39,10 @@ bool IsFolder(const std::string& path) {
   return ::stat(rtl::NativePath(path).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+// A digit of the encoding as EncodeContainerName writes it (upper case, so that one name has
+// one folder); -1 for any other character.
 int HexValue(char c) {
-  if (c >= '0' && c <= '9') {
-    return c - '0';
-  }
-  if (c >= 'A' && c <= 'F') {
-    return c - 'A' + 10;
-  }
-  return -1;
+  return c >= 'a' && c <= 'f' ? -1 : rtl::HexDigitValue(c);
 }
 
 // Overwrites the key file path with zeros and flushes it, so the key of an unfinished container

@@ -3,6 +3,8 @@
 
 #include <ctime>
 
+#include "crypt/platform/crypt_error.h"
+
 namespace lyr::crypt::ossl {
 
 BioPtr MemoryBio(std::string_view bytes) {
@@ -20,6 +22,20 @@ std::string BioContents(BIO* bio) {
     return {};
   }
   return std::string(data, static_cast<size_t>(length));
+}
+
+std::string FinalCmsDer(CMS_ContentInfo* cms, std::string_view content, unsigned flags) {
+  const BioPtr in = MemoryBio(content);
+  if (::CMS_final(cms, in.get(), nullptr, flags) != 1) {
+    RaiseCryptErrorWithOpenSsl(code::kCryptEMsgError);
+  }
+  std::string der = ToDer(cms, [](const CMS_ContentInfo* c, unsigned char** out) {
+    return ::i2d_CMS_ContentInfo(c, out);
+  });
+  if (der.empty()) {
+    RaiseCryptErrorWithOpenSsl(code::kCryptEBadEncode);
+  }
+  return der;
 }
 
 std::string TakeOpenSslError() {

@@ -1,5 +1,5 @@
-// Private to src/crypt: ownership wrappers for OpenSSL objects and small helpers shared by the
-// crypto layer's units. Never included by headers outside src/crypt.
+// Private to src/crypt/platform: ownership wrappers for OpenSSL objects and small helpers shared
+// by its units. Nothing outside src/crypt/platform includes it.
 #pragma once
 
 #include <openssl/asn1.h>
@@ -79,6 +79,11 @@ std::string ToDer(const T* object, Encoder encoder) {
   }
   return der;
 }
+
+// Finishes a CMS message over content (CMS_final with flags) and returns its DER. Raises
+// ECryptError CRYPT_E_MSG_ERROR when it cannot be finished and CRYPT_E_BAD_ENCODE when it cannot
+// be encoded, with OpenSSL's explanation.
+std::string FinalCmsDer(CMS_ContentInfo* cms, std::string_view content, unsigned flags);
 
 // The content octets of an INTEGER's DER (two's complement, with a leading 00 where needed).
 std::string IntegerContent(const ASN1_INTEGER* value);

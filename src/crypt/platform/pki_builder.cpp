@@ -10,8 +10,8 @@
 #include <cctype>
 #include <ctime>
 
-#include "crypt/crypt_error.h"
 #include "crypt/platform/certificate_access.h"
+#include "crypt/platform/crypt_error.h"
 #include "crypt/platform/crypto_runtime.h"
 #include "crypt/platform/gost_engine.h"
 #include "crypt/platform/private_key_access.h"

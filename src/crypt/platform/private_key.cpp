@@ -9,8 +9,8 @@
 #include <cstring>
 #include <vector>
 
-#include "crypt/crypt_error.h"
 #include "crypt/platform/certificate_access.h"
+#include "crypt/platform/crypt_error.h"
 #include "crypt/platform/crypto_runtime.h"
 #include "crypt/platform/gost_engine.h"
 #include "crypt/platform/private_key_access.h"

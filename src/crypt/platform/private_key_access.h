@@ -1,4 +1,4 @@
-// Private to src/crypt: the OpenSSL key behind a PrivateKey.
+// Private to src/crypt/platform: the OpenSSL key behind a PrivateKey.
 #pragma once
 
 #include "crypt/platform/ossl.h"

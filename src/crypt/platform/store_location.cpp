@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "crypt/crypt_error.h"
+#include "crypt/platform/crypt_error.h"
 #include "rtl/atomic_file.h"
 #include "rtl/file_utils.h"
 #include "rtl/trace.h"

@@ -1,5 +1,5 @@
 // The table of crypto error codes and the thread-local last crypto error.
-#include "crypt/crypt_error.h"
+#include "crypt/platform/crypt_error.h"
 
 #include <array>
 

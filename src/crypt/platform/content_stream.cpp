@@ -1,5 +1,5 @@
 // Digests computed beside the decryption: a hashing thread that follows a growing buffer.
-#include "crypt/content_stream.h"
+#include "crypt/platform/content_stream.h"
 
 #include <algorithm>
 #include <condition_variable>
