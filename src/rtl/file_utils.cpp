@@ -15,14 +15,16 @@
 #include <memory>
 #include <vector>
 
+#include "base/unique_fd.h"
 #include "rtl/errors.h"
 #include "rtl/free_with.h"
 #include "rtl/str_utils.h"
 #include "rtl/text.h"
-#include "rtl/unique_fd.h"
 
 namespace lyr::rtl {
 namespace {
+
+using base::UniqueFd;
 
 using DirPtr = std::unique_ptr<DIR, FreeWith<&::closedir>>;
 

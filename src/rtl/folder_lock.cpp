@@ -13,15 +13,17 @@
 #include <set>
 #include <utility>
 
+#include "base/unique_fd.h"
 #include "rtl/errors.h"
 #include "rtl/file_utils.h"
 #include "rtl/free_with.h"
 #include "rtl/identifiers.h"
 #include "rtl/trace.h"
-#include "rtl/unique_fd.h"
 
 namespace lyr::rtl {
 namespace {
+
+using base::UniqueFd;
 
 // The lock file's contents: a sweep deletes only lock files that carry it.
 constexpr std::string_view kMark = "lyr folder lock\n";

@@ -431,7 +431,7 @@ int RunInbox(const Arguments& arguments) {
                     options->Has("--json")};
   const StopRequest stop;
   Robot robot(std::move(settings));
-  const rtl::UniqueFd inotify(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+  const base::UniqueFd inotify(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
   if (inotify.Get() < 0 ||
       ::inotify_add_watch(inotify.Get(), InFolder(options->positional[0], "new").c_str(),
                           IN_MOVED_TO | IN_CREATE) < 0) {

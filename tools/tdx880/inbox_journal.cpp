@@ -116,7 +116,7 @@ std::string MachineKey() {
 
 // Adds the records of the journal file path to records.
 void ReadJournal(const std::string& path, std::map<std::string, JournalRecord>& records) {
-  const rtl::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+  const base::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
   if (fd.Get() < 0) {
     RaiseFileError("cannot read the journal", path);
   }
