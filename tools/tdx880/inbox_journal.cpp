@@ -10,6 +10,7 @@
 #include <optional>
 #include <vector>
 
+#include "base/io.h"
 #include "maildir.h"
 #include "rtl/text.h"
 
@@ -122,7 +123,7 @@ void ReadJournal(const std::string& path, std::map<std::string, JournalRecord>& 
   }
   std::string text;
   char buffer[65536];
-  for (ssize_t got; (got = ::read(fd.Get(), buffer, sizeof buffer)) != 0;) {
+  for (ssize_t got; (got = base::ReadSome(fd.Get(), buffer, sizeof buffer)) != 0;) {
     if (got < 0) {
       RaiseFileError("cannot read the journal", path);
     }
