@@ -2,7 +2,6 @@
 // link and rename, fsync of the folder; the sweep of scratch names left by a crash.
 #include "base/atomic_file.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -11,20 +10,14 @@
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
-#include <memory>
-#include <vector>
 
+#include "base/folder.h"
 #include "base/io.h"
 #include "base/random.h"
 #include "base/unique_fd.h"
 
 namespace lyr::base {
 namespace {
-
-struct CloseDir {
-  void operator()(DIR* dir) const noexcept { ::closedir(dir); }
-};
-using DirPtr = std::unique_ptr<DIR, CloseDir>;
 
 // Length of the random part of a scratch name (mkostemp's six characters).
 constexpr size_t kRandomLength = 6;
@@ -91,22 +84,15 @@ uint32_t CreationMode() {
 // Deletes the scratch files of target in folder that no live writer holds locked. Errors are
 // ignored: a leftover that cannot be deleted now is tried again by the next writer.
 void SweepScratchFiles(const std::string& folder, const std::string& prefix) noexcept {
-  const int dir_fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir_fd < 0) {
+  const UniqueFd folder_fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (folder_fd.Get() < 0) {
     return;
   }
-  const DirPtr dir(::fdopendir(dir_fd));
-  if (!dir) {
-    ::close(dir_fd);
-    return;
-  }
-  std::vector<std::string> stale;
-  while (const dirent* entry = ::readdir(dir.get())) {
-    if (IsScratchName(entry->d_name, prefix)) {
-      stale.emplace_back(entry->d_name);
+  const int dir_fd = folder_fd.Get();
+  for (const std::string& name : FolderEntryNames(dir_fd)) {
+    if (!IsScratchName(name, prefix)) {
+      continue;
     }
-  }
-  for (const std::string& name : stale) {
     const UniqueFd fd(
         ::openat(dir_fd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
     if (fd.Get() < 0) {
