@@ -4,14 +4,16 @@
 #include <cstdint>
 #include <string>
 
-#include "automation/auto_intf_object_base.h"
+#include "automation/auto_object.h"
 
 namespace lyr::automation {
 
-class CTdx880Error_class : public CAutoIntfObjectBase<ITdx880Error> {
+// Not creatable: handed out by LastError. prog_id is the creatable class of the object whose error
+// it holds (the source of its own errors).
+class CTdx880Error_class : public CAutomationObject<ITdx880Error> {
  public:
   explicit CTdx880Error_class(std::u16string prog_id)
-      : CAutoIntfObjectBase<ITdx880Error>(std::move(prog_id)) {}
+      : CAutomationObject<ITdx880Error>(std::move(prog_id)) {}
 
   HRESULT STDMETHODCALLTYPE get_Code(LONG* Value) override;
   HRESULT STDMETHODCALLTYPE put_Code(LONG Value) override;

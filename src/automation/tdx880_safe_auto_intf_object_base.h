@@ -4,29 +4,19 @@
 
 #include <string>
 
-#include "automation/auto_intf_object_base.h"
 #include "automation/tdx880_safe_interface.h"
 
 namespace lyr::automation {
 
 template <typename Interface>
-class CTdx880SafeAutoIntfObjectBase : public CAutoIntfObjectBase<Interface>,
-                                      public CTdx880SafeInterface {
+class CTdx880SafeAutoIntfObjectBase : public CTdx880SafeObject<Interface> {
  protected:
-  // Creates the companion (SafeMode false, an empty error object).
+  // prog_id: the creatable class the object belongs to (the source of its errors). Creates the
+  // companion (SafeMode false, an empty error object).
   explicit CTdx880SafeAutoIntfObjectBase(std::u16string prog_id)
-      : CAutoIntfObjectBase<Interface>(std::move(prog_id)) {
-    CreateSafe(this->ProgId());
+      : CTdx880SafeObject<Interface>(std::move(prog_id)) {
+    this->CreateSafe(this->ProgId());
   }
-
-  void* FindInterface(REFIID iid) noexcept override {
-    if (iid == IID_ITdx880Safe) {
-      return static_cast<ITdx880Safe*>(this);
-    }
-    return CAutoIntfObjectBase<Interface>::FindInterface(iid);
-  }
-
-  ErrorSource SafeSource() const noexcept override { return this->Source(); }
 };
 
 }  // namespace lyr::automation

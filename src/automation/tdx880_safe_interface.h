@@ -1,12 +1,15 @@
 // The ITdx880Safe implementation shared by both safe bases (SafeMode and LastError over the
-// object's CTdx880Safe companion), and the guard calls their members use.
+// object's CTdx880Safe companion), the guard calls their members use, and CTdx880SafeObject, what
+// the two bases have in common.
 #pragma once
 
 #include <memory>
+#include <string>
 #include <string_view>
 #include <thread>
 #include <utility>
 
+#include "automation/auto_object.h"
 #include "automation/tdx880_safe.h"
 
 namespace lyr::automation {
@@ -78,6 +81,24 @@ class CTdx880SafeInterface : public CDualInterface<ITdx880Safe> {
 
   std::unique_ptr<CTdx880Safe> safe_;
   const std::thread::id owner_ = std::this_thread::get_id();  // the thread that made the object
+};
+
+// An automation object with ITdx880Safe beside its dispatch interface Interface, its errors named
+// after its own source. The two safe bases differ only in when they create the companion.
+template <typename Interface>
+class CTdx880SafeObject : public CAutomationObject<Interface>, public CTdx880SafeInterface {
+ protected:
+  explicit CTdx880SafeObject(std::u16string prog_id)
+      : CAutomationObject<Interface>(std::move(prog_id)) {}
+
+  void* FindInterface(REFIID iid) noexcept override {
+    if (iid == IID_ITdx880Safe) {
+      return static_cast<ITdx880Safe*>(this);
+    }
+    return CAutomationObject<Interface>::FindInterface(iid);
+  }
+
+  ErrorSource SafeSource() const noexcept override { return this->Source(); }
 };
 
 }  // namespace lyr::automation

@@ -1,18 +1,19 @@
 // The subject models: their checks, keys, roles and how each fills a participant element.
 #include "automation/tdx880_subject.h"
 
+#include "package/xml/participant_limits.h"
 #include "package/xml/xml_gpr_member_info.h"
 #include "rtl/errors.h"
 #include "rtl/str_utils.h"
-#include "rtl/value_check_tool.h"
 
 namespace lyr::automation {
 namespace {
 
-using rtl::CValueCheckTool;
+using xml::CheckField;
+namespace limits = xml::limits;
 
-void CheckInn(const std::string& value, int64_t length) {
-  CValueCheckTool::CheckLength(value, "Inn", length);
+void CheckInn(const std::string& value, const xml::FieldLimit& limit) {
+  CheckField(value, limit);
   if (!rtl::IsValidInn(value)) {
     rtl::RaiseFmt(u8"Неверный ИНН");
   }
@@ -26,12 +27,12 @@ void CTdx880Subject::SetIdentifier(std::string value) {
 }
 
 void CTdx880Subject::SetEmail(std::string value) {
-  CValueCheckTool::CheckLengthInRange(value, 0, "Email", 255);
+  CheckField(value, limits::kEmail);
   email_ = std::move(value);
 }
 
 void CTdx880Subject::ValidateIdentifier(std::string_view value) const {
-  CValueCheckTool::CheckLengthInRange(value, 1, "Identifier", 46);
+  CheckField(value, limits::kIdentifier);
 }
 
 void CTdx880Subject::Fill(xml::CXMLGprMemberInfo& participant) const {
@@ -43,17 +44,19 @@ std::string CTdx880Subject::Key() const {
 }
 
 void CTdx880SubjectUL::SetName(std::string value) {
-  CValueCheckTool::CheckLengthInRange(value, 1, "Name", 1000);
+  CheckField(value, limits::kOrganisationName);
   name_ = std::move(value);
 }
 
 void CTdx880SubjectUL::SetInn(std::string value) {
-  CheckInn(value, 10);
+  CheckInn(value, limits::kOrganisationInn);
   inn_ = std::move(value);
 }
 
 void CTdx880SubjectUL::SetKpp(std::string value) {
-  CValueCheckTool::CheckLength(value, "Kpp", 9);
+  // Never empty here, unlike in the description's element: a subject stands for its organisation
+  // in file names by INN and KPP together.
+  CheckField(value, limits::kKpp);
   kpp_ = std::move(value);
 }
 
@@ -70,22 +73,22 @@ std::string CTdx880SubjectUL::Key() const {
 }
 
 void CTdx880SubjectFL::SetLName(std::string value) {
-  CValueCheckTool::CheckLengthInRange(value, 1, "LName", 60);
+  CheckField(value, limits::kLastName);
   last_name_ = std::move(value);
 }
 
 void CTdx880SubjectFL::SetFName(std::string value) {
-  CValueCheckTool::CheckLengthInRange(value, 1, "FName", 60);
+  CheckField(value, limits::kFirstName);
   first_name_ = std::move(value);
 }
 
 void CTdx880SubjectFL::SetMName(std::string value) {
-  CValueCheckTool::CheckLengthInRange(value, 0, "MName", 60);
+  CheckField(value, limits::kMiddleName);
   middle_name_ = std::move(value);
 }
 
 void CTdx880SubjectFL::SetInn(std::string value) {
-  CheckInn(value, 12);
+  CheckInn(value, limits::kPersonInn);
   inn_ = std::move(value);
 }
 
@@ -110,7 +113,7 @@ void CTdx880SubjectFL::Fill(xml::CXMLGprMemberInfo& participant) const {
 }
 
 void CTdx880SubjectNO::ValidateIdentifier(std::string_view value) const {
-  CValueCheckTool::CheckLength(value, "Identifier", 4);
+  CheckField(value, limits::kTaxOfficeCode);
 }
 
 void CTdx880SubjectNO::Fill(xml::CXMLGprMemberInfo& participant) const {
@@ -120,12 +123,12 @@ void CTdx880SubjectNO::Fill(xml::CXMLGprMemberInfo& participant) const {
 }
 
 void CTdx880SubjectSOS::SetName(std::string value) {
-  CValueCheckTool::CheckLengthInRange(value, 1, "Name", 1000);
+  CheckField(value, limits::kOrganisationName);
   name_ = std::move(value);
 }
 
 void CTdx880SubjectSOS::ValidateIdentifier(std::string_view value) const {
-  CValueCheckTool::CheckLength(value, "Identifier", 3);
+  CheckField(value, limits::kSpecialOperatorId);
 }
 
 void CTdx880SubjectSOS::Fill(xml::CXMLGprMemberInfo& participant) const {

@@ -1,5 +1,6 @@
 // The subject models: a participant of the exchange (organisation, person, tax authority, special
-// operator) whose every value is checked when it is set.
+// operator) whose every value is checked when it is set, against the limits of
+// package/xml/participant_limits.h (limits:: below).
 #pragma once
 
 #include <cstdint>
@@ -21,10 +22,10 @@ class CTdx880Subject : public rtl::CBaseClass {
   // Checked by the kind's ValidateIdentifier.
   void SetIdentifier(std::string value);
   [[nodiscard]] const std::string& Email() const noexcept { return email_; }
-  // 0 to 255 characters ("Email").
+  // limits::kEmail: 0 to 255 characters ("Email").
   void SetEmail(std::string value);
 
-  // Checks a new Identifier: 1 to 46 characters ("Identifier").
+  // Checks a new Identifier: limits::kIdentifier, 1 to 46 characters ("Identifier").
   virtual void ValidateIdentifier(std::string_view value) const;
   // Writes the subject into a participant of a service document: its "E-mail" is Email, or the
   // Identifier when Email is empty.
@@ -43,13 +44,13 @@ class CTdx880Subject : public rtl::CBaseClass {
 class CTdx880SubjectUL final : public CTdx880Subject {
  public:
   [[nodiscard]] const std::string& Name() const noexcept { return name_; }
-  // 1 to 1000 characters ("Name").
+  // limits::kOrganisationName: 1 to 1000 characters ("Name").
   void SetName(std::string value);
   [[nodiscard]] const std::string& Inn() const noexcept { return inn_; }
-  // Exactly 10 characters ("Inn"), a valid INN ("Неверный ИНН").
+  // limits::kOrganisationInn: exactly 10 characters ("Inn"), a valid INN ("Неверный ИНН").
   void SetInn(std::string value);
   [[nodiscard]] const std::string& Kpp() const noexcept { return kpp_; }
-  // Exactly 9 characters ("Kpp").
+  // limits::kKpp: exactly 9 characters ("Kpp"), never empty.
   void SetKpp(std::string value);
 
   void Fill(xml::CXMLGprMemberInfo& participant) const override;
@@ -67,16 +68,16 @@ class CTdx880SubjectUL final : public CTdx880Subject {
 class CTdx880SubjectFL final : public CTdx880Subject {
  public:
   [[nodiscard]] const std::string& LName() const noexcept { return last_name_; }
-  // 1 to 60 characters ("LName").
+  // limits::kLastName: 1 to 60 characters ("LName").
   void SetLName(std::string value);
   [[nodiscard]] const std::string& FName() const noexcept { return first_name_; }
-  // 1 to 60 characters ("FName").
+  // limits::kFirstName: 1 to 60 characters ("FName").
   void SetFName(std::string value);
   [[nodiscard]] const std::string& MName() const noexcept { return middle_name_; }
-  // 0 to 60 characters ("MName").
+  // limits::kMiddleName: 0 to 60 characters ("MName").
   void SetMName(std::string value);
   [[nodiscard]] const std::string& Inn() const noexcept { return inn_; }
-  // Exactly 12 characters ("Inn"), a valid INN ("Неверный ИНН").
+  // limits::kPersonInn: exactly 12 characters ("Inn"), a valid INN ("Неверный ИНН").
   void SetInn(std::string value);
   // "LName FName MName" (an empty MName leaves a trailing blank).
   [[nodiscard]] std::string FIO() const;
@@ -99,7 +100,7 @@ class CTdx880SubjectFL final : public CTdx880Subject {
 // A tax authority: its Identifier is its four-character code.
 class CTdx880SubjectNO final : public CTdx880Subject {
  public:
-  // Exactly 4 characters ("Identifier").
+  // limits::kTaxOfficeCode: exactly 4 characters ("Identifier").
   void ValidateIdentifier(std::string_view value) const override;
   void Fill(xml::CXMLGprMemberInfo& participant) const override;
   [[nodiscard]] uint8_t Role() const override { return 2; }
@@ -109,9 +110,9 @@ class CTdx880SubjectNO final : public CTdx880Subject {
 class CTdx880SubjectSOS final : public CTdx880Subject {
  public:
   [[nodiscard]] const std::string& Name() const noexcept { return name_; }
-  // 1 to 1000 characters ("Name").
+  // limits::kOrganisationName: 1 to 1000 characters ("Name").
   void SetName(std::string value);
-  // Exactly 3 characters ("Identifier").
+  // limits::kSpecialOperatorId: exactly 3 characters ("Identifier").
   void ValidateIdentifier(std::string_view value) const override;
   void Fill(xml::CXMLGprMemberInfo& participant) const override;
   [[nodiscard]] uint8_t Role() const override { return 3; }

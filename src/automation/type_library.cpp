@@ -4,20 +4,17 @@
 
 #include <algorithm>
 
+#include "base/ascii.h"
+
 namespace lyr::automation {
 namespace {
 
 constexpr uint8_t HexDigit(char c) {
-  if (c >= '0' && c <= '9') {
-    return static_cast<uint8_t>(c - '0');
+  const int value = base::HexDigitValue(c);
+  if (value < 0) {
+    throw "not a hexadecimal digit";  // compile-time error in a constant expression
   }
-  if (c >= 'A' && c <= 'F') {
-    return static_cast<uint8_t>(c - 'A' + 10);
-  }
-  if (c >= 'a' && c <= 'f') {
-    return static_cast<uint8_t>(c - 'a' + 10);
-  }
-  throw "not a hexadecimal digit";  // compile-time error in a constant expression
+  return static_cast<uint8_t>(value);
 }
 
 // "XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX" -> GUID, at compile time.

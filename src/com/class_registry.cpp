@@ -15,6 +15,10 @@
 #include <memory>
 #include <mutex>
 
+#include "base/ascii.h"
+#include "base/atomic_file.h"
+#include "base/io.h"
+#include "base/unique_fd.h"
 #include "guid_text.h"
 #include "lyr/com/functions.h"
 
@@ -25,18 +29,7 @@ constexpr std::string_view kHeader = "lyrcom-registry 1";
 constexpr size_t kMaxFileSize = 4 * 1024 * 1024;
 constexpr size_t kMaxProgIdLength = 39;
 
-// Closes a file descriptor when it goes out of scope.
-struct Fd {
-  int fd = -1;
-  explicit Fd(int f) : fd(f) {}
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  ~Fd() {
-    if (fd >= 0) {
-      ::close(fd);
-    }
-  }
-};
+using base::UniqueFd;
 
 std::string ErrnoText(int error) {
   return std::strerror(error);
@@ -178,52 +171,28 @@ void MakeFolders(const std::string& folder, mode_t mode) {
   }
 }
 
-void WriteAll(int fd, const std::string& bytes, const std::string& path) {
-  size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) {
-      continue;
-    }
-    if (n <= 0) {
-      Fail(REGDB_E_WRITEREGDB, "cannot write " + path + ": " + ErrnoText(errno));
-    }
-    done += static_cast<size_t>(n);
-  }
-}
-
 // Writes the whole file aside and renames it over the registry: readers see the old or the new
-// file, never a part.
+// file, never a part. The folder is flushed after the rename, on a best-effort basis.
 void WriteAtomically(const std::string& path, const std::string& bytes) {
-  const std::string folder = FolderOf(path);
-  std::string temporary = path + ".XXXXXX";
-  Fd file(::mkstemp(temporary.data()));
-  if (file.fd < 0) {
+  base::AtomicFile file;
+  if (const int error = file.Open(path, 0644); error != 0) {
     Fail(REGDB_E_WRITEREGDB,
-         "cannot create a temporary file beside " + path + ": " + ErrnoText(errno));
+         "cannot create a temporary file beside " + path + ": " + ErrnoText(error));
   }
-  try {
-    WriteAll(file.fd, bytes, temporary);
-    if (::fchmod(file.fd, 0644) != 0 || ::fsync(file.fd) != 0) {
-      Fail(REGDB_E_WRITEREGDB, "cannot flush " + temporary + ": " + ErrnoText(errno));
-    }
-    if (::rename(temporary.c_str(), path.c_str()) != 0) {
-      Fail(REGDB_E_WRITEREGDB, "cannot replace " + path + ": " + ErrnoText(errno));
-    }
-  } catch (...) {
-    ::unlink(temporary.c_str());
-    throw;
+  const auto scratch = [&] { return file.TempPath().empty() ? path : file.TempPath(); };
+  if (const int error = file.Write(bytes); error != 0) {
+    Fail(REGDB_E_WRITEREGDB, "cannot write " + scratch() + ": " + ErrnoText(error));
   }
-  Fd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (dir.fd >= 0) {
-    ::fsync(dir.fd);
+  if (const int error = file.Commit(false); error != 0) {
+    Fail(REGDB_E_WRITEREGDB, "cannot replace " + path + ": " + ErrnoText(error));
   }
+  static_cast<void>(base::SyncFolder(FolderOf(path)));
 }
 
 }  // namespace
 
 bool SameProgId(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && ::strncasecmp(a.data(), b.data(), a.size()) == 0;
+  return base::EqualsIgnoringAsciiCase(a, b);
 }
 
 void ValidateEntry(const ClassEntry& entry) {
@@ -454,15 +423,15 @@ namespace {
 // zero identity, which never matches a file's).
 std::vector<ClassEntry> Load(const std::string& path, FileIdentity* identity) {
   // O_NONBLOCK: a FIFO planted at the path must not hang the caller.
-  Fd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-  if (file.fd < 0) {
+  const UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  if (file.Get() < 0) {
     if (errno == ENOENT) {
       return {};
     }
     Fail(REGDB_E_READREGDB, "cannot open " + path + ": " + ErrnoText(errno));
   }
   struct stat info {};
-  if (::fstat(file.fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+  if (::fstat(file.Get(), &info) != 0 || !S_ISREG(info.st_mode)) {
     Fail(REGDB_E_READREGDB, path + " is not a regular file");
   }
   *identity = IdentityOf(info);
@@ -472,10 +441,7 @@ std::vector<ClassEntry> Load(const std::string& path, FileIdentity* identity) {
   std::string text;
   char buffer[65536];
   while (true) {
-    const ssize_t n = ::read(file.fd, buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) {
-      continue;
-    }
+    const ssize_t n = base::ReadSome(file.Get(), buffer, sizeof buffer);
     if (n < 0) {
       Fail(REGDB_E_READREGDB, "cannot read " + path + ": " + ErrnoText(errno));
     }
@@ -497,11 +463,11 @@ void UpdateRegistry(const std::string& path,
   const std::string folder = FolderOf(path);
   MakeFolders(folder, path == MachineRegistryPath() ? 0755 : 0700);
   // Writers of the same registry take turns: each reads the file only once it holds the lock.
-  Fd lock(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (lock.fd < 0) {
+  const UniqueFd lock(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (lock.Get() < 0) {
     Fail(REGDB_E_WRITEREGDB, "cannot open folder " + folder + ": " + ErrnoText(errno));
   }
-  while (::flock(lock.fd, LOCK_EX) != 0) {
+  while (::flock(lock.Get(), LOCK_EX) != 0) {
     if (errno != EINTR) {
       Fail(REGDB_E_WRITEREGDB, "cannot lock folder " + folder + ": " + ErrnoText(errno));
     }

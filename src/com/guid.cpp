@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "base/ascii.h"
 #include "guid_text.h"
 #include "lyr/com/com.h"
 
@@ -28,19 +29,6 @@ const IID IID_ISupportErrorInfo = {
 namespace lyr::com {
 namespace {
 
-int HexValue(char32_t c) {
-  if (c >= '0' && c <= '9') {
-    return static_cast<int>(c - '0');
-  }
-  if (c >= 'A' && c <= 'F') {
-    return static_cast<int>(c - 'A' + 10);
-  }
-  if (c >= 'a' && c <= 'f') {
-    return static_cast<int>(c - 'a' + 10);
-  }
-  return -1;
-}
-
 // Positions of the hyphens in the braced form.
 bool IsHyphenPosition(size_t i) {
   return i == 9 || i == 14 || i == 19 || i == 24;
@@ -60,7 +48,7 @@ std::optional<GUID> Parse(std::basic_string_view<Char> text) {
       }
       continue;
     }
-    const int value = HexValue(static_cast<char32_t>(text[i]));
+    const int value = base::HexDigitValue(static_cast<char32_t>(text[i]));
     if (value < 0) {
       return std::nullopt;
     }

@@ -1,10 +1,10 @@
-// UTF-8 <-> UTF-16 conversion (RFC 3629), strict about overlong forms and surrogates.
+// UTF-8 <-> UTF-16 conversion over base's UTF-8 codec; UTF-16 surrogate pairs handled here.
 #include "utf.h"
+
+#include "base/utf8.h"
 
 namespace lyr::com {
 namespace {
-
-constexpr char32_t kReplacement = 0xFFFD;
 
 void AppendUtf16(std::u16string* out, char32_t c) {
   if (c >= 0x10000) {
@@ -16,67 +16,14 @@ void AppendUtf16(std::u16string* out, char32_t c) {
   }
 }
 
-void AppendUtf8(std::string* out, char32_t c) {
-  if (c < 0x80) {
-    out->push_back(static_cast<char>(c));
-  } else if (c < 0x800) {
-    out->push_back(static_cast<char>(0xC0 | (c >> 6)));
-    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else if (c < 0x10000) {
-    out->push_back(static_cast<char>(0xE0 | (c >> 12)));
-    out->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else {
-    out->push_back(static_cast<char>(0xF0 | (c >> 18)));
-    out->push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  }
-}
-
-// Decodes one sequence at text[*i], advancing *i; malformed input yields U+FFFD and one byte.
-char32_t DecodeUtf8(std::string_view text, size_t* i) {
-  const auto lead = static_cast<unsigned char>(text[*i]);
-  ++*i;
-  if (lead < 0x80) {
-    return lead;
-  }
-  int extra = 0;
-  char32_t c = 0;
-  char32_t min = 0;
-  if ((lead & 0xE0) == 0xC0) {
-    extra = 1, c = lead & 0x1F, min = 0x80;
-  } else if ((lead & 0xF0) == 0xE0) {
-    extra = 2, c = lead & 0x0F, min = 0x800;
-  } else if ((lead & 0xF8) == 0xF0) {
-    extra = 3, c = lead & 0x07, min = 0x10000;
-  } else {
-    return kReplacement;
-  }
-  if (*i + extra > text.size()) {
-    return kReplacement;
-  }
-  for (int k = 0; k < extra; ++k) {
-    const auto next = static_cast<unsigned char>(text[*i + k]);
-    if ((next & 0xC0) != 0x80) {
-      return kReplacement;
-    }
-    c = c << 6 | (next & 0x3F);
-  }
-  *i += extra;
-  if (c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
-    return kReplacement;
-  }
-  return c;
-}
-
 }  // namespace
 
 std::u16string Utf8ToUtf16(std::string_view text) {
   std::u16string out;
   out.reserve(text.size());
   for (size_t i = 0; i < text.size();) {
-    AppendUtf16(&out, DecodeUtf8(text, &i));
+    // A broken sequence costs its lead byte only: what follows is decoded on its own.
+    AppendUtf16(&out, base::DecodeUtf8(text, i, base::Malformed::kLeadByte));
   }
   return out;
 }
@@ -91,9 +38,9 @@ std::string Utf16ToUtf8(std::u16string_view text) {
       c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
       ++i;
     } else if (c >= 0xD800 && c <= 0xDFFF) {
-      c = kReplacement;
+      c = base::kReplacementCharacter;
     }
-    AppendUtf8(&out, c);
+    base::AppendUtf8(out, c);
   }
   return out;
 }

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "base/ascii.h"
 #include "lyr/com/com.h"
 #include "variant_types.h"
 
@@ -203,7 +204,7 @@ HRESULT ParseNumber(BSTR bstr, Number* out) {
 }
 
 bool EqualsIgnoringCase(const std::string& a, const char* b) {
-  return a.size() == std::strlen(b) && ::strncasecmp(a.c_str(), b, a.size()) == 0;
+  return lyr::base::EqualsIgnoringAsciiCase(a, b);
 }
 
 // The source as a number: integers, reals, booleans, VT_EMPTY as 0, and decimal text.

@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <new>
 
+#include "base/io.h"
+
 namespace lyr::mail {
 namespace {
 
@@ -41,10 +43,7 @@ ssize_t FileStreamRead(GMimeStream* stream, char* data, size_t size) {
     if (self->eos) {
       return 0;
     }
-    ssize_t got = 0;
-    do {
-      got = ::read(self->fd, self->buffer, kFileStep);
-    } while (got < 0 && errno == EINTR);
+    const ssize_t got = base::ReadSome(self->fd, self->buffer, kFileStep);
     if (got < 0) {
       return -1;
     }
@@ -152,7 +151,7 @@ void lyr_mail_string_stream_init(LyrMailStringStream* stream) {
 
 }  // namespace
 
-GMimeStream* NewFileStream(rtl::UniqueFd fd) {
+GMimeStream* NewFileStream(base::UniqueFd fd) {
   GMimeStream* stream = GMIME_STREAM(::g_object_new(lyr_mail_file_stream_get_type(), nullptr));
   ::g_mime_stream_construct(stream, 0, -1);
   AsFileStream(stream)->fd = fd.Release();

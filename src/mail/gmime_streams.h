@@ -5,13 +5,13 @@
 
 #include <string>
 
-#include "rtl/unique_fd.h"
+#include "base/unique_fd.h"
 
 namespace lyr::mail {
 
 // A stream that reads the file open as fd (which it owns from now on) in large steps. Returns a
 // new reference the caller releases with g_object_unref.
-GMimeStream* NewFileStream(rtl::UniqueFd fd);
+GMimeStream* NewFileStream(base::UniqueFd fd);
 
 // A stream that appends what is written to *text, which must outlive it. Returns a new reference
 // the caller releases with g_object_unref.

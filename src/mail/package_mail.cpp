@@ -14,6 +14,8 @@
 #include <utility>
 #include <vector>
 
+#include "base/io.h"
+#include "base/unique_fd.h"
 #include "mail/encoded_words.h"
 #include "mail/gmime_streams.h"
 #include "mail/mail_runtime.h"
@@ -28,7 +30,6 @@
 #include "rtl/large_buffer.h"
 #include "rtl/str_utils.h"
 #include "rtl/text.h"
-#include "rtl/unique_fd.h"
 #include "rtl/whole_file.h"
 
 namespace lyr::mail {
@@ -153,7 +154,7 @@ void AppendEncodedHeader(GMimeObject* object, const char* name, std::string_view
 // readable until the message is written, and no copy of the package stays behind on disk.
 GPtr<GMimeStream> OpenAndDelete(const std::string& path) {
   const std::string native = rtl::NativePath(path);
-  rtl::UniqueFd fd(::open(native.c_str(), O_RDONLY | O_CLOEXEC));
+  base::UniqueFd fd(::open(native.c_str(), O_RDONLY | O_CLOEXEC));
   if (fd.Get() < 0 || ::unlink(native.c_str()) != 0) {
     RaiseFileError(path);
   }
@@ -466,39 +467,11 @@ class Base64Check final {
   int32_t padding_ = 0;
 };
 
-// Closes the file descriptor it holds.
-struct Descriptor final {
-  explicit Descriptor(int value) : fd(value) {}
-  ~Descriptor() {
-    if (fd >= 0) {
-      ::close(fd);
-    }
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-
-  int fd;
-};
-
-void WriteAll(int fd, const char* data, size_t size) {
-  while (size > 0) {
-    const ssize_t written = ::write(fd, data, size);
-    if (written < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
-      rtl::RaiseLastOSError();
-    }
-    data += written;
-    size -= static_cast<size_t>(written);
-  }
-}
-
 // Decodes the part's content into the new file path, chunk by chunk, counting the bytes.
 void WriteAttachment(GMimePart* part, const std::string& path, int64_t limit) {
-  Descriptor file(
+  base::UniqueFd file(
       ::open(rtl::NativePath(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
-  if (file.fd < 0) {
+  if (file.Get() < 0) {
     rtl::RaiseLastOSError();
   }
   GMimeDataWrapper* content = ::g_mime_part_get_content(part);
@@ -516,7 +489,7 @@ void WriteAttachment(GMimePart* part, const std::string& path, int64_t limit) {
       if (total > limit) {
         rtl::RaiseFmt(u8"Вложение больше допустимого размера (%d байт)", limit);
       }
-      WriteAll(file.fd, out.data(), size);
+      rtl::RaiseIfOSError(base::WriteAll(file.Get(), std::string_view(out.data(), size)));
     };
     ::g_mime_stream_reset(encoded);
     for (;;) {
@@ -535,11 +508,7 @@ void WriteAttachment(GMimePart* part, const std::string& path, int64_t limit) {
     check.Finish();
     emit(::g_mime_encoding_flush(&state, in.data(), 0, out.data()));
   }
-  const int fd = file.fd;
-  file.fd = -1;
-  if (::close(fd) != 0) {
-    rtl::RaiseLastOSError();
-  }
+  rtl::RaiseIfOSError(file.Close());
 }
 
 [[noreturn]] void RaiseMessageTooLarge(int64_t limit) {

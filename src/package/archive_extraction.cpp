@@ -12,15 +12,16 @@
 #include <utility>
 #include <vector>
 
+#include "base/io.h"
+#include "base/unique_fd.h"
 #include "rtl/file_utils.h"
 #include "rtl/identifiers.h"
 #include "rtl/large_buffer.h"
-#include "rtl/unique_fd.h"
 
 namespace lyr::package::archive {
 
+using base::UniqueFd;
 using rtl::NativePath;
-using rtl::UniqueFd;
 
 namespace {
 
@@ -96,20 +97,9 @@ class Extractor final {
     }
     created_.emplace_back(relative, false);
     ReadEntry(zip_, entry.index, entry.size, entry.name, archive_, [&](std::string_view chunk) {
-      while (!chunk.empty()) {
-        const ssize_t written = ::write(fd.Get(), chunk.data(), chunk.size());
-        if (written < 0) {
-          if (errno == EINTR) {
-            continue;
-          }
-          rtl::RaiseLastOSError();
-        }
-        chunk.remove_prefix(static_cast<size_t>(written));
-      }
+      rtl::RaiseIfOSError(base::WriteAll(fd.Get(), chunk));
     });
-    if (::close(fd.Release()) != 0) {
-      rtl::RaiseLastOSError();
-    }
+    rtl::RaiseIfOSError(fd.Close());
   }
 
   zip_t* zip_;

@@ -16,15 +16,16 @@
 #include <optional>
 #include <utility>
 
+#include "base/io.h"
+#include "base/unique_fd.h"
 #include "rtl/file_utils.h"
 #include "rtl/large_buffer.h"
-#include "rtl/unique_fd.h"
 
 namespace lyr::package::archive {
 
+using base::UniqueFd;
 using rtl::FreeWith;
 using rtl::NativePath;
-using rtl::UniqueFd;
 
 namespace {
 
@@ -75,21 +76,9 @@ int OpenForReading(const std::string& path) {
 
 // Reads up to size bytes at offset into buffer; fewer only at the end of the file.
 size_t ReadAt(int fd, char* buffer, size_t size, uint64_t offset) {
-  size_t done = 0;
-  while (done < size) {
-    const ssize_t got = ::pread(fd, buffer + done, size - done, static_cast<off_t>(offset + done));
-    if (got < 0 && errno == EINTR) {
-      continue;
-    }
-    if (got < 0) {
-      rtl::RaiseLastOSError();
-    }
-    if (got == 0) {
-      break;
-    }
-    done += static_cast<size_t>(got);
-  }
-  return done;
+  const base::ReadResult read = base::ReadUpToAt(fd, buffer, size, offset);
+  rtl::RaiseIfOSError(read.error);
+  return read.size;
 }
 
 // Reads the whole file path into block (its size as fstat gives it; a file that grew or shrank

@@ -6,6 +6,8 @@
 
 #include <cerrno>
 
+#include "base/io.h"
+#include "base/unique_fd.h"
 #include "rtl/errors.h"
 #include "rtl/file_utils.h"
 #include "rtl/whole_file.h"
@@ -25,26 +27,13 @@ std::string PathInWorkingDirectory(const CTdx880PackageConfig& config,
 // scratch space rebuilt by every save, and the archive made from it is what is written safely
 // (aside, flushed, renamed), so these files are written plainly: no flush, no rename.
 void WriteScratchFile(const std::string& path, std::string_view bytes) {
-  const int fd = ::open(rtl::NativePath(path).c_str(),
-                        O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
-  if (fd < 0) {
+  base::UniqueFd fd(::open(rtl::NativePath(path).c_str(),
+                           O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600));
+  if (fd.Get() < 0) {
     rtl::RaiseLastOSError();
   }
-  while (!bytes.empty()) {
-    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-    if (written < 0 && errno == EINTR) {
-      continue;
-    }
-    if (written <= 0) {
-      const int error = written < 0 ? errno : EIO;
-      ::close(fd);
-      rtl::RaiseOSError(error);
-    }
-    bytes.remove_prefix(static_cast<size_t>(written));
-  }
-  if (::close(fd) != 0) {
-    rtl::RaiseLastOSError();
-  }
+  rtl::RaiseIfOSError(base::WriteAll(fd.Get(), bytes));
+  rtl::RaiseIfOSError(fd.Close());
 }
 
 }  // namespace

@@ -1,268 +1,28 @@
-// AtomicFile: an unnamed (O_TMPFILE) or locked named scratch file in the target's folder, fsync,
-// link and rename, fsync of the folder; the sweep of scratch names left by a crash.
+// AtomicFile: base::AtomicFile with its failures raised as OS errors.
 #include "rtl/atomic_file.h"
-
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <memory>
-#include <vector>
 
 #include "rtl/errors.h"
 #include "rtl/file_utils.h"
-#include "rtl/free_with.h"
-#include "rtl/identifiers.h"
 
 namespace lyr::rtl {
-namespace {
 
-using DirPtr = std::unique_ptr<DIR, FreeWith<&::closedir>>;
-
-// Length of the random part of a scratch name (mkostemp's six characters).
-constexpr size_t kRandomLength = 6;
-
-// The folder part of path ("." when there is none, "/" for a file in the root).
-std::string FolderOf(const std::string& path) {
-  const size_t slash = path.find_last_of('/');
-  if (slash == std::string::npos) {
-    return ".";
-  }
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string NameOf(const std::string& path) {
-  const size_t slash = path.find_last_of('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// Scratch names are hidden and sit next to the target so that rename stays within one file
-// system: ".<name>.tmp-" and six letters or digits.
-std::string ScratchPrefix(const std::string& path) {
-  return "." + NameOf(path) + ".tmp-";
-}
-
-bool IsScratchName(std::string_view entry, std::string_view prefix) {
-  if (entry.size() != prefix.size() + kRandomLength || !entry.starts_with(prefix)) {
-    return false;
-  }
-  for (const char c : entry.substr(prefix.size())) {
-    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'))) {
-      return false;
-    }
-  }
-  return true;
-}
-
-// The permission bits open gives a new file: 0666 less the umask, read without changing it.
-uint32_t CreationMode() {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.starts_with("Umask:")) {
-      return 0666 & ~static_cast<uint32_t>(std::strtoul(line.c_str() + 6, nullptr, 8));
-    }
-  }
-  return 0644;
-}
-
-// Deletes the scratch files of target in folder that no live writer holds locked. Errors are
-// ignored: a leftover that cannot be deleted now is tried again by the next writer.
-void SweepScratchFiles(const std::string& folder, const std::string& prefix) noexcept {
-  const int dir_fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir_fd < 0) {
-    return;
-  }
-  const DirPtr dir(::fdopendir(dir_fd));
-  if (!dir) {
-    ::close(dir_fd);
-    return;
-  }
-  std::vector<std::string> stale;
-  while (const dirent* entry = ::readdir(dir.get())) {
-    if (IsScratchName(entry->d_name, prefix)) {
-      stale.emplace_back(entry->d_name);
-    }
-  }
-  for (const std::string& name : stale) {
-    const int fd = ::openat(dir_fd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-      continue;
-    }
-    struct stat open {};
-    struct stat on_disk {};
-    if (::fstat(fd, &open) == 0 && S_ISREG(open.st_mode) && open.st_uid == ::geteuid() &&
-        ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
-        ::fstatat(dir_fd, name.c_str(), &on_disk, AT_SYMLINK_NOFOLLOW) == 0 &&
-        on_disk.st_dev == open.st_dev && on_disk.st_ino == open.st_ino) {
-      ::unlinkat(dir_fd, name.c_str(), 0);
-    }
-    ::close(fd);
-  }
-}
-
-// Makes the rename durable: the new directory entry reaches the disk with the folder.
-void SyncFolder(const std::string& folder) {
-  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) {
-    RaiseLastOSError();
-  }
-  const int rc = ::fsync(fd);
-  const int error = errno;
-  ::close(fd);
-  // Some file systems cannot sync a folder; the data itself is already on disk then.
-  if (rc != 0 && error != EINVAL && error != EROFS) {
-    RaiseOSError(error);
-  }
-}
-
-}  // namespace
-
-AtomicFile::AtomicFile(std::string path, uint32_t mode)
-    : path_(NativePath(path)), folder_(FolderOf(path_)) {
-  SweepScratchFiles(folder_, ScratchPrefix(path_));
-  const bool by_umask = mode == kCreationMode;
-  const auto bits = static_cast<mode_t>(by_umask ? 0666 : (mode & 07777));
-  const int fd = ::open(folder_.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, bits);
-  if (fd < 0) {
-    // No unnamed files on this file system (or kernel): a named, locked scratch file.
-    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
-      RaiseLastOSError();
-    }
-    OpenNamed(by_umask ? CreationMode() : bits);
-    return;
-  }
-  fd_ = fd;
-  unnamed_ = true;
-  // open applied the umask; explicit bits are set exactly. The lock covers the name Commit
-  // links in, until the rename.
-  if ((!by_umask && ::fchmod(fd_, bits) != 0) || ::flock(fd_, LOCK_EX) != 0) {
-    const int error = errno;
-    CloseFile();
-    RaiseOSError(error);
-  }
-}
-
-void AtomicFile::OpenNamed(uint32_t mode) {
-  const std::string prefix = folder_ + "/" + ScratchPrefix(path_);
-  for (;;) {
-    std::string pattern = prefix + "XXXXXX";
-    const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
-    if (fd < 0) {
-      RaiseLastOSError();
-    }
-    struct stat open {};
-    struct stat on_disk {};
-    const bool ours = ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &open) == 0 &&
-                      ::lstat(pattern.c_str(), &on_disk) == 0 && open.st_ino == on_disk.st_ino &&
-                      open.st_dev == on_disk.st_dev;
-    if (!ours) {
-      ::close(fd);  // another writer's sweep took it for a leftover: a new name
-      continue;
-    }
-    fd_ = fd;
-    temp_path_ = std::move(pattern);
-    if (::fchmod(fd_, static_cast<mode_t>(mode & 07777)) != 0) {
-      const int error = errno;
-      CloseFile();
-      ::unlink(temp_path_.c_str());
-      temp_path_.clear();
-      RaiseOSError(error);
-    }
-    return;
-  }
-}
-
-AtomicFile::~AtomicFile() {
-  if (!committed_ && !temp_path_.empty()) {
-    ::unlink(temp_path_.c_str());
-  }
-  CloseFile();
-}
-
-void AtomicFile::CloseFile() noexcept {
-  if (fd_ >= 0) {
-    ::close(fd_);
-    fd_ = -1;
-  }
+AtomicFile::AtomicFile(std::string path, uint32_t mode) {
+  RaiseIfOSError(file_.Open(NativePath(path), mode));
 }
 
 void AtomicFile::Write(std::string_view bytes) {
-  Assert(!committed_ && fd_ >= 0, "AtomicFile.Write after Commit", "atomic_file");
-  while (!bytes.empty()) {
-    const ssize_t written = ::write(fd_, bytes.data(), bytes.size());
-    if (written < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
-      RaiseLastOSError();
-    }
-    bytes.remove_prefix(static_cast<size_t>(written));
-  }
+  Assert(file_.IsOpen(), "AtomicFile.Write after Commit", "atomic_file");
+  RaiseIfOSError(file_.Write(bytes));
 }
 
 void AtomicFile::WriteAt(uint64_t offset, std::string_view bytes) {
-  Assert(!committed_ && fd_ >= 0, "AtomicFile.WriteAt after Commit", "atomic_file");
-  while (!bytes.empty()) {
-    const ssize_t written = ::pwrite(fd_, bytes.data(), bytes.size(), static_cast<off_t>(offset));
-    if (written < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
-      RaiseLastOSError();
-    }
-    bytes.remove_prefix(static_cast<size_t>(written));
-    offset += static_cast<uint64_t>(written);
-  }
-}
-
-// Gives the unnamed file a scratch name: through /proc/self/fd (any user), else AT_EMPTY_PATH
-// (needs CAP_DAC_READ_SEARCH). rename cannot take an unnamed file, and linkat cannot replace.
-void AtomicFile::LinkUnnamed() {
-  const std::string proc = "/proc/self/fd/" + std::to_string(fd_);
-  for (;;) {
-    const std::string name =
-        folder_ + "/" + ScratchPrefix(path_) + NewFileId().substr(0, kRandomLength);
-    int rc = ::linkat(AT_FDCWD, proc.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW);
-    if (rc != 0 && errno == ENOENT) {
-      rc = ::linkat(fd_, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH);
-    }
-    if (rc == 0) {
-      temp_path_ = name;
-      return;
-    }
-    if (errno != EEXIST) {
-      RaiseLastOSError();
-    }
-  }
+  Assert(file_.IsOpen(), "AtomicFile.WriteAt after Commit", "atomic_file");
+  RaiseIfOSError(file_.WriteAt(offset, bytes));
 }
 
 void AtomicFile::Commit(Durability durability) {
-  Assert(!committed_ && fd_ >= 0, "AtomicFile.Commit called twice", "atomic_file");
-  if (::fsync(fd_) != 0) {
-    RaiseLastOSError();
-  }
-  if (unnamed_ && temp_path_.empty()) {
-    LinkUnnamed();
-  }
-  if (::rename(temp_path_.c_str(), path_.c_str()) != 0) {
-    RaiseLastOSError();
-  }
-  committed_ = true;
-  const int rc = ::close(fd_);  // also releases the lock, now that no scratch name is left
-  fd_ = -1;
-  if (rc != 0) {
-    RaiseLastOSError();
-  }
-  if (durability == Durability::kRenamed) {
-    SyncFolder(folder_);
-  }
+  Assert(file_.IsOpen(), "AtomicFile.Commit called twice", "atomic_file");
+  RaiseIfOSError(file_.Commit(durability == Durability::kRenamed));
 }
 
 void WriteFileAtomically(const std::string& path, std::string_view bytes, uint32_t mode) {

@@ -6,27 +6,25 @@
 #include <string>
 #include <string_view>
 
+#include "base/atomic_file.h"
+
 namespace lyr::rtl {
 
-// Writes a file completely aside and moves it into place. The scratch file is an unnamed file
-// (O_TMPFILE) in the target's folder: until Commit nothing of it is visible, and a process killed
-// in any way (kill -9 included) leaves nothing behind. Commit links it in under a hidden scratch
-// name and renames that over the target. Where the file system has no unnamed files the scratch
-// file is named from the start (".<name>.tmp-XXXXXX" beside the target). Either way the scratch
-// name is flocked while this object lives, and every AtomicFile of a target first deletes the
-// scratch names of that target whose lock no live process holds (left by a crash).
-// Not thread-safe; one owner writes and commits.
+// Writes a file completely aside and moves it into place: base::AtomicFile (an unnamed or locked
+// scratch file beside the target, fsync, rename, fsync of the folder; leftovers of a crash swept)
+// with its failures raised as the library's OS errors. Not thread-safe; one owner writes and
+// commits.
 class AtomicFile final {
  public:
   // The mode a new file gets from open: 0666 less the process's umask.
-  static constexpr uint32_t kCreationMode = 0xFFFFFFFF;
+  static constexpr uint32_t kCreationMode = base::AtomicFile::kCreationMode;
 
   // Creates the scratch file for path with the permission bits mode (not masked by the umask;
   // kCreationMode: masked, as open does). Raises an OS error when it cannot be created (ENOENT
   // for a missing folder).
   explicit AtomicFile(std::string path, uint32_t mode = 0600);
   // Removes the scratch file unless Commit succeeded. Never throws.
-  ~AtomicFile();
+  ~AtomicFile() = default;
 
   // Appends bytes to the scratch file. Raises an OS error on failure, an assertion error after
   // Commit.
@@ -51,27 +49,18 @@ class AtomicFile final {
   void Commit(Durability durability = Durability::kRenamed);
 
   // The target, as the file system names it (UTF-8).
-  [[nodiscard]] const std::string& Path() const noexcept { return path_; }
+  [[nodiscard]] const std::string& Path() const noexcept { return file_.Path(); }
   // The scratch file's name while it has one (the fallback, or during Commit); "" while it is
   // unnamed.
-  [[nodiscard]] const std::string& TempPath() const noexcept { return temp_path_; }
+  [[nodiscard]] const std::string& TempPath() const noexcept { return file_.TempPath(); }
   // True when the scratch file is an unnamed O_TMPFILE.
-  [[nodiscard]] bool IsUnnamed() const noexcept { return unnamed_; }
+  [[nodiscard]] bool IsUnnamed() const noexcept { return file_.IsUnnamed(); }
 
   AtomicFile(const AtomicFile&) = delete;
   AtomicFile& operator=(const AtomicFile&) = delete;
 
  private:
-  void OpenNamed(uint32_t mode);
-  void LinkUnnamed();
-  void CloseFile() noexcept;
-
-  std::string path_;
-  std::string folder_;
-  std::string temp_path_;
-  int fd_ = -1;
-  bool unnamed_ = false;
-  bool committed_ = false;
+  base::AtomicFile file_;
 };
 
 // One-shot: AtomicFile f(path, mode); f.Write(bytes); f.Commit();

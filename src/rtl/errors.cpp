@@ -34,6 +34,12 @@ void RaiseLastOSError() {
   RaiseOSError(errno);
 }
 
+void RaiseIfOSError(int32_t code) {
+  if (code != 0) {
+    RaiseOSError(code);
+  }
+}
+
 void Assert(bool condition, std::string_view message, std::string_view unit,
             std::source_location where) {
   if (!condition) {

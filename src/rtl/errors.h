@@ -69,6 +69,8 @@ template <typename... Args>
 [[noreturn]] void RaiseOSError(int32_t code);
 // RaiseOSError with the calling thread's errno.
 [[noreturn]] void RaiseLastOSError();
+// RaiseOSError(code) unless code is 0 (the errno a base:: call returns).
+void RaiseIfOSError(int32_t code);
 std::string OSErrorMessage(int32_t code);
 
 // Fails with EAssertionFailed "<message> (<unit>, line <n>)" when condition is false.

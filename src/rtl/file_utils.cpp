@@ -3,7 +3,6 @@
 // for a link while the walk runs, is never followed out of the tree.
 #include "rtl/file_utils.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,19 +11,18 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <memory>
 #include <vector>
 
+#include "base/folder.h"
+#include "base/unique_fd.h"
 #include "rtl/errors.h"
-#include "rtl/free_with.h"
 #include "rtl/str_utils.h"
 #include "rtl/text.h"
-#include "rtl/unique_fd.h"
 
 namespace lyr::rtl {
 namespace {
 
-using DirPtr = std::unique_ptr<DIR, FreeWith<&::closedir>>;
+using base::UniqueFd;
 
 bool IsSeparator(char c) {
   return c == '/' || c == '\\';
@@ -77,26 +75,6 @@ int OpenFolderForDeletion(int parent, const char* name) {
   return fd;
 }
 
-std::vector<std::string> EntryNames(int folder) {
-  std::vector<std::string> names;
-  const int copy = ::dup(folder);
-  if (copy < 0) {
-    return names;
-  }
-  const DirPtr dir(::fdopendir(copy));
-  if (!dir) {
-    ::close(copy);
-    return names;
-  }
-  while (const dirent* entry = ::readdir(dir.get())) {
-    const std::string_view name = entry->d_name;
-    if (name != "." && name != "..") {
-      names.emplace_back(name);
-    }
-  }
-  return names;
-}
-
 bool ClearFolder(int folder);
 
 // Deletes the entry name of folder: a folder with everything below it, anything else (files,
@@ -120,7 +98,7 @@ bool DeleteEntry(int folder, const std::string& name) {
 bool ClearFolder(int folder) {
   // Names are collected first: deleting while the listing runs may skip entries.
   bool ok = true;
-  for (const std::string& name : EntryNames(folder)) {
+  for (const std::string& name : base::FolderEntryNames(folder)) {
     if (!DeleteEntry(folder, name)) {
       ok = false;
     }

@@ -2,34 +2,32 @@
 // folders whose lock nobody holds.
 #include "rtl/folder_lock.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <memory>
 #include <set>
 #include <utility>
 
+#include "base/folder.h"
+#include "base/unique_fd.h"
 #include "rtl/errors.h"
 #include "rtl/file_utils.h"
-#include "rtl/free_with.h"
 #include "rtl/identifiers.h"
 #include "rtl/trace.h"
-#include "rtl/unique_fd.h"
 
 namespace lyr::rtl {
 namespace {
+
+using base::UniqueFd;
 
 // The lock file's contents: a sweep deletes only lock files that carry it.
 constexpr std::string_view kMark = "lyr folder lock\n";
 constexpr std::string_view kLockSuffix = ".lock";
 // CreateLockedFolder's unique part: NewFileId, 32 lower-case hexadecimal characters.
 constexpr size_t kIdLength = 32;
-
-using DirPtr = std::unique_ptr<DIR, FreeWith<&::closedir>>;
 
 std::string WithoutTrailingSlashes(std::string path) {
   while (path.size() > 1 && (path.back() == '/' || path.back() == '\\')) {
@@ -248,24 +246,13 @@ void SweepStaleFolders(const std::string& parent, std::string_view prefix) noexc
     // Names first, deletions after: deleting while reading the folder may skip or repeat
     // entries.
     std::set<std::string> bases;
-    {
-      const int copy = ::dup(folder.Get());
-      if (copy < 0) {
-        return;
+    for (const std::string& entry : base::FolderEntryNames(folder.Get())) {
+      std::string_view name = entry;
+      if (name.ends_with(kLockSuffix)) {
+        name.remove_suffix(kLockSuffix.size());
       }
-      const DirPtr dir(::fdopendir(copy));
-      if (!dir) {
-        ::close(copy);
-        return;
-      }
-      while (const dirent* entry = ::readdir(dir.get())) {
-        std::string_view name = entry->d_name;
-        if (name.ends_with(kLockSuffix)) {
-          name.remove_suffix(kLockSuffix.size());
-        }
-        if (IsOurFolderName(name, native_prefix)) {
-          bases.emplace(name);
-        }
+      if (IsOurFolderName(name, native_prefix)) {
+        bases.emplace(name);
       }
     }
     for (const std::string& base : bases) {

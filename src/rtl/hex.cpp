@@ -10,19 +10,6 @@ constexpr char kDigits[] = "0123456789ABCDEF";
 
 }  // namespace
 
-int HexDigitValue(char c) {
-  if (c >= '0' && c <= '9') {
-    return c - '0';
-  }
-  if (c >= 'A' && c <= 'F') {
-    return c - 'A' + 10;
-  }
-  if (c >= 'a' && c <= 'f') {
-    return c - 'a' + 10;
-  }
-  return -1;
-}
-
 std::string BytesToHexPlain(std::string_view bytes) {
   std::string text;
   text.reserve(bytes.size() * 2);

@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/ascii.h"
+
 namespace lyr::rtl {
 
 // "0x" followed by two upper-case hexadecimal digits per byte; "" for no bytes.
@@ -14,6 +16,6 @@ std::string BytesToHexPlain(std::string_view bytes);
 // not a hexadecimal digit fails with "Неверное шестнадцатеричное значение: [%s]" (the text).
 std::string HexToBytes(std::string_view text);
 // The value of one hexadecimal digit (either case); -1 for any other character.
-int HexDigitValue(char c);
+using base::HexDigitValue;
 
 }  // namespace lyr::rtl

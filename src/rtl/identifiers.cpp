@@ -1,59 +1,17 @@
-// Identifiers from getrandom(2), falling back to /dev/urandom where the call is missing.
+// Identifiers from the kernel's random bytes.
 #include "rtl/identifiers.h"
 
-#include <fcntl.h>
-#include <sys/random.h>
-#include <unistd.h>
-
 #include <cctype>
-#include <cerrno>
 #include <cstdio>
 
+#include "base/random.h"
 #include "rtl/errors.h"
 
 namespace lyr::rtl {
-namespace {
-
-bool ReadFromUrandom(uint8_t* buffer, size_t size) {
-  const int fd = ::open("/dev/urandom", O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    return false;
-  }
-  size_t done = 0;
-  while (done < size) {
-    const ssize_t n = ::read(fd, buffer + done, size - done);
-    if (n < 0 && errno == EINTR) {
-      continue;
-    }
-    if (n <= 0) {
-      break;
-    }
-    done += static_cast<size_t>(n);
-  }
-  ::close(fd);
-  return done == size;
-}
-
-bool RandomBytes(uint8_t* buffer, size_t size) {
-  size_t done = 0;
-  while (done < size) {
-    const ssize_t n = ::getrandom(buffer + done, size - done, 0);
-    if (n < 0 && errno == EINTR) {
-      continue;
-    }
-    if (n < 0) {
-      return ReadFromUrandom(buffer, size);
-    }
-    done += static_cast<size_t>(n);
-  }
-  return true;
-}
-
-}  // namespace
 
 Guid NewGuid() {
   std::array<uint8_t, 16> bytes{};
-  if (!RandomBytes(bytes.data(), bytes.size())) {
+  if (!base::RandomBytes(bytes.data(), bytes.size())) {
     RaiseFmt(u8"Guid не создан");
   }
   Guid guid;

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "base/ascii.h"
 #include "rtl/errors.h"
 
 namespace lyr::rtl {
@@ -23,17 +24,6 @@ std::string_view Trimmed(std::string_view piece) noexcept {
     piece.remove_suffix(1);
   }
   return piece;
-}
-
-unsigned char AsciiUpper(char c) noexcept {
-  const auto byte = static_cast<unsigned char>(c);
-  return byte >= 'a' && byte <= 'z' ? static_cast<unsigned char>(byte - 0x20) : byte;
-}
-
-bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b) noexcept {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return AsciiUpper(x) == AsciiUpper(y);
-         });
 }
 
 }  // namespace
@@ -90,7 +80,7 @@ void CStrArray::Delete(int32_t index) {
 
 int32_t CStrArray::IndexOf(std::string_view string) const {
   for (int32_t index = 0; index < Count(); ++index) {
-    if (EqualIgnoringAsciiCase(string, items_[static_cast<size_t>(index)].string)) {
+    if (base::EqualsIgnoringAsciiCase(string, items_[static_cast<size_t>(index)].string)) {
       return index;
     }
   }

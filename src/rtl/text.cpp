@@ -4,6 +4,8 @@
 #include <array>
 #include <cstdint>
 
+#include "base/utf8.h"
+
 namespace lyr::rtl {
 namespace {
 
@@ -18,55 +20,6 @@ constexpr std::array<char16_t, 64> kUpperHalf = {
     0x00B7, 0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457};
 
 constexpr char kReplacement = '?';
-
-void AppendUtf8(std::u8string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out.push_back(static_cast<char8_t>(cp));
-  } else if (cp < 0x800) {
-    out.push_back(static_cast<char8_t>(0xC0 | (cp >> 6)));
-    out.push_back(static_cast<char8_t>(0x80 | (cp & 0x3F)));
-  } else if (cp < 0x10000) {
-    out.push_back(static_cast<char8_t>(0xE0 | (cp >> 12)));
-    out.push_back(static_cast<char8_t>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char8_t>(0x80 | (cp & 0x3F)));
-  } else {
-    out.push_back(static_cast<char8_t>(0xF0 | (cp >> 18)));
-    out.push_back(static_cast<char8_t>(0x80 | ((cp >> 12) & 0x3F)));
-    out.push_back(static_cast<char8_t>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char8_t>(0x80 | (cp & 0x3F)));
-  }
-}
-
-// Decodes one UTF-8 sequence at text[pos]; advances pos. Returns U+FFFD for a malformed
-// sequence (overlong forms, surrogates and truncated sequences included).
-char32_t DecodeUtf8(std::u8string_view text, size_t& pos) {
-  const auto lead = static_cast<uint8_t>(text[pos++]);
-  if (lead < 0x80) {
-    return lead;
-  }
-  int extra = 0;
-  char32_t cp = 0;
-  char32_t min = 0;
-  if ((lead & 0xE0) == 0xC0) {
-    extra = 1, cp = lead & 0x1F, min = 0x80;
-  } else if ((lead & 0xF0) == 0xE0) {
-    extra = 2, cp = lead & 0x0F, min = 0x800;
-  } else if ((lead & 0xF8) == 0xF0) {
-    extra = 3, cp = lead & 0x07, min = 0x10000;
-  } else {
-    return 0xFFFD;
-  }
-  for (int i = 0; i < extra; ++i) {
-    if (pos >= text.size() || (static_cast<uint8_t>(text[pos]) & 0xC0) != 0x80) {
-      return 0xFFFD;
-    }
-    cp = (cp << 6) | (static_cast<uint8_t>(text[pos++]) & 0x3F);
-  }
-  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-    return 0xFFFD;
-  }
-  return cp;
-}
 
 char ToAnsiOrReplacement(char32_t cp) {
   const int byte = CodePointToAnsiChar(cp);
@@ -129,7 +82,7 @@ std::u8string AnsiToUtf8(std::string_view text) {
   std::u8string out;
   out.reserve(text.size() * 2);
   for (const char c : text) {
-    AppendUtf8(out, AnsiCharToCodePoint(static_cast<unsigned char>(c)));
+    base::AppendUtf8(out, AnsiCharToCodePoint(static_cast<unsigned char>(c)));
   }
   return out;
 }
@@ -137,9 +90,11 @@ std::u8string AnsiToUtf8(std::string_view text) {
 std::string Utf8ToAnsi(std::u8string_view text) {
   std::string out;
   out.reserve(text.size());
+  const std::string_view bytes(reinterpret_cast<const char*>(text.data()), text.size());
   size_t pos = 0;
-  while (pos < text.size()) {
-    out.push_back(ToAnsiOrReplacement(DecodeUtf8(text, pos)));
+  while (pos < bytes.size()) {
+    // A broken sequence becomes one '?' with the continuation bytes that came before the break.
+    out.push_back(ToAnsiOrReplacement(base::DecodeUtf8(bytes, pos, base::Malformed::kValidPrefix)));
   }
   return out;
 }

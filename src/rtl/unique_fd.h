@@ -1,41 +1,10 @@
-// The owner of a file descriptor: closes it when it goes out of scope.
+// The descriptor owner under its former name, for code not yet moved to base/unique_fd.h.
 #pragma once
 
-#include <unistd.h>
-
-#include <utility>
+#include "base/unique_fd.h"
 
 namespace lyr::rtl {
 
-class UniqueFd final {
- public:
-  UniqueFd() = default;
-  // Takes fd (negative: none).
-  explicit UniqueFd(int fd) noexcept : fd_(fd) {}
-  ~UniqueFd() { Reset(); }
-  UniqueFd(UniqueFd&& other) noexcept : fd_(other.Release()) {}
-  UniqueFd& operator=(UniqueFd&& other) noexcept {
-    if (this != &other) {
-      Reset(other.Release());
-    }
-    return *this;
-  }
-  UniqueFd(const UniqueFd&) = delete;
-  UniqueFd& operator=(const UniqueFd&) = delete;
-
-  [[nodiscard]] int Get() const noexcept { return fd_; }
-  // Gives up the descriptor without closing it.
-  int Release() noexcept { return std::exchange(fd_, -1); }
-  // Closes the descriptor held and takes fd.
-  void Reset(int fd = -1) noexcept {
-    if (fd_ >= 0) {
-      ::close(fd_);
-    }
-    fd_ = fd;
-  }
-
- private:
-  int fd_ = -1;
-};
+using base::UniqueFd;
 
 }  // namespace lyr::rtl

@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "base/io.h"
+#include "base/unique_fd.h"
 #include "rtl/atomic_file.h"
 #include "rtl/errors.h"
 #include "rtl/file_utils.h"
@@ -20,43 +22,31 @@ namespace {
 
 constexpr uint64_t k4GiB = uint64_t{1} << 32;
 
-// Closes the descriptor when the read is done or has failed. The name is opened without
-// blocking, so a FIFO without a writer answers at once and is refused by the caller's fstat.
-class ReadHandle final {
- public:
-  explicit ReadHandle(const std::string& file_name)
-      : fd_(::open(NativePath(file_name).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY)) {
-    if (fd_ < 0) {
-      RaiseLastOSError();
-    }
-    ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
+// The name is opened without blocking, so a FIFO without a writer answers at once and is refused
+// by the caller's fstat.
+base::UniqueFd OpenForRead(const std::string& file_name) {
+  base::UniqueFd fd(
+      ::open(NativePath(file_name).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+  if (fd.Get() < 0) {
+    RaiseLastOSError();
   }
-  ~ReadHandle() { ::close(fd_); }
-  ReadHandle(const ReadHandle&) = delete;
-  ReadHandle& operator=(const ReadHandle&) = delete;
-  [[nodiscard]] int Get() const { return fd_; }
+  ::posix_fadvise(fd.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+  return fd;
+}
 
- private:
-  int fd_;
-};
-
-// Reads up to size bytes into data, again after an interruption; 0 at the end of the file.
+// Reads up to size bytes into data; 0 at the end of the file.
 size_t ReadSome(int fd, char* data, size_t size) {
-  for (;;) {
-    const ssize_t n = ::read(fd, data, size);
-    if (n >= 0) {
-      return static_cast<size_t>(n);
-    }
-    if (errno != EINTR) {
-      RaiseLastOSError();
-    }
+  const ssize_t n = base::ReadSome(fd, data, size);
+  if (n < 0) {
+    RaiseLastOSError();
   }
+  return static_cast<size_t>(n);
 }
 
 }  // namespace
 
 std::string ReadFileToString(const std::string& file_name, uint64_t limit) {
-  const ReadHandle file(file_name);
+  const base::UniqueFd file = OpenForRead(file_name);
   struct stat st {};
   if (::fstat(file.Get(), &st) != 0) {
     RaiseLastOSError();
@@ -113,7 +103,8 @@ std::string ReadFileToString(const std::string& file_name, uint64_t limit) {
 RegularFileRead ReadRegularFile(const std::string& file_name, uint64_t limit, bool follow_link) {
   RegularFileRead result;
   const int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | (follow_link ? 0 : O_NOFOLLOW);
-  const int fd = ::open(NativePath(file_name).c_str(), flags);
+  const base::UniqueFd file(::open(NativePath(file_name).c_str(), flags));
+  const int fd = file.Get();
   if (fd < 0) {
     result.missing = errno == ENOENT;
     result.reason = errno == ELOOP && !follow_link ? "a symbolic link" : std::strerror(errno);
@@ -132,10 +123,7 @@ RegularFileRead ReadRegularFile(const std::string& file_name, uint64_t limit, bo
     result.bytes.resize(static_cast<size_t>(st.st_size) + 1);
     size_t done = 0;
     while (done < result.bytes.size()) {
-      const ssize_t n = ::read(fd, result.bytes.data() + done, result.bytes.size() - done);
-      if (n < 0 && errno == EINTR) {
-        continue;
-      }
+      const ssize_t n = base::ReadSome(fd, result.bytes.data() + done, result.bytes.size() - done);
       if (n <= 0) {
         if (n < 0) {
           result.reason = std::strerror(errno);
@@ -153,7 +141,6 @@ RegularFileRead ReadRegularFile(const std::string& file_name, uint64_t limit, bo
     result.ok = result.reason.empty();
     result.bytes.resize(result.ok ? done : 0);
   }
-  ::close(fd);
   return result;
 }
 

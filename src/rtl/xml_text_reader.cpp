@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 
+#include "base/ascii.h"
 #include "rtl/errors.h"
 #include "rtl/text.h"
 
@@ -13,19 +14,6 @@ namespace {
 bool IsXMLCodePoint(uint32_t c) {
   return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) ||
          (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
-}
-
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') {
-    return c - '0';
-  }
-  if (c >= 'a' && c <= 'f') {
-    return c - 'a' + 10;
-  }
-  if (c >= 'A' && c <= 'F') {
-    return c - 'A' + 10;
-  }
-  return -1;
 }
 
 // reference is "&#...;". Returns the windows-1251 byte it stands for, or -1 when it is malformed
@@ -42,7 +30,7 @@ int DecodeCharReference(std::string_view reference) {
   }
   uint32_t value = 0;
   for (const char c : digits) {
-    const int digit = HexDigit(c);
+    const int digit = base::HexDigitValue(c);
     if (digit < 0 || digit >= base) {
       return -1;
     }
@@ -156,14 +144,7 @@ bool CXMLTextReader::ReadBoolAttribute(std::string_view name) {
     if (value == "1") {
       return true;
     }
-    if (value.size() != 4) {
-      return false;
-    }
-    std::string lower = value;
-    for (char& c : lower) {
-      c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-    }
-    return lower == "true";
+    return base::EqualsIgnoringAsciiCase(value, "true");
   });
 }
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "base/ascii.h"
 #include "rtl/errors.h"
 #include "rtl/text.h"
 
@@ -115,26 +116,6 @@ void AppendEscaped(std::string& out, std::string_view text, bool attribute) {
     }
     after_space = raw_space;
   }
-}
-
-bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) {
-    return false;
-  }
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i];
-    char y = b[i];
-    if (x >= 'A' && x <= 'Z') {
-      x = static_cast<char>(x - 'A' + 'a');
-    }
-    if (y >= 'A' && y <= 'Z') {
-      y = static_cast<char>(y - 'A' + 'a');
-    }
-    if (x != y) {
-      return false;
-    }
-  }
-  return true;
 }
 
 }  // namespace
@@ -350,7 +331,8 @@ std::string CXMLTextWriter::GetXML() {
     size_t i = 0;
     while (i < output.size()) {
       if (output[i] == 'e' || output[i] == 'E') {
-        if (EqualsIgnoringAsciiCase(std::string_view(output).substr(i, kUtf16.size()), kUtf16)) {
+        if (base::EqualsIgnoringAsciiCase(std::string_view(output).substr(i, kUtf16.size()),
+                                          kUtf16)) {
           text += kAnsi;
           i += kUtf16.size();
           continue;

@@ -6,14 +6,13 @@
 #include <unordered_set>
 #include <vector>
 
+#include "base/ascii.h"
 #include "rtl/errors.h"
 
 namespace lyr::rtl {
 namespace {
 
-char LowerAscii(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
+using base::LowerAscii;
 
 // prefix is lower case.
 bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {

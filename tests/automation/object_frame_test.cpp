@@ -122,7 +122,6 @@ TEST_F(Frame, ObjectArgumentsMustWrapTheEngineObjectOfTheirKind) {
   EXPECT_EQ(WrappingFailureOf(Package()), "no error");
   EXPECT_EQ(WrappingFailureOf(nullptr), Msg(u8"Передан пустой аргумент: pPackage"));
   const auto subject = MakeObject<CTdx880SubjectNO_class>(kPackageProgId);
-  EXPECT_TRUE(subject->Initialized());
   EXPECT_EQ(WrappingFailureOf(subject->DispatchPointer()), "Invalid class typecast");
   Call(Package(), u"New", {Var(u"01"), Var(u"01")});
   const Var file = Call(Package(), u"AddFile", {Var(u"01"), Var(u"xml"), Var(u"a"), Var(u"<a/>")});

@@ -15,6 +15,7 @@
 #include <thread>
 #include <utility>
 
+#include "base/utf8.h"
 #include "rtl/base64.h"
 #include "rtl/base_class.h"
 #include "rtl/date_time.h"
@@ -55,6 +56,34 @@ TEST(CodePage, EveryByteRoundTripsAndOthersBecomeQuestionMarks) {
   EXPECT_EQ(
       Utf8ToAnsi(std::string_view("\xE4\xB8\xADg\xF0\x9F\x98\x80h\x80i\xC0\xAFj\xED\xA0\x80k\xD0")),
       "?g?h?i?j?k?");
+}
+
+// The two resynchronisations of the UTF-8 decoder: liblyrcom's (a broken sequence costs its lead
+// byte) and the code page's (the lead byte and the continuation bytes before the break).
+TEST(Utf8Decoder, ABrokenSequenceCostsWhatItsModeSays) {
+  constexpr char32_t R = base::kReplacementCharacter;
+  const struct {
+    std::string_view bytes;
+    std::u32string lead_byte;
+    std::u32string valid_prefix;
+  } cases[] = {
+      {"\xE4\xB8g", {R, R, U'g'}, {R, U'g'}},  // broken before its third byte
+      {"\xF0\x9F\x98", {R, R, R}, {R}},        // cut off by the end
+      {"\xC0\xAFj", {R, U'j'}, {R, U'j'}},     // overlong: whole in both
+      {"\xED\xA0\x80", {R}, {R}},              // a surrogate: whole in both
+      {"\xF4\x90\x80\x80", {R}, {R}},          // above U+10FFFF
+      {"\xD0\x96\xF0\x9F\x98\x80", {0x416, 0x1F600}, {0x416, 0x1F600}},
+  };
+  for (const auto& c : cases) {
+    for (const auto mode : {base::Malformed::kLeadByte, base::Malformed::kValidPrefix}) {
+      std::u32string decoded;
+      for (size_t pos = 0; pos < c.bytes.size();) {
+        decoded += base::DecodeUtf8(c.bytes, pos, mode);
+      }
+      EXPECT_EQ(decoded, mode == base::Malformed::kLeadByte ? c.lead_byte : c.valid_prefix)
+          << testing::PrintToString(c.bytes);
+    }
+  }
 }
 
 TEST(Format, FillsPlaceholdersAndRefusesBadPatterns) {

@@ -12,6 +12,8 @@
 #include <optional>
 #include <string_view>
 
+#include "base/io.h"
+#include "base/unique_fd.h"
 #include "rtl/errors.h"
 #include "rtl/file_utils.h"
 #include "rtl/folder_lock.h"
@@ -27,27 +29,7 @@ using rtl::NativePath;
 // The staging folders' names in the target folder, before a new identifier.
 constexpr std::string_view kStagingPrefix = ".tdx880-extract-";
 
-class UniqueFd final {
- public:
-  explicit UniqueFd(int fd) : fd_(fd) {}
-  ~UniqueFd() {
-    if (fd_ >= 0) {
-      ::close(fd_);
-    }
-  }
-  [[nodiscard]] int Get() const noexcept { return fd_; }
-  // Closes the descriptor; false (errno set) when close reports an error.
-  bool Close() noexcept {
-    const int fd = fd_;
-    fd_ = -1;
-    return ::close(fd) == 0;
-  }
-  UniqueFd(const UniqueFd&) = delete;
-  UniqueFd& operator=(const UniqueFd&) = delete;
-
- private:
-  int fd_;
-};
+using base::UniqueFd;
 
 // rename from_dir/from to to_dir/to, failing with EEXIST when to exists: renameat2 with
 // RENAME_NOREPLACE (through the system call when the C library has no wrapper), or, on a file
@@ -66,19 +48,6 @@ int RenameNoReplace(int from_dir, const char* from, int to_dir, const char* to) 
     }
   }
   return rc;
-}
-
-void WriteAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-    if (written < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
-      rtl::RaiseLastOSError();
-    }
-    bytes.remove_prefix(static_cast<size_t>(written));
-  }
 }
 
 // One extraction into a folder; undoes itself unless committed, also when a signal stops the
@@ -140,10 +109,11 @@ class Extraction final {
     if (::fchmod(file.Get(), 0600) != 0) {
       rtl::RaiseLastOSError();
     }
-    WriteAll(file.Get(), content);
-    if (::fsync(file.Get()) != 0 || !file.Close()) {
+    rtl::RaiseIfOSError(base::WriteAll(file.Get(), content));
+    if (::fsync(file.Get()) != 0) {
       rtl::RaiseLastOSError();
     }
+    rtl::RaiseIfOSError(file.Close());
     return static_cast<int64_t>(content.size());
   }
 

@@ -22,6 +22,7 @@
 #include "answer_parties.h"
 #include "automation/tdx880_subject.h"
 #include "automation/tdx880_subject_party.h"
+#include "base/io.h"
 #include "command.h"
 #include "crypt/platform/crypto_runtime.h"
 #include "crypt/tdx880_crypt.h"
@@ -249,8 +250,7 @@ void Robot::Handle(HeldMessage& held, bool taken_over) {
 
 Settled Robot::Settle(const HeldMessage& held) {
   std::string head(mail::kMaxHeaderSize, '\0');
-  const ssize_t got = ::pread(held.Fd(), head.data(), head.size(), 0);
-  head.resize(got > 0 ? static_cast<size_t>(got) : 0);
+  head.resize(base::ReadUpToAt(held.Fd(), head.data(), head.size(), 0).size);
   const mail::MessageAddresses addresses = mail::ReadMessageAddresses(head);
   CTdx880Doc source;
   source.SetTmpDir(work_.Path());
@@ -431,7 +431,7 @@ int RunInbox(const Arguments& arguments) {
                     options->Has("--json")};
   const StopRequest stop;
   Robot robot(std::move(settings));
-  const rtl::UniqueFd inotify(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+  const base::UniqueFd inotify(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
   if (inotify.Get() < 0 ||
       ::inotify_add_watch(inotify.Get(), InFolder(options->positional[0], "new").c_str(),
                           IN_MOVED_TO | IN_CREATE) < 0) {

@@ -10,6 +10,7 @@
 #include <optional>
 #include <vector>
 
+#include "base/io.h"
 #include "maildir.h"
 #include "rtl/text.h"
 
@@ -116,13 +117,13 @@ std::string MachineKey() {
 
 // Adds the records of the journal file path to records.
 void ReadJournal(const std::string& path, std::map<std::string, JournalRecord>& records) {
-  const rtl::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+  const base::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
   if (fd.Get() < 0) {
     RaiseFileError("cannot read the journal", path);
   }
   std::string text;
   char buffer[65536];
-  for (ssize_t got; (got = ::read(fd.Get(), buffer, sizeof buffer)) != 0;) {
+  for (ssize_t got; (got = base::ReadSome(fd.Get(), buffer, sizeof buffer)) != 0;) {
     if (got < 0) {
       RaiseFileError("cannot read the journal", path);
     }

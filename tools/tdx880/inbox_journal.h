@@ -9,7 +9,7 @@
 #include <map>
 #include <string>
 
-#include "rtl/unique_fd.h"
+#include "base/unique_fd.h"
 
 namespace lyr::tool {
 
@@ -41,7 +41,7 @@ class Journal final {
  private:
   std::string folder_;
   std::string path_;
-  rtl::UniqueFd fd_;
+  base::UniqueFd fd_;
 };
 
 // The records of the journals of every machine in folder (native) by message, the last line of a

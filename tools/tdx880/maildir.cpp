@@ -26,7 +26,7 @@ enum class Opening { kLocked, kBusy, kGone, kNotAFile };
 
 // Opens the file at path for reading and locks it: kBusy when another process holds the lock,
 // kNotAFile for what is no regular file or cannot be opened.
-Opening OpenLocked(const std::string& path, rtl::UniqueFd& fd) {
+Opening OpenLocked(const std::string& path, base::UniqueFd& fd) {
   fd.Reset(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
   if (fd.Get() < 0) {
     return errno == ENOENT ? Opening::kGone : Opening::kNotAFile;
@@ -87,7 +87,7 @@ std::vector<std::string> EntryNames(const std::string& folder) {
 }
 
 void SyncFolder(const std::string& folder) {
-  const rtl::UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  const base::UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (fd.Get() < 0 || ::fsync(fd.Get()) != 0) {
     RaiseFileError("cannot flush the folder", folder);
   }
@@ -108,7 +108,7 @@ std::string MaildirName::With(const std::string& more_flags) const {
   return unique + std::string(kInfo) + all;
 }
 
-HeldMessage::HeldMessage(rtl::UniqueFd fd, std::string path)
+HeldMessage::HeldMessage(base::UniqueFd fd, std::string path)
     : fd_(std::move(fd)),
       path_(std::move(path)),
       name_(MaildirName::Of(path_.substr(path_.rfind('/') + 1))) {}
@@ -128,7 +128,7 @@ void HeldMessage::MoveTo(const std::string& path) {
 std::optional<HeldMessage> ClaimNew(const std::string& root, const std::string& name) {
   const std::string from = InFolder(InFolder(root, "new"), name);
   const std::string to = InFolder(InFolder(root, "cur"), MaildirName::Of(name).With("S"));
-  rtl::UniqueFd fd;
+  base::UniqueFd fd;
   const Opening opening = OpenLocked(from, fd);
   if (opening == Opening::kBusy || opening == Opening::kGone) {
     return std::nullopt;
@@ -145,7 +145,7 @@ std::optional<HeldMessage> ClaimNew(const std::string& root, const std::string& 
 
 std::optional<HeldMessage> TakeOver(const std::string& root, const std::string& name) {
   const std::string path = InFolder(InFolder(root, "cur"), name);
-  rtl::UniqueFd fd;
+  base::UniqueFd fd;
   if (OpenLocked(path, fd) != Opening::kLocked || !StillNamed(fd.Get(), path)) {
     return std::nullopt;
   }

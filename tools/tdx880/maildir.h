@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "rtl/unique_fd.h"
+#include "base/unique_fd.h"
 
 namespace lyr::tool {
 
@@ -46,7 +46,7 @@ struct MaildirName {
 // takes it while the lock lives; the lock goes with the process, however it ends.
 class HeldMessage final {
  public:
-  HeldMessage(rtl::UniqueFd fd, std::string path);
+  HeldMessage(base::UniqueFd fd, std::string path);
 
   [[nodiscard]] int Fd() const noexcept { return fd_.Get(); }
   // Where the message is now.
@@ -59,7 +59,7 @@ class HeldMessage final {
   void MoveTo(const std::string& path);
 
  private:
-  rtl::UniqueFd fd_;
+  base::UniqueFd fd_;
   std::string path_;
   MaildirName name_;
 };

@@ -1,26 +1,25 @@
 // CXMLGprFIO: writing and reading a full name.
 #include "package/xml/xml_gpr_fio.h"
 
+#include "package/xml/participant_limits.h"
 #include "rtl/text.h"
-#include "rtl/value_check_tool.h"
 
 namespace lyr::xml {
 
-using rtl::CValueCheckTool;
 using rtl::Msg;
 
 void CXMLGprFIO::SetLName(std::string value) {
-  CValueCheckTool::CheckLengthInRange(value, 1, "LName", 60);
+  CheckField(value, limits::kLastName);
   last_name_ = std::move(value);
 }
 
 void CXMLGprFIO::SetFName(std::string value) {
-  CValueCheckTool::CheckLengthInRange(value, 1, "FName", 60);
+  CheckField(value, limits::kFirstName);
   first_name_ = std::move(value);
 }
 
 void CXMLGprFIO::SetMName(std::string value) {
-  CValueCheckTool::CheckLengthInRange(value, 0, "MName", 60);
+  CheckField(value, limits::kMiddleName);
   middle_name_ = std::move(value);
 }
 

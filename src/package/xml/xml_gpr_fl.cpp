@@ -1,8 +1,8 @@
 // CXMLGprFL: writing and reading an individual.
 #include "package/xml/xml_gpr_fl.h"
 
+#include "package/xml/participant_limits.h"
 #include "rtl/text.h"
-#include "rtl/value_check_tool.h"
 
 namespace lyr::xml {
 
@@ -11,9 +11,7 @@ using rtl::Msg;
 CXMLGprFL::CXMLGprFL(std::string element_name) : element_name_(std::move(element_name)) {}
 
 void CXMLGprFL::SetInn(std::string value) {
-  if (!value.empty()) {
-    rtl::CValueCheckTool::CheckLength(value, "Inn", 12);
-  }
+  CheckOptionalField(value, limits::kPersonInn);
   inn_ = std::move(value);
 }
 

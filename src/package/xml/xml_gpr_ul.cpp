@@ -1,30 +1,29 @@
 // CXMLGprUL: writing and reading a legal entity.
 #include "package/xml/xml_gpr_ul.h"
 
+#include "package/xml/participant_limits.h"
 #include "rtl/text.h"
-#include "rtl/value_check_tool.h"
 
 namespace lyr::xml {
 
-using rtl::CValueCheckTool;
 using rtl::Msg;
 
 CXMLGprUL::CXMLGprUL(std::string element_name) : element_name_(std::move(element_name)) {}
 
 void CXMLGprUL::SetName(std::string value) {
-  CValueCheckTool::CheckLengthInRange(value, 1, "Name", 1000);
+  CheckField(value, limits::kOrganisationName);
   name_ = std::move(value);
 }
 
 void CXMLGprUL::SetInn(std::string value) {
-  CValueCheckTool::CheckLength(value, "Inn", 10);
+  CheckField(value, limits::kOrganisationInn);
   inn_ = std::move(value);
 }
 
 void CXMLGprUL::SetKpp(std::string value) {
-  if (!value.empty()) {
-    CValueCheckTool::CheckLength(value, "Kpp", 9);
-  }
+  // Empty is allowed here, and the element is then written without КПП. The subject objects hosts
+  // fill require all nine characters: INN and KPP together are an organisation's key in file names.
+  CheckOptionalField(value, limits::kKpp);
   kpp_ = std::move(value);
 }
 

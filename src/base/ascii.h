@@ -1,0 +1,40 @@
+// ASCII character helpers that do not depend on the C locale.
+#pragma once
+
+#include <string_view>
+
+namespace lyr::base {
+
+// The value of one hexadecimal digit (either case); -1 for any other character.
+constexpr int HexDigitValue(char32_t c) noexcept {
+  if (c >= '0' && c <= '9') {
+    return static_cast<int>(c - '0');
+  }
+  if (c >= 'A' && c <= 'F') {
+    return static_cast<int>(c - 'A' + 10);
+  }
+  if (c >= 'a' && c <= 'f') {
+    return static_cast<int>(c - 'a' + 10);
+  }
+  return -1;
+}
+
+// c with 'A'..'Z' made lower case; every other byte as it is.
+constexpr char LowerAscii(char c) noexcept {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// True when a and b differ at most in the case of ASCII letters.
+constexpr bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) noexcept {
+  if (a.size() != b.size()) {
+    return false;
+  }
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (LowerAscii(a[i]) != LowerAscii(b[i])) {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace lyr::base
