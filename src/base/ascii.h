@@ -1,6 +1,7 @@
 // ASCII character helpers that do not depend on the C locale.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 namespace lyr::base {
@@ -22,6 +23,20 @@ constexpr int HexDigitValue(char32_t c) noexcept {
 // c with 'A'..'Z' made lower case; every other byte as it is.
 constexpr char LowerAscii(char c) noexcept {
   return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// c with 'a'..'z' made upper case; every other byte as it is.
+constexpr char UpperAscii(char c) noexcept {
+  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+// text with its ASCII letters made upper case.
+inline std::string UpperAsciiText(std::string_view text) {
+  std::string upper(text);
+  for (char& c : upper) {
+    c = UpperAscii(c);
+  }
+  return upper;
 }
 
 // True when a and b differ at most in the case of ASCII letters.

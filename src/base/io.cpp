@@ -1,6 +1,7 @@
-// The EINTR-safe transfer loops over read(2)/pread(2) and write(2)/pwrite(2).
+// The EINTR-safe transfer loops over read(2)/pread(2) and write(2)/pwrite(2), and the lock wait.
 #include "base/io.h"
 
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -73,6 +74,15 @@ ReadResult ReadUpToAt(int fd, void* data, size_t size, uint64_t offset) noexcept
   return Loop(size, [&](size_t done) {
     return ::pread(fd, bytes + done, size - done, static_cast<off_t>(offset + done));
   });
+}
+
+int LockExclusive(int fd) noexcept {
+  while (::flock(fd, LOCK_EX) != 0) {
+    if (errno != EINTR) {
+      return errno;
+    }
+  }
+  return 0;
 }
 
 }  // namespace lyr::base

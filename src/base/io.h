@@ -31,4 +31,8 @@ struct ReadResult {
 // The same from offset (pread), leaving the descriptor's position alone.
 [[nodiscard]] ReadResult ReadUpToAt(int fd, void* data, size_t size, uint64_t offset) noexcept;
 
+// Waits for an exclusive flock on fd, repeating an interrupted wait. Returns 0, or the errno of
+// the flock that failed.
+[[nodiscard]] int LockExclusive(int fd) noexcept;
+
 }  // namespace lyr::base

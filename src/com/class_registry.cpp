@@ -2,7 +2,6 @@
 #include "class_registry.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -467,10 +466,8 @@ void UpdateRegistry(const std::string& path,
   if (lock.Get() < 0) {
     Fail(REGDB_E_WRITEREGDB, "cannot open folder " + folder + ": " + ErrnoText(errno));
   }
-  while (::flock(lock.Get(), LOCK_EX) != 0) {
-    if (errno != EINTR) {
-      Fail(REGDB_E_WRITEREGDB, "cannot lock folder " + folder + ": " + ErrnoText(errno));
-    }
+  if (const int error = base::LockExclusive(lock.Get()); error != 0) {
+    Fail(REGDB_E_WRITEREGDB, "cannot lock folder " + folder + ": " + ErrnoText(error));
   }
   std::vector<ClassEntry> entries = LoadRegistry(path);
   if (change(entries)) {

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <ctime>
 
+#include "base/ascii.h"
 #include "crypt/platform/crypt_error.h"
 #include "crypt/platform/crypto_runtime.h"
 #include "crypt/platform/envelope.h"
@@ -20,10 +21,7 @@ namespace {
 
 // Removes every occurrence of marker, ignoring the letter case of ASCII letters.
 void RemoveIgnoringCase(std::string& text, std::string_view marker) {
-  const auto same = [](char a, char b) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-    return lower(a) == lower(b);
-  };
+  const auto same = [](char a, char b) { return base::LowerAscii(a) == base::LowerAscii(b); };
   for (auto at = std::search(text.begin(), text.end(), marker.begin(), marker.end(), same);
        at != text.end(); at = std::search(at, text.end(), marker.begin(), marker.end(), same)) {
     at = text.erase(at, at + static_cast<std::ptrdiff_t>(marker.size()));

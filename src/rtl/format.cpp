@@ -4,6 +4,7 @@
 #include <cctype>
 #include <vector>
 
+#include "base/ascii.h"
 #include "rtl/errors.h"
 
 namespace lyr::rtl {
@@ -97,7 +98,7 @@ class Formatter {
     if (pos_ >= format_.size()) {
       InvalidFormat(format_);
     }
-    directive.type = static_cast<char>(std::tolower(static_cast<unsigned char>(format_[pos_++])));
+    directive.type = base::LowerAscii(format_[pos_++]);
     Emit(directive, NextArg());
   }
 

@@ -1,9 +1,9 @@
 // Identifiers from the kernel's random bytes.
 #include "rtl/identifiers.h"
 
-#include <cctype>
 #include <cstdio>
 
+#include "base/ascii.h"
 #include "base/random.h"
 #include "rtl/errors.h"
 
@@ -50,7 +50,7 @@ std::string NewFileId() {
   id.reserve(32);
   for (const char c : text) {
     if (c != '-') {
-      id += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      id += base::LowerAscii(c);
     }
   }
   return id;

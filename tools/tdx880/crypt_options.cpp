@@ -1,9 +1,9 @@
 // Store names, locations and thumbprints of the certificate commands.
 #include "crypt_options.h"
 
-#include <cctype>
 #include <ctime>
 
+#include "base/ascii.h"
 #include "rtl/errors.h"
 #include "terminal.h"
 
@@ -20,10 +20,7 @@ std::string LocationText(crypt::StoreLocation location) {
 
 std::optional<crypt::StoreCode> StoreCodeOf(std::string_view name) {
   static constexpr std::string_view kNames[] = {"MY", "ROOT", "CA", "ADDRESSBOOK"};
-  std::string upper;
-  for (const char c : name) {
-    upper += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  }
+  const std::string upper = base::UpperAsciiText(name);
   for (uint8_t code = 1; code <= 4; ++code) {
     if (upper == kNames[code - 1] || upper == std::to_string(code)) {
       return static_cast<crypt::StoreCode>(code);
@@ -38,10 +35,10 @@ std::optional<std::string> NormalThumbprint(std::string_view text) {
     if (c == ':' || c == ' ') {
       continue;
     }
-    if (!std::isxdigit(static_cast<unsigned char>(c))) {
+    if (base::HexDigitValue(c) < 0) {
       return std::nullopt;
     }
-    digits += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    digits += base::UpperAscii(c);
   }
   if (digits.size() != 40) {
     return std::nullopt;

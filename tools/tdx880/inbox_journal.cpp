@@ -4,12 +4,12 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cerrno>
 #include <cstdint>
 #include <optional>
 #include <vector>
 
+#include "base/ascii.h"
 #include "base/io.h"
 #include "maildir.h"
 #include "rtl/text.h"
@@ -96,8 +96,8 @@ std::optional<JournalRecord> RecordOf(std::string_view line) {
   }
   for (const std::string_view field : fields) {
     for (size_t at = field.find('%'); at != std::string_view::npos; at = field.find('%', at + 1)) {
-      if (at + 2 >= field.size() || !std::isxdigit(static_cast<unsigned char>(field[at + 1])) ||
-          !std::isxdigit(static_cast<unsigned char>(field[at + 2]))) {
+      if (at + 2 >= field.size() || base::HexDigitValue(field[at + 1]) < 0 ||
+          base::HexDigitValue(field[at + 2]) < 0) {
         return std::nullopt;
       }
     }

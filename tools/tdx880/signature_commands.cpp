@@ -1,11 +1,11 @@
 // tdx880 sign / verify-signature: detached GOST CMS signatures of files with a certificate of the
 // user's "MY" store, and their check with the signer's certificate chain and revocation lists.
-#include <cctype>
 #include <cstdio>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "base/ascii.h"
 #include "command.h"
 #include "crypt/crypto_api20_chain_builder_strict.h"
 #include "crypt/crypto_api20_exception.h"
@@ -27,13 +27,6 @@ std::string Describe(const crypt::Certificate& certificate) {
          crypt::CCryptoAPI20Utils::GetSha1(certificate) + "]";
 }
 
-std::string UpperCase(std::string text) {
-  for (char& c : text) {
-    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  }
-  return text;
-}
-
 // sign FILE --key THUMBPRINT [-o SIG]: writes the detached signature (DER) of FILE, made with the
 // certificate of the user's "MY" store with that thumbprint and its key container.
 int RunSign(const Arguments& arguments) {
@@ -52,7 +45,7 @@ int RunSign(const Arguments& arguments) {
                                        crypt::kIncludeSignerCertificate);
   crypt::CCryptoSignature signature;
   signature.Open(&config);
-  signature.Sign(UpperCase(thumbprint), content);
+  signature.Sign(base::UpperAsciiText(thumbprint), content);
   rtl::WriteFileAtomically(output, signature.GetSignature(), 0644);
   Print("Signed " + file + " -> " + output + "\n");
   return 0;

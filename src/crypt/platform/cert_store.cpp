@@ -1,16 +1,17 @@
 // Certificate stores on disk, in memory and over PKCS#7.
 #include "crypt/platform/cert_store.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <openssl/sha.h>
-#include <sys/file.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <ctime>
 
+#include "base/folder.h"
+#include "base/io.h"
+#include "base/unique_fd.h"
 #include "crypt/platform/certificate_access.h"
 #include "crypt/platform/crypt_error.h"
 #include "crypt/platform/crypto_runtime.h"
@@ -20,7 +21,6 @@
 #include "rtl/format.h"
 #include "rtl/hex.h"
 #include "rtl/trace.h"
-#include "rtl/unique_fd.h"
 
 namespace lyr::crypt {
 
@@ -135,17 +135,16 @@ std::optional<KeyProvInfo> ParseKeyProv(std::string_view text) {
 // The names of the entries of a folder that end with suffix (none when the folder is missing).
 std::vector<std::string> EntriesWithSuffix(const std::string& folder, std::string_view suffix) {
   std::vector<std::string> names;
-  DIR* dir = ::opendir(rtl::NativePath(folder).c_str());
-  if (dir == nullptr) {
+  const base::UniqueFd dir(
+      ::open(rtl::NativePath(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (dir.Get() < 0) {
     return names;
   }
-  while (const dirent* entry = ::readdir(dir)) {
-    const std::string_view name = entry->d_name;
+  for (std::string& name : base::FolderEntryNames(dir.Get())) {
     if (name.size() > suffix.size() && name.ends_with(suffix) && name[0] != '.') {
-      names.emplace_back(name);
+      names.push_back(std::move(name));
     }
   }
-  ::closedir(dir);
   std::sort(names.begin(), names.end());
   return names;
 }
@@ -452,15 +451,13 @@ class StoreLock final {
     if (fd_.Get() < 0) {
       RaiseFileError(errno, path);
     }
-    while (::flock(fd_.Get(), LOCK_EX) != 0) {
-      if (errno != EINTR) {
-        RaiseFileError(errno, path);
-      }
+    if (const int error = base::LockExclusive(fd_.Get()); error != 0) {
+      RaiseFileError(error, path);
     }
   }
 
  private:
-  rtl::UniqueFd fd_;
+  base::UniqueFd fd_;
 };
 
 }  // namespace

@@ -1,7 +1,6 @@
 // Key containers as folders of PEM keys and DER certificates.
 #include "crypt/platform/key_container.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,6 +10,10 @@
 #include <cstdlib>
 #include <vector>
 
+#include "base/ascii.h"
+#include "base/folder.h"
+#include "base/io.h"
+#include "base/unique_fd.h"
 #include "crypt/platform/crypt_error.h"
 #include "rtl/errors.h"
 #include "rtl/file_utils.h"
@@ -42,30 +45,28 @@ bool IsFolder(const std::string& path) {
 // A digit of the encoding as EncodeContainerName writes it (upper case, so that one name has
 // one folder); -1 for any other character.
 int HexValue(char c) {
-  return c >= 'a' && c <= 'f' ? -1 : rtl::HexDigitValue(c);
+  return c >= 'a' && c <= 'f' ? -1 : base::HexDigitValue(c);
+}
+
+// The names in the folder at native_path (none when it cannot be opened).
+std::vector<std::string> FolderNames(const std::string& native_path) {
+  const base::UniqueFd dir(::open(native_path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  return dir.Get() < 0 ? std::vector<std::string>{} : base::FolderEntryNames(dir.Get());
 }
 
 // Overwrites the key file path with zeros and flushes it, so the key of an unfinished container
 // does not outlive its removal in the file's blocks. Never throws.
 void WipeKeyFile(const std::string& path) noexcept {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) {
+  const base::UniqueFd fd(::open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
+  if (fd.Get() < 0) {
     return;
   }
   struct stat info {};
-  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
-    const std::vector<char> zeros(static_cast<size_t>(info.st_size));
-    for (size_t done = 0; done < zeros.size();) {
-      const ssize_t n =
-          ::pwrite(fd, zeros.data() + done, zeros.size() - done, static_cast<off_t>(done));
-      if (n <= 0 && errno != EINTR) {
-        break;
-      }
-      done += n > 0 ? static_cast<size_t>(n) : 0;
-    }
-    ::fsync(fd);
+  if (::fstat(fd.Get(), &info) == 0 && S_ISREG(info.st_mode)) {
+    const std::string zeros(static_cast<size_t>(info.st_size), '\0');
+    static_cast<void>(base::WriteAllAt(fd.Get(), zeros, 0));
+    ::fsync(fd.Get());
   }
-  ::close(fd);
 }
 
 // Removes the staging folders of writes that were killed outright (their lock is free), wiping
@@ -74,16 +75,12 @@ void SweepStaging(const std::string& root) noexcept {
   try {
     const std::string native = rtl::NativePath(root);
     std::vector<std::string> stale;
-    if (DIR* dir = ::opendir(native.c_str())) {
-      while (const dirent* entry = ::readdir(dir)) {
-        struct stat info {};
-        const std::string name = entry->d_name;
-        if (name.starts_with(kStagingPrefix) && !name.ends_with(".lock") &&
-            ::lstat((native + "/" + name).c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
-          stale.push_back(name);
-        }
+    for (const std::string& name : FolderNames(native)) {
+      struct stat info {};
+      if (name.starts_with(kStagingPrefix) && !name.ends_with(".lock") &&
+          ::lstat((native + "/" + name).c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+        stale.push_back(name);
       }
-      ::closedir(dir);
     }
     for (const std::string& name : stale) {
       try {
@@ -138,17 +135,11 @@ std::string DecodeContainerName(std::string_view folder_name) {
 std::vector<std::string> KeyContainer::Enumerate(StoreLocation location) {
   std::vector<std::string> folders;
   const std::string root = ContainersFolder(location);
-  DIR* dir = ::opendir(rtl::NativePath(root).c_str());
-  if (dir == nullptr) {
-    return folders;
-  }
-  while (const dirent* entry = ::readdir(dir)) {
-    const std::string name = entry->d_name;
+  for (const std::string& name : FolderNames(rtl::NativePath(root))) {
     if (name[0] != '.' && IsFolder(root + "/" + name)) {
       folders.push_back(name);
     }
   }
-  ::closedir(dir);
   std::sort(folders.begin(), folders.end());
   std::vector<std::string> names;
   names.reserve(folders.size());

@@ -10,6 +10,7 @@
 #include <cctype>
 #include <ctime>
 
+#include "base/ascii.h"
 #include "crypt/platform/certificate_access.h"
 #include "crypt/platform/crypt_error.h"
 #include "crypt/platform/crypto_runtime.h"
@@ -70,9 +71,7 @@ std::string Trim(std::string_view text) {
 }
 
 std::string OidOfKey(const std::string& key) {
-  std::string upper = key;
-  std::transform(upper.begin(), upper.end(), upper.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+  const std::string upper = base::UpperAsciiText(key);
   for (const NameKey& known : kNameKeys) {
     if (known.key == upper) {
       return std::string(known.oid);
@@ -127,8 +126,8 @@ ossl::X509NamePtr MakeName(const std::vector<NameAttribute>& attributes) {
 }
 
 ossl::Asn1IntegerPtr MakeSerial(const std::string& hex) {
-  const bool valid = !hex.empty() && std::all_of(hex.begin(), hex.end(), [](unsigned char c) {
-    return std::isxdigit(c) != 0;
+  const bool valid = !hex.empty() && std::all_of(hex.begin(), hex.end(), [](char c) {
+    return base::HexDigitValue(c) >= 0;
   });
   BIGNUM* raw = nullptr;
   if (!valid || ::BN_hex2bn(&raw, hex.c_str()) != static_cast<int>(hex.size())) {
