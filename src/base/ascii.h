@@ -39,6 +39,25 @@ inline std::string UpperAsciiText(std::string_view text) {
   return upper;
 }
 
+// text with each "%XX" (two hexadecimal digits) replaced by the byte it names; a "%" without two
+// digits after it stays as it is. With upper_case_digits_only, "a".."f" are no digits.
+inline std::string PercentDecoded(std::string_view text, bool upper_case_digits_only = false) {
+  const auto digit = [upper_case_digits_only](char c) {
+    return upper_case_digits_only && c >= 'a' && c <= 'f' ? -1 : HexDigitValue(c);
+  };
+  std::string decoded;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '%' && i + 2 < text.size() && digit(text[i + 1]) >= 0 &&
+        digit(text[i + 2]) >= 0) {
+      decoded += static_cast<char>(digit(text[i + 1]) * 16 + digit(text[i + 2]));
+      i += 2;
+    } else {
+      decoded += text[i];
+    }
+  }
+  return decoded;
+}
+
 // True when a and b differ at most in the case of ASCII letters.
 constexpr bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) noexcept {
   if (a.size() != b.size()) {

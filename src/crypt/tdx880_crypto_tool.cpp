@@ -31,14 +31,9 @@ uint8_t VerificationFlags(bool check_revocation, bool download) {
   return flags;
 }
 
-// The "MY" store of the user's or the machine's keys, as the provider chooses it.
+// The "MY" store of the user's or the machine's keys.
 CertStore OpenMyStore(bool user_storage) {
-  CCryptoProvider provider;
-  provider.SetMachineKeySet(!user_storage);
-  provider.AcquireVerifyContext(kGostProviderType, false);
-  const StoreLocation location =
-      provider.MachineKeySet() ? StoreLocation::kLocalMachine : StoreLocation::kCurrentUser;
-  return CCryptoAPI20Utils::OpenSystemStore(location, StoreCode::kMy);
+  return CCryptoAPI20Utils::OpenSystemStore(LocationOfUserStorage(user_storage), StoreCode::kMy);
 }
 
 }  // namespace
@@ -109,8 +104,8 @@ std::string CTdx880CryptoTool::EncryptForCertificate(const Certificate& certific
 std::string CTdx880CryptoTool::EncryptBySha1(bool user_storage, std::string_view content,
                                              std::string_view sha1, ContentCipher cipher) const {
   const auto context = AcquireGostVerifyContext();
-  const std::optional<Certificate> recipient =
-      FindInStoreBySha1(LocationOfUserStorage(user_storage), StoreCode::kAddressBook, sha1);
+  const std::optional<Certificate> recipient = CCryptoAPI20Utils::FindCertificateBySha1(
+      LocationOfUserStorage(user_storage), sha1, StoreCode::kAddressBook);
   if (!recipient) {
     rtl::RaiseFmt(
         u8"Сертификат для шифрования с отпечатком [%s] не найден в храниилище \"Другие "
@@ -129,15 +124,6 @@ void CTdx880CryptoTool::DecryptTo(bool user_storage, std::string_view enveloped,
                                   DecryptedSink& sink) const {
   const auto context = AcquireGostVerifyContext();
   CCryptoAPI20Utils::DecryptMessageTo(OpenMyStore(user_storage), enveloped, sink);
-}
-
-std::optional<Certificate> CTdx880CryptoTool::FindInStoreBySha1(crypt::StoreLocation location,
-                                                                StoreCode store,
-                                                                std::string_view sha1) const {
-  CCryptoProvider provider;
-  provider.SetMachineKeySet(location == StoreLocation::kLocalMachine);
-  provider.AcquireVerifyContext(kGostProviderType, false);
-  return CCryptoAPI20Utils::FindCertificateBySha1(location, sha1, store);
 }
 
 std::string CTdx880CryptoTool::GetCertificateBodyBySha1(bool user_storage, std::string_view sha1,

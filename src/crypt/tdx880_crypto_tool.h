@@ -99,11 +99,6 @@ class CTdx880CryptoTool final : public rtl::CBaseClass {
   // Decrypt handing the content to sink while it is decrypted (same checks and messages; what
   // sink raises comes out unchanged).
   void DecryptTo(bool user_storage, std::string_view enveloped, DecryptedSink& sink) const;
-  // The certificate with that thumbprint in a store of a location, through a provider context
-  // of its own; none when absent.
-  [[nodiscard]] std::optional<Certificate> FindInStoreBySha1(crypt::StoreLocation location,
-                                                             StoreCode store,
-                                                             std::string_view sha1) const;
 
   // The first certificate a signature carries. Raises "Подпись не содержит сертификата
   // подписанта" when it carries none, "Не удалось извлечь подписанта из подписи. Неверный формат

@@ -54,19 +54,6 @@ std::string Encoded(std::string_view text, bool is_text = false) {
   return result;
 }
 
-std::string Decoded(std::string_view text) {
-  std::string result;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '%' && i + 2 < text.size()) {
-      result += static_cast<char>(std::stoi(std::string(text.substr(i + 1, 2)), nullptr, 16));
-      i += 2;
-    } else {
-      result += text[i];
-    }
-  }
-  return result;
-}
-
 std::vector<std::string_view> Fields(std::string_view line) {
   std::vector<std::string_view> fields;
   for (size_t start = 0;;) {
@@ -102,8 +89,9 @@ std::optional<JournalRecord> RecordOf(std::string_view line) {
       }
     }
   }
-  return JournalRecord{Decoded(fields[1]), Decoded(fields[2]), Decoded(fields[3]),
-                       rtl::Utf8ToAnsi(Decoded(fields[4]))};
+  return JournalRecord{base::PercentDecoded(fields[1]), base::PercentDecoded(fields[2]),
+                       base::PercentDecoded(fields[3]),
+                       rtl::Utf8ToAnsi(base::PercentDecoded(fields[4]))};
 }
 
 // This machine's name as a file name part.

@@ -69,21 +69,6 @@ std::string PercentEncode(std::string_view text) {
   return encoded;
 }
 
-std::string PercentDecode(std::string_view text) {
-  std::string decoded;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '%' && i + 2 < text.size() + 0 && rtl::HexDigitValue(text[i + 1]) >= 0 &&
-        rtl::HexDigitValue(text[i + 2]) >= 0) {
-      decoded +=
-          static_cast<char>(rtl::HexDigitValue(text[i + 1]) * 16 + rtl::HexDigitValue(text[i + 2]));
-      i += 2;
-    } else {
-      decoded += text[i];
-    }
-  }
-  return decoded;
-}
-
 // The key-provider file: one "key value" pair per line.
 std::string KeyProvText(const KeyProvInfo& info) {
   return "container " + PercentEncode(info.container_name) + "\nprovider " +
@@ -117,10 +102,10 @@ std::optional<KeyProvInfo> ParseKeyProv(std::string_view text) {
     const std::string_view key = line.substr(0, blank);
     const std::string_view value = line.substr(blank + 1);
     if (key == "container") {
-      info.container_name = PercentDecode(value);
+      info.container_name = base::PercentDecoded(value);
       has_container = true;
     } else if (key == "provider") {
-      info.provider_name = PercentDecode(value);
+      info.provider_name = base::PercentDecoded(value);
     } else if (key == "type") {
       info.provider_type = ParseNumber(value);
     } else if (key == "flags") {

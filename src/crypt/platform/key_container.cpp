@@ -18,7 +18,6 @@
 #include "rtl/errors.h"
 #include "rtl/file_utils.h"
 #include "rtl/folder_lock.h"
-#include "rtl/hex.h"
 
 namespace lyr::crypt {
 namespace {
@@ -40,12 +39,6 @@ std::string ContainerFolder(StoreLocation location, std::string_view name) {
 bool IsFolder(const std::string& path) {
   struct stat info {};
   return ::stat(rtl::NativePath(path).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
-// A digit of the encoding as EncodeContainerName writes it (upper case, so that one name has
-// one folder); -1 for any other character.
-int HexValue(char c) {
-  return c >= 'a' && c <= 'f' ? -1 : base::HexDigitValue(c);
 }
 
 // The names in the folder at native_path (none when it cannot be opened).
@@ -119,17 +112,8 @@ std::string EncodeContainerName(std::string_view name) {
 }
 
 std::string DecodeContainerName(std::string_view folder_name) {
-  std::string name;
-  for (size_t i = 0; i < folder_name.size(); ++i) {
-    if (folder_name[i] == '%' && i + 2 < folder_name.size() + 0 &&
-        HexValue(folder_name[i + 1]) >= 0 && HexValue(folder_name[i + 2]) >= 0) {
-      name += static_cast<char>(HexValue(folder_name[i + 1]) * 16 + HexValue(folder_name[i + 2]));
-      i += 2;
-    } else {
-      name += folder_name[i];
-    }
-  }
-  return name;
+  // EncodeContainerName writes upper-case digits, so that one name has one folder.
+  return base::PercentDecoded(folder_name, true);
 }
 
 std::vector<std::string> KeyContainer::Enumerate(StoreLocation location) {
